@@ -1,0 +1,25 @@
+#include "app/AboutPage.h"
+
+#include <oniguruma.h>
+#include <zlib.h>
+
+#include "app/Deployment.h"
+
+namespace velkor {
+
+std::string BuildAboutPage() {
+  std::string page =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+      "</head><body>";
+  page += "<h1>";
+  page += kUserAgent;
+  page += "</h1>";
+  page += "Compiled " __TIME__ " " __DATE__ "<br>";
+  page += "<hr>Oniguruma ";
+  page += onig_version();
+  page += " (regular expressions)<hr>zlib version " ZLIB_VERSION "<hr>";
+  page += "</body></html>";
+  return page;
+}
+
+}  // namespace velkor

@@ -1,0 +1,186 @@
+#include "app/AppConfig.h"
+
+#include "app/Deployment.h"
+#include "base/CommaText.h"
+
+namespace velkor {
+namespace {
+
+constexpr const char* kMainForm = "MainForm";
+constexpr const char* kKodawari = "Kodawari";
+constexpr const char* kLookFeel = "LookFeel";
+constexpr const char* kCacheServer = "CacheServer";
+constexpr const char* kMenuSection = "BBSMenuURL";
+constexpr const char* kDefaultColumns = "0,38,38,325,40,40,40,180,100,120";
+constexpr int kFallbackColumnWidth = 40;
+constexpr int kDefaultViewStyle = 180;
+
+// The seven colour keys in file order, with their defaults and Settings fields.
+struct ColourKey {
+  const char* key;
+  Colour fallback;
+  Colour Settings::*field;
+};
+constexpr ColourKey kColourKeys[7] = {
+    {"SubjectSubscribeColor", 0xFFFF, &Settings::subjectSubscribeColor},
+    {"NewThreadColor", 0xFAEEE2, &Settings::newThreadColor},
+    {"UnreadThreadColor", 0x00A2FF, &Settings::unreadThreadColor},
+    {"LogExistThreadColor", 0xFFFFFF, &Settings::logExistThreadColor},
+    {"NologThreadColor", 0xFFFFFF, &Settings::nologThreadColor},
+    {"Over1000ThreadColor", 0xFFFFFF, &Settings::over1000ThreadColor},
+    {"PastThreadColor", 0xFFFF, &Settings::pastThreadColor},
+};
+
+int ReadInt(const IniDocument& doc, const char* section, const char* key, int fallback) {
+  return static_cast<int>(doc.ReadInteger(section, key, fallback));
+}
+
+}  // namespace
+
+AppConfig& Config() {
+  static AppConfig config;
+  return config;
+}
+
+void AppConfig::Open(const std::string& path) {
+  if (bound_) return;
+  bound_ = true;
+  path_ = path;
+  doc_.Load(path);
+}
+
+void AppConfig::Flush() {
+  if (bound_) doc_.Save(path_);
+}
+
+void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const {
+  if (!bound_) return;
+  settings.subjectGzip = doc_.ReadBool(kKodawari, "SubjectGzip", true);
+  settings.debugLog = doc_.ReadBool(kKodawari, "DebugLog", false);
+  settings.newTabOpen = doc_.ReadBool(kKodawari, "NewTabOpen", false);
+  settings.browserApp = doc_.ReadString(kKodawari, "BrowserApp", "");
+  display.boardFontSize = ReadInt(doc_, kLookFeel, "BoardFontSize", 10);
+  display.threadFontSize = ReadInt(doc_, kLookFeel, "ThreadFontSize", 10);
+  for (const ColourKey& c : kColourKeys) {
+    settings.*c.field = static_cast<Colour>(doc_.ReadInteger(kLookFeel, c.key, c.fallback));
+  }
+  display.tabMultiLine = doc_.ReadBool(kKodawari, "TabMultiLine", false);
+  display.tabStyle = ReadInt(doc_, kKodawari, "TabStyle", 0);
+  settings.cacheServerEnable = doc_.ReadBool(kCacheServer, "Enable", false);
+  settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
+  settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
+}
+
+WindowLayout AppConfig::LoadWindowLayout() const {
+  WindowLayout layout;
+  if (!bound_) return layout;
+  layout.top = ReadInt(doc_, kMainForm, "top", 0);
+  layout.left = ReadInt(doc_, kMainForm, "left", 0);
+  layout.width = ReadInt(doc_, kMainForm, "width", 640);
+  layout.height = ReadInt(doc_, kMainForm, "height", 480);
+  layout.sidebarVisible = doc_.ReadBool(kMainForm, "SidebarVisible", true);
+  layout.viewStyle = static_cast<std::int8_t>(ReadInt(doc_, kMainForm, "ViewStyle", kDefaultViewStyle));
+  layout.sidebarWidth = ReadInt(doc_, kMainForm, "SidebarWidth", 180);
+  layout.subjectHeight = ReadInt(doc_, kMainForm, "SubjectHeight", 130);
+  return layout;
+}
+
+void AppConfig::SaveWindowLayout(const WindowLayout& layout, bool flush) {
+  if (!bound_) return;
+  doc_.WriteInteger(kMainForm, "top", layout.top);
+  doc_.WriteInteger(kMainForm, "left", layout.left);
+  doc_.WriteInteger(kMainForm, "width", layout.width);
+  doc_.WriteInteger(kMainForm, "height", layout.height);
+  doc_.WriteBool(kMainForm, "SidebarVisible", layout.sidebarVisible);
+  // The window never sets a view style; the key keeps its documented default.
+  doc_.WriteInteger(kMainForm, "ViewStyle", kDefaultViewStyle);
+  doc_.WriteInteger(kMainForm, "SidebarWidth", layout.sidebarWidth);
+  doc_.WriteInteger(kMainForm, "SubjectHeight", layout.subjectHeight);
+  if (flush) Flush();
+}
+
+std::vector<int> AppConfig::LoadColumnWidths(std::size_t columnCount) const {
+  std::vector<int> widths(columnCount, kFallbackColumnWidth);
+  std::string text = bound_ ? doc_.ReadString(kMainForm, "SubjectColumn", kDefaultColumns)
+                            : std::string(kDefaultColumns);
+  std::vector<std::string> items = SplitCommaText(text);
+  for (std::size_t i = 0; i < columnCount && i < items.size(); ++i) {
+    auto value = ParseIniInteger(items[i]);
+    if (value) widths[i] = static_cast<int>(*value);
+  }
+  return widths;
+}
+
+void AppConfig::SaveColumnWidths(const std::vector<int>& widths, bool flush) {
+  if (!bound_) return;
+  std::vector<std::string> items;
+  items.reserve(widths.size());
+  for (int w : widths) items.push_back(std::to_string(w));
+  doc_.WriteString(kMainForm, "SubjectColumn", JoinCommaText(items));
+  if (flush) Flush();
+}
+
+void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, int threadFontSize,
+                                   SettingsDialogValues& values) const {
+  if (!bound_) return;
+  values.subjectGzip = settings.subjectGzip;
+  values.debugLog = settings.debugLog;
+  values.newTabOpen = settings.newTabOpen;
+  values.tabMultiLine = doc_.ReadBool(kKodawari, "TabMultiLine", false);
+  values.tabStyle = ReadInt(doc_, kKodawari, "TabStyle", 0);
+  values.browserApp = settings.browserApp;
+  values.boardFontSize = boardFontSize;
+  values.threadFontSize = threadFontSize;
+  for (std::size_t i = 0; i < 7; ++i) values.colours[i] = settings.*kColourKeys[i].field;
+  values.cacheServerEnable = settings.cacheServerEnable;
+  values.cacheServerMatch = settings.cacheServerMatch;
+  values.cacheServerHost = settings.cacheServerHost;
+}
+
+void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flush) {
+  if (!bound_) return;
+  doc_.WriteBool(kKodawari, "SubjectGzip", values.subjectGzip);
+  doc_.WriteBool(kKodawari, "DebugLog", values.debugLog);
+  doc_.WriteBool(kKodawari, "NewTabOpen", values.newTabOpen);
+  doc_.WriteBool(kKodawari, "TabMultiLine", values.tabMultiLine);
+  doc_.WriteInteger(kKodawari, "TabStyle", values.tabStyle);
+  doc_.WriteString(kKodawari, "BrowserApp", values.browserApp);
+  doc_.WriteInteger(kLookFeel, "BoardFontSize", values.boardFontSize);
+  doc_.WriteInteger(kLookFeel, "ThreadFontSize", values.threadFontSize);
+  for (std::size_t i = 0; i < 7; ++i) doc_.WriteInteger(kLookFeel, kColourKeys[i].key, values.colours[i]);
+  doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
+  doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
+  doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);
+  if (flush) Flush();
+}
+
+void AppConfig::ReadMenuHistory(std::vector<std::string>& list) const {
+  if (!bound_) return;
+  list.clear();
+  list.push_back(doc_.ReadString(kMenuSection, "History1", kBoardMenuUrl));
+  for (int n = 2; n <= 5; ++n) {
+    std::string item = doc_.ReadString(kMenuSection, "History" + std::to_string(n), "");
+    if (!item.empty()) list.push_back(std::move(item));
+  }
+}
+
+void AppConfig::WriteMenuHistory(const std::vector<std::string>& list, bool flush) {
+  if (!bound_ || list.empty()) return;
+  for (std::size_t n = 1; n <= list.size() && n <= 5; ++n) {
+    doc_.WriteString(kMenuSection, "History" + std::to_string(n), list[n - 1]);
+  }
+  if (flush) Flush();
+}
+
+std::string AppConfig::ReadMenuTimestamp() const {
+  if (!bound_) return {};
+  return doc_.ReadString(kMenuSection, "Timestamp", "");
+}
+
+void AppConfig::WriteMenuTimestamp(const std::string& text, bool flush) {
+  if (!bound_) return;
+  doc_.WriteString(kMenuSection, "Timestamp", text);
+  if (flush) Flush();
+}
+
+}  // namespace velkor

@@ -1,0 +1,38 @@
+#include "app/GuiUiHooks.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include "app/TMainForm.h"
+#include "base/Sjis.h"
+
+namespace velkor {
+namespace {
+
+QString FromSjis(const std::string& text) {
+  return QString::fromStdString(SjisToUtf8Lossy(text));
+}
+
+}  // namespace
+
+void GuiUiHooks::ShowMessage(MessageIcon icon, const std::string& caption,
+                             const std::string& text) {
+  QMessageBox::Icon qtIcon = icon == MessageIcon::kInformation ? QMessageBox::Information
+                             : icon == MessageIcon::kWarning   ? QMessageBox::Warning
+                                                               : QMessageBox::Critical;
+  QMessageBox box(qtIcon, FromSjis(caption), FromSjis(text), QMessageBox::Ok);
+  box.exec();
+}
+
+void GuiUiHooks::ShowHtmlPage(const std::string& html, const std::string& title) {
+  if (mainForm_ != nullptr) mainForm_->ShowHtmlPage(html, title);
+}
+
+void GuiUiHooks::SetStatusText(const std::string& text) {
+  if (mainForm_ != nullptr) mainForm_->statusBar()->showMessage(FromSjis(text));
+}
+
+void GuiUiHooks::ProcessEvents() { QApplication::processEvents(QEventLoop::AllEvents, 50); }
+
+}  // namespace velkor

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Deployment.h"
+
+namespace velkor {
+
+// A colour as the configuration file stores it: 0x00BBGGRR (red in the low byte).
+using Colour = std::int32_t;
+
+// The settings other parts of the program read during the run, filled by AppConfig::LoadSettings.
+struct Settings {
+  bool subjectGzip = true;   // ask for subject.txt gzip-compressed
+  bool debugLog = false;     // keep a protocol trace of each exchange
+  bool newTabOpen = false;   // a click on a thread-list row opens a new tab
+  std::string browserApp;    // program that opens links outside Velkor; empty: the desktop default
+  Colour subjectSubscribeColor = 0xFFFF;
+  Colour newThreadColor = 0xFAEEE2;
+  Colour unreadThreadColor = 0x00A2FF;
+  Colour logExistThreadColor = 0xFFFFFF;
+  Colour nologThreadColor = 0xFFFFFF;
+  Colour over1000ThreadColor = 0xFFFFFF;
+  Colour pastThreadColor = 0xFFFF;
+  bool cacheServerEnable = false;
+  std::string cacheServerMatch{kCacheServerMatch};
+  std::string cacheServerHost{kCacheServerHost};
+};
+
+// The process-wide settings record.
+Settings& AppSettings();
+
+// Display settings the main window applies to its controls instead of keeping them in Settings.
+struct DisplaySettings {
+  int boardFontSize = 10;   // both side-bar trees, points
+  int threadFontSize = 10;  // the thread list, points
+  bool tabMultiLine = false;
+  int tabStyle = 0;  // 0 tabs, 1 buttons, 2 flat buttons
+};
+
+// The values of the settings dialog's controls, so the dialog binds to plain data.
+struct SettingsDialogValues {
+  bool subjectGzip = false;
+  bool debugLog = false;
+  bool newTabOpen = false;
+  bool tabMultiLine = false;
+  int tabStyle = 0;
+  std::string browserApp;
+  int boardFontSize = 10;   // bbsMenuFontButton's tag
+  int threadFontSize = 10;  // threadFontButton's tag
+  // subscribe, new, unread, log exist, no log, over 1000, past: the seven sample labels' colours.
+  Colour colours[7] = {};
+  bool cacheServerEnable = false;
+  std::string cacheServerMatch;
+  std::string cacheServerHost;
+};
+
+}  // namespace velkor

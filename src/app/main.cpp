@@ -1,0 +1,60 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "app/GuiUiHooks.h"
+#include "app/StartupOptions.h"
+#include "app/TMainForm.h"
+#include "app/RunBoardMenuUpdate.h"
+#include "base/FileUtil.h"
+#include "base/SingleInstanceLock.h"
+#include "net/ConnectOverrides.h"
+
+using namespace velkor;
+
+int main(int argc, char* argv[]) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  StartupOptions options;
+  std::string error;
+  if (!ParseStartupOptions(args, options, error) || !AddConnectOverridesFromEnvironment(error) ||
+      !AddConnectOverrides(options.connectTo, error)) {
+    std::fprintf(stderr, "velkor: %s\n", error.c_str());
+    return 2;
+  }
+  InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Velkor");
+
+  // One running program per data directory; a second start ends silently.
+  SingleInstanceLock lock;
+  switch (lock.Acquire(IniDir() + "/velkor.lock")) {
+    case SingleInstanceLock::Result::kAcquired:
+      break;
+    case SingleInstanceLock::Result::kHeldElsewhere:
+      return 0;
+    case SingleInstanceLock::Result::kFailed:
+      QMessageBox::critical(nullptr, "velkor", QString::fromLocal8Bit(std::strerror(errno)));
+      return 0;
+  }
+
+  TMainForm mainForm;
+  GuiUiHooks hooks(&mainForm);
+  SetUiHooks(&hooks);
+
+  if (options.boardMenuSwitch) {
+    RunBoardMenuUpdate(&mainForm, true, false);
+  } else if (!FileExists(IniDir() + "/board.ini")) {
+    RunBoardMenuUpdate(&mainForm, false, true);
+  }
+
+  mainForm.show();
+  QApplication::exec();
+  SetUiHooks(nullptr);
+  return 0;
+}

@@ -1,0 +1,205 @@
+#include "base/IniDocument.h"
+
+#include <limits>
+#include <utility>
+
+#include "base/FileUtil.h"
+#include "base/Sjis.h"
+
+namespace velkor {
+
+std::optional<long long> ParseIniInteger(std::string_view text) {
+  std::string_view s = text;
+  bool negative = false;
+  int base = 10;
+  if (!s.empty() && s.front() == '-') {
+    negative = true;
+    s.remove_prefix(1);
+  }
+  if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    base = 16;
+    s.remove_prefix(2);
+  } else if (!s.empty() && s[0] == '$') {
+    base = 16;
+    s.remove_prefix(1);
+  }
+  if (s.empty()) return std::nullopt;
+  unsigned long long value = 0;
+  const unsigned long long limit =
+      static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
+  for (char c : s) {
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return std::nullopt;
+    }
+    if (value > (limit - static_cast<unsigned long long>(digit)) / static_cast<unsigned>(base)) {
+      return std::nullopt;
+    }
+    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+  }
+  if (negative) {
+    return value == limit ? std::numeric_limits<long long>::min()
+                          : -static_cast<long long>(value);
+  }
+  return static_cast<long long>(value);
+}
+
+void IniDocument::Clear() {
+  sections_.clear();
+  index_.clear();
+}
+
+void IniDocument::RebuildIndex() {
+  index_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    index_.emplace(AsciiLowerCopy(sections_[i].name), i);
+  }
+}
+
+void IniDocument::Parse(std::string_view text) {
+  Clear();
+  Section* current = nullptr;
+  for (std::string_view raw : SplitLines(text)) {
+    std::string_view line = TrimView(raw);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+      current = &AddOrGetSection(line.substr(1, line.size() - 2));
+      continue;
+    }
+    if (current == nullptr) continue;
+    Entry entry;
+    std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      entry.key = std::string(line);
+      entry.hasValue = false;
+    } else {
+      entry.key = std::string(line.substr(0, eq));
+      entry.value = std::string(line.substr(eq + 1));
+    }
+    current->entries.push_back(std::move(entry));
+  }
+}
+
+bool IniDocument::Load(const std::string& path) {
+  auto text = ReadWholeFile(path);
+  if (!text) {
+    Clear();
+    return false;
+  }
+  Parse(*text);
+  return true;
+}
+
+std::string IniDocument::ToText() const {
+  std::string out;
+  for (const Section& section : sections_) {
+    out += '[';
+    out += section.name;
+    out += "]\r\n";
+    for (const Entry& entry : section.entries) {
+      out += entry.key;
+      if (entry.hasValue) {
+        out += '=';
+        out += entry.value;
+      }
+      out += "\r\n";
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool IniDocument::Save(const std::string& path) const { return ReplaceFile(path, ToText()); }
+
+const IniDocument::Section* IniDocument::FindSection(std::string_view section) const {
+  auto it = index_.find(AsciiLowerCopy(section));
+  return it == index_.end() ? nullptr : &sections_[it->second];
+}
+
+IniDocument::Section* IniDocument::FindSectionMutable(std::string_view section) {
+  return const_cast<Section*>(std::as_const(*this).FindSection(section));
+}
+
+IniDocument::Section& IniDocument::AddOrGetSection(std::string_view section) {
+  if (Section* found = FindSectionMutable(section)) return *found;
+  index_.emplace(AsciiLowerCopy(section), sections_.size());
+  sections_.push_back(Section{std::string(section), {}});
+  return sections_.back();
+}
+
+bool IniDocument::SectionExists(std::string_view section) const {
+  return FindSection(section) != nullptr;
+}
+
+bool IniDocument::ValueExists(std::string_view section, std::string_view key) const {
+  return Find(section, key).has_value();
+}
+
+std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
+  const Section* s = FindSection(section);
+  if (s == nullptr) return std::nullopt;
+  for (const Entry& entry : s->entries) {
+    if (entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key)) return entry.value;
+  }
+  return std::nullopt;
+}
+
+std::string IniDocument::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view fallback) const {
+  auto value = Find(section, key);
+  return value ? *value : std::string(fallback);
+}
+
+long long IniDocument::ReadInteger(std::string_view section, std::string_view key,
+                                   long long fallback) const {
+  auto value = Find(section, key);
+  if (!value) return fallback;
+  return ParseIniInteger(*value).value_or(fallback);
+}
+
+bool IniDocument::ReadBool(std::string_view section, std::string_view key, bool fallback) const {
+  return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+void IniDocument::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+  Section& s = AddOrGetSection(section);
+  for (Entry& entry : s.entries) {
+    if (entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key)) {
+      entry.value = std::string(value);
+      return;
+    }
+  }
+  s.entries.push_back(Entry{std::string(key), std::string(value), true});
+}
+
+void IniDocument::WriteInteger(std::string_view section, std::string_view key, long long value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void IniDocument::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
+  Section* s = FindSectionMutable(section);
+  if (s == nullptr) return;
+  std::erase_if(s->entries, [&](const Entry& entry) {
+    return entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key);
+  });
+}
+
+void IniDocument::EraseSection(std::string_view section) {
+  auto it = index_.find(AsciiLowerCopy(section));
+  if (it == index_.end()) return;
+  sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  RebuildIndex();
+}
+
+}  // namespace velkor

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <string_view>
+#include <vector>
+
+namespace velkor {
+
+// A whole INI-style file in memory (CP932 bytes), as the configuration file and the board lists use it.
+//
+// Reading: every line is trimmed; empty lines and lines starting with ";" are skipped; "[name]" opens a
+// section; inside a section every other line is an entry whose key is the text before the first "=" and
+// whose value is the rest (a line without "=" is kept as an entry with no value and is never matched by
+// key); lines before the first section are ignored. A repeated section name continues the first one.
+// Section and key names match case-insensitively (ASCII letters). Order of first appearance is kept.
+//
+// Writing: "[name]" CR LF, then "key=value" CR LF per entry, then an empty line (CR LF) per section.
+class IniDocument {
+ public:
+  struct Entry {
+    std::string key;
+    std::string value;
+    bool hasValue = true;  // false for a line without "="
+  };
+  struct Section {
+    std::string name;
+    std::vector<Entry> entries;
+  };
+
+  // Replaces the contents with the parsed text.
+  void Parse(std::string_view text);
+  // Replaces the contents with the file's; a missing or unreadable file gives an empty document and
+  // returns false.
+  bool Load(const std::string& path);
+  // The file text as described above.
+  std::string ToText() const;
+  // Replaces the file crash-safely with ToText(). Returns false when the file could not be written
+  // (the old file is then left as it was).
+  bool Save(const std::string& path) const;
+
+  void Clear();
+
+  bool SectionExists(std::string_view section) const;
+  bool ValueExists(std::string_view section, std::string_view key) const;
+  // The value, or nullopt when the section or key is missing.
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view fallback) const;
+  // Decimal with optional "-", or hexadecimal after "0x"/"0X"/"$"; anything else gives the fallback.
+  long long ReadInteger(std::string_view section, std::string_view key, long long fallback) const;
+  // Read as an integer: non-zero is true.
+  bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
+
+  // Sets a value, creating the section (at the end) and the key (at the end of its section) if needed.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInteger(std::string_view section, std::string_view key, long long value);
+  void WriteBool(std::string_view section, std::string_view key, bool value);
+
+  void DeleteKey(std::string_view section, std::string_view key);
+  void EraseSection(std::string_view section);
+
+  // Sections in file order. References stay valid while sections are only added.
+  const std::deque<Section>& Sections() const { return sections_; }
+  // The section, or null when missing.
+  const Section* FindSection(std::string_view section) const;
+  // The section, appended at the end when missing.
+  Section& AddOrGetSection(std::string_view section);
+
+ private:
+  Section* FindSectionMutable(std::string_view section);
+  void RebuildIndex();
+
+  std::deque<Section> sections_;
+  std::unordered_map<std::string, std::size_t> index_;  // folded name -> position in sections_
+};
+
+// Parses an integer as IniDocument::ReadInteger does; nullopt for anything else (also on overflow).
+std::optional<long long> ParseIniInteger(std::string_view text);
+
+}  // namespace velkor

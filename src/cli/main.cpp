@@ -1,0 +1,49 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "cli/CliCommand.h"
+#include "cli/CliUiHooks.h"
+#include "net/ConnectOverrides.h"
+
+using namespace velkor;
+using namespace velkor::cli;
+
+int main(int argc, char* argv[]) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string dataDir;
+  std::vector<std::string> connectTo;
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg != "--data-dir" && arg != "--connect-to") break;
+    if (i + 1 >= args.size()) {
+      std::fprintf(stderr, "velkor-cli: %s needs a value\n", arg.c_str());
+      return kExitUsage;
+    }
+    (arg == "--data-dir" ? dataDir : connectTo.emplace_back()) = args[++i];
+  }
+  if (i >= args.size()) {
+    std::fprintf(stderr, "velkor-cli: no command given (try velkor-cli help)\n");
+    return kExitUsage;
+  }
+  std::string error;
+  if (!AddConnectOverridesFromEnvironment(error) || !AddConnectOverrides(connectTo, error)) {
+    std::fprintf(stderr, "velkor-cli: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  const std::string& name = args[i];
+  for (const CliCommand& command : CliCommands()) {
+    if (name != command.name) continue;
+    InitDataDir(dataDir.empty() ? ExecutableDir() : dataDir);
+    SetUiHooks(&CliHooks());
+    CliArgs commandArgs(std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                                 args.end()));
+    int rc = command.run(commandArgs);
+    std::fflush(stdout);
+    return rc;
+  }
+  std::fprintf(stderr, "velkor-cli: unknown command \"%s\" (try velkor-cli help)\n", name.c_str());
+  return kExitUsage;
+}
