@@ -79,7 +79,8 @@ WindowLayout AppConfig::LoadWindowLayout() const {
   layout.width = ReadInt(doc_, kMainForm, "width", 640);
   layout.height = ReadInt(doc_, kMainForm, "height", 480);
   layout.sidebarVisible = doc_.ReadBool(kMainForm, "SidebarVisible", true);
-  layout.viewStyle = static_cast<std::int8_t>(ReadInt(doc_, kMainForm, "ViewStyle", kDefaultViewStyle));
+  layout.viewStyle =
+      static_cast<std::int8_t>(ReadInt(doc_, kMainForm, "ViewStyle", kDefaultViewStyle));
   layout.sidebarWidth = ReadInt(doc_, kMainForm, "SidebarWidth", 180);
   layout.subjectHeight = ReadInt(doc_, kMainForm, "SubjectHeight", 130);
   return layout;
@@ -147,7 +148,8 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   doc_.WriteString(kKodawari, "BrowserApp", values.browserApp);
   doc_.WriteInteger(kLookFeel, "BoardFontSize", values.boardFontSize);
   doc_.WriteInteger(kLookFeel, "ThreadFontSize", values.threadFontSize);
-  for (std::size_t i = 0; i < 7; ++i) doc_.WriteInteger(kLookFeel, kColourKeys[i].key, values.colours[i]);
+  for (std::size_t i = 0; i < 7; ++i)
+    doc_.WriteInteger(kLookFeel, kColourKeys[i].key, values.colours[i]);
   doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
   doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
   doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);

@@ -10,8 +10,8 @@
 namespace velkor {
 
 // The configuration file (ini/config.ini) in memory. Every operation does nothing while no file is
-// bound. Writes change the memory copy; a flush replaces the whole file crash-safely. Write failures
-// are not reported.
+// bound. Writes change the memory copy; a flush replaces the whole file crash-safely. Write
+// failures are not reported.
 class AppConfig {
  public:
   // Binds the file and reads it once; a missing file is an empty configuration. A second call on a
@@ -37,7 +37,8 @@ class AppConfig {
   // Writes the dialog values to the file. Settings in memory are not changed (call LoadSettings).
   void SaveSettingsDialog(const SettingsDialogValues& values, bool flush);
 
-  // History1 (default: the service's board menu URL) even when empty, then History2..5 when not empty.
+  // History1 (default: the service's board menu URL) even when empty, then History2..5 when not
+  // empty.
   void ReadMenuHistory(std::vector<std::string>& list) const;
   // Writes History1..N for the first N <= 5 items; an empty list writes nothing.
   void WriteMenuHistory(const std::vector<std::string>& list, bool flush);

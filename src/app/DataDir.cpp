@@ -44,8 +44,14 @@ void InitDataDir(const std::string& dir) {
   MakeDirectories(LogDirStorage());
 }
 
-const std::string& AppDir() { return AppDirStorage(); }
-const std::string& LogDir() { return LogDirStorage(); }
-std::string IniDir() { return AppDirStorage() + "/ini"; }
+const std::string& AppDir() {
+  return AppDirStorage();
+}
+const std::string& LogDir() {
+  return LogDirStorage();
+}
+std::string IniDir() {
+  return AppDirStorage() + "/ini";
+}
 
 }  // namespace velkor

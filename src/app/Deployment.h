@@ -1,7 +1,7 @@
 #pragma once
 
-// The values that tie the program to one board service. Change them here, and only here, to point the
-// program at another deployment.
+// The values that tie the program to one board service. Change them here, and only here, to point
+// the program at another deployment.
 
 #include <array>
 #include <string_view>

@@ -33,6 +33,8 @@ void GuiUiHooks::SetStatusText(const std::string& text) {
   if (mainForm_ != nullptr) mainForm_->statusBar()->showMessage(FromSjis(text));
 }
 
-void GuiUiHooks::ProcessEvents() { QApplication::processEvents(QEventLoop::AllEvents, 50); }
+void GuiUiHooks::ProcessEvents() {
+  QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
 
 }  // namespace velkor

@@ -12,10 +12,10 @@ using Colour = std::int32_t;
 
 // The settings other parts of the program read during the run, filled by AppConfig::LoadSettings.
 struct Settings {
-  bool subjectGzip = true;   // ask for subject.txt gzip-compressed
-  bool debugLog = false;     // keep a protocol trace of each exchange
-  bool newTabOpen = false;   // a click on a thread-list row opens a new tab
-  std::string browserApp;    // program that opens links outside Velkor; empty: the desktop default
+  bool subjectGzip = true;  // ask for subject.txt gzip-compressed
+  bool debugLog = false;    // keep a protocol trace of each exchange
+  bool newTabOpen = false;  // a click on a thread-list row opens a new tab
+  std::string browserApp;   // program that opens links outside Velkor; empty: the desktop default
   Colour subjectSubscribeColor = 0xFFFF;
   Colour newThreadColor = 0xFAEEE2;
   Colour unreadThreadColor = 0x00A2FF;

@@ -15,7 +15,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  FormDestroy();
+}
 
 void TMainForm::FormCreate() {
   Config().Open(IniDir() + "/config.ini");

@@ -16,8 +16,12 @@ UiHooks* current = &nullHooks;
 
 }  // namespace
 
-UiHooks& Ui() { return *current; }
+UiHooks& Ui() {
+  return *current;
+}
 
-void SetUiHooks(UiHooks* hooks) { current = hooks != nullptr ? hooks : &nullHooks; }
+void SetUiHooks(UiHooks* hooks) {
+  current = hooks != nullptr ? hooks : &nullHooks;
+}
 
 }  // namespace velkor

@@ -94,7 +94,8 @@ std::string ThreadUrlToLogPath(std::string_view url, std::string& remainder) {
 
 void LogPathToBoard(std::string_view logPath, std::string& host, std::string& boardPath) {
   std::size_t last = SjisFindLastChar(logPath, '/');
-  std::string_view dir = last == std::string_view::npos ? std::string_view() : logPath.substr(0, last);
+  std::string_view dir =
+      last == std::string_view::npos ? std::string_view() : logPath.substr(0, last);
   std::size_t boardStart = SjisFindLastChar(dir, '/');
   std::string_view board = boardStart == std::string_view::npos ? dir : dir.substr(boardStart + 1);
   boardPath = "/" + std::string(board) + "/";

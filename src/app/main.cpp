@@ -8,9 +8,9 @@
 
 #include "app/DataDir.h"
 #include "app/GuiUiHooks.h"
+#include "app/RunBoardMenuUpdate.h"
 #include "app/StartupOptions.h"
 #include "app/TMainForm.h"
-#include "app/RunBoardMenuUpdate.h"
 #include "base/FileUtil.h"
 #include "base/SingleInstanceLock.h"
 #include "net/ConnectOverrides.h"

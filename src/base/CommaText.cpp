@@ -3,7 +3,9 @@
 namespace velkor {
 namespace {
 
-bool IsBlank(char c) { return c != '\0' && static_cast<unsigned char>(c) <= 0x20; }
+bool IsBlank(char c) {
+  return c != '\0' && static_cast<unsigned char>(c) <= 0x20;
+}
 
 }  // namespace
 

@@ -9,9 +9,9 @@ namespace velkor {
 // The whole file as bytes; nullopt when it does not exist or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Replaces the file's contents crash-safely: the bytes go to a new temporary file in the same folder,
-// which is flushed to disk and renamed over `path`. On failure the old file is left untouched, the
-// temporary file is removed, and false is returned. The folder must exist.
+// Replaces the file's contents crash-safely: the bytes go to a new temporary file in the same
+// folder, which is flushed to disk and renamed over `path`. On failure the old file is left
+// untouched, the temporary file is removed, and false is returned. The folder must exist.
 bool ReplaceFile(const std::string& path, std::string_view contents);
 
 // Appends bytes to a file, creating it when missing. Returns false on failure.

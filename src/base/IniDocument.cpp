@@ -44,8 +44,7 @@ std::optional<long long> ParseIniInteger(std::string_view text) {
     value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
   }
   if (negative) {
-    return value == limit ? std::numeric_limits<long long>::min()
-                          : -static_cast<long long>(value);
+    return value == limit ? std::numeric_limits<long long>::min() : -static_cast<long long>(value);
   }
   return static_cast<long long>(value);
 }
@@ -115,7 +114,9 @@ std::string IniDocument::ToText() const {
   return out;
 }
 
-bool IniDocument::Save(const std::string& path) const { return ReplaceFile(path, ToText()); }
+bool IniDocument::Save(const std::string& path) const {
+  return ReplaceFile(path, ToText());
+}
 
 const IniDocument::Section* IniDocument::FindSection(std::string_view section) const {
   auto it = index_.find(AsciiLowerCopy(section));

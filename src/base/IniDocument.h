@@ -3,21 +3,24 @@
 #include <deque>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velkor {
 
-// A whole INI-style file in memory (CP932 bytes), as the configuration file and the board lists use it.
+// A whole INI-style file in memory (CP932 bytes), as the configuration file and the board lists use
+// it.
 //
-// Reading: every line is trimmed; empty lines and lines starting with ";" are skipped; "[name]" opens a
-// section; inside a section every other line is an entry whose key is the text before the first "=" and
-// whose value is the rest (a line without "=" is kept as an entry with no value and is never matched by
-// key); lines before the first section are ignored. A repeated section name continues the first one.
-// Section and key names match case-insensitively (ASCII letters). Order of first appearance is kept.
+// Reading: every line is trimmed; empty lines and lines starting with ";" are skipped; "[name]"
+// opens a section; inside a section every other line is an entry whose key is the text before the
+// first "=" and whose value is the rest (a line without "=" is kept as an entry with no value and
+// is never matched by key); lines before the first section are ignored. A repeated section name
+// continues the first one. Section and key names match case-insensitively (ASCII letters). Order of
+// first appearance is kept.
 //
-// Writing: "[name]" CR LF, then "key=value" CR LF per entry, then an empty line (CR LF) per section.
+// Writing: "[name]" CR LF, then "key=value" CR LF per entry, then an empty line (CR LF) per
+// section.
 class IniDocument {
  public:
   struct Entry {
@@ -49,12 +52,14 @@ class IniDocument {
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view fallback) const;
-  // Decimal with optional "-", or hexadecimal after "0x"/"0X"/"$"; anything else gives the fallback.
+  // Decimal with optional "-", or hexadecimal after "0x"/"0X"/"$"; anything else gives the
+  // fallback.
   long long ReadInteger(std::string_view section, std::string_view key, long long fallback) const;
   // Read as an integer: non-zero is true.
   bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
 
-  // Sets a value, creating the section (at the end) and the key (at the end of its section) if needed.
+  // Sets a value, creating the section (at the end) and the key (at the end of its section) if
+  // needed.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, long long value);
   void WriteBool(std::string_view section, std::string_view key, bool value);

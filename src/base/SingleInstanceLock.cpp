@@ -8,7 +8,9 @@
 
 namespace velkor {
 
-SingleInstanceLock::~SingleInstanceLock() { Release(); }
+SingleInstanceLock::~SingleInstanceLock() {
+  Release();
+}
 
 SingleInstanceLock::Result SingleInstanceLock::Acquire(const std::string& path) {
   Release();

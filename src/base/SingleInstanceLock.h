@@ -4,8 +4,9 @@
 
 namespace velkor {
 
-// The single-instance rule: one running program per data directory. The lock is an flock on a file in
-// the data directory's "ini" folder; the system releases it when the process ends, however it ends.
+// The single-instance rule: one running program per data directory. The lock is an flock on a file
+// in the data directory's "ini" folder; the system releases it when the process ends, however it
+// ends.
 class SingleInstanceLock {
  public:
   enum class Result { kAcquired, kHeldElsewhere, kFailed };

@@ -128,7 +128,9 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::string AsciiLowerCopy(std::string_view s) {
   std::string out(s);

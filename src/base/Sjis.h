@@ -1,7 +1,7 @@
 #pragma once
 
-// Shift_JIS (CP932) text helpers. Core strings hold CP932 bytes; conversion to UTF-8 happens only at
-// the edges (widgets, terminal). Lead bytes are 0x81-0x9F and 0xE0-0xFC.
+// Shift_JIS (CP932) text helpers. Core strings hold CP932 bytes; conversion to UTF-8 happens only
+// at the edges (widgets, terminal). Lead bytes are 0x81-0x9F and 0xE0-0xFC.
 
 #include <cstddef>
 #include <optional>
@@ -15,7 +15,9 @@ namespace velkor {
 constexpr bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
-constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
+constexpr bool IsLeadByte(char c) {
+  return IsLeadByte(static_cast<unsigned char>(c));
+}
 
 // CP932 -> UTF-8. Returns nullopt when the input holds a byte sequence CP932 does not define.
 std::optional<std::string> SjisToUtf8(std::string_view sjis);
@@ -29,13 +31,14 @@ std::string SjisToUtf8Lossy(std::string_view sjis);
 // UTF-8 -> CP932 for input from the user or the terminal: characters CP932 lacks become "?".
 std::string Utf8ToSjisLossy(std::string_view utf8);
 
-// Converts a UTF-8 literal of the program's own texts to CP932. The literal must be convertible; this
-// is the one place where the program's Japanese texts become Shift_JIS (keep the result in a static).
+// Converts a UTF-8 literal of the program's own texts to CP932. The literal must be convertible;
+// this is the one place where the program's Japanese texts become Shift_JIS (keep the result in a
+// static).
 std::string Sjis(std::string_view utf8Literal);
 
 // Finds needle in hay at or after `from`, only at character boundaries: a match never starts on the
-// second byte of a two-byte character. `from` must itself be a character boundary. Returns npos when
-// absent. An empty needle matches at `from`.
+// second byte of a two-byte character. `from` must itself be a character boundary. Returns npos
+// when absent. An empty needle matches at `from`.
 std::size_t SjisFind(std::string_view hay, std::string_view needle, std::size_t from = 0);
 
 // Single-byte variant of SjisFind (the byte is an ASCII character).

@@ -22,7 +22,9 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
   return *this;
 }
 
-TempFile::~TempFile() { Close(); }
+TempFile::~TempFile() {
+  Close();
+}
 
 bool TempFile::Create(const std::string& directory, std::string_view prefix) {
   Close();

@@ -25,7 +25,9 @@ void CliUiHooks::ShowHtmlPage(const std::string& html, const std::string&) {
   page_ = html;
 }
 
-void CliUiHooks::SetStatusText(const std::string& text) { PrintStderrLines(text); }
+void CliUiHooks::SetStatusText(const std::string& text) {
+  PrintStderrLines(text);
+}
 
 CliUiHooks& CliHooks() {
   static CliUiHooks hooks;

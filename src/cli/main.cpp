@@ -38,8 +38,8 @@ int main(int argc, char* argv[]) {
     if (name != command.name) continue;
     InitDataDir(dataDir.empty() ? ExecutableDir() : dataDir);
     SetUiHooks(&CliHooks());
-    CliArgs commandArgs(std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                                 args.end()));
+    CliArgs commandArgs(
+        std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end()));
     int rc = command.run(commandArgs);
     std::fflush(stdout);
     return rc;

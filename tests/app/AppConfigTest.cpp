@@ -53,7 +53,8 @@ TEST_F(AppConfigTest, MissingFileGivesEveryDefault) {
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.sidebarWidth, 180);
   EXPECT_EQ(layout.subjectHeight, 130);
-  EXPECT_EQ(config.LoadColumnWidths(10), (std::vector<int>{0, 38, 38, 325, 40, 40, 40, 180, 100, 120}));
+  EXPECT_EQ(config.LoadColumnWidths(10),
+            (std::vector<int>{0, 38, 38, 325, 40, 40, 40, 180, 100, 120}));
   std::vector<std::string> history;
   config.ReadMenuHistory(history);
   EXPECT_EQ(history, std::vector<std::string>{std::string(kBoardMenuUrl)});
@@ -79,7 +80,8 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.width, -5);
-  EXPECT_EQ(config.LoadColumnWidths(10), (std::vector<int>{10, 20, 40, 40, 40, 40, 40, 40, 40, 40}));
+  EXPECT_EQ(config.LoadColumnWidths(10),
+            (std::vector<int>{10, 20, 40, 40, 40, 40, 40, 40, 40, 40}));
 }
 
 TEST_F(AppConfigTest, ColumnWidthsWithBadItemsAndSurplus) {
@@ -122,13 +124,14 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   values.colours[6] = 255;
   values.cacheServerHost = "cache.example";
   config.SaveSettingsDialog(values, true);
-  EXPECT_EQ(FileText(),
-            "[Kodawari]\r\nTabMultiLine=1\r\nTabStyle=2\r\nSubjectGzip=1\r\nDebugLog=0\r\n"
-            "NewTabOpen=1\r\nBrowserApp=firefox\r\n\r\n"
-            "[LookFeel]\r\nBoardFontSize=12\r\nThreadFontSize=9\r\nSubjectSubscribeColor=65535\r\n"
-            "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
-            "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n\r\n"
-            "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
+  EXPECT_EQ(
+      FileText(),
+      "[Kodawari]\r\nTabMultiLine=1\r\nTabStyle=2\r\nSubjectGzip=1\r\nDebugLog=0\r\n"
+      "NewTabOpen=1\r\nBrowserApp=firefox\r\n\r\n"
+      "[LookFeel]\r\nBoardFontSize=12\r\nThreadFontSize=9\r\nSubjectSubscribeColor=65535\r\n"
+      "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
+      "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n\r\n"
+      "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
   Settings reloaded;
   DisplaySettings display;
   config.LoadSettings(reloaded, display);

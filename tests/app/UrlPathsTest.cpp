@@ -12,6 +12,10 @@ struct SplitCase {
   const char* path;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) {
+  *os << '"' << c.url << '"';
+}
+
 class SplitUrlTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitUrlTest, Splits) {
@@ -25,16 +29,17 @@ TEST_P(SplitUrlTest, Splits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitUrlTest,
-    ::testing::Values(
-        SplitCase{"http://host/board/", true, "host", "/board/"},
-        SplitCase{"http://host", true, "host", ""},
-        SplitCase{"http://host:8080/a?b=c#d", true, "host", "/a"},
-        SplitCase{"http://u:p@host/a#x/y", true, "host", "/a"},
-        SplitCase{"http://host/%E3%81%82b%2Fc/", true, "host", "/\xE3\x81\x82" "b/c/"},
-        SplitCase{"http://host/100%/", true, "host", "/100%/"},
-        SplitCase{"", false, "unchanged", "unchanged"},
-        SplitCase{"host/board/", false, "unchanged", "unchanged"},
-        SplitCase{"http:///board/", false, "unchanged", "unchanged"}));
+    ::testing::Values(SplitCase{"http://host/board/", true, "host", "/board/"},
+                      SplitCase{"http://host", true, "host", ""},
+                      SplitCase{"http://host:8080/a?b=c#d", true, "host", "/a"},
+                      SplitCase{"http://u:p@host/a#x/y", true, "host", "/a"},
+                      SplitCase{"http://host/%E3%81%82b%2Fc/", true, "host",
+                                "/\xE3\x81\x82"
+                                "b/c/"},
+                      SplitCase{"http://host/100%/", true, "host", "/100%/"},
+                      SplitCase{"", false, "unchanged", "unchanged"},
+                      SplitCase{"host/board/", false, "unchanged", "unchanged"},
+                      SplitCase{"http:///board/", false, "unchanged", "unchanged"}));
 
 TEST(SplitUrlTest, PartLongerThan511Fails) {
   std::string host;
@@ -64,6 +69,10 @@ struct ThreadCase {
   const char* remainder;
 };
 
+void PrintTo(const ThreadCase& c, std::ostream* os) {
+  *os << c.url;
+}
+
 class ThreadUrlToLogPathTest : public ::testing::TestWithParam<ThreadCase> {};
 
 TEST_P(ThreadUrlToLogPathTest, Converts) {
@@ -75,7 +84,8 @@ TEST_P(ThreadUrlToLogPathTest, Converts) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ThreadUrlToLogPathTest,
     ::testing::Values(
-        ThreadCase{"http://host/test/read.cgi/board/1234567890/l50", "/host/board/1234567890.dat", "l50"},
+        ThreadCase{"http://host/test/read.cgi/board/1234567890/l50", "/host/board/1234567890.dat",
+                   "l50"},
         ThreadCase{"http://host/test/read.cgi/board/1234567890", "/host/board/1234567890.dat", ""},
         ThreadCase{"http://host/test/read.cgi/board/1234567890/", "/host/board/1234567890.dat", ""},
         ThreadCase{"http://host/test/read.cgi/board/key/50-60", "/host/board/key.dat", "50-60"},
@@ -88,6 +98,10 @@ struct BoardCase {
   const char* board;
 };
 
+void PrintTo(const BoardCase& c, std::ostream* os) {
+  *os << '"' << c.path << '"';
+}
+
 class LogPathToBoardTest : public ::testing::TestWithParam<BoardCase> {};
 
 TEST_P(LogPathToBoardTest, Converts) {
@@ -98,17 +112,17 @@ TEST_P(LogPathToBoardTest, Converts) {
   EXPECT_EQ(board, GetParam().board);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LogPathToBoardTest,
-                         ::testing::Values(BoardCase{"/app/log/host/board/1234567890.dat", "host", "/board/"},
-                                           BoardCase{"/app/log/host/board/", "host", "/board/"},
-                                           BoardCase{"board/", "", "/board/"},
-                                           BoardCase{"", "", "//"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogPathToBoardTest,
+    ::testing::Values(BoardCase{"/app/log/host/board/1234567890.dat", "host", "/board/"},
+                      BoardCase{"/app/log/host/board/", "host", "/board/"},
+                      BoardCase{"board/", "", "/board/"}, BoardCase{"", "", "//"}));
 
 TEST(UrlPathsTest, SafePathComponents) {
   EXPECT_TRUE(IsSafePathComponent("1234567890.dat"));
   EXPECT_TRUE(IsSafePathComponent("host.example"));
-  for (std::string_view bad : std::vector<std::string_view>{"", ".", "..", "a/b", "a\\b",
-                                                             std::string_view("a\0b", 3)}) {
+  for (std::string_view bad :
+       std::vector<std::string_view>{"", ".", "..", "a/b", "a\\b", std::string_view("a\0b", 3)}) {
     EXPECT_FALSE(IsSafePathComponent(bad)) << bad;
   }
 }

@@ -34,6 +34,10 @@ struct IntegerCase {
   long long expected;  // the fallback 77 marks a rejected value
 };
 
+void PrintTo(const IntegerCase& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
+}
+
 class IniIntegerTest : public ::testing::TestWithParam<IntegerCase> {};
 
 TEST_P(IniIntegerTest, ReadsDecimalAndHex) {

@@ -30,7 +30,8 @@ TEST(SingleInstanceLockTest, OtherDataDirectoryRunsSideBySide) {
   EXPECT_EQ(first.Acquire(pathA), SingleInstanceLock::Result::kAcquired);
   EXPECT_EQ(second.Acquire(b.Path() + "/ini/velkor.lock"), SingleInstanceLock::Result::kAcquired);
   SingleInstanceLock third;
-  EXPECT_EQ(third.Acquire(a.Path() + "/no-such-folder/x.lock"), SingleInstanceLock::Result::kFailed);
+  EXPECT_EQ(third.Acquire(a.Path() + "/no-such-folder/x.lock"),
+            SingleInstanceLock::Result::kFailed);
 }
 
 }  // namespace

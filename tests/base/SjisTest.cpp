@@ -28,6 +28,10 @@ struct BadConversion {
   std::string lossy;
 };
 
+void PrintTo(const BadConversion& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class SjisFailureTest : public ::testing::TestWithParam<BadConversion> {};
 
 TEST_P(SjisFailureTest, StrictFailsAndLossyReplaces) {
@@ -43,11 +47,10 @@ TEST_P(SjisFailureTest, StrictFailsAndLossyReplaces) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SjisFailureTest,
-    ::testing::Values(
-        BadConversion{"TruncatedLeadByteAtEnd", "ab\x82", true, "ab\xEF\xBF\xBD"},
-        BadConversion{"UndefinedPair", "a\x85\x40z", true, "a\xEF\xBF\xBDz"},
-        BadConversion{"InvalidUtf8", "a\xFFz", false, "a?z"},
-        BadConversion{"CharacterOutsideCp932", "a\xF0\x9F\x98\x80z", false, "a?z"}),
+    ::testing::Values(BadConversion{"TruncatedLeadByteAtEnd", "ab\x82", true, "ab\xEF\xBF\xBD"},
+                      BadConversion{"UndefinedPair", "a\x85\x40z", true, "a\xEF\xBF\xBDz"},
+                      BadConversion{"InvalidUtf8", "a\xFFz", false, "a?z"},
+                      BadConversion{"CharacterOutsideCp932", "a\xF0\x9F\x98\x80z", false, "a?z"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SjisTest, FindSkipsTrailBytes) {
@@ -56,7 +59,10 @@ TEST(SjisTest, FindSkipsTrailBytes) {
   EXPECT_EQ(SjisFindChar(text, '\\'), 2u);
   EXPECT_EQ(SjisFind(text, "\\x"), 2u);
   // "ア" (0x83 0x41) has the trail byte "A".
-  EXPECT_EQ(SjisFind("\x83\x41" "A", "A"), 2u);
+  EXPECT_EQ(SjisFind("\x83\x41"
+                     "A",
+                     "A"),
+            2u);
   EXPECT_EQ(SjisFind("abc", "abcd"), std::string_view::npos);
   EXPECT_EQ(SjisFind("abc", ""), 0u);
   EXPECT_EQ(SjisFindLastChar("a/b\x83/c", '/'), 1u);
@@ -75,7 +81,8 @@ TEST(SjisTest, SplitLinesHandlesAllBreaks) {
 
 TEST(SjisTest, CaseFoldingLeavesTwoByteCharactersAlone) {
   EXPECT_TRUE(EqualsIgnoreAsciiCase("Kodawari", "KODAWARI"));
-  // "ア" (0x83 0x41) and "チ" (0x83 0x60... ) differ; 0x83 0x41 vs 0x83 0x61 must not fold together.
+  // "ア" (0x83 0x41) and "チ" (0x83 0x60... ) differ; 0x83 0x41 vs 0x83 0x61 must not fold
+  // together.
   EXPECT_FALSE(EqualsIgnoreAsciiCase("\x83\x41", "\x83\x61"));
   EXPECT_EQ(AsciiLowerCopy("AB\x83\x41"), "ab\x83\x41");
   EXPECT_EQ(TrimView(" \t x y \r\n"), "x y");
