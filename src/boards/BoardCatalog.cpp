@@ -188,12 +188,11 @@ void BoardCatalog::BuildTree() {
   }
   for (const std::string& name : empty) ini_.EraseSection(name);
   if (!empty.empty()) Save();
-  treeBuilt_ = true;
   if (observer_ != nullptr) observer_->TreeRebuilt(*this);
 }
 
 std::size_t BoardCatalog::TreeNodeCount() const {
-  if (!treeBuilt_) return 0;
+  if (!open_) return 0;
   std::size_t count = 1;
   for (const BoardTreeCategory& category : tree_) count += 1 + category.boards.size();
   return count;

@@ -91,7 +91,7 @@ class BoardCatalog {
   // The tree as BuildTree, AddBoard and RemoveBoard left it (below the root). Empty before
   // BuildTree.
   const std::vector<BoardTreeCategory>& Tree() const { return tree_; }
-  // Nodes in the tree, the root included (0 before BuildTree).
+  // Nodes in the tree, the root included (0 while the catalog is not open).
   std::size_t TreeNodeCount() const;
 
   // The stored URL of (category, name), or empty.
@@ -146,7 +146,6 @@ class BoardCatalog {
   std::string path_;
   IniDocument ini_;
   std::vector<BoardTreeCategory> tree_;
-  bool treeBuilt_ = false;
   BoardCatalogObserver* observer_ = nullptr;
 };
 
