@@ -36,7 +36,8 @@ struct BoardMenuCategory {
 class BoardCatalog;
 
 // Told about every change of a catalog's tree, so that a view bound to the catalog can follow it.
-// Indices refer to BoardCatalog::Tree() as it is when the call is made (after the change).
+// Calls come after the change; indices are positions in BoardCatalog::Tree() (for a removal, the
+// positions the removed nodes had).
 class BoardCatalogObserver {
  public:
   virtual ~BoardCatalogObserver() = default;

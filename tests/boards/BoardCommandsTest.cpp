@@ -3,6 +3,7 @@
 #include <string>
 
 #include "support/CliRunner.h"
+#include "support/NginxFixture.h"
 #include "support/TempDataDir.h"
 
 namespace velkor {
@@ -96,6 +97,33 @@ TEST_F(BoardCommandsTest, MenuUpdateReportsFailureWithoutTouchingTheList) {
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), before);
   EXPECT_NE(dir.ReadFile("ini/config.ini").find("History1=http://menu.test/bbsmenu.html\r\n"),
             std::string::npos);
+}
+
+TEST_F(BoardCommandsTest, MenuUpdateDownloadsThenAsksConditionally) {
+  test::NginxFixture nginx;
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  std::string moved = kMenu;
+  moved.replace(moved.find("medaka"), 6, "mevius");
+  nginx.WriteFile("bbsmenu.html", S(moved));
+  ASSERT_EQ(Run({"subscribe", "趣味", "将棋"}).exitCode, 0);
+  std::vector<std::string> update{"--connect-to", nginx.ConnectTo("menu.test"),
+                                  "menu-update",  "http://menu.test/bbsmenu.html",
+                                  "--page",       dir.Path() + "/report.html"};
+
+  auto first = Run(update);
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(first.out, "updated\n");
+  EXPECT_EQ(dir.ReadFile("log/board.html"), S(moved));
+  EXPECT_EQ(Run({"favorites"}).out, "趣味\t将棋\thttp://mevius.5ch.io/shogi/\n");
+  EXPECT_NE(dir.ReadFile("report.html").find("http://mevius.5ch.io/shogi/"), std::string::npos);
+
+  update.pop_back();
+  update.pop_back();
+  auto second = Run(update);
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_EQ(second.out, "not-modified\n");
+  update.push_back("--rebuild");
+  EXPECT_EQ(Run(update).out, "updated\n");
 }
 
 }  // namespace
