@@ -15,8 +15,7 @@ namespace velkor {
 void RunBoardMenuUpdate(QWidget*, bool silent, bool) {
   if (!silent) return;
   Config().Open(IniDir() + "/config.ini");
-  BoardList().Open(IniDir() + "/board.ini");
-  Favorites().Open(IniDir() + "/subscrib.ini");
+  OpenCatalogs();
   BoardMenuUpdater updater(BoardList(), Favorites(), Config());
   updater.RunUpdate(true);
 }

@@ -346,4 +346,9 @@ BoardCatalog& Favorites() {
   return catalog;
 }
 
+void OpenCatalogs() {
+  BoardList().Open(IniDir() + "/board.ini");
+  Favorites().Open(IniDir() + "/subscrib.ini");
+}
+
 }  // namespace velkor

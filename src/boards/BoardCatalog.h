@@ -159,5 +159,8 @@ bool IsSafeBoardUrl(std::string_view url);
 // IniDir() + "/board.ini" and IniDir() + "/subscrib.ini".
 BoardCatalog& BoardList();
 BoardCatalog& Favorites();
+// Opens BoardList() on IniDir() + "/board.ini" and Favorites() on IniDir() + "/subscrib.ini" (a
+// catalog already open stays as it is). The trees are not built.
+void OpenCatalogs();
 
 }  // namespace velkor

@@ -47,9 +47,9 @@ const CliCommand kPin = {
 const CliCommand kUnpin = {"unpin", "CAPTION", "remove a favourite-bar button", RunUnpin};
 const CliCommand kButtons = {"buttons", "", "list the pinned favourite-bar captions", RunButtons};
 
-void OpenCatalogs() {
-  BoardList().Open(IniDir() + "/board.ini");
-  Favorites().Open(IniDir() + "/subscrib.ini");
+FavoriteButtonBar& LoadedButtons() {
+  FavoriteButtons().Load(IniDir() + "/favbrd.lst");
+  return FavoriteButtons();
 }
 
 // Converts an argument from the terminal to CP932; on failure prints a usage error.
@@ -163,8 +163,7 @@ int RunPin(CliArgs& args) {
   if (!CheckArgs(args, kPin, 1, 1)) return kExitUsage;
   auto caption = SjisArgument(kPin, args.Positionals()[0]);
   if (!caption) return kExitUsage;
-  FavoriteButtons().Load(IniDir() + "/favbrd.lst");
-  if (!FavoriteButtons().AddButton(*caption)) {
+  if (!LoadedButtons().AddButton(*caption)) {
     return Failure("cannot pin \"" + args.Positionals()[0] + "\" (pinned already, or no caption)");
   }
   return kExitOk;
@@ -174,8 +173,7 @@ int RunUnpin(CliArgs& args) {
   if (!CheckArgs(args, kUnpin, 1, 1)) return kExitUsage;
   auto caption = SjisArgument(kUnpin, args.Positionals()[0]);
   if (!caption) return kExitUsage;
-  FavoriteButtons().Load(IniDir() + "/favbrd.lst");
-  if (!FavoriteButtons().RemoveButton(*caption)) {
+  if (!LoadedButtons().RemoveButton(*caption)) {
     return Failure("no button \"" + args.Positionals()[0] + "\" is pinned");
   }
   return kExitOk;
@@ -183,8 +181,7 @@ int RunUnpin(CliArgs& args) {
 
 int RunButtons(CliArgs& args) {
   if (!CheckArgs(args, kButtons, 0, 0)) return kExitUsage;
-  FavoriteButtons().Load(IniDir() + "/favbrd.lst");
-  for (const std::string& caption : FavoriteButtons().Captions()) PrintSjisLine(caption);
+  for (const std::string& caption : LoadedButtons().Captions()) PrintSjisLine(caption);
   return kExitOk;
 }
 
