@@ -1,12 +1,13 @@
 #pragma once
 
 // The thread list of one board: its reading state file (subject.ini), the merge of each downloaded
-// subject.txt, and the rows the list view shows. Everything here is plain data; the GUI's virtual list
-// binds to RowCount / CellTexts / RowColour and calls Fill / SortBy / FilterRows.
+// subject.txt, and the rows the list view shows. Everything here is plain data; the GUI's virtual
+// list binds to RowCount / CellTexts / RowColour and calls Fill / SortBy / FilterRows.
 //
 // Files in a board directory (all CP932):
 //   subject.txt  the last downloaded thread list, as served.
-//   subject.ini  one section per known thread, named by its dat name ("1234567890.dat"), with the keys
+//   subject.ini  one section per known thread, named by its dat name ("1234567890.dat"), with the
+//   keys
 //                NowNo, PreNo, ResCount, Title, GotCount, Unread, LastModified, DatSize.
 //   bbs.ini      section [subject.txt], key LastModified: the time stamp of the last merged list.
 //   <key>.dat    the thread logs (threads/ThreadLogFetch.h).
@@ -29,10 +30,10 @@ class IniDocument;
 struct FetchContext;
 
 // State flags of a thread (ThreadItem::state).
-inline constexpr std::uint8_t kThreadNoLog = 0x02;     // gotCount <= 0
-inline constexpr std::uint8_t kThreadLog = 0x04;       // gotCount > 0
-inline constexpr std::uint8_t kThreadUnread = 0x08;    // stored replies not all read, or more listed
-inline constexpr std::uint8_t kThreadNew = 0x10;       // preNo == 0: absent from the previous list
+inline constexpr std::uint8_t kThreadNoLog = 0x02;   // gotCount <= 0
+inline constexpr std::uint8_t kThreadLog = 0x04;     // gotCount > 0
+inline constexpr std::uint8_t kThreadUnread = 0x08;  // stored replies not all read, or more listed
+inline constexpr std::uint8_t kThreadNew = 0x10;     // preNo == 0: absent from the previous list
 inline constexpr std::uint8_t kThreadOver1000 = 0x20;  // resCount >= 1000: the thread is full
 inline constexpr std::uint8_t kThreadPast = 0x40;      // nowNo < 0: no longer listed
 
@@ -50,8 +51,8 @@ inline constexpr int kSubjectColumnCount = 10;
 // One thread as the list shows it. Strings are CP932.
 struct ThreadItem {
   std::uint8_t state = 0;
-  std::int32_t nowNo = 0;     // rank in the last merged list; -1 when no longer listed
-  std::int32_t preNo = 0;     // rank before the last merge; 0 new, -1 already past before
+  std::int32_t nowNo = 0;  // rank in the last merged list; -1 when no longer listed
+  std::int32_t preNo = 0;  // rank before the last merge; 0 new, -1 already past before
   std::string title;
   std::int32_t resCount = 0;  // replies the last list announced
   std::int32_t gotCount = 0;  // lines of the stored log; 0 = no log
@@ -101,19 +102,19 @@ class SubjectList {
 
   // Downloads subject.txt (through CacheServerUrl, conditional on bbs.ini's time stamp, gzip as the
   // settings say) and merges it. On a new list: subject.txt is replaced; when its first byte is a
-  // digit, the list is merged, subject.ini written and bbs.ini's time stamp updated, and the result is
-  // true. False for 304, failures, aborts, an empty body or a body not starting with a digit (then only
-  // subject.txt is replaced); files are left as they were. While a download runs for this list
-  // (RunningFetch() not null), a call only asks the running one to stop and returns false. Status texts
-  // go through the standard status handler to Ui().
+  // digit, the list is merged, subject.ini written and bbs.ini's time stamp updated, and the result
+  // is true. False for 304, failures, aborts, an empty body or a body not starting with a digit
+  // (then only subject.txt is replaced); files are left as they were. While a download runs for
+  // this list (RunningFetch() not null), a call only asks the running one to stop and returns
+  // false. Status texts go through the standard status handler to Ui().
   bool Refresh();
 
   // Merges the lines of a downloaded subject.txt: broken lines are joined first, then every parsed
   // line with a safe dat name sets NowNo (its 1-based position), PreNo (the previous NowNo) and
   // ResCount, and Title for a thread not known before. Threads no longer listed become past
-  // (NowNo -1, PreNo the last rank); one without a log is forgotten; one already past at the previous
-  // merge and fully read is forgotten and its log deleted. Writes subject.ini; false when unbound or
-  // when the file could not be written (the in-memory state is merged all the same).
+  // (NowNo -1, PreNo the last rank); one without a log is forgotten; one already past at the
+  // previous merge and fully read is forgotten and its log deleted. Writes subject.ini; false when
+  // unbound or when the file could not be written (the in-memory state is merged all the same).
   bool Merge(std::vector<std::string> lines);
 
   // After a log download: GotCount = lines of `log`, LastModified, DatSize = its size. Writes
@@ -132,8 +133,8 @@ class SubjectList {
   std::int32_t SetUnread(const std::string& datName, std::int32_t n, bool flush);
   // SetUnread, then the row's item takes the stored value and its state is recomputed.
   std::int32_t SetUnreadAt(std::size_t row, const std::string& datName, bool flush, std::int32_t n);
-  // Re-reads ResCount, GotCount, Unread, LastModified and DatSize of the row's thread and recomputes
-  // its state. Rank, previous rank and title stay.
+  // Re-reads ResCount, GotCount, Unread, LastModified and DatSize of the row's thread and
+  // recomputes its state. Rank, previous rank and title stay.
   void RefreshRow(std::size_t row);
   // Index of the first row whose dat name equals datName exactly, or -1.
   int IndexOfDat(std::string_view datName) const;
@@ -141,9 +142,9 @@ class SubjectList {
   bool Flush();
 
   // Rebuilds items and rows from subject.ini: every thread whose state shares a bit with mask,
-  // ordered by nowNo ascending (equal ranks keep file order). Resets the sort directions (columns 0,
-  // 1, 4, 5, 6 descending, the others ascending). `growth` is told the row count every 64 sections
-  // while the list grows. Unbound: rows are emptied.
+  // ordered by nowNo ascending (equal ranks keep file order). Resets the sort directions (columns
+  // 0, 1, 4, 5, 6 descending, the others ascending). `growth` is told the row count every 64
+  // sections while the list grows. Unbound: rows are emptied.
   void Fill(std::uint8_t mask, const RowGrowth& growth = {});
   // Sorts rows by the column in the direction of its flag, then flips the flag. Texts compare
   // bytewise; numbers numerically. Rows with equal keys keep their order. Other columns: nothing.
@@ -163,8 +164,8 @@ class SubjectList {
   // beyond the row count.
   Colour RowColour(std::size_t row) const;
 
-  // For each thread of subject.ini whose log exists (progress may stop the walk): the first line the
-  // matcher matches, as "<dd><a href=\"" + linkBase + key + "/" + line number + "\">" + Title +
+  // For each thread of subject.ini whose log exists (progress may stop the walk): the first line
+  // the matcher matches, as "<dd><a href=\"" + linkBase + key + "/" + line number + "\">" + Title +
   // "</a><br>". The result is "<dl><dt><strong>" + heading + "</strong>" + entries + "</dl>", or
   // empty when nothing matched.
   std::string SearchLogs(const TextMatcher& matcher, const std::string& linkBase,

@@ -11,14 +11,14 @@
 namespace velkor {
 
 struct SubjectLine {
-  std::string datName;      // the text before "<>"
-  std::string title;        // decoded, trailing blanks kept
+  std::string datName;  // the text before "<>"
+  std::string title;    // decoded, trailing blanks kept
   std::int32_t resCount = 0;
 };
 
 // Parses one line: the dat name is the text before the first ">" minus the byte in front of it, the
-// raw title runs from after that ">" to the last "(", the count from there to the last ")" (0 when it
-// is no decimal number). False (out untouched) when ">", "(" or ")" is missing.
+// raw title runs from after that ">" to the last "(", the count from there to the last ")" (0 when
+// it is no decimal number). False (out untouched) when ">", "(" or ")" is missing.
 bool ParseSubjectLine(std::string_view line, SubjectLine& out);
 
 // Replaces "&lt;", "&gt;", "&quot;" and "&amp;" in this order, each over the whole text.
