@@ -10,6 +10,8 @@
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "threads/DatRenderer.h"
+#include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 
 namespace velkor::cli {
@@ -32,8 +34,8 @@ const CliCommand kThreads = {
     "separated) for show type N (0-5), sorted by each COLUMN (0-9) in turn",
     RunThreads};
 const CliCommand kOpen = {"open", "CATEGORY NAME KEY [--page FILE]",
-                          "bring a thread log up to date, mark it read and write its page; prints "
-                          "the first unread reply number",
+                          "bring a thread log up to date, mark it read and write its page to FILE; "
+                          "prints the first unread reply number",
                           RunOpen};
 const CliCommand kFetch = {"fetch", "CATEGORY NAME KEY",
                            "download a thread log; prints stored or unchanged", RunFetch};
@@ -110,10 +112,20 @@ int RunOpen(CliArgs& args) {
   if (UpdateThreadLog(list, datName) && row >= 0) list.RefreshRow(static_cast<std::size_t>(row));
   if (!FileExists(list.Dir() + datName)) return Failure("no log of " + datName);
   std::int32_t firstUnread = list.UnreadOf(datName);
+  std::string title = row >= 0 ? list.Row(static_cast<std::size_t>(row)).title
+                               : list.Ini()->ReadString(datName, "Title", "");
   if (row >= 0) {
     list.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
   } else {
     list.SetUnread(datName, -1, true);
+  }
+  // The page a thread tab shows after the click (the last 50 read replies, the unread marker before
+  // the first unread one) goes only to --page FILE: stdout carries the number.
+  if (page) {
+    LoadSkin();
+    constexpr int kOldShown = 50;
+    std::string html = RenderThreadLog(list.Dir() + datName, title, firstUnread, kOldShown);
+    if (int rc = WritePage(page, html)) return rc;
   }
   PrintLine(std::to_string(firstUnread));
   return kExitOk;
