@@ -51,7 +51,9 @@ int BindFavoriteBoard(const std::string& category, const std::string& name, Subj
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
   Favorites().Open(IniDir() + "/subscrib.ini");
-  std::string url = Favorites().BoardUrl(Utf8ToSjisLossy(category), Utf8ToSjisLossy(name));
+  auto sjisCategory = Utf8ToSjis(category);
+  auto sjisName = Utf8ToSjis(name);
+  std::string url = sjisCategory && sjisName ? Favorites().BoardUrl(*sjisCategory, *sjisName) : "";
   if (url.empty()) return Failure("no favourite board " + category + " / " + name);
   auto iniPath = SubjectIniPathOf(url);
   if (!iniPath) return Failure("the board URL would leave the log directory: " + url);
