@@ -56,8 +56,10 @@ int BindFavoriteBoard(const std::string& category, const std::string& name, Subj
   std::string url = sjisCategory && sjisName ? Favorites().BoardUrl(*sjisCategory, *sjisName) : "";
   if (url.empty()) return Failure("no favourite board " + category + " / " + name);
   auto iniPath = SubjectIniPathOf(url);
-  if (!iniPath) return Failure("the board URL would leave the log directory: " + url);
-  if (!list.Bind(*iniPath)) return Failure("cannot create the board directory of " + url);
+  if (!iniPath)
+    return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
+  if (!list.Bind(*iniPath))
+    return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
   return kExitOk;
 }
 
