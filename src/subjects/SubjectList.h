@@ -124,7 +124,8 @@ class SubjectList {
   // Deletes the log Dir() + datName and resets GotCount 0, Unread 1, LastModified empty, DatSize 0;
   // writes subject.ini when flush is set. A name that is not "<decimal>.dat" is refused (false).
   bool ResetThread(const std::string& datName, bool flush);
-  // ResetThread, then the row's item shows the reset values (state recomputed).
+  // ResetThread, then the row's item shows the reset values (state recomputed; also when writing
+  // subject.ini failed, which the result reports). A refused name changes nothing.
   bool DeleteLog(std::size_t row, const std::string& datName, bool flush);
   // Unread of the thread (1 when missing or unbound).
   std::int32_t UnreadOf(const std::string& datName) const;
