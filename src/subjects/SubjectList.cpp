@@ -220,7 +220,7 @@ bool SubjectList::DeleteLog(std::size_t row, const std::string& datName, bool fl
 }
 
 std::int32_t SubjectList::UnreadOf(const std::string& datName) const {
-  if (!IsBound()) return 1;
+  if (!IsBound()) return 0;
   return ReadInt32(*ini_, datName, "Unread", 1);
 }
 

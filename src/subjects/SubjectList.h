@@ -127,7 +127,7 @@ class SubjectList {
   // ResetThread, then the row's item shows the reset values (state recomputed; also when writing
   // subject.ini failed, which the result reports). A refused name changes nothing.
   bool DeleteLog(std::size_t row, const std::string& datName, bool flush);
-  // Unread of the thread (1 when missing or unbound).
+  // Unread of the thread: 1 when missing, 0 while unbound.
   std::int32_t UnreadOf(const std::string& datName) const;
   // Stores Unread = n, where n < 1 means GotCount + 1 (everything read); writes subject.ini when
   // flush is set. Returns the stored n (0 when unbound).

@@ -48,7 +48,7 @@ TEST_F(SubjectListTest, BindCreatesTheBoardDirectoryAndBuildsTheBoardUrl) {
   EXPECT_FALSE(list.IsBound());
   EXPECT_EQ(list.BoardUrlFromDir(), "");
   EXPECT_FALSE(list.Merge({"1.dat<>a (1)"}));
-  EXPECT_EQ(list.UnreadOf("1.dat"), 1);
+  EXPECT_EQ(list.UnreadOf("1.dat"), 0);
   EXPECT_EQ(list.SetUnread("1.dat", 3, true), 0);
   EXPECT_EQ(list.IndexOfDat("1.dat"), -1);
 }
