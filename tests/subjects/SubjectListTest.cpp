@@ -334,6 +334,7 @@ TEST_F(SubjectRowsTest, FillReportsGrowthWhileLoading) {
 TEST_F(SubjectListTest, EmptyStateGivesNoRows) {
   list.Fill(0xFF);
   EXPECT_EQ(list.RowCount(), 0u);
+  EXPECT_EQ(list.UnreadOf("5.dat"), 1);
   EXPECT_EQ(list.SetUnread("5.dat", 0, true), 1);
 }
 
