@@ -223,6 +223,45 @@ TEST_F(HttpSessionTest, RefusedConnection) {
   EXPECT_EQ(session.State(), kSessionNew);
 }
 
+// A listener whose accept queue is full drops new connection attempts, as an unreachable host does.
+TEST_F(HttpSessionTest, UnansweredConnectEndsWithinTheWait) {
+  HttpSession::SetWaitLimitForTesting(300ms);
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), length);
+  }
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides(
+      {"silent.test=127.0.0.1:" + std::to_string(ntohs(address.sin_port))}, error));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(session.Connect("silent.test"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:サーバへの接続失敗"));
+  EXPECT_GE(ui.processEventsCalls, 2);
+  for (int fd : fillers) ::close(fd);
+  ::close(listener);
+}
+
+TEST_F(HttpSessionTest, OverrideAddressGivenByName) {
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  std::string error;
+  ASSERT_TRUE(
+      AddConnectOverrides({"named.test=localhost:" + std::to_string(server.Port())}, error));
+  std::string out;
+  ASSERT_EQ(Get("http://named.test/x", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_EQ(server.Requests()[0].bytes.rfind("GET /x HTTP/1.1\r\nHost: named.test\r\n", 0), 0u);
+}
+
 TEST_F(HttpSessionTest, StopRequestAtConnecting) {
   recorder.stopAtText = "example.test" + S("に接続...");
   EXPECT_FALSE(session.Connect("example.test"));
