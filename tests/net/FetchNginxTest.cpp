@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "NetTestHelpers.h"
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
@@ -49,6 +51,10 @@ struct DifferentialCase {
   bool replaced;     // the log ends as the served file (else it stays as stored)
 };
 
+void PrintTo(const DifferentialCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 const DifferentialCase kDifferentialCases[] = {
     {"RangeStartingWithLineFeedIsAppended", "board/dat/1.dat", Dat(3), Dat(7), false, kFetchOk,
      "ok.", true},
@@ -78,6 +84,9 @@ TEST_P(DifferentialNginxTest, StoredBytesMatchTheServer) {
   EXPECT_EQ(result, c.result);
   EXPECT_EQ(log, c.replaced ? c.served : c.stored);
   EXPECT_TRUE(recorder.Saw(S(c.text)));
+  // Only a mismatch or a 416 may fall back to fetching the whole file.
+  EXPECT_EQ(recorder.Saw(S("ログ詰まりのため再取得します.")),
+            std::string(c.text) == "ログ詰まりのため再取得します.");
   if (result == kFetchOk) {
     EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "NetTestHelpers.h"
 #include "app/DataDir.h"
 #include "app/Deployment.h"
@@ -109,6 +111,10 @@ struct FullStatusCase {
   const char* lastText;  // UTF-8
   const char* output;
 };
+
+void PrintTo(const FullStatusCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const FullStatusCase kFullStatusCases[] = {
     {"Ok",

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "NetTestHelpers.h"
 
 namespace velkor {
@@ -50,6 +52,10 @@ struct BadHeaderCase {
   const char* name;
   std::string (*make)();
 };
+
+void PrintTo(const BadHeaderCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::string Valid() {
   return GzipBytes(Text(200));

@@ -1,9 +1,11 @@
 #include "net/HttpSession.h"
 
 #include <gtest/gtest.h>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <filesystem>
 
@@ -62,6 +64,10 @@ struct FieldCase {
   const char* lastModified;
   bool gzip;
 };
+
+void PrintTo(const FieldCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const FieldCase kFieldCases[] = {
     {"Ordinary",
