@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "NetTestHelpers.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "support/NginxFixture.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::NginxFixture;
+using test::S;
+
+// A thread log of `lines` replies.
+std::string Dat(int lines) {
+  std::string dat;
+  for (int i = 1; i <= lines; ++i) {
+    dat += "name<>sage<>2024/01/02 03:04:0" + std::to_string(i % 10) + "<> reply " +
+           std::to_string(i) + " <>" + (i == 1 ? "title" : "") + "\n";
+  }
+  return dat;
+}
+
+class FetchNginxTest : public testing::Test {
+ protected:
+  FetchNginxTest() {
+    nginx.Route("board.test");
+    recorder.Install(session);
+  }
+  ~FetchNginxTest() override { ClearConnectOverrides(); }
+
+  test::TempDataDir dataDir;
+  test::RecordingUiHooks ui;
+  NginxFixture nginx;
+  test::StatusRecorder recorder;
+  HttpSession session;
+};
+
+struct DifferentialCase {
+  const char* name;
+  const char* path;       // below the document root
+  std::string stored;     // the log held before the fetch
+  std::string served;     // the server's file
+  bool sendLastModified;  // send the served file's Last-Modified back
+  int result;
+  const char* text;  // a status text the fetch reports (UTF-8), or empty
+  bool replaced;     // the log ends as the served file (else it stays as stored)
+};
+
+void PrintTo(const DifferentialCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const DifferentialCase kDifferentialCases[] = {
+    {"RangeStartingWithLineFeedIsAppended", "board/dat/1.dat", Dat(3), Dat(7), false, kFetchOk,
+     "ok.", true},
+    {"RangeNotStartingWithLineFeedRefetches", "board/dat/1.dat", Dat(5), "X" + Dat(6), false,
+     kFetchOk, "ログ詰まりのため再取得します.", true},
+    {"RangeIgnoredGivesTheWholeFile", "norange/dat/1.dat", Dat(3), Dat(7), false, kFetchOk,
+     "警告:差分取得できません", true},
+    {"NotModifiedLeavesTheLog", "board/dat/1.dat", Dat(3), Dat(7), true, kFetchNotModified,
+     "変更されていません.", false},
+    {"ShorterFileRefetches", "board/dat/1.dat", Dat(9), Dat(2), false, kFetchOk,
+     "ログ詰まりのため再取得します.", true},
+    {"NothingNewIsStillOk", "board/dat/1.dat", Dat(4), Dat(4), false, kFetchOk, "ok.", true},
+};
+
+class DifferentialNginxTest : public FetchNginxTest,
+                              public testing::WithParamInterface<DifferentialCase> {};
+
+TEST_P(DifferentialNginxTest, StoredBytesMatchTheServer) {
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  const DifferentialCase& c = GetParam();
+  nginx.WriteFile(c.path, c.served);
+  std::string log = c.stored;
+  std::string lastModified =
+      c.sendLastModified ? NginxFixture::LastModifiedText(NginxFixture::kFixedTime) : "";
+  int result =
+      FetchDifferential(session, std::string("http://board.test/") + c.path, log, lastModified);
+  EXPECT_EQ(result, c.result);
+  EXPECT_EQ(log, c.replaced ? c.served : c.stored);
+  EXPECT_TRUE(recorder.Saw(S(c.text)));
+  // Only a mismatch or a 416 may fall back to fetching the whole file.
+  EXPECT_EQ(recorder.Saw(S("ログ詰まりのため再取得します.")),
+            std::string(c.text) == "ログ詰まりのため再取得します.");
+  if (result == kFetchOk) {
+    EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DifferentialNginxTest, testing::ValuesIn(kDifferentialCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FetchNginxTest, RefetchAfterMismatchAsksForTheWholeFileUnconditionally) {
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  std::string served = "X" + Dat(20);
+  nginx.WriteFile("board/dat/2.dat", served);
+  std::string log = Dat(10);
+  // A stale Last-Modified must not be sent again after the mismatch (it would give a 304).
+  std::string lastModified = " Mon, 01 Jan 2024 00:00:00 GMT";
+  ASSERT_EQ(FetchDifferential(session, "http://board.test/board/dat/2.dat", log, lastModified),
+            kFetchOk);
+  EXPECT_EQ(log, served);
+}
+
+TEST_F(FetchNginxTest, GrowingLogFollowsTheServerStepByStep) {
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  nginx.WriteFile("board/dat/3.dat", Dat(1), NginxFixture::kFixedTime);
+  std::string log;
+  std::string lastModified;
+  ASSERT_EQ(FetchFull(session, "http://board.test/board/dat/3.dat", log, lastModified, false),
+            kFetchOk);
+  for (int lines = 2; lines <= 5; ++lines) {
+    nginx.WriteFile("board/dat/3.dat", Dat(lines), NginxFixture::kFixedTime + lines);
+    HttpSession next;
+    ASSERT_EQ(FetchDifferential(next, "http://board.test/board/dat/3.dat", log, lastModified),
+              kFetchOk);
+    EXPECT_EQ(log, Dat(lines));
+    EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime + lines));
+  }
+}
+
+TEST_F(FetchNginxTest, FullFetchWithGzipAndThenNotModified) {
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  std::string subject;
+  for (int i = 0; i < 300; ++i) subject += std::to_string(1700000000 + i) + ".dat<>t (5)\n";
+  nginx.WriteFile("board/subject.txt", subject);
+  std::string out;
+  std::string lastModified;
+  ASSERT_EQ(FetchFull(session, "http://board.test/board/subject.txt", out, lastModified, true),
+            kFetchOk);
+  EXPECT_EQ(out, subject);
+  EXPECT_TRUE(recorder.Saw(S("gzipデコード...")));  // nginx compressed it
+  HttpSession again;
+  recorder.Install(again);
+  std::string second = "kept";
+  EXPECT_EQ(FetchFull(again, "http://board.test/board/subject.txt", second, lastModified, true),
+            kFetchNotModified);
+  EXPECT_EQ(second, "kept");
+}
+
+TEST_F(FetchNginxTest, NotFound) {
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  std::string out;
+  std::string lastModified;
+  EXPECT_EQ(FetchFull(session, "http://board.test/none.txt", out, lastModified, false),
+            kFetchFailed);
+  EXPECT_EQ(recorder.texts.back(), "code:404");
+}
+
+}  // namespace
+}  // namespace velkor

@@ -1,0 +1,394 @@
+#include "net/Fetch.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "NetTestHelpers.h"
+#include "app/DataDir.h"
+#include "app/Deployment.h"
+#include "base/FileUtil.h"
+#include "net/ConnectOverrides.h"
+#include "support/HttpTestServer.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::GzipBytes;
+using test::HttpAnswer;
+using test::HttpTestServer;
+using test::S;
+using Script = HttpTestServer::Script;
+using namespace std::chrono_literals;
+
+const std::string kLastModified = " Tue, 02 Jan 2024 03:04:05 GMT";
+
+std::string Chunked(std::string_view content, std::size_t chunkSize) {
+  std::string framed;
+  for (std::size_t at = 0; at < content.size(); at += chunkSize) {
+    std::string_view part = content.substr(at, chunkSize);
+    char size[32];
+    std::snprintf(size, sizeof size, "%zx\r\n", part.size());
+    framed += size;
+    framed += part;
+    framed += "\r\n";
+  }
+  return framed + "0\r\n\r\n";
+}
+
+class FetchTest : public testing::Test {
+ protected:
+  FetchTest() {
+    server.Route("example.test");
+    recorder.Install(session);
+  }
+  ~FetchTest() override {
+    ClearConnectOverrides();
+    HttpSession::SetWaitLimitForTesting(kWaitLimit);
+  }
+
+  void Serve(std::string answer) {
+    server.AddConnection(Script().ReadRequest().Send(std::move(answer)).Close());
+  }
+  int Full(std::string& out, bool gzip = false) {
+    return FetchFull(session, "http://example.test/board/subject.txt", out, lastModified, gzip);
+  }
+  int Differential(std::string& log) {
+    return FetchDifferential(session, "http://example.test/board/dat/1.dat", log, lastModified);
+  }
+  std::string Request(std::size_t i = 0) const {
+    auto requests = server.Requests();
+    return i < requests.size() ? requests[i].bytes : "<none>";
+  }
+
+  test::TempDataDir dataDir;
+  test::RecordingUiHooks ui;
+  HttpTestServer server;
+  test::StatusRecorder recorder;
+  HttpSession session;
+  std::string lastModified;
+};
+
+TEST_F(FetchTest, FullRequestLinesInOrder) {
+  Serve(HttpAnswer("HTTP/1.1 304 Not Modified", {}));
+  lastModified = kLastModified;
+  std::string out;
+  EXPECT_EQ(Full(out, true), kFetchNotModified);
+  EXPECT_EQ(Request(), std::string("GET /board/subject.txt HTTP/1.1\r\n"
+                                   "Host: example.test\r\n"
+                                   "User-Agent: ") +
+                           std::string(kUserAgent) +
+                           "\r\n"
+                           "Connection: close\r\n"
+                           "If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT\r\n"
+                           "Accept-Encoding: gzip\r\n"
+                           "\r\n");
+}
+
+TEST_F(FetchTest, DifferentialRequestLinesInOrder) {
+  server.AddConnection(Script().ReadRequest().Send(HttpAnswer("HTTP/1.1 304 Not Modified", {})));
+  lastModified = kLastModified;
+  std::string log = "0123456789";
+  EXPECT_EQ(Differential(log), kFetchNotModified);
+  EXPECT_EQ(log, "0123456789");
+  EXPECT_EQ(Request(), std::string("GET /board/dat/1.dat HTTP/1.1\r\n"
+                                   "Host: example.test\r\n"
+                                   "User-Agent: ") +
+                           std::string(kUserAgent) +
+                           "\r\n"
+                           "If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT\r\n"
+                           "Range: bytes=9-\r\n"
+                           "\r\n");
+  EXPECT_EQ(recorder.texts.back(), S("変更されていません."));
+}
+
+struct FullStatusCase {
+  const char* name;
+  std::string answer;
+  int result;
+  const char* lastText;  // UTF-8
+  const char* output;
+};
+
+void PrintTo(const FullStatusCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const FullStatusCase kFullStatusCases[] = {
+    {"Ok",
+     HttpAnswer("HTTP/1.1 200 OK",
+                {"Last-Modified: Tue, 02 Jan 2024 03:04:05 GMT", "Content-Length: 6"}, "a<>b\n\n"),
+     kFetchOk, "ok.", "a<>b\n\n"},
+    {"Moved", HttpAnswer("HTTP/1.1 302 Found", {"Location: http://x/", "Content-Length: 3"}, "abc"),
+     kFetchMoved, "移転しています.", "before"},
+    {"NotModified", HttpAnswer("HTTP/1.1 304 Not Modified", {}), kFetchNotModified,
+     "更新されていません.", "before"},
+    {"NotFound", HttpAnswer("HTTP/1.1 404 Not Found", {"Content-Length: 3"}, "abc"), kFetchFailed,
+     "code:404", "before"},
+    {"PartialIsUnexpected", HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 1"}, "a"),
+     kFetchFailed, "code:206", "before"},
+};
+
+class FullStatusTest : public FetchTest, public testing::WithParamInterface<FullStatusCase> {};
+
+TEST_P(FullStatusTest, ResultTextAndOutput) {
+  Serve(GetParam().answer);
+  std::string out = "before";
+  EXPECT_EQ(Full(out), GetParam().result);
+  ASSERT_FALSE(recorder.texts.empty());
+  EXPECT_EQ(recorder.texts.back(), S(GetParam().lastText));
+  EXPECT_EQ(out, GetParam().output);
+  if (GetParam().result == kFetchOk) {
+    EXPECT_EQ(lastModified, kLastModified);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, FullStatusTest, testing::ValuesIn(kFullStatusCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FetchTest, FullStatusTextsInOrder) {
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 2"}, "ab"));
+  std::string out;
+  ASSERT_EQ(Full(out), kFetchOk);
+  EXPECT_EQ(recorder.texts,
+            (std::vector<std::string>{"example.test" + S("に接続..."), S("接続しました."),
+                                      "http://example.test/board/subject.txt", S("リクエスト送信."),
+                                      "ok."}));
+  EXPECT_TRUE(lastModified.empty());
+}
+
+TEST_F(FetchTest, BodyWithoutLengthIsReadUntilTheServerCloses) {
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 200 OK", {}, "first "))
+                           .Pause(50ms)
+                           .Send("second")
+                           .Close());
+  std::string out;
+  ASSERT_EQ(Full(out), kFetchOk);
+  EXPECT_EQ(out, "first second");
+  EXPECT_EQ(recorder.progress.back().total, -1);
+}
+
+TEST_F(FetchTest, ZeroBytesOfAPlainBodyAreStoredAsStars) {
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 5"}, std::string("a\0b\0c", 5)));
+  std::string out;
+  ASSERT_EQ(Full(out), kFetchOk);
+  EXPECT_EQ(out, "a*b*c");
+}
+
+TEST_F(FetchTest, ServerClosingBeforeTheAnnouncedLengthIsAFailure) {
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 100"}, "only this"));
+  std::string out;
+  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:サーバからの受信失敗"));
+}
+
+TEST_F(FetchTest, ServerClosingBeforeTheHeaderEnds) {
+  Serve("HTTP/1.1 200 OK\r\nContent-");
+  std::string out;
+  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:サーバからの受信失敗"));
+}
+
+TEST_F(FetchTest, GzipAnswerIsDecodedEvenWhenNotAskedFor) {
+  std::string text = std::string("1234.dat<>title (10)\n", 21) + std::string("\0x", 2);
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"}, GzipBytes(text)));
+  std::string out;
+  ASSERT_EQ(Full(out, false), kFetchOk);
+  EXPECT_EQ(out, "1234.dat<>title (10)\n*x");
+  EXPECT_TRUE(recorder.Saw(S("gzipデコード...")));
+  EXPECT_EQ(recorder.texts.back(), "ok.");
+}
+
+TEST_F(FetchTest, UndecodableGzipIsKeptInTheDumpFile) {
+  std::string damaged = GzipBytes(std::string(5000, 'q'));
+  damaged.resize(damaged.size() / 2);  // the deflate data ends early
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip", "Last-Modified: x\r\nX: y"},
+                   damaged));
+  std::string out;
+  EXPECT_EQ(Full(out, true), kFetchGzipFailed);
+  EXPECT_EQ(recorder.texts.back(), S("gzipデコードに失敗."));
+  EXPECT_TRUE(lastModified.empty());
+  EXPECT_EQ(ReadWholeFile(LogDir() + "/gzip.dmp").value_or(""), damaged);
+}
+
+TEST_F(FetchTest, ChunkedPlainAnswerIsUnframed) {
+  std::string content = "line 1\nline 2\n" + std::string(3000, 'c') + "\n";
+  std::string answer =
+      HttpAnswer("HTTP/1.1 200 OK", {"Transfer-Encoding: chunked"}, Chunked(content, 1000));
+  // Pieces that cut through the framing, and a server that keeps the connection open afterwards.
+  server.AddConnection(Script().ReadRequest().SendInPieces(answer, 7, 0ms));
+  std::string out;
+  ASSERT_EQ(Full(out), kFetchOk);
+  EXPECT_EQ(out, content);
+}
+
+TEST_F(FetchTest, ChunkedGzipAnswerIsUnframedThenDecoded) {
+  std::string content = "subject line<>x (1)\n";
+  for (int i = 0; i < 200; ++i)
+    content += std::to_string(i) + ".dat<>t (" + std::to_string(i) + ")\n";
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip", "Transfer-Encoding: chunked"},
+                   Chunked(GzipBytes(content), 100)));
+  std::string out;
+  ASSERT_EQ(Full(out, true), kFetchOk);
+  EXPECT_EQ(out, content);
+}
+
+TEST_F(FetchTest, ChunkedRangeAnswerKeepsTheConnectionUsable) {
+  std::string range = "\nnew line<>\n";
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 206 Partial Content",
+                                            {"Transfer-Encoding: chunked"}, Chunked(range, 5)))
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 304 Not Modified", {})));
+  std::string log = "old line<>\n";
+  ASSERT_EQ(Differential(log), kFetchOk);
+  EXPECT_EQ(log, "old line<>\nnew line<>\n");
+  EXPECT_EQ(Differential(log), kFetchNotModified);
+  EXPECT_EQ(server.AcceptedConnections(), 1);
+}
+
+TEST_F(FetchTest, MalformedChunksFail) {
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Transfer-Encoding: chunked"}, "zz\r\nabc"));
+  std::string out;
+  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back().rfind(S("エラー:"), 0), 0u);
+}
+
+TEST_F(FetchTest, RangeAnswerWithoutEarlyBodyWaitsForItsFirstByte) {
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}))
+                           .Pause(100ms)
+                           .Send("\nab\n"));
+  std::string log = "x\n";
+  ASSERT_EQ(Differential(log), kFetchOk);
+  EXPECT_EQ(log, "x\nab\n");
+}
+
+TEST_F(FetchTest, RangeAnswerWhoseFirstByteNeverComes) {
+  HttpSession::SetWaitLimitForTesting(100ms);
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}))
+                           .Pause(5s));
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), kFetchFailed);
+  EXPECT_EQ(recorder.texts.back(), S("タイムアウト."));
+}
+
+TEST_F(FetchTest, RangeAnswerWithoutLengthIsReadUntilTheServerCloses) {
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 206 Partial Content", {}, "\nab"))
+                           .Pause(50ms)
+                           .Send("cd\n")
+                           .Close());
+  std::string log = "x\n";
+  ASSERT_EQ(Differential(log), kFetchOk);
+  EXPECT_EQ(log, "x\nabcd\n");
+}
+
+TEST_F(FetchTest, ZeroBytesOfARangeAreStoredAsStars) {
+  Serve(
+      HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}, std::string("\n\0a\0", 4)));
+  std::string log = "x\n";
+  ASSERT_EQ(Differential(log), kFetchOk);
+  EXPECT_EQ(log, "x\n*a*");
+}
+
+TEST_F(FetchTest, StopWhileTheFullBodyIsRead) {
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Send(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 10"}, "ab"))
+                           .Pause(50ms)
+                           .Send("cd")
+                           .Pause(2s));
+  recorder.stopAtProgress = 1;  // the first body piece after the header
+  std::string out;
+  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back(), S("中断しました."));
+  EXPECT_EQ(session.State(), kSessionClosed);
+}
+
+TEST_F(FetchTest, StopWhileTheRangeBodyIsRead) {
+  server.AddConnection(
+      Script()
+          .ReadRequest()
+          .Send(HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 10"}, "\nab"))
+          .Pause(50ms)
+          .Send("cd")
+          .Pause(2s));
+  recorder.stopAtProgress = 1;
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), kFetchBodyAborted);
+  EXPECT_EQ(recorder.texts.back(), S("中断しました."));
+}
+
+TEST_F(FetchTest, StopWhileTheHeaderIsRead) {
+  server.AddConnection(Script().ReadRequest().Send("HTTP/1.1 206 Partial").Pause(2s));
+  recorder.stopAtProgress = 0;
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back(), S("中断しました."));
+}
+
+TEST_F(FetchTest, DifferentialTimeOutReportsItsOwnText) {
+  HttpSession::SetWaitLimitForTesting(100ms);
+  server.AddConnection(Script().ReadRequest().Pause(5s));
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), kFetchFailed);
+  EXPECT_EQ(recorder.texts.back(), S("タイムアウト."));
+}
+
+TEST_F(FetchTest, DifferentialUnexpectedStatusHasNoText) {
+  Serve(HttpAnswer("HTTP/1.1 500 Oops", {"Content-Length: 0"}));
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), kFetchFailed);
+  EXPECT_EQ(recorder.texts.back(), S("リクエスト送信."));
+  EXPECT_EQ(log, "x\n");
+}
+
+TEST_F(FetchTest, DifferentialMovedHasNoText) {
+  Serve(HttpAnswer("HTTP/1.1 302 Found", {"Content-Length: 0"}));
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), kFetchMoved);
+  EXPECT_EQ(recorder.texts.back(), S("リクエスト送信."));
+}
+
+TEST_F(FetchTest, HeaderAboveTheLimitFails) {
+  std::string answer = "HTTP/1.1 200 OK\r\n";
+  while (answer.size() <= kMaxHeaderSize + 2048)
+    answer += "X-Long: " + std::string(100, 'l') + "\r\n";
+  server.AddConnection(Script().ReadRequest().Send(answer).Pause(2s));
+  std::string out = "before";
+  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:応答ヘッダが大きすぎます"));
+  EXPECT_EQ(out, "before");
+}
+
+TEST_F(FetchTest, BodyAboveTheLimitFails) {
+  std::string answer = HttpAnswer("HTTP/1.1 200 OK", {}) + std::string(kMaxBodySize + 4096, 'b');
+  server.AddConnection(Script().ReadRequest().Send(answer).Close());
+  std::string out = "before";
+  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:応答が大きすぎます"));
+  EXPECT_EQ(out, "before");
+}
+
+TEST_F(FetchTest, DecodedGzipAboveTheLimitFails) {
+  Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"},
+                   GzipBytes(std::string(kMaxBodySize + 1, 'z'))));
+  std::string out;
+  EXPECT_EQ(Full(out, true), kFetchGzipFailed);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:展開したデータが大きすぎます"));
+  EXPECT_TRUE(out.empty());
+  EXPECT_FALSE(FileExists(LogDir() + "/gzip.dmp"));
+}
+
+}  // namespace
+}  // namespace velkor

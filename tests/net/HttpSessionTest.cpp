@@ -1,0 +1,333 @@
+#include "net/HttpSession.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <ostream>
+
+#include <filesystem>
+
+#include "NetTestHelpers.h"
+#include "app/DataDir.h"
+#include "app/Settings.h"
+#include "base/FileUtil.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "net/FetchContext.h"
+#include "support/HttpTestServer.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::HttpAnswer;
+using test::HttpTestServer;
+using test::S;
+using Script = HttpTestServer::Script;
+using namespace std::chrono_literals;
+
+const std::string kOk5 = HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 5"}, "hello");
+
+class HttpSessionTest : public testing::Test {
+ protected:
+  HttpSessionTest() {
+    server.Route("example.test");
+    server.Route("other.test");
+    recorder.Install(session);
+  }
+  ~HttpSessionTest() override {
+    ClearConnectOverrides();
+    HttpSession::SetWaitLimitForTesting(kWaitLimit);
+    AppSettings().debugLog = false;
+  }
+
+  int Get(const std::string& url, std::string& out) {
+    std::string lastModified;
+    return FetchFull(session, url, out, lastModified, false);
+  }
+
+  test::TempDataDir dataDir;
+  test::RecordingUiHooks ui;
+  HttpTestServer server;
+  test::StatusRecorder recorder;
+  HttpSession session;
+};
+
+struct FieldCase {
+  const char* name;
+  const char* header;
+  int status;
+  std::int64_t length;
+  const char* lastModified;
+  bool gzip;
+};
+
+void PrintTo(const FieldCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const FieldCase kFieldCases[] = {
+    {"Ordinary",
+     "HTTP/1.1 200 OK\r\nContent-Length: 42\r\nLast-Modified: Tue, 02 Jan 2024 03:04:05 "
+     "GMT\r\nContent-Encoding: gzip",
+     200, 42, " Tue, 02 Jan 2024 03:04:05 GMT", true},
+    {"LowerCaseFieldsAreNotRecognised",
+     "HTTP/1.1 206 Partial\r\ncontent-length: 42\r\nlast-modified: x\r\ncontent-encoding: gzip",
+     206, 0, "", false},
+    {"LastModifiedOnTheLastLine", "HTTP/1.1 304 Not Modified\r\nLast-Modified: Mon, 01 Jan 2024",
+     304, 0, " Mon, 01 Jan 2024", false},
+    {"NoBlankGivesStatusZero", "HTTP/1.1", 0, 0, "", false},
+    {"NoDigitsGiveStatusZero", "HTTP/1.1 OK\r\nContent-Length:   7", 0, 7, "", false},
+};
+
+class HeaderFieldTest : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(HeaderFieldTest, Reads) {
+  const FieldCase& c = GetParam();
+  EXPECT_EQ(HttpSession::StatusCode(c.header), c.status);
+  EXPECT_EQ(HttpSession::ContentLength(c.header), c.length);
+  EXPECT_EQ(HttpSession::LastModifiedField(c.header), c.lastModified);
+  EXPECT_EQ(HttpSession::IsGzip(c.header), c.gzip);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, HeaderFieldTest, testing::ValuesIn(kFieldCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HeaderFieldTest, ChunkedInAnyLetterCase) {
+  EXPECT_TRUE(HttpSession::IsChunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked"));
+  EXPECT_TRUE(
+      HttpSession::IsChunked("HTTP/1.1 200 OK\r\ntransfer-encoding: gzip, Chunked\r\nX: y"));
+  EXPECT_FALSE(HttpSession::IsChunked("HTTP/1.1 200 OK\r\nX-Transfer-Encoding: chunked"));
+}
+
+TEST_F(HttpSessionTest, SameHostReusesTheConnection) {
+  server.AddConnection(Script().ReadRequest().Send(kOk5).ReadRequest().Send(kOk5));
+  std::string out;
+  ASSERT_EQ(Get("http://example.test/a", out), kFetchOk);
+  recorder.texts.clear();
+  ASSERT_EQ(Get("http://example.test/b", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_EQ(server.AcceptedConnections(), 1);
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests()[1].connection, 0);
+  EXPECT_FALSE(recorder.Saw(S("接続しました.")));
+}
+
+TEST_F(HttpSessionTest, ConnectionCloseMakesTheNextRequestReconnect) {
+  std::string closing =
+      HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 5", "Connection: close"}, "hello");
+  server.AddConnection(Script().ReadRequest().Send(closing).Close());
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  std::string out;
+  ASSERT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(session.State(), kSessionServerCloses);
+  ASSERT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(server.AcceptedConnections(), 2);
+  EXPECT_EQ(session.State(), kSessionConnected);
+}
+
+TEST_F(HttpSessionTest, AnotherHostClosesTheFirstConnection) {
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  std::string out;
+  ASSERT_EQ(Get("http://example.test/a", out), kFetchOk);
+  ASSERT_EQ(Get("http://other.test/a", out), kFetchOk);
+  EXPECT_EQ(server.AcceptedConnections(), 2);
+  EXPECT_EQ(session.Host(), "other.test");
+  EXPECT_NE(server.Requests()[1].bytes.find("Host: other.test\r\n"), std::string::npos);
+}
+
+TEST_F(HttpSessionTest, InterimContinueIsSkipped) {
+  server.AddConnection(Script().ReadRequest().SendInPieces(
+      "HTTP/1.1 100 Continue\r\n\r\n" + HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 3"}, "abc"),
+      10));
+  std::string out;
+  EXPECT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(out, "abc");
+}
+
+TEST_F(HttpSessionTest, HeaderSplitOverManyPiecesWithEarlyBody) {
+  std::vector<std::string> fields;
+  for (int i = 0; i < 60; ++i)
+    fields.push_back("X-Padding-" + std::to_string(i) + ": " + std::string(40, 'p'));
+  std::string body(3000, 'b');
+  fields.push_back("Content-Length: " + std::to_string(body.size()));
+  std::string answer = HttpAnswer("HTTP/1.1 200 OK", fields, body);
+  std::size_t headerEnd = answer.find("\r\n\r\n") + 4;
+  // The piece that ends the header also brings the first 100 body bytes.
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .SendInPieces(answer.substr(0, headerEnd - 10), 700, 10ms)
+                           .Pause(20ms)
+                           .Send(answer.substr(headerEnd - 10, 110))
+                           .Pause(20ms)
+                           .Send(answer.substr(headerEnd + 100)));
+  std::string out;
+  ASSERT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(out, body);
+  ASSERT_FALSE(recorder.progress.empty());
+  EXPECT_EQ(recorder.progress.front().received, 0);
+  EXPECT_GT(recorder.progress.front().total, 0);
+  EXPECT_EQ(recorder.progress.back().received, 3000);
+  EXPECT_EQ(recorder.progress.back().total, 3000);
+}
+
+TEST_F(HttpSessionTest, ThreeSilentWaitsEndTheRead) {
+  HttpSession::SetWaitLimitForTesting(100ms);
+  server.AddConnection(Script().ReadRequest().Pause(5s));
+  std::string out;
+  EXPECT_EQ(Get("http://example.test/a", out), kFetchFailed);
+  EXPECT_EQ(std::count(recorder.texts.begin(), recorder.texts.end(), S("警告:タイムアウト")), 3);
+  EXPECT_FALSE(recorder.Saw(S("タイムアウト.")));
+  EXPECT_EQ(session.State(), kSessionClosed);
+  // The user interface kept processing events while the session waited.
+  EXPECT_GE(ui.processEventsCalls, 4);
+}
+
+TEST_F(HttpSessionTest, AReceivedPieceResetsTheTimeOutCount) {
+  HttpSession::SetWaitLimitForTesting(200ms);
+  std::string answer = kOk5;
+  server.AddConnection(Script()
+                           .ReadRequest()
+                           .Pause(500ms)
+                           .Send(answer.substr(0, 10))
+                           .Pause(500ms)
+                           .Send(answer.substr(10)));
+  std::string out;
+  EXPECT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_EQ(std::count(recorder.texts.begin(), recorder.texts.end(), S("警告:タイムアウト")), 4);
+}
+
+TEST_F(HttpSessionTest, StopRequestAtATimeOut) {
+  HttpSession::SetWaitLimitForTesting(100ms);
+  recorder.stopAtText = S("警告:タイムアウト");
+  server.AddConnection(Script().ReadRequest().Pause(5s));
+  std::string out;
+  EXPECT_EQ(Get("http://example.test/a", out), kFetchReceiveFailed);
+  EXPECT_EQ(std::count(recorder.texts.begin(), recorder.texts.end(), S("警告:タイムアウト")), 1);
+}
+
+TEST_F(HttpSessionTest, RefusedConnection) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides(
+      {"closed.test=127.0.0.1:" + std::to_string(ntohs(address.sin_port))}, error));
+  EXPECT_FALSE(session.Connect("closed.test"));
+  ::close(fd);
+  EXPECT_EQ(recorder.texts, (std::vector<std::string>{"closed.test" + S("に接続..."),
+                                                      S("エラー:サーバへの接続失敗")}));
+  EXPECT_EQ(session.State(), kSessionNew);
+}
+
+// A listener whose accept queue is full drops new connection attempts, as an unreachable host does.
+TEST_F(HttpSessionTest, UnansweredConnectEndsWithinTheWait) {
+  HttpSession::SetWaitLimitForTesting(300ms);
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&address), length);
+  }
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides(
+      {"silent.test=127.0.0.1:" + std::to_string(ntohs(address.sin_port))}, error));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(session.Connect("silent.test"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:サーバへの接続失敗"));
+  EXPECT_GE(ui.processEventsCalls, 2);
+  for (int fd : fillers) ::close(fd);
+  ::close(listener);
+}
+
+TEST_F(HttpSessionTest, OverrideAddressGivenByName) {
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  std::string error;
+  ASSERT_TRUE(
+      AddConnectOverrides({"named.test=localhost:" + std::to_string(server.Port())}, error));
+  std::string out;
+  ASSERT_EQ(Get("http://named.test/x", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_EQ(server.Requests()[0].bytes.rfind("GET /x HTTP/1.1\r\nHost: named.test\r\n", 0), 0u);
+}
+
+TEST_F(HttpSessionTest, StopRequestAtConnecting) {
+  recorder.stopAtText = "example.test" + S("に接続...");
+  EXPECT_FALSE(session.Connect("example.test"));
+  EXPECT_EQ(recorder.texts.size(), 1u);
+  EXPECT_EQ(server.AcceptedConnections(), 0);
+}
+
+TEST_F(HttpSessionTest, UnsplittableUrlFailsToConnect) {
+  std::string out;
+  EXPECT_EQ(Get("not a url", out), kFetchNoConnection);
+  EXPECT_EQ(recorder.texts, std::vector<std::string>{S("エラー:ホストアドレス取得失敗")});
+}
+
+std::vector<std::string> TempFilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind("tmp", 0) == 0) names.push_back(entry.path().string());
+  }
+  return names;
+}
+
+TEST_F(HttpSessionTest, TraceGoesToATemporaryFileWhileTheContextLives) {
+  AppSettings().debugLog = true;
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  std::string traceName;
+  {
+    FetchContext context;
+    session.SetStatusHandler(&context, StandardStatusHandler);
+    std::string out;
+    ASSERT_EQ(Get("http://example.test/a", out), kFetchOk);
+    std::vector<std::string> files = TempFilesIn(LogDir());
+    ASSERT_EQ(files.size(), 1u);
+    traceName = files[0];
+    std::string trace = ReadWholeFile(traceName).value_or("");
+    std::string head = "id:" + std::to_string(context.id) + "\r\n";
+    EXPECT_NE(trace.find(head + S("接続しました.") + "\r\n"), std::string::npos);
+    EXPECT_NE(trace.find(head + "GET /a HTTP/1.1\r\n"), std::string::npos);
+    EXPECT_NE(trace.find(head + kOk5 + "\r\n"), std::string::npos);
+  }
+  EXPECT_FALSE(FileExists(traceName));
+}
+
+TEST_F(HttpSessionTest, NoTraceFileWithoutDebugLog) {
+  FetchContext context;
+  EXPECT_EQ(context.traceStream, nullptr);
+  EXPECT_TRUE(TempFilesIn(LogDir()).empty());
+}
+
+TEST_F(HttpSessionTest, StandardStatusHandler) {
+  EXPECT_EQ(StandardStatusHandler("x", nullptr, 0, 0), 0);
+  EXPECT_TRUE(ui.statusTexts.empty());
+  FetchContext context;
+  EXPECT_EQ(StandardStatusHandler("shown", &context, 0, 0), 0);
+  EXPECT_EQ(StandardStatusHandler(nullptr, &context, 1, 2), 0);
+  context.abortRequested = 1;
+  EXPECT_EQ(StandardStatusHandler(nullptr, &context, 1, 2), 1);
+  EXPECT_EQ(ui.statusTexts, std::vector<std::string>{"shown"});
+  EXPECT_EQ(ui.processEventsCalls, 3);
+}
+
+}  // namespace
+}  // namespace velkor
