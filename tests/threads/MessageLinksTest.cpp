@@ -77,6 +77,21 @@ TEST(ReplyAnchorTest, BrokenCharactersEndTheNumberWithoutReadingPastTheText) {
   EXPECT_EQ(LinkReplyAnchors("\x82&gt;5"), "\x82<a href=\"#a5\">&gt;5</a>");
 }
 
+TEST(ReplyAnchorTest, MarkersAreFoundOnlyAtCharacterStarts) {
+  // 0x88 0x9F ("亜") twice: four bytes that could all start a character, then a real "＞".
+  EXPECT_EQ(LinkReplyAnchors("\x88\x9F\x88\x9F\x81\x84"
+                             "1"),
+            "\x88\x9F\x88\x9F<a href=\"#a1\">\x81\x84"
+            "1</a>");
+  // Three lead-range bytes: the 0x81 0x84 after them is the second half of a character.
+  EXPECT_EQ(LinkReplyAnchors("\x88\x9F\x88\x81\x84"
+                             "1"),
+            "\x88\x9F\x88\x81\x84"
+            "1");
+  EXPECT_EQ(LinkUrls("\x88\x9F\x88http://a/"), "\x88\x9F\x88h<a href=\"http://a/\">ttp://a/</a>");
+  EXPECT_EQ(LinkUrls("\x88\x9Fhttp://a/"), "\x88\x9F<a href=\"http://a/\">http://a/</a>");
+}
+
 TEST(ReplyAnchorTest, VeryLongNumbersNeitherOverflowNorLoseTheirLink) {
   const std::string nines(5000, '9');
   EXPECT_EQ(LinkReplyAnchors("&gt;&gt;" + nines),
