@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "support/TempDataDir.h"
 
@@ -163,6 +165,60 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"OtherTagsStay", "<b>x</b><br>", "<b>x</b><br>"},
         ConversionCase{"NoTags", "テキスト", "テキスト"}),
     CaseName);
+
+}  // namespace
+}  // namespace velkor
+
+namespace velkor {
+namespace {
+
+// Pieces that random messages are made of: markers, number characters, entities, URL parts,
+// two-byte characters whose second byte looks like ASCII, and bytes that break characters.
+const std::vector<std::string>& Pieces() {
+  static const std::vector<std::string> pieces = {
+      "&gt;",     "&",          "&amp;",    "&lt;",
+      "&nbsp;",   "1",          "0",        "9",
+      ",",        "-",          " ",        "=",
+      ".",        "\x81\x84",   "\x81\xE2", "\x81\x74",
+      "\x81\x7C", "\x82\x50",   "\x81\x5D", "\xA5",
+      "\x81\x81", "\x88\x9F",   "\x81\x68", "\x83\x6C",
+      "\x81",     "\x82",       "\xFC",     "http://",
+      "ttp://",   "ftp://",     "ime.nu/",  "pinktower.com/",
+      "a",        "h",          "t",        "f",
+      "://",      "x.example/", "\"",       "'"};
+  return pieces;
+}
+
+// The text with every link the conversions add taken out again.
+std::string WithoutAddedLinks(const std::string& text) {
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    if (text.compare(pos, 9, "<a href=\"") == 0) {
+      pos = text.find("\">", pos) + 2;
+    } else if (text.compare(pos, 4, "</a>") == 0) {
+      pos += 4;
+    } else {
+      out.push_back(text[pos++]);
+    }
+  }
+  return out;
+}
+
+TEST(MessageLinksPropertyTest, RandomTextKeepsEveryByteAndOnlyAddsLinks) {
+  std::mt19937 random(20261207);
+  const auto& pieces = Pieces();
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    const std::string anchors = LinkReplyAnchors(text);
+    EXPECT_EQ(WithoutAddedLinks(anchors), text) << "round " << round;
+    const std::string urls = LinkUrls(anchors);
+    EXPECT_EQ(WithoutAddedLinks(urls), text) << "round " << round;
+    EXPECT_EQ(StripAnchorTags(urls), WithoutAddedLinks(urls)) << "round " << round;
+  }
+}
 
 }  // namespace
 }  // namespace velkor

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "base/Sjis.h"
 #include "support/TempDataDir.h"
+#include "threads/DatRenderer.h"
 
 namespace velkor {
 namespace {
@@ -178,6 +182,43 @@ INSTANTIATE_TEST_SUITE_P(
                     StripCase{"EmptyTag", "<>x", "x"},
                     StripCase{"Attributes", "<a href=\"x\">リンク</a>", "リンク"}),
     [](const testing::TestParamInfo<StripCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace velkor
+
+namespace velkor {
+namespace {
+
+// Random logs of arbitrary bytes, separators and markup go through loading, rendering and every
+// pop-up without reading past their input (the sanitizers watch) and with one reply per line.
+TEST(RandomLogTest, AnyBytesRenderAndPopUp) {
+  std::mt19937 random(7122026);
+  const std::vector<std::string> pieces = {
+      "<>",       "<a href=x>", "</a>", "<br>", "&gt;",    "&",          "1",         "-", "\x81",
+      "\x81\x84", "http://",    "<",    ">",    "<NAME/>", "<MESSAGE/>", "&ampnbsp;", "l", " "};
+  for (int round = 0; round < 300; ++round) {
+    std::string log;
+    const int length = static_cast<int>(random() % 2000);
+    for (int i = 0; i < length; ++i) {
+      if (random() % 3 == 0) {
+        log += pieces[random() % pieces.size()];
+      } else {
+        log.push_back(static_cast<char>(random() % 256));
+      }
+    }
+    log.push_back(static_cast<char>(random() % 256));
+    ReplyList replies;
+    LoadRepliesFromText(replies, log);
+    EXPECT_EQ(static_cast<std::size_t>(replies.Count()), SplitLines(log).size());
+    const std::string page =
+        RenderPage(Skin(), replies, log.substr(0, 10), static_cast<int>(random() % 50) - 5, 3);
+    EXPECT_EQ(page.empty(), replies.Count() == 0);
+    const std::string spec = log.substr(random() % (log.size() + 1), 8);
+    BuildPopupText(replies, spec, static_cast<int>(random() % 60));
+    BuildPopupTextFromLogText(log, spec, static_cast<int>(random() % 60));
+    BuildSelectionPopupText(replies, spec, 40);
+  }
+}
 
 }  // namespace
 }  // namespace velkor
