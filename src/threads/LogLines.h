@@ -20,10 +20,11 @@ class LogLineReader {
     if (start_ >= n) return false;
     if (nextLf_ < start_) nextLf_ = Find('\n', start_, n);
     const std::size_t cr = Find('\r', start_, nextLf_);
-    const std::size_t end = cr < nextLf_ ? cr : nextLf_;
+    const bool endsAtCr = cr < nextLf_;
+    const std::size_t end = endsAtCr ? cr : nextLf_;
     line = text_.substr(start_, end - start_);
     start_ = end + 1;
-    if (end == cr && start_ < n && text_[start_] == '\n') ++start_;
+    if (endsAtCr && start_ < n && text_[start_] == '\n') ++start_;
     return true;
   }
 

@@ -40,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LinesCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
                     LinesCase{"LoneCr", "a\rb\rc", {"a", "b", "c"}},
                     LinesCase{"Mixed", "a\r\n\nb\r\rc\n", {"a", "", "b", "", "c"}},
+                    LinesCase{"EmptyLinesBetween", "a\n\n\nb", {"a", "", "", "b"}},
                     LinesCase{"OnlyEnds", "\n\r\n\r", {"", "", ""}},
                     LinesCase{"CrBeforeLaterLf", "a\rb\r\nc\nd", {"a", "b", "c", "d"}}),
     [](const testing::TestParamInfo<LinesCase>& info) { return std::string(info.param.name); });
