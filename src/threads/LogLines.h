@@ -31,6 +31,7 @@ class LogLineReader {
  private:
   // Position of c in [from, to), or `to` when absent.
   std::size_t Find(char c, std::size_t from, std::size_t to) const {
+    if (from >= to) return to;
     const void* hit = std::memchr(text_.data() + from, c, to - from);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : to;
   }

@@ -53,6 +53,7 @@ constexpr std::array<bool, 256> kUrlChar = MakeUrlTable();
 
 // Position of byte c at or after `from`, or text.size().
 std::size_t FindByte(std::string_view text, char c, std::size_t from) {
+  if (from >= text.size()) return text.size();
   const void* hit = std::memchr(text.data() + from, c, text.size() - from);
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
 }
