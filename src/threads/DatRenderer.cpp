@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "threads/LogLines.h"
 #include "threads/MessageLinks.h"
 #include "threads/TextReplace.h"
 
@@ -43,13 +45,30 @@ DatFields MakeFields(const LineFields& fields) {
 
 constexpr std::string_view kAmpNbsp = "&ampnbsp;";
 
-// Appends `text` to `out` with each `tag` replaced by `value`, as long as the piece appended stays
-// within `cap` bytes; occurrences beyond that stay as tag text.
-void AppendSubstituted(std::string& out, std::string_view text, std::string_view tag,
-                       std::string_view value, std::size_t cap) {
+// Position of `tag` (at least two bytes) in `text` at or after `from`, or npos. Tags start with
+// "<", which templates use often; the second byte rules out most candidates without a full compare.
+std::size_t FindTag(std::string_view text, std::string_view tag, std::size_t from) {
+  while (from < text.size()) {
+    const void* hit = std::memchr(text.data() + from, tag[0], text.size() - from);
+    if (hit == nullptr) break;
+    const auto i = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    if (text.size() - i >= tag.size() && text[i + 1] == tag[1] &&
+        std::memcmp(text.data() + i, tag.data(), tag.size()) == 0) {
+      return i;
+    }
+    from = i + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Appends `text` to `out` with each `tag` from `first` on (its first occurrence) replaced by
+// `value`, as long as the piece appended stays within `cap` bytes; occurrences beyond that stay as
+// tag text.
+void AppendSubstituted(std::string& out, std::string_view text, std::size_t first,
+                       std::string_view tag, std::string_view value, std::size_t cap) {
   const std::size_t base = out.size();
   std::size_t pos = 0;
-  for (std::size_t hit = text.find(tag); hit != std::string_view::npos; hit = text.find(tag, pos)) {
+  for (std::size_t hit = first; hit != std::string_view::npos; hit = FindTag(text, tag, pos)) {
     out.append(text, pos, hit - pos);
     pos = hit + tag.size();
     const std::size_t rest = text.size() - pos;
@@ -60,9 +79,10 @@ void AppendSubstituted(std::string& out, std::string_view text, std::string_view
 
 void Substitute(std::string& text, std::string& scratch, std::string_view tag,
                 std::string_view value, std::size_t cap) {
-  if (text.find(tag) == std::string::npos) return;
+  const std::size_t first = FindTag(text, tag, 0);
+  if (first == std::string::npos) return;
   scratch.clear();
-  AppendSubstituted(scratch, text, tag, value, cap);
+  AppendSubstituted(scratch, text, first, tag, value, cap);
   text.swap(scratch);
 }
 
@@ -104,7 +124,8 @@ void AppendReply(std::string& out, std::string_view tmpl, std::string_view name,
   Substitute(b.text, b.scratch, "<NAME/>", name, cap);
   Substitute(b.text, b.scratch, "<MAIL/>", mail, cap);
   Substitute(b.text, b.scratch, "<DATE/>", date, cap);
-  AppendSubstituted(out, b.text, "<MESSAGE/>", message, cap);
+  constexpr std::string_view kMessageTag = "<MESSAGE/>";
+  AppendSubstituted(out, b.text, FindTag(b.text, kMessageTag, 0), kMessageTag, message, cap);
 }
 
 }  // namespace
@@ -129,12 +150,13 @@ DatFields SplitDatLineRaw(std::string_view line) {
 
 void LoadRepliesFromText(ReplyList& replies, std::string_view logText) {
   replies.Clear();
-  const std::vector<std::string_view> lines = SplitLines(logText);
-  replies.Reserve(lines.size());
+  // A stored log's replies are rarely shorter than 200 bytes; this is only a first reservation.
+  replies.Reserve(logText.size() / 200 + 1);
   std::string unescaped;
   std::string stripped;
   std::string anchored;
-  for (std::string_view line : lines) {
+  LogLineReader reader(logText);
+  for (std::string_view line; reader.Next(line);) {
     const LineFields fields = SplitFields(line);
     std::string_view message = FieldOrBroken(fields, 3);
     if (fields.found == 4 && message.find(kAmpNbsp) != std::string_view::npos) {

@@ -1,6 +1,8 @@
 #include "threads/MessageLinks.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "app/Deployment.h"
@@ -49,18 +51,11 @@ constexpr std::array<bool, 256> MakeUrlTable() {
 }
 constexpr std::array<bool, 256> kUrlChar = MakeUrlTable();
 
-// True when "http://", "ttp://" or "ftp://" starts at `pos`.
-bool UrlStartsAt(std::string_view text, std::size_t pos) {
-  switch (text[pos]) {
-    case 'h':
-      return StartsWith(text, pos, "http://");
-    case 't':
-      return StartsWith(text, pos, "ttp://");
-    case 'f':
-      return StartsWith(text, pos, "ftp://");
-    default:
-      return false;
-  }
+// Position of byte c at or after `from`, or text.size().
+std::size_t FindByte(std::string_view text, char c, std::size_t from) {
+  if (from >= text.size()) return text.size();
+  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
 }
 
 const std::array<std::string, kLinkRedirectorHosts.size()>& RedirectorPrefixes() {
@@ -109,11 +104,24 @@ void AppendStrippedAnchorTags(std::string& out, std::string_view text) {
 
 void AppendLinkedReplyAnchors(std::string& out, std::string_view text) {
   std::string normalised;
-  std::size_t pos = 0;
+  std::size_t pos = 0;    // start of the text not yet appended
+  std::size_t known = 0;  // a character start at or before the scan position
   std::size_t i = 0;
-  while (i < text.size()) {
+  // Next "&" and next 0x81 (the first byte of the two-byte markers) at or after the scan position.
+  std::size_t nextAmp = FindByte(text, '&', 0);
+  std::size_t nextLead = FindByte(text, '\x81', 0);
+  while (true) {
+    if (nextAmp < i) nextAmp = FindByte(text, '&', i);
+    if (nextLead < i) nextLead = FindByte(text, '\x81', i);
+    i = std::min(nextAmp, nextLead);
+    if (i >= text.size()) break;
     if (AnchorMarkerAt(text, i) == 0) {
-      i += CharLength(text, i);
+      ++i;
+      continue;
+    }
+    // "&" always starts a character; a two-byte marker may be the second half of one.
+    if (text[i] != '&' && !IsCharStart(text, known, i)) {
+      known = ++i;
       continue;
     }
     out.append(text, pos, i - pos);
@@ -150,31 +158,42 @@ void AppendLinkedReplyAnchors(std::string& out, std::string_view text) {
     out.append(prefix);
     out.append(raw);
     if (link) out.append("</a>");
-    pos = i;
+    pos = known = i;
   }
   out.append(text, pos);
 }
 
 void AppendLinkedUrls(std::string& out, std::string_view text) {
-  std::size_t pos = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (!UrlStartsAt(text, i)) {
-      i += CharLength(text, i);
+  std::size_t pos = 0;  // start of the text not yet appended; always a character start
+  for (std::size_t colon = text.find("://"); colon != std::string_view::npos;
+       colon = text.find("://", pos)) {
+    // The earliest character start among "http://", "ttp://" and "ftp://" ending in this "://".
+    std::size_t start = std::string_view::npos;
+    if (colon >= pos + 4 && text.compare(colon - 4, 4, "http") == 0 &&
+        IsCharStart(text, pos, colon - 4)) {
+      start = colon - 4;
+    } else if (colon >= pos + 3 &&
+               (text.compare(colon - 3, 3, "ttp") == 0 || text.compare(colon - 3, 3, "ftp") == 0) &&
+               IsCharStart(text, pos, colon - 3)) {
+      start = colon - 3;
+    }
+    if (start == std::string_view::npos) {
+      // ":" is a character of its own, so the text up to it can be appended as it is.
+      out.append(text, pos, colon + 1 - pos);
+      pos = colon + 1;
       continue;
     }
-    out.append(text, pos, i - pos);
-    std::size_t end = i;
+    out.append(text, pos, start - pos);
+    std::size_t end = start;
     while (end < text.size() && kUrlChar[static_cast<unsigned char>(text[end])]) ++end;
-    std::string_view url = text.substr(i, end - i);
+    std::string_view url = text.substr(start, end - start);
     if (std::size_t gt = url.find(kGt); gt != std::string_view::npos) url = url.substr(0, gt);
     out.append("<a href=\"");
     out.append(LinkTarget(url));
     out.append("\">");
     out.append(url);
     out.append("</a>");
-    i += url.size();
-    pos = i;
+    pos = start + url.size();
   }
   out.append(text, pos);
 }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "threads/DatRenderer.h"
+#include "threads/LogLines.h"
 #include "threads/ReplyChars.h"
 #include "threads/ReplySpec.h"
 #include "threads/TextReplace.h"
@@ -106,8 +108,12 @@ std::string BuildPopupTextFromLogText(std::string_view logText, std::string_view
   } else {
     selection = ParseReplySpec(spec);
   }
-  const std::vector<std::string_view> logLines = SplitLines(logText);
-  const int n = static_cast<int>(std::min<std::size_t>(logLines.size(), kMaxPopupReplies));
+  std::vector<std::string_view> logLines;
+  LogLineReader reader(logText);
+  for (std::string_view line; logLines.size() < kMaxPopupReplies && reader.Next(line);) {
+    logLines.push_back(line);
+  }
+  const int n = static_cast<int>(logLines.size());
   PopupLines lines(lineLimit);
   if (n > 0) {
     std::string_view first = logLines[0];

@@ -1,13 +1,7 @@
 #include "threads/ReplyChars.h"
 
-#include "base/Sjis.h"
-
 namespace velkor {
 namespace {
-
-bool IsTrailByte(unsigned char c) {
-  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
 
 char OneByteNumberChar(unsigned char c) {
   if (c >= '0' && c <= '9') return static_cast<char>(c);
@@ -50,14 +44,6 @@ char TwoByteNumberChar(unsigned char lead, unsigned char trail) {
 }
 
 }  // namespace
-
-std::size_t CharLength(std::string_view text, std::size_t pos) {
-  if (IsLeadByte(text[pos]) && pos + 1 < text.size() &&
-      IsTrailByte(static_cast<unsigned char>(text[pos + 1]))) {
-    return 2;
-  }
-  return 1;
-}
 
 char AnchorNumberChar(std::string_view ch) {
   if (ch.size() == 1) return OneByteNumberChar(static_cast<unsigned char>(ch[0]));

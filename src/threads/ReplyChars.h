@@ -7,13 +7,28 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/Sjis.h"
+
 namespace velkor {
 
 // Length of the character at `pos` (which must be < text.size()): 2 for a lead byte followed by a
 // byte that can end a two-byte character, otherwise 1. A lead byte at the end of the text or before
 // a byte that cannot follow it is taken alone, so scanning never runs past the text and never
 // swallows the ASCII byte after a broken character.
-std::size_t CharLength(std::string_view text, std::size_t pos);
+inline std::size_t CharLength(std::string_view text, std::size_t pos) {
+  if (!IsLeadByte(text[pos]) || pos + 1 >= text.size()) return 1;
+  const auto next = static_cast<unsigned char>(text[pos + 1]);
+  return (next >= 0x40 && next <= 0xFC && next != 0x7F) ? 2 : 1;
+}
+
+// True when `pos` starts a character, given that `known` (<= pos) does and that the byte at `pos`
+// could be the second byte of a two-byte character. Looks back only as far as `known`, so callers
+// that move `known` forward as they scan stay linear.
+inline bool IsCharStart(std::string_view text, std::size_t known, std::size_t pos) {
+  std::size_t j = pos;
+  while (j > known && IsLeadByte(text[j - 1])) --j;
+  return (pos - j) % 2 == 0;
+}
 
 // The reply-number character the character `ch` (one whole character) stands for in the page's
 // reply anchors: a digit, '-', ',' or '='; 0 when it is not one of them. "&" is not a member here
