@@ -1,0 +1,147 @@
+#include "search/RegexEngine.h"
+
+#include <gtest/gtest.h>
+
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+TEST(RegexEngineTest, UnloadedEngineIsMissingAndSilent) {
+  test::RecordingUiHooks ui;
+  RegexEngine engine;
+  EXPECT_EQ(engine.VersionText(), S("（・３・）アルェー　hmJre.dllが見つからないＹＯ"));
+  EXPECT_FALSE(engine.Prepare("abc", true));
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(engine.Matches("abc"));
+}
+
+TEST(RegexEngineTest, VersionNamesOniguruma) {
+  RegexEngine engine;
+  engine.Load();
+  EXPECT_EQ(engine.VersionText().rfind("Oniguruma 6.", 0), 0u) << engine.VersionText();
+}
+
+TEST(RegexEngineTest, RejectedPatternShowsTheBadWordMessage) {
+  test::RecordingUiHooks ui;
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("abc", true));
+  EXPECT_FALSE(engine.Prepare("(abc", true));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, S("（・３・）アルェー　検索ワードがおかしいＹＯ"));
+  EXPECT_EQ(ui.messages[0].caption, S("検索"));
+  EXPECT_FALSE(engine.Matches("abc")) << "the earlier pattern is gone";
+  EXPECT_EQ(engine.Pattern(), "abc") << "the word of the last successful preparation";
+}
+
+TEST(RegexEngineTest, FinishDropsThePattern) {
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("abc", false));
+  EXPECT_TRUE(engine.Matches("xabcx"));
+  engine.Finish();
+  EXPECT_FALSE(engine.Matches("xabcx"));
+}
+
+struct LineCase {
+  const char* name;
+  const char* pattern;  // UTF-8
+  bool ignoreCase;
+  const char* text;  // UTF-8
+  int line;          // first matching line, 0 for none
+};
+
+class FirstLineTest : public ::testing::TestWithParam<LineCase> {};
+
+// Every case is run twice: as written, and wrapped in a group so that Oniguruma itself decides.
+// Both must give the same line, so the fast scan for plain words is held to the engine's own
+// answers.
+TEST_P(FirstLineTest, PlainScanAgreesWithTheRegexEngine) {
+  const LineCase& c = GetParam();
+  test::RecordingUiHooks ui;
+  for (const std::string& pattern : {S(c.pattern), "(?:" + S(c.pattern) + ")"}) {
+    RegexEngine engine;
+    engine.Load();
+    ASSERT_TRUE(engine.Prepare(pattern, c.ignoreCase)) << pattern;
+    EXPECT_EQ(engine.FirstMatchingLine(S(c.text)), c.line) << pattern;
+    const bool anywhere = c.line > 0;
+    if (std::string(c.text).find_first_of("\r\n") == std::string::npos) {
+      EXPECT_EQ(engine.Matches(S(c.text)), anywhere) << pattern;
+    }
+  }
+}
+
+const LineCase kLineCases[] = {
+    {"LowerWordFindsUpperTitle", "velkor", true, "A VELKOR thread", 1},
+    {"CaseCountsWhenAsked", "velkor", false, "A VELKOR thread", 0},
+    {"MixedCaseWord", "VeLkOr", true, "x\nvelkor", 2},
+    {"FifthLine", "needle", false, "a\nb\nc\nd\nhay needle\nneedle", 5},
+    {"SeveralLinesGiveTheFirst", "ab", false, "ab\nab\nab", 1},
+    {"CrLfLines", "x", false, "a\r\nb\r\nxx\r\n", 3},
+    {"LoneCrLines", "x", false, "a\rb\rx", 3},
+    {"MixedLineEnds", "z", true, "a\r\n\rb\n\nZ", 5},
+    {"NoMatch", "zzz", true, "abc\ndef", 0},
+    {"EmptyText", "a", true, "", 0},
+    {"JapaneseWord", "スレッド", true, "一行目\n二行目のスレッド\n", 2},
+    // ア is 83 41 in Shift_JIS: its second byte is "A" and must never be taken for one.
+    {"SecondByteIsNoLetter", "A", false, "ア\nA", 2},
+    {"SecondByteIsNoLetterIgnoringCase", "a", true, "アア\nxa", 2},
+    // 表 is 95 5C: its second byte is the backslash.
+    {"SecondByteBackslash", "表", false, "\\\n表示", 2},
+    {"WordStartingWithTwoByteChar", "ア", true, "a\nbア", 2},
+    {"MatchAfterTwoByteRun", "Ab", true, "アイウab", 1},
+    {"FullWidthLettersDoNotFold", "ａ", true, "Ａ\nａ", 2},
+    {"WordLongerThanText", "abcdef", true, "abc", 0},
+    {"MatchAtTheVeryEnd", "end", false, "x\nthe end", 2},
+    {"DigitsAndSymbols", "1-2", false, "12\n1-2", 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RegexEngineTest, RegularExpressionsWorkPerLine) {
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("^b.*d$", false));
+  EXPECT_EQ(engine.FirstMatchingLine("abcd\nbcd\n"), 2);
+  ASSERT_TRUE(engine.Prepare("a.b", false));
+  EXPECT_EQ(engine.FirstMatchingLine("a\nb\naxb"), 3) << "no match across a line end";
+  EXPECT_TRUE(engine.Matches(S("aアb"))) << "one dot takes one two-byte character";
+  ASSERT_TRUE(engine.Prepare(S("ス(レ|ト)"), true));
+  EXPECT_EQ(engine.FirstMatchingLine(S("スト\n")), 1);
+}
+
+TEST(RegexEngineTest, TruncatedTwoByteCharacterAtTheEndIsSafe) {
+  RegexEngine engine;
+  engine.Load();
+  for (const char* word : {"x", "x.", "(?:x)"}) {
+    ASSERT_TRUE(engine.Prepare(word, true));
+    EXPECT_EQ(engine.FirstMatchingLine(std::string("a\nx\x83")), word == std::string("x.") ? 0 : 2)
+        << word;
+  }
+}
+
+TEST(RegexEngineTest, WidthFoldingIsAnOption) {
+  RegexEngine engine;
+  engine.Load();
+  EXPECT_FALSE(engine.FoldWidth());
+  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true));
+  EXPECT_FALSE(engine.Matches("xabc1"));
+  engine.SetFoldWidth(true);
+  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true));
+  EXPECT_TRUE(engine.Matches("xabc1"));
+  EXPECT_TRUE(engine.Matches(S("ａｂｃ１")));
+  EXPECT_EQ(engine.FirstMatchingLine(S("abc\nａｂｃ１\n")), 2);
+  EXPECT_EQ(engine.Pattern(), S("ＡＢＣ１")) << "the heading shows the word as typed";
+}
+
+TEST(RegexEngineTest, FoldFullWidthAsciiKeepsOtherCharacters) {
+  EXPECT_EQ(FoldFullWidthAscii(S("Ｚｚ９０ア表\r\n")), S("Zz90ア表\r\n"));
+}
+
+}  // namespace
+}  // namespace velkor
