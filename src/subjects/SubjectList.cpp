@@ -1,0 +1,377 @@
+#include "subjects/SubjectList.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "base/FileUtil.h"
+#include "base/IniDocument.h"
+#include "base/Sjis.h"
+#include "subjects/SubjectText.h"
+
+namespace velkor {
+namespace {
+
+constexpr char kSubjectIni[] = "subject.ini";
+
+std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
+                       std::int32_t fallback) {
+  long long v = ini.ReadInteger(section, key, fallback);
+  if (v < INT32_MIN || v > INT32_MAX) return fallback;
+  return static_cast<std::int32_t>(v);
+}
+
+std::string TrimRight(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
+  return std::string(text);
+}
+
+// "0," formatting: thousands separated by commas.
+std::string WithThousands(std::int32_t value) {
+  std::string digits = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return value < 0 ? "-" + out : out;
+}
+
+std::string RankText(std::int32_t no, bool past) {
+  if (no == 0) return "-";
+  if (past) return "dat";
+  return std::to_string(no);
+}
+
+int CompareBytes(const std::string& a, const std::string& b) {
+  int c = a.compare(b);  // std::string compares as unsigned char
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+template <typename T>
+int CompareNumbers(T a, T b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+int CompareByColumn(const ThreadItem& a, const ThreadItem& b, int column) {
+  switch (column) {
+    case 0:
+      return CompareNumbers(a.state, b.state);
+    case 1:
+      return CompareNumbers(a.nowNo, b.nowNo);
+    case 2:
+      return CompareNumbers(a.preNo, b.preNo);
+    case 3:
+      return CompareBytes(a.title, b.title);
+    case 4:
+      return CompareNumbers(a.resCount, b.resCount);
+    case 5:
+      return CompareNumbers(a.gotCount, b.gotCount);
+    case 6:
+      return CompareNumbers(UnreadCountOf(a.gotCount, a.unread),
+                            UnreadCountOf(b.gotCount, b.unread));
+    case 7:
+      return CompareBytes(a.lastModified, b.lastModified);
+    case 8:
+      return CompareNumbers(a.datSize, b.datSize);
+    default:
+      return CompareBytes(a.datName, b.datName);
+  }
+}
+
+}  // namespace
+
+std::uint8_t ComputeThreadState(std::int32_t gotCount, std::int32_t unread, std::int32_t resCount,
+                                std::int32_t preNo, std::int32_t nowNo) {
+  std::uint8_t state = gotCount > 0 ? kThreadLog : kThreadNoLog;
+  if (gotCount > 0 && (gotCount >= unread || gotCount < resCount)) state |= kThreadUnread;
+  if (preNo == 0) state |= kThreadNew;
+  if (resCount >= 1000) state |= kThreadOver1000;
+  if (nowNo < 0) state |= kThreadPast;
+  return state;
+}
+
+std::int32_t UnreadCountOf(std::int32_t gotCount, std::int32_t unread) {
+  if (gotCount >= 0 && gotCount >= unread) {
+    return static_cast<std::int32_t>(static_cast<long long>(gotCount) - unread + 1);
+  }
+  return 0;
+}
+
+Colour ThreadStateColour(std::uint8_t state, const Settings& settings) {
+  if (state & kThreadUnread) return settings.unreadThreadColor;
+  if (state & kThreadPast) return settings.pastThreadColor;
+  if (state & kThreadLog) return settings.logExistThreadColor;
+  if (state & kThreadNew) return settings.newThreadColor;
+  if (state & kThreadOver1000) return settings.over1000ThreadColor;
+  return settings.nologThreadColor;
+}
+
+SubjectList::SubjectList() {
+  ResetSortDirections();
+}
+SubjectList::~SubjectList() = default;
+
+bool SubjectList::Bind(const std::string& subjectIniPath) {
+  Release();
+  ini_ = std::make_unique<IniDocument>();
+  ini_->Load(subjectIniPath);
+  std::size_t slash = subjectIniPath.rfind('/');
+  dir_ = slash == std::string::npos ? std::string("./") : subjectIniPath.substr(0, slash + 1);
+  return MakeDirectories(dir_);
+}
+
+void SubjectList::Release() {
+  ini_.reset();
+  dir_.clear();
+  items_.clear();
+  rows_.clear();
+}
+
+std::string SubjectList::BoardUrlFromDir() const {
+  if (!IsBound()) return std::string();
+  std::string dir = dir_.substr(0, dir_.size() - 1);
+  std::size_t boardStart = dir.rfind('/');
+  std::string board = boardStart == std::string::npos ? dir : dir.substr(boardStart + 1);
+  std::string above = boardStart == std::string::npos ? std::string() : dir.substr(0, boardStart);
+  std::size_t hostStart = above.rfind('/');
+  std::string host = hostStart == std::string::npos ? above : above.substr(hostStart + 1);
+  return "http://" + host + "/" + board + "/";
+}
+
+std::string SubjectList::IniPath() const {
+  return dir_ + kSubjectIni;
+}
+
+bool SubjectList::Flush() {
+  return IsBound() && ini_->Save(IniPath());
+}
+
+bool SubjectList::Merge(std::vector<std::string> lines) {
+  if (!IsBound()) return false;
+  JoinBrokenLines(lines);
+  std::unordered_set<std::string> old;
+  for (const auto& section : ini_->Sections()) old.insert(section.name);
+  std::unordered_set<std::string> listed;
+  SubjectLine parsed;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    if (!ParseSubjectLine(lines[n], parsed) || !IsThreadDatName(parsed.datName)) continue;
+    // A thread listed twice keeps its first place; a second entry would overwrite its previous
+    // rank.
+    if (!listed.insert(parsed.datName).second) continue;
+    const std::string& name = parsed.datName;
+    ini_->WriteInteger(name, "PreNo", ReadInt32(*ini_, name, "NowNo", 0));
+    ini_->WriteInteger(name, "NowNo", static_cast<long long>(n) + 1);
+    ini_->WriteInteger(name, "ResCount", parsed.resCount);
+    if (old.erase(name) == 0) ini_->WriteString(name, "Title", TrimRight(parsed.title));
+  }
+  // Threads no longer listed, in file order.
+  std::vector<std::string> gone;
+  for (const auto& section : ini_->Sections()) {
+    if (old.count(section.name)) gone.push_back(section.name);
+  }
+  for (const std::string& name : gone) {
+    std::int32_t got = ReadInt32(*ini_, name, "GotCount", 0);
+    if (got == 0) {
+      ini_->EraseSection(name);
+    } else if (ReadInt32(*ini_, name, "PreNo", 0) < 0 &&
+               got < ReadInt32(*ini_, name, "Unread", 1)) {
+      ini_->EraseSection(name);
+      if (IsThreadDatName(name)) RemoveFile(dir_ + name);
+    } else {
+      ini_->WriteInteger(name, "PreNo", ReadInt32(*ini_, name, "NowNo", 0));
+      ini_->WriteInteger(name, "NowNo", -1);
+    }
+  }
+  return Flush();
+}
+
+bool SubjectList::StoreFetched(std::string_view log, const std::string& datName, bool flush,
+                               const std::string& lastModified) {
+  if (!IsBound()) return false;
+  ini_->WriteInteger(datName, "GotCount", CountLines(log));
+  ini_->WriteString(datName, "LastModified", lastModified);
+  ini_->WriteInteger(datName, "DatSize", static_cast<long long>(log.size()));
+  return !flush || Flush();
+}
+
+bool SubjectList::ResetThread(const std::string& datName, bool flush) {
+  if (!IsBound() || !IsThreadDatName(datName)) return false;
+  RemoveFile(dir_ + datName);
+  ini_->WriteInteger(datName, "GotCount", 0);
+  ini_->WriteInteger(datName, "Unread", 1);
+  ini_->WriteString(datName, "LastModified", "");
+  ini_->WriteInteger(datName, "DatSize", 0);
+  return !flush || Flush();
+}
+
+bool SubjectList::DeleteLog(std::size_t row, const std::string& datName, bool flush) {
+  if (!ResetThread(datName, flush)) return false;
+  if (row < rows_.size()) {
+    ThreadItem& item = items_[rows_[row]];
+    item.gotCount = 0;
+    item.unread = 1;
+    item.lastModified.clear();
+    item.datSize = 0;
+    item.state = ComputeThreadState(0, 1, item.resCount, item.preNo, item.nowNo);
+  }
+  return true;
+}
+
+std::int32_t SubjectList::UnreadOf(const std::string& datName) const {
+  if (!IsBound()) return 1;
+  return ReadInt32(*ini_, datName, "Unread", 1);
+}
+
+std::int32_t SubjectList::SetUnread(const std::string& datName, std::int32_t n, bool flush) {
+  if (!IsBound()) return 0;
+  if (n < 1) n = ReadInt32(*ini_, datName, "GotCount", 0) + 1;
+  ini_->WriteInteger(datName, "Unread", n);
+  if (flush) Flush();
+  return n;
+}
+
+std::int32_t SubjectList::SetUnreadAt(std::size_t row, const std::string& datName, bool flush,
+                                      std::int32_t n) {
+  std::int32_t stored = SetUnread(datName, n, flush);
+  if (IsBound() && row < rows_.size()) {
+    ThreadItem& item = items_[rows_[row]];
+    item.unread = stored;
+    item.state =
+        ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
+  }
+  return stored;
+}
+
+ThreadItem SubjectList::ReadItem(const std::string& datName) const {
+  ThreadItem item;
+  item.datName = datName;
+  item.nowNo = ReadInt32(*ini_, datName, "NowNo", 0);
+  item.preNo = ReadInt32(*ini_, datName, "PreNo", 0);
+  item.resCount = ReadInt32(*ini_, datName, "ResCount", 0);
+  item.gotCount = ReadInt32(*ini_, datName, "GotCount", 0);
+  item.unread = ReadInt32(*ini_, datName, "Unread", 1);
+  item.title = ini_->ReadString(datName, "Title", "");
+  item.lastModified = ini_->ReadString(datName, "LastModified", "");
+  item.datSize = ReadInt32(*ini_, datName, "DatSize", 0);
+  item.state =
+      ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
+  return item;
+}
+
+void SubjectList::RefreshRow(std::size_t row) {
+  if (!IsBound() || row >= rows_.size()) return;
+  ThreadItem& item = items_[rows_[row]];
+  ThreadItem fresh = ReadItem(item.datName);
+  item.resCount = fresh.resCount;
+  item.gotCount = fresh.gotCount;
+  item.unread = fresh.unread;
+  item.lastModified = fresh.lastModified;
+  item.datSize = fresh.datSize;
+  item.state =
+      ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
+}
+
+int SubjectList::IndexOfDat(std::string_view datName) const {
+  if (!IsBound()) return -1;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (items_[rows_[i]].datName == datName) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void SubjectList::ResetSortDirections() {
+  for (int c = 0; c < kSubjectColumnCount; ++c) {
+    sortDescending_[c] = c == 0 || c == 1 || c == 4 || c == 5 || c == 6;
+  }
+}
+
+void SubjectList::Fill(std::uint8_t mask, const RowGrowth& growth) {
+  items_.clear();
+  rows_.clear();
+  ResetSortDirections();
+  if (!IsBound()) return;
+  const auto& sections = ini_->Sections();
+  items_.reserve(sections.size());
+  std::size_t shownRows = 0;
+  for (std::size_t n = 0; n < sections.size(); ++n) {
+    if (n % 64 == 31 && rows_.size() > shownRows) {
+      shownRows = rows_.size();
+      if (growth) growth(shownRows);
+    }
+    ThreadItem item = ReadItem(sections[n].name);
+    if ((item.state & mask) == 0) continue;
+    std::int32_t nowNo = item.nowNo;
+    items_.push_back(std::move(item));
+    auto at = std::upper_bound(
+        rows_.begin(), rows_.end(), nowNo,
+        [this](std::int32_t no, std::size_t index) { return no < items_[index].nowNo; });
+    rows_.insert(at, items_.size() - 1);
+  }
+  if (growth) growth(rows_.size());
+}
+
+void SubjectList::SortBy(int column) {
+  if (column < 0 || column >= kSubjectColumnCount) return;
+  bool descending = sortDescending_[column];
+  std::stable_sort(rows_.begin(), rows_.end(), [&](std::size_t a, std::size_t b) {
+    int c = CompareByColumn(items_[a], items_[b], column);
+    return descending ? c > 0 : c < 0;
+  });
+  sortDescending_[column] = !descending;
+}
+
+bool SubjectList::SortDescending(int column) const {
+  return column >= 0 && column < kSubjectColumnCount && sortDescending_[column];
+}
+
+void SubjectList::FilterRows(const TextMatcher& matcher) {
+  if (!IsBound()) return;
+  std::erase_if(rows_, [&](std::size_t index) { return !matcher(items_[index].title); });
+}
+
+std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t row) const {
+  std::array<std::string, kSubjectColumnCount> texts;
+  if (row >= rows_.size()) return texts;
+  const ThreadItem& item = items_[rows_[row]];
+  texts[1] = RankText(item.nowNo, (item.state & kThreadPast) != 0);
+  texts[2] = RankText(item.preNo, item.preNo < 0);
+  texts[3] = item.title;
+  texts[4] = std::to_string(item.resCount);
+  texts[5] = std::to_string(item.gotCount);
+  texts[6] = std::to_string(UnreadCountOf(item.gotCount, item.unread));
+  texts[7] = item.lastModified;
+  texts[8] = WithThousands(item.datSize);
+  texts[9] = item.datName;
+  return texts;
+}
+
+Colour SubjectList::RowColour(std::size_t row) const {
+  if (row >= rows_.size()) return AppSettings().nologThreadColor;
+  return ThreadStateColour(items_[rows_[row]].state, AppSettings());
+}
+
+std::string SubjectList::SearchLogs(const TextMatcher& matcher, const std::string& linkBase,
+                                    const std::string& heading,
+                                    const SearchProgress& progress) const {
+  if (!IsBound()) return std::string();
+  const auto& sections = ini_->Sections();
+  std::string entries;
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    if (progress && progress(i, sections.size())) break;
+    const std::string& name = sections[i].name;
+    if (!IsThreadDatName(name)) continue;
+    auto log = ReadWholeFile(dir_ + name);
+    if (!log) continue;
+    std::vector<std::string_view> lines = SplitLines(*log);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      if (!matcher(lines[k])) continue;
+      entries += "<dd><a href=\"" + linkBase + name.substr(0, name.size() - 4) + "/" +
+                 std::to_string(k + 1) + "\">" + ini_->ReadString(name, "Title", "") + "</a><br>";
+      break;
+    }
+  }
+  if (entries.empty()) return std::string();
+  return "<dl><dt><strong>" + heading + "</strong>" + entries + "</dl>";
+}
+
+}  // namespace velkor
