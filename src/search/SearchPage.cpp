@@ -1,6 +1,5 @@
 #include "search/SearchPage.h"
 
-#include "app/DataDir.h"
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 
@@ -81,23 +80,6 @@ std::string ThreadLinkBase(std::string_view boardUrl) {
   SplitUrl(boardUrl, host, path);
   if (path.empty()) path = "/";
   return "http://" + host + "/test/read.cgi" + path;
-}
-
-std::optional<std::string> SafeBoardDir(std::string_view boardUrl) {
-  std::string host;
-  std::string path;
-  if (!SplitUrl(boardUrl, host, path) || !IsSafePathComponent(host)) return std::nullopt;
-  std::string_view rest = path;
-  while (!rest.empty()) {
-    const std::size_t slash = rest.find('/');
-    const std::string_view part = rest.substr(0, slash);
-    if (!part.empty() && !IsSafePathComponent(part)) return std::nullopt;
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  std::string dir = LogDir() + UrlToLogDir(boardUrl);
-  if (dir.back() != '/') dir += '/';
-  return dir;
 }
 
 }  // namespace velkor

@@ -3,7 +3,6 @@
 // The pieces of the search result page. Texts are CP932 and are put in as they are, without
 // escaping: titles and board names are already HTML text in the board service's lists.
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,9 +34,5 @@ std::string_view ThreadNumber(std::string_view datName);
 
 // The thread link base of a board URL http://host/board/: "http://host/test/read.cgi/board/".
 std::string ThreadLinkBase(std::string_view boardUrl);
-
-// The board's log directory below LogDir (with a final "/"), or nullopt when the URL does not split
-// or one of its path components could lead out of the log tree ("..", "." and the like).
-std::optional<std::string> SafeBoardDir(std::string_view boardUrl);
 
 }  // namespace velkor

@@ -5,11 +5,14 @@
 
 #include "app/DataDir.h"
 #include "app/UiHooks.h"
-#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
+#include "boards/BoardCatalog.h"
 #include "search/RegexEngine.h"
 #include "search/SearchPage.h"
+#include "subjects/BoardDir.h"
+#include "subjects/SubjectList.h"
+#include "subjects/SubjectText.h"
 
 namespace velkor {
 namespace {
@@ -52,8 +55,8 @@ std::string FinishPage(std::string page) {
 
 }  // namespace
 
-SearchProgress MakeSearchProgress(std::function<void(int position, int maximum)> showProgress,
-                                  const bool& cancelRequested) {
+WalkProgress MakeWalkProgress(std::function<void(int position, int maximum)> showProgress,
+                              const bool& cancelRequested) {
   return [showProgress = std::move(showProgress), &cancelRequested](const std::string* message,
                                                                     int position, int maximum) {
     if (message == nullptr && showProgress) showProgress(position, maximum);
@@ -62,7 +65,29 @@ SearchProgress MakeSearchProgress(std::function<void(int position, int maximum)>
   };
 }
 
-std::string SearchFavoriteTitles(const RegexEngine& engine, const SearchProgress& progress) {
+void SearchShownTitles(SubjectList& list, const RegexEngine& engine) {
+  list.FilterRows([&engine](std::string_view title) { return engine.Matches(title); });
+}
+
+bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
+                     const RegexEngine& engine, const WalkProgress& progress, std::string* page) {
+  if (!list.IsBound()) return false;
+  const std::string url = list.BoardUrlFromDir();
+  std::string category;
+  std::string name;
+  if (!favorites.FindByUrl(url, category, name)) return false;
+  std::string html = SearchPageHead() + SearchHeading(engine.Pattern(), true);
+  html += list.SearchLogs(
+      [&engine](std::string_view line) { return engine.Matches(line); }, ThreadLinkBase(url), name,
+      [&progress](std::size_t index, std::size_t count) {
+        return progress && progress(nullptr, static_cast<int>(index), static_cast<int>(count)) != 0;
+      });
+  html = FinishPage(std::move(html));
+  if (page != nullptr) *page = std::move(html);
+  return true;
+}
+
+std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& progress) {
   std::string page = SearchPageHead() + SearchHeading(engine.Pattern(), false);
   const std::vector<FavoriteCategory> categories = ReadFavorites();
   const int categoryCount = static_cast<int>(categories.size());
@@ -83,7 +108,7 @@ std::string SearchFavoriteTitles(const RegexEngine& engine, const SearchProgress
   return FinishPage(std::move(page));
 }
 
-std::string SearchFavoriteLogs(const RegexEngine& engine, const SearchProgress& progress) {
+std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& progress) {
   std::string page = SearchPageHead() + SearchHeading(engine.Pattern(), true);
   const std::vector<FavoriteCategory> categories = ReadFavorites();
   const int categoryCount = static_cast<int>(categories.size());
@@ -99,7 +124,7 @@ std::string SearchFavoriteLogs(const RegexEngine& engine, const SearchProgress& 
       std::string entries;
       bool stop = false;
       for (const IniDocument::Section& thread : subjects.Sections()) {
-        if (!IsSafePathComponent(thread.name)) continue;
+        if (!IsThreadDatName(thread.name)) continue;
         const std::string logPath = *dir + thread.name;
         if (!FileExists(logPath)) continue;
         if (const std::optional<std::string> log = ReadWholeFile(logPath)) {
