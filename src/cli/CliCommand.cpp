@@ -26,7 +26,9 @@ CliCommandRegistrar::CliCommandRegistrar(const CliCommand& command) {
   table.insert(at, command);
 }
 
-const std::vector<CliCommand>& CliCommands() { return Table(); }
+const std::vector<CliCommand>& CliCommands() {
+  return Table();
+}
 
 std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
   for (std::size_t i = 0; i < args_.size(); ++i) {
@@ -40,6 +42,23 @@ std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
     args_.erase(args_.begin() + static_cast<std::ptrdiff_t>(i),
                 args_.begin() + static_cast<std::ptrdiff_t>(i) + 2);
     return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::pair<std::string, std::string>> CliArgs::TakeOptionPair(std::string_view name) {
+  for (std::size_t i = 0; i < args_.size(); ++i) {
+    if (args_[i] != name) continue;
+    const std::size_t end = std::min(i + 3, args_.size());
+    std::optional<std::pair<std::string, std::string>> values;
+    if (end == i + 3) {
+      values.emplace(args_[i + 1], args_[i + 2]);
+    } else if (error_.empty()) {
+      error_ = std::string(name) + " needs two values";
+    }
+    args_.erase(args_.begin() + static_cast<std::ptrdiff_t>(i),
+                args_.begin() + static_cast<std::ptrdiff_t>(end));
+    return values;
   }
   return std::nullopt;
 }
@@ -60,9 +79,9 @@ bool CliArgs::TakeFlag(std::string_view name) {
 std::optional<long long> CliArgs::TakeIntOption(std::string_view name) {
   auto value = TakeOption(name);
   if (!value) return std::nullopt;
-  bool digits = !value->empty() &&
-                std::all_of(value->begin() + (value->front() == '-' ? 1 : 0), value->end(),
-                            [](char c) { return c >= '0' && c <= '9'; });
+  bool digits =
+      !value->empty() && std::all_of(value->begin() + (value->front() == '-' ? 1 : 0), value->end(),
+                                     [](char c) { return c >= '0' && c <= '9'; });
   auto parsed = digits ? ParseIniInteger(*value) : std::nullopt;
   if (!parsed && error_.empty()) error_ = std::string(name) + " wants a whole number";
   return parsed;
@@ -114,7 +133,9 @@ int WritePage(const std::optional<std::string>& file, const std::string& bytes) 
   return kExitOk;
 }
 
-void PrintSjisLine(const std::string& sjis) { PrintLine(SjisToUtf8Lossy(sjis)); }
+void PrintSjisLine(const std::string& sjis) {
+  PrintLine(SjisToUtf8Lossy(sjis));
+}
 
 void PrintLine(std::string_view utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
