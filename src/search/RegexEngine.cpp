@@ -52,6 +52,30 @@ bool IsPlainWord(std::string_view word) {
   return true;
 }
 
+// True for a pattern whose matches depend only on the bytes they cover: no anchors ("^", "$", "\A",
+// "\z", "\Z", "\G") and no "(?" constructs (look-arounds, options, absent groups). For such a
+// pattern a match inside one line is also a match in the whole text, so a search over the whole
+// text tells where the first matching line can begin at the earliest. Errs on the careful side: a
+// "^" in a character class also counts.
+bool IsContextFree(std::string_view pattern) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (IsLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    if (c == '^' || c == '$') return false;
+    if (c == '(' && next == '?') return false;
+    if (c == '\\') {
+      if (next == 'A' || next == 'z' || next == 'Z' || next == 'G') return false;
+      ++i;  // the escaped character
+      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
+    }
+  }
+  return true;
+}
+
 // True when `pos` starts a character of `text`. Each lead byte takes the byte after it, so the byte
 // after any non-lead byte starts a character; from there the run of lead-range bytes decides.
 bool IsCharBoundary(std::string_view text, std::size_t pos) {
@@ -141,6 +165,7 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
   regex_ = regex;
   ignoreCase_ = ignoreCase;
   literal_ = IsPlainWord(word);
+  contextFree_ = IsContextFree(word);
   if (literal_) literalWord_ = ignoreCase ? LowerSingleBytes(word) : word;
   pattern_ = std::string(searchText);
   return true;
@@ -150,6 +175,7 @@ void RegexEngine::Finish() {
   if (regex_ != nullptr) onig_free(static_cast<OnigRegex>(regex_));
   regex_ = nullptr;
   literal_ = false;
+  contextFree_ = false;
   literalWord_.clear();
 }
 
@@ -175,12 +201,29 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
     text = folded;
   }
   if (literal_) return FirstLiteralLine(text);
-  int number = 0;
-  for (std::string_view line : SplitLines(text)) {
-    ++number;
-    if (MatchesRaw(line)) return number;
+  const std::vector<std::string_view> lines = SplitLines(text);
+  // With a context-free pattern, no line before the one holding the leftmost match in the whole
+  // text can match, so only lines holding such a match are tried one by one.
+  std::size_t candidate = contextFree_ ? SearchFrom(text, 0) : 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (candidate == std::string_view::npos) return 0;
+    const std::size_t end =
+        static_cast<std::size_t>(lines[i].data() - text.data()) + lines[i].size();
+    if (candidate > end) continue;
+    if (MatchesRaw(lines[i])) return static_cast<int>(i) + 1;
+    if (contextFree_ && i + 1 < lines.size()) {
+      candidate = SearchFrom(text, static_cast<std::size_t>(lines[i + 1].data() - text.data()));
+    }
   }
   return 0;
+}
+
+std::size_t RegexEngine::SearchFrom(std::string_view text, std::size_t from) const {
+  const auto* begin = reinterpret_cast<const OnigUChar*>(text.data());
+  const auto* end = begin + text.size();
+  const int at = onig_search(static_cast<OnigRegex>(regex_), begin, end, begin + from, end, nullptr,
+                             ONIG_OPTION_NONE);
+  return at < 0 ? std::string_view::npos : static_cast<std::size_t>(at);
 }
 
 int RegexEngine::FirstLiteralLine(std::string_view text) const {

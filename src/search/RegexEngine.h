@@ -37,8 +37,9 @@ class RegexEngine {
   bool Matches(std::string_view text) const;
 
   // The 1-based number of the first line of `text` (lines as SplitLines cuts them: CR LF, LF or CR)
-  // that Matches, or 0 when none does. Same answer as testing line by line, but a literal word is
-  // scanned over the whole text at once.
+  // that Matches, or 0 when none does. Same answer as testing line by line, but a plain word is
+  // scanned over the whole text at once, and most expressions are first searched for in the whole
+  // text so that only lines holding a match are tried one by one.
   int FirstMatchingLine(std::string_view text) const;
 
   // Drops the compiled pattern. Pattern() stays.
@@ -59,6 +60,8 @@ class RegexEngine {
  private:
   bool MatchesRaw(std::string_view text) const;
   int FirstLiteralLine(std::string_view text) const;
+  // Offset of the leftmost match in the whole text at or after `from`, or npos.
+  std::size_t SearchFrom(std::string_view text, std::size_t from) const;
   std::size_t FindLiteral(std::string_view text, std::size_t from) const;
 
   bool loaded_ = false;
@@ -70,6 +73,8 @@ class RegexEngine {
   bool literal_ = false;
   std::string literalWord_;  // the word as searched (width-folded, lower-cased when ignoring case)
   void* regex_ = nullptr;    // OnigRegex
+  // Set when matches depend on nothing outside them (see FirstMatchingLine).
+  bool contextFree_ = false;
 };
 
 // Full-width ASCII letters and digits (Ａ-Ｚ, ａ-ｚ, ０-９) of CP932 text turned into their

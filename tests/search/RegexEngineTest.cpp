@@ -63,14 +63,16 @@ class FirstLineTest : public ::testing::TestWithParam<LineCase> {};
 TEST_P(FirstLineTest, PlainScanAgreesWithTheRegexEngine) {
   const LineCase& c = GetParam();
   test::RecordingUiHooks ui;
-  for (const std::string& pattern : {S(c.pattern), "(?:" + S(c.pattern) + ")"}) {
+  for (const std::string& pattern :
+       {S(c.pattern), "(" + S(c.pattern) + ")", "(?:" + S(c.pattern) + ")"}) {
     RegexEngine engine;
     engine.Load();
     ASSERT_TRUE(engine.Prepare(pattern, c.ignoreCase)) << pattern;
     EXPECT_EQ(engine.FirstMatchingLine(S(c.text)), c.line) << pattern;
-    const bool anywhere = c.line > 0;
-    if (std::string(c.text).find_first_of("\r\n") == std::string::npos) {
-      EXPECT_EQ(engine.Matches(S(c.text)), anywhere) << pattern;
+    // A one-line text matches as a whole exactly when its line does.
+    const std::string text = c.text;
+    if (!text.empty() && text.find_first_of("\r\n") == std::string::npos) {
+      EXPECT_EQ(engine.Matches(S(c.text)), c.line == 1) << pattern;
     }
   }
 }
@@ -98,10 +100,36 @@ const LineCase kLineCases[] = {
     {"WordLongerThanText", "abcdef", true, "abc", 0},
     {"MatchAtTheVeryEnd", "end", false, "x\nthe end", 2},
     {"DigitsAndSymbols", "1-2", false, "12\n1-2", 2},
+    // Expressions whose whole-text match spans a line end, which no single line holds.
+    {"DotTakesALoneCrOnlyInTheWholeText", "a.b", false, "a\rb\nxaxb", 3},
+    {"SpaceClassSpansLines", "a\\sb", false, "a\nb\na b", 3},
+    {"NegatedClassSpansLines", "x[^y]z", false, "x\nz\r\nx-z", 3},
+    {"EmptyMatchOnTheFirstLine", "q*", false, "abc\n", 1},
+    {"EmptyTextHasNoLine", "q*", false, "", 0},
+    {"WordBoundaryAtLineStart", "\\bword", false, "sword\nword", 2},
+    {"LaterMatchAfterAFalseCandidate", "a.b", true, "xa\rB\nfoo\nzzAxb", 4},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RegexEngineTest, AnchorsAndLookAroundsWorkPerLine) {
+  RegexEngine engine;
+  engine.Load();
+  const struct {
+    const char* pattern;
+    const char* text;
+    int line;
+  } cases[] = {
+      {"\\Ab", "ab\nb", 2},      {"a\\z", "ab\na", 2},       {"a$", "a\r\nb\na", 1},
+      {"^b", "ab\r\nb", 2},      {"(?<=x)a", "x\na\nxa", 3}, {"(?<!x)a", "x\nxa\na", 3},
+      {"a(?=\\r)", "a\r\na", 0},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(engine.Prepare(c.pattern, false)) << c.pattern;
+    EXPECT_EQ(engine.FirstMatchingLine(c.text), c.line) << c.pattern;
+  }
+}
 
 TEST(RegexEngineTest, RegularExpressionsWorkPerLine) {
   RegexEngine engine;
