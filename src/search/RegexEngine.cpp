@@ -28,6 +28,10 @@ const std::string& DialogCaption() {
   return caption;
 }
 
+// Characters that carry syntax in Oniguruma's Ruby syntax, and line ends (which a line never
+// holds).
+constexpr std::string_view kSyntax = ".^$|()[]{}*+?\\\r\n";
+
 bool IsAsciiLetter(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -35,7 +39,6 @@ bool IsAsciiLetter(unsigned char c) {
 // A word that means itself in Oniguruma's Ruby syntax: well-formed CP932 without any of the
 // characters that carry syntax, and without line ends (which a line can never hold).
 bool IsPlainWord(std::string_view word) {
-  static constexpr std::string_view kSyntax = ".^$|()[]{}*+?\\\r\n";
   if (word.empty()) return false;
   for (std::size_t i = 0; i < word.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(word[i]);
@@ -74,6 +77,66 @@ bool IsContextFree(std::string_view pattern) {
     }
   }
   return true;
+}
+
+// True when the pattern has an alternative ("|") outside every group and character class.
+bool HasTopLevelAlternative(std::string_view pattern) {
+  int depth = 0;
+  int classDepth = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (IsLeadByte(c)) {
+      ++i;
+    } else if (c == '\\') {
+      ++i;
+      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
+    } else if (classDepth > 0) {
+      if (c == '[') {
+        ++classDepth;
+        if (i + 1 < pattern.size() && pattern[i + 1] == '^') ++i;
+        if (i + 1 < pattern.size() && pattern[i + 1] == ']') ++i;  // a leading "]" is a member
+      } else if (c == ']') {
+        --classDepth;
+      }
+    } else if (c == '[') {
+      classDepth = 1;
+      if (i + 1 < pattern.size() && pattern[i + 1] == '^') ++i;
+      if (i + 1 < pattern.size() && pattern[i + 1] == ']') ++i;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == '|' && depth <= 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The plain text every match of the pattern begins with: its leading characters up to the first
+// piece of syntax, less the last one when a quantifier follows it. Empty when there is none or when
+// the pattern has a top-level alternative.
+std::string LeadingText(std::string_view pattern) {
+  if (HasTopLevelAlternative(pattern)) return {};
+  std::string lead;
+  std::size_t lastStart = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(pattern[i]);
+    if (IsLeadByte(c)) {
+      if (i + 1 >= pattern.size()) break;
+      lastStart = lead.size();
+      lead += pattern.substr(i, 2);
+      ++i;
+      continue;
+    }
+    if (kSyntax.find(static_cast<char>(c)) != std::string_view::npos || c == 0x80 || c >= 0xFD) {
+      if (c == '*' || c == '+' || c == '?' || c == '{') lead.resize(lastStart);
+      break;
+    }
+    lastStart = lead.size();
+    lead += static_cast<char>(c);
+  }
+  return lead;
 }
 
 // True when `pos` starts a character of `text`. Each lead byte takes the byte after it, so the byte
@@ -166,7 +229,8 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
   ignoreCase_ = ignoreCase;
   literal_ = IsPlainWord(word);
   contextFree_ = IsContextFree(word);
-  if (literal_) literalWord_ = ignoreCase ? LowerSingleBytes(word) : word;
+  const std::string lead = literal_ ? word : LeadingText(word);
+  leadWord_ = ignoreCase ? LowerSingleBytes(lead) : lead;
   pattern_ = std::string(searchText);
   return true;
 }
@@ -176,7 +240,7 @@ void RegexEngine::Finish() {
   regex_ = nullptr;
   literal_ = false;
   contextFree_ = false;
-  literalWord_.clear();
+  leadWord_.clear();
 }
 
 bool RegexEngine::MatchesRaw(std::string_view text) const {
@@ -202,6 +266,21 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
   }
   if (literal_) return FirstLiteralLine(text);
   const std::vector<std::string_view> lines = SplitLines(text);
+  auto offsetOf = [&](std::size_t line) {
+    return static_cast<std::size_t>(lines[line].data() - text.data());
+  };
+  if (!leadWord_.empty()) {
+    // Every match begins with the leading text, so only lines holding it are tried.
+    std::size_t line = 0;
+    for (std::size_t at = FindLiteral(text, 0); at != std::string_view::npos;
+         at = FindLiteral(text, offsetOf(line))) {
+      while (line < lines.size() && offsetOf(line) + lines[line].size() < at) ++line;
+      if (line == lines.size()) return 0;
+      if (MatchesRaw(lines[line])) return static_cast<int>(line) + 1;
+      if (++line == lines.size()) return 0;
+    }
+    return 0;
+  }
   // With a context-free pattern, no line before the one holding the leftmost match in the whole
   // text can match, so only lines holding such a match are tried one by one.
   std::size_t candidate = contextFree_ ? SearchFrom(text, 0) : 0;
@@ -212,7 +291,7 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
     if (candidate > end) continue;
     if (MatchesRaw(lines[i])) return static_cast<int>(i) + 1;
     if (contextFree_ && i + 1 < lines.size()) {
-      candidate = SearchFrom(text, static_cast<std::size_t>(lines[i + 1].data() - text.data()));
+      candidate = SearchFrom(text, offsetOf(i + 1));
     }
   }
   return 0;
@@ -232,7 +311,7 @@ int RegexEngine::FirstLiteralLine(std::string_view text) const {
 }
 
 std::size_t RegexEngine::FindLiteral(std::string_view text, std::size_t from) const {
-  const std::string_view word = literalWord_;
+  const std::string_view word = leadWord_;
   const std::size_t n = word.size();
   if (text.size() < n) return std::string_view::npos;
   const char* const base = text.data();

@@ -62,17 +62,20 @@ class RegexEngine {
   int FirstLiteralLine(std::string_view text) const;
   // Offset of the leftmost match in the whole text at or after `from`, or npos.
   std::size_t SearchFrom(std::string_view text, std::size_t from) const;
+  // Offset of the first occurrence of leadWord_ at or after `from` that starts a character, or
+  // npos.
   std::size_t FindLiteral(std::string_view text, std::size_t from) const;
 
   bool loaded_ = false;
   bool foldWidth_ = false;
   bool ignoreCase_ = false;
   std::string pattern_;
-  // Set when the word holds no regular-expression syntax: matched by FindLiteral, and `regex_` is
-  // used only by Matches for short texts.
+  // Set when the word holds no regular-expression syntax: then FindLiteral alone decides.
   bool literal_ = false;
-  std::string literalWord_;  // the word as searched (width-folded, lower-cased when ignoring case)
-  void* regex_ = nullptr;    // OnigRegex
+  // The plain text every match begins with (the whole word when literal_, possibly empty
+  // otherwise), as FindLiteral looks for it: width-folded, and lower-cased when ignoring case.
+  std::string leadWord_;
+  void* regex_ = nullptr;  // OnigRegex
   // Set when matches depend on nothing outside them (see FirstMatchingLine).
   bool contextFree_ = false;
 };

@@ -108,6 +108,16 @@ const LineCase kLineCases[] = {
     {"EmptyTextHasNoLine", "q*", false, "", 0},
     {"WordBoundaryAtLineStart", "\\bword", false, "sword\nword", 2},
     {"LaterMatchAfterAFalseCandidate", "a.b", true, "xa\rB\nfoo\nzzAxb", 4},
+    // Expressions that begin with plain text: only lines holding it are tried.
+    {"LeadingTextThenClass", "velk[o0]r", true, "VELK\nvelkor\nvelk0r", 2},
+    {"QuantifiedLastLeadingChar", "abc*d", false, "xab\nabccd", 2},
+    {"QuantifierMayDropTheChar", "abc?d", false, "abd", 1},
+    {"PlusAfterLeadingText", "ab+c", false, "ac\nabbc", 2},
+    {"TopLevelAlternative", "zz|abc", false, "abc\nzz", 1},
+    {"AlternativeAfterParenInClass", "ab[(]|cd", false, "xx\ncd", 2},
+    {"AlternativeInsideAGroup", "ab(c|d)", true, "ac\nABD", 2},
+    {"LeadingTwoByteText", "スレ.ド", false, "スレ\nスレッド", 2},
+    {"LeadingTextOnSecondBytes", "A.", false, "アイ\nAB", 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
