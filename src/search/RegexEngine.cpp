@@ -162,6 +162,36 @@ std::string LowerSingleBytes(std::string_view word) {
   return out;
 }
 
+struct LineSpan {
+  bool exists = true;     // false for the place after a line end at the very end of the text
+  std::size_t begin = 0;  // first byte of the line
+  std::size_t end = 0;    // its line end (or the end of the text)
+  std::size_t next = 0;   // first byte after that line end
+};
+
+bool IsLineEnd(char c) {
+  return c == '\n' || c == '\r';
+}
+
+// The line (as SplitLines cuts them) that holds byte `at`; a line end belongs to the line it ends.
+LineSpan LineAround(std::string_view text, std::size_t at) {
+  if (at > 0 && at < text.size() && text[at] == '\n' && text[at - 1] == '\r') --at;
+  LineSpan span;
+  span.begin = at;
+  while (span.begin > 0 && !IsLineEnd(text[span.begin - 1])) --span.begin;
+  if (at == text.size() && at > 0 && span.begin == at) span.exists = false;
+  if (text.empty()) span.exists = false;
+  span.end = at;
+  while (span.end < text.size() && !IsLineEnd(text[span.end])) ++span.end;
+  span.next = span.end;
+  if (span.next < text.size()) {
+    span.next +=
+        text[span.next] == '\r' && span.next + 1 < text.size() && text[span.next + 1] == '\n' ? 2
+                                                                                              : 1;
+  }
+  return span;
+}
+
 // 1-based number of the line (as SplitLines cuts them) holding byte `pos`.
 int LineNumberAt(std::string_view text, std::size_t pos) {
   int line = 1;
@@ -265,34 +295,27 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
     text = folded;
   }
   if (literal_) return FirstLiteralLine(text);
-  const std::vector<std::string_view> lines = SplitLines(text);
-  auto offsetOf = [&](std::size_t line) {
-    return static_cast<std::size_t>(lines[line].data() - text.data());
-  };
-  if (!leadWord_.empty()) {
-    // Every match begins with the leading text, so only lines holding it are tried.
-    std::size_t line = 0;
-    for (std::size_t at = FindLiteral(text, 0); at != std::string_view::npos;
-         at = FindLiteral(text, offsetOf(line))) {
-      while (line < lines.size() && offsetOf(line) + lines[line].size() < at) ++line;
-      if (line == lines.size()) return 0;
-      if (MatchesRaw(lines[line])) return static_cast<int>(line) + 1;
-      if (++line == lines.size()) return 0;
+  if (leadWord_.empty() && !contextFree_) {
+    int number = 0;
+    for (std::string_view line : SplitLines(text)) {
+      ++number;
+      if (MatchesRaw(line)) return number;
     }
     return 0;
   }
-  // With a context-free pattern, no line before the one holding the leftmost match in the whole
-  // text can match, so only lines holding such a match are tried one by one.
-  std::size_t candidate = contextFree_ ? SearchFrom(text, 0) : 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (candidate == std::string_view::npos) return 0;
-    const std::size_t end =
-        static_cast<std::size_t>(lines[i].data() - text.data()) + lines[i].size();
-    if (candidate > end) continue;
-    if (MatchesRaw(lines[i])) return static_cast<int>(i) + 1;
-    if (contextFree_ && i + 1 < lines.size()) {
-      candidate = SearchFrom(text, offsetOf(i + 1));
+  // Every match begins with the leading text; and a context-free pattern that matches inside a
+  // line also matches there in the whole text. Either way no line before the one holding the next
+  // candidate can match, so only the lines holding candidates are tried one by one.
+  const bool byLead = !leadWord_.empty();
+  std::size_t at = byLead ? FindLiteral(text, 0) : SearchFrom(text, 0);
+  while (at != std::string_view::npos) {
+    const LineSpan line = LineAround(text, at);
+    if (!line.exists) return 0;
+    if (MatchesRaw(text.substr(line.begin, line.end - line.begin))) {
+      return LineNumberAt(text, line.begin);
     }
+    if (line.next >= text.size()) return 0;
+    at = byLead ? FindLiteral(text, line.next) : SearchFrom(text, line.next);
   }
   return 0;
 }
