@@ -30,6 +30,8 @@ constexpr std::size_t kLogBytes = 50 * 1000;  // target size of one log
 constexpr int kPlantEvery = 40;
 constexpr const char* kWord = "velkorneedle";
 constexpr const char* kExpression = "velk[o0]rneed(le|el)";
+// The same places again, but without plain text at the start: the engine's own search decides.
+constexpr const char* kClassFirst = "[uv]elk[o0]rneed(le|el)";
 
 // A small deterministic generator, so every machine builds the same tree.
 class Random {
@@ -194,6 +196,9 @@ void BM_SearchFavoriteLogs_Expression(benchmark::State& state) {
 void BM_SearchFavoriteLogs_ExpressionIgnoreCase(benchmark::State& state) {
   RunSearch(state, kExpression, true);
 }
+void BM_SearchFavoriteLogs_ClassFirst(benchmark::State& state) {
+  RunSearch(state, kClassFirst, false);
+}
 void BM_Grep_Word(benchmark::State& state) {
   RunGrep(state, "-F", kWord);
 }
@@ -202,6 +207,9 @@ void BM_Grep_WordIgnoreCase(benchmark::State& state) {
 }
 void BM_Grep_Expression(benchmark::State& state) {
   RunGrep(state, "-E", kExpression);
+}
+void BM_Grep_ClassFirst(benchmark::State& state) {
+  RunGrep(state, "-E", kClassFirst);
 }
 void BM_Grep_ExpressionIgnoreCase(benchmark::State& state) {
   RunGrep(state, "-E -i", kExpression);
@@ -218,6 +226,8 @@ VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_Expression);
 VELKOR_SEARCH_BENCH(BM_Grep_Expression);
 VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_ExpressionIgnoreCase);
 VELKOR_SEARCH_BENCH(BM_Grep_ExpressionIgnoreCase);
+VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_ClassFirst);
+VELKOR_SEARCH_BENCH(BM_Grep_ClassFirst);
 
 }  // namespace
 }  // namespace velkor
