@@ -188,12 +188,11 @@ void BoardCatalog::BuildTree() {
   }
   for (const std::string& name : empty) ini_.EraseSection(name);
   if (!empty.empty()) Save();
-  treeBuilt_ = true;
   if (observer_ != nullptr) observer_->TreeRebuilt(*this);
 }
 
 std::size_t BoardCatalog::TreeNodeCount() const {
-  if (!treeBuilt_) return 0;
+  if (!open_) return 0;
   std::size_t count = 1;
   for (const BoardTreeCategory& category : tree_) count += 1 + category.boards.size();
   return count;
@@ -345,6 +344,11 @@ BoardCatalog& BoardList() {
 BoardCatalog& Favorites() {
   static BoardCatalog catalog;
   return catalog;
+}
+
+void OpenCatalogs() {
+  BoardList().Open(IniDir() + "/board.ini");
+  Favorites().Open(IniDir() + "/subscrib.ini");
 }
 
 }  // namespace velkor

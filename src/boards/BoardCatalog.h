@@ -36,7 +36,8 @@ struct BoardMenuCategory {
 class BoardCatalog;
 
 // Told about every change of a catalog's tree, so that a view bound to the catalog can follow it.
-// Indices refer to BoardCatalog::Tree() as it is when the call is made (after the change).
+// Calls come after the change; indices are positions in BoardCatalog::Tree() (for a removal, the
+// positions the removed nodes had).
 class BoardCatalogObserver {
  public:
   virtual ~BoardCatalogObserver() = default;
@@ -91,7 +92,7 @@ class BoardCatalog {
   // The tree as BuildTree, AddBoard and RemoveBoard left it (below the root). Empty before
   // BuildTree.
   const std::vector<BoardTreeCategory>& Tree() const { return tree_; }
-  // Nodes in the tree, the root included (0 before BuildTree).
+  // Nodes in the tree, the root included (0 while the catalog is not open).
   std::size_t TreeNodeCount() const;
 
   // The stored URL of (category, name), or empty.
@@ -146,7 +147,6 @@ class BoardCatalog {
   std::string path_;
   IniDocument ini_;
   std::vector<BoardTreeCategory> tree_;
-  bool treeBuilt_ = false;
   BoardCatalogObserver* observer_ = nullptr;
 };
 
@@ -159,5 +159,8 @@ bool IsSafeBoardUrl(std::string_view url);
 // IniDir() + "/board.ini" and IniDir() + "/subscrib.ini".
 BoardCatalog& BoardList();
 BoardCatalog& Favorites();
+// Opens BoardList() on IniDir() + "/board.ini" and Favorites() on IniDir() + "/subscrib.ini" (a
+// catalog already open stays as it is). The trees are not built.
+void OpenCatalogs();
 
 }  // namespace velkor

@@ -59,7 +59,9 @@ bool AddConnectOverridesFromEnvironment(std::string& error) {
   return true;
 }
 
-void ClearConnectOverrides() { Overrides().clear(); }
+void ClearConnectOverrides() {
+  Overrides().clear();
+}
 
 std::optional<ConnectTarget> FindConnectOverride(std::string_view host) {
   auto it = Overrides().find(AsciiLowerCopy(host));

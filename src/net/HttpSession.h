@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,6 +54,7 @@ class HttpSession {
   // installed through the FetchContext overload receives the trace.
   void SetStatusHandler(void* context, StatusHandler handler);
   void SetStatusHandler(FetchContext* context, StatusHandler handler);
+  void SetStatusHandler(std::nullptr_t, StatusHandler handler);
 
   // Opens a connection to port 80 of `host` (or to its connect override), or keeps the open one
   // when it is to the same host (exact comparison) and the server did not announce a close. Reports
@@ -84,11 +86,11 @@ class HttpSession {
 
   // Reads one response header, skipping interim "100" answers. Every piece goes through the handler
   // as a progress report. With `replaceZeros`, zero bytes of each received piece become '*' before
-  // they are stored. On success returns the status code (> 0) and fills `header` (the text before
-  // the blank line, without its final CR LF) and `earlyBody` (bytes after the blank line that came
-  // with it). Failures close the connection and return -5 (receive failure, server closed, stop
-  // request, header above kMaxHeaderSize) or -6 (three waits in a row ran out; with `reportTimeout`
-  // the text "タイムアウト." is reported first).
+  // they are stored. On success returns 0 and fills `header` (the text before the blank line,
+  // without its final CR LF; StatusCode gives its status) and `earlyBody` (bytes after the blank
+  // line that came with it). Failures close the connection and return -5 (receive failure, server
+  // closed, stop request, header above kMaxHeaderSize) or -6 (three waits in a row ran out; with
+  // `reportTimeout` the text "タイムアウト." is reported first).
   int ReadResponseHeader(bool replaceZeros, bool reportTimeout, std::string& header,
                          std::string& earlyBody);
 
@@ -97,6 +99,8 @@ class HttpSession {
   static int StatusCode(std::string_view header);
   // The number after the first "Content-Length:" (0 when missing).
   static std::int64_t ContentLength(std::string_view header);
+  // True when the header holds "Content-Length:".
+  static bool HasContentLength(std::string_view header);
   // From just after the colon of the first "Last-Modified:" (keeping the blank) up to the next CR
   // LF, or to the end of the header when the field is its last line. Empty when missing.
   static std::string LastModifiedField(std::string_view header);

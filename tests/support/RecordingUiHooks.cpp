@@ -2,8 +2,12 @@
 
 namespace velkor::test {
 
-RecordingUiHooks::RecordingUiHooks() { SetUiHooks(this); }
-RecordingUiHooks::~RecordingUiHooks() { SetUiHooks(nullptr); }
+RecordingUiHooks::RecordingUiHooks() {
+  SetUiHooks(this);
+}
+RecordingUiHooks::~RecordingUiHooks() {
+  SetUiHooks(nullptr);
+}
 
 void RecordingUiHooks::ShowMessage(MessageIcon icon, const std::string& caption,
                                    const std::string& text) {
@@ -14,8 +18,12 @@ void RecordingUiHooks::ShowHtmlPage(const std::string& html, const std::string& 
   pages.push_back({html, title});
 }
 
-void RecordingUiHooks::SetStatusText(const std::string& text) { statusTexts.push_back(text); }
+void RecordingUiHooks::SetStatusText(const std::string& text) {
+  statusTexts.push_back(text);
+}
 
-void RecordingUiHooks::ProcessEvents() { ++processEventsCalls; }
+void RecordingUiHooks::ProcessEvents() {
+  ++processEventsCalls;
+}
 
 }  // namespace velkor::test

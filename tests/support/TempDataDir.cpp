@@ -37,6 +37,8 @@ bool TempDataDir::Exists(std::string_view relative) const {
   return std::filesystem::exists(std::filesystem::path(path_) / relative);
 }
 
-std::string S(std::string_view utf8) { return Sjis(utf8); }
+std::string S(std::string_view utf8) {
+  return Sjis(utf8);
+}
 
 }  // namespace velkor::test

@@ -1,0 +1,359 @@
+#include "boards/BoardCatalog.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+// A board menu in the shape the service publishes, with the traps the scanner must step around.
+std::string MenuPage() {
+  return S(
+      "<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+      "<TITLE>BBS MENU</TITLE></HEAD><BODY><font size=2>\r\n"
+      "<A HREF=http://www.5ch.io/ TARGET=_top>5chの入り口</A><br>\r\n"
+      "<A HREF=http://info.5ch.io/guide/>案内</A><br>\r\n"
+      "<BR><BR><B>地震</B><BR>\r\n"
+      "<A HREF=http://headline.5ch.io/bbynamazu/>地震headline</A><br>\r\n"
+      "<A HREF=http://egg.5ch.io/eq/>地震速報</A><br>\r\n"
+      "<BR><BR><B>ニュース</B><BR>\r\n"
+      "<A HREF=http://asahi.5ch.io/newsplus/>ニュース速報+</A><br>\r\n"
+      "<A HREF=\"http://asahi.5ch.io/quoted/\">引用符付き</A><br>\r\n"
+      "<A HREF=http://asahi.5ch.io/extra/ TARGET=_blank>属性付き</A><br>\r\n"
+      "<a href=http://asahi.5ch.io/lower/>小文字</a><br>\r\n"
+      "<b>小文字見出し</b><br>\r\n"
+      "<A HREF=http://www2.5ch.io/w2/>wで始まるホスト</A><br>\r\n"
+      "<A HREF=http://www.bbspink.com/pinkw/>ピンクw</A><br>\r\n"
+      "<A HREF=http://asahi.5ch.io/noslash>スラッシュなし</A><br>\r\n"
+      "<BR><BR><B>他サイト</B><BR>\r\n"
+      "<A HREF=http://example.com/other/>外部</A><br>\r\n"
+      "<BR><BR><B>危険</B><BR>\r\n"
+      "<A HREF=http://evil.5ch.io/../../etc/>上へ</A><br>\r\n"
+      "<A HREF=http://evil.5ch.io/a//b/>空の区切り</A><br>\r\n"
+      "<A HREF=http://evil%5C.5ch.io/x/>ホストに区切り</A><br>\r\n"
+      "<A HREF=http://evil.5ch.io/%2E%2E/>符号化した上へ</A><br>\r\n"
+      "</font></BODY></HTML>\r\n");
+}
+
+class BoardCatalogTest : public ::testing::Test {
+ protected:
+  std::string IniPath(const char* name) const { return dir.Path() + "/ini/" + name; }
+  std::string ReadIni(const char* name) const { return dir.ReadFile(std::string("ini/") + name); }
+
+  test::TempDataDir dir;
+  BoardCatalog catalog;
+};
+
+TEST_F(BoardCatalogTest, ImportMenuKeepsHeadingsAndAcceptedLinksInMenuOrder) {
+  catalog.Open(IniPath("board.ini"));
+  ASSERT_TRUE(catalog.ImportMenu(MenuPage()));
+  EXPECT_EQ(ReadIni("board.ini"), S("[地震]\r\n"
+                                    "地震headline=http://headline.5ch.io/bbynamazu/\r\n"
+                                    "地震速報=http://egg.5ch.io/eq/\r\n"
+                                    "\r\n"
+                                    "[ニュース]\r\n"
+                                    "ニュース速報+=http://asahi.5ch.io/newsplus/\r\n"
+                                    "ピンクw=http://www.bbspink.com/pinkw/\r\n"
+                                    "\r\n"
+                                    "[他サイト]\r\n"
+                                    "\r\n"
+                                    "[危険]\r\n"
+                                    "\r\n"));
+}
+
+TEST_F(BoardCatalogTest, BuildTreeErasesEmptyCategoriesAndWritesTheFile) {
+  catalog.Open(IniPath("board.ini"));
+  ASSERT_TRUE(catalog.ImportMenu(MenuPage()));
+  catalog.BuildTree();
+  ASSERT_EQ(catalog.Tree().size(), 2u);
+  EXPECT_EQ(catalog.Tree()[0].label, S("地震"));
+  EXPECT_EQ(catalog.Tree()[0].boards, (std::vector<std::string>{S("地震headline"), S("地震速報")}));
+  EXPECT_EQ(catalog.Tree()[1].label, S("ニュース"));
+  EXPECT_EQ(catalog.TreeNodeCount(), 1u + 2u + 4u);
+  EXPECT_EQ(ReadIni("board.ini").find(S("[他サイト]")), std::string::npos);
+  EXPECT_EQ(ReadIni("board.ini").find(S("[危険]")), std::string::npos);
+
+  BoardCatalog reopened;
+  reopened.Open(IniPath("board.ini"));
+  EXPECT_EQ(reopened.AllUrls(), catalog.AllUrls());
+}
+
+TEST_F(BoardCatalogTest, PageWithoutBoardsLeavesOnlyTheRoot) {
+  catalog.Open(IniPath("board.ini"));
+  ASSERT_TRUE(catalog.ImportMenu(S("<B>空</B><A HREF=\"http://a.5ch.io/b/\">x</A>")));
+  catalog.BuildTree();
+  EXPECT_TRUE(catalog.Tree().empty());
+  EXPECT_EQ(catalog.TreeNodeCount(), 1u);
+  EXPECT_EQ(ReadIni("board.ini"), "");
+}
+
+struct ScanCase {
+  const char* name;
+  const char* page;  // UTF-8, converted to CP932
+  const char* file;  // expected board.ini, UTF-8
+};
+
+void PrintTo(const ScanCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ImportMenuScanTest : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(ImportMenuScanTest, WritesExpectedList) {
+  test::TempDataDir dir;
+  BoardCatalog catalog;
+  catalog.Open(dir.Path() + "/ini/board.ini");
+  ASSERT_TRUE(catalog.ImportMenu(S(GetParam().page)));
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), S(GetParam().file));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ImportMenuScanTest,
+    ::testing::Values(
+        ScanCase{"PlainLink", "<B>板</B><A HREF=http://a.5ch.io/b/>名前</A>",
+                 "[板]\r\n名前=http://a.5ch.io/b/\r\n\r\n"},
+        ScanCase{"HrefBytesAreNotChecked", "<B>c</B><A href=http://a.5ch.io/b/>n</A>",
+                 "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n"},
+        ScanCase{"LinkBeforeFirstHeadingIsLost", "<A HREF=http://a.5ch.io/b/>n</A><B>c</B>",
+                 "[c]\r\n\r\n"},
+        ScanCase{"PrimaryHostStartingWithWIsDropped",
+                 "<B>c</B><A HREF=http://ww.5ch.io/b/>n</A><A HREF=http://wa.bbspink.com/p/>p</A>",
+                 "[c]\r\np=http://wa.bbspink.com/p/\r\n\r\n"},
+        ScanCase{"TwoHeadingsMergeWhenEqual",
+                 "<B>c</B><A HREF=http://a.5ch.io/b/>n</A><B>C</B><A HREF=http://a.5ch.io/d/>m</A>",
+                 "[c]\r\nn=http://a.5ch.io/b/\r\nm=http://a.5ch.io/d/\r\n\r\n"},
+        ScanCase{"LineBreaksInNamesAreDropped",
+                 "<B> c\r\nd </B><A HREF=http://a.5ch.io/b/> 名\r\n前 </A>",
+                 "[ cd ]\r\n名前=http://a.5ch.io/b/\r\n\r\n"},
+        ScanCase{"UrlWithLineBreakIsSkipped", "<B>c</B><A HREF=http://a.5ch.io/b\r\n/>n</A>",
+                 "[c]\r\n\r\n"},
+        ScanCase{"TruncatedLinkEndsTheScan",
+                 "<B>c</B><A HREF=http://a.5ch.io/b/>n</A><A HREF=http://a.5ch.io/d/>cut",
+                 "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n"},
+        ScanCase{"TruncatedTagEndsTheScan", "<B>c</B><A HREF=http://a.5ch.io/b/>n</A><A HR",
+                 "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n"},
+        ScanCase{"HeadingWithoutEndKeepsTheRest", "<B>c</B><A HREF=http://a.5ch.io/b/>n</A><B>end",
+                 "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n[end]\r\n\r\n"},
+        ScanCase{"EncodedSeparatorInPathIsRefused", "<B>c</B><A HREF=http://a.5ch.io/%2E./>n</A>",
+                 "[c]\r\n\r\n"}),
+    [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
+
+TEST_F(BoardCatalogTest, ZeroByteEndsThePage) {
+  const std::string page(
+      "<B>c</B><A HREF=http://a.5ch.io/b/>n</A>\0<A HREF=http://a.5ch.io/d/>m</A>", 73);
+  ASSERT_EQ(page.back(), '>');
+  catalog.Open(IniPath("board.ini"));
+  ASSERT_TRUE(catalog.ImportMenu(page));
+  EXPECT_EQ(ReadIni("board.ini"), "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n");
+}
+
+struct SafeUrlCase {
+  const char* name;
+  const char* url;
+  bool safe;
+};
+
+void PrintTo(const SafeUrlCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class SafeBoardUrlTest : public ::testing::TestWithParam<SafeUrlCase> {};
+
+TEST_P(SafeBoardUrlTest, Decides) {
+  EXPECT_EQ(IsSafeBoardUrl(GetParam().url), GetParam().safe);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, SafeBoardUrlTest,
+    ::testing::Values(SafeUrlCase{"Board", "http://a.5ch.io/board/", true},
+                      SafeUrlCase{"TwoLevels", "http://a.5ch.io/x/board/", true},
+                      SafeUrlCase{"RootPath", "http://www.bbspink.com/", true},
+                      SafeUrlCase{"NoPath", "http://a.5ch.io", true},
+                      SafeUrlCase{"DotDot", "http://a.5ch.io/../x/", false},
+                      SafeUrlCase{"Dot", "http://a.5ch.io/./x/", false},
+                      SafeUrlCase{"EncodedDotDot", "http://a.5ch.io/%2e%2e/", false},
+                      SafeUrlCase{"EmptySegment", "http://a.5ch.io//x/", false},
+                      SafeUrlCase{"BackslashInPath", "http://a.5ch.io/a%5Cb/", false},
+                      SafeUrlCase{"BackslashInHost", "http://a%5C..5ch.io/x/", false},
+                      SafeUrlCase{"SlashInHost", "http://a%2Fb/x/", false},
+                      SafeUrlCase{"DotDotHost", "http://../x/", false},
+                      SafeUrlCase{"NoHost", "http:///x/", false},
+                      SafeUrlCase{"NotAUrl", "board", false}),
+    [](const ::testing::TestParamInfo<SafeUrlCase>& info) { return info.param.name; });
+
+TEST_F(BoardCatalogTest, LookupsFollowTheFile) {
+  dir.WriteFile("ini/board.ini",
+                "; comment\r\nstray=http://x.5ch.io/s/\r\n[News]\r\n  Plus = http://a.5ch.io/plus/ "
+                "\r\nLive=http://b.5ch.io/live/\r\n\r\n[Other]\r\nTwin=http://b.5ch.io/live/\r\n"
+                "Bad=http://a.5ch.io/../x/\r\n");
+  catalog.Open(IniPath("board.ini"));
+  EXPECT_TRUE(catalog.Exists());
+  EXPECT_EQ(catalog.BoardUrl("news", "PLUS"), "http://a.5ch.io/plus/");
+  EXPECT_TRUE(catalog.Contains("NEWS", "live"));
+  EXPECT_FALSE(catalog.Contains("Other", "Plus"));
+  EXPECT_EQ(catalog.BoardUrl("News", "Missing"), "");
+  EXPECT_EQ(catalog.BoardLogDir("News", "Plus"), "/a.5ch.io/plus/");
+  EXPECT_EQ(catalog.BoardLogDir("News", "Missing"), "");
+  EXPECT_EQ(catalog.BoardLogDir("Other", "Bad"), "");
+
+  std::string category;
+  std::string name;
+  EXPECT_TRUE(catalog.FindByUrl("http://b.5ch.io/live/", category, name));
+  EXPECT_EQ(category, "News");
+  EXPECT_EQ(name, "Live");
+  EXPECT_FALSE(catalog.FindByUrl("http://B.5ch.io/live/", category, name));
+  EXPECT_EQ(category, "");
+  EXPECT_EQ(name, "");
+
+  EXPECT_EQ(catalog.AllUrls(),
+            (std::vector<std::string>{"http://a.5ch.io/plus/", "http://b.5ch.io/live/",
+                                      "http://b.5ch.io/live/", "http://a.5ch.io/../x/"}));
+  auto menu = catalog.FillMenu();
+  ASSERT_EQ(menu.size(), 2u);
+  EXPECT_EQ(menu[0].caption, "News");
+  EXPECT_EQ(menu[0].boards, (std::vector<std::string>{"Plus", "Live"}));
+  EXPECT_EQ(catalog.FillCategoryMenu("other"), (std::vector<std::string>{"Twin", "Bad"}));
+  EXPECT_TRUE(catalog.FillCategoryMenu("none").empty());
+}
+
+TEST(BoardCatalogClosedTest, EverythingIsEmptyUntilOpened) {
+  test::TempDataDir dir;
+  BoardCatalog catalog;
+  EXPECT_FALSE(catalog.Exists());
+  EXPECT_FALSE(catalog.ImportMenu("<B>c</B><A HREF=http://a.5ch.io/b/>n</A>"));
+  catalog.AddBoard("c", "n", "http://a.5ch.io/b/");
+  EXPECT_FALSE(catalog.Contains("c", "n"));
+  EXPECT_TRUE(catalog.AllUrls().empty());
+  EXPECT_TRUE(catalog.Tree().empty());
+  EXPECT_EQ(catalog.ReportMovedBoards(catalog, {"x"}), "");
+}
+
+class RecordingObserver : public BoardCatalogObserver {
+ public:
+  void TreeRebuilt(const BoardCatalog&) override { events.push_back("rebuilt"); }
+  void BoardAdded(const BoardCatalog&, std::size_t category, std::size_t board,
+                  bool newCategory) override {
+    events.push_back("added " + std::to_string(category) + "/" + std::to_string(board) +
+                     (newCategory ? " new" : ""));
+  }
+  void BoardRemoved(const BoardCatalog&, std::size_t category, std::size_t board,
+                    bool categoryRemoved) override {
+    events.push_back("removed " + std::to_string(category) + "/" + std::to_string(board) +
+                     (categoryRemoved ? " category" : ""));
+  }
+  std::vector<std::string> events;
+};
+
+TEST_F(BoardCatalogTest, AddAndRemoveKeepTreeAndFileInStep) {
+  RecordingObserver observer;
+  catalog.Open(IniPath("subscrib.ini"), &observer);
+  EXPECT_FALSE(catalog.Exists());
+  catalog.BuildTree();
+  catalog.AddBoard(S("ニュース"), S("速報"), "http://a.5ch.io/news/");
+  catalog.AddBoard(S("ニュース"), S("芸能"), "http://b.5ch.io/geino/");
+  catalog.AddBoard(S("趣味"), S("将棋"), "http://c.5ch.io/shogi/");
+  EXPECT_EQ(ReadIni("subscrib.ini"), S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n"
+                                       "芸能=http://b.5ch.io/geino/\r\n\r\n"
+                                       "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n"));
+  ASSERT_EQ(catalog.Tree().size(), 2u);
+  EXPECT_EQ(catalog.Tree()[0].boards.size(), 2u);
+
+  catalog.RemoveBoard(S("趣味"), S("将棋"));
+  catalog.RemoveBoard(S("趣味"), S("将棋"));
+  catalog.RemoveBoard(S("ニュース"), S("速報"));
+  ASSERT_EQ(catalog.Tree().size(), 1u);
+  EXPECT_EQ(catalog.Tree()[0].boards, std::vector<std::string>{S("芸能")});
+  // The emptied category stays in the file until the tree is rebuilt.
+  EXPECT_EQ(ReadIni("subscrib.ini"),
+            S("[ニュース]\r\n芸能=http://b.5ch.io/geino/\r\n\r\n[趣味]\r\n\r\n"));
+  catalog.BuildTree();
+  EXPECT_EQ(ReadIni("subscrib.ini"), S("[ニュース]\r\n芸能=http://b.5ch.io/geino/\r\n\r\n"));
+
+  EXPECT_EQ(observer.events,
+            (std::vector<std::string>{"rebuilt", "added 0/0 new", "added 0/1", "added 1/0 new",
+                                      "removed 1/0 category", "removed 0/0", "rebuilt"}));
+}
+
+TEST_F(BoardCatalogTest, AddBoardUsesTheLastCategoryNodeWithThatExactLabel) {
+  dir.WriteFile("ini/subscrib.ini", "[News]\r\na=http://a.5ch.io/a/\r\n\r\n");
+  catalog.Open(IniPath("subscrib.ini"));
+  catalog.BuildTree();
+  catalog.AddBoard("news", "b", "http://a.5ch.io/b/");
+  ASSERT_EQ(catalog.Tree().size(), 2u);
+  EXPECT_EQ(catalog.Tree()[1].label, "news");
+  // The file matches categories regardless of case: one section holds both.
+  EXPECT_EQ(ReadIni("subscrib.ini"),
+            "[News]\r\na=http://a.5ch.io/a/\r\nb=http://a.5ch.io/b/\r\n\r\n");
+}
+
+class MovedBoardsTest : public BoardCatalogTest {
+ protected:
+  void SetUp() override {
+    dir.WriteFile("ini/subscrib.ini", S("[ニュース]\r\n速報=http://old.5ch.io/news/\r\n"
+                                        "芸能=http://same.5ch.io/geino/\r\n\r\n"
+                                        "[趣味]\r\n将棋=http://gone.5ch.io/shogi/\r\n\r\n"));
+    dir.WriteFile("log/old.5ch.io/news/subject.txt", "1234567890.dat<>t (1)\n");
+    dir.WriteFile("log/old.5ch.io/news/1234567890.dat", "log\n");
+    boardList.Open(IniPath("board.ini"));
+    boardList.ImportMenu(
+        S("<B>ニュース</B><A HREF=http://new.5ch.io/news/>速報</A>"
+          "<A HREF=http://same.5ch.io/geino/>芸能</A>"
+          "<B>趣味</B><A HREF=http://other.5ch.io/go/>囲碁</A>"));
+    catalog.Open(IniPath("subscrib.ini"));
+  }
+
+  BoardCatalog boardList;
+  test::RecordingUiHooks ui;
+};
+
+TEST_F(MovedBoardsTest, MovesLogsUpdatesUrlsAndShowsTheReport) {
+  std::string page = catalog.ReportMovedBoards(
+      boardList, {"http://old.5ch.io/news/", "http://gone.5ch.io/shogi/"});
+
+  EXPECT_EQ(page, S("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                    "charset=Shift_JIS\"></head><body>移転した板<br><br>"
+                    "ニュース：速報<br>http://old.5ch.io/news/<br>→http://new.5ch.io/news/<br><br>"
+                    "趣味：将棋<br>http://gone.5ch.io/shogi/<br>→移転先不明？<br><br>"
+                    "</body></html>"));
+  ASSERT_EQ(ui.pages.size(), 1u);
+  EXPECT_EQ(ui.pages[0].html, page);
+  EXPECT_EQ(ui.pages[0].title, S("更新詳細"));
+
+  EXPECT_EQ(dir.ReadFile("log/new.5ch.io/news/1234567890.dat"), "log\n");
+  EXPECT_EQ(dir.ReadFile("log/new.5ch.io/news/subject.txt"), "1234567890.dat<>t (1)\n");
+  EXPECT_FALSE(dir.Exists("log/old.5ch.io/news"));
+  EXPECT_EQ(ReadIni("subscrib.ini"), S("[ニュース]\r\n速報=http://new.5ch.io/news/\r\n"
+                                       "芸能=http://same.5ch.io/geino/\r\n\r\n"
+                                       "[趣味]\r\n将棋=http://gone.5ch.io/shogi/\r\n\r\n"));
+}
+
+TEST_F(MovedBoardsTest, ExistingTargetDirectoryReceivesTheLogsItLacks) {
+  dir.WriteFile("log/new.5ch.io/news/subject.txt", "new list\n");
+  catalog.ReportMovedBoards(boardList, {"http://old.5ch.io/news/"});
+  EXPECT_EQ(dir.ReadFile("log/new.5ch.io/news/subject.txt"), "new list\n");
+  EXPECT_EQ(dir.ReadFile("log/new.5ch.io/news/1234567890.dat"), "log\n");
+  // What could not be merged stays where it was; nothing is lost.
+  EXPECT_EQ(dir.ReadFile("log/old.5ch.io/news/subject.txt"), "1234567890.dat<>t (1)\n");
+  EXPECT_EQ(catalog.BoardUrl(S("ニュース"), S("速報")), "http://new.5ch.io/news/");
+}
+
+TEST_F(MovedBoardsTest, UnsafeNewUrlMovesNothing) {
+  BoardCatalog hostile;
+  dir.WriteFile("ini/hostile.ini", S("[ニュース]\r\n速報=http://new.5ch.io/../../x/\r\n\r\n"));
+  hostile.Open(IniPath("hostile.ini"));
+  catalog.ReportMovedBoards(hostile, {"http://old.5ch.io/news/"});
+  EXPECT_EQ(dir.ReadFile("log/old.5ch.io/news/1234567890.dat"), "log\n");
+  EXPECT_EQ(catalog.BoardLogDir(S("ニュース"), S("速報")), "");
+}
+
+}  // namespace
+}  // namespace velkor

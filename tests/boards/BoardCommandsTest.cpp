@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/CliRunner.h"
+#include "support/NginxFixture.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+const char* const kMenu =
+    "<HTML><BODY><B>ニュース</B><BR>\r\n"
+    "<A HREF=http://asahi.5ch.io/newsplus/>ニュース速報+</A><br>\r\n"
+    "<A HREF=http://egg.5ch.io/eq/>地震速報</A><br>\r\n"
+    "<B>趣味</B><BR>\r\n"
+    "<A HREF=http://medaka.5ch.io/shogi/>将棋</A><br>\r\n"
+    "</BODY></HTML>\r\n";
+
+class BoardCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir.WriteFile("menu.html", S(kMenu));
+    ASSERT_EQ(Run({"menu-import", dir.Path() + "/menu.html"}).exitCode, 0);
+  }
+  test::CliResult Run(const std::vector<std::string>& args) { return test::RunCli(dir, args); }
+
+  test::TempDataDir dir;
+};
+
+TEST_F(BoardCommandsTest, BoardsListsTheImportedMenuInFileOrder) {
+  auto boards = Run({"boards"});
+  EXPECT_EQ(boards.exitCode, 0);
+  EXPECT_EQ(boards.out,
+            "ニュース\tニュース速報+\thttp://asahi.5ch.io/newsplus/\n"
+            "ニュース\t地震速報\thttp://egg.5ch.io/eq/\n"
+            "趣味\t将棋\thttp://medaka.5ch.io/shogi/\n");
+  EXPECT_EQ(Run({"favorites"}).out, "");
+}
+
+TEST_F(BoardCommandsTest, SubscribeAndUnsubscribe) {
+  EXPECT_EQ(Run({"subscribe", "趣味", "将棋"}).exitCode, 0);
+  EXPECT_EQ(Run({"subscribe", "ニュース", "地震速報"}).exitCode, 0);
+  auto again = Run({"subscribe", "趣味", "将棋"});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("favourite already"), std::string::npos);
+  EXPECT_EQ(Run({"subscribe", "趣味", "囲碁"}).exitCode, 1);
+  EXPECT_EQ(Run({"favorites"}).out,
+            "趣味\t将棋\thttp://medaka.5ch.io/shogi/\n"
+            "ニュース\t地震速報\thttp://egg.5ch.io/eq/\n");
+  EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"),
+            S("[趣味]\r\n将棋=http://medaka.5ch.io/shogi/\r\n\r\n"
+              "[ニュース]\r\n地震速報=http://egg.5ch.io/eq/\r\n\r\n"));
+
+  EXPECT_EQ(Run({"unsubscribe", "趣味", "将棋"}).exitCode, 0);
+  EXPECT_EQ(Run({"unsubscribe", "趣味", "将棋"}).exitCode, 1);
+  EXPECT_EQ(Run({"favorites"}).out, "ニュース\t地震速報\thttp://egg.5ch.io/eq/\n");
+  EXPECT_EQ(Run({"subscribe", "趣味"}).exitCode, 2);
+}
+
+TEST_F(BoardCommandsTest, MenuImportWritesTheMovedBoardReport) {
+  ASSERT_EQ(Run({"subscribe", "ニュース", "ニュース速報+"}).exitCode, 0);
+  dir.WriteFile("log/asahi.5ch.io/newsplus/1111111111.dat", "x<>y<>z<>w<>t\n");
+  std::string moved = kMenu;
+  moved.replace(moved.find("asahi"), 5, "ai");
+  dir.WriteFile("moved.html", S(moved));
+
+  auto result = Run({"menu-import", dir.Path() + "/moved.html", "--page", dir.Path() + "/r.html"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(dir.ReadFile("r.html").find(S("→http://ai.5ch.io/newsplus/<br>")), std::string::npos);
+  EXPECT_EQ(dir.ReadFile("log/ai.5ch.io/newsplus/1111111111.dat"), "x<>y<>z<>w<>t\n");
+  EXPECT_EQ(Run({"favorites"}).out, "ニュース\tニュース速報+\thttp://ai.5ch.io/newsplus/\n");
+  EXPECT_EQ(Run({"menu-import", dir.Path() + "/missing.html"}).exitCode, 1);
+}
+
+TEST_F(BoardCommandsTest, PinUnpinAndButtons) {
+  EXPECT_EQ(Run({"pin", "▽ニュース"}).exitCode, 0);
+  EXPECT_EQ(Run({"pin", "将棋"}).exitCode, 0);
+  EXPECT_EQ(Run({"pin", "将棋"}).exitCode, 1);
+  EXPECT_EQ(Run({"buttons"}).out, "▽ニュース\n将棋\n");
+  EXPECT_EQ(dir.ReadFile("ini/favbrd.lst"), S("▽ニュース\r\n将棋\r\n"));
+  EXPECT_EQ(Run({"unpin", "▽ニュース"}).exitCode, 0);
+  EXPECT_EQ(Run({"unpin", "▽ニュース"}).exitCode, 1);
+  EXPECT_EQ(Run({"buttons"}).out, "将棋\n");
+}
+
+TEST_F(BoardCommandsTest, MenuUpdateReportsFailureWithoutTouchingTheList) {
+  std::string before = dir.ReadFile("ini/board.ini");
+  auto result = Run(
+      {"--connect-to", "menu.test=127.0.0.1:9", "menu-update", "http://menu.test/bbsmenu.html"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "failed\n");
+  EXPECT_NE(result.err.find("エラー:"), std::string::npos);
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), before);
+  EXPECT_NE(dir.ReadFile("ini/config.ini").find("History1=http://menu.test/bbsmenu.html\r\n"),
+            std::string::npos);
+}
+
+TEST_F(BoardCommandsTest, MenuUpdateDownloadsThenAsksConditionally) {
+  test::NginxFixture nginx;
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  std::string moved = kMenu;
+  moved.replace(moved.find("medaka"), 6, "mevius");
+  nginx.WriteFile("bbsmenu.html", S(moved));
+  ASSERT_EQ(Run({"subscribe", "趣味", "将棋"}).exitCode, 0);
+  std::vector<std::string> update{"--connect-to", nginx.ConnectTo("menu.test"),
+                                  "menu-update",  "http://menu.test/bbsmenu.html",
+                                  "--page",       dir.Path() + "/report.html"};
+
+  auto first = Run(update);
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(first.out, "updated\n");
+  EXPECT_EQ(dir.ReadFile("log/board.html"), S(moved));
+  EXPECT_EQ(Run({"favorites"}).out, "趣味\t将棋\thttp://mevius.5ch.io/shogi/\n");
+  EXPECT_NE(dir.ReadFile("report.html").find("http://mevius.5ch.io/shogi/"), std::string::npos);
+
+  update.pop_back();
+  update.pop_back();
+  auto second = Run(update);
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_EQ(second.out, "not-modified\n");
+  update.push_back("--rebuild");
+  EXPECT_EQ(Run(update).out, "updated\n");
+}
+
+}  // namespace
+}  // namespace velkor

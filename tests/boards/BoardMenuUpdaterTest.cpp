@@ -1,0 +1,229 @@
+#include "boards/BoardMenuUpdater.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/AppConfig.h"
+#include "base/IniDocument.h"
+#include "boards/BoardCatalog.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "support/NginxFixture.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+std::string Menu(const char* newsHost) {
+  return S(std::string("<HTML><BODY><BR><B>ニュース</B><BR>\r\n<A HREF=http://") + newsHost +
+           "/newsplus/>ニュース速報+</A><br>\r\n<A HREF=http://egg.5ch.io/eq/>地震速報</A><br>\r\n"
+           "</BODY></HTML>\r\n");
+}
+
+class RecordingSink : public BoardMenuStatusSink {
+ public:
+  void ShowStatusText(const std::string& text) override {
+    texts.push_back(text);
+    if (abortAt == texts.size() && updater != nullptr) updater->RequestAbort();
+  }
+  void ShowProgress(std::int32_t received, std::int32_t total) override {
+    progress.emplace_back(received, total);
+  }
+  std::vector<std::string> texts;
+  std::vector<std::pair<std::int32_t, std::int32_t>> progress;
+  std::size_t abortAt = 0;
+  BoardMenuUpdater* updater = nullptr;
+};
+
+class BoardMenuUpdaterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config.Open(dir.Path() + "/ini/config.ini");
+    boardList.Open(dir.Path() + "/ini/board.ini");
+    favorites.Open(dir.Path() + "/ini/subscrib.ini");
+  }
+  void TearDown() override { ClearConnectOverrides(); }
+
+  IniDocument ConfigFile() const {
+    IniDocument ini;
+    ini.Load(dir.Path() + "/ini/config.ini");
+    return ini;
+  }
+
+  test::TempDataDir dir;
+  test::RecordingUiHooks ui;
+  AppConfig config;
+  BoardCatalog boardList;
+  BoardCatalog favorites;
+};
+
+TEST_F(BoardMenuUpdaterTest, StartsOnTheFirstHistoryEntryAndANewUrlForcesARebuild) {
+  dir.WriteFile(
+      "ini/config.ini",
+      "[BBSMenuURL]\r\nHistory1=http://a.test/m.html\r\nHistory2=\r\n"
+      "History3=http://b.test/m.html\r\nTimestamp= Mon, 01 Jan 2024 00:00:00 GMT\r\n\r\n");
+  AppConfig own;
+  own.Open(dir.Path() + "/ini/config.ini");
+  BoardMenuUpdater updater(boardList, favorites, own);
+  EXPECT_EQ(updater.History(),
+            (std::vector<std::string>{"http://a.test/m.html", "http://b.test/m.html"}));
+  EXPECT_EQ(updater.Url(), "http://a.test/m.html");
+  EXPECT_FALSE(updater.Rebuild());
+  updater.SetUrl("http://b.test/m.html");
+  EXPECT_TRUE(updater.Rebuild());
+  updater.SetUrl("http://a.test/m.html");
+  EXPECT_FALSE(updater.Rebuild());
+}
+
+TEST_F(BoardMenuUpdaterTest, DialogStatusFeedsTheSinkAndAnswersStopUnlessDownloading) {
+  BoardMenuUpdater updater(boardList, favorites, config);
+  RecordingSink sink;
+  updater.SetStatusSink(&sink);
+  EXPECT_EQ(BoardMenuUpdater::DialogStatus("x", nullptr, 0, 0), 0);
+  EXPECT_TRUE(sink.texts.empty());
+  EXPECT_EQ(BoardMenuUpdater::DialogStatus(S("接続しました.").c_str(), &updater, 0, 0), 1);
+  EXPECT_EQ(BoardMenuUpdater::DialogStatus(nullptr, &updater, 10, 100), 1);
+  EXPECT_EQ(sink.texts, std::vector<std::string>{S("接続しました.")});
+  ASSERT_EQ(sink.progress.size(), 1u);
+  EXPECT_EQ(sink.progress[0], std::make_pair(10, 100));
+  EXPECT_EQ(ui.processEventsCalls, 2);
+
+  updater.SetStatusSink(nullptr);
+  BoardMenuUpdater::DialogStatus("status", &updater, 0, 0);
+  EXPECT_EQ(ui.statusTexts, std::vector<std::string>{"status"});
+}
+
+TEST_F(BoardMenuUpdaterTest, ApplyMenuRebuildsTheListAndReportsMovedFavourites) {
+  dir.WriteFile("ini/subscrib.ini",
+                S("[ニュース]\r\nニュース速報+=http://asahi.5ch.io/newsplus/\r\n"
+                  "地震速報=http://egg.5ch.io/eq/\r\n\r\n"));
+  dir.WriteFile("log/asahi.5ch.io/newsplus/1000000000.dat", "a<>b<>c<>d<>t\n");
+  BoardCatalog subscribed;
+  subscribed.Open(dir.Path() + "/ini/subscrib.ini");
+  BoardMenuUpdater updater(boardList, subscribed, config);
+
+  ASSERT_TRUE(updater.ApplyMenu(Menu("ai.5ch.io")));
+  EXPECT_EQ(boardList.TreeNodeCount(), 4u);
+  EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
+  ASSERT_EQ(ui.pages.size(), 1u);
+  EXPECT_EQ(ui.pages[0].title, S("更新詳細"));
+  EXPECT_NE(ui.pages[0].html.find(S("→http://ai.5ch.io/newsplus/<br>")), std::string::npos);
+  EXPECT_EQ(subscribed.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
+  EXPECT_EQ(dir.ReadFile("log/ai.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
+
+  // Applying the same menu again finds nothing moved.
+  ASSERT_TRUE(updater.ApplyMenu(Menu("ai.5ch.io")));
+  EXPECT_EQ(ui.pages.size(), 1u);
+}
+
+TEST_F(BoardMenuUpdaterTest, UnreadableLocalFileChangesNothing) {
+  dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
+  BoardMenuUpdater updater(boardList, favorites, config);
+  EXPECT_FALSE(updater.ApplyMenuFile(dir.Path() + "/missing.html"));
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
+  dir.WriteFile("menu.html", Menu("asahi.5ch.io"));
+  EXPECT_TRUE(updater.ApplyMenuFile(dir.Path() + "/menu.html"));
+  EXPECT_EQ(boardList.AllUrls().size(), 2u);
+}
+
+TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistory) {
+  dir.WriteFile("ini/config.ini",
+                "[BBSMenuURL]\r\nHistory1=http://m1.test/\r\nHistory2=http://m2.test/\r\n"
+                "History3=http://m3.test/\r\nHistory4=http://m4.test/\r\n"
+                "History5=http://m5.test/\r\nTimestamp= old\r\n\r\n");
+  dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
+  AppConfig own;
+  own.Open(dir.Path() + "/ini/config.ini");
+  std::string error;
+  // Nothing listens on the discard port of the loopback address.
+  ASSERT_TRUE(AddConnectOverrides({"fresh.test=127.0.0.1:9"}, error)) << error;
+  BoardMenuUpdater updater(boardList, favorites, own);
+  updater.SetUrl("http://fresh.test/bbsmenu.html");
+
+  EXPECT_LT(updater.RunUpdate(false), 0);
+  EXPECT_EQ(updater.CurrentRunFlag(), BoardMenuUpdater::kIdle);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(ui.messages[0].caption, S("ボード一覧更新"));
+  EXPECT_EQ(ui.messages[0].text, S("ボード一覧の取得に失敗。"));
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
+  EXPECT_FALSE(dir.Exists("log/board.html"));
+
+  IniDocument file = ConfigFile();
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History1", ""), "http://fresh.test/bbsmenu.html");
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History2", ""), "http://m1.test/");
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History5", ""), "http://m4.test/");
+  // The request was not conditional, so nothing is remembered as its time stamp.
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "Timestamp", "missing"), "");
+
+  // Silent: the same failure shows no message box.
+  EXPECT_LT(updater.RunUpdate(true), 0);
+  EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+class BoardMenuUpdaterHttpTest : public BoardMenuUpdaterTest {
+ protected:
+  void SetUp() override {
+    BoardMenuUpdaterTest::SetUp();
+    ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+    nginx.WriteFile("bbsmenu.html", Menu("asahi.5ch.io"));
+    nginx.Route("menu.test");
+    dir.WriteFile("ini/config.ini",
+                  "[BBSMenuURL]\r\nHistory1=http://menu.test/bbsmenu.html\r\n\r\n");
+    own.Open(dir.Path() + "/ini/config.ini");
+  }
+
+  test::NginxFixture nginx;
+  AppConfig own;
+};
+
+TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
+  {
+    BoardMenuUpdater updater(boardList, favorites, own);
+    EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
+  }
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(dir.ReadFile("log/board.html"), Menu("asahi.5ch.io"));
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"),
+            S("[ニュース]\r\nニュース速報+=http://asahi.5ch.io/newsplus/\r\n"
+              "地震速報=http://egg.5ch.io/eq/\r\n\r\n"));
+  EXPECT_EQ(ConfigFile().ReadString("BBSMenuURL", "Timestamp", ""),
+            test::NginxFixture::LastModifiedText(test::NginxFixture::kFixedTime));
+
+  {
+    BoardMenuUpdater updater(boardList, favorites, own);
+    EXPECT_EQ(updater.RunUpdate(false), kFetchNotModified);
+  }
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].icon, MessageIcon::kInformation);
+  EXPECT_EQ(ui.messages[0].text, S("更新されていません。"));
+  EXPECT_EQ(ConfigFile().ReadString("BBSMenuURL", "Timestamp", ""),
+            test::NginxFixture::LastModifiedText(test::NginxFixture::kFixedTime));
+
+  // "再構築する" asks for the whole page again.
+  nginx.WriteFile("bbsmenu.html", Menu("ai.5ch.io"));
+  BoardMenuUpdater updater(boardList, favorites, own);
+  updater.SetRebuild(true);
+  EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
+  EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
+}
+
+TEST_F(BoardMenuUpdaterHttpTest, AbortDuringTheDownloadLeavesTheBoardListAlone) {
+  BoardMenuUpdater updater(boardList, favorites, own);
+  RecordingSink sink;
+  sink.abortAt = 1;
+  sink.updater = &updater;
+  updater.SetStatusSink(&sink);
+  EXPECT_LT(updater.RunUpdate(true), 0);
+  EXPECT_FALSE(dir.Exists("ini/board.ini"));
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(updater.CurrentRunFlag(), BoardMenuUpdater::kIdle);
+}
+
+}  // namespace
+}  // namespace velkor
