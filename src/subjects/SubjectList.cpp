@@ -205,7 +205,9 @@ bool SubjectList::ResetThread(const std::string& datName, bool flush) {
 }
 
 bool SubjectList::DeleteLog(std::size_t row, const std::string& datName, bool flush) {
-  if (!ResetThread(datName, flush)) return false;
+  if (!IsBound() || !IsThreadDatName(datName)) return false;
+  // The row follows the reset state even when writing subject.ini failed: memory holds it.
+  bool written = ResetThread(datName, flush);
   if (row < rows_.size()) {
     ThreadItem& item = items_[rows_[row]];
     item.gotCount = 0;
@@ -214,11 +216,11 @@ bool SubjectList::DeleteLog(std::size_t row, const std::string& datName, bool fl
     item.datSize = 0;
     item.state = ComputeThreadState(0, 1, item.resCount, item.preNo, item.nowNo);
   }
-  return true;
+  return written;
 }
 
 std::int32_t SubjectList::UnreadOf(const std::string& datName) const {
-  if (!IsBound()) return 1;
+  if (!IsBound()) return 0;
   return ReadInt32(*ini_, datName, "Unread", 1);
 }
 

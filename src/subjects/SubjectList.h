@@ -124,9 +124,10 @@ class SubjectList {
   // Deletes the log Dir() + datName and resets GotCount 0, Unread 1, LastModified empty, DatSize 0;
   // writes subject.ini when flush is set. A name that is not "<decimal>.dat" is refused (false).
   bool ResetThread(const std::string& datName, bool flush);
-  // ResetThread, then the row's item shows the reset values (state recomputed).
+  // ResetThread, then the row's item shows the reset values (state recomputed; also when writing
+  // subject.ini failed, which the result reports). A refused name changes nothing.
   bool DeleteLog(std::size_t row, const std::string& datName, bool flush);
-  // Unread of the thread (1 when missing or unbound).
+  // Unread of the thread: 1 when missing, 0 while unbound.
   std::int32_t UnreadOf(const std::string& datName) const;
   // Stores Unread = n, where n < 1 means GotCount + 1 (everything read); writes subject.ini when
   // flush is set. Returns the stored n (0 when unbound).

@@ -1,0 +1,185 @@
+#include <charconv>
+#include <string>
+
+#include "app/AppConfig.h"
+#include "app/DataDir.h"
+#include "base/FileUtil.h"
+#include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
+#include "cli/CliCommand.h"
+#include "subjects/BoardDir.h"
+#include "subjects/SubjectList.h"
+#include "subjects/SubjectText.h"
+#include "threads/DatRenderer.h"
+#include "threads/Skin.h"
+#include "threads/ThreadLogFetch.h"
+
+namespace velkor::cli {
+namespace {
+
+int RunRefresh(CliArgs& args);
+int RunThreads(CliArgs& args);
+int RunOpen(CliArgs& args);
+int RunFetch(CliArgs& args);
+int RunBookmark(CliArgs& args);
+int RunDeleteLog(CliArgs& args);
+
+const CliCommand kRefresh = {"refresh", "CATEGORY NAME",
+                             "download and merge the thread list of a favourite board; prints "
+                             "merged or unchanged",
+                             RunRefresh};
+const CliCommand kThreads = {
+    "threads", "CATEGORY NAME [--show N] [--sort COLUMN]...",
+    "print the thread list of a favourite board (columns 1-9, TAB "
+    "separated) for show type N (0-5), sorted by each COLUMN (0-9) in turn",
+    RunThreads};
+const CliCommand kOpen = {"open", "CATEGORY NAME KEY [--page FILE]",
+                          "bring a thread log up to date, mark it read and write its page to FILE; "
+                          "prints the first unread reply number",
+                          RunOpen};
+const CliCommand kFetch = {"fetch", "CATEGORY NAME KEY",
+                           "download a thread log; prints stored or unchanged", RunFetch};
+const CliCommand kBookmark = {"bookmark", "CATEGORY NAME KEY N",
+                              "store N as the first unread reply of a thread", RunBookmark};
+const CliCommand kDeleteLog = {"delete-log", "CATEGORY NAME KEY",
+                               "delete a thread log and reset its reading state", RunDeleteLog};
+
+// Settings, favourites and the board's thread list, as the main window has them when it shows the
+// board.
+int BindFavoriteBoard(const std::string& category, const std::string& name, SubjectList& list) {
+  Config().Open(IniDir() + "/config.ini");
+  DisplaySettings display;
+  Config().LoadSettings(AppSettings(), display);
+  Favorites().Open(IniDir() + "/subscrib.ini");
+  auto sjisCategory = Utf8ToSjis(category);
+  auto sjisName = Utf8ToSjis(name);
+  std::string url = sjisCategory && sjisName ? Favorites().BoardUrl(*sjisCategory, *sjisName) : "";
+  if (url.empty()) return Failure("no favourite board " + category + " / " + name);
+  auto iniPath = SubjectIniPathOf(url);
+  if (!iniPath)
+    return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
+  if (!list.Bind(*iniPath))
+    return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
+  return kExitOk;
+}
+
+// "<key>.dat" from KEY given with or without ".dat"; empty when it is no thread key.
+std::string DatNameOf(std::string key) {
+  if (!key.ends_with(".dat")) key += ".dat";
+  return IsThreadDatName(key) ? key : std::string();
+}
+
+int RunRefresh(CliArgs& args) {
+  if (!CheckArgs(args, kRefresh, 2, 2)) return kExitUsage;
+  SubjectList list;
+  if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
+  PrintLine(list.Refresh() ? "merged" : "unchanged");
+  return kExitOk;
+}
+
+int RunThreads(CliArgs& args) {
+  auto show = args.TakeIntOption("--show");
+  std::vector<std::string> sorts = args.TakeOptionAll("--sort");
+  if (!CheckArgs(args, kThreads, 2, 2)) return kExitUsage;
+  if (show && (*show < 0 || *show >= kShowTypeCount)) {
+    return UsageError(kThreads, "--show takes 0 to 5");
+  }
+  std::vector<int> columns;
+  for (const std::string& sort : sorts) {
+    if (sort.size() != 1 || sort[0] < '0' || sort[0] > '9') {
+      return UsageError(kThreads, "--sort takes a column from 0 to 9");
+    }
+    columns.push_back(sort[0] - '0');
+  }
+  SubjectList list;
+  if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
+  list.Fill(kShowTypeMasks[static_cast<std::size_t>(show.value_or(0))]);
+  for (int column : columns) list.SortBy(column);
+  for (std::size_t row = 0; row < list.RowCount(); ++row) {
+    auto texts = list.CellTexts(row);
+    std::string line = texts[1];
+    for (int c = 2; c < kSubjectColumnCount; ++c) line += "\t" + texts[c];
+    PrintSjisLine(line);
+  }
+  return kExitOk;
+}
+
+int RunOpen(CliArgs& args) {
+  auto page = args.TakeOption("--page");
+  if (!CheckArgs(args, kOpen, 3, 3)) return kExitUsage;
+  std::string datName = DatNameOf(args.Positionals()[2]);
+  if (datName.empty()) return UsageError(kOpen, "KEY is no thread key");
+  SubjectList list;
+  if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
+  list.Fill(kShowTypeMasks[1]);
+  int row = list.IndexOfDat(datName);
+  if (UpdateThreadLog(list, datName) && row >= 0) list.RefreshRow(static_cast<std::size_t>(row));
+  if (!FileExists(list.Dir() + datName)) return Failure("no log of " + datName);
+  std::int32_t firstUnread = list.UnreadOf(datName);
+  std::string title = row >= 0 ? list.Row(static_cast<std::size_t>(row)).title
+                               : list.Ini()->ReadString(datName, "Title", "");
+  if (row >= 0) {
+    list.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
+  } else {
+    list.SetUnread(datName, -1, true);
+  }
+  // The page a thread tab shows after the click (the last 50 read replies, the unread marker before
+  // the first unread one) goes only to --page FILE: stdout carries the number.
+  if (page) {
+    LoadSkin();
+    constexpr int kOldShown = 50;
+    std::string html = RenderThreadLog(list.Dir() + datName, title, firstUnread, kOldShown);
+    if (int rc = WritePage(page, html)) return rc;
+  }
+  PrintLine(std::to_string(firstUnread));
+  return kExitOk;
+}
+
+int RunFetch(CliArgs& args) {
+  if (!CheckArgs(args, kFetch, 3, 3)) return kExitUsage;
+  std::string datName = DatNameOf(args.Positionals()[2]);
+  if (datName.empty()) return UsageError(kFetch, "KEY is no thread key");
+  SubjectList list;
+  if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
+  PrintLine(FetchThreadLog(list, datName) ? "stored" : "unchanged");
+  return kExitOk;
+}
+
+int RunBookmark(CliArgs& args) {
+  if (!CheckArgs(args, kBookmark, 4, 4)) return kExitUsage;
+  std::string datName = DatNameOf(args.Positionals()[2]);
+  if (datName.empty()) return UsageError(kBookmark, "KEY is no thread key");
+  const std::string& text = args.Positionals()[3];
+  std::int32_t n = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    return UsageError(kBookmark, "N is no number");
+  }
+  SubjectList list;
+  if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
+  list.SetUnread(datName, n, false);
+  if (!list.Flush()) return Failure("cannot write " + list.Dir() + "subject.ini");
+  return kExitOk;
+}
+
+int RunDeleteLog(CliArgs& args) {
+  if (!CheckArgs(args, kDeleteLog, 3, 3)) return kExitUsage;
+  std::string datName = DatNameOf(args.Positionals()[2]);
+  if (datName.empty()) return UsageError(kDeleteLog, "KEY is no thread key");
+  SubjectList list;
+  if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
+  if (!list.ResetThread(datName, true))
+    return Failure("cannot write " + list.Dir() + "subject.ini");
+  if (FileExists(list.Dir() + datName)) return Failure("cannot delete " + list.Dir() + datName);
+  return kExitOk;
+}
+
+const CliCommandRegistrar kRegisterRefresh(kRefresh);
+const CliCommandRegistrar kRegisterThreads(kThreads);
+const CliCommandRegistrar kRegisterOpen(kOpen);
+const CliCommandRegistrar kRegisterFetch(kFetch);
+const CliCommandRegistrar kRegisterBookmark(kBookmark);
+const CliCommandRegistrar kRegisterDeleteLog(kDeleteLog);
+
+}  // namespace
+}  // namespace velkor::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+// The three conversions a reply's message goes through when a thread log is loaded, in this order:
+// StripAnchorTags, LinkReplyAnchors, LinkUrls. Each takes and returns CP932 HTML text; each scans
+// its input once and never reads past it, whatever the bytes are.
+
+#include <string>
+#include <string_view>
+
+namespace velkor {
+
+// Removes the server's own link markup ("<a ...>" and "</a>") and keeps the link text. An "<a"
+// whose
+// ">" is missing drops itself and the rest of the text.
+std::string StripAnchorTags(std::string_view text);
+
+// Links reply anchors: a run of markers ("＞", "&gt;", "≫", "》") followed by reply-number
+// characters becomes <a href="#a{normalised number}">{markers}{number as written}</a>. A number
+// whose value is 0 (also after its first character) stays plain text, as do markers without a
+// number.
+std::string LinkReplyAnchors(std::string_view text);
+
+// Links "http://", "ttp://" and "ftp://" URLs: the longest run of URL characters, ending before any
+// "&gt;". The "ttp://" form is linked with "h" in front; link-redirector prefixes
+// (kLinkRedirectorHosts) are removed from the link target.
+std::string LinkUrls(std::string_view text);
+
+// Appending forms of the three conversions, for callers that reuse buffers.
+void AppendStrippedAnchorTags(std::string& out, std::string_view text);
+void AppendLinkedReplyAnchors(std::string& out, std::string_view text);
+void AppendLinkedUrls(std::string& out, std::string_view text);
+
+}  // namespace velkor

@@ -1,0 +1,251 @@
+#include "threads/ThreadLogFetch.h"
+
+#include <gtest/gtest.h>
+
+#include "app/Settings.h"
+#include "base/FileUtil.h"
+#include "base/IniDocument.h"
+#include "net/CacheServerUrl.h"
+#include "net/ConnectOverrides.h"
+#include "subjects/BoardDir.h"
+#include "subjects/SubjectList.h"
+#include "support/HttpTestServer.h"
+#include "support/NginxFixture.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::NginxFixture;
+using test::S;
+
+constexpr char kHost[] = "news.5ch.io";
+constexpr char kBoardUrl[] = "http://news.5ch.io/board/";
+
+std::string Dat(int from, int to) {
+  std::string dat;
+  for (int i = from; i <= to; ++i) {
+    dat += S("名無しさん<>sage<>2026/12/07(月) 10:00:0") + std::to_string(i % 10) + "<> " +
+           S("レス") + std::to_string(i) + " <>" + (i == 1 ? S("テストスレ") : "") + "\n";
+  }
+  return dat;
+}
+
+class ThreadLogFetchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearConnectOverrides();
+    ASSERT_TRUE(list.Bind(SubjectIniPathOf(kBoardUrl).value()));
+    ASSERT_TRUE(list.Merge({S("123.dat<>テストスレ (3)")}));
+  }
+  void TearDown() override { ClearConnectOverrides(); }
+
+  std::string LogPath() const { return list.Dir() + "123.dat"; }
+  std::string Stored() const { return ReadWholeFile(LogPath()).value_or("<missing>"); }
+  long long Value(const char* key) const { return list.Ini()->ReadInteger("123.dat", key, -999); }
+  std::string Text(const char* key) const {
+    return list.Ini()->ReadString("123.dat", key, "<none>");
+  }
+  std::string IniOnDisk() const {
+    return ReadWholeFile(list.Dir() + "subject.ini").value_or("<missing>");
+  }
+
+  test::TempDataDir data;
+  test::RecordingUiHooks ui;
+  SubjectList list;
+};
+
+class ThreadLogNginxTest : public ThreadLogFetchTest {
+ protected:
+  void SetUp() override {
+    ThreadLogFetchTest::SetUp();
+    ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+    nginx.Route(kHost);
+  }
+  NginxFixture nginx;
+};
+
+TEST_F(ThreadLogNginxTest, FirstFetchStoresTheWholeDatAndItsState) {
+  std::string dat = Dat(1, 3);
+  dat.insert(dat.find("<>sage"), std::string("\0\0", 2));
+  nginx.WriteFile("board/dat/123.dat", dat);
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  std::string expected = dat;
+  expected.replace(expected.find(std::string("\0\0", 2)), 2, "**");
+  EXPECT_EQ(Stored(), expected) << "zero bytes are stored as *";
+  EXPECT_EQ(Value("GotCount"), 3);
+  EXPECT_EQ(Value("DatSize"), static_cast<long long>(dat.size()));
+  EXPECT_EQ(Text("LastModified"), NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
+  IniDocument onDisk;
+  onDisk.Parse(IniOnDisk());
+  EXPECT_EQ(onDisk.ReadInteger("123.dat", "GotCount", 0), 3) << "written at once";
+  EXPECT_EQ(list.RunningFetch(), nullptr);
+}
+
+TEST_F(ThreadLogNginxTest, DifferentialFetchAppendsOnlyTheNewBytes) {
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  // Change a byte of the stored copy: a range fetch keeps it, a full fetch would not.
+  std::string local = Stored();
+  local[0] = 'X';
+  ASSERT_TRUE(ReplaceFile(LogPath(), local));
+
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 5), NginxFixture::kFixedTime + 60);
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  EXPECT_EQ(Stored(), local + Dat(4, 5));
+  EXPECT_EQ(Value("GotCount"), 5);
+  EXPECT_EQ(Value("DatSize"), static_cast<long long>(Dat(1, 5).size()));
+  EXPECT_EQ(Text("LastModified"), NginxFixture::LastModifiedText(NginxFixture::kFixedTime + 60));
+
+  // Nothing new: 304, nothing written.
+  std::string iniBefore = IniOnDisk();
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_EQ(Stored(), local + Dat(4, 5));
+  EXPECT_EQ(IniOnDisk(), iniBefore);
+}
+
+TEST_F(ThreadLogNginxTest, AShortenedServerCopyReplacesTheLog) {
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 5));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  std::string shorter = Dat(1, 2);
+  shorter[0] = 'Y';
+  nginx.WriteFile("board/dat/123.dat", shorter, NginxFixture::kFixedTime + 120);
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  EXPECT_EQ(Stored(), shorter);
+  EXPECT_EQ(Value("GotCount"), 2);
+  EXPECT_EQ(Value("DatSize"), static_cast<long long>(shorter.size()));
+}
+
+TEST_F(ThreadLogNginxTest, UpdateFetchesOnlyWhenTheListAnnouncesMore) {
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat")) << "no log yet";
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 4), NginxFixture::kFixedTime + 60);
+  EXPECT_FALSE(UpdateThreadLog(list, "123.dat")) << "ResCount 3 reached";
+  EXPECT_EQ(Value("GotCount"), 3);
+  ASSERT_TRUE(list.Merge({S("123.dat<>テストスレ (4)")}));
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat"));
+  EXPECT_EQ(Value("GotCount"), 4);
+}
+
+TEST_F(ThreadLogNginxTest, UpdateAlwaysFetchesWhenNoCountIsListed) {
+  nginx.WriteFile("board/dat/456.dat", Dat(1, 2));
+  ASSERT_TRUE(UpdateThreadLog(list, "456.dat"));
+  EXPECT_EQ(list.Ini()->ReadInteger("456.dat", "GotCount", 0), 2);
+  EXPECT_EQ(ReadWholeFile(list.Dir() + "456.dat").value_or(""), Dat(1, 2));
+}
+
+TEST_F(ThreadLogNginxTest, CacheServerCarriesTheLog) {
+  Settings saved = AppSettings();
+  AppSettings().cacheServerEnable = true;
+  AppSettings().cacheServerMatch = ".5ch.io";
+  AppSettings().cacheServerHost = "cache.test";
+  ResetCacheServerBoardListForTesting();
+  ClearConnectOverrides();
+  nginx.Route("cache.test");  // the board's own host is not reachable
+  nginx.WriteFile("index.html", "<html><a href=\"board/\">board/</a></html>");
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
+  bool stored = FetchThreadLog(list, "123.dat");
+  AppSettings() = saved;
+  ResetCacheServerBoardListForTesting();
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(Stored(), Dat(1, 3));
+  bool cacheUrlShown = false;
+  for (const std::string& text : ui.statusTexts) {
+    cacheUrlShown |= text.find("http://cache.test/board/dat/123.dat") != std::string::npos;
+  }
+  EXPECT_TRUE(cacheUrlShown);
+}
+
+class ThreadLogServerTest : public ThreadLogFetchTest {
+ protected:
+  void SetUp() override {
+    ThreadLogFetchTest::SetUp();
+    server.Route(kHost);
+  }
+  test::HttpTestServer server;
+};
+
+TEST_F(ThreadLogServerTest, AFailedFetchLeavesLogAndStateAlone) {
+  ASSERT_TRUE(ReplaceFile(LogPath(), Dat(1, 3)));
+  list.StoreFetched(Dat(1, 3), "123.dat", true, " old");
+  std::string iniBefore = IniOnDisk();
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+      "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5\r\n\r\noops!"));
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_EQ(Stored(), Dat(1, 3));
+  EXPECT_EQ(IniOnDisk(), iniBefore);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_NE(server.Requests()[0].bytes.find("If-Modified-Since: old\r\n"), std::string::npos);
+  EXPECT_NE(
+      server.Requests()[0].bytes.find("Range: bytes=" + std::to_string(Dat(1, 3).size() - 1) + "-"),
+      std::string::npos);
+}
+
+TEST_F(ThreadLogServerTest, AnEmptyBodyStoresNothing) {
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+      "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"));
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_FALSE(FileExists(LogPath()));
+  EXPECT_EQ(Value("GotCount"), -999);
+}
+
+TEST_F(ThreadLogServerTest, AStoredCountThatReachesTheListedOneIsNotFetched) {
+  list.StoreFetched(Dat(1, 3), "123.dat", true, "");
+  EXPECT_FALSE(UpdateThreadLog(list, "123.dat"));
+  EXPECT_EQ(server.AcceptedConnections(), 0);
+}
+
+class RefusedNameTest : public ThreadLogServerTest,
+                        public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedNameTest, NamesThatAreNoThreadKeysAreNeverFetched) {
+  EXPECT_FALSE(FetchThreadLog(list, GetParam()));
+  EXPECT_FALSE(UpdateThreadLog(list, GetParam()));
+  EXPECT_EQ(server.AcceptedConnections(), 0);
+  EXPECT_FALSE(list.Ini()->SectionExists(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RefusedNameTest,
+                         ::testing::Values("../123.dat", "123", "abc.dat", "1/2.dat", "",
+                                           "..\\123.dat"));
+
+// Hooks that start a reload of the same board while the log download waits.
+class ReloadingHooks final : public UiHooks {
+ public:
+  explicit ReloadingHooks(SubjectList& list) : list_(list) { SetUiHooks(this); }
+  ~ReloadingHooks() override { SetUiHooks(nullptr); }
+  void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
+  void ShowHtmlPage(const std::string&, const std::string&) override {}
+  void SetStatusText(const std::string&) override {}
+  void ProcessEvents() override {
+    if (reloaded || list_.RunningFetch() == nullptr) return;
+    reloaded = true;
+    refreshResult = list_.Refresh();
+  }
+  bool reloaded = false;
+  bool refreshResult = true;
+
+ private:
+  SubjectList& list_;
+};
+
+TEST_F(ThreadLogServerTest, AReloadOfTheBoardStopsTheRunningLogFetch) {
+  std::string body = Dat(1, 3);
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().SendInPieces(
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body, 20,
+      std::chrono::milliseconds(30)));
+  ReloadingHooks hooks(list);
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_TRUE(hooks.reloaded);
+  EXPECT_FALSE(hooks.refreshResult) << "the reload only asks the running fetch to stop";
+  EXPECT_FALSE(FileExists(LogPath()));
+  EXPECT_EQ(list.RunningFetch(), nullptr);
+  for (const auto& request : server.Requests()) {
+    EXPECT_EQ(request.bytes.find("subject.txt"), std::string::npos)
+        << "the reload did not download";
+  }
+}
+
+}  // namespace
+}  // namespace velkor
