@@ -34,11 +34,18 @@ const CliCommand kSweep = {"sweep", "[--page FILE]",
 
 // Binds the list to a favourite board as the main window has it when it shows the board.
 int BindFavoriteBoard(const std::string& category, const std::string& name, SubjectList& list) {
-  std::string url = Favorites().BoardUrl(Utf8ToSjisLossy(category), Utf8ToSjisLossy(name));
+  const auto sjisCategory = Utf8ToSjis(category);
+  const auto sjisName = Utf8ToSjis(name);
+  const std::string url =
+      sjisCategory && sjisName ? Favorites().BoardUrl(*sjisCategory, *sjisName) : "";
   if (url.empty()) return Failure("no favourite board " + category + " / " + name);
-  auto iniPath = SubjectIniPathOf(url);
-  if (!iniPath) return Failure("the board URL would leave the log directory: " + url);
-  if (!list.Bind(*iniPath)) return Failure("cannot create the board directory of " + url);
+  const auto iniPath = SubjectIniPathOf(url);
+  if (!iniPath) {
+    return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
+  }
+  if (!list.Bind(*iniPath)) {
+    return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
+  }
   return kExitOk;
 }
 
