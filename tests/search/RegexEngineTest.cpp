@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
+
 #include "support/RecordingUiHooks.h"
 #include "support/TempDataDir.h"
 
@@ -122,6 +125,43 @@ const LineCase kLineCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Random texts over a small alphabet of single bytes, two-byte characters whose second byte looks
+// like ASCII, and all three line ends: every fast path must give the line-by-line answer, which the
+// "(?:" form of the same pattern computes.
+TEST(RegexEngineTest, FastPathsAgreeWithLineByLineOnRandomTexts) {
+  const std::string pieces[] = {"a",  "A",    "b",     "B",     " ",     "\n",
+                                "\r", "\r\n", S("ア"), S("表"), S("ａ"), "\\"};
+  const char* patterns[] = {"a",      "ab",      "Ab",    "bA",      "a b",    "ア",    "アa",
+                            "表",     "\\\\",    "a.b",   "a\\sb",   "a[^b]a", "ab*a",  "ab+",
+                            "a(b|A)", "b|a\\sa", "[aA]b", "(a|b)ア", "a.*b$",  "^b.?a", "\\ba"};
+  std::uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int length = static_cast<int>(next() % 24);
+    for (int i = 0; i < length; ++i) text += pieces[next() % std::size(pieces)];
+    for (const char* pattern : patterns) {
+      for (const bool ignoreCase : {false, true}) {
+        RegexEngine fast;
+        RegexEngine reference;
+        fast.Load();
+        reference.Load();
+        ASSERT_TRUE(fast.Prepare(S(pattern), ignoreCase)) << pattern;
+        ASSERT_TRUE(reference.Prepare("(?:" + S(pattern) + ")", ignoreCase)) << pattern;
+        ASSERT_EQ(fast.FirstMatchingLine(text), reference.FirstMatchingLine(text))
+            << "pattern " << pattern << " ignoreCase " << ignoreCase << " text bytes " << [&] {
+                 std::string hex;
+                 for (unsigned char c : text) hex += std::to_string(c) + " ";
+                 return hex;
+               }();
+      }
+    }
+  }
+}
 
 TEST(RegexEngineTest, AnchorsAndLookAroundsWorkPerLine) {
   RegexEngine engine;
