@@ -4,7 +4,6 @@
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/UiHooks.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
@@ -81,11 +80,8 @@ int RunSearch(CliArgs& args) {
 
   RegexEngine engine;
   engine.Load();
-  if (!engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts)) {
-    // The engine has shown why (bad word, cannot start); a missing one says so here.
-    if (!engine.IsLoaded()) Ui().ShowMessage(MessageIcon::kError, "", RegexEngine::NotFoundText());
-    return kExitFailure;
-  }
+  // A word the engine refuses has had its message shown (on stderr).
+  if (!engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts)) return kExitFailure;
   const bool cancelRequested = false;
   const WalkProgress progress = MakeWalkProgress({}, cancelRequested);
   std::string html;
