@@ -46,6 +46,23 @@ std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
   return std::nullopt;
 }
 
+std::optional<std::pair<std::string, std::string>> CliArgs::TakeOptionPair(std::string_view name) {
+  for (std::size_t i = 0; i < args_.size(); ++i) {
+    if (args_[i] != name) continue;
+    const std::size_t end = std::min(i + 3, args_.size());
+    std::optional<std::pair<std::string, std::string>> values;
+    if (end == i + 3) {
+      values.emplace(args_[i + 1], args_[i + 2]);
+    } else if (error_.empty()) {
+      error_ = std::string(name) + " needs two values";
+    }
+    args_.erase(args_.begin() + static_cast<std::ptrdiff_t>(i),
+                args_.begin() + static_cast<std::ptrdiff_t>(end));
+    return values;
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> CliArgs::TakeOptionAll(std::string_view name) {
   std::vector<std::string> values;
   while (auto value = TakeOption(name)) values.push_back(*value);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkor::cli {
@@ -25,6 +26,8 @@ class CliArgs {
 
   // Takes "--name VALUE"; nullopt when absent. A missing value is a usage error (see Error).
   std::optional<std::string> TakeOption(std::string_view name);
+  // Takes "--name VALUE1 VALUE2"; nullopt when absent. Missing values are a usage error.
+  std::optional<std::pair<std::string, std::string>> TakeOptionPair(std::string_view name);
   // Takes every "--name VALUE", in order.
   std::vector<std::string> TakeOptionAll(std::string_view name);
   // Takes "--name"; true when it was there.

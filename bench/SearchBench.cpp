@@ -1,0 +1,233 @@
+// Log search over a large generated log tree: SearchFavoriteLogs with a plain word and with a
+// regular expression, beside grep -r -l on the same tree.
+//
+// The tree (20 boards x 500 logs, about 500 MB) is generated once into $VELKOR_BENCH_DIR, or
+// /tmp/velkor-search-bench, and reused by later runs; a marker file tells a complete tree.
+
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "base/Sjis.h"
+#include "search/RegexEngine.h"
+#include "search/SearchWalks.h"
+
+namespace velkor {
+namespace {
+
+constexpr int kBoards = 20;
+constexpr int kLogsPerBoard = 500;
+constexpr std::size_t kLogBytes = 50 * 1000;  // target size of one log
+// The plain word is planted in one log of 40, somewhere in its second half; the expression matches
+// the same places.
+constexpr int kPlantEvery = 40;
+constexpr const char* kWord = "velkorneedle";
+constexpr const char* kExpression = "velk[o0]rneed(le|el)";
+// The same places again, but without plain text at the start: the engine's own search decides.
+constexpr const char* kClassFirst = "[uv]elk[o0]rneed(le|el)";
+
+// A small deterministic generator, so every machine builds the same tree.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_;
+  }
+  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
+
+ private:
+  std::uint64_t state_;
+};
+
+const std::vector<std::string>& Phrases() {
+  static const std::vector<std::string> phrases = [] {
+    std::vector<std::string> list;
+    for (const char* utf8 : {"それは違うと思う",
+                             "今日は雨が降っている",
+                             "スレッドを立てました",
+                             "ＩＤ変わった？",
+                             "ワロタ",
+                             "この板は平和だな",
+                             "http://example.com/page.html",
+                             ">>123 ",
+                             "sage進行で",
+                             "ソースはどこ？",
+                             "ＵＰ主乙",
+                             "Linux",
+                             "kernel",
+                             "テスト",
+                             "ＡＢＣ",
+                             "release 2.0",
+                             "ちょっと待て",
+                             "見てきた",
+                             "なるほど",
+                             "予報では明日も雨"}) {
+      list.push_back(Sjis(utf8));
+    }
+    return list;
+  }();
+  return phrases;
+}
+
+std::string MakeLog(Random& random, bool plant) {
+  static const std::string name = Sjis("名無しさん");
+  static const std::string date = Sjis("2026/12/07(月) 12:34:56 ID:");
+  std::string log;
+  log.reserve(kLogBytes + 512);
+  const std::size_t plantAt = kLogBytes / 2 + random.Below(kLogBytes / 2);
+  bool planted = !plant;
+  int number = 0;
+  while (log.size() < kLogBytes) {
+    ++number;
+    log += name + "<>" + (random.Below(3) == 0 ? "sage" : "") + "<>" + date;
+    for (int i = 0; i < 8; ++i) log += static_cast<char>('a' + random.Below(26));
+    log += "<> ";
+    const std::size_t parts = 3 + random.Below(6);
+    for (std::size_t i = 0; i < parts; ++i) {
+      log += Phrases()[random.Below(Phrases().size())];
+      log += i + 1 < parts ? " <br> " : " ";
+    }
+    if (!planted && log.size() >= plantAt) {
+      log += kWord;
+      planted = true;
+    }
+    log += "<>";
+    if (number == 1) log += "title";
+    log += "\n";
+  }
+  return log;
+}
+
+// The data directory with the tree, generated on first use.
+const std::string& TreeDir() {
+  static const std::string dir = [] {
+    const char* env = std::getenv("VELKOR_BENCH_DIR");
+    const std::string root = env != nullptr && *env != '\0' ? env : "/tmp/velkor-search-bench";
+    const std::string marker = root + "/complete";
+    if (!std::filesystem::exists(marker)) {
+      std::filesystem::remove_all(root);
+      std::filesystem::create_directories(root + "/ini");
+      Random random(20261207);
+      std::ofstream favorites(root + "/ini/subscrib.ini", std::ios::binary);
+      favorites << "[bench]\r\n";
+      for (int b = 0; b < kBoards; ++b) {
+        const std::string host = "host" + std::to_string(b % 4);
+        const std::string board = "board" + std::to_string(b);
+        favorites << board << "=http://" << host << "/" << board << "/\r\n";
+        const std::string boardDir = root + "/log/" + host + "/" + board + "/";
+        std::filesystem::create_directories(boardDir);
+        std::ofstream subjects(boardDir + "subject.ini", std::ios::binary);
+        for (int t = 0; t < kLogsPerBoard; ++t) {
+          const std::string dat = std::to_string(1700000000 + t) + ".dat";
+          subjects << "[" << dat << "]\r\nNowNo=" << t + 1 << "\r\nTitle=thread " << t
+                   << "\r\nGotCount=1\r\n\r\n";
+          std::ofstream(boardDir + dat, std::ios::binary)
+              << MakeLog(random, (b * kLogsPerBoard + t) % kPlantEvery == 0);
+        }
+      }
+      favorites << "\r\n";
+      favorites.close();
+      std::ofstream(marker) << "ok\n";
+    }
+    InitDataDir(root);
+    return root;
+  }();
+  return dir;
+}
+
+void RunSearch(benchmark::State& state, const char* word, bool ignoreCase) {
+  TreeDir();
+  RegexEngine engine;
+  engine.Load();
+  if (!engine.Prepare(word, ignoreCase)) {
+    state.SkipWithError("the word was rejected");
+    return;
+  }
+  std::size_t hits = 0;
+  for (auto _ : state) {
+    const std::string page = SearchFavoriteLogs(engine, {});
+    std::size_t count = 0;
+    for (std::size_t at = page.find("<dd>"); at != std::string::npos;
+         at = page.find("<dd>", at + 1)) {
+      ++count;
+    }
+    hits = count;
+    benchmark::DoNotOptimize(page.data());
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kBoards * kLogsPerBoard *
+                          static_cast<std::int64_t>(kLogBytes));
+}
+
+void RunGrep(benchmark::State& state, const std::string& options, const char* word) {
+  const std::string command = "LC_ALL=C grep -r -l " + options + " '" + word + "' '" + TreeDir() +
+                              "/log' | wc -l > '" + TreeDir() + "/grep-hits'";
+  for (auto _ : state) {
+    const int status = std::system(command.c_str());
+    if (status == -1 || !WIFEXITED(status)) state.SkipWithError("grep did not run");
+  }
+  std::ifstream hits(TreeDir() + "/grep-hits");
+  double count = 0;
+  hits >> count;
+  state.counters["hits"] = count;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kBoards * kLogsPerBoard *
+                          static_cast<std::int64_t>(kLogBytes));
+}
+
+void BM_SearchFavoriteLogs_Word(benchmark::State& state) {
+  RunSearch(state, kWord, false);
+}
+void BM_SearchFavoriteLogs_WordIgnoreCase(benchmark::State& state) {
+  RunSearch(state, kWord, true);
+}
+void BM_SearchFavoriteLogs_Expression(benchmark::State& state) {
+  RunSearch(state, kExpression, false);
+}
+void BM_SearchFavoriteLogs_ExpressionIgnoreCase(benchmark::State& state) {
+  RunSearch(state, kExpression, true);
+}
+void BM_SearchFavoriteLogs_ClassFirst(benchmark::State& state) {
+  RunSearch(state, kClassFirst, false);
+}
+void BM_Grep_Word(benchmark::State& state) {
+  RunGrep(state, "-F", kWord);
+}
+void BM_Grep_WordIgnoreCase(benchmark::State& state) {
+  RunGrep(state, "-F -i", kWord);
+}
+void BM_Grep_Expression(benchmark::State& state) {
+  RunGrep(state, "-E", kExpression);
+}
+void BM_Grep_ClassFirst(benchmark::State& state) {
+  RunGrep(state, "-E", kClassFirst);
+}
+void BM_Grep_ExpressionIgnoreCase(benchmark::State& state) {
+  RunGrep(state, "-E -i", kExpression);
+}
+
+#define VELKOR_SEARCH_BENCH(name) \
+  BENCHMARK(name)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5)
+
+VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_Word);
+VELKOR_SEARCH_BENCH(BM_Grep_Word);
+VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_WordIgnoreCase);
+VELKOR_SEARCH_BENCH(BM_Grep_WordIgnoreCase);
+VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_Expression);
+VELKOR_SEARCH_BENCH(BM_Grep_Expression);
+VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_ExpressionIgnoreCase);
+VELKOR_SEARCH_BENCH(BM_Grep_ExpressionIgnoreCase);
+VELKOR_SEARCH_BENCH(BM_SearchFavoriteLogs_ClassFirst);
+VELKOR_SEARCH_BENCH(BM_Grep_ClassFirst);
+
+}  // namespace
+}  // namespace velkor

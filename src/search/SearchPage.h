@@ -1,0 +1,38 @@
+#pragma once
+
+// The pieces of the search result page. Texts are CP932 and are put in as they are, without
+// escaping: titles and board names are already HTML text in the board service's lists.
+
+#include <string>
+#include <string_view>
+
+namespace velkor {
+
+// "<html><head><meta http-equiv="Content-Type" content="text/html;
+// charset=Shift_JIS"></head><body>".
+const std::string& SearchPageHead();
+// "</body></html>".
+const std::string& SearchPageFoot();
+// The title of the tab the page is shown in: "検索結果".
+const std::string& SearchResultTitle();
+
+// '"' + pattern + '"' + " を含むログ<br>" (log searches) or " を含むタイトル<br>" (title searches).
+std::string SearchHeading(std::string_view pattern, bool logs);
+
+// "<dl><dt><strong>" + board name + "</strong>" + entries + "</dl>"; empty when there are no
+// entries.
+std::string BoardBlock(std::string_view boardName, std::string_view entries);
+
+// A title hit: "<dd><a href="" + link base + thread number + "/"">" + title + "</a><br>".
+std::string TitleEntry(std::string_view linkBase, std::string_view datName, std::string_view title);
+// A log hit on line `line`: as TitleEntry with the line number after the final "/".
+std::string LogEntry(std::string_view linkBase, std::string_view datName, int line,
+                     std::string_view title);
+
+// The thread number of a dat name: the name without its last extension ("123.dat" -> "123").
+std::string_view ThreadNumber(std::string_view datName);
+
+// The thread link base of a board URL http://host/board/: "http://host/test/read.cgi/board/".
+std::string ThreadLinkBase(std::string_view boardUrl);
+
+}  // namespace velkor

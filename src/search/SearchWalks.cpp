@@ -1,0 +1,150 @@
+#include "search/SearchWalks.h"
+
+#include <optional>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "app/UiHooks.h"
+#include "base/FileUtil.h"
+#include "base/IniDocument.h"
+#include "boards/BoardCatalog.h"
+#include "search/RegexEngine.h"
+#include "search/SearchPage.h"
+#include "subjects/BoardDir.h"
+#include "subjects/SubjectList.h"
+#include "subjects/SubjectText.h"
+
+namespace velkor {
+namespace {
+
+struct FavoriteBoard {
+  std::string name;
+  std::string url;
+};
+
+struct FavoriteCategory {
+  std::vector<FavoriteBoard> boards;
+};
+
+// The favourites as ini/subscrib.ini holds them now: categories and boards in file order.
+std::vector<FavoriteCategory> ReadFavorites() {
+  IniDocument favorites;
+  favorites.Load(IniDir() + "/subscrib.ini");
+  std::vector<FavoriteCategory> categories;
+  for (const IniDocument::Section& section : favorites.Sections()) {
+    FavoriteCategory& category = categories.emplace_back();
+    for (const IniDocument::Entry& entry : section.entries) {
+      if (entry.hasValue) category.boards.push_back({entry.key, entry.value});
+    }
+  }
+  return categories;
+}
+
+// The board's subject.ini; empty when the board has no safe log directory or no such file.
+IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
+  IniDocument subjects;
+  if (boardDir) subjects.Load(*boardDir + "subject.ini");
+  return subjects;
+}
+
+std::string FinishPage(std::string page) {
+  page += SearchPageFoot();
+  Ui().ShowHtmlPage(page, SearchResultTitle());
+  return page;
+}
+
+}  // namespace
+
+WalkProgress MakeWalkProgress(std::function<void(int position, int maximum)> showProgress,
+                              const bool& cancelRequested) {
+  return [showProgress = std::move(showProgress), &cancelRequested](const std::string* message,
+                                                                    int position, int maximum) {
+    if (message == nullptr && showProgress) showProgress(position, maximum);
+    Ui().ProcessEvents();
+    return cancelRequested ? 1 : 0;
+  };
+}
+
+void SearchShownTitles(SubjectList& list, const RegexEngine& engine) {
+  list.FilterRows([&engine](std::string_view title) { return engine.Matches(title); });
+}
+
+bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
+                     const RegexEngine& engine, const WalkProgress& progress, std::string* page) {
+  if (!list.IsBound()) return false;
+  const std::string url = list.BoardUrlFromDir();
+  std::string category;
+  std::string name;
+  if (!favorites.FindByUrl(url, category, name)) return false;
+  std::string html = SearchPageHead() + SearchHeading(engine.Pattern(), true);
+  html += list.SearchLogs(
+      [&engine](std::string_view line) { return engine.Matches(line); }, ThreadLinkBase(url), name,
+      [&progress](std::size_t index, std::size_t count) {
+        return progress && progress(nullptr, static_cast<int>(index), static_cast<int>(count)) != 0;
+      });
+  html = FinishPage(std::move(html));
+  if (page != nullptr) *page = std::move(html);
+  return true;
+}
+
+std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& progress) {
+  std::string page = SearchPageHead() + SearchHeading(engine.Pattern(), false);
+  const std::vector<FavoriteCategory> categories = ReadFavorites();
+  const int categoryCount = static_cast<int>(categories.size());
+  for (int c = 0; c < categoryCount; ++c) {
+    for (const FavoriteBoard& board : categories[c].boards) {
+      const std::optional<std::string> dir = SafeBoardDir(board.url);
+      const IniDocument subjects = ReadSubjects(dir);
+      const std::string linkBase = ThreadLinkBase(board.url);
+      std::string entries;
+      for (const IniDocument::Section& thread : subjects.Sections()) {
+        const std::string title = subjects.ReadString(thread.name, "Title", "");
+        if (engine.Matches(title)) entries += TitleEntry(linkBase, thread.name, title);
+      }
+      page += BoardBlock(board.name, entries);
+      if (progress && progress(nullptr, c, categoryCount) != 0) return FinishPage(std::move(page));
+    }
+  }
+  return FinishPage(std::move(page));
+}
+
+std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& progress) {
+  std::string page = SearchPageHead() + SearchHeading(engine.Pattern(), true);
+  const std::vector<FavoriteCategory> categories = ReadFavorites();
+  const int categoryCount = static_cast<int>(categories.size());
+  for (int c = 0; c < categoryCount; ++c) {
+    const std::vector<FavoriteBoard>& boards = categories[c].boards;
+    const int boardCount = static_cast<int>(boards.size());
+    for (int b = 0; b < boardCount; ++b) {
+      const int position = 10 * c + (10 * b) / boardCount;
+      const int maximum = 10 * categoryCount;
+      const std::optional<std::string> dir = SafeBoardDir(boards[b].url);
+      const IniDocument subjects = ReadSubjects(dir);
+      const std::string linkBase = ThreadLinkBase(boards[b].url);
+      std::string entries;
+      bool stop = false;
+      for (const IniDocument::Section& thread : subjects.Sections()) {
+        if (!IsThreadDatName(thread.name)) continue;
+        const std::string logPath = *dir + thread.name;
+        if (!FileExists(logPath)) continue;
+        if (const std::optional<std::string> log = ReadWholeFile(logPath)) {
+          if (const int line = engine.FirstMatchingLine(*log); line > 0) {
+            entries += LogEntry(linkBase, thread.name, line,
+                                subjects.ReadString(thread.name, "Title", ""));
+          }
+        }
+        if (progress && progress(nullptr, position, maximum) != 0) {
+          stop = true;
+          break;
+        }
+      }
+      page += BoardBlock(boards[b].name, entries);
+      if (stop || (progress && progress(nullptr, position, maximum) != 0)) {
+        return FinishPage(std::move(page));
+      }
+    }
+  }
+  return FinishPage(std::move(page));
+}
+
+}  // namespace velkor

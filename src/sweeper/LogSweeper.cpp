@@ -1,0 +1,168 @@
+#include "sweeper/LogSweeper.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "app/UiHooks.h"
+#include "app/UrlPaths.h"
+#include "base/IniDocument.h"
+#include "base/Sjis.h"
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A real folder: a directory that is not a symbolic link.
+bool IsRealFolder(const fs::path& path) {
+  std::error_code error;
+  return fs::is_directory(fs::symlink_status(path, error));
+}
+
+// The names in a real folder, in the order the file system lists them; empty when it cannot be
+// listed.
+std::vector<std::string> ListNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (!IsRealFolder(folder)) return names;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    names.push_back(it->path().filename().string());
+  }
+  return names;
+}
+
+// True when `path` (ending in "/") equals `dir` or lies below it, ignoring ASCII letter case.
+bool IsSameOrBelow(std::string_view path, std::string_view dir) {
+  return path.size() >= dir.size() && EqualsIgnoreAsciiCase(path.substr(0, dir.size()), dir);
+}
+
+// The folder of a board URL below logDir, ending in "/", when every component of its path is a
+// plain name; nullopt for a URL that does not split or could lead elsewhere.
+std::optional<std::string> BoardFolder(const std::string& logDir, const std::string& url) {
+  std::string host;
+  std::string path;
+  if (!SplitUrl(url, host, path) || !IsSafePathComponent(host)) return std::nullopt;
+  std::string folder = logDir + "/" + host + "/";
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    if (!part.empty()) {
+      if (!IsSafePathComponent(part)) return std::nullopt;
+      folder += part;
+      folder += '/';
+    }
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return folder;
+}
+
+// True when every folder from below logDir down to `folder` is a real folder (no symbolic link).
+bool IsRealFolderChain(const std::string& logDir, const std::string& folder) {
+  for (std::size_t slash = folder.find('/', logDir.size() + 1); slash != std::string::npos;
+       slash = folder.find('/', slash + 1)) {
+    if (!IsRealFolder(folder.substr(0, slash))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+LogSweeper::LogSweeper(std::string logDir, std::vector<std::string> favoriteUrls,
+                       PathRemover remover)
+    : logDir_(std::move(logDir)),
+      favoriteUrls_(std::move(favoriteUrls)),
+      remover_(std::move(remover)) {}
+
+const std::string& LogSweeper::ReportTitle() {
+  static const std::string title = Sjis("ログ整理");
+  return title;
+}
+
+std::string LogSweeper::SweepLogs() {
+  static const std::string pass1 = Sjis("<h2>現在お気に入りに無い板のログ削除</h2>");
+  static const std::string pass2 = Sjis("<hr><h2>空のフォルダ削除</h2>");
+  static const std::string pass3 = Sjis("<hr><h2>関連の無いファイル削除</h2>");
+  std::string report =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+      "</head><body>";
+  const std::vector<std::string> favoriteDirs = FavoriteDirs();
+  report += pass1;
+  RemoveOtherBoards(favoriteDirs, report);
+  report += pass2;
+  RemoveEmptyHosts(report);
+  report += pass3;
+  RemoveUnrelatedFiles(favoriteDirs, report);
+  report += "<hr></body></html>";
+  Ui().ShowHtmlPage(report, ReportTitle());
+  return report;
+}
+
+void LogSweeper::RemovePath(const std::string& path, std::string& report) {
+  static const std::string failed = Sjis(" (削除できませんでした)");
+  const bool removed = remover_ && remover_(path);
+  report += path;
+  if (!removed) report += failed;
+  report += "<br>";
+}
+
+std::vector<std::string> LogSweeper::FavoriteDirs() const {
+  std::vector<std::string> dirs;
+  for (const std::string& url : favoriteUrls_) {
+    const std::optional<std::string> folder = BoardFolder(logDir_, url);
+    if (!folder) continue;
+    const bool known = std::any_of(dirs.begin(), dirs.end(), [&](const std::string& dir) {
+      return EqualsIgnoreAsciiCase(dir, *folder);
+    });
+    if (!known) dirs.push_back(*folder);
+  }
+  return dirs;
+}
+
+void LogSweeper::RemoveOtherBoards(const std::vector<std::string>& favoriteDirs,
+                                   std::string& report) {
+  for (const std::string& host : ListNames(logDir_)) {
+    const std::string hostDir = logDir_ + "/" + host;
+    if (!IsRealFolder(hostDir)) continue;
+    for (const std::string& board : ListNames(hostDir)) {
+      const std::string boardDir = hostDir + "/" + board + "/";
+      if (!IsRealFolder(boardDir)) continue;
+      // A folder that is, or holds, a favourite board's folder stays.
+      const bool favorite =
+          std::any_of(favoriteDirs.begin(), favoriteDirs.end(),
+                      [&](const std::string& dir) { return IsSameOrBelow(dir, boardDir); });
+      if (!favorite) RemovePath(boardDir.substr(0, boardDir.size() - 1), report);
+    }
+  }
+}
+
+void LogSweeper::RemoveEmptyHosts(std::string& report) {
+  for (const std::string& host : ListNames(logDir_)) {
+    const std::string hostDir = logDir_ + "/" + host;
+    if (!IsRealFolder(hostDir)) continue;
+    std::error_code error;
+    if (fs::is_empty(hostDir, error) && !error) RemovePath(hostDir, report);
+  }
+}
+
+void LogSweeper::RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDirs,
+                                      std::string& report) {
+  for (const std::string& dir : favoriteDirs) {
+    if (!IsRealFolderChain(logDir_, dir)) continue;
+    IniDocument subjects;
+    subjects.Load(dir + "subject.ini");
+    for (const std::string& name : ListNames(dir)) {
+      const std::string path = dir + name;
+      if (IsRealFolder(path)) continue;
+      const std::string lower = AsciiLowerCopy(name);
+      if (subjects.SectionExists(lower)) continue;
+      if (lower == "bbs.ini" || lower == "subject.ini" || lower == "subject.txt") continue;
+      RemovePath(path, report);
+    }
+  }
+}
+
+}  // namespace velkor

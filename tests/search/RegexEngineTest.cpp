@@ -1,0 +1,225 @@
+#include "search/RegexEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <iterator>
+
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+TEST(RegexEngineTest, UnloadedEngineIsMissingAndSilent) {
+  test::RecordingUiHooks ui;
+  RegexEngine engine;
+  EXPECT_EQ(engine.VersionText(), S("（・３・）アルェー　hmJre.dllが見つからないＹＯ"));
+  EXPECT_FALSE(engine.Prepare("abc", true));
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(engine.Matches("abc"));
+}
+
+TEST(RegexEngineTest, VersionNamesOniguruma) {
+  RegexEngine engine;
+  engine.Load();
+  EXPECT_EQ(engine.VersionText().rfind("Oniguruma 6.", 0), 0u) << engine.VersionText();
+}
+
+TEST(RegexEngineTest, RejectedPatternShowsTheBadWordMessage) {
+  test::RecordingUiHooks ui;
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("abc", true));
+  EXPECT_FALSE(engine.Prepare("(abc", true));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, S("（・３・）アルェー　検索ワードがおかしいＹＯ"));
+  EXPECT_EQ(ui.messages[0].caption, S("検索"));
+  EXPECT_FALSE(engine.Matches("abc")) << "the earlier pattern is gone";
+  EXPECT_EQ(engine.Pattern(), "abc") << "the word of the last successful preparation";
+}
+
+TEST(RegexEngineTest, FinishDropsThePattern) {
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("abc", false));
+  EXPECT_TRUE(engine.Matches("xabcx"));
+  engine.Finish();
+  EXPECT_FALSE(engine.Matches("xabcx"));
+}
+
+struct LineCase {
+  const char* name;
+  const char* pattern;  // UTF-8
+  bool ignoreCase;
+  const char* text;  // UTF-8
+  int line;          // first matching line, 0 for none
+};
+
+class FirstLineTest : public ::testing::TestWithParam<LineCase> {};
+
+// Every case is run twice: as written, and wrapped in a group so that Oniguruma itself decides.
+// Both must give the same line, so the fast scan for plain words is held to the engine's own
+// answers.
+TEST_P(FirstLineTest, PlainScanAgreesWithTheRegexEngine) {
+  const LineCase& c = GetParam();
+  test::RecordingUiHooks ui;
+  for (const std::string& pattern :
+       {S(c.pattern), "(" + S(c.pattern) + ")", "(?:" + S(c.pattern) + ")"}) {
+    RegexEngine engine;
+    engine.Load();
+    ASSERT_TRUE(engine.Prepare(pattern, c.ignoreCase)) << pattern;
+    EXPECT_EQ(engine.FirstMatchingLine(S(c.text)), c.line) << pattern;
+    // A one-line text matches as a whole exactly when its line does.
+    const std::string text = c.text;
+    if (!text.empty() && text.find_first_of("\r\n") == std::string::npos) {
+      EXPECT_EQ(engine.Matches(S(c.text)), c.line == 1) << pattern;
+    }
+  }
+}
+
+const LineCase kLineCases[] = {
+    {"LowerWordFindsUpperTitle", "velkor", true, "A VELKOR thread", 1},
+    {"CaseCountsWhenAsked", "velkor", false, "A VELKOR thread", 0},
+    {"MixedCaseWord", "VeLkOr", true, "x\nvelkor", 2},
+    {"FifthLine", "needle", false, "a\nb\nc\nd\nhay needle\nneedle", 5},
+    {"SeveralLinesGiveTheFirst", "ab", false, "ab\nab\nab", 1},
+    {"CrLfLines", "x", false, "a\r\nb\r\nxx\r\n", 3},
+    {"LoneCrLines", "x", false, "a\rb\rx", 3},
+    {"MixedLineEnds", "z", true, "a\r\n\rb\n\nZ", 5},
+    {"NoMatch", "zzz", true, "abc\ndef", 0},
+    {"EmptyText", "a", true, "", 0},
+    {"JapaneseWord", "スレッド", true, "一行目\n二行目のスレッド\n", 2},
+    // ア is 83 41 in Shift_JIS: its second byte is "A" and must never be taken for one.
+    {"SecondByteIsNoLetter", "A", false, "ア\nA", 2},
+    {"SecondByteIsNoLetterIgnoringCase", "a", true, "アア\nxa", 2},
+    // 表 is 95 5C: its second byte is the backslash.
+    {"SecondByteBackslash", "表", false, "\\\n表示", 2},
+    {"WordStartingWithTwoByteChar", "ア", true, "a\nbア", 2},
+    {"MatchAfterTwoByteRun", "Ab", true, "アイウab", 1},
+    {"FullWidthLettersDoNotFold", "ａ", true, "Ａ\nａ", 2},
+    {"WordLongerThanText", "abcdef", true, "abc", 0},
+    {"MatchAtTheVeryEnd", "end", false, "x\nthe end", 2},
+    {"DigitsAndSymbols", "1-2", false, "12\n1-2", 2},
+    // Expressions whose whole-text match spans a line end, which no single line holds.
+    {"DotTakesALoneCrOnlyInTheWholeText", "a.b", false, "a\rb\nxaxb", 3},
+    {"SpaceClassSpansLines", "a\\sb", false, "a\nb\na b", 3},
+    {"NegatedClassSpansLines", "x[^y]z", false, "x\nz\r\nx-z", 3},
+    {"EmptyMatchOnTheFirstLine", "q*", false, "abc\n", 1},
+    {"EmptyTextHasNoLine", "q*", false, "", 0},
+    {"WordBoundaryAtLineStart", "\\bword", false, "sword\nword", 2},
+    {"LaterMatchAfterAFalseCandidate", "a.b", true, "xa\rB\nfoo\nzzAxb", 4},
+    // Expressions that begin with plain text: only lines holding it are tried.
+    {"LeadingTextThenClass", "velk[o0]r", true, "VELK\nvelkor\nvelk0r", 2},
+    {"QuantifiedLastLeadingChar", "abc*d", false, "xab\nabccd", 2},
+    {"QuantifierMayDropTheChar", "abc?d", false, "abd", 1},
+    {"PlusAfterLeadingText", "ab+c", false, "ac\nabbc", 2},
+    {"TopLevelAlternative", "zz|abc", false, "abc\nzz", 1},
+    {"AlternativeAfterParenInClass", "ab[(]|cd", false, "xx\ncd", 2},
+    {"AlternativeInsideAGroup", "ab(c|d)", true, "ac\nABD", 2},
+    {"LeadingTwoByteText", "スレ.ド", false, "スレ\nスレッド", 2},
+    {"LeadingTextOnSecondBytes", "A.", false, "アイ\nAB", 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Random texts over a small alphabet of single bytes, two-byte characters whose second byte looks
+// like ASCII, and all three line ends: every fast path must give the line-by-line answer, which the
+// "(?:" form of the same pattern computes.
+TEST(RegexEngineTest, FastPathsAgreeWithLineByLineOnRandomTexts) {
+  const std::string pieces[] = {"a",  "A",    "b",     "B",     " ",     "\n",
+                                "\r", "\r\n", S("ア"), S("表"), S("ａ"), "\\"};
+  const char* patterns[] = {"a",      "ab",      "Ab",    "bA",      "a b",    "ア",    "アa",
+                            "表",     "\\\\",    "a.b",   "a\\sb",   "a[^b]a", "ab*a",  "ab+",
+                            "a(b|A)", "b|a\\sa", "[aA]b", "(a|b)ア", "a.*b$",  "^b.?a", "\\ba"};
+  std::uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int length = static_cast<int>(next() % 24);
+    for (int i = 0; i < length; ++i) text += pieces[next() % std::size(pieces)];
+    for (const char* pattern : patterns) {
+      for (const bool ignoreCase : {false, true}) {
+        RegexEngine fast;
+        RegexEngine reference;
+        fast.Load();
+        reference.Load();
+        ASSERT_TRUE(fast.Prepare(S(pattern), ignoreCase)) << pattern;
+        ASSERT_TRUE(reference.Prepare("(?:" + S(pattern) + ")", ignoreCase)) << pattern;
+        ASSERT_EQ(fast.FirstMatchingLine(text), reference.FirstMatchingLine(text))
+            << "pattern " << pattern << " ignoreCase " << ignoreCase << " text bytes " << [&] {
+                 std::string hex;
+                 for (unsigned char c : text) hex += std::to_string(c) + " ";
+                 return hex;
+               }();
+      }
+    }
+  }
+}
+
+TEST(RegexEngineTest, AnchorsAndLookAroundsWorkPerLine) {
+  RegexEngine engine;
+  engine.Load();
+  const struct {
+    const char* pattern;
+    const char* text;
+    int line;
+  } cases[] = {
+      {"\\Ab", "ab\nb", 2},      {"a\\z", "ab\na", 2},       {"a$", "a\r\nb\na", 1},
+      {"^b", "ab\r\nb", 2},      {"(?<=x)a", "x\na\nxa", 3}, {"(?<!x)a", "x\nxa\na", 3},
+      {"a(?=\\r)", "a\r\na", 0},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(engine.Prepare(c.pattern, false)) << c.pattern;
+    EXPECT_EQ(engine.FirstMatchingLine(c.text), c.line) << c.pattern;
+  }
+}
+
+TEST(RegexEngineTest, RegularExpressionsWorkPerLine) {
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("^b.*d$", false));
+  EXPECT_EQ(engine.FirstMatchingLine("abcd\nbcd\n"), 2);
+  ASSERT_TRUE(engine.Prepare("a.b", false));
+  EXPECT_EQ(engine.FirstMatchingLine("a\nb\naxb"), 3) << "no match across a line end";
+  EXPECT_TRUE(engine.Matches(S("aアb"))) << "one dot takes one two-byte character";
+  ASSERT_TRUE(engine.Prepare(S("ス(レ|ト)"), true));
+  EXPECT_EQ(engine.FirstMatchingLine(S("スト\n")), 1);
+}
+
+TEST(RegexEngineTest, TruncatedTwoByteCharacterAtTheEndIsSafe) {
+  RegexEngine engine;
+  engine.Load();
+  for (const char* word : {"x", "x.", "(?:x)"}) {
+    ASSERT_TRUE(engine.Prepare(word, true));
+    EXPECT_EQ(engine.FirstMatchingLine(std::string("a\nx\x83")), word == std::string("x.") ? 0 : 2)
+        << word;
+  }
+}
+
+TEST(RegexEngineTest, WidthFoldingIsAnOption) {
+  RegexEngine engine;
+  engine.Load();
+  EXPECT_FALSE(engine.FoldWidth());
+  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true));
+  EXPECT_FALSE(engine.Matches("xabc1"));
+  engine.SetFoldWidth(true);
+  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true));
+  EXPECT_TRUE(engine.Matches("xabc1"));
+  EXPECT_TRUE(engine.Matches(S("ａｂｃ１")));
+  EXPECT_EQ(engine.FirstMatchingLine(S("abc\nａｂｃ１\n")), 2);
+  EXPECT_EQ(engine.Pattern(), S("ＡＢＣ１")) << "the heading shows the word as typed";
+}
+
+TEST(RegexEngineTest, FoldFullWidthAsciiKeepsOtherCharacters) {
+  EXPECT_EQ(FoldFullWidthAscii(S("Ｚｚ９０ア表\r\n")), S("Zz90ア表\r\n"));
+}
+
+}  // namespace
+}  // namespace velkor

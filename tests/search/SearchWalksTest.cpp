@@ -1,0 +1,221 @@
+#include "search/SearchWalks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "boards/BoardCatalog.h"
+#include "search/RegexEngine.h"
+#include "subjects/SubjectList.h"
+#include "support/RecordingUiHooks.h"
+#include "support/TempDataDir.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+const std::string kHead =
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+    "</head><body>";
+
+std::string Section(const std::string& dat, const std::string& titleUtf8) {
+  return "[" + dat + "]\r\nNowNo=1\r\nTitle=" + S(titleUtf8) + "\r\nGotCount=1\r\n\r\n";
+}
+
+// Two categories: "News" with boards a (host1) and b (host2), "Misc" with board c (host1).
+class SearchWalksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine.Load();
+    dir.WriteFile("ini/subscrib.ini",
+                  S("[News]\r\nBoard A=http://host1/a/\r\nBoard B=http://host2/b/"
+                    "\r\n\r\n[Misc]\r\nBoard C=http://host1/c/\r\n\r\n"));
+    dir.WriteFile("log/host1/a/subject.ini", Section("100.dat", "Velkor release") +
+                                                 Section("101.dat", "weather") +
+                                                 Section("102.dat", "VELKOR bugs"));
+    dir.WriteFile("log/host1/a/100.dat", "one\ntwo\nthree\nfour\nvelkor five\nvelkor six\n");
+    dir.WriteFile("log/host1/a/101.dat", "nothing here\n");
+    dir.WriteFile("log/host2/b/subject.ini", Section("200.dat", "cooking"));
+    dir.WriteFile("log/host2/b/200.dat", "velkor\n");
+    dir.WriteFile("log/host1/c/subject.ini", Section("300.dat", "velkor again"));
+  }
+
+  bool Prepare(const std::string& word, bool ignoreCase = true) {
+    return engine.Prepare(S(word), ignoreCase);
+  }
+
+  test::TempDataDir dir;
+  test::RecordingUiHooks ui;
+  RegexEngine engine;
+};
+
+TEST_F(SearchWalksTest, FavoriteTitlesLinkEveryMatchingTitle) {
+  ASSERT_TRUE(Prepare("velkor"));
+  const std::string page = SearchFavoriteTitles(engine, {});
+  EXPECT_EQ(page, kHead + "\"velkor\"" + S(" を含むタイトル<br>") +
+                      "<dl><dt><strong>Board A</strong>"
+                      "<dd><a href=\"http://host1/test/read.cgi/a/100/\">Velkor release</a><br>"
+                      "<dd><a href=\"http://host1/test/read.cgi/a/102/\">VELKOR bugs</a><br></dl>"
+                      "<dl><dt><strong>Board C</strong>"
+                      "<dd><a href=\"http://host1/test/read.cgi/c/300/\">velkor again</a><br></dl>"
+                      "</body></html>");
+  ASSERT_EQ(ui.pages.size(), 1u);
+  EXPECT_EQ(ui.pages[0].html, page);
+  EXPECT_EQ(ui.pages[0].title, S("検索結果"));
+}
+
+TEST_F(SearchWalksTest, FavoriteTitlesRespectLetterCaseWhenAsked) {
+  ASSERT_TRUE(Prepare("VELKOR", false));
+  const std::string page = SearchFavoriteTitles(engine, {});
+  EXPECT_NE(page.find("/a/102/"), std::string::npos);
+  EXPECT_EQ(page.find("/a/100/"), std::string::npos);
+  EXPECT_EQ(page.find("Board C"), std::string::npos);
+}
+
+TEST_F(SearchWalksTest, FavoriteLogsLinkTheFirstMatchingLineOnce) {
+  ASSERT_TRUE(Prepare("velkor"));
+  const std::string page = SearchFavoriteLogs(engine, {});
+  EXPECT_EQ(page, kHead + "\"velkor\"" + S(" を含むログ<br>") +
+                      "<dl><dt><strong>Board A</strong>"
+                      "<dd><a href=\"http://host1/test/read.cgi/a/100/5\">Velkor release</a><br>"
+                      "</dl><dl><dt><strong>Board B</strong>"
+                      "<dd><a href=\"http://host2/test/read.cgi/b/200/1\">cooking</a><br></dl>"
+                      "</body></html>");
+}
+
+TEST_F(SearchWalksTest, NoHitGivesTheHeadingOnly) {
+  ASSERT_TRUE(Prepare("absent"));
+  EXPECT_EQ(SearchFavoriteLogs(engine, {}),
+            kHead + "\"absent\"" + S(" を含むログ<br>") + "</body></html>");
+  EXPECT_EQ(SearchFavoriteTitles(engine, {}),
+            kHead + "\"absent\"" + S(" を含むタイトル<br>") + "</body></html>");
+}
+
+TEST_F(SearchWalksTest, MissingFavoritesFileGivesTheHeadingOnly) {
+  std::remove((dir.Path() + "/ini/subscrib.ini").c_str());
+  ASSERT_TRUE(Prepare("velkor"));
+  EXPECT_EQ(SearchFavoriteLogs(engine, {}),
+            kHead + "\"velkor\"" + S(" を含むログ<br>") + "</body></html>");
+}
+
+TEST_F(SearchWalksTest, FavoriteLogsReportProgressInTenthsOfCategories) {
+  ASSERT_TRUE(Prepare("velkor"));
+  std::vector<std::pair<int, int>> calls;
+  SearchFavoriteLogs(engine, [&](const std::string* message, int position, int maximum) {
+    EXPECT_EQ(message, nullptr);
+    calls.emplace_back(position, maximum);
+    return 0;
+  });
+  // Board A: two logs then the board; board B: one log then the board; board C: no log, the board.
+  const std::vector<std::pair<int, int>> expected = {{0, 20}, {0, 20}, {0, 20},
+                                                     {5, 20}, {5, 20}, {10, 20}};
+  EXPECT_EQ(calls, expected);
+}
+
+TEST_F(SearchWalksTest, FavoriteTitlesReportProgressPerBoard) {
+  ASSERT_TRUE(Prepare("velkor"));
+  std::vector<std::pair<int, int>> calls;
+  SearchFavoriteTitles(engine, [&](const std::string*, int position, int maximum) {
+    calls.emplace_back(position, maximum);
+    return 0;
+  });
+  const std::vector<std::pair<int, int>> expected = {{0, 2}, {0, 2}, {1, 2}};
+  EXPECT_EQ(calls, expected);
+}
+
+TEST_F(SearchWalksTest, CancelStopsTheWalkAndKeepsWhatWasFound) {
+  ASSERT_TRUE(Prepare("velkor"));
+  bool cancel = false;
+  int steps = 0;
+  const WalkProgress progress = MakeWalkProgress(
+      [&](int, int) {
+        // Cancel as the dialog would on its second progress step (after board A's first log).
+        if (++steps == 1) cancel = true;
+      },
+      cancel);
+  const std::string page = SearchFavoriteLogs(engine, progress);
+  EXPECT_EQ(page, kHead + "\"velkor\"" + S(" を含むログ<br>") +
+                      "<dl><dt><strong>Board A</strong>"
+                      "<dd><a href=\"http://host1/test/read.cgi/a/100/5\">Velkor release</a><br>"
+                      "</dl></body></html>");
+  EXPECT_EQ(steps, 1);
+  EXPECT_EQ(ui.processEventsCalls, 1) << "the dialog stays live between items";
+  ASSERT_EQ(ui.pages.size(), 1u) << "the page of what was found is shown";
+}
+
+TEST_F(SearchWalksTest, CancelBetweenBoardsOfTheTitleSearch) {
+  ASSERT_TRUE(Prepare("velkor"));
+  bool cancel = true;
+  const std::string page = SearchFavoriteTitles(engine, MakeWalkProgress({}, cancel));
+  EXPECT_NE(page.find("Board A"), std::string::npos);
+  EXPECT_EQ(page.find("Board C"), std::string::npos);
+}
+
+TEST_F(SearchWalksTest, UnsafeNamesNeverLeaveTheLogDirectory) {
+  dir.WriteFile("ini/subscrib.ini",
+                "[X]\r\nEvil=http://host1/../../ini/\r\nA=http://host1/a/\r\n\r\n");
+  dir.WriteFile("log/host1/a/subject.ini", Section("../../../ini/subscrib.ini", "velkor") +
+                                               Section("100.dat", "Velkor release"));
+  ASSERT_TRUE(Prepare("X"));
+  const std::string page = SearchFavoriteLogs(engine, {});
+  EXPECT_EQ(page.find("subscrib"), std::string::npos) << page;
+  EXPECT_EQ(page.find("Evil"), std::string::npos) << page;
+}
+
+TEST_F(SearchWalksTest, ShownTitlesAreFilteredInPlace) {
+  SubjectList list;
+  ASSERT_TRUE(list.Bind(dir.Path() + "/log/host1/a/subject.ini"));
+  list.Fill(0xFF);
+  ASSERT_EQ(list.RowCount(), 3u);
+  ASSERT_TRUE(Prepare("velkor"));
+  SearchShownTitles(list, engine);
+  ASSERT_EQ(list.RowCount(), 2u);
+  EXPECT_EQ(list.Row(0).datName, "100.dat");
+  EXPECT_EQ(list.Row(1).datName, "102.dat");
+  EXPECT_TRUE(ui.pages.empty());
+}
+
+TEST_F(SearchWalksTest, BoardLogsOfAFavoriteBoard) {
+  BoardCatalog favorites;
+  favorites.Open(dir.Path() + "/ini/subscrib.ini");
+  SubjectList list;
+  ASSERT_TRUE(list.Bind(dir.Path() + "/log/host1/a/subject.ini"));
+  ASSERT_TRUE(Prepare("VELKOR"));
+  std::vector<std::pair<int, int>> calls;
+  std::string page;
+  ASSERT_TRUE(SearchBoardLogs(
+      list, favorites, engine,
+      [&](const std::string*, int position, int maximum) {
+        calls.emplace_back(position, maximum);
+        return 0;
+      },
+      &page));
+  EXPECT_EQ(page, kHead + "\"VELKOR\"" + S(" を含むログ<br>") +
+                      "<dl><dt><strong>Board A</strong>"
+                      "<dd><a href=\"http://host1/test/read.cgi/a/100/5\">Velkor release</a><br>"
+                      "</dl></body></html>");
+  const std::vector<std::pair<int, int>> expected = {{0, 3}, {1, 3}, {2, 3}};
+  EXPECT_EQ(calls, expected);
+  ASSERT_EQ(ui.pages.size(), 1u);
+}
+
+TEST_F(SearchWalksTest, BoardLogsOfABoardThatIsNoFavoriteShowNothing) {
+  BoardCatalog favorites;
+  favorites.Open(dir.Path() + "/ini/subscrib.ini");
+  dir.WriteFile("log/host3/z/subject.ini", Section("1.dat", "velkor"));
+  dir.WriteFile("log/host3/z/1.dat", "velkor\n");
+  SubjectList list;
+  ASSERT_TRUE(list.Bind(dir.Path() + "/log/host3/z/subject.ini"));
+  ASSERT_TRUE(Prepare("velkor"));
+  std::string page = "untouched";
+  EXPECT_FALSE(SearchBoardLogs(list, favorites, engine, {}, &page));
+  EXPECT_EQ(page, "untouched");
+  EXPECT_TRUE(ui.pages.empty());
+}
+
+}  // namespace
+}  // namespace velkor
