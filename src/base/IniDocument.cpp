@@ -28,16 +28,8 @@ std::optional<long long> ParseIniInteger(std::string_view text) {
   const unsigned long long limit =
       static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
   for (char c : s) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
+    int digit = HexDigitValue(c);
+    if (digit < 0 || digit >= base) return std::nullopt;
     if (value > (limit - static_cast<unsigned long long>(digit)) / static_cast<unsigned>(base)) {
       return std::nullopt;
     }

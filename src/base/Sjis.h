@@ -57,6 +57,9 @@ char AsciiLower(char c);
 std::string AsciiLowerCopy(std::string_view s);
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
+// The value of a hexadecimal digit (either letter case), or -1 for any other character.
+int HexDigitValue(char c);
+
 // Removes leading and trailing bytes <= 0x20 (the classic Trim of control characters and blanks).
 std::string_view TrimView(std::string_view s);
 

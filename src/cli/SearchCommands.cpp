@@ -7,6 +7,7 @@
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
+#include "cli/FavoriteBoardArgs.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
 #include "subjects/BoardDir.h"
@@ -31,33 +32,6 @@ const CliCommand kSweep = {"sweep", "[--page FILE]",
                            "and write the report page",
                            RunSweep};
 
-// Binds the list to a favourite board as the main window has it when it shows the board.
-int BindFavoriteBoard(const std::string& category, const std::string& name, SubjectList& list) {
-  const auto sjisCategory = Utf8ToSjis(category);
-  const auto sjisName = Utf8ToSjis(name);
-  const std::string url =
-      sjisCategory && sjisName ? Favorites().BoardUrl(*sjisCategory, *sjisName) : "";
-  if (url.empty()) return Failure("no favourite board " + category + " / " + name);
-  const auto iniPath = SubjectIniPathOf(url);
-  if (!iniPath) {
-    return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
-  }
-  if (!list.Bind(*iniPath)) {
-    return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
-  }
-  return kExitOk;
-}
-
-// Prints the rows as the threads command does: columns 1 to 9, TAB separated.
-void PrintRows(const SubjectList& list) {
-  for (std::size_t row = 0; row < list.RowCount(); ++row) {
-    const auto texts = list.CellTexts(row);
-    std::string line = texts[1];
-    for (int c = 2; c < kSubjectColumnCount; ++c) line += "\t" + texts[c];
-    PrintSjisLine(line);
-  }
-}
-
 int RunSearch(CliArgs& args) {
   const auto scope = args.TakeIntOption("--scope");
   const bool caseCounts = args.TakeFlag("--case");
@@ -69,9 +43,7 @@ int RunSearch(CliArgs& args) {
     return UsageError(kSearch, "scopes 0 and 1 need --board CATEGORY NAME");
   }
 
-  Config().Open(IniDir() + "/config.ini");
-  DisplaySettings display;
-  Config().LoadSettings(AppSettings(), display);
+  LoadConfiguration();
   Favorites().Open(IniDir() + "/subscrib.ini");
   SubjectList list;
   if (board) {
@@ -90,7 +62,7 @@ int RunSearch(CliArgs& args) {
       list.Fill(kShowTypeMasks[0]);
       SearchShownTitles(list, engine);
       engine.Finish();
-      PrintRows(list);
+      PrintThreadRows(list);
       return kExitOk;
     case 1:
       if (!SearchBoardLogs(list, Favorites(), engine, progress, &html)) {

@@ -7,6 +7,7 @@
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
+#include "cli/FavoriteBoardArgs.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
@@ -44,25 +45,6 @@ const CliCommand kBookmark = {"bookmark", "CATEGORY NAME KEY N",
 const CliCommand kDeleteLog = {"delete-log", "CATEGORY NAME KEY",
                                "delete a thread log and reset its reading state", RunDeleteLog};
 
-// Settings, favourites and the board's thread list, as the main window has them when it shows the
-// board.
-int BindFavoriteBoard(const std::string& category, const std::string& name, SubjectList& list) {
-  Config().Open(IniDir() + "/config.ini");
-  DisplaySettings display;
-  Config().LoadSettings(AppSettings(), display);
-  Favorites().Open(IniDir() + "/subscrib.ini");
-  auto sjisCategory = Utf8ToSjis(category);
-  auto sjisName = Utf8ToSjis(name);
-  std::string url = sjisCategory && sjisName ? Favorites().BoardUrl(*sjisCategory, *sjisName) : "";
-  if (url.empty()) return Failure("no favourite board " + category + " / " + name);
-  auto iniPath = SubjectIniPathOf(url);
-  if (!iniPath)
-    return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
-  if (!list.Bind(*iniPath))
-    return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
-  return kExitOk;
-}
-
 // "<key>.dat" from KEY given with or without ".dat"; empty when it is no thread key.
 std::string DatNameOf(std::string key) {
   if (!key.ends_with(".dat")) key += ".dat";
@@ -95,12 +77,7 @@ int RunThreads(CliArgs& args) {
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
   list.Fill(kShowTypeMasks[static_cast<std::size_t>(show.value_or(0))]);
   for (int column : columns) list.SortBy(column);
-  for (std::size_t row = 0; row < list.RowCount(); ++row) {
-    auto texts = list.CellTexts(row);
-    std::string line = texts[1];
-    for (int c = 2; c < kSubjectColumnCount; ++c) line += "\t" + texts[c];
-    PrintSjisLine(line);
-  }
+  PrintThreadRows(list);
   return kExitOk;
 }
 

@@ -2,17 +2,9 @@
 
 #include <algorithm>
 
+#include "base/Sjis.h"
+
 namespace velkor {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 bool ChunkDecoder::EndSizeLine() {
   if (digits_ == 0) return false;
@@ -26,7 +18,7 @@ bool ChunkDecoder::Feed(std::string_view raw, std::string& content) {
     char c = raw[i];
     switch (state_) {
       case State::kSize: {
-        int value = HexValue(c);
+        int value = HexDigitValue(c);
         if (value >= 0) {
           if (++digits_ > 15) {
             state_ = State::kError;
