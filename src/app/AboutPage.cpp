@@ -4,13 +4,12 @@
 #include <zlib.h>
 
 #include "app/Deployment.h"
+#include "app/HtmlPage.h"
 
 namespace velkor {
 
 std::string BuildAboutPage() {
-  std::string page =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-      "</head><body>";
+  std::string page(kHtmlPageHead);
   page += "<h1>";
   page += kUserAgent;
   page += "</h1>";
@@ -18,7 +17,7 @@ std::string BuildAboutPage() {
   page += "<hr>Oniguruma ";
   page += onig_version();
   page += " (regular expressions)<hr>zlib version " ZLIB_VERSION "<hr>";
-  page += "</body></html>";
+  page += kHtmlPageTail;
   return page;
 }
 

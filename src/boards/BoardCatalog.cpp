@@ -6,6 +6,7 @@
 
 #include "app/DataDir.h"
 #include "app/Deployment.h"
+#include "app/HtmlPage.h"
 #include "app/UiHooks.h"
 #include "app/UrlPaths.h"
 #include "base/FileUtil.h"
@@ -311,10 +312,7 @@ std::string BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
   static const std::string arrow = Sjis("→");
   static const std::string unknown = Sjis("→移転先不明？<br>");
   static const std::string title = Sjis("更新詳細");
-  std::string page =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-      "charset=Shift_JIS\"></head><body>" +
-      heading;
+  std::string page = std::string(kHtmlPageHead) + heading;
   for (const BoardEntry& board : AllBoards()) {
     if (std::find(vanished.begin(), vanished.end(), board.url) == vanished.end()) continue;
     page += board.category + separator + board.name + "<br>" + board.url + "<br>";
@@ -331,7 +329,7 @@ std::string BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
     page += "<br>";
   }
   Save();
-  page += "</body></html>";
+  page += kHtmlPageTail;
   Ui().ShowHtmlPage(page, title);
   return page;
 }

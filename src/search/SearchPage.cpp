@@ -5,18 +5,6 @@
 
 namespace velkor {
 
-const std::string& SearchPageHead() {
-  static const std::string head =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-      "</head><body>";
-  return head;
-}
-
-const std::string& SearchPageFoot() {
-  static const std::string foot = "</body></html>";
-  return foot;
-}
-
 const std::string& SearchResultTitle() {
   static const std::string title = Sjis("検索結果");
   return title;

@@ -8,11 +8,6 @@
 
 namespace velkor {
 
-// "<html><head><meta http-equiv="Content-Type" content="text/html;
-// charset=Shift_JIS"></head><body>".
-const std::string& SearchPageHead();
-// "</body></html>".
-const std::string& SearchPageFoot();
 // The title of the tab the page is shown in: "検索結果".
 const std::string& SearchResultTitle();
 

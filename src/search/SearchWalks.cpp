@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/DataDir.h"
+#include "app/HtmlPage.h"
 #include "app/UiHooks.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
@@ -48,7 +49,7 @@ IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
 }
 
 std::string FinishPage(std::string page) {
-  page += SearchPageFoot();
+  page += kHtmlPageTail;
   Ui().ShowHtmlPage(page, SearchResultTitle());
   return page;
 }
@@ -76,7 +77,7 @@ bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
   std::string category;
   std::string name;
   if (!favorites.FindByUrl(url, category, name)) return false;
-  std::string html = SearchPageHead() + SearchHeading(engine.Pattern(), true);
+  std::string html = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
   html += list.SearchLogs(
       [&engine](std::string_view line) { return engine.Matches(line); }, ThreadLinkBase(url), name,
       [&progress](std::size_t index, std::size_t count) {
@@ -88,7 +89,7 @@ bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
 }
 
 std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& progress) {
-  std::string page = SearchPageHead() + SearchHeading(engine.Pattern(), false);
+  std::string page = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), false);
   const std::vector<FavoriteCategory> categories = ReadFavorites();
   const int categoryCount = static_cast<int>(categories.size());
   for (int c = 0; c < categoryCount; ++c) {
@@ -109,7 +110,7 @@ std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& 
 }
 
 std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& progress) {
-  std::string page = SearchPageHead() + SearchHeading(engine.Pattern(), true);
+  std::string page = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
   const std::vector<FavoriteCategory> categories = ReadFavorites();
   const int categoryCount = static_cast<int>(categories.size());
   for (int c = 0; c < categoryCount; ++c) {

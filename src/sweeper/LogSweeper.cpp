@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "app/HtmlPage.h"
 #include "app/UiHooks.h"
 #include "app/UrlPaths.h"
 #include "base/IniDocument.h"
@@ -86,9 +87,7 @@ std::string LogSweeper::SweepLogs() {
   static const std::string pass1 = Sjis("<h2>現在お気に入りに無い板のログ削除</h2>");
   static const std::string pass2 = Sjis("<hr><h2>空のフォルダ削除</h2>");
   static const std::string pass3 = Sjis("<hr><h2>関連の無いファイル削除</h2>");
-  std::string report =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-      "</head><body>";
+  std::string report(kHtmlPageHead);
   const std::vector<std::string> favoriteDirs = FavoriteDirs();
   report += pass1;
   RemoveOtherBoards(favoriteDirs, report);

@@ -14,7 +14,7 @@ bool RemoveForGood(const std::string& path);
 // exists as a folder; nullopt otherwise.
 std::optional<std::string> HomeTrashDir();
 
-// Moves the path into the trash folder `trashDir` as the freedesktop trash specification describes
+// Moves the path into the trash folder `trashDir` in the freedesktop trash layout
 // (the item under files/, a .trashinfo record under info/ naming its absolute path and the time).
 // False, leaving the path where it was, when the item cannot be moved there (for example because
 // the trash lies on another file system).

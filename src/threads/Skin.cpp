@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/DataDir.h"
+#include "app/HtmlPage.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 
@@ -10,9 +11,9 @@ namespace velkor {
 namespace {
 
 const std::string& DefaultHeader() {
-  static const std::string text = Sjis(
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-      "</head><body><a href=\"#all\">すべて表示</a> <a href=\"#midoku\">未読へ</a><dl>");
+  static const std::string text =
+      std::string(kHtmlPageHead) +
+      Sjis("<a href=\"#all\">すべて表示</a> <a href=\"#midoku\">未読へ</a><dl>");
   return text;
 }
 
