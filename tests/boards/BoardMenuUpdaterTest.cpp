@@ -166,6 +166,31 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   EXPECT_EQ(ui.messages.size(), 1u);
 }
 
+TEST_F(BoardMenuUpdaterTest, UsedUrlLeavesItsFirstHistoryPlaceOnly) {
+  dir.WriteFile("ini/config.ini",
+                "[BBSMenuURL]\r\nHistory1=http://m1.test/\r\nHistory2=http://m2.test/\r\n"
+                "History3=http://m1.test/\r\nHistory4=http://m4.test/\r\n\r\n");
+  AppConfig own;
+  own.Open(dir.Path() + "/ini/config.ini");
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}, error)) << error;
+  BoardMenuUpdater updater(boardList, favorites, own);
+  updater.SetUrl("http://m2.test/");
+  EXPECT_LT(updater.RunUpdate(true), 0);
+  updater.SetUrl("http://m1.test/");
+  ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}, error)) << error;
+  EXPECT_LT(updater.RunUpdate(true), 0);
+
+  // Only the first of the two equal entries gives way.
+  EXPECT_EQ(updater.History(), (std::vector<std::string>{"http://m1.test/", "http://m2.test/",
+                                                         "http://m1.test/", "http://m4.test/"}));
+  IniDocument file = ConfigFile();
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History1", ""), "http://m1.test/");
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History3", ""), "http://m1.test/");
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History4", ""), "http://m4.test/");
+  EXPECT_FALSE(file.ValueExists("BBSMenuURL", "History5"));
+}
+
 class BoardMenuUpdaterHttpTest : public BoardMenuUpdaterTest {
  protected:
   void SetUp() override {
