@@ -23,8 +23,8 @@ void ParseListText(std::string_view text, IniDocument& ini) {
   for (std::string_view raw : SplitLines(text)) {
     std::string_view line = TrimView(raw);
     std::size_t eq = line.find('=');
-    bool entry =
-        !line.empty() && line.front() != ';' && line.front() != '[' && eq != std::string_view::npos;
+    bool section = line.size() >= 2 && line.front() == '[' && line.back() == ']';
+    bool entry = !line.empty() && line.front() != ';' && !section && eq != std::string_view::npos;
     if (entry) {
       normal += TrimView(line.substr(0, eq));
       normal += '=';
@@ -37,20 +37,23 @@ void ParseListText(std::string_view text, IniDocument& ini) {
   ini.Parse(normal);
 }
 
-// A name taken from the menu page as it can stand on one line of the list: control bytes (line
-// breaks inside the heading or the link text) are dropped.
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
+
+// A name taken from the menu page as it can stand on one line of the list: line breaks inside the
+// heading or the link text are dropped.
 std::string OneLineName(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x20) out += c;
+    if (!IsLineBreak(c)) out += c;
   }
   return out;
 }
 
-bool HasControlByte(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+bool HasLineBreak(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), IsLineBreak);
 }
 
 // The domain suffix as it stands in a board URL: "." + domain + "/".
@@ -157,7 +160,7 @@ bool BoardCatalog::ImportMenu(std::string_view page) {
       std::size_t nameEnd = page.find('<', urlEnd + 1);
       if (nameEnd == std::string_view::npos) break;
       std::string_view url = page.substr(urlStart, urlEnd - urlStart);
-      if (page[urlEnd - 1] == '/' && IsServiceBoardUrl(url) && !HasControlByte(url) &&
+      if (page[urlEnd - 1] == '/' && IsServiceBoardUrl(url) && !HasLineBreak(url) &&
           IsSafeBoardUrl(url)) {
         lines += OneLineName(page.substr(urlEnd + 1, nameEnd - urlEnd - 1));
         lines += '=';

@@ -76,7 +76,8 @@ int BoardMenuUpdater::RunUpdate(bool silent) {
 
 void BoardMenuUpdater::RememberRun(const std::string& lastModified) {
   auto same = [this](const std::string& item) { return EqualsIgnoreAsciiCase(item, url_); };
-  history_.erase(std::remove_if(history_.begin(), history_.end(), same), history_.end());
+  auto found = std::find_if(history_.begin(), history_.end(), same);
+  if (found != history_.end()) history_.erase(found);
   history_.insert(history_.begin(), url_);
   if (history_.size() > kHistorySize) history_.resize(kHistorySize);
   timestamp_ = lastModified;

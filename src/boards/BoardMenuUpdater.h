@@ -38,7 +38,8 @@ class BoardMenuUpdater {
   // The caption of the dialog and of its message boxes, "ボード一覧更新" (CP932).
   static const std::string& Caption();
 
-  // The URL history as read at construction (most recent first; never empty).
+  // The URL history, most recent first (never empty): as read at construction, then as RunUpdate
+  // last wrote it.
   const std::vector<std::string>& History() const { return history_; }
   // The URL to download. Changing it checks the rebuild flag exactly when the new URL differs from
   // the first history entry (a new URL forces a full download).

@@ -121,6 +121,29 @@ TEST_F(BoardMenuUpdaterTest, ApplyMenuRebuildsTheListAndReportsMovedFavourites) 
   EXPECT_EQ(ui.pages.size(), 1u);
 }
 
+TEST_F(BoardMenuUpdaterTest, PageWithoutBoardsEmptiesTheListAndReportsEveryFavourite) {
+  dir.WriteFile("ini/board.ini", S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"));
+  dir.WriteFile("ini/subscrib.ini", S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"
+                                      "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n"));
+  BoardCatalog list;
+  list.Open(dir.Path() + "/ini/board.ini");
+  BoardCatalog subscribed;
+  subscribed.Open(dir.Path() + "/ini/subscrib.ini");
+  BoardMenuUpdater updater(list, subscribed, config);
+
+  ASSERT_TRUE(updater.ApplyMenu(S("<HTML><BODY><B>ニュース</B><BR></BODY></HTML>")));
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), "");
+  EXPECT_EQ(list.TreeNodeCount(), 1u);
+  ASSERT_EQ(ui.pages.size(), 1u);
+  EXPECT_EQ(ui.pages[0].html,
+            S("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+              "charset=Shift_JIS\"></head><body>移転した板<br><br>"
+              "ニュース：速報<br>http://a.5ch.io/news/<br>→移転先不明？<br><br>"
+              "趣味：将棋<br>http://c.5ch.io/shogi/<br>→移転先不明？<br><br></body></html>"));
+  EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"
+                                                "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n"));
+}
+
 TEST_F(BoardMenuUpdaterTest, UnreadableLocalFileChangesNothing) {
   dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   BoardMenuUpdater updater(boardList, favorites, config);
@@ -164,6 +187,31 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   // Silent: the same failure shows no message box.
   EXPECT_LT(updater.RunUpdate(true), 0);
   EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(BoardMenuUpdaterTest, UsedUrlLeavesItsFirstHistoryPlaceOnly) {
+  dir.WriteFile("ini/config.ini",
+                "[BBSMenuURL]\r\nHistory1=http://m1.test/\r\nHistory2=http://m2.test/\r\n"
+                "History3=http://m1.test/\r\nHistory4=http://m4.test/\r\n\r\n");
+  AppConfig own;
+  own.Open(dir.Path() + "/ini/config.ini");
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}, error)) << error;
+  BoardMenuUpdater updater(boardList, favorites, own);
+  updater.SetUrl("http://m2.test/");
+  EXPECT_LT(updater.RunUpdate(true), 0);
+  updater.SetUrl("http://m1.test/");
+  ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}, error)) << error;
+  EXPECT_LT(updater.RunUpdate(true), 0);
+
+  // Only the first of the two equal entries gives way.
+  EXPECT_EQ(updater.History(), (std::vector<std::string>{"http://m1.test/", "http://m2.test/",
+                                                         "http://m1.test/", "http://m4.test/"}));
+  IniDocument file = ConfigFile();
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History1", ""), "http://m1.test/");
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History3", ""), "http://m1.test/");
+  EXPECT_EQ(file.ReadString("BBSMenuURL", "History4", ""), "http://m4.test/");
+  EXPECT_FALSE(file.ValueExists("BBSMenuURL", "History5"));
 }
 
 class BoardMenuUpdaterHttpTest : public BoardMenuUpdaterTest {
