@@ -87,6 +87,16 @@ TEST_F(SearchWalksTest, FavoriteLogsLinkTheFirstMatchingLineOnce) {
                       "</body></html>");
 }
 
+TEST_F(SearchWalksTest, BoardUrlWithoutItsFinalSlashStillLinksTheThread) {
+  dir.WriteFile("ini/subscrib.ini", S("[News]\r\nBoard B=http://host2/b\r\n\r\n"));
+  ASSERT_TRUE(Prepare("velkor"));
+  EXPECT_EQ(SearchFavoriteLogs(engine, {}),
+            kHead + "\"velkor\"" + S(" を含むログ<br>") +
+                "<dl><dt><strong>Board B</strong>"
+                "<dd><a href=\"http://host2/test/read.cgi/b/200/1\">cooking</a><br></dl>"
+                "</body></html>");
+}
+
 TEST_F(SearchWalksTest, NoHitGivesTheHeadingOnly) {
   ASSERT_TRUE(Prepare("absent"));
   EXPECT_EQ(SearchFavoriteLogs(engine, {}),
