@@ -213,6 +213,19 @@ TEST_F(SearchWalksTest, BoardLogsOfAFavoriteBoard) {
   ASSERT_EQ(ui.pages.size(), 1u);
 }
 
+TEST_F(SearchWalksTest, BoardLogsWithoutAHitGiveTheHeadingOnly) {
+  BoardCatalog favorites;
+  favorites.Open(dir.Path() + "/ini/subscrib.ini");
+  SubjectList list;
+  ASSERT_TRUE(list.Bind(dir.Path() + "/log/host1/a/subject.ini"));
+  ASSERT_TRUE(Prepare("absent"));
+  std::string page;
+  ASSERT_TRUE(SearchBoardLogs(list, favorites, engine, {}, &page));
+  EXPECT_EQ(page, kHead + "\"absent\"" + S(" を含むログ<br>") + "</body></html>");
+  ASSERT_EQ(ui.pages.size(), 1u);
+  EXPECT_EQ(ui.pages[0].title, S("検索結果"));
+}
+
 TEST_F(SearchWalksTest, BoardLogsOfABoardThatIsNoFavoriteShowNothing) {
   BoardCatalog favorites;
   favorites.Open(dir.Path() + "/ini/subscrib.ini");
