@@ -56,10 +56,12 @@ bool IsPlainWord(std::string_view word) {
 }
 
 // True for a pattern whose matches depend only on the bytes they cover: no anchors ("^", "$", "\A",
-// "\z", "\Z", "\G") and no "(?" constructs (look-arounds, options, absent groups). For such a
-// pattern a match inside one line is also a match in the whole text, so a search over the whole
-// text tells where the first matching line can begin at the earliest. Errs on the careful side: a
-// "^" in a character class also counts.
+// "\z", "\Z", "\G"), no boundary tests ("\b", "\B", "\y", "\Y") and no "(?" constructs
+// (look-arounds, options, atomic and absent groups). For such a pattern a match inside one line is
+// also a match in the whole text, so a search over the whole text tells where the first matching
+// line can begin at the earliest. (A boundary test after a possessive repeat that ran to the end of
+// the line sees the line end in the whole text, not the end of the subject, and may then fail
+// there.) Errs on the careful side: a "^" in a character class also counts.
 bool IsContextFree(std::string_view pattern) {
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char c = pattern[i];
@@ -71,7 +73,10 @@ bool IsContextFree(std::string_view pattern) {
     if (c == '^' || c == '$') return false;
     if (c == '(' && next == '?') return false;
     if (c == '\\') {
-      if (next == 'A' || next == 'z' || next == 'Z' || next == 'G') return false;
+      if (next == 'A' || next == 'z' || next == 'Z' || next == 'G' || next == 'b' || next == 'B' ||
+          next == 'y' || next == 'Y') {
+        return false;
+      }
       ++i;  // the escaped character
       if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
     }

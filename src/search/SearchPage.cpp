@@ -66,7 +66,7 @@ std::string ThreadLinkBase(std::string_view boardUrl) {
   std::string host;
   std::string path;
   SplitUrl(boardUrl, host, path);
-  if (path.empty()) path = "/";
+  if (path.empty() || path.back() != '/') path += '/';
   return "http://" + host + "/test/read.cgi" + path;
 }
 

@@ -40,7 +40,8 @@ bool IsSameOrBelow(std::string_view path, std::string_view dir) {
 }
 
 // The folder of a board URL below logDir, ending in "/", when every component of its path is a
-// plain name; nullopt for a URL that does not split or could lead elsewhere.
+// plain name; nullopt for a URL that does not split, could lead elsewhere or names no folder below
+// its host (whose own files are never swept).
 std::optional<std::string> BoardFolder(const std::string& logDir, const std::string& url) {
   std::string host;
   std::string path;
@@ -58,6 +59,7 @@ std::optional<std::string> BoardFolder(const std::string& logDir, const std::str
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
   }
+  if (folder.size() == logDir.size() + host.size() + 2) return std::nullopt;
   return folder;
 }
 
@@ -87,6 +89,7 @@ std::string LogSweeper::SweepLogs() {
   static const std::string pass1 = Sjis("<h2>現在お気に入りに無い板のログ削除</h2>");
   static const std::string pass2 = Sjis("<hr><h2>空のフォルダ削除</h2>");
   static const std::string pass3 = Sjis("<hr><h2>関連の無いファイル削除</h2>");
+  failedPaths_.clear();
   std::string report(kHtmlPageHead);
   const std::vector<std::string> favoriteDirs = FavoriteDirs();
   report += pass1;
@@ -97,14 +100,18 @@ std::string LogSweeper::SweepLogs() {
   RemoveUnrelatedFiles(favoriteDirs, report);
   report += "<hr></body></html>";
   Ui().ShowHtmlPage(report, ReportTitle());
+  if (!failedPaths_.empty()) {
+    static const std::string intro = Sjis("次のものは削除できませんでした:");
+    std::string text = intro;
+    for (const std::string& path : failedPaths_) text += "\n" + path;
+    Ui().ShowMessage(MessageIcon::kWarning, ReportTitle(), text);
+  }
   return report;
 }
 
 void LogSweeper::RemovePath(const std::string& path, std::string& report) {
-  static const std::string failed = Sjis(" (削除できませんでした)");
-  const bool removed = remover_ && remover_(path);
+  if (!(remover_ && remover_(path))) failedPaths_.push_back(path);
   report += path;
-  if (!removed) report += failed;
   report += "<br>";
 }
 
@@ -113,10 +120,8 @@ std::vector<std::string> LogSweeper::FavoriteDirs() const {
   for (const std::string& url : favoriteUrls_) {
     const std::optional<std::string> folder = BoardFolder(logDir_, url);
     if (!folder) continue;
-    const bool known = std::any_of(dirs.begin(), dirs.end(), [&](const std::string& dir) {
-      return EqualsIgnoreAsciiCase(dir, *folder);
-    });
-    if (!known) dirs.push_back(*folder);
+    // Folders that differ in letter case are different folders here: each gets its pass 3.
+    if (std::find(dirs.begin(), dirs.end(), *folder) == dirs.end()) dirs.push_back(*folder);
   }
   return dirs;
 }

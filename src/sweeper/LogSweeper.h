@@ -25,24 +25,30 @@ class LogSweeper {
   LogSweeper(std::string logDir, std::vector<std::string> favoriteUrls, PathRemover remover);
 
   // Runs the three passes, shows the report through Ui().ShowHtmlPage under the title "ログ整理"
-  // and returns it. A path whose removal failed is listed with a note saying so.
+  // and returns it. Every path handed to the remover is listed on the report, removed or not; when
+  // some removals failed, a warning message under the same title then names those paths.
   std::string SweepLogs();
+
+  // The paths whose removal failed in the last SweepLogs, in report order.
+  const std::vector<std::string>& FailedPaths() const { return failedPaths_; }
 
   static const std::string& ReportTitle();
 
  private:
-  // Hands the path to the remover and lists it on the report.
+  // Hands the path to the remover and lists it on the report; notes it in failedPaths_ when the
+  // remover fails.
   void RemovePath(const std::string& path, std::string& report);
   void RemoveOtherBoards(const std::vector<std::string>& favoriteDirs, std::string& report);
   void RemoveEmptyHosts(std::string& report);
   void RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDirs, std::string& report);
-  // The favourite boards' folders (each ending in "/"), in catalog order, each once; favourites
-  // whose URL cannot name a folder below the log directory are left out.
+  // The favourite boards' folders (each ending in "/"), in catalog order, each once (exact
+  // comparison); favourites whose URL cannot name a folder below the log directory are left out.
   std::vector<std::string> FavoriteDirs() const;
 
   std::string logDir_;
   std::vector<std::string> favoriteUrls_;
   PathRemover remover_;
+  std::vector<std::string> failedPaths_;
 };
 
 }  // namespace velkor

@@ -20,8 +20,7 @@ bool PathIsGone(const std::string& path) {
 }
 
 // Percent-encodes a path for the Path= line of a .trashinfo file (RFC 2396 unreserved characters
-// and
-// "/" stay as they are).
+// and "/" stay as they are).
 std::string EncodeTrashPath(const std::string& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

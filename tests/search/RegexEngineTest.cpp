@@ -111,6 +111,10 @@ const LineCase kLineCases[] = {
     {"EmptyTextHasNoLine", "q*", false, "", 0},
     {"WordBoundaryAtLineStart", "\\bword", false, "sword\nword", 2},
     {"LaterMatchAfterAFalseCandidate", "a.b", true, "xa\rB\nfoo\nzzAxb", 4},
+    // A possessive repeat runs over the line end in the whole text; the boundary test after it then
+    // fails there although the line on its own matches.
+    {"PossessiveRepeatThenNonBoundary", "[a]\\s*+\\B", false, "a  \nb", 1},
+    {"PossessiveRepeatThenBoundary", "[a]\\s*+\\b", false, "a  \nb\na", 3},
     // Expressions that begin with plain text: only lines holding it are tried.
     {"LeadingTextThenClass", "velk[o0]r", true, "VELK\nvelkor\nvelk0r", 2},
     {"QuantifiedLastLeadingChar", "abc*d", false, "xab\nabccd", 2},

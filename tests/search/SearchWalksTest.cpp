@@ -87,6 +87,16 @@ TEST_F(SearchWalksTest, FavoriteLogsLinkTheFirstMatchingLineOnce) {
                       "</body></html>");
 }
 
+TEST_F(SearchWalksTest, BoardUrlWithoutItsFinalSlashStillLinksTheThread) {
+  dir.WriteFile("ini/subscrib.ini", S("[News]\r\nBoard B=http://host2/b\r\n\r\n"));
+  ASSERT_TRUE(Prepare("velkor"));
+  EXPECT_EQ(SearchFavoriteLogs(engine, {}),
+            kHead + "\"velkor\"" + S(" を含むログ<br>") +
+                "<dl><dt><strong>Board B</strong>"
+                "<dd><a href=\"http://host2/test/read.cgi/b/200/1\">cooking</a><br></dl>"
+                "</body></html>");
+}
+
 TEST_F(SearchWalksTest, NoHitGivesTheHeadingOnly) {
   ASSERT_TRUE(Prepare("absent"));
   EXPECT_EQ(SearchFavoriteLogs(engine, {}),
@@ -201,6 +211,19 @@ TEST_F(SearchWalksTest, BoardLogsOfAFavoriteBoard) {
   const std::vector<std::pair<int, int>> expected = {{0, 3}, {1, 3}, {2, 3}};
   EXPECT_EQ(calls, expected);
   ASSERT_EQ(ui.pages.size(), 1u);
+}
+
+TEST_F(SearchWalksTest, BoardLogsWithoutAHitGiveTheHeadingOnly) {
+  BoardCatalog favorites;
+  favorites.Open(dir.Path() + "/ini/subscrib.ini");
+  SubjectList list;
+  ASSERT_TRUE(list.Bind(dir.Path() + "/log/host1/a/subject.ini"));
+  ASSERT_TRUE(Prepare("absent"));
+  std::string page;
+  ASSERT_TRUE(SearchBoardLogs(list, favorites, engine, {}, &page));
+  EXPECT_EQ(page, kHead + "\"absent\"" + S(" を含むログ<br>") + "</body></html>");
+  ASSERT_EQ(ui.pages.size(), 1u);
+  EXPECT_EQ(ui.pages[0].title, S("検索結果"));
 }
 
 TEST_F(SearchWalksTest, BoardLogsOfABoardThatIsNoFavoriteShowNothing) {

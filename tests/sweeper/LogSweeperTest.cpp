@@ -67,6 +67,29 @@ TEST_F(LogSweeperTest, BoardThatIsNoFavoriteGoesAndItsEmptiedHostToo) {
   EXPECT_TRUE(dir.Exists("log/host/board/subject.ini"));
 }
 
+TEST_F(LogSweeperTest, ReportOfSeveralHostsAndBoardsInPassOrder) {
+  dir.WriteFile("log/h1/fav1/subject.ini", "[10.dat]\r\n\r\n");
+  dir.WriteFile("log/h1/fav1/10.dat", "x\n");
+  dir.WriteFile("log/h1/fav1/11.dat", "stray\n");
+  dir.WriteFile("log/h1/old1/1.dat", "x\n");
+  dir.WriteFile("log/h2/fav2/subject.txt", "");
+  dir.WriteFile("log/h2/fav2/20.dat", "no subject.ini: every log is stray\n");
+  dir.WriteFile("log/h3/old3/1.dat", "x\n");
+  // Pass 1 follows the order in which the file system lists the host folders.
+  std::string pass1;
+  for (const auto& host : std::filesystem::directory_iterator(LogDir())) {
+    const std::string name = host.path().filename().string();
+    if (name == "h1") pass1 += Log("h1/old1") + "<br>";
+    if (name == "h3") pass1 += Log("h3/old3") + "<br>";
+  }
+  const std::string report = Sweep({"http://h2/fav2/", "http://h1/fav1/"});
+  // Pass 2: h3 was emptied by pass 1. Pass 3 follows catalog order: fav2 before fav1.
+  EXPECT_EQ(report, Report(pass1, Log("h3") + "<br>",
+                           Log("h2/fav2/20.dat") + "<br>" + Log("h1/fav1/11.dat") + "<br>"));
+  EXPECT_TRUE(dir.Exists("log/h1/fav1/10.dat"));
+  EXPECT_TRUE(dir.Exists("log/h2/fav2/subject.txt"));
+}
+
 TEST_F(LogSweeperTest, EmptyFavoriteFolderStaysAndSoDoesItsHost) {
   std::filesystem::create_directories(Log("host/board"));
   std::filesystem::create_directories(Log("host/emptyboard"));
@@ -120,6 +143,9 @@ TEST_F(LogSweeperTest, FilesOutsideBoardFoldersAreNeverTouched) {
   EXPECT_EQ(Sweep({}), Report("", "", ""));
   EXPECT_TRUE(dir.Exists("log/board.html"));
   EXPECT_TRUE(dir.Exists("log/host/stray.txt"));
+  // Not even when a favourite's URL names the host alone.
+  EXPECT_EQ(Sweep({"http://host/", "http://host"}), Report("", "", ""));
+  EXPECT_TRUE(dir.Exists("log/host/stray.txt"));
 }
 
 TEST_F(LogSweeperTest, FolderHoldingADeeperFavoriteStays) {
@@ -153,13 +179,39 @@ TEST_F(LogSweeperTest, SymbolicLinksAreNeverFollowedOutOfTheLogTree) {
   EXPECT_NE(report.find(Log("real/board/link")), std::string::npos);
 }
 
-TEST_F(LogSweeperTest, FailedRemovalIsMarkedOnTheReport) {
+TEST_F(LogSweeperTest, FailedRemovalIsListedAsUsualAndNamedInAWarning) {
   dir.WriteFile("log/old/gone/1.dat", "x\n");
-  LogSweeper sweeper(LogDir(), {}, [](const std::string&) { return false; });
+  dir.WriteFile("log/host/board/subject.ini", "");
+  dir.WriteFile("log/host/board/stray.txt", "x\n");
+  LogSweeper sweeper(LogDir(), {"http://host/board/"}, [](const std::string& path) {
+    return path.find("stray") != std::string::npos && RemoveForGood(path);
+  });
   const std::string report = sweeper.SweepLogs();
-  EXPECT_NE(report.find(Log("old/gone") + S(" (削除できませんでした)") + "<br>"),
-            std::string::npos);
+  EXPECT_EQ(report, Report(Log("old/gone") + "<br>", "", Log("host/board/stray.txt") + "<br>"));
   EXPECT_TRUE(dir.Exists("log/old/gone/1.dat"));
+  EXPECT_FALSE(dir.Exists("log/host/board/stray.txt"));
+  EXPECT_EQ(sweeper.FailedPaths(), std::vector<std::string>{Log("old/gone")});
+  ASSERT_EQ(ui.pages.size(), 1u);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(ui.messages[0].caption, S("ログ整理"));
+  EXPECT_EQ(ui.messages[0].text, S("次のものは削除できませんでした:") + "\n" + Log("old/gone"));
+}
+
+TEST_F(LogSweeperTest, NoWarningWhenEverythingWasRemoved) {
+  dir.WriteFile("log/old/gone/1.dat", "x\n");
+  Sweep({});
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(LogSweeperTest, FavoritesDifferingInLetterCaseAreEachCleaned) {
+  dir.WriteFile("log/host/board/subject.ini", "[1.dat]\r\n\r\n");
+  dir.WriteFile("log/host/board/9.dat", "stray\n");
+  dir.WriteFile("log/host/BOARD/subject.ini", "[1.dat]\r\n\r\n");
+  dir.WriteFile("log/host/BOARD/8.dat", "stray\n");
+  Sweep({"http://host/board/", "http://host/BOARD/"});
+  EXPECT_FALSE(dir.Exists("log/host/board/9.dat"));
+  EXPECT_FALSE(dir.Exists("log/host/BOARD/8.dat"));
 }
 
 TEST(PathRemovalTest, MoveToTrashKeepsTheItemAndItsOrigin) {
