@@ -157,8 +157,8 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
 }
 
 void AppConfig::ReadMenuHistory(std::vector<std::string>& list) const {
-  if (!bound_) return;
   list.clear();
+  if (!bound_) return;
   list.push_back(doc_.ReadString(kMenuSection, "History1", kBoardMenuUrl));
   for (int n = 2; n <= 5; ++n) {
     std::string item = doc_.ReadString(kMenuSection, "History" + std::to_string(n), "");

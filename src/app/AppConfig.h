@@ -37,8 +37,8 @@ class AppConfig {
   // Writes the dialog values to the file. Settings in memory are not changed (call LoadSettings).
   void SaveSettingsDialog(const SettingsDialogValues& values, bool flush);
 
-  // History1 (default: the service's board menu URL) even when empty, then History2..5 when not
-  // empty.
+  // Replaces `list` with History1 (default: the service's board menu URL) even when empty, then
+  // History2..5 when not empty. Unbound: an empty list.
   void ReadMenuHistory(std::vector<std::string>& list) const;
   // Writes History1..N for the first N <= 5 items; an empty list writes nothing.
   void WriteMenuHistory(const std::vector<std::string>& list, bool flush);

@@ -197,10 +197,11 @@ bool HttpSession::SendRequest(std::string_view text) {
       if (--attempts == 0) return false;
       continue;
     }
-    ssize_t n = socket_ < 0 ? -1
-                            : ::send(socket_, text.data() + sent, text.size() - sent,
-                                     MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+    ssize_t n = -1;
+    if (socket_ >= 0) {
+      n = ::send(socket_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+    }
     if (n < 0) {
       ReportStatus(net_text::SendFailed());
       Close();

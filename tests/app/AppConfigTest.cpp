@@ -158,7 +158,7 @@ TEST(AppConfigUnboundTest, DoesNothingWithoutFile) {
   DisplaySettings display;
   config.LoadSettings(settings, display);
   EXPECT_TRUE(settings.debugLog);
-  std::vector<std::string> history;
+  std::vector<std::string> history{"stale"};
   config.ReadMenuHistory(history);
   EXPECT_TRUE(history.empty());
   EXPECT_EQ(config.ReadMenuTimestamp(), "");

@@ -159,6 +159,98 @@ TEST_F(FetchTest, FullStatusTextsInOrder) {
   EXPECT_TRUE(lastModified.empty());
 }
 
+// The whole sequence of status texts of a differential fetch, for each kind of answer. A fallback
+// to a full fetch reconnects and repeats the connection texts.
+struct DifferentialTextsCase {
+  const char* name;
+  std::string answer;
+  bool refetches;  // a second connection serves "x\nfull\n" whole
+  int result;
+  std::vector<const char*> textsAfterRequest;  // UTF-8, after "リクエスト送信."
+  const char* log;
+};
+
+void PrintTo(const DifferentialTextsCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const DifferentialTextsCase kDifferentialTextsCases[] = {
+    {"RangeAppended",
+     HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}, "\nab\n"),
+     false,
+     kFetchOk,
+     {"ok."},
+     "x\nab\n"},
+    {"RangeMismatch",
+     HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 2"}, "z\n"),
+     true,
+     kFetchOk,
+     {"ログ詰まりのため再取得します.", "*", "ok."},
+     "x\nfull\n"},
+    {"RangeNotSatisfiable",
+     HttpAnswer("HTTP/1.1 416 Range Not Satisfiable", {"Content-Length: 0"}),
+     true,
+     kFetchOk,
+     {"ログ詰まりのため再取得します.", "*", "ok."},
+     "x\nfull\n"},
+    {"RangeIgnored",
+     HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 4"}, "new\n"),
+     false,
+     kFetchOk,
+     {"警告:差分取得できません", "ok."},
+     "new\n"},
+    {"NotModified",
+     HttpAnswer("HTTP/1.1 304 Not Modified", {}),
+     false,
+     kFetchNotModified,
+     {"変更されていません."},
+     "x\n"},
+    {"Moved",
+     HttpAnswer("HTTP/1.1 302 Found", {"Content-Length: 0"}),
+     false,
+     kFetchMoved,
+     {},
+     "x\n"},
+    {"NotFound",
+     HttpAnswer("HTTP/1.1 404 Not Found", {"Content-Length: 0"}),
+     false,
+     kFetchFailed,
+     {},
+     "x\n"},
+};
+
+class DifferentialTextsTest : public FetchTest,
+                              public testing::WithParamInterface<DifferentialTextsCase> {};
+
+TEST_P(DifferentialTextsTest, TextsInOrder) {
+  const DifferentialTextsCase& c = GetParam();
+  const std::string url = "http://example.test/board/dat/1.dat";
+  server.AddConnection(Script().ReadRequest().Send(c.answer));
+  if (c.refetches) {
+    Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 7"}, "x\nfull\n"));
+  }
+  std::string log = "x\n";
+  EXPECT_EQ(Differential(log), c.result);
+  const std::vector<std::string> connecting = {"example.test" + S("に接続..."), S("接続しました."),
+                                               url, S("リクエスト送信.")};
+  std::vector<std::string> expected = connecting;
+  for (const char* text : c.textsAfterRequest) {
+    if (std::string_view(text) == "*") {
+      expected.insert(expected.end(), connecting.begin(), connecting.end());
+    } else {
+      expected.push_back(S(text));
+    }
+  }
+  EXPECT_EQ(recorder.texts, expected);
+  if (c.result == kFetchOk || c.result == kFetchNotModified) {
+    EXPECT_EQ(log, c.log);
+  }
+  EXPECT_EQ(server.AcceptedConnections(), c.refetches ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DifferentialTextsTest, testing::ValuesIn(kDifferentialTextsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FetchTest, BodyWithoutLengthIsReadUntilTheServerCloses) {
   server.AddConnection(Script()
                            .ReadRequest()

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 #include <ostream>
 
 #include <filesystem>
@@ -266,6 +267,14 @@ TEST_F(HttpSessionTest, OverrideAddressGivenByName) {
   ASSERT_EQ(Get("http://named.test/x", out), kFetchOk);
   EXPECT_EQ(out, "hello");
   EXPECT_EQ(server.Requests()[0].bytes.rfind("GET /x HTTP/1.1\r\nHost: named.test\r\n", 0), 0u);
+}
+
+TEST_F(HttpSessionTest, SendingWithoutAConnectionFails) {
+  errno = EAGAIN;  // a stale "try again" must not be taken for the send's own answer
+  EXPECT_FALSE(session.SendRequest("GET / HTTP/1.1\r\n\r\n"));
+  EXPECT_EQ(recorder.texts,
+            (std::vector<std::string>{S("リクエスト送信."), S("エラー:サーバへの送信失敗")}));
+  EXPECT_EQ(session.State(), kSessionClosed);
 }
 
 TEST_F(HttpSessionTest, StopRequestAtConnecting) {
