@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <string>
+#include <vector>
 
 namespace velkor {
 
@@ -17,8 +18,17 @@ class TMainForm : public QMainWindow {
   void ShowHtmlPage(const std::string& html, const std::string& title);
 
  private:
+  static constexpr std::size_t kThreadListColumns = 10;
+
+  // Reads the configuration and restores the window's geometry and remembered sizes.
   void FormCreate();
+  // Saves the geometry, the remembered side-bar width and pane height, and the column widths.
   void FormDestroy();
+
+  std::vector<int> columnWidths_;
+  bool sidebarVisible_ = true;
+  int sidebarWidth_ = 180;
+  int subjectHeight_ = 130;
 };
 
 }  // namespace velkor
