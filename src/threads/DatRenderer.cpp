@@ -114,8 +114,11 @@ void AppendReply(std::string& out, std::string_view tmpl, std::string_view name,
   b.text.clear();
   b.text.append("<a name=\"a").append(k).append("\"></a>").append(tmpl);
   // Each tag of the template inserts at most one field-sized value; a field that itself holds tag
-  // texts is expanded only within that bound.
-  const std::size_t tags = static_cast<std::size_t>(std::count(tmpl.begin(), tmpl.end(), '<'));
+  // texts is expanded only within that bound. Templates with few tags get the bound of sixteen, so
+  // a field repeating a tag text a few times expands fully whatever the template.
+  constexpr std::size_t kMinTags = 16;
+  const std::size_t tags =
+      std::max(kMinTags, static_cast<std::size_t>(std::count(tmpl.begin(), tmpl.end(), '<')));
   const std::size_t cap =
       b.text.size() + tags * (name.size() + mail.size() + date.size() + message.size() + 64);
   Substitute(b.text, b.scratch, "<NUMBER/>", b.numberLink, cap);

@@ -24,8 +24,22 @@ class PopupLines {
 
   void Add(std::string_view line) {
     if (Full()) return;
+    AddUnbounded(line);
+  }
+
+  // A line that is kept whatever the limit until a reply is added over it (CutToLimit).
+  void AddUnbounded(std::string_view line) {
     text_.append(line).append("\r\n");
     ++count_;
+  }
+
+  // Drops lines from the end until no more than the limit remain.
+  void CutToLimit() {
+    if (count_ <= limit_) return;
+    std::size_t end = 0;
+    for (int i = 0; i < limit_; ++i) end = text_.find("\r\n", end) + 2;
+    text_.resize(end);
+    count_ = limit_;
   }
 
   // The reply's heading line, then its message: "<br>" ends a line, and the message ends with an
@@ -118,11 +132,16 @@ std::string BuildPopupTextFromLogText(std::string_view logText, std::string_view
   if (n > 0) {
     std::string_view first = logLines[0];
     std::size_t gt = first.rfind('>');
-    lines.Add(gt == std::string_view::npos ? std::string_view() : first.substr(gt + 1));
-    lines.Add("");
+    lines.AddUnbounded(gt == std::string_view::npos ? std::string_view() : first.substr(gt + 1));
+    lines.AddUnbounded("");
   }
-  for (int k = 1; k <= n && !lines.Full(); ++k) {
+  // The title lines stay when no reply is added; once one is, they count toward the limit.
+  for (int k = 1; k <= n; ++k) {
     if (!selection.Has(k)) continue;
+    if (lines.Full()) {
+      lines.CutToLimit();
+      break;
+    }
     const DatFields fields = SplitDatLineRaw(logLines[static_cast<std::size_t>(k - 1)]);
     lines.AddReply(k, fields.name, fields.mail, fields.date, fields.message);
   }

@@ -64,7 +64,20 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"MarkerAtTheEnd", "end&gt;", "end&gt;"},
         ConversionCase{"LoneAmpersand", "a & b", "a & b"},
         ConversionCase{"NoMarkerInsideACharacter", "＝А", "＝А"},
-        ConversionCase{"LetterIsNotASecondByte", "&gt;1C", "<a href=\"#a1\">&gt;1</a>C"}),
+        ConversionCase{"LetterIsNotASecondByte", "&gt;1C", "<a href=\"#a1\">&gt;1</a>C"},
+        ConversionCase{"EveryFullWidthDigit", "＞１２３４５６７８９０",
+                       "<a href=\"#a1234567890\">＞１２３４５６７８９０</a>"},
+        ConversionCase{"FullWidthAmpersandAndComma", "&gt;1＆2,3",
+                       "<a href=\"#a1,2,3\">&gt;1＆2,3</a>"},
+        ConversionCase{"LeadingZeroKeepsTheLink", "&gt;&gt;05", "<a href=\"#a05\">&gt;&gt;05</a>"},
+        ConversionCase{"ZeroAfterZeroStaysText", "&gt;&gt;00", "&gt;&gt;00"},
+        ConversionCase{"ZeroThenRangeIsASignedNumber", "&gt;0-5", "<a href=\"#a0-5\">&gt;0-5</a>"},
+        ConversionCase{"EqualsFirstCountsAfterIt", "&gt;=5", "<a href=\"#a=5\">&gt;=5</a>"},
+        ConversionCase{"MinusZeroStaysText", "&gt;-0", "&gt;-0"},
+        ConversionCase{"AmpEntityFirst", "&gt;&amp;7", "<a href=\"#a,7\">&gt;&amp;7</a>"},
+        ConversionCase{"LoneAmpersandAtTheEnd", "&gt;3&", "<a href=\"#a3,\">&gt;3&</a>"},
+        ConversionCase{"NbspRightAfterMarker", "&gt;&nbsp;3", "&gt;&nbsp;3"},
+        ConversionCase{"LtRightAfterMarker", "&gt;&lt;3", "&gt;&lt;3"}),
     CaseName);
 
 TEST(ReplyAnchorTest, BrokenCharactersEndTheNumberWithoutReadingPastTheText) {
@@ -137,6 +150,18 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"RedirectorInsideIsKept", "http://example.com/?u=http://ime.nu/x",
                        "<a href=\"http://example.com/?u=http://ime.nu/x\">"
                        "http://example.com/?u=http://ime.nu/x</a>"},
+        ConversionCase{"RedirectorReplacesEveryOccurrence",
+                       "http://ime.nu/a.example/?http://ime.nu/b",
+                       "<a href=\"http://a.example/?http://b\">"
+                       "http://ime.nu/a.example/?http://ime.nu/b</a>"},
+        ConversionCase{"FirstRedirectorThenSecond", "http://ime.nu/pinktower.com/x",
+                       "<a href=\"http://x\">http://ime.nu/pinktower.com/x</a>"},
+        ConversionCase{"SecondRedirectorIsNotFollowedByTheFirst", "http://pinktower.com/ime.nu/x",
+                       "<a href=\"http://ime.nu/x\">http://pinktower.com/ime.nu/x</a>"},
+        ConversionCase{"AmpEntityInsideTheUrl", "http://a.example/?x=1&amp;y=2 z",
+                       "<a href=\"http://a.example/?x=1&amp;y=2\">"
+                       "http://a.example/?x=1&amp;y=2</a> z"},
+        ConversionCase{"HttpBeforeTtp", "xhttp://a/", "x<a href=\"http://a/\">http://a/</a>"},
         ConversionCase{"TwoUrls", "http://a.example/ and ftp://b.example/",
                        "<a href=\"http://a.example/\">http://a.example/</a> and "
                        "<a href=\"ftp://b.example/\">ftp://b.example/</a>"},

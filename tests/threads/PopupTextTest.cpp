@@ -43,6 +43,38 @@ TEST(BuildPopupTextTest, HeadingMessageLinesAndEmptyLineBetweenReplies) {
               "2 名前：n メール：m 投稿日：e\r\n<x> \"q\" &amp;"));
 }
 
+struct FinishCase {
+  const char* name;
+  const char* message;
+  const char* expectedBody;  // what follows the heading line
+};
+
+void PrintTo(const FinishCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PopupFinishTest : public testing::TestWithParam<FinishCase> {};
+
+TEST_P(PopupFinishTest, TrimsThenStripsThenReplacesEntities) {
+  ReplyList replies;
+  replies.Add("n", "m", "d", S(GetParam().message));
+  EXPECT_EQ(BuildPopupText(replies, "1", 100),
+            S("1 名前：n メール：m 投稿日：d\r\n") + S(GetParam().expectedBody));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Finish, PopupFinishTest,
+    testing::Values(FinishCase{"EntitiesAfterTagsAreStripped", "&lt;b&gt;x&lt;/b&gt;", "<b>x</b>"},
+                    FinishCase{"BoldRemovedBeforeOtherTags", "<<b>x>y", "y"},
+                    FinishCase{"TrailingSpaceFromEntityStays", "x&nbsp; ", "x "},
+                    FinishCase{"TrailingLineBreaksGo", "x<br><br> ", "x"},
+                    FinishCase{"LeadingSpaceStays", " <br>x", " \r\nx"},
+                    FinishCase{"AmpStays", "&amp;lt; &amp;", "&amp;lt; &amp;"},
+                    FinishCase{"OnlyTheNbspEntityIsASpace", "&quot;&nbsp;&ampnbsp;",
+                               "\" &ampnbsp;"},
+                    FinishCase{"LtReplacedBeforeGt", "&lt;gt;", "<gt;"}),
+    [](const testing::TestParamInfo<FinishCase>& info) { return std::string(info.param.name); });
+
 TEST(BuildPopupTextTest, SelectsOnlyExistingRepliesInOrder) {
   const ReplyList replies = Thread(5);
   EXPECT_EQ(BuildPopupText(replies, "4,2", 100),
@@ -157,6 +189,41 @@ TEST_F(PopupFromLogTest, LineLimitCountsTheTitle) {
   ASSERT_GE(text.size(), tail.size());
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 }
+
+struct LogLimitCase {
+  const char* name;
+  const char* spec;
+  int limit;
+  const char* expected;
+};
+
+void PrintTo(const LogLimitCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PopupFromLogLimitTest : public testing::TestWithParam<LogLimitCase> {};
+
+// The title lines stay while no reply is added; a reply added over the limit cuts them too.
+TEST_P(PopupFromLogLimitTest, TitleLinesAndSmallLimits) {
+  test::TempDataDir dir;
+  dir.WriteFile("t.dat", S("n<>m<>d<>x<>題\nn2<>m2<>d2<>y<>\n"));
+  EXPECT_EQ(BuildPopupTextFromLog(dir.Path() + "/t.dat", GetParam().spec, GetParam().limit),
+            S(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, PopupFromLogLimitTest,
+    testing::Values(
+        LogLimitCase{"NoReplyLimitZero", "5", 0, "題"},
+        LogLimitCase{"NoReplyNegativeLimit", "5", -2, "題"},
+        LogLimitCase{"NoReplyLimitOne", "5", 1, "題"}, LogLimitCase{"ReplyLimitZero", "1", 0, ""},
+        LogLimitCase{"ReplyNegativeLimit", "2", -1, ""},
+        LogLimitCase{"ReplyLimitOne", "1", 1, "題"}, LogLimitCase{"ReplyLimitTwo", "1", 2, "題"},
+        LogLimitCase{"ReplyLimitThree", "2", 3, "題\r\n\r\n2 名前：n2 メール：m2 投稿日：d2"},
+        LogLimitCase{"SecondReplyCutAtItsHeading", "1-2", 6,
+                     "題\r\n\r\n1 名前：n メール：m 投稿日：d\r\nx\r\n\r\n"
+                     "2 名前：n2 メール：m2 投稿日：d2"}),
+    [](const testing::TestParamInfo<LogLimitCase>& info) { return std::string(info.param.name); });
 
 struct StripCase {
   const char* name;
