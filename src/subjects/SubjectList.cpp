@@ -85,7 +85,6 @@ std::uint8_t ComputeThreadState(std::int32_t gotCount, std::int32_t unread, std:
   std::uint8_t state = gotCount > 0 ? kThreadLog : kThreadNoLog;
   if (gotCount > 0 && (gotCount >= unread || gotCount < resCount)) state |= kThreadUnread;
   if (preNo == 0) state |= kThreadNew;
-  if (resCount >= 1000) state |= kThreadOver1000;
   if (nowNo < 0) state |= kThreadPast;
   return state;
 }

@@ -34,8 +34,9 @@ inline constexpr std::uint8_t kThreadNoLog = 0x02;   // gotCount <= 0
 inline constexpr std::uint8_t kThreadLog = 0x04;     // gotCount > 0
 inline constexpr std::uint8_t kThreadUnread = 0x08;  // stored replies not all read, or more listed
 inline constexpr std::uint8_t kThreadNew = 0x10;     // preNo == 0: absent from the previous list
-inline constexpr std::uint8_t kThreadOver1000 = 0x20;  // resCount >= 1000: the thread is full
-inline constexpr std::uint8_t kThreadPast = 0x40;      // nowNo < 0: no longer listed
+inline constexpr std::uint8_t kThreadOver1000 =
+    0x20;                                          // has a colour; ComputeThreadState never sets it
+inline constexpr std::uint8_t kThreadPast = 0x40;  // nowNo < 0: no longer listed
 
 // The show types of the thread list, in the order of the show-type box, as state masks: a row is
 // shown when its state shares at least one bit with the mask.

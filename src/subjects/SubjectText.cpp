@@ -41,7 +41,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 // True when the line starts with a non-zero integer after blanks and an optional sign.
 bool HasLeadingKey(std::string_view line) {
   std::size_t i = 0;
-  while (i < line.size() && line[i] == ' ') ++i;
+  while (i < line.size() && (line[i] == ' ' || (line[i] >= '\t' && line[i] <= '\r'))) ++i;
   if (i < line.size() && (line[i] == '-' || line[i] == '+')) ++i;
   for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
     if (line[i] != '0') return true;

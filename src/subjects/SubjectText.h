@@ -25,8 +25,8 @@ bool ParseSubjectLine(std::string_view line, SubjectLine& out);
 std::string DecodeTitleEntities(std::string_view raw);
 
 // Joins lines a server broke inside a title: from the last line to the second, a line whose leading
-// integer (after blanks and a sign) is 0 or absent is appended to the previous line, whose trailing
-// blanks and control characters are cut first, and removed from the list.
+// integer (after white space and a sign) is 0 or absent is appended to the previous line, whose
+// trailing blanks and control characters are cut first, and removed from the list.
 void JoinBrokenLines(std::vector<std::string>& lines);
 
 // True for "<decimal digits>.dat": the only thread names used as file names.

@@ -69,6 +69,24 @@ TEST_F(SubjectCommandsTest, BookmarkAndDeleteLogChangeTheState) {
             "2\t-\t新スレ\t5\t0\t0\t\t0\t10.dat\n");
 }
 
+TEST_F(SubjectCommandsTest, AThreadKnownOnlyByItsBookmarkIsNeverListed) {
+  ASSERT_EQ(Run({"bookmark", "ニュース", "速報", "99", "5"}).exitCode, 0);
+  EXPECT_TRUE(data.ReadFile(std::string(kBoardDir) + "subject.ini")
+                  .ends_with("\r\n\r\n[99.dat]\r\nUnread=5\r\n\r\n"));
+  EXPECT_EQ(Run({"threads", "ニュース", "速報", "--show", "1"}).out,
+            "dat\t4\t落ちた\t3\t3\t2\t\t4,096\t20.dat\n"
+            "-\t-\t\t0\t0\t0\t\t0\t99.dat\n"
+            "1\t1\t既読\t2\t2\t0\t\t0\t30.dat\n"
+            "2\t-\t新スレ\t5\t0\t0\t\t0\t10.dat\n")
+      << "after the past threads, before rank 1";
+  EXPECT_EQ(Run({"threads", "ニュース", "速報", "--show", "1", "--sort", "0"}).out,
+            "dat\t4\t落ちた\t3\t3\t2\t\t4,096\t20.dat\n"
+            "-\t-\t\t0\t0\t0\t\t0\t99.dat\n"
+            "2\t-\t新スレ\t5\t0\t0\t\t0\t10.dat\n"
+            "1\t1\t既読\t2\t2\t0\t\t0\t30.dat\n")
+      << "state descending: past and unread, new without log, read with log";
+}
+
 TEST_F(SubjectCommandsTest, OpenWithoutNewDataMarksTheThreadRead) {
   // ResCount 3 and GotCount 3: nothing to fetch, no network needed.
   auto open = Run({"open", "ニュース", "速報", "20", "--page", data.Path() + "/page.html"});

@@ -120,6 +120,56 @@ TEST_F(SubjectListTest, AThreadListedTwiceKeepsItsFirstPlace) {
   EXPECT_EQ(Value("2.dat", "ResCount"), 3);
 }
 
+TEST_F(SubjectListTest, MergeIntoAnEmptyStateWritesNewSectionsInListOrder) {
+  ASSERT_TRUE(list.Merge(
+      {S("1700000002.dat<>二 &quot;引用&quot; &lt;b&gt; (1001)"), S("1700000001.dat<>一  (12)")}));
+  EXPECT_EQ(data.ReadFile(std::string(kBoard) + "subject.ini"),
+            S("[1700000002.dat]\r\nPreNo=0\r\nNowNo=1\r\nResCount=1001\r\n"
+              "Title=二 \"引用\" <b>\r\n\r\n"
+              "[1700000001.dat]\r\nPreNo=0\r\nNowNo=2\r\nResCount=12\r\nTitle=一\r\n\r\n"));
+}
+
+TEST_F(SubjectListTest, MergeIntoAKnownStateKeepsSectionAndKeyOrder) {
+  data.WriteFile(std::string(kBoard) + "subject.ini",
+                 S("[1700000001.dat]\r\nNowNo=2\r\nPreNo=0\r\nResCount=12\r\nTitle=一\r\n"
+                   "GotCount=12\r\nUnread=5\r\nLastModified= Mon, 07 Dec 2026 10:00:00 GMT\r\n"
+                   "DatSize=345\r\n\r\n"
+                   "[1600000000.dat]\r\nNowNo=3\r\nPreNo=3\r\nResCount=5\r\nTitle=x\r\n"
+                   "GotCount=5\r\nUnread=6\r\n\r\n"
+                   "[1500000000.dat]\r\nUnread=1\r\n\r\n"));
+  ASSERT_TRUE(list.Bind(LogDir() + "/h.example/board/subject.ini"));
+  ASSERT_TRUE(list.Merge({S("1800000000.dat<>新 (1)"), S("1700000001.dat<>一改 (20)")}));
+  EXPECT_EQ(data.ReadFile(std::string(kBoard) + "subject.ini"),
+            S("[1700000001.dat]\r\nNowNo=2\r\nPreNo=2\r\nResCount=20\r\nTitle=一\r\n"
+              "GotCount=12\r\nUnread=5\r\nLastModified= Mon, 07 Dec 2026 10:00:00 GMT\r\n"
+              "DatSize=345\r\n\r\n"
+              "[1600000000.dat]\r\nNowNo=-1\r\nPreNo=3\r\nResCount=5\r\nTitle=x\r\n"
+              "GotCount=5\r\nUnread=6\r\n\r\n"
+              "[1800000000.dat]\r\nPreNo=0\r\nNowNo=1\r\nResCount=1\r\nTitle=新\r\n\r\n"));
+}
+
+TEST_F(SubjectListTest, AFullThreadLooksLikeAnyOtherThread) {
+  // A full thread without a log keeps the no-log colour and sorts by state like one.
+  ASSERT_TRUE(list.Merge({"1.dat<>full (1001)", "2.dat<>small (3)"}));
+  ASSERT_TRUE(list.Merge({"1.dat<>full (1001)", "3.dat<>new (1)"}));
+  Settings& s = AppSettings();
+  Settings saved = s;
+  s.newThreadColor = 4;
+  s.over1000ThreadColor = 5;
+  s.nologThreadColor = 6;
+  list.Fill(0xFF);
+  std::vector<Colour> colours;
+  for (std::size_t i = 0; i < list.RowCount(); ++i) colours.push_back(list.RowColour(i));
+  s = saved;
+  ASSERT_EQ(DatNames(), (std::vector<std::string>{"1.dat", "3.dat"}));
+  EXPECT_EQ(colours, (std::vector<Colour>{6, 4}));
+  list.SortBy(0);
+  EXPECT_EQ(DatNames(), (std::vector<std::string>{"3.dat", "1.dat"}))
+      << "state 0x12 before 0x02 when descending";
+  list.Fill(kShowTypeMasks[0]);
+  EXPECT_EQ(DatNames(), (std::vector<std::string>{"3.dat"}));
+}
+
 struct StateCase {
   const char* name;
   int gotCount, unread, resCount, preNo, nowNo;
@@ -143,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StateCase{"PartlyRead", 10, 5, 10, 2, 3, 0x0C, 6},
                       StateCase{"PastUnread", 10, 1, 10, 2, -1, 0x4C, 10},
                       StateCase{"PastRead", 10, 11, 10, -1, -1, 0x44, 0},
-                      StateCase{"FullThreadWithoutLog", 0, 1, 1001, 5, 4, 0x22, 0},
+                      StateCase{"FullThreadWithoutLog", 0, 1, 1001, 5, 4, 0x02, 0},
                       StateCase{"NeverListedNoLog", 0, 1, 0, 3, 0, 0x02, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -64,13 +64,14 @@ TEST(JoinBrokenLinesTest, JoinsLinesWithoutLeadingKey) {
 }
 
 TEST(JoinBrokenLinesTest, JoinsSeveralPiecesAndKeepsTheFirstLine) {
-  std::vector<std::string> lines = {S("途中から"), "1.dat<>A", S("　続き"),
-                                    "000",         "-0x",      " 12.dat<>B (1)"};
+  std::vector<std::string> lines = {S("途中から"), "1.dat<>A",       S("　続き"),     "000",
+                                    "-0x",         " 12.dat<>B (1)", "\t7.dat<>C (2)"};
   JoinBrokenLines(lines);
-  ASSERT_EQ(lines.size(), 3u) << "the first line is never joined to anything";
+  ASSERT_EQ(lines.size(), 4u) << "the first line is never joined to anything";
   EXPECT_EQ(lines[0], S("途中から"));
   EXPECT_EQ(lines[1], "1.dat<>A" + S("　続き") + "000-0x");
   EXPECT_EQ(lines[2], " 12.dat<>B (1)") << "a key after blanks counts";
+  EXPECT_EQ(lines[3], "\t7.dat<>C (2)") << "and after a tab";
 }
 
 struct NameCase {

@@ -133,6 +133,11 @@ TEST_F(ThreadLogNginxTest, UpdateAlwaysFetchesWhenNoCountIsListed) {
   ASSERT_TRUE(UpdateThreadLog(list, "456.dat"));
   EXPECT_EQ(list.Ini()->ReadInteger("456.dat", "GotCount", 0), 2);
   EXPECT_EQ(ReadWholeFile(list.Dir() + "456.dat").value_or(""), Dat(1, 2));
+  EXPECT_TRUE(IniOnDisk().ends_with("\r\n\r\n[456.dat]\r\nGotCount=2\r\nLastModified=" +
+                                    NginxFixture::LastModifiedText(NginxFixture::kFixedTime) +
+                                    "\r\nDatSize=" + std::to_string(Dat(1, 2).size()) + "\r\n\r\n"))
+      << "a thread the list does not know gets its own section at the end\n"
+      << IniOnDisk();
 }
 
 TEST_F(ThreadLogNginxTest, CacheServerCarriesTheLog) {
