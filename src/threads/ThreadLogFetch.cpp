@@ -18,7 +18,9 @@ bool UpdateThreadLog(SubjectList& list, std::string_view datName) {
   const IniDocument& ini = *list.Ini();
   long long resCount = ini.ReadInteger(datName, "ResCount", 0);
   long long gotCount = ini.ReadInteger(datName, "GotCount", 0);
-  if (resCount != 0 && gotCount >= resCount) return false;
+  // A log removed behind the program's back is fetched again whatever its stored count says.
+  bool stored = FileExists(list.Dir() + std::string(datName));
+  if (resCount != 0 && gotCount >= resCount && stored) return false;
   return FetchThreadLog(list, datName);
 }
 
@@ -51,6 +53,9 @@ bool FetchThreadLog(SubjectList& list, std::string_view datNameView) {
     if (!log.empty()) {
       result = FetchDifferential(session, url, log, lastModified);
     } else {
+      // Without a stored log the fetch is unconditional: a time stamp kept for a log that is gone
+      // would be answered 304 and the thread could never be read again.
+      lastModified.clear();
       result = FetchFull(session, url, log, lastModified, false);
     }
   }

@@ -32,10 +32,11 @@ class TMainFormTest : public QObject {
     }
     auto text = ReadWholeFile(IniDir() + "/config.ini");
     QVERIFY(text.has_value());
-    QCOMPARE(QString::fromStdString(*text),
-             QString("[MainForm]\r\ntop=20\r\nleft=10\r\nwidth=700\r\nheight=500\r\n"
-                     "SidebarVisible=1\r\nViewStyle=180\r\nSidebarWidth=180\r\nSubjectHeight=130\r\n"
-                     "SubjectColumn=0,38,38,325,40,40,40,180,100,120\r\n\r\n"));
+    QCOMPARE(
+        QString::fromStdString(*text),
+        QString("[MainForm]\r\ntop=20\r\nleft=10\r\nwidth=700\r\nheight=500\r\n"
+                "SidebarVisible=1\r\nViewStyle=180\r\nSidebarWidth=180\r\nSubjectHeight=130\r\n"
+                "SubjectColumn=0,38,38,325,40,40,40,180,100,120\r\n\r\n"));
   }
 
   void hooksShowStatusTexts() {

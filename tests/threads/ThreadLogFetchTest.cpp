@@ -128,6 +128,17 @@ TEST_F(ThreadLogNginxTest, UpdateFetchesOnlyWhenTheListAnnouncesMore) {
   EXPECT_EQ(Value("GotCount"), 4);
 }
 
+TEST_F(ThreadLogNginxTest, ALogRemovedByHandIsFetchedWholeAgain) {
+  nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat"));
+  ASSERT_TRUE(RemoveFile(LogPath()));
+  // The stored count reaches the listed one and the time stamp is unchanged on the server, yet the
+  // missing log is fetched whole, without If-Modified-Since.
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat"));
+  EXPECT_EQ(Stored(), Dat(1, 3));
+  EXPECT_EQ(Value("GotCount"), 3);
+}
+
 TEST_F(ThreadLogNginxTest, UpdateAlwaysFetchesWhenNoCountIsListed) {
   nginx.WriteFile("board/dat/456.dat", Dat(1, 2));
   ASSERT_TRUE(UpdateThreadLog(list, "456.dat"));
@@ -196,6 +207,7 @@ TEST_F(ThreadLogServerTest, AnEmptyBodyStoresNothing) {
 }
 
 TEST_F(ThreadLogServerTest, AStoredCountThatReachesTheListedOneIsNotFetched) {
+  ASSERT_TRUE(ReplaceFile(LogPath(), Dat(1, 3)));
   list.StoreFetched(Dat(1, 3), "123.dat", true, "");
   EXPECT_FALSE(UpdateThreadLog(list, "123.dat"));
   EXPECT_EQ(server.AcceptedConnections(), 0);
