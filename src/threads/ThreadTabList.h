@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+class QTabWidget;
+
+namespace velkor {
+
+class ThreadTab;
+
+// The thread-view tabs of the main window (tabPageControl): owns every ThreadTab, decides whether a
+// thread opens in a new tab, in the active tab or in the tab that already shows it, and closes tabs.
+// Board directories are full paths ending in "/"; texts are CP932.
+class ThreadTabList : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ThreadTabList(QObject* parent = nullptr);
+  ~ThreadTabList() override;
+
+  // The tab control the tabs live in; set once while the main window is created.
+  void SetTabControl(QTabWidget* tabs);
+  QTabWidget* TabControl() const { return tabs_; }
+
+  // Shows a thread: mode 0 in the active tab (a new one when there is none), mode 1 in a new tab.
+  // A tab already showing the same thread (caption, board directory and log name) is only activated.
+  // `anchor` is where the page scrolls to ("midoku" for the unread marker, "a<n>" for a reply).
+  void OpenThread(const std::string& boardDir, const std::string& datName, const std::string& anchor,
+                  int firstUnread, int mode, const std::string& title);
+  // Shows a page that is not a thread (about, reports, search results).
+  void ShowPage(const std::string& html, const std::string& caption, bool newTab);
+
+  void CloseTab(int pageIndex);
+  void CloseOtherTabs(int pageIndex);
+  void CloseAllTabs();
+  // Moves keyboard focus into the document of the active tab, if there is one.
+  void FocusActiveTab();
+
+  // The active tab, or null. The accessors below do nothing (or return empty) without one.
+  ThreadTab* ActiveTab() const;
+  std::string ActiveThreadUrl() const;
+  std::string ActiveCaption() const;
+  // Titles of the active tab's history, newest first, at most 5.
+  std::vector<std::string> ActiveHistoryTitles() const;
+  void OpenActiveHistoryEntry(int index);
+  void SetActiveBookmark();
+  void DeleteActiveThreadLog();
+
+ signals:
+  // The thread list should re-read the row of this thread (its log or reading state changed).
+  void ThreadStateChanged(const QString& boardDir, const QString& datName);
+
+ private:
+  QTabWidget* tabs_ = nullptr;
+  std::vector<ThreadTab*> list_;
+};
+
+// The process-wide tab list.
+ThreadTabList& ThreadTabs();
+
+}  // namespace velkor
