@@ -149,6 +149,10 @@ class ThreadTabLinksTest : public QObject {
         << Sjis("未取得");
     QTest::newRow("thread unknown") << std::string("http://host.example/test/read.cgi/board/556/")
                                     << HoverAction::kHide << std::string();
+    QTest::newRow("thread path leaving the log tree")
+        << std::string("http://host.example/test/read.cgi/../555/") << HoverAction::kHide
+        << std::string();
+    QTest::newRow("reply number") << std::string("menu:3") << HoverAction::kHide << std::string();
     QTest::newRow("other page") << std::string("http://example.com/") << HoverAction::kHide
                                 << std::string();
   }
