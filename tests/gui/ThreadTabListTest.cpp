@@ -15,6 +15,7 @@
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectList.h"
+#include "threads/PopupWindow.h"
 #include "threads/ThreadTab.h"
 #include "threads/ThreadTabList.h"
 #include "threads/ThreadView.h"
@@ -337,13 +338,31 @@ class ThreadTabListTest : public QObject {
     list_->ReplyMenu()->hide();
   }
 
-  void grabScreenshot() {
+  void viewAndPopup() {
     Open(200, 0, "big", 121);
     WaitLoaded(list_->ActiveTab());
     tabs_->show();
     QTest::qWait(300);
     const QString out = qEnvironmentVariable("VELKOR_SCREENSHOT");
     if (!out.isEmpty()) tabs_->grab().save(out);
+    // Resting on a reply anchor shows that reply in the pop-up; leaving the link hides it.
+    ThreadTab* tab = list_->ActiveTab();
+    tab->LinkHovered("about:blank#a118-119");
+    QVERIFY(AppPopup().isVisible());
+    QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("118 名前：name118 メール：sage")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("119 名前：name119")));
+    if (!out.isEmpty()) AppPopup().grab().save(out + ".popup.png");
+    tab->LinkHovered("about:blank#all");
+    QVERIFY(AppPopup().isVisible());
+    tab->LinkHovered("");
+    QVERIFY(!AppPopup().isVisible());
+    // Selected reply numbers show their pop-up instead of the context menu; other text does not.
+    QVERIFY(tab->SelectionContextMenu(Sjis("１１８－１１９")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("119 名前：name119")));
+    AppPopup().HidePopup();
+    QVERIFY(!tab->SelectionContextMenu("12 replies"));
+    QVERIFY(!tab->SelectionContextMenu("  "));
+    QVERIFY(!AppPopup().isVisible());
   }
 
  private:
