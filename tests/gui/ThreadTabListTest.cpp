@@ -321,21 +321,30 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(tabs_->tabText(1), QString::fromUtf8("他のスレ"));
   }
 
-  // The browser reports clicks on in-page links in the "about:blank#" form.
-  void clickInPageReachesTab() {
-    Open(200, 0, "big", 121);
+  // Clicks in the page reach the tab in the "about:blank#" form: the show-all link, a reply
+  // number, and a link to another stored thread, which opens in a new tab.
+  void clicksInThePage() {
+    QVERIFY(ReplaceFile(boardDir_ + "300.dat",
+                        "a<><>d<>see http://host.example/test/read.cgi/board/101/ now<>t\n"));
+    Open(300, 0, "t300");
     ThreadTab* tab = list_->ActiveTab();
     WaitLoaded(tab);
     QSignalSpy followed(tab->View(), &ThreadView::LinkFollowed);
-    tab->View()->page()->runJavaScript(
-        "document.querySelector('a[href=\"#all\"]') ? "
-        "document.querySelector('a[href=\"#all\"]').click() : "
-        "document.querySelector('a[href^=\"menu:\"]').click()",
-        QWebEngineScript::ApplicationWorld);
-    QTRY_VERIFY(followed.count() >= 1);
-    const QString url = followed.at(0).at(0).toString();
-    QVERIFY2(url == "about:blank#all" || url.startsWith("menu:"), qPrintable(url));
+    Click(tab, "a[href=\"#all\"]");
+    QTRY_COMPARE(followed.count(), 1);
+    QCOMPARE(followed.at(0).at(0).toString(), QString("about:blank#all"));
+    WaitLoaded(tab);
+    Click(tab, "a[href=\"menu:1\"]");
+    QTRY_COMPARE(followed.count(), 2);
+    QCOMPARE(followed.at(1).at(0).toString(), QString("menu:1"));
+    QCOMPARE(tab->MenuReplyNumber(), 1);
     list_->ReplyMenu()->hide();
+    const QUrl before = tab->View()->page()->url();
+    Click(tab, "a[href^=\"http:\"]");
+    QTRY_COMPARE(tabs_->count(), 2);
+    QCOMPARE(list_->ActiveTab()->DatName(), std::string("101.dat"));
+    // The first page stays what it was: the browser never navigated away.
+    QCOMPARE(tab->View()->page()->url(), before);
   }
 
   void viewAndPopup() {
@@ -378,6 +387,18 @@ class ThreadTabListTest : public QObject {
     list_->OpenThread(boardDir_, std::to_string(key) + ".dat", "midoku", unread, mode, title);
   }
   static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
+  // Clicks the first link matching `selector` the way a user would, from the program's script
+  // world (page scripts are off).
+  static void Click(ThreadTab* tab, const char* selector) {
+    bool clicked = false;
+    tab->View()->page()->runJavaScript(
+        QString("(function () { var a = document.querySelector('%1');"
+                " if (!a) return false; a.click(); return true; })()")
+            .arg(selector),
+        QWebEngineScript::ApplicationWorld,
+        [&clicked](const QVariant& v) { clicked = v.toBool(); });
+    QTRY_VERIFY(clicked);
+  }
 
   QTemporaryDir dataDir_;
   std::string boardDir_;
