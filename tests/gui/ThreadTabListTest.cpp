@@ -9,6 +9,12 @@
 #include <QtTest>
 #include <string>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "app/DataDir.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
@@ -28,6 +34,31 @@ std::string DatLine(int k, const std::string& title = std::string()) {
   return "name" + std::to_string(k) + "<>sage<>2026/12/07<> message " + std::to_string(k) + " <>" +
          title + "\n";
 }
+
+// A TCP listener on the loopback interface that only tells whether anybody connected.
+struct LoopbackListener {
+  LoopbackListener() {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        listen(fd, 8) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port = ntohs(address.sin_port);
+    }
+  }
+  ~LoopbackListener() {
+    if (fd >= 0) close(fd);
+  }
+  bool HasConnection() const {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+  }
+  int fd = -1;
+  int port = 0;
+};
 
 }  // namespace
 
@@ -345,6 +376,20 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(list_->ActiveTab()->DatName(), std::string("101.dat"));
     // The first page stays what it was: the browser never navigated away.
     QCOMPARE(tab->View()->page()->url(), before);
+  }
+
+  // A page cannot make the view load anything from outside the program.
+  void remoteLoadsAreBlocked() {
+    LoopbackListener server;
+    QVERIFY(server.port != 0);
+    const std::string base = "https://127.0.0.1:" + std::to_string(server.port);
+    list_->ShowPage("<html><head><link rel=\"stylesheet\" href=\"" + base +
+                        "/a.css\"></head><body><iframe src=\"" + base +
+                        "/b.html\"></iframe><img src=\"" + base + "/c.png\"></body></html>",
+                    "remote", true);
+    WaitLoaded(list_->ActiveTab());
+    QTest::qWait(300);
+    QVERIFY(!server.HasConnection());
   }
 
   void viewAndPopup() {
