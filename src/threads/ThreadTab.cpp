@@ -60,7 +60,7 @@ ThreadTab::ThreadTab(ThreadTabList* owner, QWidget* parent)
   connect(view_, &ThreadView::LinkUnderMouse, this,
           [this](const QString& url) { LinkHovered(ToSjis(url)); });
   view_->SetContextMenuHandler(
-      [this] { return SelectionContextMenu(ToSjis(view_->selectedText())); });
+      [this](const QString& selection) { return SelectionContextMenu(ToSjis(selection)); });
   WriteDocument(std::string());
 }
 

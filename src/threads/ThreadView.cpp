@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QWebChannel>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -204,7 +205,11 @@ void ThreadView::FocusDocument() {
 }
 
 void ThreadView::contextMenuEvent(QContextMenuEvent* event) {
-  if (contextMenuHandler_ && contextMenuHandler_()) {
+  // The browser's own report of the click carries the selection as it was then; the page's
+  // cached selection may already have been cleared by the press.
+  const QWebEngineContextMenuRequest* request = lastContextMenuRequest();
+  const QString selection = request != nullptr ? request->selectedText() : selectedText();
+  if (contextMenuHandler_ && contextMenuHandler_(selection)) {
     event->accept();
     return;
   }

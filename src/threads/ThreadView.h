@@ -37,8 +37,11 @@ class ThreadView : public QWebEngineView {
   // True while a written page is still loading.
   bool IsLoading() const { return loading_; }
 
-  // Asked on a right-click: true when it showed something itself (the view then shows no menu).
-  void SetContextMenuHandler(std::function<bool()> handler) { contextMenuHandler_ = handler; }
+  // Asked on a right-click with the text selected where the user clicked: true when it showed
+  // something itself (the view then shows no menu).
+  void SetContextMenuHandler(std::function<bool(const QString&)> handler) {
+    contextMenuHandler_ = std::move(handler);
+  }
 
   // The address translated into the form of a page written into "about:blank"; other addresses
   // unchanged.
@@ -76,7 +79,7 @@ class ThreadView : public QWebEngineView {
   bool restoreScroll_ = false;
   QPointF savedScroll_;
   std::vector<PendingScroll> pending_;
-  std::function<bool()> contextMenuHandler_;
+  std::function<bool(const QString&)> contextMenuHandler_;
 };
 
 }  // namespace velkor

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -390,6 +391,38 @@ class ThreadTabListTest : public QObject {
     WaitLoaded(list_->ActiveTab());
     QTest::qWait(300);
     QVERIFY(!server.HasConnection());
+  }
+
+  // A right-click on selected reply numbers shows their pop-up instead of the context menu.
+  void rightClickOnSelectedNumbers() {
+    QVERIFY(ReplaceFile(boardDir_ + "400.dat",
+                        Sjis("a<><>d<>first<>t\nb<><>d<>see <b>１－２</b> here<>\n")));
+    Open(400, 0, "t400");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    QPoint at;
+    tab->View()->page()->runJavaScript(
+        "(function () { var all = document.getElementsByTagName('b');"
+        " var b = all[all.length - 1];"
+        " window.getSelection().selectAllChildren(b);"
+        " var r = b.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+        QWebEngineScript::ApplicationWorld, [&at](const QVariant& v) {
+          const QVariantList xy = v.toList();
+          if (xy.size() == 2) at = QPoint(xy[0].toInt(), xy[1].toInt());
+        });
+    QTRY_VERIFY(!at.isNull());
+    QTRY_COMPARE(tab->View()->selectedText(), QString::fromUtf8("１－２"));
+    QWidget* surface = tab->View()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mousePress(surface, Qt::RightButton, {}, at);
+    QTest::mouseRelease(surface, Qt::RightButton, {}, at);
+    QTRY_VERIFY(AppPopup().isVisible());
+    QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("2 名前：b")));
+    AppPopup().HidePopup();
   }
 
   void viewAndPopup() {
