@@ -425,6 +425,32 @@ class ThreadTabListTest : public QObject {
     AppPopup().HidePopup();
   }
 
+  // Resting the mouse on a reply anchor shows that reply; moving off the link hides it.
+  void hoverOverReplyAnchor() {
+    QVERIFY(ReplaceFile(boardDir_ + "401.dat", "a<><>d<>first<>t\nb<><>d<>&gt;&gt;1 said<>\n"));
+    Open(401, 0, "t401");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    QPoint at;
+    tab->View()->page()->runJavaScript(
+        "(function () { var r = document.querySelector('a[href^=\"#a1\"]').getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+        QWebEngineScript::ApplicationWorld, [&at](const QVariant& v) {
+          const QVariantList xy = v.toList();
+          if (xy.size() == 2) at = QPoint(xy[0].toInt(), xy[1].toInt());
+        });
+    QTRY_VERIFY(!at.isNull());
+    QWidget* surface = tab->View()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mouseMove(surface, at);
+    QTRY_VERIFY(AppPopup().isVisible());
+    QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a メール： 投稿日：d\nfirst")));
+    QTest::mouseMove(surface, QPoint(at.x(), at.y() + 200));
+    QTRY_VERIFY(!AppPopup().isVisible());
+  }
+
   void viewAndPopup() {
     Open(200, 0, "big", 121);
     WaitLoaded(list_->ActiveTab());
