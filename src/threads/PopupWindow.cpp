@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QToolTip>
+#include <algorithm>
 
 #include "base/Sjis.h"
 

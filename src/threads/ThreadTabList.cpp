@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "app/Settings.h"
-#include "base/Sjis.h"
 #include "threads/ThreadTab.h"
 
 namespace velkor {

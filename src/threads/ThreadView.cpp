@@ -57,10 +57,11 @@ bool IsPlainAnchorName(const std::string& name) {
 
 ThreadView::ThreadView(QWidget* parent)
     : QWebEngineView(parent),
+      pages_(ThreadPages()),
       page_(new ThreadPage(ThreadViewProfile(), this)),
       bridge_(new LinkBridge(this)),
       channel_(new QWebChannel(this)),
-      slot_(ThreadPages()->NewSlot()) {
+      slot_(pages_->NewSlot()) {
   channel_->registerObject(QStringLiteral("velkorLinks"), bridge_);
   page_->setWebChannel(channel_, QWebEngineScript::ApplicationWorld);
   QWebEngineScript listener;
@@ -99,7 +100,7 @@ ThreadView::ThreadView(QWidget* parent)
 }
 
 ThreadView::~ThreadView() {
-  ThreadPages()->Release(slot_);
+  if (!pages_.isNull()) pages_->Release(slot_);
   // The page goes before the view it draws into.
   setPage(nullptr);
   delete page_;
@@ -116,10 +117,11 @@ QString ThreadView::DocumentForm(const QString& url) const {
 }
 
 void ThreadView::WriteDocument(const std::string& html) {
+  if (pages_.isNull()) return;
   std::vector<PendingScroll> dropped;
   dropped.swap(pending_);
   const QUrl url =
-      ThreadPages()->Publish(slot_, QByteArray(html.data(), static_cast<qsizetype>(html.size())));
+      pages_->Publish(slot_, QByteArray(html.data(), static_cast<qsizetype>(html.size())));
   page_->SetDocumentUrl(url);
   loading_ = true;
   restoreScroll_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QPointer>
 #include <QWebEngineView>
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@ namespace velkor {
 
 class ThreadPage;
 class LinkBridge;
+class ThreadSchemeHandler;
 
 // The browser of one thread tab. It shows pages written into it, reports followed and hovered
 // links in the form they have in a page written into "about:blank" ("about:blank#a12" for an
@@ -71,6 +73,7 @@ class ThreadView : public QWebEngineView {
   // loads its document again when shown, at the place it was left.
   void LifecycleRecommended(int state);
 
+  QPointer<ThreadSchemeHandler> pages_;  // gone once the profile is, at the very end
   ThreadPage* page_;
   LinkBridge* bridge_;
   QWebChannel* channel_;
