@@ -1,18 +1,22 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
+#include <functional>
 #include <string>
 #include <vector>
 
+class QMenu;
 class QTabWidget;
 
 namespace velkor {
 
+class SubjectList;
 class ThreadTab;
 
 // The thread-view tabs of the main window (tabPageControl): owns every ThreadTab, decides whether a
-// thread opens in a new tab, in the active tab or in the tab that already shows it, and closes tabs.
-// Board directories are full paths ending in "/"; texts are CP932.
+// thread opens in a new tab, in the active tab or in the tab that already shows it, and closes
+// tabs. Board directories are full paths ending in "/"; texts are CP932.
 class ThreadTabList : public QObject {
   Q_OBJECT
 
@@ -25,10 +29,11 @@ class ThreadTabList : public QObject {
   QTabWidget* TabControl() const { return tabs_; }
 
   // Shows a thread: mode 0 in the active tab (a new one when there is none), mode 1 in a new tab.
-  // A tab already showing the same thread (caption, board directory and log name) is only activated.
-  // `anchor` is where the page scrolls to ("midoku" for the unread marker, "a<n>" for a reply).
-  void OpenThread(const std::string& boardDir, const std::string& datName, const std::string& anchor,
-                  int firstUnread, int mode, const std::string& title);
+  // A tab already showing the same thread (caption, board directory and log name) is only
+  // activated. `anchor` is where the page scrolls to ("midoku" for the unread marker, "a<n>" for a
+  // reply).
+  void OpenThread(const std::string& boardDir, const std::string& datName,
+                  const std::string& anchor, int firstUnread, int mode, const std::string& title);
   // Shows a page that is not a thread (about, reports, search results).
   void ShowPage(const std::string& html, const std::string& caption, bool newTab);
 
@@ -48,13 +53,37 @@ class ThreadTabList : public QObject {
   void SetActiveBookmark();
   void DeleteActiveThreadLog();
 
+  // The thread list the main window shows, asked when a tab stores reading state: a tab of the
+  // board it is bound to writes through it (so its rows and its later writes stay current), other
+  // tabs write the board's subject.ini themselves. Unset or returning null: always the latter.
+  void SetShownSubjects(std::function<SubjectList*()> source);
+  SubjectList* ShownSubjects() const;
+
+  // The reply menu a reply-number link opens (iePM with "ここまで読んだ", which sets the active
+  // tab's bookmark). The list makes its own unless the main window hands over its menu.
+  void SetReplyMenu(QMenu* menu);
+  QMenu* ReplyMenu();
+  // Opens the reply menu at `globalPos`.
+  void ShowReplyMenu(QPoint globalPos);
+
+  // The tab of the page at `pageIndex`, or null.
+  ThreadTab* TabAt(int pageIndex) const;
+  // All live tabs in order of creation.
+  const std::vector<ThreadTab*>& Tabs() const { return list_; }
+
  signals:
   // The thread list should re-read the row of this thread (its log or reading state changed).
   void ThreadStateChanged(const QString& boardDir, const QString& datName);
 
  private:
+  ThreadTab* NewTab();
+  void Forget(QObject* tab);
+
   QTabWidget* tabs_ = nullptr;
   std::vector<ThreadTab*> list_;
+  std::function<SubjectList*()> shownSubjects_;
+  QMenu* replyMenu_ = nullptr;
+  QMenu* ownReplyMenu_ = nullptr;
 };
 
 // The process-wide tab list.

@@ -1,0 +1,180 @@
+#include "threads/ThreadLinks.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "app/UrlPaths.h"
+#include "base/FileUtil.h"
+#include "base/IniDocument.h"
+#include "base/Sjis.h"
+#include "threads/PopupText.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr std::string_view kBlank = "about:blank";
+constexpr std::string_view kBlankFragment = "about:blank#";
+constexpr std::string_view kMenu = "menu:";
+constexpr std::string_view kMailto = "mailto:";
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// The whole text as a decimal integer; 0 for anything else.
+int StrictInteger(std::string_view text) {
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  if (i == text.size()) return 0;
+  long long value = 0;
+  for (std::size_t j = i; j < text.size(); ++j) {
+    if (text[j] < '0' || text[j] > '9') return 0;
+    value = value * 10 + (text[j] - '0');
+    if (value > 0x7FFFFFFF) return 0;
+  }
+  return static_cast<int>(text[0] == '-' ? -value : value);
+}
+
+std::string AbsText(long long value) {
+  return std::to_string(value < 0 ? -value : value);
+}
+
+// The anchor a link to another thread scrolls to: the unread marker, or the reply it names.
+std::string AnchorForRemainder(std::string_view remainder) {
+  if (remainder.empty() || remainder[0] == 'l') return "midoku";
+  std::string_view number = remainder;
+  if (number[0] == 'n') number.remove_prefix(1);
+  return "a" + AbsText(LeadingInteger(number));
+}
+
+// The subject.ini next to a stored log.
+IniDocument LoadSubjectIni(const std::string& boardDir) {
+  IniDocument ini;
+  ini.Load(boardDir + "subject.ini");
+  return ini;
+}
+
+}  // namespace
+
+long long LeadingInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < 100000000000LL) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+bool FindStoredThread(std::string_view url, StoredThreadLink& link) {
+  std::string remainder;
+  const std::string path = ThreadUrlToLogPath(url, remainder);
+  // "/host/board/key.dat": exactly three components, none of which may leave the log tree.
+  std::vector<std::string_view> parts;
+  std::string_view rest = std::string_view(path).substr(1);
+  for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
+    parts.push_back(rest.substr(0, slash));
+    rest.remove_prefix(slash + 1);
+  }
+  parts.push_back(rest);
+  if (path.empty() || path[0] != '/' || parts.size() != 3) return false;
+  for (std::string_view part : parts) {
+    if (!IsSafePathComponent(part)) return false;
+  }
+  std::string boardDir = LogDir() + "/";
+  boardDir.append(parts[0]).append("/").append(parts[1]).append("/");
+  std::string datName(parts[2]);
+  if (!FileExists(boardDir + datName)) return false;
+  link.boardDir = std::move(boardDir);
+  link.datName = std::move(datName);
+  link.anchor = std::move(remainder);
+  return true;
+}
+
+bool IsExternalLinkAllowed(std::string_view url) {
+  const std::string lower = AsciiLowerCopy(url.substr(0, 8));
+  return StartsWith(lower, "http://") || StartsWith(lower, "https://") ||
+         StartsWith(lower, "ftp://") || StartsWith(lower, kMailto);
+}
+
+LinkAction ClassifyLink(std::string_view url) {
+  LinkAction action;
+  if (url == kBlank) return action;
+  if (StartsWith(url, kMenu)) {
+    action.kind = LinkAction::kMenu;
+    action.menuNumber = StrictInteger(url.substr(kMenu.size()));
+    return action;
+  }
+  if (StartsWith(url, kBlankFragment)) {
+    const std::string_view fragment = url.substr(kBlankFragment.size());
+    if (fragment == "midoku") {
+      action.kind = LinkAction::kJump;
+      action.anchor = "midoku";
+    } else if (fragment == "all") {
+      action.kind = LinkAction::kShowAll;
+    } else {
+      action.kind = LinkAction::kJump;
+      action.anchor = "a" + AbsText(LeadingInteger(fragment.substr(fragment.empty() ? 0 : 1)));
+    }
+    return action;
+  }
+  if (url.find("/read.cgi/") != std::string_view::npos) {
+    StoredThreadLink link;
+    if (FindStoredThread(url, link)) {
+      const IniDocument ini = LoadSubjectIni(link.boardDir);
+      action.kind = LinkAction::kOpenThread;
+      action.title = ini.ReadString(link.datName, "Title", "");
+      action.firstUnread = static_cast<int>(ini.ReadInteger(link.datName, "Unread", 1));
+      action.anchor = AnchorForRemainder(link.anchor);
+      action.boardDir = std::move(link.boardDir);
+      action.datName = std::move(link.datName);
+      return action;
+    }
+  }
+  action.kind = LinkAction::kExternal;
+  action.url.assign(url);
+  return action;
+}
+
+HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, int lineLimit) {
+  HoverAction action;
+  if (statusText.empty()) return action;
+  std::string text;
+  constexpr std::string_view kReplyAnchor = "about:blank#a";
+  if (StartsWith(statusText, kMailto)) {
+    text.assign(statusText.substr(kMailto.size()));
+  } else if (StartsWith(statusText, kReplyAnchor)) {
+    const std::string_view fragment = statusText.substr(kReplyAnchor.size());
+    if (fragment == "ll") {
+      action.kind = HoverAction::kKeep;
+      return action;
+    }
+    text = BuildPopupText(replies, fragment, lineLimit);
+  } else if (statusText.find("/test/read.cgi/") != std::string_view::npos) {
+    StoredThreadLink link;
+    if (FindStoredThread(statusText, link)) {
+      text = BuildPopupTextFromLog(link.boardDir + link.datName, link.anchor, lineLimit);
+    } else {
+      // A thread that was never fetched shows its title, when its board knows it.
+      std::string remainder;
+      const std::string path = ThreadUrlToLogPath(statusText, remainder);
+      const std::size_t slash = path.rfind('/');
+      const std::string dir = path.substr(0, slash + 1);
+      const std::string datName = path.substr(slash + 1);
+      bool safe = IsSafePathComponent(datName) && dir.find("/../") == std::string::npos &&
+                  dir.find("/./") == std::string::npos && dir.find('\\') == std::string::npos;
+      if (safe) text = LoadSubjectIni(LogDir() + dir).ReadString(datName, "Title", "");
+    }
+  }
+  if (!text.empty()) {
+    action.kind = HoverAction::kShow;
+    action.text = std::move(text);
+  }
+  return action;
+}
+
+}  // namespace velkor

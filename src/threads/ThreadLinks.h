@@ -1,0 +1,69 @@
+#pragma once
+
+// What a followed or hovered link of a thread page means. The page's own URL is written
+// "about:blank", so an in-page link reads "about:blank#a12"; the view translates its URLs into
+// that form before asking here. Texts are CP932. Nothing here touches the GUI; the stored-thread
+// rules read the log tree (whether a log exists, its subject.ini) below LogDir().
+
+#include <string>
+#include <string_view>
+
+#include "threads/ReplyList.h"
+
+namespace velkor {
+
+// A link to a thread whose log is stored.
+struct StoredThreadLink {
+  std::string boardDir;  // full path ending in "/"
+  std::string datName;   // "<key>.dat"
+  std::string anchor;    // whatever followed the key in the URL
+};
+
+// Finds the stored log a read.cgi URL points to. False when the URL names no log below LogDir()
+// (also when a host, board or key is not a safe path component) or the log file does not exist.
+bool FindStoredThread(std::string_view url, StoredThreadLink& link);
+
+struct LinkAction {
+  enum Kind {
+    kNone,        // nothing to do
+    kMenu,        // a reply number: show the reply menu for menuNumber
+    kJump,        // scroll to `anchor` ("midoku" or "a<n>")
+    kShowAll,     // show every reply
+    kOpenThread,  // open the stored thread boardDir + datName in a new tab
+    kExternal,    // hand `url` to a program outside
+  };
+  Kind kind = kNone;
+  int menuNumber = 0;
+  std::string anchor;    // kJump; kOpenThread: where the new tab scrolls to
+  std::string boardDir;  // kOpenThread
+  std::string datName;   // kOpenThread
+  std::string title;     // kOpenThread: "Title" of its subject.ini section, empty when missing
+  int firstUnread = 1;   // kOpenThread: "Unread" of that section, 1 when missing
+  std::string url;       // kExternal
+};
+
+// The action for a followed link `url`.
+LinkAction ClassifyLink(std::string_view url);
+
+// Whether an outside program may be given this link: web, ftp and mail links only, so a page can
+// never make the desktop open local files or other handlers.
+bool IsExternalLinkAllowed(std::string_view url);
+
+struct HoverAction {
+  enum Kind {
+    kHide,  // hide the pop-up
+    kKeep,  // leave the pop-up as it is
+    kShow,  // show `text`
+  };
+  Kind kind = kHide;
+  std::string text;  // CP932, lines ending in CR LF
+};
+
+// The pop-up for the link under the mouse (`statusText` empty: none), the tab's replies giving
+// in-page replies and `lineLimit` bounding the text.
+HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, int lineLimit);
+
+// The integer at the start of `text` (leading blanks, an optional sign, digits), 0 without digits.
+long long LeadingInteger(std::string_view text);
+
+}  // namespace velkor

@@ -1,0 +1,21 @@
+#include "threads/ThreadPage.h"
+
+namespace velkor {
+
+ThreadPage::ThreadPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {}
+
+bool ThreadPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+  if (isMainFrame && url == documentUrl_) return true;
+  if (type == NavigationTypeLinkClicked) emit LinkRequested(url);
+  return false;
+}
+
+QWebEnginePage* ThreadPage::createWindow(WebWindowType) {
+  return nullptr;
+}
+
+void ThreadPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                          const QString&) {}
+
+}  // namespace velkor

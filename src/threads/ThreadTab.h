@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "threads/ReplyList.h"
+
+namespace velkor {
+
+class ThreadTabList;
+class ThreadView;
+
+// One page of the thread-view tabs: its browser, the thread it shows (board directory ending in
+// "/", dat name, replies, reading position) and the last five threads shown in it. A tab showing a
+// plain page (about, reports, search results) has an empty board directory and dat name. Texts are
+// CP932.
+class ThreadTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  // How many already-read replies a freshly shown thread keeps before the unread marker.
+  static constexpr int kOldShown = 50;
+  static constexpr std::size_t kHistorySize = 5;
+
+  explicit ThreadTab(ThreadTabList* owner, QWidget* parent = nullptr);
+  ~ThreadTab() override;
+
+  // Loads the log boardDir + datName, shows it with `firstUnread` as the first unread reply and
+  // the last 50 read replies, records it in the history and scrolls to `anchor` ("midoku", "a<n>";
+  // a reply among the omitted ones shows every reply). An unreadable log shows the empty page.
+  void ShowThread(const std::string& boardDir, const std::string& datName,
+                  const std::string& anchor, int firstUnread, const std::string& title);
+  // Shows a page that is not a thread; the tab then has no thread but keeps its replies, history
+  // and reading position.
+  void ShowHtml(const std::string& html);
+  // Renders the replies in memory again (caption as title) and scrolls to `anchor`.
+  void Rerender(const std::string& anchor);
+  // Scrolls to `anchor`; when the page does not hold it, shows every reply and scrolls again.
+  void JumpTo(const std::string& anchor);
+  // Shows history entry `index` (0 = newest) with its stored "Unread"; out of range: nothing.
+  void OpenHistoryEntry(int index);
+  // "ここまで読んだ": the reply whose number was clicked last becomes the first unread one, stored
+  // at once as "Unread" in the board's subject.ini (through the shown thread list when it shows
+  // this board), and the page is drawn again with the marker there. Without a thread: nothing.
+  void SetBookmark();
+  // Deletes the thread's log and resets its subject.ini section (GotCount 0, Unread 1,
+  // LastModified empty, DatSize 0), written at once; the page stays as it is. Without a thread, or
+  // for a dat name that is not "<number>.dat": nothing.
+  void DeleteThreadLog();
+  // "http://" + host + "/test/read.cgi/" + board + "/" + key, from the board directory's last two
+  // components and the dat name without its extension (empty parts for a plain page).
+  std::string ThreadUrl() const;
+
+  // Replaces the page with `html`; the view starts at the top.
+  void WriteDocument(const std::string& html);
+  // Scrolls to the anchor once the page is loaded, then calls `done` with 1 (found), 0 (not
+  // found) or -1 (failed).
+  void ScrollToAnchor(const std::string& name, std::function<void(int)> done = {});
+  void FocusDocument();
+
+  // What the browser reports, in the form of a page written into "about:blank" (CP932).
+  void LinkFollowed(const std::string& url);
+  void LinkHovered(const std::string& statusText);
+  // A right-click: shows the pop-up of selected reply numbers; false when the selection is not
+  // made of them (the browser then shows its own menu).
+  bool SelectionContextMenu(const std::string& selectedText);
+
+  const std::string& Caption() const { return caption_; }
+  // Sets the caption of the tab page.
+  void SetCaption(const std::string& caption);
+  const std::string& BoardDir() const { return boardDir_; }
+  const std::string& DatName() const { return datName_; }
+  int FirstUnread() const { return firstUnread_; }
+  int OldShown() const { return oldShown_; }
+  int MenuReplyNumber() const { return menuReplyNumber_; }
+  void SetMenuReplyNumber(int number) { menuReplyNumber_ = number; }
+  const std::vector<std::string>& HistoryPaths() const { return historyPaths_; }
+  const std::vector<std::string>& HistoryTitles() const { return historyTitles_; }
+  const ReplyList& Replies() const { return replies_; }
+  // The page last written.
+  const std::string& Document() const { return document_; }
+  ThreadView* View() const { return view_; }
+
+ private:
+  void RecordHistory(const std::string& path, const std::string& title);
+  // Stores Unread in the board's subject.ini directly; false when it could not be written.
+  bool WriteUnreadToIni(int firstUnread);
+  bool ResetThreadInIni();
+  void OpenExternally(const std::string& url);
+
+  ThreadTabList* owner_;
+  ThreadView* view_;
+  std::vector<std::string> historyPaths_;
+  std::vector<std::string> historyTitles_;
+  std::string caption_;
+  std::string boardDir_;
+  std::string datName_;
+  std::string document_;
+  int menuReplyNumber_ = 0;
+  int firstUnread_ = 1;
+  int oldShown_ = kOldShown;
+  ReplyList replies_;
+};
+
+}  // namespace velkor

@@ -1,0 +1,188 @@
+#include "threads/ThreadView.h"
+
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QWebChannel>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+#include "threads/LinkBridge.h"
+#include "threads/ThreadPage.h"
+#include "threads/ThreadSchemeHandler.h"
+#include "threads/ThreadViewProfile.h"
+
+namespace velkor {
+
+namespace {
+
+// Runs in the program's own script world (the page's scripts are off): takes every click on a
+// link, cancels it and reports the link's address, since in-page links never come by as
+// navigations.
+QString ClickListenerScript() {
+  QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  QString script;
+  if (channelJs.open(QIODevice::ReadOnly)) script = QString::fromUtf8(channelJs.readAll());
+  script += QStringLiteral(R"JS(
+(function () {
+  var bridge = null;
+  new QWebChannel(qt.webChannelTransport, function (channel) {
+    bridge = channel.objects.velkorLinks;
+  });
+  document.addEventListener('click', function (event) {
+    if (event.button !== 0) return;
+    var node = event.target;
+    while (node && !(node.tagName === 'A' && node.hasAttribute('href'))) node = node.parentElement;
+    if (!node) return;
+    event.preventDefault();
+    event.stopPropagation();
+    if (bridge) bridge.linkClicked(node.href);
+  }, true);
+})();
+)JS");
+  return script;
+}
+
+bool IsPlainAnchorName(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!ok) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ThreadView::ThreadView(QWidget* parent)
+    : QWebEngineView(parent),
+      page_(new ThreadPage(ThreadViewProfile(), this)),
+      bridge_(new LinkBridge(this)),
+      channel_(new QWebChannel(this)),
+      slot_(ThreadPages()->NewSlot()) {
+  channel_->registerObject(QStringLiteral("velkorLinks"), bridge_);
+  page_->setWebChannel(channel_, QWebEngineScript::ApplicationWorld);
+  QWebEngineScript listener;
+  listener.setName(QStringLiteral("velkor-links"));
+  listener.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  listener.setWorldId(QWebEngineScript::ApplicationWorld);
+  listener.setRunsOnSubFrames(false);
+  listener.setSourceCode(ClickListenerScript());
+  page_->scripts().insert(listener);
+  setPage(page_);
+
+  connect(bridge_, &LinkBridge::LinkClicked, this,
+          [this](const QString& href) { emit LinkFollowed(DocumentForm(href)); });
+  connect(page_, &ThreadPage::LinkRequested, this,
+          [this](const QUrl& url) { emit LinkFollowed(DocumentForm(url.toString())); });
+  connect(page_, &QWebEnginePage::linkHovered, this,
+          [this](const QString& url) { emit LinkUnderMouse(DocumentForm(url)); });
+  connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    switch (info.status()) {
+      case QWebEngineLoadingInfo::LoadStartedStatus:
+        break;
+      case QWebEngineLoadingInfo::LoadSucceededStatus:
+        LoadingChanged(true, true, info.url());
+        break;
+      default:
+        LoadingChanged(true, false, info.url());
+        break;
+    }
+  });
+}
+
+ThreadView::~ThreadView() {
+  ThreadPages()->Release(slot_);
+  // The page goes before the view it draws into.
+  setPage(nullptr);
+  delete page_;
+}
+
+QString ThreadView::DocumentForm(const QString& url) const {
+  const QString document = page_->DocumentUrl().toString();
+  if (document.isEmpty()) return url;
+  if (url == document) return QStringLiteral("about:blank");
+  if (url.startsWith(document + QLatin1Char('#'))) {
+    return QStringLiteral("about:blank") + url.mid(document.size());
+  }
+  return url;
+}
+
+void ThreadView::WriteDocument(const std::string& html) {
+  std::vector<PendingScroll> dropped;
+  dropped.swap(pending_);
+  const QUrl url =
+      ThreadPages()->Publish(slot_, QByteArray(html.data(), static_cast<qsizetype>(html.size())));
+  page_->SetDocumentUrl(url);
+  loading_ = true;
+  page_->load(url);
+  for (PendingScroll& scroll : dropped) {
+    if (scroll.done) scroll.done(kScrollFailed);
+  }
+}
+
+void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
+  if (!finished || url != page_->DocumentUrl()) return;
+  loading_ = false;
+  std::vector<PendingScroll> ready;
+  ready.swap(pending_);
+  for (PendingScroll& scroll : ready) {
+    if (ok) {
+      RunScroll(scroll.name, std::move(scroll.done));
+    } else if (scroll.done) {
+      scroll.done(kScrollFailed);
+    }
+  }
+  emit DocumentLoaded(ok);
+}
+
+void ThreadView::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {
+  if (loading_) {
+    pending_.push_back({name, std::move(done)});
+    return;
+  }
+  RunScroll(name, std::move(done));
+}
+
+void ThreadView::RunScroll(const std::string& name, std::function<void(int)> done) {
+  if (page_->DocumentUrl().isEmpty()) {
+    if (done) done(kScrollFailed);
+    return;
+  }
+  // Every anchor of a thread page is a plain name ("a12", "midoku"); anything else is not there.
+  if (!IsPlainAnchorName(name)) {
+    if (done) done(kAnchorNotFound);
+    return;
+  }
+  const QString script =
+      QStringLiteral(
+          "(function (name) {"
+          "  if (!document.body || !document.anchors) return -1;"
+          "  var anchor = document.anchors.namedItem(name);"
+          "  if (!anchor) return 0;"
+          "  window.scrollTo(0, anchor.getBoundingClientRect().top + window.pageYOffset);"
+          "  return 1;"
+          "})('%1')")
+          .arg(QString::fromLatin1(name.c_str()));
+  page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                       [done = std::move(done)](const QVariant& result) {
+                         if (!done) return;
+                         bool ok = false;
+                         const int value = result.toInt(&ok);
+                         done(ok ? value : kScrollFailed);
+                       });
+}
+
+void ThreadView::FocusDocument() {
+  setFocus(Qt::OtherFocusReason);
+}
+
+void ThreadView::contextMenuEvent(QContextMenuEvent* event) {
+  if (contextMenuHandler_ && contextMenuHandler_()) {
+    event->accept();
+    return;
+  }
+  QWebEngineView::contextMenuEvent(event);
+}
+
+}  // namespace velkor

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QWebEngineView>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWebChannel;
+
+namespace velkor {
+
+class ThreadPage;
+class LinkBridge;
+
+// The browser of one thread tab. It shows pages written into it, reports followed and hovered
+// links in the form they have in a page written into "about:blank" ("about:blank#a12" for an
+// in-page link), and lets its owner answer right-clicks.
+class ThreadView : public QWebEngineView {
+  Q_OBJECT
+
+ public:
+  enum ScrollResult { kScrollFailed = -1, kAnchorNotFound = 0, kAnchorFound = 1 };
+
+  explicit ThreadView(QWidget* parent = nullptr);
+  ~ThreadView() override;
+
+  // Replaces the whole page with `html` (CP932 bytes, shown as Shift_JIS); the view starts at the
+  // top. The page loads asynchronously; ScrollToAnchor waits for it.
+  void WriteDocument(const std::string& html);
+  // Scrolls so that the anchor named `name` is at the top, once the current page has loaded, and
+  // then tells `done` whether it was found (kScrollFailed when the page did not load or was
+  // replaced meanwhile). `done` may be empty.
+  void ScrollToAnchor(const std::string& name, std::function<void(int)> done);
+  // Gives the page keyboard focus.
+  void FocusDocument();
+  // True while a written page is still loading.
+  bool IsLoading() const { return loading_; }
+
+  // Asked on a right-click: true when it showed something itself (the view then shows no menu).
+  void SetContextMenuHandler(std::function<bool()> handler) { contextMenuHandler_ = handler; }
+
+  // The address translated into the form of a page written into "about:blank"; other addresses
+  // unchanged.
+  QString DocumentForm(const QString& url) const;
+
+ signals:
+  // A link the user followed, CP932-convertible text as described above.
+  void LinkFollowed(const QString& url);
+  // The link under the mouse; empty when it left the link.
+  void LinkUnderMouse(const QString& url);
+  // The page finished loading (ok false: it failed or was replaced).
+  void DocumentLoaded(bool ok);
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  struct PendingScroll {
+    std::string name;
+    std::function<void(int)> done;
+  };
+
+  void RunScroll(const std::string& name, std::function<void(int)> done);
+  void LoadingChanged(bool finished, bool ok, const QUrl& url);
+
+  ThreadPage* page_;
+  LinkBridge* bridge_;
+  QWebChannel* channel_;
+  int slot_;
+  bool loading_ = false;
+  std::vector<PendingScroll> pending_;
+  std::function<bool()> contextMenuHandler_;
+};
+
+}  // namespace velkor
