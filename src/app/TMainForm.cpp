@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -34,6 +34,7 @@
 #include "subjects/SubjectListModel.h"
 #include "subjects/SubjectListView.h"
 #include "sweeper/LogSweeper.h"
+#include "threads/PopupWindow.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 #include "threads/ThreadTabList.h"
@@ -324,12 +325,12 @@ void TMainForm::ConnectCommands() {
   connect(optionOptionMI, &QAction::triggered, this, &TMainForm::optionOptionMIClick);
   connect(optionSidebarShowMI, &QAction::triggered, this, &TMainForm::ToggleSidebar);
   connect(optionLogSweeperMI, &QAction::triggered, this, &TMainForm::optionLogSweeperMIClick);
-  connect(optionBBSMenuUpdateMI, &QAction::triggered, this,
-          &TMainForm::optionBBSMenuUpdateMIClick);
+  connect(optionBBSMenuUpdateMI, &QAction::triggered, this, &TMainForm::optionBBSMenuUpdateMIClick);
   connect(optionAboutMI, &QAction::triggered, this, &TMainForm::optionAboutMIClick);
 
   connect(BBSTreeView, &QWidget::customContextMenuRequested, this,
           &TMainForm::BBSTreeViewContextPopup);
+  connect(bbsAllPM, &QMenu::aboutToShow, this, &TMainForm::bbsAllPMPopup);
   connect(bbsAllSubscribeMI, &QAction::triggered, this, &TMainForm::bbsAllSubscribeMIClick);
   connect(bbsAllUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
   connect(bbsAllURLCopyMI, &QAction::triggered, this, &TMainForm::URLCopyClick);
@@ -346,8 +347,7 @@ void TMainForm::ConnectCommands() {
   connect(BBSNameLabel, &QWidget::customContextMenuRequested, this,
           &TMainForm::BBSNameLabelContextPopup);
 
-  connect(favoriteToolBar, &FavoriteToolBar::ButtonClicked, this,
-          &TMainForm::FavoriteButtonClick);
+  connect(favoriteToolBar, &FavoriteToolBar::ButtonClicked, this, &TMainForm::FavoriteButtonClick);
   connect(favoriteToolBar, &FavoriteToolBar::ButtonRightClicked, this,
           &TMainForm::FavoriteButtonRightClick);
   connect(favoriteToolBar, &FavoriteToolBar::ButtonsRelaid, this,
@@ -357,6 +357,7 @@ void TMainForm::ConnectCommands() {
   connect(subjectListView, &QAbstractItemView::clicked, this, &TMainForm::SubjectListViewClick);
   connect(subjectListView, &QWidget::customContextMenuRequested, this,
           &TMainForm::SubjectListViewContextPopup);
+  connect(threadPM, &QMenu::aboutToShow, this, &TMainForm::threadPMPopup);
   connect(threadNewTabMI, &QAction::triggered, this,
           [this] { OpenSelectedThread(!clickOpensNewTab_); });
   connect(threadURLCopyMI, &QAction::triggered, this, &TMainForm::threadURLCopyMIClick);
@@ -366,8 +367,8 @@ void TMainForm::ConnectCommands() {
 
   tabPageControl->tabBar()->installEventFilter(this);
   tabPageControl->installEventFilter(this);
-  connect(tabPageControl, &QTabWidget::currentChanged, this,
-          [] { ThreadTabs().FocusActiveTab(); });
+  connect(tabPageControl, &QTabWidget::currentChanged, this, [] { ThreadTabs().FocusActiveTab(); });
+  connect(tabPM, &QMenu::aboutToShow, this, &TMainForm::tabPMPopup);
   connect(tabCloseMI, &QAction::triggered, this, [this] {
     if (tabPageControl->count() > 0) ThreadTabs().CloseTab(tabPageControl->currentIndex());
   });
@@ -388,12 +389,12 @@ void TMainForm::ConnectCommands() {
     connect(item, &QAction::triggered, this,
             [item] { ThreadTabs().OpenActiveHistoryEntry(item->data().toInt()); });
   }
-  connect(&ThreadTabs(), &ThreadTabList::ThreadStateChanged, this,
-          &TMainForm::ThreadStateChanged);
+  connect(&ThreadTabs(), &ThreadTabList::ThreadStateChanged, this, &TMainForm::ThreadStateChanged);
 }
 
 void TMainForm::FormCreate() {
   ThreadTabs().SetTabControl(tabPageControl);
+  ThreadTabs().SetShownSubjects([this] { return &subjects; });
   Config().Open(IniDir() + "/config.ini");
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
@@ -421,9 +422,19 @@ void TMainForm::FormCreate() {
   favoriteToolBar->Bind(&FavoriteButtons());
 
   LoadSkin();
+
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive) {
+              FormActivate();
+            } else {
+              AppPopup().HidePopup();
+            }
+          });
 }
 
 void TMainForm::FormDestroy() {
+  ThreadTabs().SetShownSubjects({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
@@ -464,7 +475,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     tabPageControl->setCurrentIndex(index);
     ThreadTabs().FocusActiveTab();
     if (mouse->button() == Qt::RightButton) {
-      tabPMPopup();
       tabPM->exec(tabPageControl->tabBar()->mapToGlobal(pos));
     }
     return true;
@@ -473,7 +483,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
-  for (QWidget* tree : {static_cast<QWidget*>(BBSTreeView), static_cast<QWidget*>(subscribeTreeView)}) {
+  for (QWidget* tree :
+       {static_cast<QWidget*>(BBSTreeView), static_cast<QWidget*>(subscribeTreeView)}) {
     QFont font = GothicFont();
     font.setPointSize(display.boardFontSize > 0 ? display.boardFontSize : 10);
     tree->setFont(font);
@@ -484,8 +495,8 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   subjectListView->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont).height() + 4);
 
   clickOpensNewTab_ = AppSettings().newTabOpen;
-  threadNewTabMI->setText(QString::fromUtf8(clickOpensNewTab_ ? "アクティブなタブで開く"
-                                                              : "新しいタブで開く"));
+  threadNewTabMI->setText(
+      QString::fromUtf8(clickOpensNewTab_ ? "アクティブなタブで開く" : "新しいタブで開く"));
 
   // The tab row: several lines show every tab at once (captions are shortened instead of
   // scrolling); the button styles drop the tab frame.
@@ -637,7 +648,6 @@ std::string TMainForm::ThreadUrlOfRow(int row) const {
 }
 
 void TMainForm::SubjectListViewContextPopup(const QPoint& pos) {
-  threadPMPopup();
   threadPM->exec(subjectListView->viewport()->mapToGlobal(pos));
 }
 
@@ -682,15 +692,10 @@ void TMainForm::subjectShowTypeCBChange(int) {
   FillSubjects(ShownMask());
 }
 
-void TMainForm::ThreadStateChanged(const QString& boardDir, const QString&) {
-  if (!subjects.IsBound() || boardDir.toStdString() != subjects.Dir()) return;
-  // The tab wrote subject.ini itself: read it again so that the list neither shows nor writes back
-  // an older state.
-  std::string iniPath = subjects.Dir() + "subject.ini";
-  subjectListView->Model().BeginRowsReset();
-  subjects.Bind(iniPath);
-  subjects.Fill(ShownMask());
-  subjectListView->Model().EndRowsReset();
+void TMainForm::ThreadStateChanged(const QString& boardDir, const QString& datName) {
+  // Tabs of the shown board write through `subjects` (SetShownSubjects): only the row is repainted.
+  if (!subjects.IsBound() || Utf8ToSjisLossy(boardDir.toStdString()) != subjects.Dir()) return;
+  subjectListView->RepaintRow(subjects.IndexOfDat(Utf8ToSjisLossy(datName.toStdString())));
 }
 
 std::string TMainForm::BoardUrlOf(const NodeRef& node) const {
@@ -703,7 +708,6 @@ std::string TMainForm::BoardUrlOf(const NodeRef& node) const {
 void TMainForm::BBSTreeViewContextPopup(const QPoint& pos) {
   if (QTreeWidgetItem* node = BBSTreeView->itemAt(pos)) BBSTreeView->setCurrentItem(node);
   popupNode = RefOf(BBSTreeView->SelectedNode());
-  bbsAllPMPopup();
   bbsAllPM->exec(BBSTreeView->viewport()->mapToGlobal(pos));
 }
 

@@ -13,8 +13,7 @@ constexpr int kLabelRole = Qt::UserRole + 1;
 // highlight).
 class SubscribedNodeDelegate : public QStyledItemDelegate {
  public:
-  explicit SubscribedNodeDelegate(BoardTreeWidget* tree)
-      : QStyledItemDelegate(tree), tree_(tree) {}
+  explicit SubscribedNodeDelegate(BoardTreeWidget* tree) : QStyledItemDelegate(tree), tree_(tree) {}
 
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {

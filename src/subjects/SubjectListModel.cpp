@@ -67,9 +67,8 @@ QVariant SubjectListModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       return QBrush(ToQColor(list_.RowColour(static_cast<std::size_t>(index.row()))));
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(
-          Qt::Alignment((IsRightAligned(index.column()) ? Qt::AlignRight : Qt::AlignLeft) |
-                        Qt::AlignVCenter));
+      return QVariant::fromValue(Qt::Alignment(
+          (IsRightAligned(index.column()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     default:
       return {};
   }
@@ -79,9 +78,8 @@ QVariant SubjectListModel::headerData(int section, Qt::Orientation orientation, 
   if (orientation != Qt::Horizontal || section < 0 || section >= kSubjectColumnCount) return {};
   if (role == Qt::DisplayRole) return Captions()[section];
   if (role == Qt::TextAlignmentRole) {
-    return QVariant::fromValue(
-        Qt::Alignment((IsRightAligned(section) ? Qt::AlignRight : Qt::AlignLeft) |
-                      Qt::AlignVCenter));
+    return QVariant::fromValue(Qt::Alignment(
+        (IsRightAligned(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
   }
   return {};
 }

@@ -83,7 +83,8 @@ void SubjectListView::SetColumnWidths(const std::vector<int>& widths) {
 
 std::vector<int> SubjectListView::ColumnWidths() const {
   std::vector<int> widths;
-  for (int i = 0; i < kSubjectColumnCount; ++i) widths.push_back(horizontalHeader()->sectionSize(i));
+  for (int i = 0; i < kSubjectColumnCount; ++i)
+    widths.push_back(horizontalHeader()->sectionSize(i));
   return widths;
 }
 
