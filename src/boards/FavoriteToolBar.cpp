@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QToolButton>
 
 #include "base/Sjis.h"
@@ -75,7 +76,15 @@ bool FavoriteToolBar::eventFilter(QObject* watched, QEvent* event) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     auto* button = qobject_cast<QToolButton*>(watched);
     if (mouse->button() == Qt::RightButton && button != nullptr && button != FixedButton()) {
-      emit ButtonRightClicked(button, mouse->globalPosition().toPoint());
+      // Queued: what the click leads to may lay the buttons out anew, this one included.
+      QPointer<QToolButton> target(button);
+      QPoint pos = mouse->globalPosition().toPoint();
+      QMetaObject::invokeMethod(
+          this,
+          [this, target, pos] {
+            if (!target.isNull()) emit ButtonRightClicked(target, pos);
+          },
+          Qt::QueuedConnection);
       return true;
     }
   }
