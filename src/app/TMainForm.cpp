@@ -787,6 +787,7 @@ void TMainForm::FavoriteButtonClick(QToolButton* button) {
   }
   delete buttonMenu;
   buttonMenu = new QMenu(this);
+  buttonMenu->setObjectName("buttonMenu");
   auto addBoard = [this](QMenu* menu, const std::string& categoryName, const std::string& name) {
     QAction* item = menu->addAction(MenuText(name));
     connect(item, &QAction::triggered, this, [this, categoryName, name] {

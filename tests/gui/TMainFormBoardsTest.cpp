@@ -330,6 +330,31 @@ class TMainFormBoardsTest : public QObject {
     QVERIFY(shown);
   }
 
+  // "▼お気に入り" drops down every category with its boards; a board item opens that board.
+  void fixedButtonDropsDownFavourites() {
+    auto* fixed = form_->findChild<QToolButton*>("favoriteToolButton");
+    QMenu* menu = nullptr;
+    QStringList categories;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+      menu = form_->findChild<QMenu*>("buttonMenu");
+      if (menu == nullptr || !menu->isVisible()) return;
+      poll.stop();
+      for (QAction* item : menu->actions()) categories << item->text();
+      QMenu* news = menu->actions().first()->menu();
+      for (QAction* item : news->actions()) {
+        if (item->text() == QString::fromUtf8("芸能")) item->trigger();
+      }
+      menu->close();
+    });
+    poll.start();
+    fixed->click();
+    QTRY_VERIFY(!poll.isActive());
+    QCOMPARE(categories, (QStringList{QString::fromUtf8("ニュース"), QString::fromUtf8("趣味")}));
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：芸能"));
+  }
+
   // A board button opens its favourite; removing every button hides the bar again.
   void boardButtonOpensAndRemovalHidesBar() {
     favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
