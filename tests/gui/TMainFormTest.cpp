@@ -2,12 +2,15 @@
 // arrangements, the side bar, and what the window writes back when it closes.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -15,6 +18,7 @@
 #include "app/DataDir.h"
 #include "app/GuiUiHooks.h"
 #include "app/TMainForm.h"
+#include "app/TSettingForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectListView.h"
@@ -170,6 +174,27 @@ class TMainFormTest : public QObject {
     form.resize(800, 600);
     QCOMPARE(form.SubjectHeight(), remembered);
     QCOMPARE(form.SidebarWidth(), 180);
+  }
+
+  // After the settings dialog's OK, NewTabOpen and the font sizes apply at once.
+  void settingsApplyAtOnce() {
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    bool accepted = false;
+    QTimer::singleShot(100, [&] {
+      auto* dialog = form.findChild<TSettingForm*>("SettingForm");
+      if (dialog == nullptr) return;
+      dialog->newTabCheckBox->setChecked(true);
+      dialog->okButton->click();
+      accepted = true;
+    });
+    form.findChild<QAction*>("optionOptionMI")->trigger();
+    QVERIFY(accepted);
+    QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
+             QString::fromUtf8("アクティブなタブで開く"));
+    QCOMPARE(form.findChild<QWidget*>("subscribeTreeView")->font().pointSize(), 10);
+    QVERIFY(ReadWholeFile(IniDir() + "/config.ini")->find("NewTabOpen=1") != std::string::npos);
   }
 
  private:
