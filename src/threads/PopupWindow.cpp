@@ -39,6 +39,8 @@ PopupWindow::PopupWindow(QWidget* parent)
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFont(PopupFont());
   setPalette(QToolTip::palette());
+  setBackgroundRole(QPalette::ToolTipBase);
+  setForegroundRole(QPalette::ToolTipText);
   setAutoFillBackground(true);
 }
 

@@ -1,6 +1,5 @@
 #include "threads/ThreadLinks.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "app/DataDir.h"
@@ -56,6 +55,31 @@ IniDocument LoadSubjectIni(const std::string& boardDir) {
   return ini;
 }
 
+// Where a read.cgi URL's log lives below LogDir(), whether or not it exists. False when the URL
+// does not name host, board and key, or when one of them is not a safe path component.
+bool ThreadLogLocation(std::string_view url, StoredThreadLink& link) {
+  std::string remainder;
+  const std::string path = ThreadUrlToLogPath(url, remainder);
+  // "/host/board/key.dat": exactly three components, none of which may leave the log tree.
+  if (path.empty() || path[0] != '/') return false;
+  std::vector<std::string_view> parts;
+  std::string_view rest = std::string_view(path).substr(1);
+  for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
+    parts.push_back(rest.substr(0, slash));
+    rest.remove_prefix(slash + 1);
+  }
+  parts.push_back(rest);
+  if (parts.size() != 3) return false;
+  for (std::string_view part : parts) {
+    if (!IsSafePathComponent(part)) return false;
+  }
+  link.boardDir = LogDir() + "/";
+  link.boardDir.append(parts[0]).append("/").append(parts[1]).append("/");
+  link.datName.assign(parts[2]);
+  link.anchor = std::move(remainder);
+  return true;
+}
+
 }  // namespace
 
 long long LeadingInteger(std::string_view text) {
@@ -71,27 +95,9 @@ long long LeadingInteger(std::string_view text) {
 }
 
 bool FindStoredThread(std::string_view url, StoredThreadLink& link) {
-  std::string remainder;
-  const std::string path = ThreadUrlToLogPath(url, remainder);
-  // "/host/board/key.dat": exactly three components, none of which may leave the log tree.
-  std::vector<std::string_view> parts;
-  std::string_view rest = std::string_view(path).substr(1);
-  for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
-    parts.push_back(rest.substr(0, slash));
-    rest.remove_prefix(slash + 1);
-  }
-  parts.push_back(rest);
-  if (path.empty() || path[0] != '/' || parts.size() != 3) return false;
-  for (std::string_view part : parts) {
-    if (!IsSafePathComponent(part)) return false;
-  }
-  std::string boardDir = LogDir() + "/";
-  boardDir.append(parts[0]).append("/").append(parts[1]).append("/");
-  std::string datName(parts[2]);
-  if (!FileExists(boardDir + datName)) return false;
-  link.boardDir = std::move(boardDir);
-  link.datName = std::move(datName);
-  link.anchor = std::move(remainder);
+  StoredThreadLink found;
+  if (!ThreadLogLocation(url, found) || !FileExists(found.boardDir + found.datName)) return false;
+  link = std::move(found);
   return true;
 }
 
@@ -158,16 +164,9 @@ HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, in
     StoredThreadLink link;
     if (FindStoredThread(statusText, link)) {
       text = BuildPopupTextFromLog(link.boardDir + link.datName, link.anchor, lineLimit);
-    } else {
+    } else if (ThreadLogLocation(statusText, link)) {
       // A thread that was never fetched shows its title, when its board knows it.
-      std::string remainder;
-      const std::string path = ThreadUrlToLogPath(statusText, remainder);
-      const std::size_t slash = path.rfind('/');
-      const std::string dir = path.substr(0, slash + 1);
-      const std::string datName = path.substr(slash + 1);
-      bool safe = IsSafePathComponent(datName) && dir.find("/../") == std::string::npos &&
-                  dir.find("/./") == std::string::npos && dir.find('\\') == std::string::npos;
-      if (safe) text = LoadSubjectIni(LogDir() + dir).ReadString(datName, "Title", "");
+      text = LoadSubjectIni(link.boardDir).ReadString(link.datName, "Title", "");
     }
   }
   if (!text.empty()) {

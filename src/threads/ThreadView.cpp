@@ -77,9 +77,15 @@ ThreadView::ThreadView(QWidget* parent)
           [this](const QUrl& url) { emit LinkFollowed(DocumentForm(url.toString())); });
   connect(page_, &QWebEnginePage::linkHovered, this,
           [this](const QString& url) { emit LinkUnderMouse(DocumentForm(url)); });
+  connect(page_, &QWebEnginePage::recommendedStateChanged, this,
+          [this](QWebEnginePage::LifecycleState state) {
+            LifecycleRecommended(static_cast<int>(state));
+          });
   connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     switch (info.status()) {
       case QWebEngineLoadingInfo::LoadStartedStatus:
+        // Also a discarded page loading its document again: scrolls wait for it.
+        if (info.url() == page_->DocumentUrl()) loading_ = true;
         break;
       case QWebEngineLoadingInfo::LoadSucceededStatus:
         LoadingChanged(true, true, info.url());
@@ -115,15 +121,35 @@ void ThreadView::WriteDocument(const std::string& html) {
       ThreadPages()->Publish(slot_, QByteArray(html.data(), static_cast<qsizetype>(html.size())));
   page_->SetDocumentUrl(url);
   loading_ = true;
+  restoreScroll_ = false;
   page_->load(url);
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
   }
 }
 
+void ThreadView::LifecycleRecommended(int recommended) {
+  const auto state = static_cast<QWebEnginePage::LifecycleState>(recommended);
+  // A page still loading or with scrolls waiting is left alone until it is done.
+  if (state != QWebEnginePage::LifecycleState::Active && (loading_ || !pending_.empty())) return;
+  if (state == QWebEnginePage::LifecycleState::Discarded) {
+    savedScroll_ = page_->scrollPosition();
+    restoreScroll_ = true;
+  }
+  page_->setLifecycleState(state);
+}
+
 void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
   if (!finished || url != page_->DocumentUrl()) return;
   loading_ = false;
+  if (restoreScroll_) {
+    restoreScroll_ = false;
+    if (ok) {
+      page_->runJavaScript(
+          QStringLiteral("window.scrollTo(%1, %2)").arg(savedScroll_.x()).arg(savedScroll_.y()),
+          QWebEngineScript::ApplicationWorld);
+    }
+  }
   std::vector<PendingScroll> ready;
   ready.swap(pending_);
   for (PendingScroll& scroll : ready) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointF>
 #include <QWebEngineView>
 #include <functional>
 #include <string>
@@ -63,11 +64,17 @@ class ThreadView : public QWebEngineView {
   void RunScroll(const std::string& name, std::function<void(int)> done);
   void LoadingChanged(bool finished, bool ok, const QUrl& url);
 
+  // Hidden pages are frozen and later discarded to give their memory back; a discarded page
+  // loads its document again when shown, at the place it was left.
+  void LifecycleRecommended(int state);
+
   ThreadPage* page_;
   LinkBridge* bridge_;
   QWebChannel* channel_;
   int slot_;
   bool loading_ = false;
+  bool restoreScroll_ = false;
+  QPointF savedScroll_;
   std::vector<PendingScroll> pending_;
   std::function<bool()> contextMenuHandler_;
 };

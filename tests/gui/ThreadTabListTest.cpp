@@ -1,0 +1,462 @@
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QtTest>
+#include <string>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/DataDir.h"
+#include "app/Settings.h"
+#include "base/FileUtil.h"
+#include "base/IniDocument.h"
+#include "base/Sjis.h"
+#include "subjects/SubjectList.h"
+#include "threads/PopupWindow.h"
+#include "threads/ThreadTab.h"
+#include "threads/ThreadTabList.h"
+#include "threads/ThreadView.h"
+
+using namespace velkor;
+
+namespace {
+
+std::string DatLine(int k, const std::string& title = std::string()) {
+  return "name" + std::to_string(k) + "<>sage<>2026/12/07<> message " + std::to_string(k) + " <>" +
+         title + "\n";
+}
+
+// A TCP listener on the loopback interface that only tells whether anybody connected.
+struct LoopbackListener {
+  LoopbackListener() {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        listen(fd, 8) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port = ntohs(address.sin_port);
+    }
+  }
+  ~LoopbackListener() {
+    if (fd >= 0) close(fd);
+  }
+  bool HasConnection() const {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+  }
+  int fd = -1;
+  int port = 0;
+};
+
+}  // namespace
+
+class ThreadTabListTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dataDir_.isValid());
+    InitDataDir(dataDir_.path().toStdString());
+    boardDir_ = LogDir() + "/host.example/board/";
+    QVERIFY(MakeDirectories(boardDir_));
+    for (int key = 100; key < 107; ++key) WriteThread(key, 3);
+    WriteThread(200, 120);
+  }
+
+  void init() {
+    tabs_ = new QTabWidget();
+    tabs_->resize(800, 600);
+    list_ = new ThreadTabList();
+    list_->SetTabControl(tabs_);
+    AppSettings().newTabOpen = false;
+    ReplaceFile(boardDir_ + "subject.ini", "");
+  }
+
+  void cleanup() {
+    delete list_;
+    delete tabs_;
+  }
+
+  // Mode 1 always opens a new tab, mode 0 reuses the active one; the caption is the title.
+  void openThreadModes() {
+    Open(100, 0, "t100");
+    QCOMPARE(tabs_->count(), 1);
+    Open(101, 1, "t101");
+    QCOMPARE(tabs_->count(), 2);
+    QCOMPARE(tabs_->currentIndex(), 1);
+    Open(102, 0, "t102");
+    QCOMPARE(tabs_->count(), 2);
+    QCOMPARE(tabs_->tabText(1), QString("t102"));
+    QCOMPARE(list_->ActiveCaption(), std::string("t102"));
+    QCOMPARE(list_->ActiveTab()->DatName(), std::string("102.dat"));
+    QCOMPARE(list_->Tabs().size(), std::size_t{2});
+    // The replaced thread stays reachable through the tab's history.
+    QCOMPARE(list_->ActiveHistoryTitles(), (std::vector<std::string>{"t102", "t101"}));
+  }
+
+  // A thread shown under the same title is only activated, whatever the mode; another title
+  // opens it again.
+  void openThreadActivatesExistingTab() {
+    Open(100, 1, "t100");
+    Open(101, 1, "t101");
+    ThreadTab* first = list_->TabAt(0);
+    WaitLoaded(first);
+    const std::string page = first->Document();
+    Open(100, 1, "t100");
+    QCOMPARE(tabs_->count(), 2);
+    QCOMPARE(tabs_->currentIndex(), 0);
+    Open(100, 0, "t100");
+    QCOMPARE(tabs_->count(), 2);
+    QCOMPARE(first->Document(), page);
+    Open(100, 1, "renamed");
+    QCOMPARE(tabs_->count(), 3);
+  }
+
+  void captionsKeepAmpersands() {
+    Open(100, 1, "A&B");
+    QCOMPARE(list_->ActiveCaption(), std::string("A&B"));
+    QCOMPARE(tabs_->tabText(0), QString("A&&B"));
+  }
+
+  // Pages go into a new tab when asked, when the setting says so or when there is no tab, and
+  // leave the tab without a thread.
+  void showPage() {
+    list_->ShowPage("<html>one</html>", "page", false);
+    QCOMPARE(tabs_->count(), 1);
+    list_->ShowPage("<html>two</html>", "page2", false);
+    QCOMPARE(tabs_->count(), 1);
+    QCOMPARE(list_->ActiveTab()->Document(), std::string("<html>two</html>"));
+    QCOMPARE(list_->ActiveCaption(), std::string("page2"));
+    list_->ShowPage("<html>three</html>", "page3", true);
+    QCOMPARE(tabs_->count(), 2);
+    AppSettings().newTabOpen = true;
+    list_->ShowPage("<html>four</html>", "page4", false);
+    QCOMPARE(tabs_->count(), 3);
+
+    AppSettings().newTabOpen = false;
+    Open(100, 0, "t100");
+    list_->ShowPage("<html>five</html>", "page5", false);
+    ThreadTab* tab = list_->ActiveTab();
+    QCOMPARE(tab->BoardDir(), std::string());
+    QCOMPARE(tab->DatName(), std::string());
+    QCOMPARE(tab->ThreadUrl(), std::string("http:///test/read.cgi//"));
+    QCOMPARE(tab->HistoryTitles(), std::vector<std::string>{"t100"});
+  }
+
+  void closeTabs() {
+    for (int key = 100; key < 105; ++key) Open(key, 1, "t" + std::to_string(key));
+    list_->CloseTab(1);
+    QCOMPARE(tabs_->count(), 4);
+    QCOMPARE(list_->Tabs().size(), std::size_t{4});
+    QCOMPARE(tabs_->tabText(1), QString("t102"));
+    list_->CloseTab(7);
+    QCOMPARE(tabs_->count(), 4);
+    list_->CloseOtherTabs(2);
+    QCOMPARE(tabs_->count(), 1);
+    QCOMPARE(tabs_->tabText(0), QString("t103"));
+    QCOMPARE(list_->Tabs().size(), std::size_t{1});
+    Open(104, 1, "t104");
+    list_->CloseAllTabs();
+    QCOMPARE(tabs_->count(), 0);
+    QVERIFY(list_->Tabs().empty());
+    QVERIFY(list_->ActiveTab() == nullptr);
+    // Without a tab the commands do nothing.
+    QCOMPARE(list_->ActiveThreadUrl(), std::string());
+    QVERIFY(list_->ActiveHistoryTitles().empty());
+    list_->SetActiveBookmark();
+    list_->DeleteActiveThreadLog();
+    list_->OpenActiveHistoryEntry(0);
+    list_->FocusActiveTab();
+  }
+
+  // Six threads in one tab leave the last five, newest first; showing one again moves it to the
+  // front without a duplicate.
+  void historyKeepsFiveNewestFirst() {
+    for (int key = 100; key < 106; ++key) Open(key, 0, "t" + std::to_string(key));
+    QCOMPARE(list_->ActiveHistoryTitles(),
+             (std::vector<std::string>{"t105", "t104", "t103", "t102", "t101"}));
+    Open(102, 0, "t102");
+    QCOMPARE(list_->ActiveHistoryTitles(),
+             (std::vector<std::string>{"t102", "t105", "t104", "t103", "t101"}));
+    QCOMPARE(list_->ActiveTab()->HistoryPaths().front(), boardDir_ + "102.dat");
+  }
+
+  // A history entry reopens its thread with the stored reading position and moves to the front.
+  void historyEntryReopensWithStoredUnread() {
+    Open(100, 0, "t100");
+    Open(101, 0, "t101");
+    WriteIni("[100.dat]\r\nUnread=3\r\n\r\n");
+    list_->OpenActiveHistoryEntry(1);
+    ThreadTab* tab = list_->ActiveTab();
+    QCOMPARE(tab->DatName(), std::string("100.dat"));
+    QCOMPARE(tab->FirstUnread(), 3);
+    QCOMPARE(list_->ActiveCaption(), std::string("t100"));
+    QCOMPARE(tabs_->tabText(0), QString("t100"));
+    QCOMPARE(list_->ActiveHistoryTitles(), (std::vector<std::string>{"t100", "t101"}));
+    list_->OpenActiveHistoryEntry(5);
+    QCOMPARE(tab->DatName(), std::string("100.dat"));
+  }
+
+  void threadUrlForm() {
+    Open(100, 0, "t100");
+    QCOMPARE(list_->ActiveThreadUrl(), std::string("http://host.example/test/read.cgi/board/100"));
+  }
+
+  // "ここまで読んだ" on reply 120 stores 120 and draws the marker between 119 and 120.
+  void bookmarkWritesUnreadToSubjectIni() {
+    WriteIni("[200.dat]\r\nTitle=big\r\nUnread=121\r\nGotCount=120\r\n\r\n");
+    Open(200, 0, "big", 121);
+    ThreadTab* tab = list_->ActiveTab();
+    QSignalSpy changed(list_, &ThreadTabList::ThreadStateChanged);
+    tab->SetMenuReplyNumber(120);
+    list_->SetActiveBookmark();
+    IniDocument ini;
+    QVERIFY(ini.Load(boardDir_ + "subject.ini"));
+    QCOMPARE(ini.ReadInteger("200.dat", "Unread", 0), 120LL);
+    QCOMPARE(ini.ReadString("200.dat", "Title", ""), std::string("big"));
+    QCOMPARE(tab->FirstUnread(), 120);
+    const std::string& page = tab->Document();
+    const auto marker = page.find("<a name=\"midoku\">");
+    QVERIFY(marker != std::string::npos);
+    QVERIFY(page.find("<a name=\"a119\">") < marker);
+    QVERIFY(page.find("<a name=\"a120\">") > marker);
+    QCOMPARE(changed.count(), 1);
+  }
+
+  // With the board shown in the thread list, the bookmark goes through the list so its state and
+  // later writes keep the value.
+  void bookmarkGoesThroughShownThreadList() {
+    WriteIni("[200.dat]\r\nTitle=big\r\nUnread=121\r\nGotCount=120\r\n\r\n");
+    SubjectList subjects;
+    QVERIFY(subjects.Bind(boardDir_ + "subject.ini"));
+    list_->SetShownSubjects([&subjects] { return &subjects; });
+    Open(200, 0, "big", 121);
+    list_->ActiveTab()->SetMenuReplyNumber(7);
+    list_->SetActiveBookmark();
+    QCOMPARE(subjects.UnreadOf("200.dat"), 7);
+    IniDocument ini;
+    QVERIFY(ini.Load(boardDir_ + "subject.ini"));
+    QCOMPARE(ini.ReadInteger("200.dat", "Unread", 0), 7LL);
+    list_->SetShownSubjects({});
+  }
+
+  // Deleting the log leaves the page and makes the thread read as never fetched.
+  void deleteThreadLog() {
+    WriteThread(150, 4);
+    WriteIni(
+        "[150.dat]\r\nTitle=x\r\nGotCount=4\r\nUnread=3\r\nLastModified= Mon\r\nDatSize=99\r\n"
+        "\r\n");
+    Open(150, 0, "x", 3);
+    ThreadTab* tab = list_->ActiveTab();
+    const std::string page = tab->Document();
+    list_->DeleteActiveThreadLog();
+    QVERIFY(!FileExists(boardDir_ + "150.dat"));
+    IniDocument ini;
+    QVERIFY(ini.Load(boardDir_ + "subject.ini"));
+    QCOMPARE(ini.ReadInteger("150.dat", "GotCount", -1), 0LL);
+    QCOMPARE(ini.ReadInteger("150.dat", "Unread", -1), 1LL);
+    QCOMPARE(ini.ReadString("150.dat", "LastModified", "?"), std::string());
+    QCOMPARE(ini.ReadInteger("150.dat", "DatSize", -1), 0LL);
+    QCOMPARE(ini.ReadString("150.dat", "Title", ""), std::string("x"));
+    QCOMPARE(tab->Document(), page);
+  }
+
+  // A subject.ini that exists but cannot be read is left alone rather than replaced.
+  void unreadableSubjectIniIsNotReplaced() {
+    Open(100, 0, "t100");
+    const std::string path = boardDir_ + "subject.ini";
+    WriteIni("[100.dat]\r\nTitle=keep\r\n\r\n");
+    QFile::setPermissions(QString::fromStdString(path), QFileDevice::WriteOwner);
+    if (ReadWholeFile(path).has_value()) QSKIP("running with rights that read any file");
+    list_->ActiveTab()->SetMenuReplyNumber(2);
+    list_->SetActiveBookmark();
+    QFile::setPermissions(QString::fromStdString(path),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(*ReadWholeFile(path), std::string("[100.dat]\r\nTitle=keep\r\n\r\n"));
+  }
+
+  // The page shows 50 read replies; a jump to an omitted one shows every reply and keeps all of
+  // them shown.
+  void jumpToOmittedReplyRendersAll() {
+    Open(200, 0, "big", 121);
+    ThreadTab* tab = list_->ActiveTab();
+    QCOMPARE(tab->OldShown(), 50);
+    QVERIFY(tab->Document().find("<a name=\"a3\">") == std::string::npos);
+    WaitLoaded(tab);
+    tab->LinkFollowed("about:blank#a3");
+    QTRY_COMPARE(tab->OldShown(), 0);
+    QVERIFY(tab->Document().find("<a name=\"a3\">") != std::string::npos);
+    WaitLoaded(tab);
+  }
+
+  // A click on a shown reply anchor scrolls without drawing the page again.
+  void jumpToShownReplyKeepsPage() {
+    Open(200, 0, "big", 121);
+    ThreadTab* tab = list_->ActiveTab();
+    WaitLoaded(tab);
+    int result = -2;
+    tab->ScrollToAnchor("a100", [&result](int r) { result = r; });
+    QTRY_COMPARE(result, 1);
+    result = -2;
+    tab->ScrollToAnchor("a5", [&result](int r) { result = r; });
+    QTRY_COMPARE(result, 0);
+    tab->LinkFollowed("about:blank#a110");
+    QTest::qWait(200);
+    QCOMPARE(tab->OldShown(), 50);
+  }
+
+  void showAllLink() {
+    Open(200, 0, "big", 121);
+    ThreadTab* tab = list_->ActiveTab();
+    tab->LinkFollowed("about:blank#all");
+    QCOMPARE(tab->OldShown(), 0);
+    QVERIFY(tab->Document().find("<a name=\"a2\">") != std::string::npos);
+  }
+
+  // A reply number link remembers the number for the bookmark; a non-number gives 0.
+  void menuLinkSetsMenuReplyNumber() {
+    Open(200, 0, "big", 121);
+    ThreadTab* tab = list_->ActiveTab();
+    tab->LinkFollowed("menu:42");
+    QCOMPARE(tab->MenuReplyNumber(), 42);
+    QVERIFY(list_->ReplyMenu()->isVisible());
+    QCOMPARE(list_->ReplyMenu()->objectName(), QString("iePM"));
+    QCOMPARE(list_->ReplyMenu()->actions().at(0)->text(), QString::fromUtf8("ここまで読んだ"));
+    list_->ReplyMenu()->hide();
+    tab->LinkFollowed("menu:x");
+    QCOMPARE(tab->MenuReplyNumber(), 0);
+    list_->ReplyMenu()->hide();
+  }
+
+  // A link to a stored thread opens it in a new tab with its stored title and reading position.
+  void linkToStoredThreadOpensNewTab() {
+    WriteIni("[101.dat]\r\nTitle=" + test_S("他のスレ") + "\r\nUnread=2\r\n\r\n");
+    Open(100, 0, "t100");
+    list_->ActiveTab()->LinkFollowed("http://host.example/test/read.cgi/board/101/2");
+    QCOMPARE(tabs_->count(), 2);
+    ThreadTab* tab = list_->ActiveTab();
+    QCOMPARE(tab->DatName(), std::string("101.dat"));
+    QCOMPARE(tab->FirstUnread(), 2);
+    QCOMPARE(tabs_->tabText(1), QString::fromUtf8("他のスレ"));
+  }
+
+  // Clicks in the page reach the tab in the "about:blank#" form: the show-all link, a reply
+  // number, and a link to another stored thread, which opens in a new tab.
+  void clicksInThePage() {
+    QVERIFY(ReplaceFile(boardDir_ + "300.dat",
+                        "a<><>d<>see http://host.example/test/read.cgi/board/101/ now<>t\n"));
+    Open(300, 0, "t300");
+    ThreadTab* tab = list_->ActiveTab();
+    WaitLoaded(tab);
+    QSignalSpy followed(tab->View(), &ThreadView::LinkFollowed);
+    Click(tab, "a[href=\"#all\"]");
+    QTRY_COMPARE(followed.count(), 1);
+    QCOMPARE(followed.at(0).at(0).toString(), QString("about:blank#all"));
+    WaitLoaded(tab);
+    Click(tab, "a[href=\"menu:1\"]");
+    QTRY_COMPARE(followed.count(), 2);
+    QCOMPARE(followed.at(1).at(0).toString(), QString("menu:1"));
+    QCOMPARE(tab->MenuReplyNumber(), 1);
+    list_->ReplyMenu()->hide();
+    const QUrl before = tab->View()->page()->url();
+    Click(tab, "a[href^=\"http:\"]");
+    QTRY_COMPARE(tabs_->count(), 2);
+    QCOMPARE(list_->ActiveTab()->DatName(), std::string("101.dat"));
+    // The first page stays what it was: the browser never navigated away.
+    QCOMPARE(tab->View()->page()->url(), before);
+  }
+
+  // A page cannot make the view load anything from outside the program.
+  void remoteLoadsAreBlocked() {
+    LoopbackListener server;
+    QVERIFY(server.port != 0);
+    const std::string base = "https://127.0.0.1:" + std::to_string(server.port);
+    list_->ShowPage("<html><head><link rel=\"stylesheet\" href=\"" + base +
+                        "/a.css\"></head><body><iframe src=\"" + base +
+                        "/b.html\"></iframe><img src=\"" + base + "/c.png\"></body></html>",
+                    "remote", true);
+    WaitLoaded(list_->ActiveTab());
+    QTest::qWait(300);
+    QVERIFY(!server.HasConnection());
+  }
+
+  void viewAndPopup() {
+    Open(200, 0, "big", 121);
+    WaitLoaded(list_->ActiveTab());
+    tabs_->show();
+    QTest::qWait(300);
+    const QString out = qEnvironmentVariable("VELKOR_SCREENSHOT");
+    if (!out.isEmpty()) tabs_->grab().save(out);
+    // Resting on a reply anchor shows that reply in the pop-up; leaving the link hides it.
+    ThreadTab* tab = list_->ActiveTab();
+    tab->LinkHovered("about:blank#a118-119");
+    QVERIFY(AppPopup().isVisible());
+    QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("118 名前：name118 メール：sage")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("119 名前：name119")));
+    if (!out.isEmpty()) AppPopup().grab().save(out + ".popup.png");
+    tab->LinkHovered("about:blank#all");
+    QVERIFY(AppPopup().isVisible());
+    tab->LinkHovered("");
+    QVERIFY(!AppPopup().isVisible());
+    // Selected reply numbers show their pop-up instead of the context menu; other text does not.
+    QVERIFY(tab->SelectionContextMenu(Sjis("１１８－１１９")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("119 名前：name119")));
+    AppPopup().HidePopup();
+    QVERIFY(!tab->SelectionContextMenu("12 replies"));
+    QVERIFY(!tab->SelectionContextMenu("  "));
+    QVERIFY(!AppPopup().isVisible());
+  }
+
+ private:
+  static std::string test_S(const char* utf8) { return Sjis(utf8); }
+
+  void WriteThread(int key, int replies) {
+    std::string log;
+    for (int k = 1; k <= replies; ++k) log += DatLine(k, k == 1 ? "title" : "");
+    QVERIFY(ReplaceFile(boardDir_ + std::to_string(key) + ".dat", log));
+  }
+  void WriteIni(const std::string& text) { QVERIFY(ReplaceFile(boardDir_ + "subject.ini", text)); }
+  void Open(int key, int mode, const std::string& title, int unread = 1) {
+    list_->OpenThread(boardDir_, std::to_string(key) + ".dat", "midoku", unread, mode, title);
+  }
+  static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
+  // Clicks the first link matching `selector` the way a user would, from the program's script
+  // world (page scripts are off).
+  static void Click(ThreadTab* tab, const char* selector) {
+    bool clicked = false;
+    tab->View()->page()->runJavaScript(
+        QString("(function () { var a = document.querySelector('%1');"
+                " if (!a) return false; a.click(); return true; })()")
+            .arg(selector),
+        QWebEngineScript::ApplicationWorld,
+        [&clicked](const QVariant& v) { clicked = v.toBool(); });
+    QTRY_VERIFY(clicked);
+  }
+
+  QTemporaryDir dataDir_;
+  std::string boardDir_;
+  QTabWidget* tabs_ = nullptr;
+  ThreadTabList* list_ = nullptr;
+};
+
+int main(int argc, char** argv) {
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  ThreadTabListTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "ThreadTabListTest.moc"
