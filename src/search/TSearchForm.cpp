@@ -165,7 +165,8 @@ void TSearchForm::startButtonClick() {
   }
   engine_->Finish();
   searching_ = false;
-  accept();
+  // A close during the walk has already ended the dialog with its own result.
+  if (!cancelRequested_) accept();
 }
 
 void TSearchForm::cancelButtonClick() {
