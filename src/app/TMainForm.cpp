@@ -614,11 +614,11 @@ void TMainForm::SubjectListViewClick() {
 void TMainForm::OpenSelectedThread(bool newTab) {
   std::vector<int> selected = subjectListView->SelectedRows();
   if (selected.size() != 1) return;
-  BusyCursor busy;
   const std::string boardDir = subjects.Dir();
   const ThreadItem& item = subjects.Row(static_cast<std::size_t>(selected.front()));
   const std::string datName = item.datName;
   const std::string title = item.title;
+  BusyCursor busy;
   bool fetched = UpdateThreadLog(subjects, datName);
   // The download lets the window run: the list may have been refilled or bound to another board.
   if (subjects.Dir() != boardDir) return;
@@ -677,9 +677,9 @@ void TMainForm::threadOpenBrowserMIClick() {
 }
 
 void TMainForm::threadDeleteLogMIClick() {
+  BusyCursor busy;
   std::vector<int> selected = subjectListView->SelectedRows();
   if (selected.empty()) return;
-  BusyCursor busy;
   for (int row : selected) {
     std::string datName = subjects.Row(static_cast<std::size_t>(row)).datName;
     subjects.DeleteLog(static_cast<std::size_t>(row), datName, false);
