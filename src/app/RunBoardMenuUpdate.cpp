@@ -5,19 +5,20 @@
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "boards/BoardCatalog.h"
-#include "boards/BoardMenuUpdater.h"
+#include "boards/TUpdateMenuForm.h"
 
 namespace velkor {
 
-// The silent path runs the core update at once on the process-wide catalogs and configuration. The
-// interactive path shows the update dialog (TUpdateMenuForm), which comes with the board widgets;
-// until it exists, an interactive request does nothing and the main window starts as usual.
-void RunBoardMenuUpdate(QWidget*, bool silent, bool) {
-  if (!silent) return;
+void RunBoardMenuUpdate(QWidget* mainForm, bool silent, bool detach) {
   Config().Open(IniDir() + "/config.ini");
   OpenCatalogs();
-  BoardMenuUpdater updater(BoardList(), Favorites(), Config());
-  updater.RunUpdate(true);
+  if (silent) {
+    TUpdateMenuForm form(nullptr);
+    form.RunUpdate(true);
+    return;
+  }
+  TUpdateMenuForm form(detach ? nullptr : mainForm);
+  form.exec();
 }
 
 }  // namespace velkor

@@ -1,50 +1,877 @@
 #include "app/TMainForm.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
 
+#include "app/AboutPage.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/Settings.h"
+#include "app/RunBoardMenuUpdate.h"
+#include "app/TSettingForm.h"
+#include "app/UrlPaths.h"
+#include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
+#include "boards/BoardTreeWidget.h"
+#include "boards/FavoriteButtonBar.h"
+#include "boards/FavoriteToolBar.h"
+#include "search/TSearchForm.h"
+#include "subjects/SubjectListModel.h"
+#include "subjects/SubjectListView.h"
+#include "sweeper/LogSweeper.h"
+#include "threads/PopupWindow.h"
+#include "threads/Skin.h"
+#include "threads/ThreadLogFetch.h"
+#include "threads/ThreadTabList.h"
 
 namespace velkor {
+namespace {
+
+QString FromSjis(const std::string& text) {
+  return QString::fromStdString(SjisToUtf8Lossy(text));
+}
+
+// A menu caption from a name taken from the data: "&" stays a plain character.
+QString MenuText(const std::string& sjis) {
+  return FromSjis(sjis).replace("&", "&&");
+}
+
+// Puts a CP932 text on the clipboard.
+void CopyToClipboard(const std::string& sjis) {
+  QApplication::clipboard()->setText(FromSjis(sjis));
+}
+
+void OpenWithSystem(const std::string& url) {
+  if (!url.empty()) QDesktopServices::openUrl(QUrl(FromSjis(url)));
+}
+
+// The program's Japanese proportional gothic.
+QFont GothicFont() {
+  QFont font;
+  font.setFamilies({"IPAPGothic", "Noto Sans CJK JP"});
+  return font;
+}
+
+QColor ToQColor(Colour c) {
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+// Shows the busy cursor for the life of the object; pending events run once so it appears at once.
+class BusyCursor {
+ public:
+  BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::processEvents();
+  }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QAction* AddItem(QMenu* menu, const char* name, const char* caption) {
+  auto* action = new QAction(QString::fromUtf8(caption), menu);
+  action->setObjectName(name);
+  menu->addAction(action);
+  return action;
+}
+
+QMenu* AddSubMenu(QMenu* menu, const char* name, const char* caption) {
+  auto* sub = new QMenu(QString::fromUtf8(caption), menu);
+  sub->setObjectName(name);
+  menu->addMenu(sub);
+  return sub;
+}
+
+QWidget* Panel(const char* name, QWidget* parent) {
+  auto* panel = new QWidget(parent);
+  panel->setObjectName(name);
+  return panel;
+}
+
+template <typename Layout>
+Layout* TightLayout(QWidget* owner) {
+  auto* layout = new Layout(owner);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  return layout;
+}
+
+}  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName("MainForm");
   setWindowTitle("Velkor");
-  statusBar();
+  QFont font = GothicFont();
+  font.setPixelSize(13);
+  setFont(font);
+  BuildLayout();
+  BuildMenus();
+  ConnectCommands();
   FormCreate();
 }
 
 TMainForm::~TMainForm() {
   FormDestroy();
+  // The view reads the thread list, which goes before the base class destroys the children.
+  delete subjectListView;
+}
+
+void TMainForm::BuildLayout() {
+  auto* central = Panel("centralPanel", this);
+  auto* centralLayout = TightLayout<QVBoxLayout>(central);
+  setCentralWidget(central);
+
+  favoritePanel = Panel("favoritePanel", central);
+  auto* favoriteLayout = TightLayout<QHBoxLayout>(favoritePanel);
+  favoriteToolBar = new FavoriteToolBar(favoritePanel);
+  favoriteLayout->addWidget(favoriteToolBar);
+  centralLayout->addWidget(favoritePanel);
+
+  YSplitter = new QSplitter(Qt::Horizontal, central);
+  YSplitter->setObjectName("YSplitter");
+  YSplitter->setHandleWidth(6);
+  YSplitter->setChildrenCollapsible(false);
+  centralLayout->addWidget(YSplitter, 1);
+
+  SidebarPanel = Panel("SidebarPanel", YSplitter);
+  SidebarPanel->setMinimumWidth(1);
+  auto* sidebarLayout = TightLayout<QVBoxLayout>(SidebarPanel);
+  sidebarPageControl = new QTabWidget(SidebarPanel);
+  sidebarPageControl->setObjectName("sidebarPageControl");
+  sidebarPageControl->tabBar()->setContextMenuPolicy(Qt::CustomContextMenu);
+  sidebarLayout->addWidget(sidebarPageControl);
+  BBSTabSheet = Panel("BBSTabSheet", sidebarPageControl);
+  BBSTreeView = new BoardTreeWidget(BBSTabSheet);
+  BBSTreeView->setObjectName("BBSTreeView");
+  TightLayout<QVBoxLayout>(BBSTabSheet)->addWidget(BBSTreeView);
+  sidebarPageControl->addTab(BBSTabSheet, QString::fromUtf8("ボード一覧"));
+  subscribeTabSheet = Panel("subscribeTabSheet", sidebarPageControl);
+  subscribeTreeView = new BoardTreeWidget(subscribeTabSheet);
+  subscribeTreeView->setObjectName("subscribeTreeView");
+  TightLayout<QVBoxLayout>(subscribeTabSheet)->addWidget(subscribeTreeView);
+  sidebarPageControl->addTab(subscribeTabSheet, QString::fromUtf8("お気に入り"));
+  sidebarPageControl->setCurrentWidget(subscribeTabSheet);
+  YSplitter->addWidget(SidebarPanel);
+
+  MainPanel = Panel("MainPanel", YSplitter);
+  auto* mainLayout = TightLayout<QVBoxLayout>(MainPanel);
+  YSplitter->addWidget(MainPanel);
+  YSplitter->setStretchFactor(0, 0);
+  YSplitter->setStretchFactor(1, 1);
+
+  XSplitter = new QSplitter(Qt::Vertical, MainPanel);
+  XSplitter->setObjectName("XSplitter");
+  XSplitter->setHandleWidth(6);
+  XSplitter->setChildrenCollapsible(false);
+  mainLayout->addWidget(XSplitter);
+
+  SubjectPanel = Panel("SubjectPanel", XSplitter);
+  SubjectPanel->setMinimumHeight(1);
+  auto* subjectLayout = TightLayout<QVBoxLayout>(SubjectPanel);
+  subjectToolPanel = Panel("subjectToolPanel", SubjectPanel);
+  auto* toolLayout = TightLayout<QHBoxLayout>(subjectToolPanel);
+  toolLayout->setSpacing(4);
+  subjectToolBar = new QToolBar(subjectToolPanel);
+  subjectToolBar->setObjectName("subjectToolBar");
+  subjectToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  auto addToolButton = [this](const char* name, const char* caption) {
+    auto* button = new QToolButton(subjectToolBar);
+    button->setObjectName(name);
+    button->setText(QString::fromUtf8(caption));
+    button->setAutoRaise(true);
+    subjectToolBar->addWidget(button);
+    return button;
+  };
+  subjectReloadToolButton = addToolButton("subjectReloadToolButton", "更新");
+  subjectOptionToolButton = addToolButton("subjectOptionToolButton", "設定");
+  subjectOptionToolButton->setPopupMode(QToolButton::InstantPopup);
+  subjectFindToolButton = addToolButton("subjectFindToolButton", "検索");
+  toolLayout->addWidget(subjectToolBar);
+  subjectShowTypeCB = new QComboBox(subjectToolPanel);
+  subjectShowTypeCB->setObjectName("subjectShowTypeCB");
+  subjectShowTypeCB->setToolTip(QString::fromUtf8("スレッド絞込み"));
+  for (const char* item : {"スレッド", "全てのスレッド", "ログのあるスレッド", "ログのないスレッド",
+                           "未読スレッド", "新規スレッド"}) {
+    subjectShowTypeCB->addItem(QString::fromUtf8(item));
+  }
+  toolLayout->addWidget(subjectShowTypeCB);
+  BBSNameLabel = new QLabel(QString::fromUtf8("板名"), subjectToolPanel);
+  BBSNameLabel->setObjectName("BBSNameLabel");
+  BBSNameLabel->setContextMenuPolicy(Qt::CustomContextMenu);
+  BBSNameLabel->setTextFormat(Qt::PlainText);
+  toolLayout->addWidget(BBSNameLabel, 1);
+  expandPanel = Panel("expandPanel", subjectToolPanel);
+  expandSpeedButton = new QToolButton(expandPanel);
+  expandSpeedButton->setObjectName("expandSpeedButton");
+  expandSpeedButton->setText("+");
+  expandSpeedButton->setAutoRaise(true);
+  TightLayout<QHBoxLayout>(expandPanel)->addWidget(expandSpeedButton);
+  toolLayout->addWidget(expandPanel);
+  subjectLayout->addWidget(subjectToolPanel);
+  subjectListView = new SubjectListView(subjects, SubjectPanel);
+  subjectLayout->addWidget(subjectListView, 1);
+  XSplitter->addWidget(SubjectPanel);
+
+  BrowserPanel = Panel("BrowserPanel", XSplitter);
+  BrowserPanel->setMinimumHeight(1);
+  tabPageControl = new QTabWidget(BrowserPanel);
+  tabPageControl->setObjectName("tabPageControl");
+  tabPageControl->setDocumentMode(true);
+  tabPageControl->setMinimumHeight(1);
+  TightLayout<QVBoxLayout>(BrowserPanel)->addWidget(tabPageControl);
+  XSplitter->addWidget(BrowserPanel);
+
+  StatusBar = statusBar();
+  StatusBar->setObjectName("StatusBar");
+  StatusBar->setSizeGripEnabled(true);
+}
+
+void TMainForm::BuildMenus() {
+  optionPM = new QMenu(this);
+  optionPM->setObjectName("optionPM");
+  optionOptionMI = AddItem(optionPM, "optionOptionMI", "設定...");
+  optionPM->addSeparator();
+  optionSidebarShowMI = AddItem(optionPM, "optionSidebarShowMI", "サイドバーを表示/隠す");
+  optionPM->addSeparator();
+  optionSweepMI = AddSubMenu(optionPM, "optionSweepMI", "ログ整理");
+  optionLogSweeperMI = AddItem(optionSweepMI, "optionLogSweeperMI", "実行...");
+  optionBBSMenuUpdateMI = AddItem(optionPM, "optionBBSMenuUpdateMI", "ボード一覧更新...");
+  optionPM->addSeparator();
+  optionAboutMI = AddItem(optionPM, "optionAboutMI", "about...");
+  subjectOptionToolButton->setMenu(optionPM);
+
+  bbsAllPM = new QMenu(this);
+  bbsAllPM->setObjectName("bbsAllPM");
+  bbsAllSubscribeMI = AddItem(bbsAllPM, "bbsAllSubscribeMI", "お気に入り");
+  bbsAllUnsubscribeMI = AddItem(bbsAllPM, "bbsAllUnsubscribeMI", "お気に入りから削除");
+  bbsAllPM->addSeparator();
+  bbsAllURLCopyMI = AddItem(bbsAllPM, "bbsAllURLCopyMI", "URLコピー");
+  bbsAllOpenBrowserMI = AddItem(bbsAllPM, "bbsAllOpenBrowserMI", "ブラウザで開く");
+
+  subscribePM = new QMenu(this);
+  subscribePM->setObjectName("subscribePM");
+  subscribeAddFavoriteButtonMI =
+      AddItem(subscribePM, "subscribeAddFavoriteButtonMI", "常駐ボタンに登録");
+  subscribePM->addSeparator();
+  subscribeURLCopyMI = AddItem(subscribePM, "subscribeURLCopyMI", "URLコピー");
+  subscribeOpenBrowserMI = AddItem(subscribePM, "subscribeOpenBrowserMI", "ブラウザで開く");
+  subscribePM->addSeparator();
+  subscribeUnsubscribeMI = AddItem(subscribePM, "subscribeUnsubscribeMI", "お気に入りから削除");
+
+  bbsButtonDeletePM = new QMenu(this);
+  bbsButtonDeletePM->setObjectName("bbsButtonDeletePM");
+  bbsButtonDeleteMI = AddItem(bbsButtonDeletePM, "bbsButtonDeleteMI", "削除");
+
+  threadPM = new QMenu(this);
+  threadPM->setObjectName("threadPM");
+  threadNewTabMI = AddItem(threadPM, "threadNewTabMI", "新しいタブで開く");
+  threadURLCopyMI = AddItem(threadPM, "threadURLCopyMI", "URLをコピー");
+  threadTitleCopyMI = AddItem(threadPM, "threadTitleCopyMI", "タイトルをコピー");
+  threadOpenBrowserMI = AddItem(threadPM, "threadOpenBrowserMI", "ブラウザで開く");
+  threadPM->addSeparator();
+  threadDeleteLogMI = AddItem(threadPM, "threadDeleteLogMI", "ログ削除");
+
+  tabPM = new QMenu(this);
+  tabPM->setObjectName("tabPM");
+  tabCloseMI = AddItem(tabPM, "tabCloseMI", "このタブを閉じる");
+  tabControlMI = AddSubMenu(tabPM, "tabControlMI", "操作");
+  tabDeleteLogMI = AddItem(tabControlMI, "tabDeleteLogMI", "ログ削除");
+  tabCloseOtherMI = AddItem(tabPM, "tabCloseOtherMI", "これ以外のタブを閉じる");
+  tabPM->addSeparator();
+  tabTitleCopyMI = AddItem(tabPM, "tabTitleCopyMI", "タイトルをコピー");
+  tabURLCopyMI = AddItem(tabPM, "tabURLCopyMI", "URLをコピー");
+  tabPM->addSeparator();
+  tabHistoryMI = AddSubMenu(tabPM, "tabHistoryMI", "履歴");
+  for (int i = 1; i <= 5; ++i) {
+    std::string name = "tabHistory" + std::to_string(i) + "MI";
+    QAction* item = AddItem(tabHistoryMI, name.c_str(), std::to_string(i).c_str());
+    item->setData(i - 1);
+    tabHistoryItems.push_back(item);
+  }
+  tabPM->addSeparator();
+  tabOpenBrowserMI = AddItem(tabPM, "tabOpenBrowserMI", "ブラウザで開く");
+}
+
+void TMainForm::ConnectCommands() {
+  connect(YSplitter, &QSplitter::splitterMoved, this,
+          [this] { sidebarWidth = SidebarPanel->width(); });
+  connect(XSplitter, &QSplitter::splitterMoved, this,
+          [this] { subjectHeight = SubjectPanel->height(); });
+  connect(expandSpeedButton, &QToolButton::clicked, this, &TMainForm::ToggleSubjectExpanded);
+  connect(subjectReloadToolButton, &QToolButton::clicked, this, [this] { ReloadSubjects(); });
+  connect(subjectFindToolButton, &QToolButton::clicked, this,
+          &TMainForm::subjectFindToolButtonClick);
+  connect(subjectShowTypeCB, &QComboBox::activated, this, &TMainForm::subjectShowTypeCBChange);
+  connect(sidebarPageControl->tabBar(), &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) {
+            optionPM->exec(sidebarPageControl->tabBar()->mapToGlobal(pos));
+          });
+
+  connect(optionOptionMI, &QAction::triggered, this, &TMainForm::optionOptionMIClick);
+  connect(optionSidebarShowMI, &QAction::triggered, this, &TMainForm::ToggleSidebar);
+  connect(optionLogSweeperMI, &QAction::triggered, this, &TMainForm::optionLogSweeperMIClick);
+  connect(optionBBSMenuUpdateMI, &QAction::triggered, this, &TMainForm::optionBBSMenuUpdateMIClick);
+  connect(optionAboutMI, &QAction::triggered, this, &TMainForm::optionAboutMIClick);
+
+  connect(BBSTreeView, &QWidget::customContextMenuRequested, this,
+          &TMainForm::BBSTreeViewContextPopup);
+  connect(bbsAllPM, &QMenu::aboutToShow, this, &TMainForm::bbsAllPMPopup);
+  connect(bbsAllSubscribeMI, &QAction::triggered, this, &TMainForm::bbsAllSubscribeMIClick);
+  connect(bbsAllUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
+  connect(bbsAllURLCopyMI, &QAction::triggered, this, &TMainForm::URLCopyClick);
+  connect(bbsAllOpenBrowserMI, &QAction::triggered, this, &TMainForm::OpenBrowserClick);
+  connect(subscribeTreeView, &QTreeWidget::itemSelectionChanged, this,
+          [this] { subscribeTreeViewChange(subscribeTreeView->SelectedNode()); });
+  connect(subscribeTreeView, &QWidget::customContextMenuRequested, this,
+          &TMainForm::subscribeTreeViewContextPopup);
+  connect(subscribeAddFavoriteButtonMI, &QAction::triggered, this,
+          &TMainForm::subscribeAddFavoriteButtonMIClick);
+  connect(subscribeURLCopyMI, &QAction::triggered, this, &TMainForm::URLCopyClick);
+  connect(subscribeOpenBrowserMI, &QAction::triggered, this, &TMainForm::OpenBrowserClick);
+  connect(subscribeUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
+  connect(BBSNameLabel, &QWidget::customContextMenuRequested, this,
+          &TMainForm::BBSNameLabelContextPopup);
+
+  connect(favoriteToolBar, &FavoriteToolBar::ButtonClicked, this, &TMainForm::FavoriteButtonClick);
+  connect(favoriteToolBar, &FavoriteToolBar::ButtonRightClicked, this,
+          &TMainForm::FavoriteButtonRightClick);
+  connect(favoriteToolBar, &FavoriteToolBar::ButtonsRelaid, this,
+          &TMainForm::ApplyFavoriteBarVisibility);
+  connect(bbsButtonDeleteMI, &QAction::triggered, this, &TMainForm::bbsButtonDeleteMIClick);
+
+  connect(subjectListView, &QAbstractItemView::clicked, this, &TMainForm::SubjectListViewClick);
+  connect(subjectListView, &QWidget::customContextMenuRequested, this,
+          &TMainForm::SubjectListViewContextPopup);
+  connect(threadPM, &QMenu::aboutToShow, this, &TMainForm::threadPMPopup);
+  connect(threadNewTabMI, &QAction::triggered, this,
+          [this] { OpenSelectedThread(!clickOpensNewTab_); });
+  connect(threadURLCopyMI, &QAction::triggered, this, &TMainForm::threadURLCopyMIClick);
+  connect(threadTitleCopyMI, &QAction::triggered, this, &TMainForm::threadTitleCopyMIClick);
+  connect(threadOpenBrowserMI, &QAction::triggered, this, &TMainForm::threadOpenBrowserMIClick);
+  connect(threadDeleteLogMI, &QAction::triggered, this, &TMainForm::threadDeleteLogMIClick);
+
+  tabPageControl->tabBar()->installEventFilter(this);
+  tabPageControl->installEventFilter(this);
+  connect(tabPageControl, &QTabWidget::currentChanged, this, [] { ThreadTabs().FocusActiveTab(); });
+  connect(tabPM, &QMenu::aboutToShow, this, &TMainForm::tabPMPopup);
+  connect(tabCloseMI, &QAction::triggered, this, [this] {
+    if (tabPageControl->count() > 0) ThreadTabs().CloseTab(tabPageControl->currentIndex());
+  });
+  connect(tabCloseOtherMI, &QAction::triggered, this, [this] {
+    if (tabPageControl->count() > 0) ThreadTabs().CloseOtherTabs(tabPageControl->currentIndex());
+  });
+  connect(tabDeleteLogMI, &QAction::triggered, this, [] { ThreadTabs().DeleteActiveThreadLog(); });
+  connect(tabTitleCopyMI, &QAction::triggered, this, [] {
+    if (ThreadTabs().ActiveTab() != nullptr) CopyToClipboard(ThreadTabs().ActiveCaption());
+  });
+  connect(tabURLCopyMI, &QAction::triggered, this, [] {
+    if (ThreadTabs().ActiveTab() != nullptr) CopyToClipboard(ThreadTabs().ActiveThreadUrl());
+  });
+  connect(tabOpenBrowserMI, &QAction::triggered, this, [] {
+    if (ThreadTabs().ActiveTab() != nullptr) OpenWithSystem(ThreadTabs().ActiveThreadUrl());
+  });
+  for (QAction* item : tabHistoryItems) {
+    connect(item, &QAction::triggered, this,
+            [item] { ThreadTabs().OpenActiveHistoryEntry(item->data().toInt()); });
+  }
+  connect(&ThreadTabs(), &ThreadTabList::ThreadStateChanged, this, &TMainForm::ThreadStateChanged);
 }
 
 void TMainForm::FormCreate() {
+  ThreadTabs().SetTabControl(tabPageControl);
+  ThreadTabs().SetShownSubjects([this] { return &subjects; });
   Config().Open(IniDir() + "/config.ini");
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
-  columnWidths_ = Config().LoadColumnWidths(kThreadListColumns);
+  ApplyDisplaySettings(display);
+  subjectListView->SetColumnWidths(Config().LoadColumnWidths(kThreadListColumns));
+
   WindowLayout layout = Config().LoadWindowLayout();
   setGeometry(layout.left, layout.top, layout.width, layout.height);
-  sidebarVisible_ = layout.sidebarVisible;
-  sidebarWidth_ = layout.sidebarWidth;
-  subjectHeight_ = layout.subjectHeight;
+  sidebarWidth = layout.sidebarWidth;
+  subjectHeight = layout.subjectHeight;
+  SidebarPanel->setVisible(layout.sidebarVisible);
+  YSplitter->setSizes({sidebarWidth, std::max(1, layout.width - sidebarWidth)});
+  SetSubjectExpanded(true);
+
+  OpenCatalogs();
+  BoardList().SetObserver(BBSTreeView);
+  BoardList().BuildTree();
+  Favorites().SetObserver(subscribeTreeView);
+  Favorites().BuildTree();
+  subscribeTreeView->expandAll();
+  if (subscribeTreeView->NodeCount() > 1) sidebarPageControl->setCurrentWidget(subscribeTabSheet);
+
+  FavoriteButtons().SetObserver(favoriteToolBar);
+  FavoriteButtons().Load(IniDir() + "/favbrd.lst");
+  favoriteToolBar->Bind(&FavoriteButtons());
+
+  LoadSkin();
+
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive) {
+              FormActivate();
+            } else {
+              AppPopup().HidePopup();
+            }
+          });
 }
 
 void TMainForm::FormDestroy() {
+  ThreadTabs().SetShownSubjects({});
+  BoardList().SetObserver(nullptr);
+  Favorites().SetObserver(nullptr);
+  FavoriteButtons().SetObserver(nullptr);
   WindowLayout layout;
   QRect frame = geometry();
   layout.top = frame.top();
   layout.left = frame.left();
   layout.width = frame.width();
   layout.height = frame.height();
-  layout.sidebarVisible = sidebarVisible_;
-  layout.sidebarWidth = sidebarWidth_;
-  layout.subjectHeight = subjectHeight_;
+  layout.sidebarVisible = !SidebarPanel->isHidden();
+  layout.sidebarWidth = sidebarWidth;
+  layout.subjectHeight = subjectHeight;
   Config().SaveWindowLayout(layout, false);
-  Config().SaveColumnWidths(columnWidths_, true);
+  Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
 }
 
-void TMainForm::ShowHtmlPage(const std::string&, const std::string&) {}
+void TMainForm::FormActivate() {
+  ThreadTabs().FocusActiveTab();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+  QMainWindow::changeEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tabPageControl && event->type() == QEvent::FocusIn) {
+    ThreadTabs().FocusActiveTab();
+  } else if (watched == tabPageControl->tabBar() && event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    QPoint pos = mouse->position().toPoint();
+    int index = tabPageControl->tabBar()->tabAt(pos);
+    if (index < 0) return true;
+    if (mouse->button() == Qt::MiddleButton) {
+      ThreadTabs().CloseTab(index);
+      return true;
+    }
+    tabPageControl->setCurrentIndex(index);
+    ThreadTabs().FocusActiveTab();
+    if (mouse->button() == Qt::RightButton) {
+      tabPM->exec(tabPageControl->tabBar()->mapToGlobal(pos));
+    }
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
+  for (QWidget* tree :
+       {static_cast<QWidget*>(BBSTreeView), static_cast<QWidget*>(subscribeTreeView)}) {
+    QFont font = GothicFont();
+    font.setPointSize(display.boardFontSize > 0 ? display.boardFontSize : 10);
+    tree->setFont(font);
+  }
+  QFont listFont = GothicFont();
+  listFont.setPointSize(display.threadFontSize > 0 ? display.threadFontSize : 10);
+  subjectListView->setFont(listFont);
+  subjectListView->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont).height() + 4);
+
+  clickOpensNewTab_ = AppSettings().newTabOpen;
+  threadNewTabMI->setText(
+      QString::fromUtf8(clickOpensNewTab_ ? "アクティブなタブで開く" : "新しいタブで開く"));
+
+  // The tab row: several lines show every tab at once (captions are shortened instead of
+  // scrolling); the button styles drop the tab frame.
+  tabPageControl->setUsesScrollButtons(!display.tabMultiLine);
+  tabPageControl->setElideMode(display.tabMultiLine ? Qt::ElideRight : Qt::ElideNone);
+  tabPageControl->setDocumentMode(display.tabStyle != 0);
+  tabPageControl->tabBar()->setDrawBase(display.tabStyle != 2);
+
+  ApplySubscribedColour();
+  subjectListView->viewport()->update();
+}
+
+void TMainForm::ApplySubscribedColour() {
+  BBSTreeView->MarkSubscribed(&Favorites(), ToQColor(AppSettings().subjectSubscribeColor));
+}
+
+void TMainForm::ApplyFavoriteBarVisibility() {
+  favoritePanel->setVisible(FavoriteButtons().ButtonCount() > 1);
+}
+
+void TMainForm::ShowHtmlPage(const std::string& html, const std::string& title) {
+  SetSubjectExpanded(false);
+  ThreadTabs().ShowPage(html, title, true);
+}
+
+void TMainForm::SetSubjectExpanded(bool expand) {
+  int total = std::max(XSplitter->height(), 2 * subjectHeight + 2);
+  if (expand) {
+    if (subjectExpanded_) return;
+    subjectExpanded_ = true;
+    XSplitter->setStretchFactor(0, 1);
+    XSplitter->setStretchFactor(1, 0);
+    XSplitter->setSizes({total - 1, 1});
+  } else {
+    subjectExpanded_ = false;
+    XSplitter->setStretchFactor(0, 0);
+    XSplitter->setStretchFactor(1, 1);
+    XSplitter->setSizes({subjectHeight, std::max(1, total - subjectHeight)});
+  }
+}
+
+void TMainForm::ToggleSubjectExpanded() {
+  SetSubjectExpanded(!subjectExpanded_);
+}
+
+void TMainForm::ToggleSidebar() {
+  bool show = SidebarPanel->isHidden();
+  SidebarPanel->setVisible(show);
+  if (show) YSplitter->setSizes({sidebarWidth, std::max(1, YSplitter->width() - sidebarWidth)});
+}
+
+TMainForm::NodeRef TMainForm::RefOf(const QTreeWidgetItem* node) {
+  NodeRef ref;
+  ref.level = BoardTreeWidget::Level(node);
+  if (ref.level == 1) {
+    ref.category = BoardTreeWidget::Label(node);
+  } else if (ref.level == 2) {
+    ref.category = BoardTreeWidget::ParentLabel(node);
+    ref.name = BoardTreeWidget::Label(node);
+  } else {
+    ref.level = -1;
+  }
+  return ref;
+}
+
+std::uint8_t TMainForm::ShownMask() const {
+  int index = subjectShowTypeCB->currentIndex();
+  if (index < 0 || index >= kShowTypeCount) index = 0;
+  return kShowTypeMasks[static_cast<std::size_t>(index)];
+}
+
+void TMainForm::FillSubjects(std::uint8_t mask) {
+  BusyCursor busy;
+  subjectListView->Fill(mask);
+}
+
+void TMainForm::subscribeTreeViewChange(QTreeWidgetItem* node) {
+  if (node == nullptr || BoardTreeWidget::Level(node) != 2) return;
+  currentBoardNode = RefOf(node);
+  OpenBoard(currentBoardNode.category, currentBoardNode.name);
+}
+
+void TMainForm::OpenBoard(const std::string& category, const std::string& name) {
+  if (reloadDepth != 0) return;
+  std::string relative = Favorites().BoardLogDir(category, name);
+  if (relative.empty()) return;
+  BusyCursor busy;
+  subjectShowTypeCB->setCurrentIndex(0);
+  std::string boardDir = LogDir() + relative;
+  static const std::string separator = Sjis("：");
+  BBSNameLabel->setText(FromSjis(category + separator + name));
+  BBSNameLabel->repaint();
+  currentBoardNode.level = 2;
+  currentBoardNode.category = category;
+  currentBoardNode.name = name;
+  SetSubjectExpanded(true);
+  subjectListView->Model().BeginRowsReset();
+  subjects.Bind(boardDir + "subject.ini");
+  subjectListView->Model().EndRowsReset();
+  if (!ReloadSubjects()) subjectListView->Fill(ShownMask());
+}
+
+bool TMainForm::ReloadSubjects() {
+  ++reloadDepth;
+  bool merged = subjects.Refresh();
+  if (merged) subjectListView->Fill(ShownMask());
+  --reloadDepth;
+  return merged;
+}
+
+void TMainForm::SubjectListViewClick() {
+  if (subjectListView->SelectedRows().size() == 1) OpenSelectedThread(clickOpensNewTab_);
+}
+
+void TMainForm::OpenSelectedThread(bool newTab) {
+  std::vector<int> selected = subjectListView->SelectedRows();
+  if (selected.size() != 1) return;
+  const std::string boardDir = subjects.Dir();
+  const ThreadItem& item = subjects.Row(static_cast<std::size_t>(selected.front()));
+  const std::string datName = item.datName;
+  const std::string title = item.title;
+  BusyCursor busy;
+  bool fetched = UpdateThreadLog(subjects, datName);
+  // The download lets the window run: the list may have been refilled or bound to another board.
+  if (subjects.Dir() != boardDir) return;
+  int row = subjects.IndexOfDat(datName);
+  if (row < 0) return;
+  if (fetched) subjects.RefreshRow(static_cast<std::size_t>(row));
+  int firstUnread = subjects.UnreadOf(datName);
+  subjects.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
+  subjectListView->RepaintRow(row);
+  SetSubjectExpanded(false);
+  ThreadTabs().OpenThread(boardDir, datName, "midoku", firstUnread, newTab ? 1 : 0, title);
+}
+
+void TMainForm::OpenThreadInNewTab(const std::string& boardDir, const std::string& datName,
+                                   const std::string& anchor, int firstUnread,
+                                   const std::string& title) {
+  ThreadTabs().OpenThread(boardDir, datName, anchor, firstUnread, 1, title);
+}
+
+std::string TMainForm::ThreadUrlOfRow(int row) const {
+  std::string host;
+  std::string boardPath;
+  LogPathToBoard(subjects.Dir(), host, boardPath);
+  const std::string& datName = subjects.Row(static_cast<std::size_t>(row)).datName;
+  std::string key = datName.substr(0, datName.rfind('.'));
+  return "http://" + host + "/test/read.cgi" + boardPath + key + "/";
+}
+
+void TMainForm::SubjectListViewContextPopup(const QPoint& pos) {
+  threadPM->exec(subjectListView->viewport()->mapToGlobal(pos));
+}
+
+void TMainForm::threadPMPopup() {
+  std::size_t selected = subjectListView->SelectedRows().size();
+  for (QAction* item : {threadNewTabMI, threadURLCopyMI, threadTitleCopyMI, threadOpenBrowserMI}) {
+    item->setEnabled(selected == 1);
+  }
+  threadDeleteLogMI->setEnabled(selected >= 1);
+}
+
+void TMainForm::threadURLCopyMIClick() {
+  std::vector<int> selected = subjectListView->SelectedRows();
+  if (selected.size() == 1) CopyToClipboard(ThreadUrlOfRow(selected.front()));
+}
+
+void TMainForm::threadTitleCopyMIClick() {
+  std::vector<int> selected = subjectListView->SelectedRows();
+  if (selected.size() == 1) {
+    CopyToClipboard(subjects.Row(static_cast<std::size_t>(selected.front())).title);
+  }
+}
+
+void TMainForm::threadOpenBrowserMIClick() {
+  std::vector<int> selected = subjectListView->SelectedRows();
+  if (selected.size() == 1) OpenWithSystem(ThreadUrlOfRow(selected.front()));
+}
+
+void TMainForm::threadDeleteLogMIClick() {
+  BusyCursor busy;
+  std::vector<int> selected = subjectListView->SelectedRows();
+  if (selected.empty()) return;
+  for (int row : selected) {
+    std::string datName = subjects.Row(static_cast<std::size_t>(row)).datName;
+    subjects.DeleteLog(static_cast<std::size_t>(row), datName, false);
+    subjectListView->RepaintRow(row);
+  }
+  subjects.Flush();
+}
+
+void TMainForm::subjectShowTypeCBChange(int) {
+  FillSubjects(ShownMask());
+}
+
+void TMainForm::ThreadStateChanged(const QString& boardDir, const QString& datName) {
+  // Tabs of the shown board write through `subjects` (SetShownSubjects): only the row is repainted.
+  if (!subjects.IsBound() || Utf8ToSjisLossy(boardDir.toStdString()) != subjects.Dir()) return;
+  subjectListView->RepaintRow(subjects.IndexOfDat(Utf8ToSjisLossy(datName.toStdString())));
+}
+
+std::string TMainForm::BoardUrlOf(const NodeRef& node) const {
+  if (node.level != 2) return {};
+  std::string url = BoardList().BoardUrl(node.category, node.name);
+  if (url.empty()) url = Favorites().BoardUrl(node.category, node.name);
+  return url;
+}
+
+void TMainForm::BBSTreeViewContextPopup(const QPoint& pos) {
+  if (QTreeWidgetItem* node = BBSTreeView->itemAt(pos)) BBSTreeView->setCurrentItem(node);
+  popupNode = RefOf(BBSTreeView->SelectedNode());
+  bbsAllPM->exec(BBSTreeView->viewport()->mapToGlobal(pos));
+}
+
+void TMainForm::bbsAllPMPopup() {
+  bool board = popupNode.level == 2;
+  bool subscribed = board && Favorites().Contains(popupNode.category, popupNode.name);
+  bbsAllSubscribeMI->setEnabled(board && !subscribed);
+  bbsAllUnsubscribeMI->setEnabled(subscribed);
+  bbsAllURLCopyMI->setEnabled(board);
+  bbsAllOpenBrowserMI->setEnabled(board);
+}
+
+void TMainForm::bbsAllSubscribeMIClick() {
+  if (popupNode.level != 2 || Favorites().Contains(popupNode.category, popupNode.name)) return;
+  std::string url = BoardList().BoardUrl(popupNode.category, popupNode.name);
+  Favorites().AddBoard(popupNode.category, popupNode.name, url);
+  subscribeTreeView->expandAll();
+  BBSTreeView->viewport()->update();
+}
+
+void TMainForm::UnsubscribeClick() {
+  if (popupNode.level != 2) return;
+  Favorites().RemoveBoard(popupNode.category, popupNode.name);
+  BBSTreeView->viewport()->update();
+}
+
+void TMainForm::URLCopyClick() {
+  if (popupNode.level == 2) CopyToClipboard(BoardUrlOf(popupNode));
+}
+
+void TMainForm::OpenBrowserClick() {
+  if (popupNode.level == 2) OpenWithSystem(BoardUrlOf(popupNode));
+}
+
+void TMainForm::subscribeTreeViewContextPopup(const QPoint& pos) {
+  popupNode = RefOf(subscribeTreeView->SelectedNode());
+  subscribeAddFavoriteButtonMI->setEnabled(popupNode.level == 1 || popupNode.level == 2);
+  for (QAction* item : {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI}) {
+    item->setEnabled(popupNode.level == 2);
+  }
+  subscribePM->exec(subscribeTreeView->viewport()->mapToGlobal(pos));
+}
+
+void TMainForm::BBSNameLabelContextPopup(const QPoint& pos) {
+  if (currentBoardNode.level != 2) return;
+  popupNode = currentBoardNode;
+  subscribeAddFavoriteButtonMI->setEnabled(false);
+  for (QAction* item : {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI}) {
+    item->setEnabled(true);
+  }
+  subscribePM->exec(BBSNameLabel->mapToGlobal(pos));
+}
+
+void TMainForm::subscribeAddFavoriteButtonMIClick() {
+  if (popupNode.level == 1) {
+    FavoriteButtons().AddButton(FavoriteButtonBar::CategoryCaption(popupNode.category));
+  } else if (popupNode.level == 2) {
+    FavoriteButtons().AddButton(popupNode.name);
+  }
+  ApplyFavoriteBarVisibility();
+}
+
+void TMainForm::FavoriteButtonClick(QToolButton* button) {
+  activeButton = button;
+  std::string caption = FavoriteToolBar::CaptionOf(button);
+  std::string category;
+  FavoriteButtonBar::ButtonKind kind = FavoriteButtonBar::Classify(caption, category);
+  if (kind == FavoriteButtonBar::ButtonKind::kBoard) {
+    if (button->defaultAction() != nullptr) button->defaultAction()->setChecked(true);
+    std::string name;
+    if (FavoriteButtonBar::FindBoardButtonTarget(Favorites(), caption, category, name)) {
+      if (QTreeWidgetItem* node = subscribeTreeView->FindBoardNode(category, name)) {
+        subscribeTreeView->setCurrentItem(node);
+      }
+    }
+    return;
+  }
+  delete buttonMenu;
+  buttonMenu = new QMenu(this);
+  buttonMenu->setObjectName("buttonMenu");
+  auto addBoard = [this](QMenu* menu, const std::string& categoryName, const std::string& name) {
+    QAction* item = menu->addAction(MenuText(name));
+    connect(item, &QAction::triggered, this, [this, categoryName, name] {
+      if (QTreeWidgetItem* node = subscribeTreeView->FindBoardNode(categoryName, name)) {
+        subscribeTreeView->setCurrentItem(node);
+      }
+    });
+  };
+  if (kind == FavoriteButtonBar::ButtonKind::kFixed) {
+    for (const BoardMenuCategory& entry : Favorites().FillMenu()) {
+      QMenu* sub = buttonMenu->addMenu(MenuText(entry.caption));
+      for (const std::string& name : entry.boards) addBoard(sub, entry.caption, name);
+    }
+  } else {
+    for (const std::string& name : Favorites().FillCategoryMenu(category)) {
+      addBoard(buttonMenu, category, name);
+    }
+  }
+  button->setMenu(buttonMenu);
+  button->showMenu();
+}
+
+void TMainForm::FavoriteButtonRightClick(QToolButton* button, const QPoint& globalPos) {
+  activeButton = button;
+  bbsButtonDeletePM->exec(globalPos);
+}
+
+void TMainForm::bbsButtonDeleteMIClick() {
+  if (activeButton.isNull()) return;
+  std::string caption = FavoriteToolBar::CaptionOf(activeButton);
+  activeButton = nullptr;
+  FavoriteButtons().RemoveButton(caption);
+  ApplyFavoriteBarVisibility();
+}
+
+void TMainForm::subjectFindToolButtonClick() {
+  if (searchForm == nullptr) searchForm = new TSearchForm(this);
+  searchForm->Prepare(&subjects, [this] { subjectListView->RowsChanged(); });
+  searchForm->exec();
+  ThreadTabs().FocusActiveTab();
+}
+
+void TMainForm::optionOptionMIClick() {
+  int boardFontSize = subscribeTreeView->font().pointSize();
+  int threadFontSize = subjectListView->font().pointSize();
+  TSettingForm form(this, boardFontSize, threadFontSize);
+  if (form.exec() == QDialog::Accepted) ApplyDisplaySettings(form.Display());
+}
+
+void TMainForm::optionLogSweeperMIClick() {
+  subscribeTreeView->clearSelection();
+  subjectListView->Model().BeginRowsReset();
+  subjects.Release();
+  subjectListView->Model().EndRowsReset();
+  currentBoardNode = NodeRef();
+  BBSNameLabel->setText(QString::fromUtf8("板名"));
+  ThreadTabs().CloseAllTabs();
+  LogSweeper sweeper(LogDir(), Favorites().AllUrls(), [](const std::string& path) {
+    return QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(path)));
+  });
+  sweeper.SweepLogs();
+}
+
+void TMainForm::optionAboutMIClick() {
+  ShowHtmlPage(BuildAboutPage(), "about");
+}
+
+void TMainForm::optionBBSMenuUpdateMIClick() {
+  RunBoardMenuUpdate(this, false, false);
+}
+
+void TMainForm::tabPMPopup() {
+  tabHistoryMI->setEnabled(false);
+  for (std::size_t i = 0; i < tabHistoryItems.size(); ++i) {
+    tabHistoryItems[i]->setText(QString::number(i + 1));
+    tabHistoryItems[i]->setVisible(i == 0);
+  }
+  std::vector<std::string> titles = ThreadTabs().ActiveHistoryTitles();
+  if (titles.empty()) return;
+  tabHistoryMI->setEnabled(true);
+  for (std::size_t i = 0; i < tabHistoryItems.size() && i < titles.size(); ++i) {
+    tabHistoryItems[i]->setText(MenuText(titles[i]));
+    tabHistoryItems[i]->setVisible(true);
+  }
+}
 
 }  // namespace velkor

@@ -1,12 +1,38 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/Settings.h"
+#include "subjects/SubjectList.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidgetItem;
+class QWidget;
+
 namespace velkor {
 
-// The main window: side bar with the board trees, the thread list and the thread-view tabs.
+class BoardTreeWidget;
+class FavoriteToolBar;
+class SubjectListView;
+class TSearchForm;
+
+// The main window: the side bar with the board list and the favourites, the favourite-button bar,
+// the thread list of the shown board and the thread-view tabs. It owns the thread list
+// (`subjects`) of the board being shown and wires every menu to the commands. Geometry, the
+// remembered side-bar width and pane height, and the column widths are read from config.ini when
+// the window is made and written back when it is destroyed.
 class TMainForm : public QMainWindow {
   Q_OBJECT
 
@@ -14,21 +40,187 @@ class TMainForm : public QMainWindow {
   explicit TMainForm(QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // Shows an HTML page (CP932 bytes) in a new thread-view tab.
+  // Shows an HTML page (CP932 bytes) in a new thread-view tab titled `title`, after restoring the
+  // shared arrangement of thread list and tabs.
   void ShowHtmlPage(const std::string& html, const std::string& title);
+
+  // true: the thread list fills the right-hand pane (the tabs shrink to a 1-pixel strip);
+  // false: the thread list, `subjectHeight` high, shares the pane with the tabs below it.
+  void SetSubjectExpanded(bool expand);
+  // The "+" button: switches to the other arrangement.
+  void ToggleSubjectExpanded();
+  bool IsSubjectExpanded() const { return subjectExpanded_; }
+  // Shows the side bar if hidden, hides it if shown.
+  void ToggleSidebar();
+
+  // Shows a favourite board's thread list: does nothing while a thread-list download runs.
+  // Binds the list to the board's log directory, downloads the list and, when that brings no new
+  // list, shows the stored state.
+  void OpenBoard(const std::string& category, const std::string& name);
+  // Downloads the shown board's thread list again; true when a new list was merged and shown.
+  // A second call while one runs asks that download to stop.
+  bool ReloadSubjects();
+  // Opens the thread of the single selected row (fetching its log first) in a new tab or the
+  // active one. Nothing happens unless exactly one row is selected.
+  void OpenSelectedThread(bool newTab);
+  // Opens a stored thread in a new tab (links between threads).
+  void OpenThreadInNewTab(const std::string& boardDir, const std::string& datName,
+                          const std::string& anchor, int firstUnread, const std::string& title);
+
+  // Applies display settings read from config.ini or confirmed in the settings dialog: tree and
+  // list fonts, the tab row's look, and the thread-list click binding with the caption of
+  // threadNewTabMI.
+  void ApplyDisplaySettings(const DisplaySettings& display);
+
+  SubjectList& Subjects() { return subjects; }
+
+  // Widths the splitters last remembered (saved as SidebarWidth and SubjectHeight).
+  int SidebarWidth() const { return sidebarWidth; }
+  int SubjectHeight() const { return subjectHeight; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   static constexpr std::size_t kThreadListColumns = 10;
 
-  // Reads the configuration and restores the window's geometry and remembered sizes.
-  void FormCreate();
-  // Saves the geometry, the remembered side-bar width and pane height, and the column widths.
-  void FormDestroy();
+  // A side-bar node kept by its labels (CP932), so that a tree change cannot leave it dangling:
+  // level 1 a category, level 2 a board (name set), -1 none.
+  struct NodeRef {
+    int level = -1;
+    std::string category;
+    std::string name;
+  };
+  static NodeRef RefOf(const QTreeWidgetItem* node);
 
-  std::vector<int> columnWidths_;
-  bool sidebarVisible_ = true;
-  int sidebarWidth_ = 180;
-  int subjectHeight_ = 130;
+  void BuildLayout();
+  void BuildMenus();
+  void ConnectCommands();
+  void FormCreate();
+  void FormDestroy();
+  void FormActivate();
+
+  // The show-type mask of the selected item of subjectShowTypeCB.
+  std::uint8_t ShownMask() const;
+  // Fills the thread list with `mask` under the busy cursor.
+  void FillSubjects(std::uint8_t mask);
+  // The thread URL of a row: "http://host/test/read.cgi/board/key/".
+  std::string ThreadUrlOfRow(int row) const;
+  // The board list's URL of the board node (category, name), or empty.
+  std::string BoardUrlOf(const NodeRef& node) const;
+  void ApplyFavoriteBarVisibility();
+  void ApplySubscribedColour();
+
+  // Handlers.
+  void subscribeTreeViewChange(QTreeWidgetItem* node);
+  void subscribeTreeViewContextPopup(const QPoint& pos);
+  void BBSTreeViewContextPopup(const QPoint& pos);
+  void bbsAllPMPopup();
+  void bbsAllSubscribeMIClick();
+  void UnsubscribeClick();
+  void URLCopyClick();
+  void OpenBrowserClick();
+  void subscribeAddFavoriteButtonMIClick();
+  void BBSNameLabelContextPopup(const QPoint& pos);
+  void FavoriteButtonClick(QToolButton* button);
+  void FavoriteButtonRightClick(QToolButton* button, const QPoint& globalPos);
+  void bbsButtonDeleteMIClick();
+  void SubjectListViewClick();
+  void SubjectListViewContextPopup(const QPoint& pos);
+  void threadPMPopup();
+  void threadURLCopyMIClick();
+  void threadTitleCopyMIClick();
+  void threadOpenBrowserMIClick();
+  void threadDeleteLogMIClick();
+  void subjectShowTypeCBChange(int index);
+  void subjectFindToolButtonClick();
+  void optionOptionMIClick();
+  void optionLogSweeperMIClick();
+  void optionAboutMIClick();
+  void optionBBSMenuUpdateMIClick();
+  void tabPMPopup();
+  void ThreadStateChanged(const QString& boardDir, const QString& datName);
+
+  // Controls, named as their object names.
+  QWidget* favoritePanel = nullptr;
+  FavoriteToolBar* favoriteToolBar = nullptr;
+  QSplitter* YSplitter = nullptr;
+  QWidget* SidebarPanel = nullptr;
+  QTabWidget* sidebarPageControl = nullptr;
+  QWidget* BBSTabSheet = nullptr;
+  QWidget* subscribeTabSheet = nullptr;
+  BoardTreeWidget* BBSTreeView = nullptr;
+  BoardTreeWidget* subscribeTreeView = nullptr;
+  QWidget* MainPanel = nullptr;
+  QSplitter* XSplitter = nullptr;
+  QWidget* SubjectPanel = nullptr;
+  QWidget* subjectToolPanel = nullptr;
+  QToolBar* subjectToolBar = nullptr;
+  QToolButton* subjectReloadToolButton = nullptr;
+  QToolButton* subjectOptionToolButton = nullptr;
+  QToolButton* subjectFindToolButton = nullptr;
+  QComboBox* subjectShowTypeCB = nullptr;
+  QLabel* BBSNameLabel = nullptr;
+  QWidget* expandPanel = nullptr;
+  QToolButton* expandSpeedButton = nullptr;
+  SubjectListView* subjectListView = nullptr;
+  QWidget* BrowserPanel = nullptr;
+  QTabWidget* tabPageControl = nullptr;
+  QStatusBar* StatusBar = nullptr;
+
+  QMenu* optionPM = nullptr;
+  QAction* optionOptionMI = nullptr;
+  QAction* optionSidebarShowMI = nullptr;
+  QMenu* optionSweepMI = nullptr;
+  QAction* optionLogSweeperMI = nullptr;
+  QAction* optionBBSMenuUpdateMI = nullptr;
+  QAction* optionAboutMI = nullptr;
+  QMenu* bbsAllPM = nullptr;
+  QAction* bbsAllSubscribeMI = nullptr;
+  QAction* bbsAllUnsubscribeMI = nullptr;
+  QAction* bbsAllURLCopyMI = nullptr;
+  QAction* bbsAllOpenBrowserMI = nullptr;
+  QMenu* subscribePM = nullptr;
+  QAction* subscribeAddFavoriteButtonMI = nullptr;
+  QAction* subscribeURLCopyMI = nullptr;
+  QAction* subscribeOpenBrowserMI = nullptr;
+  QAction* subscribeUnsubscribeMI = nullptr;
+  QMenu* bbsButtonDeletePM = nullptr;
+  QAction* bbsButtonDeleteMI = nullptr;
+  QMenu* threadPM = nullptr;
+  QAction* threadNewTabMI = nullptr;
+  QAction* threadURLCopyMI = nullptr;
+  QAction* threadTitleCopyMI = nullptr;
+  QAction* threadOpenBrowserMI = nullptr;
+  QAction* threadDeleteLogMI = nullptr;
+  QMenu* tabPM = nullptr;
+  QAction* tabCloseMI = nullptr;
+  QMenu* tabControlMI = nullptr;
+  QAction* tabDeleteLogMI = nullptr;
+  QAction* tabCloseOtherMI = nullptr;
+  QAction* tabTitleCopyMI = nullptr;
+  QAction* tabURLCopyMI = nullptr;
+  QMenu* tabHistoryMI = nullptr;
+  std::vector<QAction*> tabHistoryItems;
+  QAction* tabOpenBrowserMI = nullptr;
+
+  // The side-bar node the last opened side-bar menu refers to.
+  NodeRef popupNode;
+  // The favourite board whose threads are shown (level -1 while none is).
+  NodeRef currentBoardNode;
+  int sidebarWidth = 180;
+  int subjectHeight = 130;
+  // Drop-down menu last built for a favourite button, and the button last clicked or right-clicked.
+  QMenu* buttonMenu = nullptr;
+  QPointer<QToolButton> activeButton;
+  // Thread-list downloads running; non-zero blocks OpenBoard.
+  int reloadDepth = 0;
+  bool subjectExpanded_ = false;
+  // A click on a row opens a new tab (NewTabOpen); threadNewTabMI does the opposite.
+  bool clickOpensNewTab_ = false;
+  TSearchForm* searchForm = nullptr;
+  SubjectList subjects;
 };
 
 }  // namespace velkor

@@ -28,6 +28,8 @@ int main(int argc, char* argv[]) {
   }
   InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);
 
+  // The thread views (Qt WebEngine) share OpenGL contexts with the widgets.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Velkor");
 

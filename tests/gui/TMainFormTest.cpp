@@ -1,13 +1,27 @@
+// The main window on a data directory without any file: first-start defaults, the two pane
+// arrangements, the side bar, and what the window writes back when it closes.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "app/GuiUiHooks.h"
 #include "app/TMainForm.h"
+#include "app/TSettingForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "subjects/SubjectListView.h"
 
 using namespace velkor;
 
@@ -20,15 +34,110 @@ class TMainFormTest : public QObject {
     InitDataDir(dataDir_.path().toStdString());
   }
 
-  // With no configuration the window opens titled Velkor at the top-left corner, 640 x 480, and
-  // writes its layout back when it closes.
-  void opensWithDefaultsAndSavesLayout() {
+  // With no configuration the window opens titled Velkor at the top-left corner, 640 x 480, with
+  // the side bar 180 wide showing the favourites page and the thread list filling the right side.
+  void firstStartDefaults() {
+    TMainForm form;
+    QCOMPARE(form.windowTitle(), QString("Velkor"));
+    QCOMPARE(form.objectName(), QString("MainForm"));
+    QCOMPARE(form.geometry(), QRect(0, 0, 640, 480));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    auto* sidebar = form.findChild<QWidget*>("SidebarPanel");
+    QVERIFY(sidebar != nullptr);
+    QVERIFY(sidebar->isVisible());
+    QCOMPARE(sidebar->width(), 180);
+
+    auto* pages = form.findChild<QTabWidget*>("sidebarPageControl");
+    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->tabText(0), QString::fromUtf8("ボード一覧"));
+    QCOMPARE(pages->tabText(1), QString::fromUtf8("お気に入り"));
+    QCOMPARE(pages->currentWidget()->objectName(), QString("subscribeTabSheet"));
+
+    QVERIFY(form.IsSubjectExpanded());
+    auto* browser = form.findChild<QWidget*>("BrowserPanel");
+    auto* subject = form.findChild<QWidget*>("SubjectPanel");
+    QVERIFY(browser->height() <= 1);
+    QVERIFY(subject->height() > 300);
+
+    // No pinned buttons: the bar is hidden, only the fixed button exists.
+    QVERIFY(!form.findChild<QWidget*>("favoritePanel")->isVisible());
+    auto* fixed = form.findChild<QToolButton*>("favoriteToolButton");
+    QVERIFY(fixed != nullptr);
+    QCOMPARE(fixed->text(), QString::fromUtf8("▼お気に入り"));
+
+    auto* name = form.findChild<QLabel*>("BBSNameLabel");
+    QCOMPARE(name->text(), QString::fromUtf8("板名"));
+    QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
+             QString::fromUtf8("新しいタブで開く"));
+  }
+
+  // The columns get the default widths and the captions of the thread list.
+  void threadListColumns() {
+    TMainForm form;
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    QVERIFY(view != nullptr);
+    QCOMPARE(view->ColumnWidths(), (std::vector<int>{0, 38, 38, 325, 40, 40, 40, 180, 100, 120}));
+    QStringList captions;
+    for (int i = 0; i < 10; ++i) {
+      captions << view->model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    QCOMPARE(captions,
+             QString::fromUtf8("|順位|前回|タイトル|レス|既得|未読|タイムスタンプ|サイズ|dat")
+                 .split('|'));
+    QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
+  }
+
+  // "+" switches between the list filling the pane and the list sharing it at the remembered
+  // height, and back.
+  void plusAlternatesArrangements() {
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* plus = form.findChild<QToolButton*>("expandSpeedButton");
+    QCOMPARE(plus->text(), QString("+"));
+    auto* subject = form.findChild<QWidget*>("SubjectPanel");
+    auto* browser = form.findChild<QWidget*>("BrowserPanel");
+
+    plus->click();
+    QVERIFY(!form.IsSubjectExpanded());
+    QCOMPARE(subject->height(), 130);
+    QVERIFY(browser->height() > 100);
+
+    plus->click();
+    QVERIFY(form.IsSubjectExpanded());
+    QVERIFY(browser->height() <= 1);
+
+    plus->click();
+    QCOMPARE(subject->height(), 130);
+  }
+
+  // "サイドバーを表示/隠す" hides the side bar and shows it again at its remembered width.
+  void toggleSidebar() {
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* sidebar = form.findChild<QWidget*>("SidebarPanel");
+    auto* item = form.findChild<QAction*>("optionSidebarShowMI");
+    QCOMPARE(item->text(), QString::fromUtf8("サイドバーを表示/隠す"));
+    item->trigger();
+    QVERIFY(!sidebar->isVisible());
+    item->trigger();
+    QVERIFY(sidebar->isVisible());
+    QCOMPARE(sidebar->width(), 180);
+  }
+
+  // Closing writes the geometry, the remembered sizes and the column widths, the latter as the
+  // user left them.
+  void savesLayoutAndColumnWidths() {
     {
       TMainForm form;
-      QCOMPARE(form.windowTitle(), QString("Velkor"));
-      QCOMPARE(form.objectName(), QString("MainForm"));
-      QCOMPARE(form.geometry(), QRect(0, 0, 640, 480));
       form.setGeometry(10, 20, 700, 500);
+      auto* view = form.findChild<SubjectListView*>("SubjectListView");
+      view->horizontalHeader()->resizeSection(3, 400);
+      view->horizontalHeader()->resizeSection(9, 77);
     }
     auto text = ReadWholeFile(IniDir() + "/config.ini");
     QVERIFY(text.has_value());
@@ -36,7 +145,7 @@ class TMainFormTest : public QObject {
         QString::fromStdString(*text),
         QString("[MainForm]\r\ntop=20\r\nleft=10\r\nwidth=700\r\nheight=500\r\n"
                 "SidebarVisible=1\r\nViewStyle=180\r\nSidebarWidth=180\r\nSubjectHeight=130\r\n"
-                "SubjectColumn=0,38,38,325,40,40,40,180,100,120\r\n\r\n"));
+                "SubjectColumn=0,38,38,400,40,40,40,180,100,77\r\n\r\n"));
   }
 
   void hooksShowStatusTexts() {
@@ -44,6 +153,48 @@ class TMainFormTest : public QObject {
     GuiUiHooks hooks(&form);
     hooks.SetStatusText(Sjis("接続しました."));
     QCOMPARE(form.statusBar()->currentMessage(), QString::fromUtf8("接続しました."));
+    QCOMPARE(form.statusBar()->objectName(), QString("StatusBar"));
+  }
+
+  // Dragging the thread-list splitter is remembered; resizing the window alone is not.
+  void splitterDragIsRemembered() {
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.SetSubjectExpanded(false);
+    auto* splitter = form.findChild<QSplitter*>("XSplitter");
+    QSplitterHandle* handle = splitter->handle(1);
+    QPoint start = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, start);
+    QTest::mouseMove(handle, start + QPoint(0, 40));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(0, 40));
+    QCOMPARE(form.SubjectHeight(), form.findChild<QWidget*>("SubjectPanel")->height());
+    QVERIFY(form.SubjectHeight() > 130);
+    int remembered = form.SubjectHeight();
+    form.resize(800, 600);
+    QCOMPARE(form.SubjectHeight(), remembered);
+    QCOMPARE(form.SidebarWidth(), 180);
+  }
+
+  // After the settings dialog's OK, NewTabOpen and the font sizes apply at once.
+  void settingsApplyAtOnce() {
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    bool accepted = false;
+    QTimer::singleShot(100, [&] {
+      auto* dialog = form.findChild<TSettingForm*>("SettingForm");
+      if (dialog == nullptr) return;
+      dialog->newTabCheckBox->setChecked(true);
+      dialog->okButton->click();
+      accepted = true;
+    });
+    form.findChild<QAction*>("optionOptionMI")->trigger();
+    QVERIFY(accepted);
+    QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
+             QString::fromUtf8("アクティブなタブで開く"));
+    QCOMPARE(form.findChild<QWidget*>("subscribeTreeView")->font().pointSize(), 10);
+    QVERIFY(ReadWholeFile(IniDir() + "/config.ini")->find("NewTabOpen=1") != std::string::npos);
   }
 
  private:

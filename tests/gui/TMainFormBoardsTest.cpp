@@ -1,0 +1,397 @@
+// The main window on a data directory with a board list, favourites and one board's stored thread
+// list: opening boards from the favourites, the side-bar menus, the favourite-button bar and the
+// thread-list menu. Board hosts are pointed at a closed loopback port, so every download fails at
+// once and the stored state shows.
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+#include "app/DataDir.h"
+#include "app/GuiUiHooks.h"
+#include "app/TMainForm.h"
+#include "base/FileUtil.h"
+#include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
+#include "boards/BoardTreeWidget.h"
+#include "net/ConnectOverrides.h"
+#include "subjects/SubjectListView.h"
+
+using namespace velkor;
+
+namespace {
+
+void WriteSjis(const std::string& path, const char* utf8) {
+  std::string dir = path.substr(0, path.rfind('/'));
+  MakeDirectories(dir);
+  ReplaceFile(path, Sjis(utf8));
+}
+
+QString ReadText(const std::string& path) {
+  auto bytes = ReadWholeFile(path);
+  return bytes ? QString::fromStdString(SjisToUtf8Lossy(*bytes)) : QString("<missing>");
+}
+
+// Runs `inspect` on the menu once `open` has shown it (the menu runs its own loop, at once or from
+// a queued event), then closes the menu. Returns whether the menu was shown within `waitMs`.
+bool WithMenu(QMenu* menu, const std::function<void()>& open, const std::function<void()>& inspect,
+              int waitMs = 2000) {
+  bool shown = false;
+  QTimer timer;
+  timer.setInterval(10);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!menu->isVisible()) return;
+    shown = true;
+    timer.stop();
+    inspect();
+    menu->close();
+  });
+  timer.start();
+  open();
+  if (!shown) (void)QTest::qWaitFor([&] { return shown; }, waitMs);
+  timer.stop();
+  return shown;
+}
+
+QStringList EnabledItems(QMenu* menu) {
+  QStringList names;
+  for (QAction* item : menu->actions()) {
+    if (!item->isSeparator() && item->isEnabled()) names << item->objectName();
+  }
+  return names;
+}
+
+}  // namespace
+
+class TMainFormBoardsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dataDir_.isValid());
+    InitDataDir(dataDir_.path().toStdString());
+    std::string error;
+    QVERIFY(AddConnectOverrides({"news.test=127.0.0.1:1", "hobby.test=127.0.0.1:1"}, error));
+    std::string ini = IniDir();
+    WriteSjis(ini + "/board.ini",
+              "[ニュース]\r\n速報=http://news.test/flash/\r\n芸能=http://news.test/geino/\r\n\r\n"
+              "[趣味]\r\n釣り=http://hobby.test/fish/\r\n\r\n");
+    WriteSjis(ini + "/subscrib.ini",
+              "[ニュース]\r\n速報=http://news.test/flash/\r\n\r\n"
+              "[趣味]\r\n釣り=http://hobby.test/fish/\r\n\r\n");
+    WriteSjis(ini + "/config.ini", "[Kodawari]\r\nNewTabOpen=1\r\n\r\n");
+    // 1: new and never opened; 2: listed twice, read to the end; 3: fell off the list, unread
+    // replies left.
+    WriteSjis(LogDir() + "/news.test/flash/subject.ini",
+              "[1000000001.dat]\r\nNowNo=1\r\nPreNo=0\r\nResCount=10\r\nTitle=新スレ\r\n\r\n"
+              "[1000000002.dat]\r\nNowNo=2\r\nPreNo=2\r\nResCount=5\r\nTitle=既読スレ\r\n"
+              "GotCount=5\r\nUnread=6\r\nLastModified=Mon, 07 Dec 2026 10:00:00 GMT\r\n"
+              "DatSize=1234567\r\n\r\n"
+              "[1000000003.dat]\r\nNowNo=-1\r\nPreNo=3\r\nResCount=20\r\nTitle=落ちたスレ\r\n"
+              "GotCount=20\r\nUnread=11\r\nDatSize=300\r\n\r\n");
+    WriteSjis(LogDir() + "/news.test/flash/1000000002.dat", "a<>b<>c<>d<>e\n");
+
+    form_ = std::make_unique<TMainForm>();
+    hooks_ = std::make_unique<GuiUiHooks>(form_.get());
+    SetUiHooks(hooks_.get());
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    favorites_ = form_->findChild<BoardTreeWidget*>("subscribeTreeView");
+    boards_ = form_->findChild<BoardTreeWidget*>("BBSTreeView");
+    view_ = form_->findChild<SubjectListView*>("SubjectListView");
+    label_ = form_->findChild<QLabel*>("BBSNameLabel");
+  }
+
+  void cleanupTestCase() {
+    SetUiHooks(nullptr);
+    form_.reset();
+    ClearConnectOverrides();
+  }
+
+  // Both trees show the lists; with favourites, their page is in front. NewTabOpen=1 makes the
+  // thread menu's first item open in the active tab.
+  void treesAndSettingsAtStart() {
+    QCOMPARE(favorites_->NodeCount(), 5);
+    QCOMPARE(boards_->NodeCount(), 6);
+    QCOMPARE(favorites_->topLevelItem(0)->text(0), QString("2ch"));
+    QCOMPARE(favorites_->topLevelItem(0)->child(0)->text(0), QString::fromUtf8("ニュース"));
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    QCOMPARE(pages->currentWidget()->objectName(), QString("subscribeTabSheet"));
+    QCOMPARE(form_->findChild<QAction*>("threadNewTabMI")->text(),
+             QString::fromUtf8("アクティブなタブで開く"));
+    QVERIFY(!form_->findChild<QWidget*>("favoritePanel")->isVisible());
+  }
+
+  // A right click on the board-name label before any board was shown opens no menu.
+  void nameLabelMenuNeedsABoard() {
+    auto* menu = form_->findChild<QMenu*>("subscribePM");
+    bool shown = WithMenu(
+        menu, [&] { emit label_->customContextMenuRequested(QPoint(2, 2)); }, [] {}, 200);
+    QVERIFY(!shown);
+  }
+
+  // A category node of the favourites opens nothing.
+  void selectingCategoryShowsNothing() {
+    favorites_->setCurrentItem(favorites_->topLevelItem(0)->child(1));
+    QCOMPARE(label_->text(), QString::fromUtf8("板名"));
+    QCOMPARE(view_->model()->rowCount(), 0);
+  }
+
+  // The category's menu: only pinning is possible; pinning writes the category button and shows
+  // the bar.
+  void categoryMenuPinsACategoryButton() {
+    auto* menu = form_->findChild<QMenu*>("subscribePM");
+    bool shown = WithMenu(
+        menu, [&] { emit favorites_->customContextMenuRequested(QPoint(5, 5)); },
+        [&] {
+          QCOMPARE(EnabledItems(menu), QStringList{"subscribeAddFavoriteButtonMI"});
+          form_->findChild<QAction*>("subscribeAddFavoriteButtonMI")->trigger();
+        });
+    QVERIFY(shown);
+    QCOMPARE(ReadText(IniDir() + "/favbrd.lst"), QString::fromUtf8("▽趣味\r\n"));
+    QVERIFY(form_->findChild<QWidget*>("favoritePanel")->isVisible());
+    QToolButton* pinned = nullptr;
+    for (auto* button : form_->findChildren<QToolButton*>()) {
+      if (button->text() == QString::fromUtf8("▽趣味")) pinned = button;
+    }
+    QVERIFY(pinned != nullptr);
+  }
+
+  // A board node shows "category：name" and the stored rows under "スレッド": the new thread and
+  // the past one, past threads first; the failed download leaves subject.ini as it was.
+  void selectingBoardShowsStoredRows() {
+    std::string iniPath = LogDir() + "/news.test/flash/subject.ini";
+    QString before = ReadText(iniPath);
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：速報"));
+    QVERIFY(form_->IsSubjectExpanded());
+    QCOMPARE(view_->model()->rowCount(), 2);
+    auto cell = [&](int row, int column) {
+      return view_->model()->index(row, column).data().toString();
+    };
+    QCOMPARE(cell(0, 3), QString::fromUtf8("落ちたスレ"));
+    QCOMPARE(cell(0, 1), QString("dat"));
+    QCOMPARE(cell(0, 6), QString("10"));
+    QCOMPARE(cell(1, 3), QString::fromUtf8("新スレ"));
+    QCOMPARE(cell(1, 2), QString("-"));
+    // The past thread with unread replies has the unread colour (orange), not the past one.
+    QCOMPARE(view_->model()->index(0, 3).data(Qt::BackgroundRole).value<QBrush>().color(),
+             QColor(0xFF, 0xA2, 0x00));
+    QCOMPARE(ReadText(iniPath), before);
+    QVERIFY(form_->statusBar()->currentMessage().startsWith(QString::fromUtf8("エラー:")));
+  }
+
+  // Every show type shows its rows; a new board starts from "スレッド" again.
+  void showTypesFilterRows() {
+    auto* box = form_->findChild<QComboBox*>("subjectShowTypeCB");
+    QCOMPARE(box->count(), 6);
+    QCOMPARE(box->itemText(0), QString::fromUtf8("スレッド"));
+    const int expected[] = {2, 3, 2, 1, 1, 1};
+    for (int i = 0; i < 6; ++i) {
+      box->setCurrentIndex(i);
+      emit box->activated(i);
+      QCOMPARE(view_->model()->rowCount(), expected[i]);
+      if (i == 2) QCOMPARE(view_->model()->index(1, 8).data().toString(), QString("1,234,567"));
+    }
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    favorites_->clearSelection();
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(box->currentIndex(), 0);
+    QCOMPARE(view_->model()->rowCount(), 2);
+  }
+
+  // The first click on "順位" puts the highest rank first, the second restores ascending order.
+  void columnClickSorts() {
+    auto* header = view_->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + 5, 5));
+    QCOMPARE(view_->model()->index(0, 1).data().toString(), QString("1"));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + 5, 5));
+    QCOMPARE(view_->model()->index(0, 1).data().toString(), QString("dat"));
+  }
+
+  // The single-thread items need exactly one selected row, "ログ削除" at least one.
+  void threadMenuEnabledStates() {
+    auto* menu = form_->findChild<QMenu*>("threadPM");
+    QStringList all = {"threadNewTabMI", "threadURLCopyMI", "threadTitleCopyMI",
+                       "threadOpenBrowserMI", "threadDeleteLogMI"};
+    view_->clearSelection();
+    emit menu->aboutToShow();
+    QCOMPARE(EnabledItems(menu), QStringList());
+    view_->selectionModel()->select(view_->model()->index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    emit menu->aboutToShow();
+    QCOMPARE(EnabledItems(menu), all);
+    view_->selectionModel()->select(view_->model()->index(1, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    emit menu->aboutToShow();
+    QCOMPARE(EnabledItems(menu), QStringList{"threadDeleteLogMI"});
+  }
+
+  // URL and title of a row go to the clipboard.
+  void threadMenuCopies() {
+    view_->clearSelection();
+    view_->selectionModel()->select(view_->model()->index(1, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    emit form_->findChild<QMenu*>("threadPM")->aboutToShow();
+    form_->findChild<QAction*>("threadURLCopyMI")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString("http://news.test/test/read.cgi/flash/1000000001/"));
+    form_->findChild<QAction*>("threadTitleCopyMI")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("新スレ"));
+  }
+
+  // "ログ削除" removes the logs of the selected rows and writes their reset state once.
+  void deleteLogsOfSelectedRows() {
+    auto* box = form_->findChild<QComboBox*>("subjectShowTypeCB");
+    box->setCurrentIndex(2);
+    emit box->activated(2);
+    QCOMPARE(view_->model()->rowCount(), 2);
+    view_->selectAll();
+    form_->findChild<QAction*>("threadDeleteLogMI")->trigger();
+    QVERIFY(!FileExists(LogDir() + "/news.test/flash/1000000002.dat"));
+    QString ini = ReadText(LogDir() + "/news.test/flash/subject.ini");
+    QVERIFY(ini.contains("[1000000002.dat]\r\nNowNo=2\r\nPreNo=2\r\nResCount=5\r\n"));
+    QVERIFY(ini.contains("GotCount=0\r\nUnread=1\r\nLastModified=\r\nDatSize=0\r\n"));
+    QCOMPARE(view_->model()->index(0, 5).data().toString(), QString("0"));
+  }
+
+  // The board list's menu: a board not yet a favourite can be subscribed, a favourite only
+  // removed; a category node allows nothing.
+  void boardListMenuSubscribes() {
+    auto* menu = form_->findChild<QMenu*>("bbsAllPM");
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    pages->setCurrentIndex(0);
+    boards_->expandAll();
+    QTreeWidgetItem* geino = boards_->FindBoardNode(Sjis("ニュース"), Sjis("芸能"));
+    QVERIFY(geino != nullptr);
+    QPoint at = boards_->visualItemRect(geino).center();
+    bool shown = WithMenu(
+        menu, [&] { emit boards_->customContextMenuRequested(at); },
+        [&] {
+          QCOMPARE(EnabledItems(menu),
+                   (QStringList{"bbsAllSubscribeMI", "bbsAllURLCopyMI", "bbsAllOpenBrowserMI"}));
+          form_->findChild<QAction*>("bbsAllURLCopyMI")->trigger();
+          form_->findChild<QAction*>("bbsAllSubscribeMI")->trigger();
+        });
+    QVERIFY(shown);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://news.test/geino/"));
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("芸能")) != nullptr);
+    QVERIFY(ReadText(IniDir() + "/subscrib.ini")
+                .contains(QString::fromUtf8("芸能=http://news.test/geino/")));
+
+    shown = WithMenu(
+        menu, [&] { emit boards_->customContextMenuRequested(at); },
+        [&] {
+          QCOMPARE(EnabledItems(menu),
+                   (QStringList{"bbsAllUnsubscribeMI", "bbsAllURLCopyMI", "bbsAllOpenBrowserMI"}));
+        });
+    QVERIFY(shown);
+
+    QTreeWidgetItem* category = geino->parent();
+    QPoint categoryAt = boards_->visualItemRect(category).center();
+    shown = WithMenu(
+        menu, [&] { emit boards_->customContextMenuRequested(categoryAt); },
+        [&] { QCOMPARE(EnabledItems(menu), QStringList()); });
+    QVERIFY(shown);
+    pages->setCurrentIndex(1);
+  }
+
+  // A board node of the favourites: every item; the open board's label menu cannot pin.
+  void favouritesMenuOnBoards() {
+    auto* menu = form_->findChild<QMenu*>("subscribePM");
+    QStringList all = {"subscribeAddFavoriteButtonMI", "subscribeURLCopyMI",
+                       "subscribeOpenBrowserMI", "subscribeUnsubscribeMI"};
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
+    QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
+    bool shown = WithMenu(
+        menu, [&] { emit favorites_->customContextMenuRequested(QPoint(5, 5)); },
+        [&] {
+          QCOMPARE(EnabledItems(menu), all);
+          form_->findChild<QAction*>("subscribeAddFavoriteButtonMI")->trigger();
+        });
+    QVERIFY(shown);
+    QCOMPARE(ReadText(IniDir() + "/favbrd.lst"), QString::fromUtf8("▽趣味\r\n釣り\r\n"));
+
+    shown = WithMenu(
+        menu, [&] { emit label_->customContextMenuRequested(QPoint(2, 2)); },
+        [&] { QCOMPARE(EnabledItems(menu), all.mid(1)); });
+    QVERIFY(shown);
+  }
+
+  // "▼お気に入り" drops down every category with its boards; a board item opens that board.
+  void fixedButtonDropsDownFavourites() {
+    auto* fixed = form_->findChild<QToolButton*>("favoriteToolButton");
+    QMenu* menu = nullptr;
+    QStringList categories;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+      menu = form_->findChild<QMenu*>("buttonMenu");
+      if (menu == nullptr || !menu->isVisible()) return;
+      poll.stop();
+      for (QAction* item : menu->actions()) categories << item->text();
+      QMenu* news = menu->actions().first()->menu();
+      for (QAction* item : news->actions()) {
+        if (item->text() == QString::fromUtf8("芸能")) item->trigger();
+      }
+      menu->close();
+    });
+    poll.start();
+    fixed->click();
+    QTRY_VERIFY(!poll.isActive());
+    QCOMPARE(categories, (QStringList{QString::fromUtf8("ニュース"), QString::fromUtf8("趣味")}));
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：芸能"));
+  }
+
+  // A board button opens its favourite; removing every button hides the bar again.
+  void boardButtonOpensAndRemovalHidesBar() {
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QToolButton* board = nullptr;
+    for (auto* button : form_->findChildren<QToolButton*>()) {
+      if (button->text() == QString::fromUtf8("釣り")) board = button;
+    }
+    QVERIFY(board != nullptr);
+    board->click();
+    QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
+    QVERIFY(board->isChecked());
+
+    auto* menu = form_->findChild<QMenu*>("bbsButtonDeletePM");
+    for (const char* caption : {"釣り", "▽趣味"}) {
+      QToolButton* target = nullptr;
+      for (auto* button : form_->findChildren<QToolButton*>()) {
+        if (button->text() == QString::fromUtf8(caption)) target = button;
+      }
+      QVERIFY(target != nullptr);
+      bool shown = WithMenu(
+          menu, [&] { QTest::mouseClick(target, Qt::RightButton); },
+          [&] { form_->findChild<QAction*>("bbsButtonDeleteMI")->trigger(); });
+      QVERIFY(shown);
+    }
+    QCOMPARE(ReadText(IniDir() + "/favbrd.lst"), QString(""));
+    QVERIFY(!form_->findChild<QWidget*>("favoritePanel")->isVisible());
+  }
+
+ private:
+  QTemporaryDir dataDir_;
+  std::unique_ptr<TMainForm> form_;
+  std::unique_ptr<GuiUiHooks> hooks_;
+  BoardTreeWidget* favorites_ = nullptr;
+  BoardTreeWidget* boards_ = nullptr;
+  SubjectListView* view_ = nullptr;
+  QLabel* label_ = nullptr;
+};
+
+QTEST_MAIN(TMainFormBoardsTest)
+#include "TMainFormBoardsTest.moc"

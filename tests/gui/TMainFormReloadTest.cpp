@@ -1,0 +1,83 @@
+// The main window while a thread-list download runs: the window stays live, another board cannot be
+// opened meanwhile, and the merged list shows when the download ends.
+
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/DataDir.h"
+#include "app/GuiUiHooks.h"
+#include "app/TMainForm.h"
+#include "base/FileUtil.h"
+#include "base/Sjis.h"
+#include "boards/BoardTreeWidget.h"
+#include "net/ConnectOverrides.h"
+#include "subjects/SubjectListView.h"
+#include "support/HttpTestServer.h"
+
+using namespace velkor;
+using namespace std::chrono_literals;
+
+class TMainFormReloadTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dataDir_.isValid());
+    InitDataDir(dataDir_.path().toStdString());
+    std::string favorites = Sjis(
+        "[ニュース]\r\n速報=http://news.test/flash/\r\n\r\n"
+        "[趣味]\r\n釣り=http://hobby.test/fish/\r\n\r\n");
+    QVERIFY(ReplaceFile(IniDir() + "/subscrib.ini", favorites));
+    QVERIFY(ReplaceFile(IniDir() + "/board.ini", favorites));
+    std::string error;
+    QVERIFY(AddConnectOverrides({"hobby.test=127.0.0.1:1"}, error));
+  }
+
+  void cleanupTestCase() { ClearConnectOverrides(); }
+
+  // Selecting another favourite while the first board's list downloads moves the tree selection
+  // but leaves the shown board and its new rows in place.
+  void otherBoardWaitsForTheDownload() {
+    std::string body = Sjis("1000000001.dat<>一番目 (3)\n1000000002.dat<>二番目 (7)\n");
+    std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                           "\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n"
+                           "Connection: close\r\n\r\n" +
+                           body;
+    test::HttpTestServer server;
+    server.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(800ms).Send(response));
+    server.Route("news.test");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* label = form.findChild<QLabel*>("BBSNameLabel");
+    QTreeWidgetItem* fish = tree->FindBoardNode(Sjis("趣味"), Sjis("釣り"));
+    bool selectedDuringDownload = false;
+    QTimer::singleShot(200, [&] {
+      tree->setCurrentItem(fish);
+      selectedDuringDownload = true;
+    });
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    SetUiHooks(nullptr);
+
+    QVERIFY(selectedDuringDownload);
+    QCOMPARE(tree->SelectedNode(), fish);
+    QCOMPARE(label->text(), QString::fromUtf8("ニュース：速報"));
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    QCOMPARE(view->model()->rowCount(), 2);
+    QCOMPARE(view->model()->index(0, 3).data().toString(), QString::fromUtf8("一番目"));
+    QCOMPARE(server.Requests().size(), std::size_t{1});
+  }
+
+ private:
+  QTemporaryDir dataDir_;
+};
+
+QTEST_MAIN(TMainFormReloadTest)
+#include "TMainFormReloadTest.moc"

@@ -1,0 +1,161 @@
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/AppConfig.h"
+#include "app/DataDir.h"
+#include "app/TSettingForm.h"
+#include "base/FileUtil.h"
+#include "support/TempDataDir.h"
+
+using namespace velkor;
+
+namespace {
+
+// Runs `drive` on the modal dialog that the next exec() brings up, once it is showing.
+void WhenModalOpens(std::function<void(QWidget*)> drive) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, drive] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal->objectName() == "SettingForm") return;
+    timer->stop();
+    timer->deleteLater();
+    drive(modal);
+  });
+  timer->start();
+}
+
+std::string ConfigBytes() {
+  return ReadWholeFile(IniDir() + "/config.ini").value_or("<missing>");
+}
+
+}  // namespace
+
+class TSettingFormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    dir_.WriteFile("ini/config.ini",
+                   "[Kodawari]\r\nDebugLog=1\r\nTabStyle=2\r\nBrowserApp=/usr/bin/firefox\r\n\r\n"
+                   "[LookFeel]\r\nNewThreadColor=255\r\n\r\n"
+                   "[CacheServer]\r\nEnable=0\r\nMatch=abc\r\nHost=cache.example\r\n\r\n");
+    Config().Open(IniDir() + "/config.ini");
+    DisplaySettings display;
+    Config().LoadSettings(AppSettings(), display);
+  }
+
+  // The dialog opens on "こだわり" and shows the configuration and the given font sizes.
+  void opensOnTheFirstPageWithTheStoredValues() {
+    TSettingForm form(nullptr, 11, 13);
+    QCOMPARE(form.windowTitle(), QString::fromUtf8("設定"));
+    auto* pages = form.findChild<QTabWidget*>("PageControl");
+    QVERIFY(pages != nullptr);
+    QCOMPARE(pages->currentWidget()->objectName(), QString("configTabSheet"));
+    QCOMPARE(pages->tabText(0), QString::fromUtf8("こだわり"));
+    QCOMPARE(pages->tabText(1), QString::fromUtf8("見栄え"));
+    QCOMPARE(pages->tabText(2), QString::fromUtf8("通信"));
+    QCOMPARE(form.findChild<QPushButton*>("bbsMenuFontButton")->text(), QString("11"));
+    QCOMPARE(form.findChild<QPushButton*>("threadFontButton")->text(), QString("13"));
+    QCOMPARE(form.findChild<QLineEdit*>("browserEdit")->text(), QString("/usr/bin/firefox"));
+    QVERIFY(form.tabStyleButtons->button(2)->isChecked());
+    QCOMPARE(form.findChild<QLabel*>("threadNewLabel")->palette().color(QPalette::Window),
+             QColor(255, 0, 0));
+    QVERIFY(form.findChild<QCheckBox*>("debugLogCheckBox")->isHidden());
+    QVERIFY(form.findChild<QPushButton*>("defaultBrowserButton")->isHidden());
+  }
+
+  void cacheInputsFollowTheirCheckBox() {
+    TSettingForm form(nullptr, 10, 10);
+    form.show();
+    auto* box = form.findChild<QCheckBox*>("cache1CB");
+    QWidget* inputs[] = {form.findChild<QLineEdit*>("cache1Edit"),
+                         form.findChild<QLabel*>("cache1Label"),
+                         form.findChild<QLineEdit*>("cacheserver1Edit")};
+    QVERIFY(!box->isChecked());
+    for (QWidget* input : inputs) QVERIFY(!input->isEnabled());
+    form.PageControl->setCurrentIndex(2);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+    QVERIFY(box->isChecked());
+    for (QWidget* input : inputs) QVERIFY(input->isEnabled());
+  }
+
+  // Colour and font changes followed by "キャンセル" leave the file and the settings alone.
+  void cancelWritesNothing() {
+    std::string before = ConfigBytes();
+    Colour newColour = AppSettings().newThreadColor;
+    TSettingForm form(nullptr, 10, 10);
+    WhenModalOpens([](QWidget* modal) {
+      auto* dialog = qobject_cast<QColorDialog*>(modal);
+      QVERIFY(dialog != nullptr);
+      dialog->setCurrentColor(QColor(1, 2, 3));
+      dialog->accept();
+    });
+    form.coloNewThreadButton->click();
+    QCOMPARE(form.threadNewLabel->palette().color(QPalette::Window), QColor(1, 2, 3));
+    form.cancelButton->click();
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QCOMPARE(ConfigBytes(), before);
+    QCOMPARE(AppSettings().newThreadColor, newColour);
+  }
+
+  // "OK" writes every key, keeps the hidden DebugLog, and reads the file back into the settings.
+  void okWritesTheFileAndReloads() {
+    TSettingForm form(nullptr, 10, 10);
+    WhenModalOpens([](QWidget* modal) {
+      auto* dialog = qobject_cast<QFontDialog*>(modal);
+      QVERIFY(dialog != nullptr);
+      QFont font = dialog->currentFont();
+      font.setPointSize(12);
+      dialog->setCurrentFont(font);
+      dialog->accept();
+    });
+    form.bbsMenuFontButton->click();
+    QCOMPARE(form.bbsMenuFontButton->text(), QString("12"));
+    WhenModalOpens([](QWidget* modal) {
+      auto* dialog = qobject_cast<QColorDialog*>(modal);
+      QVERIFY(dialog != nullptr);
+      dialog->setCurrentColor(QColor(0x11, 0x22, 0x33));
+      dialog->accept();
+    });
+    form.colorPastButton->click();
+    form.newTabCheckBox->setChecked(true);
+    form.cache1CB->setChecked(true);
+    form.cacheserver1Edit->setText("");
+    form.tabStyleButtons->button(1)->setChecked(true);
+    form.okButton->click();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+
+    std::string bytes = ConfigBytes();
+    for (const char* line :
+         {"[Kodawari]\r\nDebugLog=1\r\nTabStyle=1\r\nBrowserApp=/usr/bin/firefox\r\n"
+          "SubjectGzip=1\r\nNewTabOpen=1\r\nTabMultiLine=0\r\n",
+          "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n", "NewThreadColor=255\r\n",
+          "PastThreadColor=3351057\r\n", "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
+      QVERIFY2(bytes.find(line) != std::string::npos,
+               (line + std::string(" in\n") + bytes).c_str());
+    }
+    QCOMPARE(form.Display().boardFontSize, 12);
+    QCOMPARE(form.Display().tabStyle, 1);
+    QVERIFY(AppSettings().newTabOpen);
+    QVERIFY(AppSettings().debugLog);
+    QVERIFY(AppSettings().cacheServerEnable);
+    QCOMPARE(AppSettings().cacheServerHost, std::string());
+    QCOMPARE(AppSettings().pastThreadColor, Colour(0x332211));
+  }
+
+ private:
+  test::TempDataDir dir_;
+};
+
+QTEST_MAIN(TSettingFormTest)
+#include "TSettingFormTest.moc"
