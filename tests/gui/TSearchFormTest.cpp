@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/DataDir.h"
@@ -164,6 +165,33 @@ class TSearchFormTest : public QObject {
     QCOMPARE(form.result(), 0);
     QVERIFY(form.startButton->isEnabled());
     QVERIFY(form.keyEdit->isEnabled());
+  }
+
+  // The option dialog's width folding lets a full-width word find a half-width title.
+  void widthFoldingOption() {
+    SubjectList list;
+    QVERIFY(list.Bind(dir_.Path() + "/log/host1/a/subject.ini"));
+    list.Fill(0xFF);
+    TSearchForm form(nullptr);
+    form.Prepare(&list, {});
+    bool driven = false;
+    QTimer::singleShot(0, [&driven] {
+      QWidget* options = QApplication::activeModalWidget();
+      auto* fold =
+          options != nullptr ? options->findChild<QCheckBox*>("foldWidthCheckBox") : nullptr;
+      if (fold == nullptr) return;
+      fold->setChecked(true);
+      qobject_cast<QDialog*>(options)->accept();
+      driven = true;
+    });
+    QTimer::singleShot(5000, [] {
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    form.dialogButton->click();
+    QVERIFY(driven);
+    form.keyEdit->setText(QString::fromUtf8("ｗｅａｔｈｅｒ"));
+    form.startButton->click();
+    QCOMPARE(Titles(list), QStringList({"weather"}));
   }
 
   // Scope 1 on a board that is no favourite shows nothing.

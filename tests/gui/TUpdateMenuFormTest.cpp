@@ -1,12 +1,15 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
+#include "app/RunBoardMenuUpdate.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
@@ -152,6 +155,42 @@ class TUpdateMenuFormTest : public QObject {
     QCOMPARE(dir_.ReadFile("ini/board.ini"), before);
     QCOMPARE(ui.messages.size(), std::size_t(1));
     QCOMPARE(ui.messages[0].text, S("ボード一覧の取得に失敗。"));
+  }
+
+  // The interactive path shows the dialog modally; closing it changes nothing.
+  void interactiveRunShowsTheDialog() {
+    test::RecordingUiHooks ui;
+    std::string before = dir_.ReadFile("ini/board.ini");
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+      auto* form = qobject_cast<TUpdateMenuForm*>(QApplication::activeModalWidget());
+      if (form == nullptr) return;
+      shown = form->windowTitle();
+      form->closeButton->click();
+    });
+    // Should the dialog not be found above, the test fails instead of waiting for ever.
+    QTimer::singleShot(5000, [] {
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    RunBoardMenuUpdate(nullptr, false, true);
+    QCOMPARE(shown, QString::fromUtf8("ボード一覧更新"));
+    QCOMPARE(dir_.ReadFile("ini/board.ini"), before);
+    QVERIFY(ui.messages.empty());
+  }
+
+  // The silent path updates from the first history entry without any window or message, even when
+  // the download fails.
+  void silentRunShowsNothing() {
+    test::RecordingUiHooks ui;
+    nginx_.WriteFile("menu2.html", Menu("mi.5ch.io"));
+    RunBoardMenuUpdate(nullptr, true, false);
+    QCOMPARE(BoardList().BoardUrl(S("ニュース"), S("ニュース速報+")),
+             std::string("http://mi.5ch.io/newsplus/"));
+    QFile::remove(QString::fromStdString(nginx_.DocumentRoot() + "/menu2.html"));
+    RunBoardMenuUpdate(nullptr, true, false);
+    QVERIFY(ui.messages.empty());
+    QCOMPARE(BoardList().BoardUrl(S("ニュース"), S("ニュース速報+")),
+             std::string("http://mi.5ch.io/newsplus/"));
   }
 
  private:
