@@ -575,8 +575,9 @@ void TMainForm::FillSubjects(std::uint8_t mask) {
 
 void TMainForm::subscribeTreeViewChange(QTreeWidgetItem* node) {
   if (node == nullptr || BoardTreeWidget::Level(node) != 2) return;
-  currentBoardNode = RefOf(node);
-  OpenBoard(currentBoardNode.category, currentBoardNode.name);
+  // OpenBoard records the board as the shown one only when it really shows it.
+  NodeRef board = RefOf(node);
+  OpenBoard(board.category, board.name);
 }
 
 void TMainForm::OpenBoard(const std::string& category, const std::string& name) {

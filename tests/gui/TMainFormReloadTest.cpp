@@ -1,7 +1,10 @@
 // The main window while a thread-list download runs: the window stays live, another board cannot be
 // opened meanwhile, and the merged list shows when the download ends.
 
+#include <QAction>
+#include <QClipboard>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -73,6 +76,24 @@ class TMainFormReloadTest : public QObject {
     QCOMPARE(view->model()->rowCount(), 2);
     QCOMPARE(view->model()->index(0, 3).data().toString(), QString::fromUtf8("一番目"));
     QCOMPARE(server.Requests().size(), std::size_t{1});
+
+    // The board-name label's menu acts on the shown board, not on the one selected meanwhile.
+    auto* menu = form.findChild<QMenu*>("subscribePM");
+    QGuiApplication::clipboard()->clear();
+    bool shown = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+      if (!menu->isVisible()) return;
+      shown = true;
+      poll.stop();
+      form.findChild<QAction*>("subscribeURLCopyMI")->trigger();
+      menu->close();
+    });
+    poll.start();
+    emit label->customContextMenuRequested(QPoint(2, 2));
+    QTRY_VERIFY(shown);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://news.test/flash/"));
   }
 
  private:
