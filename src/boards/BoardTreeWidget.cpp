@@ -1,5 +1,6 @@
 #include "boards/BoardTreeWidget.h"
 
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
 
 #include "base/Sjis.h"
@@ -42,6 +43,14 @@ BoardTreeWidget::BoardTreeWidget(QWidget* parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setContextMenuPolicy(Qt::CustomContextMenu);
   setItemDelegate(new SubscribedNodeDelegate(this));
+}
+
+void BoardTreeWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    event->ignore();
+    return;
+  }
+  QTreeWidget::mousePressEvent(event);
 }
 
 int BoardTreeWidget::Level(const QTreeWidgetItem* node) {

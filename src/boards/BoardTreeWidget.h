@@ -41,6 +41,11 @@ class BoardTreeWidget : public QTreeWidget, public BoardCatalogObserver {
   void BoardRemoved(const BoardCatalog& catalog, std::size_t category, std::size_t board,
                     bool categoryRemoved) override;
 
+ protected:
+  // A right press leaves the selection alone (selecting a favourite opens its board); the context
+  // menu request still follows.
+  void mousePressEvent(QMouseEvent* event) override;
+
  private:
   QTreeWidgetItem* Root() const;
   static QTreeWidgetItem* MakeNode(const std::string& label);
