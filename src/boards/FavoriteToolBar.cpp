@@ -20,7 +20,7 @@ FavoriteToolBar::FavoriteToolBar(QWidget* parent)
   setMovable(false);
   setFloatable(false);
   setToolButtonStyle(Qt::ToolButtonTextOnly);
-  group_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  group_->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   Layout();
 }
 
