@@ -26,6 +26,8 @@
 #include "boards/BoardTreeWidget.h"
 #include "net/ConnectOverrides.h"
 #include "subjects/SubjectListView.h"
+#include "threads/ThreadTab.h"
+#include "threads/ThreadTabList.h"
 
 using namespace velkor;
 
@@ -252,6 +254,48 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("新スレ"));
   }
 
+  // A click on a row (NewTabOpen set) opens the thread in a new tab at its first unread reply and
+  // marks it read; the menu's first item opens another thread in the active tab instead.
+  void rowClickOpensThread() {
+    auto* box = form_->findChild<QComboBox*>("subjectShowTypeCB");
+    box->setCurrentIndex(1);
+    emit box->activated(1);
+    auto rowOf = [&](const char* title) {
+      for (int row = 0; row < view_->model()->rowCount(); ++row) {
+        if (view_->model()->index(row, 3).data().toString() == QString::fromUtf8(title)) return row;
+      }
+      return -1;
+    };
+    auto* tabs = form_->findChild<QTabWidget*>("tabPageControl");
+    QCOMPARE(tabs->count(), 0);
+    int past = rowOf("落ちたスレ");
+    QVERIFY(past >= 0);
+    QTest::mouseClick(view_->viewport(), Qt::LeftButton, {},
+                      view_->visualRect(view_->model()->index(past, 3)).center());
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->tabText(0), QString::fromUtf8("落ちたスレ"));
+    QVERIFY(!form_->IsSubjectExpanded());
+    QVERIFY(ThreadTabs().ActiveTab() != nullptr);
+    QCOMPARE(ThreadTabs().ActiveTab()->FirstUnread(), 11);
+    QCOMPARE(ThreadTabs().ActiveTab()->DatName(), std::string("1000000003.dat"));
+    QVERIFY(ReadText(LogDir() + "/news.test/flash/subject.ini")
+                .contains("[1000000003.dat]\r\nNowNo=-1\r\nPreNo=3\r\nResCount=20\r\n"));
+    QVERIFY(ReadText(LogDir() + "/news.test/flash/subject.ini").contains("Unread=21\r\n"));
+    QCOMPARE(view_->model()->index(rowOf("落ちたスレ"), 6).data().toString(), QString("0"));
+
+    int fresh = rowOf("新スレ");
+    view_->clearSelection();
+    view_->selectionModel()->select(view_->model()->index(fresh, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    emit form_->findChild<QMenu*>("threadPM")->aboutToShow();
+    form_->findChild<QAction*>("threadNewTabMI")->trigger();
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->tabText(0), QString::fromUtf8("新スレ"));
+    QCOMPARE(ThreadTabs().ActiveTab()->FirstUnread(), 1);
+    ThreadTabs().CloseAllTabs();
+    form_->SetSubjectExpanded(true);
+  }
+
   // "ログ削除" removes the logs of the selected rows and writes their reset state once.
   void deleteLogsOfSelectedRows() {
     auto* box = form_->findChild<QComboBox*>("subjectShowTypeCB");
@@ -330,6 +374,17 @@ class TMainFormBoardsTest : public QObject {
     QVERIFY(shown);
   }
 
+  // A right click on another favourite leaves the selection and the shown board as they were.
+  void rightClickKeepsFavouriteSelection() {
+    QTreeWidgetItem* fish = favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り"));
+    QTreeWidgetItem* flash = favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報"));
+    QCOMPARE(favorites_->SelectedNode(), fish);
+    QTest::mouseClick(favorites_->viewport(), Qt::RightButton, {},
+                      favorites_->visualItemRect(flash).center());
+    QCOMPARE(favorites_->SelectedNode(), fish);
+    QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
+  }
+
   // "▼お気に入り" drops down every category with its boards; a board item opens that board.
   void fixedButtonDropsDownFavourites() {
     auto* fixed = form_->findChild<QToolButton*>("favoriteToolButton");
@@ -353,6 +408,35 @@ class TMainFormBoardsTest : public QObject {
     QTRY_VERIFY(!poll.isActive());
     QCOMPARE(categories, (QStringList{QString::fromUtf8("ニュース"), QString::fromUtf8("趣味")}));
     QCOMPARE(label_->text(), QString::fromUtf8("ニュース：芸能"));
+  }
+
+  // A category button drops down the boards of its category; a board item opens that board. The
+  // button stays pressed when it is clicked again.
+  void categoryButtonDropsDownItsBoards() {
+    QToolButton* category = nullptr;
+    for (auto* button : form_->findChildren<QToolButton*>()) {
+      if (button->text() == QString::fromUtf8("▽趣味")) category = button;
+    }
+    QVERIFY(category != nullptr);
+    for (int click = 0; click < 2; ++click) {
+      QStringList boards;
+      QTimer poll;
+      poll.setInterval(10);
+      connect(&poll, &QTimer::timeout, [&] {
+        QMenu* menu = form_->findChild<QMenu*>("buttonMenu");
+        if (menu == nullptr || !menu->isVisible()) return;
+        poll.stop();
+        for (QAction* item : menu->actions()) boards << item->text();
+        if (click == 0) menu->actions().first()->trigger();
+        menu->close();
+      });
+      poll.start();
+      category->click();
+      QTRY_VERIFY(!poll.isActive());
+      QCOMPARE(boards, QStringList{QString::fromUtf8("釣り")});
+      QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
+      QVERIFY(category->isChecked());
+    }
   }
 
   // A board button opens its favourite; removing every button hides the bar again.
