@@ -292,6 +292,15 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 1);
     QCOMPARE(tabs->tabText(0), QString::fromUtf8("新スレ"));
     QCOMPARE(ThreadTabs().ActiveTab()->FirstUnread(), 1);
+
+    // The tab now has a history of two threads: "履歴" offers exactly those, newest first.
+    emit form_->findChild<QMenu*>("tabPM")->aboutToShow();
+    QVERIFY(form_->findChild<QMenu*>("tabHistoryMI")->isEnabled());
+    QStringList history;
+    for (QAction* item : form_->findChild<QMenu*>("tabHistoryMI")->actions()) {
+      if (item->isVisible()) history << item->text();
+    }
+    QCOMPARE(history, (QStringList{QString::fromUtf8("新スレ"), QString::fromUtf8("落ちたスレ")}));
     ThreadTabs().CloseAllTabs();
     form_->SetSubjectExpanded(true);
   }
