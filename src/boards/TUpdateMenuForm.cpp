@@ -154,8 +154,10 @@ void TUpdateMenuForm::done(int result) {
 }
 
 void TUpdateMenuForm::localButtonClick() {
-  QString file = QFileDialog::getOpenFileName(this, QString::fromUtf8("ボード一覧HTML"), QString(),
-                                              "HTML files (*.htm *.html);;All files (*.*)");
+  // Saved pages come with either case of extension, and any file may be a saved page.
+  QString file =
+      QFileDialog::getOpenFileName(this, QString::fromUtf8("ボード一覧HTML"), QString(),
+                                   "HTML files (*.HTM *.HTML *.htm *.html);;All files (*)");
   if (file.isEmpty()) return;
   if (!updater_->ApplyMenuFile(QFile::encodeName(file).toStdString())) {
     static const std::string failed = Sjis("ボード一覧の取得に失敗。");

@@ -1,5 +1,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -65,6 +66,27 @@ class TSearchFormTest : public QObject {
       QVERIFY2(form.findChild<QWidget*>(name)->isEnabled(), name);
     }
     QCOMPARE(form.findChild<QProgressBar*>("ProgressBar")->value(), 0);
+  }
+
+  // The captions of the dialog and the four scopes of "範囲", in order.
+  void captionsAndScopes() {
+    TSearchForm form(nullptr);
+    QCOMPARE(form.keyLabel->text(), QString::fromUtf8("検索ワード"));
+    QCOMPARE(form.nocaseCheckBox->text(), QString::fromUtf8("大文字小文字を区別する"));
+    QCOMPARE(form.dialogButton->text(), QString::fromUtf8("あいまい検索設定..."));
+    QCOMPARE(form.copyrightLabel->text(), QString::fromUtf8("HmJre.dllのバージョン"));
+    QCOMPARE(form.searchTypeRadioGroup->title(), QString::fromUtf8("範囲"));
+    QCOMPARE(form.startButton->text(), QString::fromUtf8("検索"));
+    QVERIFY(form.startButton->isDefault());
+    QCOMPARE(form.cancelButton->text(), QString::fromUtf8("キャンセル"));
+    QStringList scopes;
+    for (QAbstractButton* button : form.searchTypeButtons->buttons()) {
+      scopes << QString::number(form.searchTypeButtons->id(button)) + " " + button->text();
+    }
+    QCOMPARE(scopes, QStringList({QString::fromUtf8("0 表示中のスレッド一覧からタイトル検索"),
+                                  QString::fromUtf8("1 一覧を表示している板の既得ログから検索"),
+                                  QString::fromUtf8("2 全ての購読板からスレッドタイトル検索"),
+                                  QString::fromUtf8("3 全ての購読板の既得ログから検索")}));
   }
 
   void scope0FiltersTheShownList_data() {

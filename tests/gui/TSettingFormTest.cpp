@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +39,14 @@ std::string ConfigBytes() {
   return ReadWholeFile(IniDir() + "/config.ini").value_or("<missing>");
 }
 
+// The caption a control shows: a label's or button's text, a group box's title.
+QString CaptionOf(const QObject* control) {
+  if (const auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+  if (const auto* button = qobject_cast<const QAbstractButton*>(control)) return button->text();
+  if (const auto* group = qobject_cast<const QGroupBox*>(control)) return group->title();
+  return QStringLiteral("<no caption>");
+}
+
 }  // namespace
 
 class TSettingFormTest : public QObject {
@@ -72,6 +81,75 @@ class TSettingFormTest : public QObject {
              QColor(255, 0, 0));
     QVERIFY(form.findChild<QCheckBox*>("debugLogCheckBox")->isHidden());
     QVERIFY(form.findChild<QPushButton*>("defaultBrowserButton")->isHidden());
+  }
+
+  // Every control carries its name and caption; the colour buttons carry the tag of their sample.
+  void controlsHaveTheirCaptionsAndTags_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("tag");
+    const struct {
+      const char* name;
+      const char* caption;
+      int tag;
+    } rows[] = {
+        {"threadGroupBox", "スレッドタブ", -1},
+        {"newTabCheckBox", "スレッドは常に新しいタブで開く", -1},
+        {"tabMultiLineCheckBox", "タブは複数行表示が好み", -1},
+        {"tabStyleRadioGroup", "タブのスタイル", -1},
+        {"browserLabel", "外部ブラウザ", -1},
+        {"browserButton", "参照...", -1},
+        {"defaultBrowserButton", "標準", -1},
+        {"bbsMenuGroupBox", "ボード一覧", -1},
+        {"bbsMenuFontLabel", "文字の大きさ", -1},
+        {"subscribeLabel", "お気に入り", -1},
+        {"colorSubscribeButton", "背景色...", 0},
+        {"subjectGroupBox", "スレッド一覧", -1},
+        {"subjectFontLabel", "文字の大きさ", -1},
+        {"threadNewLabel", "新規スレッド", -1},
+        {"coloNewThreadButton", "背景色...", 1},
+        {"threadUnreadLabel", "未読有り", -1},
+        {"colorUnreadButton", "背景色...", 2},
+        {"threadLogExistLabel", "取得ログ有", -1},
+        {"colorLogExistButton", "背景色...", 3},
+        {"threadNologLabel", "取得ログ無", -1},
+        {"colorNologButton", "背景色...", 4},
+        {"thread1000OverLabel", "1000レス超え", -1},
+        {"colorOver1000Button", "背景色...", 5},
+        {"threadPastLabel", "dat落ち", -1},
+        {"colorPastButton", "背景色...", 6},
+        {"subjectGzipCheckBox", "subject.txtをgzipで取得", -1},
+        {"debugLogCheckBox", "通信の詳細ログを取る", -1},
+        {"GroupBox3", "キャッシュサーバ", -1},
+        {"cache1CB", "", -1},
+        {"cache1Label", "をホスト名に含む→", -1},
+        {"okButton", "OK", -1},
+        {"cancelButton", "キャンセル", -1},
+    };
+    for (const auto& row : rows) {
+      QTest::newRow(row.name) << QString::fromLatin1(row.name) << QString::fromUtf8(row.caption)
+                              << row.tag;
+    }
+  }
+
+  void controlsHaveTheirCaptionsAndTags() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(int, tag);
+    TSettingForm form(nullptr, 10, 10);
+    const QObject* control = form.findChild<QObject*>(name);
+    QVERIFY(control != nullptr);
+    QCOMPARE(CaptionOf(control), caption);
+    if (tag >= 0) QCOMPARE(control->property("tag").toInt(), tag);
+  }
+
+  void tabStyleItems() {
+    TSettingForm form(nullptr, 10, 10);
+    QStringList items;
+    for (int i = 0; i < 3; ++i) items << form.tabStyleButtons->button(i)->text();
+    QCOMPARE(items, QStringList({QString::fromUtf8("標準"), QString::fromUtf8("ボタン"),
+                                 QString::fromUtf8("フラット")}));
+    QVERIFY(form.okButton->isDefault());
   }
 
   void cacheInputsFollowTheirCheckBox() {

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -71,6 +72,22 @@ class TUpdateMenuFormTest : public QObject {
     QCOMPARE(form.findChild<QPushButton*>("localButton")->text(),
              QString::fromUtf8("ローカルファイル..."));
     QCOMPARE(form.findChild<QProgressBar*>("ProgressBar")->value(), 0);
+  }
+
+  void captions() {
+    TUpdateMenuForm form(nullptr);
+    QCOMPARE(form.rebuildCheckBox->text(), QString::fromUtf8("再構築する"));
+    QCOMPARE(form.updateButton->text(), QString::fromUtf8("更新"));
+    QCOMPARE(form.abortButton->text(), QString::fromUtf8("中止"));
+    QCOMPARE(form.closeButton->text(), QString::fromUtf8("閉じる"));
+    QCOMPARE(form.ProgressBar->maximum(), 100);
+    QVERIFY(form.StatusBar->currentMessage().isEmpty());
+    for (QWidget* enabled :
+         {static_cast<QWidget*>(form.bbsMenuComboBox), static_cast<QWidget*>(form.localButton),
+          static_cast<QWidget*>(form.rebuildCheckBox), static_cast<QWidget*>(form.updateButton),
+          static_cast<QWidget*>(form.closeButton)}) {
+      QVERIFY2(enabled->isEnabled(), qPrintable(enabled->objectName()));
+    }
   }
 
   // A text other than the first history entry checks "再構築する"; the first entry clears it.
@@ -155,6 +172,39 @@ class TUpdateMenuFormTest : public QObject {
     QCOMPARE(dir_.ReadFile("ini/board.ini"), before);
     QCOMPARE(ui.messages.size(), std::size_t(1));
     QCOMPARE(ui.messages[0].text, S("ボード一覧の取得に失敗。"));
+  }
+
+  // "ローカルファイル..." offers saved pages of either extension case; the picked file is applied
+  // and the dialog closes, leaving the history alone.
+  void localFileIsApplied() {
+    test::RecordingUiHooks ui;
+    dir_.WriteFile("saved/MENU.HTML", Menu("local.5ch.io"));
+    const std::string historyBefore = HistoryKey("History1");
+    TUpdateMenuForm form(nullptr);
+    QString title;
+    QStringList filters;
+    QTimer::singleShot(0, [&] {
+      auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (picker == nullptr) return;
+      title = picker->windowTitle();
+      filters = picker->nameFilters();
+      picker->selectFile(QString::fromStdString(dir_.Path() + "/saved/MENU.HTML"));
+      static_cast<QDialog*>(picker)->accept();
+    });
+    QTimer::singleShot(5000, [] {
+      if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        picker->reject();
+      }
+    });
+    form.localButton->click();
+    QCOMPARE(title, QString::fromUtf8("ボード一覧HTML"));
+    QVERIFY(!filters.isEmpty());
+    QVERIFY(filters.first().contains("*.HTML") && filters.first().contains("*.html"));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(BoardList().BoardUrl(S("ニュース"), S("ニュース速報+")),
+             std::string("http://local.5ch.io/newsplus/"));
+    QCOMPARE(HistoryKey("History1"), historyBefore);
+    QVERIFY(ui.messages.empty());
   }
 
   // The interactive path shows the dialog modally; closing it changes nothing.

@@ -191,7 +191,10 @@ class ThreadTabListTest : public QObject {
     Open(102, 0, "t102");
     QCOMPARE(list_->ActiveHistoryTitles(),
              (std::vector<std::string>{"t102", "t105", "t104", "t103", "t101"}));
-    QCOMPARE(list_->ActiveTab()->HistoryPaths().front(), boardDir_ + "102.dat");
+    QCOMPARE(list_->ActiveTab()->HistoryPaths(),
+             (std::vector<std::string>{boardDir_ + "102.dat", boardDir_ + "105.dat",
+                                       boardDir_ + "104.dat", boardDir_ + "103.dat",
+                                       boardDir_ + "101.dat"}));
   }
 
   // A history entry reopens its thread with the stored reading position and moves to the front.
@@ -272,6 +275,24 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(ini.ReadInteger("150.dat", "DatSize", -1), 0LL);
     QCOMPARE(ini.ReadString("150.dat", "Title", ""), std::string("x"));
     QCOMPARE(tab->Document(), page);
+  }
+
+  // Outside the shown thread list the tab writes the board's subject.ini itself: the other
+  // sections and keys stay, the reset keys follow in their order, and a bookmark of 0 is stored
+  // as it is.
+  void directWritesKeepTheFileLayout() {
+    WriteThread(150, 4);
+    WriteIni("[140.dat]\r\nTitle=a\r\n\r\n[150.dat]\r\nTitle=x\r\n\r\n");
+    Open(150, 0, "x", 3);
+    list_->DeleteActiveThreadLog();
+    QCOMPARE(*ReadWholeFile(boardDir_ + "subject.ini"),
+             std::string("[140.dat]\r\nTitle=a\r\n\r\n[150.dat]\r\nTitle=x\r\nGotCount=0\r\n"
+                         "Unread=1\r\nLastModified=\r\nDatSize=0\r\n\r\n"));
+    list_->ActiveTab()->SetMenuReplyNumber(0);
+    list_->SetActiveBookmark();
+    QCOMPARE(*ReadWholeFile(boardDir_ + "subject.ini"),
+             std::string("[140.dat]\r\nTitle=a\r\n\r\n[150.dat]\r\nTitle=x\r\nGotCount=0\r\n"
+                         "Unread=0\r\nLastModified=\r\nDatSize=0\r\n\r\n"));
   }
 
   // A subject.ini that exists but cannot be read is left alone rather than replaced.
