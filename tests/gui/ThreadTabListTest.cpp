@@ -8,6 +8,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QtTest>
+#include <memory>
 #include <string>
 
 #include <arpa/inet.h>
@@ -423,18 +424,13 @@ class ThreadTabListTest : public QObject {
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
     WaitLoaded(tab);
-    QPoint at;
-    tab->View()->page()->runJavaScript(
-        "(function () { var all = document.getElementsByTagName('b');"
-        " var b = all[all.length - 1];"
-        " window.getSelection().selectAllChildren(b);"
-        " var r = b.getBoundingClientRect();"
-        " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
-        QWebEngineScript::ApplicationWorld, [&at](const QVariant& v) {
-          const QVariantList xy = v.toList();
-          if (xy.size() == 2) at = QPoint(xy[0].toInt(), xy[1].toInt());
-        });
-    QTRY_VERIFY(!at.isNull());
+    const QPoint at = PointFromScript(tab,
+                                      "(function () { var all = document.getElementsByTagName('b');"
+                                      " var b = all[all.length - 1];"
+                                      " window.getSelection().selectAllChildren(b);"
+                                      " var r = b.getBoundingClientRect();"
+                                      " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!at.isNull());
     QTRY_COMPARE(tab->View()->selectedText(), QString::fromUtf8("１－２"));
     QWidget* surface = tab->View()->focusProxy();
     QVERIFY(surface != nullptr);
@@ -454,15 +450,11 @@ class ThreadTabListTest : public QObject {
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
     WaitLoaded(tab);
-    QPoint at;
-    tab->View()->page()->runJavaScript(
+    const QPoint at = PointFromScript(
+        tab,
         "(function () { var r = document.querySelector('a[href^=\"#a1\"]').getBoundingClientRect();"
-        " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
-        QWebEngineScript::ApplicationWorld, [&at](const QVariant& v) {
-          const QVariantList xy = v.toList();
-          if (xy.size() == 2) at = QPoint(xy[0].toInt(), xy[1].toInt());
-        });
-    QTRY_VERIFY(!at.isNull());
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!at.isNull());
     QWidget* surface = tab->View()->focusProxy();
     QVERIFY(surface != nullptr);
     QTest::mouseMove(surface, at);
@@ -512,6 +504,20 @@ class ThreadTabListTest : public QObject {
     list_->OpenThread(boardDir_, std::to_string(key) + ".dat", "midoku", unread, mode, title);
   }
   static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
+  // Runs a script in the program's script world that returns [x, y] and gives that point (a null
+  // point when the script gave none within the wait).
+  static QPoint PointFromScript(ThreadTab* tab, const QString& script) {
+    // Shared, so an answer that comes after the wait has nowhere dangling to go.
+    auto at = std::make_shared<QPoint>();
+    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                       [at](const QVariant& v) {
+                                         const QVariantList xy = v.toList();
+                                         if (xy.size() == 2)
+                                           *at = QPoint(xy[0].toInt(), xy[1].toInt());
+                                       });
+    if (!QTest::qWaitFor([&at] { return !at->isNull(); }, 5000)) return QPoint();
+    return *at;
+  }
   // Clicks the first link matching `selector` the way a user would, from the program's script
   // world (page scripts are off).
   static void Click(ThreadTab* tab, const char* selector) {
