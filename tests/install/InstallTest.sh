@@ -88,7 +88,7 @@ staged_cli() {
 
 check_datadir() {
   local root=$1 usr="$1/stage/usr" work="$1/datadir"
-  rm -rf "$work" "$usr/bin/ini" "$usr/bin/log"
+  rm -rf "$work"
   mkdir -p "$work/home"
 
   staged_cli "$usr" HOME="$work/home" favorites || fail "velkor-cli favorites failed"
@@ -104,12 +104,13 @@ check_datadir() {
     fail "velkor-cli --data-dir favorites failed"
   [ -d "$work/chosen/ini" ] || fail "--data-dir was not used"
 
-  # A data directory beside the program (portable use) is kept.
-  mkdir "$usr/bin/ini"
-  staged_cli "$usr" HOME="$work/nohome" favorites || fail "velkor-cli favorites failed"
-  [ -d "$usr/bin/log" ] || fail "the data directory beside the program was not used"
+  # A data directory beside the program (portable use) is kept. The copy leaves the staged tree,
+  # which other tests read meanwhile, untouched.
+  mkdir -p "$work/portable/usr/bin/ini"
+  cp "$usr/bin/velkor-cli" "$work/portable/usr/bin/"
+  staged_cli "$work/portable/usr" HOME="$work/nohome" favorites || fail "velkor-cli favorites failed"
+  [ -d "$work/portable/usr/bin/log" ] || fail "the data directory beside the program was not used"
   [ ! -e "$work/nohome" ] || fail "a portable copy wrote to the home folder"
-  rm -rf "$usr/bin/ini" "$usr/bin/log"
 }
 
 check_deb() {
