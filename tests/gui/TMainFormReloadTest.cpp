@@ -5,17 +5,18 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 #include "app/DataDir.h"
-#include "mainwindow/GuiUiHooks.h"
-#include "mainwindow/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardTreeWidget.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
 #include "subjects/SubjectListView.h"
 #include "support/HttpTestServer.h"
@@ -94,6 +95,43 @@ class TMainFormReloadTest : public QObject {
     emit label->customContextMenuRequested(QPoint(2, 2));
     QTRY_VERIFY(shown);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://news.test/flash/"));
+  }
+
+  // "更新" pressed again while the list downloads stops that download: nothing is merged or
+  // stored, and the status bar says it stopped.
+  void reloadAgainStopsTheDownload() {
+    std::string body = Sjis("1000000009.dat<>止めた (1)\n");
+    std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                           "\r\nConnection: close\r\n\r\n" + body;
+    test::HttpTestServer server;
+    server.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(1500ms).Send(response));
+    server.Route("news.test");
+    const std::string subjectTxt = LogDir() + "/news.test/flash/subject.txt";
+    RemoveFile(subjectTxt);
+    ReplaceFile(LogDir() + "/news.test/flash/bbs.ini", "");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* reload = form.findChild<QToolButton*>("subjectReloadToolButton");
+    bool pressedAgain = false;
+    QTimer::singleShot(300, [&] {
+      reload->click();
+      pressedAgain = true;
+    });
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    SetUiHooks(nullptr);
+
+    QVERIFY(pressedAgain);
+    QCOMPARE(server.Requests().size(), std::size_t{1});
+    QCOMPARE(form.statusBar()->currentMessage(), QString::fromUtf8("中断しました."));
+    QVERIFY(!FileExists(subjectTxt));
+    for (std::size_t row = 0; row < form.Subjects().RowCount(); ++row) {
+      QVERIFY(form.Subjects().Row(row).datName != "1000000009.dat");
+    }
   }
 
  private:
