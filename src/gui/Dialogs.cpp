@@ -12,6 +12,10 @@ Dialogs* current = &qtDialogs;
 
 }  // namespace
 
+int Dialogs::Exec(QDialog& dialog) {
+  return dialog.exec();
+}
+
 void Dialogs::ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                           const QString& text) {
   QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);

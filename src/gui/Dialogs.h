@@ -6,17 +6,21 @@
 #include <QString>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace velkor {
 
-// The modal questions the windows ask besides their own forms: message boxes and the file, font
-// and colour pickers. Windows ask through AppDialogs(); the default shows Qt's dialogs (the pickers
-// Qt's own, not the platform's, named "FontDialog" and "ColorDialog"). Tests install answers given
-// in advance instead of driving modal loops.
+// The modal windows the program shows: its own dialogs (settings, board-menu update, search and its
+// options) and the message boxes and file, font and colour pickers. Windows show them through
+// AppDialogs(); the default runs them as Qt does (the pickers Qt's own, not the platform's, named
+// "FontDialog" and "ColorDialog"). Tests install answers given in advance instead of driving modal
+// loops.
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
+  // Runs one of the program's own dialogs modally and returns its result (QDialog::DialogCode).
+  virtual int Exec(QDialog& dialog);
   // A message box with one OK button; returns when it is closed.
   virtual void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                            const QString& text);

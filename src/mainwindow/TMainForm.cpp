@@ -28,6 +28,7 @@
 #include "boards/BoardTreeWidget.h"
 #include "boards/FavoriteButtonBar.h"
 #include "boards/FavoriteToolBar.h"
+#include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
@@ -806,7 +807,7 @@ void TMainForm::bbsButtonDeleteMIClick() {
 void TMainForm::subjectFindToolButtonClick() {
   if (searchForm == nullptr) searchForm = new TSearchForm(this);
   searchForm->Prepare(&subjects, [this] { subjectListView->RowsChanged(); });
-  searchForm->exec();
+  AppDialogs().Exec(*searchForm);
   ThreadTabs().FocusActiveTab();
 }
 
@@ -814,7 +815,7 @@ void TMainForm::optionOptionMIClick() {
   int boardFontSize = subscribeTreeView->font().pointSize();
   int threadFontSize = subjectListView->font().pointSize();
   TSettingForm form(this, boardFontSize, threadFontSize);
-  if (form.exec() == QDialog::Accepted) ApplyDisplaySettings(form.Display());
+  if (AppDialogs().Exec(form) == QDialog::Accepted) ApplyDisplaySettings(form.Display());
 }
 
 void TMainForm::optionLogSweeperMIClick() {

@@ -16,6 +16,7 @@
 
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
+#include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
@@ -191,7 +192,7 @@ void TSearchForm::dialogButtonClick() {
   auto* layout = new QVBoxLayout(&options);
   layout->addWidget(fold);
   layout->addWidget(box);
-  if (options.exec() == QDialog::Accepted) foldWidth_ = fold->isChecked();
+  if (AppDialogs().Exec(options) == QDialog::Accepted) foldWidth_ = fold->isChecked();
 }
 
 }  // namespace velkor

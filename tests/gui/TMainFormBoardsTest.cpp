@@ -548,16 +548,14 @@ class TMainFormBoardsTest : public QObject {
     favorites_->clearSelection();
     favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("芸能")));
     QCOMPARE(view_->model()->rowCount(), 2);
-    bool searched = false;
-    QTimer::singleShot(100, [&] {
-      auto* form = qobject_cast<TSearchForm*>(QApplication::activeModalWidget());
-      if (form == nullptr) return;
-      form->keyEdit->setText(QString::fromUtf8("天気"));
-      form->startButton->click();
-      searched = true;
+    test::PresetDialogs dialogs;
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto& search = static_cast<TSearchForm&>(dialog);
+      search.keyEdit->setText(QString::fromUtf8("天気"));
+      search.startButton->click();
     });
     form_->findChild<QToolButton*>("subjectFindToolButton")->click();
-    QVERIFY(searched);
+    QCOMPARE(dialogs.asked, QStringList{"window||SearchForm"});
     QCOMPARE(view_->model()->rowCount(), 1);
     QCOMPARE(view_->model()->index(0, 3).data().toString(), QString::fromUtf8("天気の話"));
   }

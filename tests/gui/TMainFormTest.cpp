@@ -12,7 +12,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -271,17 +270,14 @@ class TMainFormTest : public QObject {
     QCOMPARE(tree->font().pointSize(), 10);
     test::PresetDialogs dialogs;
     dialogs.fontSizes.push_back(14);
-    bool accepted = false;
-    QTimer::singleShot(100, [&] {
-      auto* dialog = form.findChild<TSettingForm*>("SettingForm");
-      if (dialog == nullptr) return;
-      dialog->newTabCheckBox->setChecked(true);
-      dialog->bbsMenuFontButton->click();
-      dialog->okButton->click();
-      accepted = true;
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto& settings = static_cast<TSettingForm&>(dialog);
+      settings.newTabCheckBox->setChecked(true);
+      settings.bbsMenuFontButton->click();
+      settings.okButton->click();
     });
     form.findChild<QAction*>("optionOptionMI")->trigger();
-    QVERIFY(accepted);
+    QCOMPARE(dialogs.asked, (QStringList{"window||SettingForm", "font||"}));
     QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
              QString::fromUtf8("アクティブなタブで開く"));
     QCOMPARE(tree->font().pointSize(), 14);

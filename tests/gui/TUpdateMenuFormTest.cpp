@@ -4,7 +4,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QtTest>
 
 #include "PresetDialogs.h"
@@ -199,17 +198,13 @@ class TUpdateMenuFormTest : public QObject {
     test::RecordingUiHooks ui;
     std::string before = dir_.ReadFile("ini/board.ini");
     QString shown;
-    QTimer::singleShot(0, [&shown] {
-      auto* form = qobject_cast<TUpdateMenuForm*>(QApplication::activeModalWidget());
-      if (form == nullptr) return;
-      shown = form->windowTitle();
-      form->closeButton->click();
-    });
-    // Should the dialog not be found above, the test fails instead of waiting for ever.
-    QTimer::singleShot(5000, [] {
-      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    test::PresetDialogs dialogs;
+    dialogs.windows.push_back([&shown](QDialog& dialog) {
+      shown = dialog.windowTitle();
+      static_cast<TUpdateMenuForm&>(dialog).closeButton->click();
     });
     RunBoardMenuUpdate(nullptr, false, true);
+    QCOMPARE(dialogs.asked, QStringList{"window||UpdateMenuForm"});
     QCOMPARE(shown, QString::fromUtf8("ボード一覧更新"));
     QCOMPARE(dir_.ReadFile("ini/board.ini"), before);
     QVERIFY(ui.messages.empty());
