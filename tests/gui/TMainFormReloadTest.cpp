@@ -134,6 +134,57 @@ class TMainFormReloadTest : public QObject {
     }
   }
 
+  // Selecting another favourite while a thread log of the shown board downloads loads the other
+  // board's list instead of stopping the thread download.
+  void otherBoardLoadsWhileAThreadDownloads() {
+    const std::string flash = LogDir() + "/news.test/flash/";
+    QVERIFY(MakeDirectories(LogDir() + "/news.test/flash"));
+    QVERIFY(ReplaceFile(flash + "subject.ini",
+                        Sjis("[1000000005.dat]\r\nNowNo=1\r\nResCount=2\r\nTitle=長い\r\n\r\n")));
+    RemoveFile(flash + "1000000005.dat");
+    const std::string dat = "a<>b<>c<>d<>e\n";
+    test::HttpTestServer news;
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+        "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(1500ms).Send(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
+        "\r\nConnection: close\r\n\r\n" + dat));
+    news.Route("news.test");
+    const std::string fishList = Sjis("1000000021.dat<>釣果 (4)\n");
+    test::HttpTestServer hobby;
+    hobby.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fishList.size()) +
+        "\r\nConnection: close\r\n\r\n" + fishList));
+    hobby.Route("hobby.test");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(view->model()->rowCount(), 1);
+    bool switched = false;
+    QTimer::singleShot(300, [&] {
+      tree->setCurrentItem(tree->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
+      switched = true;
+    });
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(0, 3)).center());
+    SetUiHooks(nullptr);
+    std::string error;
+    AddConnectOverrides({"hobby.test=127.0.0.1:1"}, error);
+
+    QVERIFY(switched);
+    QCOMPARE(news.Requests().size(), std::size_t{2});
+    QCOMPARE(hobby.Requests().size(), std::size_t{1});
+    QCOMPARE(form.findChild<QLabel*>("BBSNameLabel")->text(), QString::fromUtf8("趣味：釣り"));
+    QCOMPARE(view->model()->rowCount(), 1);
+    QCOMPARE(view->model()->index(0, 3).data().toString(), QString::fromUtf8("釣果"));
+  }
+
  private:
   QTemporaryDir dataDir_;
 };
