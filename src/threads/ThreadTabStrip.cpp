@@ -17,6 +17,9 @@ constexpr char kTabLook[] =
     " border-top-left-radius: 4px; border-top-right-radius: 4px; padding: 2px 8px;"
     " background: palette(button); }"
     " QToolButton:checked { background: palette(window); font-weight: bold; }";
+// Buttons: the style's own, the pressed one sunk in.
+constexpr char kPressedLook[] =
+    "QToolButton:checked { border: 2px inset palette(dark); background: palette(midlight); }";
 
 }  // namespace
 
@@ -47,7 +50,7 @@ void ThreadTabStrip::Rebuild() {
     button->setCheckable(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoRaise(style_ == 2);
-    if (style_ == 0) button->setStyleSheet(QString::fromLatin1(kTabLook));
+    button->setStyleSheet(QString::fromLatin1(style_ == 0 ? kTabLook : kPressedLook));
     button->setProperty(kIndexProperty, i);
     button->installEventFilter(this);
     button->show();
