@@ -5,6 +5,7 @@
 set(layer_base 0)
 set(layer_app 1)
 set(layer_net 2)
+set(layer_gui 2)
 set(layer_boards 3)
 set(layer_subjects 3)
 set(layer_sweeper 3)

@@ -28,6 +28,27 @@ namespace {
 
 std::chrono::milliseconds waitLimit = kWaitLimit;
 
+// The time one wait has used, not counting the time the user interface spent in its event
+// processing: a menu, a message box or a dialog held open there must not use up the wait.
+class WaitClock {
+ public:
+  // What is left of the wait limit (zero or less: the wait has run out).
+  std::chrono::milliseconds Left() const {
+    const auto used = std::chrono::steady_clock::now() - start_ - inEvents_;
+    return std::chrono::ceil<std::chrono::milliseconds>(waitLimit - used);
+  }
+  // Lets the user interface process its events; the time that takes is not the wait's.
+  void ProcessEvents() {
+    const auto before = std::chrono::steady_clock::now();
+    Ui().ProcessEvents();
+    inEvents_ += std::chrono::steady_clock::now() - before;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration inEvents_{0};
+};
+
 struct Address {
   sockaddr_storage storage{};
   socklen_t length = 0;
@@ -80,7 +101,7 @@ bool LookUpName(const std::string& name, unsigned short port, Address& out) {
     pending->found = found;
     pending->address = address;
   }).detach();
-  auto deadline = std::chrono::steady_clock::now() + waitLimit;
+  WaitClock clock;
   for (;;) {
     {
       std::lock_guard lock(pending->mutex);
@@ -89,9 +110,9 @@ bool LookUpName(const std::string& name, unsigned short port, Address& out) {
         return pending->found;
       }
     }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (clock.Left().count() <= 0) return false;
     ::poll(nullptr, 0, static_cast<int>(std::min(kWaitSlice, waitLimit).count()));
-    Ui().ProcessEvents();
+    clock.ProcessEvents();
   }
 }
 
@@ -214,16 +235,15 @@ bool HttpSession::SendRequest(std::string_view text) {
 
 int HttpSession::WaitFor(short events) {
   if (socket_ < 0) return -1;
-  auto deadline = std::chrono::steady_clock::now() + waitLimit;
+  WaitClock clock;
   for (;;) {
-    auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const std::chrono::milliseconds left = clock.Left();
     if (left.count() <= 0) return 0;
     pollfd entry{socket_, events, 0};
     int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
     if (ready > 0) return ready;
     if (ready < 0 && errno != EINTR) return -1;
-    Ui().ProcessEvents();
+    clock.ProcessEvents();
   }
 }
 

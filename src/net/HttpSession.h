@@ -67,7 +67,8 @@ class HttpSession {
   // asked to stop at a time-out, or when sending fails ("エラー:サーバへの送信失敗", closed).
   bool SendRequest(std::string_view text);
   // One readiness wait of at most kWaitLimit: positive when ready, 0 when the time ran out,
-  // negative on error. The user interface processes its events every kWaitSlice meanwhile.
+  // negative on error. The user interface processes its events every kWaitSlice meanwhile; the
+  // time spent there (a menu or a dialog held open) does not count towards the limit.
   int WaitWritable();
   int WaitReadable();
   // One receive of at most `size` bytes; the bytes are traced. Returns the count, 0 when the server

@@ -120,6 +120,7 @@ bool SubjectList::Bind(const std::string& subjectIniPath) {
 }
 
 void SubjectList::Release() {
+  fetch_ = nullptr;
   ini_.reset();
   dir_.clear();
   items_.clear();

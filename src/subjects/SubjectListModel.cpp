@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
-#include "base/Sjis.h"
+#include "gui/GuiText.h"
 
 namespace velkor {
 namespace {
@@ -12,10 +12,6 @@ namespace {
 bool IsRightAligned(int column) {
   return column == 1 || column == 2 || column == 4 || column == 5 || column == 6 || column == 8 ||
          column == 9;
-}
-
-QColor ToQColor(Colour c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 }  // namespace
@@ -50,7 +46,7 @@ const std::array<QString, kSubjectColumnCount>& SubjectListModel::TextsOf(int ro
   if (row != cachedRow_) {
     auto texts = list_.CellTexts(static_cast<std::size_t>(row));
     for (int i = 0; i < kSubjectColumnCount; ++i) {
-      cachedTexts_[i] = QString::fromStdString(SjisToUtf8Lossy(texts[i]));
+      cachedTexts_[i] = FromSjis(texts[i]);
     }
     cachedRow_ = row;
   }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <ostream>
+#include <thread>
 
 #include <filesystem>
 
@@ -201,6 +202,36 @@ TEST_F(HttpSessionTest, AReceivedPieceResetsTheTimeOutCount) {
   EXPECT_EQ(Get("http://example.test/a", out), kFetchOk);
   EXPECT_EQ(out, "hello");
   EXPECT_EQ(std::count(recorder.texts.begin(), recorder.texts.end(), S("警告:タイムアウト")), 4);
+}
+
+// Event processing that holds the first call longer than a whole wait, as a menu or a dialog left
+// open during a download does.
+class SlowEventsUi final : public UiHooks {
+ public:
+  explicit SlowEventsUi(std::chrono::milliseconds firstCall) : firstCall_(firstCall) {
+    SetUiHooks(this);
+  }
+  ~SlowEventsUi() override { SetUiHooks(nullptr); }
+  void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
+  void ShowHtmlPage(const std::string&, const std::string&) override {}
+  void SetStatusText(const std::string&) override {}
+  void ProcessEvents() override {
+    std::this_thread::sleep_for(firstCall_);
+    firstCall_ = 0ms;
+  }
+
+ private:
+  std::chrono::milliseconds firstCall_;
+};
+
+TEST_F(HttpSessionTest, TimeSpentProcessingEventsIsNotWaitTime) {
+  HttpSession::SetWaitLimitForTesting(300ms);
+  SlowEventsUi slowUi(1s);
+  server.AddConnection(Script().ReadRequest().Pause(150ms).Send(kOk5));
+  std::string out;
+  EXPECT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_FALSE(recorder.Saw(S("警告:タイムアウト")));
 }
 
 TEST_F(HttpSessionTest, StopRequestAtATimeOut) {

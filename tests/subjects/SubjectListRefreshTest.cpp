@@ -4,6 +4,7 @@
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "net/ConnectOverrides.h"
+#include "net/FetchContext.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "support/HttpTestServer.h"
@@ -122,6 +123,20 @@ INSTANTIATE_TEST_SUITE_P(
         UnmergedCase{"CutShort", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n1.dat<>a (1)\n",
                      false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A thread-log download of the board shown before keeps running; the next board's list loads.
+TEST_F(RefreshTest, AnotherBoardsRunningDownloadIsNotStopped) {
+  FetchContext threadDownload;
+  list.SetRunningFetch(&threadDownload);
+  ASSERT_TRUE(list.Bind(SubjectIniPathOf("http://news.5ch.io/other/").value()));
+  NginxFixture nginx;
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  nginx.Route(kHost);
+  nginx.WriteFile("other/subject.txt", S("333.dat<>別の板 (5)\n"));
+  EXPECT_TRUE(list.Refresh());
+  EXPECT_EQ(threadDownload.abortRequested, 0);
+  EXPECT_EQ(list.Ini()->ReadInteger("333.dat", "ResCount", 0), 5);
+}
 
 TEST_F(RefreshTest, UnboundListDoesNothing) {
   list.Release();
