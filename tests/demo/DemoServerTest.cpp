@@ -1,0 +1,195 @@
+#include "demo/DemoServer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/Sjis.h"
+#include "net/ChunkDecoder.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "net/Gunzip.h"
+#include "net/HttpSession.h"
+
+namespace velkor::demo {
+namespace {
+
+constexpr long long kStart = 1796688000;  // Tue, 08 Dec 2026 00:00:00 GMT
+
+struct Answered {
+  std::string head;
+  std::string body;
+};
+
+Answered Split(const std::string& answer) {
+  std::size_t end = answer.find("\r\n\r\n");
+  if (end == std::string::npos) return {answer, ""};
+  return {answer.substr(0, end + 2), answer.substr(end + 4)};
+}
+
+std::string Get(const std::string& host, const std::string& path, const std::string& extra = "") {
+  return "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n" + extra + "\r\n";
+}
+
+class DemoServerTest : public ::testing::Test {
+ protected:
+  DemoServerTest() : network_("http", kStart), server_(network_) {}
+
+  Answered Ask(const std::string& request) { return Split(server_.Answer(request, kStart + 10)); }
+  std::string DatPath(long long key) { return "/cook/dat/" + std::to_string(key) + ".dat"; }
+  std::string Dat(long long key) { return Ask(Get("hayabusa.5ch.io", DatPath(key))).body; }
+
+  DemoNetwork network_;
+  DemoServer server_;
+};
+
+struct StatusCase {
+  const char* name;
+  const char* path;
+  const char* extra;  // more request header lines
+  const char* status;
+  const char* header;  // a header line the answer must hold, or ""
+};
+
+class DemoServerStatusTest : public DemoServerTest,
+                             public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(DemoServerStatusTest, AnswersLikeABoardServer) {
+  const StatusCase& c = GetParam();
+  std::string path = c.path;
+  if (path == "DAT") path = DatPath(network_.ThreadKeys("cook")[5]);
+  Answered answer = Ask(Get("hayabusa.5ch.io", path, c.extra));
+  EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), std::string("HTTP/1.1 ") + c.status);
+  EXPECT_NE(answer.head.find(c.header), std::string::npos) << answer.head;
+}
+
+const std::string kSince = "If-Modified-Since: " + HttpDate(kStart) + "\r\n";
+const std::string kEarlier = "If-Modified-Since: " + HttpDate(kStart - 1) + "\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DemoServerStatusTest,
+    ::testing::Values(
+        StatusCase{"whole", "/cook/subject.txt", "", "200 OK",
+                   "Last-Modified: Tue, 08 Dec 2026 00:00:00 GMT"},
+        StatusCase{"unchanged", "/cook/subject.txt", kSince.c_str(), "304 Not Modified", ""},
+        StatusCase{"changed", "/cook/subject.txt", kEarlier.c_str(), "200 OK", ""},
+        StatusCase{"tail", "DAT", "Range: bytes=10-\r\n", "206 Partial Content",
+                   "Content-Range: bytes 10-"},
+        StatusCase{"past the end", "DAT", "Range: bytes=99999999-\r\n", "416 Range Not Satisfiable",
+                   "Content-Range: bytes */"},
+        StatusCase{"gzip", "/cook/subject.txt", "Accept-Encoding: gzip\r\n", "200 OK",
+                   "Transfer-Encoding: chunked"},
+        StatusCase{"other board's host", "/newsplus/subject.txt", "", "404 Not Found", ""},
+        StatusCase{"no such thread", "/cook/dat/123.dat", "", "404 Not Found", ""},
+        StatusCase{"outside the board", "/cook/../etc/passwd", "", "404 Not Found", ""}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      for (char& c : name) {
+        if (c == ' ' || c == '\'') c = '_';
+      }
+      return name;
+    });
+
+// The gzip answer decodes to exactly the plain answer's bytes.
+TEST_F(DemoServerTest, GzipDecodesToThePlainBody) {
+  Answered plain = Ask(Get("hayabusa.5ch.io", "/cook/subject.txt"));
+  Answered packed = Ask(Get("hayabusa.5ch.io", "/cook/subject.txt", "Accept-Encoding: gzip\r\n"));
+  ChunkDecoder chunks;
+  std::string gzip;
+  ASSERT_TRUE(chunks.Feed(packed.body, gzip));
+  ASSERT_TRUE(chunks.Done());
+  std::string body;
+  ASSERT_EQ(Gunzip(gzip, body), GunzipResult::kOk);
+  EXPECT_EQ(body, plain.body);
+  EXPECT_EQ(SplitLines(body).size(), std::size_t{DemoNetwork::kThreadsPerBoard});
+}
+
+// New replies: a conditional request made before them is answered whole, and a range from the
+// last stored byte starts with that byte's line feed and holds exactly the new lines.
+TEST_F(DemoServerTest, GrowthIsSeenByConditionalAndRangeRequests) {
+  long long key = network_.ThreadKeys("cook")[40];
+  std::string before = Dat(key);
+  ASSERT_EQ(network_.Grow("cook", key, 2, kStart), 2);
+  EXPECT_EQ(network_.ThreadKeys("cook").front(), key);
+  Answered whole = Ask(Get("hayabusa.5ch.io", DatPath(key), kSince));
+  EXPECT_EQ(whole.head.substr(0, 15), "HTTP/1.1 200 OK");
+  ASSERT_EQ(whole.body.substr(0, before.size()), before);
+  Answered tail = Ask(Get("hayabusa.5ch.io", DatPath(key),
+                          "Range: bytes=" + std::to_string(before.size() - 1) + "-\r\n"));
+  EXPECT_EQ(tail.body, whole.body.substr(before.size() - 1));
+  EXPECT_EQ(SplitLines(tail.body.substr(1)).size(), std::size_t{2});
+  EXPECT_EQ(Ask(Get("hayabusa.5ch.io", "/cook/subject.txt", kSince)).head.substr(0, 15),
+            "HTTP/1.1 200 OK");
+}
+
+// A thread that fell off its list answers 302 to its archive copy, which is served.
+TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
+  long long last = network_.ThreadKeys("cook").back();
+  for (int i = 0; i < 200 && network_.ThreadKeys("cook").back() == last; ++i) {
+    network_.Step(kStart + i);
+  }
+  ASSERT_NE(network_.ThreadKeys("cook").back(), last);
+  EXPECT_EQ(network_.ThreadKeys("cook").size(), std::size_t{DemoNetwork::kThreadsPerBoard});
+  Answered moved = Ask(Get("hayabusa.5ch.io", DatPath(last)));
+  std::string k = std::to_string(last);
+  std::string archive = "/cook/kako/" + k.substr(0, 4) + "/" + k.substr(0, 5) + "/" + k + ".dat";
+  EXPECT_EQ(moved.head.substr(0, 18), "HTTP/1.1 302 Found");
+  EXPECT_NE(moved.head.find("Location: http://hayabusa.5ch.io" + archive + "\r\n"),
+            std::string::npos);
+  Answered kept = Ask(Get("hayabusa.5ch.io", archive));
+  EXPECT_EQ(kept.head.substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_FALSE(kept.body.empty());
+}
+
+// The process: two lines on stdout once listening, the program's own client reads the menu
+// through the printed connect value, and SIGTERM ends it with exit 0.
+TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    execl(VELKOR_CLI_PATH, VELKOR_CLI_PATH, "--data-dir", ::testing::TempDir().c_str(),
+          "demo-server", "--step-seconds", "0", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  FILE* lines = fdopen(out[0], "r");
+  char menu[256] = {};
+  char connect[1024] = {};
+  ASSERT_NE(fgets(menu, sizeof menu, lines), nullptr);
+  ASSERT_NE(fgets(connect, sizeof connect, lines), nullptr);
+  EXPECT_STREQ(menu, "http://menu.5ch.io/bbsmenu.html\n");
+  std::string value(connect, std::strlen(connect) - 1);
+  std::vector<std::string> items;
+  for (std::size_t at = 0; at <= value.size();) {
+    std::size_t comma = value.find(',', at);
+    items.push_back(value.substr(at, comma == std::string::npos ? comma : comma - at));
+    at = comma == std::string::npos ? value.size() + 1 : comma + 1;
+  }
+  EXPECT_EQ(items.size(), std::size_t{5});
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides(items, error)) << error;
+  HttpSession session;
+  std::string page;
+  std::string lastModified;
+  EXPECT_EQ(FetchFull(session, "http://menu.5ch.io/bbsmenu.html", page, lastModified, true),
+            kFetchOk);
+  EXPECT_NE(page.find("<A HREF=http://hayabusa.5ch.io/cook/>" + Sjis("料理") + "</A><br>\n"),
+            std::string::npos);
+  ClearConnectOverrides();
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  fclose(lines);
+}
+
+}  // namespace
+}  // namespace velkor::demo
