@@ -18,15 +18,17 @@ namespace {
 
 int RunDemoServer(CliArgs& args);
 
-const CliCommand kDemoServer = {
-    "demo-server", "[--port N] [--root DIR] [--tls] [--step-seconds N]",
-    "serve a generated board network on loopback until SIGINT/SIGTERM; print the board-menu URL and "
-    "the VELKOR_CONNECT_TO value for its hosts",
-    RunDemoServer};
+const CliCommand kDemoServer = {"demo-server", "[--port N] [--root DIR] [--tls] [--step-seconds N]",
+                                "serve a generated board network on loopback until SIGINT/SIGTERM; "
+                                "print the board-menu URL and "
+                                "the VELKOR_CONNECT_TO value for its hosts",
+                                RunDemoServer};
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void RequestStop(int) { stopRequested = 1; }
+void RequestStop(int) {
+  stopRequested = 1;
+}
 
 int RunDemoServer(CliArgs& args) {
   auto port = args.TakeIntOption("--port");
@@ -58,7 +60,8 @@ int RunDemoServer(CliArgs& args) {
   if (tls) {
     std::string dir = root ? *root : std::string();
     if (dir.empty()) {
-      std::string pattern = (std::filesystem::temp_directory_path() / "velkor-demo-XXXXXX").string();
+      std::string pattern =
+          (std::filesystem::temp_directory_path() / "velkor-demo-XXXXXX").string();
       if (!mkdtemp(pattern.data())) return Failure("cannot make a temporary directory");
       dir = ownRoot = pattern;
     }
@@ -72,8 +75,8 @@ int RunDemoServer(CliArgs& args) {
 
   std::string connectTo;
   for (const std::string& host : network.Hosts()) {
-    connectTo += (connectTo.empty() ? "" : ",") + host + "=127.0.0.1:" +
-                 std::to_string(server.Port());
+    connectTo +=
+        (connectTo.empty() ? "" : ",") + host + "=127.0.0.1:" + std::to_string(server.Port());
   }
   std::printf("%s\n%s\n", network.MenuUrl().c_str(), connectTo.c_str());
   std::fflush(stdout);

@@ -10,7 +10,8 @@
 namespace velkor::demo {
 namespace {
 
-// splitmix64: small, fast and the same on every platform, so the network is the same on every start.
+// splitmix64: small, fast and the same on every platform, so the network is the same on every
+// start.
 class Random {
  public:
   explicit Random(std::uint64_t seed) : state_(seed) {}
@@ -61,21 +62,46 @@ constexpr std::array<BoardSpec, 8> kBoards = {{
 }};
 
 const std::vector<std::string>& Topics() {
-  static const auto table = SjisTable(
-      {"新型スマホ", "円安", "大雪", "宇宙ステーション", "新幹線", "カレー", "ラーメン", "藤井竜王",
-       "量子コンピュータ", "年末ジャンボ", "電気代", "在来線", "はやぶさ3号", "冬のボーナス",
-       "AI画像", "炊飯器", "鍋料理", "寝台特急", "地方路線", "タイトル戦", "新人俳優", "紅白歌合戦",
-       "ロケット打ち上げ", "プログラミング", "猫", "コンビニ弁当", "Q&amp;A", "&quot;神&quot;アプデ",
-       "&lt;悲報&gt;", "ダイヤ改正"});
+  static const auto table = SjisTable({"新型スマホ",
+                                       "円安",
+                                       "大雪",
+                                       "宇宙ステーション",
+                                       "新幹線",
+                                       "カレー",
+                                       "ラーメン",
+                                       "藤井竜王",
+                                       "量子コンピュータ",
+                                       "年末ジャンボ",
+                                       "電気代",
+                                       "在来線",
+                                       "はやぶさ3号",
+                                       "冬のボーナス",
+                                       "AI画像",
+                                       "炊飯器",
+                                       "鍋料理",
+                                       "寝台特急",
+                                       "地方路線",
+                                       "タイトル戦",
+                                       "新人俳優",
+                                       "紅白歌合戦",
+                                       "ロケット打ち上げ",
+                                       "プログラミング",
+                                       "猫",
+                                       "コンビニ弁当",
+                                       "Q&amp;A",
+                                       "&quot;神&quot;アプデ",
+                                       "&lt;悲報&gt;",
+                                       "ダイヤ改正"});
   return table;
 }
 
 const std::vector<std::string>& TitleForms() {
   // %T: a topic; %N: a part number.
-  static const auto table = SjisTable(
-      {"【速報】%Tが話題に", "%Tについて語るスレ Part%N", "%T総合スレ★%N", "【悲報】%T、終わる",
-       "%Tの思い出を書いていけ", "【朗報】%Tが値下げ", "%Tってどうなの？", "お前らの%T事情 %N",
-       "【実況】%Tを見守るスレ", "%Tで打線組んだｗｗｗ", "%Tが好きな人の数→", "%T初心者スレ その%N"});
+  static const auto table =
+      SjisTable({"【速報】%Tが話題に", "%Tについて語るスレ Part%N", "%T総合スレ★%N",
+                 "【悲報】%T、終わる", "%Tの思い出を書いていけ", "【朗報】%Tが値下げ",
+                 "%Tってどうなの？", "お前らの%T事情 %N", "【実況】%Tを見守るスレ",
+                 "%Tで打線組んだｗｗｗ", "%Tが好きな人の数→", "%T初心者スレ その%N"});
   return table;
 }
 
@@ -93,25 +119,47 @@ const std::vector<std::string>& Mails() {
 }
 
 const std::vector<std::string>& Sentences() {
-  static const auto table = SjisTable(
-      {"それな", "わかる", "今日は寒いな", "これは草", "ソースは？", "まじかよ", "昔は良かった",
-       "いや違うだろ", "詳しい人教えて", "普通においしい", "なるほどね", "値段が高すぎる",
-       "明日も仕事だわ", "ちょっと何言ってるかわからない", "一理ある", "それは&quot;神&quot;",
-       "A&amp;Bの違いがわからん", "3&lt;5 は常識", "ワイもそう思う", "ここまで読んだ人いる？",
-       "つまらん", "よくやった", "ほんこれ", "このスレ伸びるな", "今北産業", "乙", "もう寝ろ"});
+  static const auto table = SjisTable({"それな",
+                                       "わかる",
+                                       "今日は寒いな",
+                                       "これは草",
+                                       "ソースは？",
+                                       "まじかよ",
+                                       "昔は良かった",
+                                       "いや違うだろ",
+                                       "詳しい人教えて",
+                                       "普通においしい",
+                                       "なるほどね",
+                                       "値段が高すぎる",
+                                       "明日も仕事だわ",
+                                       "ちょっと何言ってるかわからない",
+                                       "一理ある",
+                                       "それは&quot;神&quot;",
+                                       "A&amp;Bの違いがわからん",
+                                       "3&lt;5 は常識",
+                                       "ワイもそう思う",
+                                       "ここまで読んだ人いる？",
+                                       "つまらん",
+                                       "よくやった",
+                                       "ほんこれ",
+                                       "このスレ伸びるな",
+                                       "今北産業",
+                                       "乙",
+                                       "もう寝ろ"});
   return table;
 }
 
 const std::vector<std::string>& ArtLines() {
-  static const auto table = SjisTable({"　 ∧＿∧", "　（　´∀｀）＜　オマエモナー", "　（　　　　）",
-                                       "　｜ ｜　|", "　（_＿）＿）"});
+  static const auto table = SjisTable(
+      {"　 ∧＿∧", "　（　´∀｀）＜　オマエモナー", "　（　　　　）", "　｜ ｜　|", "　（_＿）＿）"});
   return table;
 }
 
 const std::vector<std::string>& Links() {
   static const std::vector<std::string> table = {
-      "https://example.com/news/2026/12/", "http://www.example.org/article?id=",
-      "ttp://example.net/img/", "https://example.jp/blog/entry-"};
+      "https://example.com/news/2026/12/",
+      "http://www.example.org/article?id=", "ttp://example.net/img/",
+      "https://example.jp/blog/entry-"};
   return table;
 }
 
@@ -139,7 +187,8 @@ std::string IdText(Random& random) {
 
 // Full-width digits for a number, as people type anchors like "＞＞１２".
 std::string FullWidthNumber(int n) {
-  static const auto digits = SjisTable({"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"});
+  static const auto digits =
+      SjisTable({"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"});
   std::string text;
   for (char c : std::to_string(n)) text += digits[static_cast<std::size_t>(c - '0')];
   return text;
@@ -147,7 +196,8 @@ std::string FullWidthNumber(int n) {
 
 }  // namespace
 
-DemoNetwork::DemoNetwork(std::string scheme, long long now) : scheme_(std::move(scheme)), start_(now) {
+DemoNetwork::DemoNetwork(std::string scheme, long long now)
+    : scheme_(std::move(scheme)), start_(now) {
   for (std::size_t b = 0; b < kBoards.size(); ++b) {
     Board board;
     board.index = static_cast<int>(b);
@@ -164,8 +214,8 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now) : scheme_(std::move(
       while (std::find(used.begin(), used.end(), key) != used.end()) --key;
       used.push_back(key);
       int replies = (i == 3 || i == 17) ? kMaxReplies
-                    : random.Chance(15)  ? 200 + random.Below(700)
-                                         : 1 + random.Below(180);
+                    : random.Chance(15) ? 200 + random.Below(700)
+                                        : 1 + random.Below(180);
       long long lastPost = now - random.Below(static_cast<int>(std::max(1LL, now - key)));
       board.threads.push_back(NewThread(board, key, replies, lastPost, random.Next()));
     }
@@ -183,8 +233,8 @@ DemoNetwork::Thread DemoNetwork::NewThread(const Board& board, long long key, in
                                            long long lastPost, std::uint64_t seed) const {
   (void)board;
   Random random(seed);
-  std::string title = TitleForms()[static_cast<std::size_t>(random.Below(
-      static_cast<int>(TitleForms().size())))];
+  std::string title =
+      TitleForms()[static_cast<std::size_t>(random.Below(static_cast<int>(TitleForms().size())))];
   std::string topic = random.Pick(Topics());
   std::string part = std::to_string(2 + random.Below(40));
   for (std::size_t at; (at = title.find("%T")) != std::string::npos;) title.replace(at, 2, topic);
@@ -201,8 +251,9 @@ DemoNetwork::Thread DemoNetwork::NewThread(const Board& board, long long key, in
 
 std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int number,
                                    long long when) const {
-  Random random(Mix(Mix(static_cast<std::uint64_t>(board.index), static_cast<std::uint64_t>(thread.key)),
-                    static_cast<std::uint64_t>(number)));
+  Random random(
+      Mix(Mix(static_cast<std::uint64_t>(board.index), static_cast<std::uint64_t>(thread.key)),
+          static_cast<std::uint64_t>(number)));
   std::string name = number == 1 ? Names()[0] : random.Pick(Names());
   std::string mail = number == 1 ? std::string() : random.Pick(Mails());
   std::string date = DateText(when, random.Below(100)) + " ID:" + IdText(random);
@@ -219,7 +270,8 @@ std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int
   }
   int sentences = 1 + random.Below(3);
   for (int i = 0; i < sentences; ++i) lines.push_back(random.Pick(Sentences()));
-  if (random.Chance(6)) lines.push_back(random.Pick(Links()) + std::to_string(random.Below(100000)));
+  if (random.Chance(6))
+    lines.push_back(random.Pick(Links()) + std::to_string(random.Below(100000)));
   if (random.Chance(3)) lines.insert(lines.end(), ArtLines().begin(), ArtLines().end());
   if (number == 1) {
     static const std::string intro = Sjis("スレ立てました。マターリいきましょう");
@@ -238,7 +290,8 @@ void DemoNetwork::BuildDat(const Board& board, Thread& thread) const {
   // The generated replies spread from the thread's start to its last post.
   long long span = std::max(1LL, thread.lastPost - thread.key);
   for (int n = 1; n <= thread.baseReplies; ++n) {
-    long long when = thread.key + (thread.baseReplies == 1 ? 0 : span * (n - 1) / (thread.baseReplies - 1));
+    long long when =
+        thread.key + (thread.baseReplies == 1 ? 0 : span * (n - 1) / (thread.baseReplies - 1));
     thread.dat += ReplyLine(board, thread, n, when);
   }
 }
@@ -246,7 +299,8 @@ void DemoNetwork::BuildDat(const Board& board, Thread& thread) const {
 std::vector<std::string> DemoNetwork::Hosts() const {
   std::vector<std::string> hosts = {std::string(kMenuHost)};
   for (const Board& board : boards_) {
-    if (std::find(hosts.begin(), hosts.end(), board.host) == hosts.end()) hosts.push_back(board.host);
+    if (std::find(hosts.begin(), hosts.end(), board.host) == hosts.end())
+      hosts.push_back(board.host);
   }
   return hosts;
 }
@@ -275,15 +329,16 @@ std::vector<long long> DemoNetwork::ThreadKeys(std::string_view board) const {
 }
 
 std::string DemoNetwork::MenuPage() const {
-  static const std::string head =
-      Sjis("<HTML>\n<HEAD>\n<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
-           "<TITLE>BBS MENU</TITLE>\n<BASE TARGET=\"_right\">\n</HEAD>\n<BODY TEXT=\"#CC3300\" "
-           "BGCOLOR=\"#FFFFFF\" link=\"#0000FF\" alink=\"#ff0000\" vlink=\"#660099\">\n"
-           "<font size=2>\n<B>オフライン掲示板</B><br>\n");
+  static const std::string head = Sjis(
+      "<HTML>\n<HEAD>\n<META http-equiv=\"Content-Type\" content=\"text/html; "
+      "charset=Shift_JIS\">\n"
+      "<TITLE>BBS MENU</TITLE>\n<BASE TARGET=\"_right\">\n</HEAD>\n<BODY TEXT=\"#CC3300\" "
+      "BGCOLOR=\"#FFFFFF\" link=\"#0000FF\" alink=\"#ff0000\" vlink=\"#660099\">\n"
+      "<font size=2>\n<B>オフライン掲示板</B><br>\n");
   std::string page = head;
   // The service's own pages stand on "www" hosts; the menu scan leaves them out.
-  page += "<A HREF=" + scheme_ + "://www." + std::string(kMenuHost.substr(5)) + "/>" + Sjis("トップ") +
-          "</A><br>\n";
+  page += "<A HREF=" + scheme_ + "://www." + std::string(kMenuHost.substr(5)) + "/>" +
+          Sjis("トップ") + "</A><br>\n";
   std::string category;
   for (const Board& board : boards_) {
     if (board.category != category) {
@@ -320,7 +375,7 @@ DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
     return resource;
   }
   // "/<board>/subject.txt", "/<board>/dat/<key>.dat", "/<board>/kako/<k4>/<k5>/<key>.dat".
-  if (path.size() < 2 || path[0] != '/') return resource;
+  if (host.empty() || path.size() < 2 || path[0] != '/') return resource;
   std::size_t slash = path.find('/', 1);
   if (slash == std::string_view::npos) return resource;
   Board* board = FindBoard(host, path.substr(1, slash - 1));
@@ -391,9 +446,8 @@ void DemoNetwork::Retire(Board& board, long long now) {
   board.archive[last.key] = std::move(last);
   Random random(Mix(0xA11CE, stepCount_));
   long long key = now;
-  while (board.archive.count(key) ||
-         std::any_of(board.threads.begin(), board.threads.end(),
-                     [key](const Thread& t) { return t.key == key; })) {
+  while (board.archive.count(key) || std::any_of(board.threads.begin(), board.threads.end(),
+                                                 [key](const Thread& t) { return t.key == key; })) {
     ++key;
   }
   board.threads.insert(board.threads.begin(), NewThread(board, key, 1, key, random.Next()));
@@ -407,12 +461,15 @@ std::string DemoNetwork::Step(long long now) {
   std::string summary = "step " + std::to_string(stepCount_) + ":";
   int grown = 3 + random.Below(4);
   for (int i = 0; i < grown; ++i) {
-    Board& board = boards_[static_cast<std::size_t>(random.Below(static_cast<int>(boards_.size())))];
+    Board& board =
+        boards_[static_cast<std::size_t>(random.Below(static_cast<int>(boards_.size())))];
     // Mostly the threads near the top of a list, as on a real board.
-    const Thread& thread = board.threads[static_cast<std::size_t>(random.Below(random.Chance(70) ? 20 : kThreadsPerBoard))];
+    const Thread& thread = board.threads[static_cast<std::size_t>(
+        random.Below(random.Chance(70) ? 20 : kThreadsPerBoard))];
     long long key = thread.key;
     int added = Grow(board.dir, key, 1 + random.Below(5), now);
-    if (added > 0) summary += " " + board.dir + "/" + std::to_string(key) + "+" + std::to_string(added);
+    if (added > 0)
+      summary += " " + board.dir + "/" + std::to_string(key) + "+" + std::to_string(added);
   }
   Board& board = boards_[static_cast<std::size_t>(random.Below(static_cast<int>(boards_.size())))];
   long long retired = board.threads.back().key;

@@ -1,11 +1,11 @@
 #pragma once
 
-// The content of the offline demo board network: a board menu, 8 boards in 3 categories, each with a
-// thread list of 300 threads and their dat files, all generated from a fixed seed (the same network on
-// every start, dated relative to the start time) and kept in memory. The network grows on request:
-// threads get new replies, the thread lists are reordered, the last thread of a list falls off into
-// the archive and a new thread takes the top. Texts are Shift_JIS bytes as the board servers serve
-// them. Not thread-safe; the demo server drives it from its single thread.
+// The content of the offline demo board network: a board menu, 8 boards in 3 categories, each with
+// a thread list of 300 threads and their dat files, all generated from a fixed seed (the same
+// network on every start, dated relative to the start time) and kept in memory. The network grows
+// on request: threads get new replies, the thread lists are reordered, the last thread of a list
+// falls off into the archive and a new thread takes the top. Texts are Shift_JIS bytes as the board
+// servers serve them. Not thread-safe; the demo server drives it from its single thread.
 
 #include <cstdint>
 #include <map>
@@ -17,11 +17,11 @@ namespace velkor::demo {
 
 // What a path on one of the network's hosts answers.
 struct DemoResource {
-  int status = 404;                  // 200, 302 or 404
-  std::string body;                  // 200 only
-  std::string contentType;           // 200 only
-  long long modified = 0;            // 200 only: Last-Modified, seconds since the epoch
-  std::string location;              // 302 only: the absolute URL to go to
+  int status = 404;         // 200, 302 or 404
+  std::string body;         // 200 only
+  std::string contentType;  // 200 only
+  long long modified = 0;   // 200 only: Last-Modified, seconds since the epoch
+  std::string location;     // 302 only: the absolute URL to go to
 };
 
 class DemoNetwork {
@@ -43,8 +43,8 @@ class DemoNetwork {
   DemoResource Find(std::string_view host, std::string_view path);
 
   // Adds `count` replies (at most up to kMaxReplies) to the listed thread `key` of the board whose
-  // directory name is `board`, dated `now`, and moves the thread to the top of its list. Returns the
-  // number of replies added; 0 when there is no such listed thread or it is full.
+  // directory name is `board`, dated `now`, and moves the thread to the top of its list. Returns
+  // the number of replies added; 0 when there is no such listed thread or it is full.
   int Grow(std::string_view board, long long key, int count, long long now);
   // One step of the network's life: a few random threads get 1 to 5 replies; on one board the last
   // thread falls into the archive and a new thread starts at the top. Returns a one-line summary.
@@ -57,10 +57,10 @@ class DemoNetwork {
  private:
   struct Thread {
     long long key = 0;
-    std::string title;     // Shift_JIS, entities as in subject.txt
-    int baseReplies = 0;   // replies generated from the seed
-    std::string dat;       // built on first use; new replies are appended
-    int replies = 0;       // replies in the thread (built or not)
+    std::string title;    // Shift_JIS, entities as in subject.txt
+    int baseReplies = 0;  // replies generated from the seed
+    std::string dat;      // built on first use; new replies are appended
+    int replies = 0;      // replies in the thread (built or not)
     long long lastPost = 0;
     long long modified = 0;
   };
@@ -70,7 +70,7 @@ class DemoNetwork {
     std::string name;      // Shift_JIS
     std::string host;
     std::string dir;
-    std::vector<Thread> threads;      // listed, top first
+    std::vector<Thread> threads;  // listed, top first
     std::map<long long, Thread> archive;
     long long subjectModified = 0;
   };

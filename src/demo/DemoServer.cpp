@@ -35,19 +35,29 @@ long long Now() {
 
 std::string ReasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 416: return "Range Not Satisfiable";
-    default: return "Internal Server Error";
+    case 200:
+      return "OK";
+    case 206:
+      return "Partial Content";
+    case 302:
+      return "Found";
+    case 304:
+      return "Not Modified";
+    case 400:
+      return "Bad Request";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 416:
+      return "Range Not Satisfiable";
+    default:
+      return "Internal Server Error";
   }
 }
 
-// The value of header `name` (case-insensitive) in a request head, blanks trimmed; empty when absent.
+// The value of header `name` (case-insensitive) in a request head, blanks trimmed; empty when
+// absent.
 std::string HeaderValue(std::string_view head, std::string_view name) {
   std::size_t at = head.find("\r\n");
   while (at != std::string_view::npos && at + 2 < head.size()) {
@@ -126,7 +136,8 @@ std::string QueryValue(std::string_view query, std::string_view name) {
 }
 
 bool ParseNumber(const std::string& text, long long& value) {
-  if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 15 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   value = std::stoll(text);
@@ -185,8 +196,8 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
   std::size_t sp2 = firstLine.rfind(' ');
   std::string common = "Date: " + HttpDate(now) + "\r\nServer: velkor-demo\r\n";
   auto simple = [&](int status, std::string extra) {
-    std::string body = "<html><body>" + std::to_string(status) + " " + ReasonPhrase(status) +
-                       "</body></html>\n";
+    std::string body =
+        "<html><body>" + std::to_string(status) + " " + ReasonPhrase(status) + "</body></html>\n";
     return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\n" + common +
            extra + "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
            "\r\nConnection: close\r\n\r\n" + body;
@@ -228,8 +239,8 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
              std::to_string(size) + "\r\nContent-Length: 0\r\n\r\n";
     }
     if (last < 0 || last >= size) last = size - 1;
-    std::string part = body.substr(static_cast<std::size_t>(first),
-                                   static_cast<std::size_t>(last - first + 1));
+    std::string part =
+        body.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first + 1));
     return "HTTP/1.1 206 Partial Content\r\n" + head + "Content-Range: bytes " +
            std::to_string(first) + "-" + std::to_string(last) + "/" + std::to_string(size) +
            "\r\nContent-Length: " + std::to_string(part.size()) + "\r\n\r\n" +
@@ -280,8 +291,7 @@ bool DemoServer::Listen(unsigned short port, std::string& error) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, 64) != 0 ||
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
     close(fd);
@@ -324,7 +334,8 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
       }
     } else {
       if (fds[0].revents & POLLIN) {
-        for (int fd; (fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+        for (int fd;
+             (fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
           auto c = std::make_unique<Connection>();
           c->fd = fd;
           c->deadline = now + kIdleSeconds;

@@ -1,10 +1,10 @@
 #pragma once
 
 // A small single-threaded HTTP/1.1 server on loopback that serves a DemoNetwork the way the board
-// servers do: gzip (chunked) when asked, Last-Modified / If-Modified-Since (304), single byte ranges
-// (206, 416), 302 to the archive for a thread that fell off its board, "Connection: close" after
-// every answer. Optionally over TLS. Besides the network's own paths it answers two control paths
-// on every host, for scripts and tests that want the network to grow when they say so:
+// servers do: gzip (chunked) when asked, Last-Modified / If-Modified-Since (304), single byte
+// ranges (206, 416), 302 to the archive for a thread that fell off its board, "Connection: close"
+// after every answer. Optionally over TLS. Besides the network's own paths it answers two control
+// paths on every host, for scripts and tests that want the network to grow when they say so:
 //   /_demo/step                          one step of the network's life (see DemoNetwork::Step)
 //   /_demo/grow?board=DIR&key=KEY&n=N    N new replies to one thread (DemoNetwork::Grow)
 
@@ -28,7 +28,8 @@ class DemoServer {
   // Listens on 127.0.0.1:`port` (0: a free port the system picks). Returns false with a reason.
   bool Listen(unsigned short port, std::string& error);
   unsigned short Port() const { return port_; }
-  // Serves over TLS with this context (owned by the caller, alive while Run runs); null: plain HTTP.
+  // Serves over TLS with this context (owned by the caller, alive while Run runs); null: plain
+  // HTTP.
   void UseTls(ssl_ctx_st* context) { tls_ = context; }
 
   // Serves until `stop` becomes non-zero (set it from a signal handler), stepping the network every

@@ -55,10 +55,11 @@ CertPtr MakeCertificate(EVP_PKEY* key, const std::string& commonName, X509* issu
        X509_gmtime_adj(X509_getm_notAfter(cert.get()), 30L * 24 * 3600) &&
        X509_set_pubkey(cert.get(), key) &&
        X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
-                                  reinterpret_cast<const unsigned char*>("Velkor demo"), -1, -1, 0) &&
-       X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                  reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1,
+                                  reinterpret_cast<const unsigned char*>("Velkor demo"), -1, -1,
                                   0) &&
+       X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                  reinterpret_cast<const unsigned char*>(commonName.c_str()), -1,
+                                  -1, 0) &&
        X509_set_issuer_name(cert.get(), X509_get_subject_name(issuer ? issuer : cert.get()));
   for (const auto& [nid, value] : extensions) {
     ok = ok && AddExtension(cert.get(), issuer ? issuer : cert.get(), nid, value);
@@ -77,7 +78,9 @@ std::string OpenSslError() {
 
 }  // namespace
 
-DemoTls::~DemoTls() { SSL_CTX_free(context_); }
+DemoTls::~DemoTls() {
+  SSL_CTX_free(context_);
+}
 
 bool DemoTls::Init(const std::vector<std::string>& hosts, const std::string& caPath,
                    std::string& error) {
