@@ -120,21 +120,6 @@ std::string Chunked(std::string_view body) {
   return out + "0\r\n\r\n";
 }
 
-// The value of `name` in a query "a=1&b=2", or empty.
-std::string QueryValue(std::string_view query, std::string_view name) {
-  while (!query.empty()) {
-    std::size_t amp = query.find('&');
-    std::string_view pair = query.substr(0, amp);
-    std::size_t eq = pair.find('=');
-    if (eq != std::string_view::npos && pair.substr(0, eq) == name) {
-      return std::string(pair.substr(eq + 1));
-    }
-    if (amp == std::string_view::npos) break;
-    query.remove_prefix(amp + 1);
-  }
-  return std::string();
-}
-
 bool ParseNumber(const std::string& text, long long& value) {
   if (text.empty() || text.size() > 15 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -169,20 +154,26 @@ bool ParseHttpDate(std::string_view text, long long& when) {
   return true;
 }
 
-std::string DemoServer::ControlAnswer(std::string_view path, std::string_view query,
-                                      long long now) {
+std::string DemoServer::ControlAnswer(std::string_view path, long long now) {
   std::string text;
   if (path == "/_demo/step") {
     text = network_.Step(now);
   } else {
+    // "/_demo/grow/BOARD/KEY/N" (N optional).
+    std::vector<std::string> parts;
+    std::string_view rest = path.substr(std::string_view("/_demo/grow/").size());
+    for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
+      parts.emplace_back(rest.substr(0, slash));
+      rest.remove_prefix(slash + 1);
+    }
+    parts.emplace_back(rest);
     long long key = 0;
     long long count = 1;
-    std::string n = QueryValue(query, "n");
-    if (!ParseNumber(QueryValue(query, "key"), key) || (!n.empty() && !ParseNumber(n, count))) {
+    if (parts.size() < 2 || parts.size() > 3 || !ParseNumber(parts[1], key) ||
+        (parts.size() == 3 && !ParseNumber(parts[2], count))) {
       return "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
     }
-    int added = network_.Grow(QueryValue(query, "board"), key,
-                              static_cast<int>(std::min(count, 1000LL)), now);
+    int added = network_.Grow(parts[0], key, static_cast<int>(std::min(count, 1000LL)), now);
     text = "added " + std::to_string(added);
   }
   text += "\n";
@@ -208,11 +199,9 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
   std::string_view method = firstLine.substr(0, sp1);
   std::string_view target = firstLine.substr(sp1 + 1, sp2 - sp1 - 1);
   if (method != "GET" && method != "HEAD") return simple(405, "Allow: GET, HEAD\r\n");
-  std::size_t question = target.find('?');
-  std::string_view path = target.substr(0, question);
-  std::string_view query =
-      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  if (path == "/_demo/step" || path == "/_demo/grow") return ControlAnswer(path, query, now);
+  std::string_view path = target.substr(0, target.find('?'));
+  if (path == "/_demo/step" || path.substr(0, 12) == "/_demo/grow/")
+    return ControlAnswer(path, now);
 
   std::string host = HeaderValue(request, "Host");
   host = host.substr(0, host.find(':'));

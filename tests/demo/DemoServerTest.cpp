@@ -109,12 +109,13 @@ TEST_F(DemoServerTest, GzipDecodesToThePlainBody) {
   EXPECT_EQ(SplitLines(body).size(), std::size_t{DemoNetwork::kThreadsPerBoard});
 }
 
-// New replies: a conditional request made before them is answered whole, and a range from the
+// New replies (asked for through the control path): a conditional request made before them is answered whole, and a range from the
 // last stored byte starts with that byte's line feed and holds exactly the new lines.
 TEST_F(DemoServerTest, GrowthIsSeenByConditionalAndRangeRequests) {
   long long key = network_.ThreadKeys("cook")[40];
   std::string before = Dat(key);
-  ASSERT_EQ(network_.Grow("cook", key, 2, kStart), 2);
+  ASSERT_EQ(Ask(Get("any.host", "/_demo/grow/cook/" + std::to_string(key) + "/2")).body,
+            "added 2\n");
   EXPECT_EQ(network_.ThreadKeys("cook").front(), key);
   Answered whole = Ask(Get("hayabusa.5ch.io", DatPath(key), kSince));
   EXPECT_EQ(whole.head.substr(0, 15), "HTTP/1.1 200 OK");
