@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +24,9 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+
+#include <signal.h>
+#include <sys/prctl.h>
 
 #include "app/DataDir.h"
 #include "app/GuiUiHooks.h"
@@ -111,6 +116,8 @@ class DemoEndToEndTest : public QObject {
     server_.setProgram(VELKOR_CLI_PATH);
     server_.setArguments({"--data-dir", serverDir_.path(), "demo-server", "--step-seconds", "0"});
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The server ends with the test, even when the test dies.
+    server_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server_.start();
     QVERIFY(server_.waitForStarted(5000));
     QTRY_VERIFY_WITH_TIMEOUT(server_.canReadLine() && Lines() >= 2, 10000);
@@ -214,6 +221,16 @@ class DemoEndToEndTest : public QObject {
     QVERIFY2(AppPopup().Text().startsWith(QString::number(target) + QString::fromUtf8(" 名前：")),
              qPrintable(AppPopup().Text()));
     QVERIFY2(AppPopup().Text().contains(dateText), qPrintable(AppPopup().Text()));
+    // VELKOR_SCREENSHOT=FILE saves the window with the pop-up over it (docs/screenshot-demo.png).
+    const QString shot = qEnvironmentVariable("VELKOR_SCREENSHOT");
+    if (!shot.isEmpty()) {
+      QTest::qWait(1000);
+      QPixmap window = form_->grab();
+      QPainter painter(&window);
+      painter.drawPixmap(form_->mapFromGlobal(AppPopup().pos()), AppPopup().grab());
+      painter.end();
+      QVERIFY(window.save(shot));
+    }
     AppPopup().HidePopup();
 
     // "ここまで読んだ" on the last reply, from the reply number's menu.
