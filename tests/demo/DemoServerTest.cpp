@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "base/Sjis.h"
@@ -109,8 +110,9 @@ TEST_F(DemoServerTest, GzipDecodesToThePlainBody) {
   EXPECT_EQ(SplitLines(body).size(), std::size_t{DemoNetwork::kThreadsPerBoard});
 }
 
-// New replies (asked for through the control path): a conditional request made before them is answered whole, and a range from the
-// last stored byte starts with that byte's line feed and holds exactly the new lines.
+// New replies (asked for through the control path): a conditional request made before them is
+// answered whole, and a range from the last stored byte starts with that byte's line feed and holds
+// exactly the new lines.
 TEST_F(DemoServerTest, GrowthIsSeenByConditionalAndRangeRequests) {
   long long key = network_.ThreadKeys("cook")[40];
   std::string before = Dat(key);
@@ -147,32 +149,67 @@ TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
   EXPECT_FALSE(kept.body.empty());
 }
 
+// A demo-server process and the two lines it printed.
+class DemoServerProcess {
+ public:
+  explicit DemoServerProcess(std::vector<std::string> extra) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    std::vector<std::string> args = {VELKOR_CLI_PATH, "--data-dir",     ::testing::TempDir(),
+                                     "demo-server",   "--step-seconds", "0"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      std::vector<char*> argv;
+      for (std::string& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    lines_ = fdopen(out[0], "r");
+    char line[1024];
+    for (std::string* into : {&menuUrl, &connectTo}) {
+      if (lines_ == nullptr || fgets(line, sizeof line, lines_) == nullptr) return;
+      *into = std::string(line);
+      if (!into->empty() && into->back() == '\n') into->pop_back();
+    }
+  }
+  ~DemoServerProcess() {
+    if (pid_ > 0 && status_ < 0) Stop();
+    if (lines_ != nullptr) fclose(lines_);
+  }
+  // SIGTERM; the exit status as waitpid gives it.
+  int Stop() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    status_ = waitpid(pid_, &status, 0) == pid_ ? status : 0x7F00;
+    return status_;
+  }
+  // The port of the printed connect value.
+  std::string Port() const { return connectTo.substr(connectTo.rfind(':') + 1); }
+
+  std::string menuUrl;
+  std::string connectTo;
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+  FILE* lines_ = nullptr;
+};
+
 // The process: two lines on stdout once listening, the program's own client reads the menu
 // through the printed connect value, and SIGTERM ends it with exit 0.
 TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], 1);
-    close(out[0]);
-    execl(VELKOR_CLI_PATH, VELKOR_CLI_PATH, "--data-dir", ::testing::TempDir().c_str(),
-          "demo-server", "--step-seconds", "0", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  FILE* lines = fdopen(out[0], "r");
-  char menu[256] = {};
-  char connect[1024] = {};
-  ASSERT_NE(fgets(menu, sizeof menu, lines), nullptr);
-  ASSERT_NE(fgets(connect, sizeof connect, lines), nullptr);
-  EXPECT_STREQ(menu, "http://menu.5ch.io/bbsmenu.html\n");
-  std::string value(connect, std::strlen(connect) - 1);
+  DemoServerProcess server({});
+  EXPECT_EQ(server.menuUrl, "http://menu.5ch.io/bbsmenu.html");
   std::vector<std::string> items;
-  for (std::size_t at = 0; at <= value.size();) {
-    std::size_t comma = value.find(',', at);
-    items.push_back(value.substr(at, comma == std::string::npos ? comma : comma - at));
-    at = comma == std::string::npos ? value.size() + 1 : comma + 1;
+  for (std::size_t at = 0; at <= server.connectTo.size();) {
+    std::size_t comma = server.connectTo.find(',', at);
+    items.push_back(server.connectTo.substr(at, comma == std::string::npos ? comma : comma - at));
+    at = comma == std::string::npos ? server.connectTo.size() + 1 : comma + 1;
   }
   EXPECT_EQ(items.size(), std::size_t{5});
   std::string error;
@@ -185,12 +222,34 @@ TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
   EXPECT_NE(page.find("<A HREF=http://hayabusa.5ch.io/cook/>" + Sjis("料理") + "</A><br>\n"),
             std::string::npos);
   ClearConnectOverrides();
-  kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  int status = server.Stop();
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  fclose(lines);
+}
+
+// --tls: https links, and a client that trusts the CA file written under --root gets a verified
+// answer (curl, as a user would check it); without the CA the handshake is refused.
+TEST(DemoServerProcessTest, TlsIsTrustedThroughItsOwnCa) {
+  std::string root = ::testing::TempDir() + "demo-tls-" + std::to_string(getpid());
+  DemoServerProcess server({"--tls", "--root", root});
+  ASSERT_EQ(server.menuUrl, "https://menu.5ch.io/bbsmenu.html");
+  std::string curl =
+      "curl -s -o /dev/null -w '%{http_code}' -r 1- --connect-to menu.5ch.io:443:127.0.0.1:" +
+      server.Port() + " ";
+  auto run = [](const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[64];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    pclose(pipe);
+    return output;
+  };
+  EXPECT_EQ(run(curl + "--cacert " + root + "/demo-ca.pem " + server.menuUrl), "206");
+  EXPECT_EQ(run(curl + server.menuUrl), "000");
+  int status = server.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace
