@@ -18,8 +18,8 @@
 #include <functional>
 
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"

@@ -11,8 +11,8 @@
 #include <QtTest>
 
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardTreeWidget.h"

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "app/DataDir.h"
-#include "app/TMainForm.h"
+#include "mainwindow/TMainForm.h"
 #include "base/Sjis.h"
 
 using namespace velkor;

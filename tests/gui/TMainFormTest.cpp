@@ -18,9 +18,9 @@
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
-#include "app/TSettingForm.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
+#include "mainwindow/TSettingForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectListView.h"

@@ -13,7 +13,7 @@
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/TSettingForm.h"
+#include "mainwindow/TSettingForm.h"
 #include "base/FileUtil.h"
 #include "support/TempDataDir.h"
 

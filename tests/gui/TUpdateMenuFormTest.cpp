@@ -10,7 +10,7 @@
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/RunBoardMenuUpdate.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"

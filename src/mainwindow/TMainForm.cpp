@@ -1,4 +1,4 @@
-#include "app/TMainForm.h"
+#include "mainwindow/TMainForm.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,8 +22,8 @@
 #include "app/AboutPage.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/RunBoardMenuUpdate.h"
-#include "app/TSettingForm.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
+#include "mainwindow/TSettingForm.h"
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"

@@ -1,4 +1,4 @@
-#include "app/RunBoardMenuUpdate.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
-#include "app/GuiUiHooks.h"
+#include "mainwindow/GuiUiHooks.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QStatusBar>
 
-#include "app/TMainForm.h"
+#include "mainwindow/TMainForm.h"
 #include "base/Sjis.h"
 
 namespace velkor {

@@ -1,4 +1,4 @@
-#include "app/TSettingForm.h"
+#include "mainwindow/TSettingForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

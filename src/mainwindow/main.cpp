@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/RunBoardMenuUpdate.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
 #include "app/StartupOptions.h"
-#include "app/TMainForm.h"
+#include "mainwindow/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/SingleInstanceLock.h"
 #include "net/ConnectOverrides.h"
