@@ -29,13 +29,13 @@
 #include <sys/prctl.h>
 
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardTreeWidget.h"
 #include "boards/TUpdateMenuForm.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
 #include "net/HttpSession.h"
