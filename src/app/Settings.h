@@ -14,7 +14,6 @@ using Colour = std::int32_t;
 struct Settings {
   bool subjectGzip = true;  // ask for subject.txt gzip-compressed
   bool debugLog = false;    // keep a protocol trace of each exchange
-  int fetchTimeLimit = 120;  // seconds one fetch may take in all (Kodawari FetchTimeLimit); 0: none
   bool newTabOpen = false;  // a click on a thread-list row opens a new tab
   std::string browserApp;   // program that opens links outside Velkor; empty: the desktop default
   Colour subjectSubscribeColor = 0xFFFF;
@@ -27,6 +26,9 @@ struct Settings {
   bool cacheServerEnable = false;
   std::string cacheServerMatch{kCacheServerMatch};
   std::string cacheServerHost{kCacheServerHost};
+
+  // Seconds one download may take in all (Kodawari FetchTimeLimit); 0: no overall limit.
+  int fetchTimeLimit = 120;
 };
 
 // The process-wide settings record.

@@ -77,8 +77,7 @@ bool AddOne(std::string_view item, std::string& error) {
     error = "--connect-to: bad host in \"" + std::string(item) + "\"";
     return false;
   }
-  Overrides()[key] =
-      ConnectTarget{std::move(address), static_cast<unsigned short>(*port)};
+  Overrides()[key] = ConnectTarget{std::move(address), static_cast<unsigned short>(*port)};
   return true;
 }
 

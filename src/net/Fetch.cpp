@@ -84,8 +84,8 @@ FetchResult TakeIn(HttpSession& session, Body& body, std::string_view raw, std::
 }
 
 // Waits for the next piece (as HttpSession::AwaitData, reporting "タイムアウト.") and receives at
-// most `size` bytes. Returns the byte count (0: the server closed), or a negative fetch result after
-// reporting it and closing the connection.
+// most `size` bytes. Returns the byte count (0: the server closed), or a negative fetch result
+// after reporting it and closing the connection.
 int NextPiece(HttpSession& session, char* piece, int size) {
   if (FetchResult waited = session.AwaitData(true); waited != kFetchOk) return waited;
   int n = session.Receive(piece, size);
@@ -218,7 +218,8 @@ FetchResult DecodeGzip(HttpSession& session, const std::string& raw, std::string
 // leaves the stored bytes inside the file.
 bool RangeFits(std::string_view value, std::uint64_t first, std::uint64_t stored) {
   constexpr std::string_view kUnit = "bytes ";
-  if (value.size() <= kUnit.size() || !EqualsIgnoreAsciiCase(value.substr(0, kUnit.size()), kUnit)) {
+  if (value.size() <= kUnit.size() ||
+      !EqualsIgnoreAsciiCase(value.substr(0, kUnit.size()), kUnit)) {
     return false;
   }
   value = TrimView(value.substr(kUnit.size()));

@@ -8,8 +8,8 @@
 namespace velkor {
 
 // Both fetches take an http:// or https:// URL (an explicit port is used; any other scheme fails
-// with kFetchNoConnection and "エラー:http/https以外のURLには対応していません"). A redirect (301, 302,
-// 303, 307, 308) whose Location is the same URL with http turned into https is followed once,
+// with kFetchNoConnection and "エラー:http/https以外のURLには対応していません"). A redirect (301,
+// 302, 303, 307, 308) whose Location is the same URL with http turned into https is followed once,
 // within the same fetch; every other redirect keeps the meaning given below. Each fetch, with its
 // fallback or redirect, ends with kFetchFailed and "タイムアウト." when the FetchTimeLimit setting
 // passes. `output` / `log` are left as they were by every result but kFetchOk.
@@ -26,19 +26,19 @@ namespace velkor {
 // decoded is kept in LogDir()/gzip.dmp and clears `lastModified`. Answers above kMaxHeaderSize /
 // kMaxBodySize fail with an "エラー:" text.
 FetchResult FetchFull(HttpSession& session, const std::string& url, std::string& output,
-              std::string& lastModified, bool acceptGzip);
+                      std::string& lastModified, bool acceptGzip);
 
 // Brings the stored thread log `log` up to date from `url` with a range request that starts at the
 // log's last byte. On kFetchOk the log holds the stored bytes plus the new ones (206 whose first
 // byte is a line feed), or the whole new file (200, reported as "警告:差分取得できません"; a gzip
-// one is decoded as FetchFull does), and `lastModified` the answer's Last-Modified value. A 206 that
-// does not continue the stored log (first byte not a line feed; a Content-Range that does not start
-// at the requested byte or whose total is below the stored size; a gzip-encoded range), and a 416,
-// report "ログ詰まりのため再取得します." and return what FetchFull (without If-Modified-Since and
-// without gzip) returns into the same log. kFetchNotModified (304, "変更されていません.") leaves the
-// log as it was; kFetchMoved (302) has no text; kFetchBodyAborted when stopped while the body is
-// read. After a failure `lastModified` may be changed: use it only with kFetchOk.
+// one is decoded as FetchFull does), and `lastModified` the answer's Last-Modified value. A 206
+// that does not continue the stored log (first byte not a line feed; a Content-Range that does not
+// start at the requested byte or whose total is below the stored size; a gzip-encoded range), and a
+// 416, report "ログ詰まりのため再取得します." and return what FetchFull (without If-Modified-Since
+// and without gzip) returns into the same log. kFetchNotModified (304, "変更されていません.")
+// leaves the log as it was; kFetchMoved (302) has no text; kFetchBodyAborted when stopped while the
+// body is read. After a failure `lastModified` may be changed: use it only with kFetchOk.
 FetchResult FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
-                      std::string& lastModified);
+                              std::string& lastModified);
 
 }  // namespace velkor

@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,6 +100,36 @@ bool LookUpName(const std::string& name, unsigned short port, Address& out) {
   }
 }
 
+// OpenSSL writes to the socket with write(), which raises SIGPIPE when the server has gone. While a
+// thread holds a TLS connection, SIGPIPE is blocked on it, and one raised meanwhile is taken away
+// unseen when the last such connection closes, so a closed peer is a failed call and never ends the
+// process. Sessions may nest (a second fetch started while the first one waits): the outermost one
+// blocks and restores.
+thread_local int quietPipeDepth = 0;
+thread_local sigset_t maskBeforeQuiet;
+
+void QuietenPipe() {
+  if (quietPipeDepth++ > 0) return;
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &maskBeforeQuiet);
+}
+
+void RestorePipe() {
+  if (--quietPipeDepth > 0) return;
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigset_t pending;
+  if (sigismember(&maskBeforeQuiet, SIGPIPE) != 1 && sigpending(&pending) == 0 &&
+      sigismember(&pending, SIGPIPE) == 1) {
+    timespec none{0, 0};
+    sigtimedwait(&pipe, nullptr, &none);
+  }
+  pthread_sigmask(SIG_SETMASK, &maskBeforeQuiet, nullptr);
+}
+
 bool Resolve(const std::string& name, unsigned short port, Address& out) {
   if (name.empty()) return false;
   if (NumericAddress(name, port, out)) return true;
@@ -183,8 +215,11 @@ bool HttpSession::Connect(const std::string& host, unsigned short port, bool tls
     return false;
   }
   if (tls && !Handshake(fd, host)) {
-    if (ssl_ != nullptr) SSL_free(ssl_);
-    ssl_ = nullptr;
+    if (ssl_ != nullptr) {
+      SSL_free(ssl_);
+      ssl_ = nullptr;
+      RestorePipe();
+    }
     socket_ = -1;
     ::close(fd);
     return false;
@@ -219,6 +254,7 @@ bool HttpSession::Handshake(int fd, const std::string& host) {
   }
   ERR_clear_error();
   ssl_ = SSL_new(tlsContext_);
+  if (ssl_ != nullptr) QuietenPipe();
   if (ssl_ == nullptr || SSL_set_fd(ssl_, fd) != 1) {
     ReportStatus(net_text::TlsHandshakeFailed());
     return false;
@@ -319,7 +355,8 @@ int HttpSession::WaitFor(short events) {
   if (endsAtDeadline) end = *deadline_;
   for (;;) {
     if (StopRequested()) return kWaitStopped;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       if (endsAtDeadline) timeUp_ = true;
       return 0;
@@ -394,6 +431,7 @@ void HttpSession::Close() {
     SSL_shutdown(ssl_);  // one try; the socket is non-blocking
     SSL_free(ssl_);
     ssl_ = nullptr;
+    RestorePipe();
     ERR_clear_error();
   }
   if (socket_ >= 0) {

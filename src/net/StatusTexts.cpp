@@ -39,7 +39,6 @@ VELKOR_NET_TEXT(TlsTimedOut, "エラー:TLSハンドシェイクがタイムア�
 VELKOR_NET_TEXT(TlsUntrusted, "エラー:サーバ証明書を信頼できません")
 VELKOR_NET_TEXT(TlsHostMismatch, "エラー:サーバ証明書のホスト名が一致しません")
 VELKOR_NET_TEXT(BadHeader, "エラー:応答ヘッダが不正です")
-VELKOR_NET_TEXT(RedirectToHttps, "httpsへ転送されました.")
 
 #undef VELKOR_NET_TEXT
 
