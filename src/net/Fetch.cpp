@@ -255,13 +255,14 @@ FetchResult Refetch(HttpSession& session, const std::string& url, std::string& l
 FetchResult Full(HttpSession& session, const std::string& url, std::string& output,
                  std::string& lastModified, bool acceptGzip, bool mayRedirect) {
   HttpUrl target;
-  if (!Open(session, url, target)) return kFetchNoConnection;
+  if (!Open(session, url, target))
+    return session.OverallTimeUp() ? kFetchFailed : kFetchNoConnection;
   session.ReportStatus(url);
   std::string request = RequestHead(target) + "Connection: close\r\n";
   if (!lastModified.empty()) request += "If-Modified-Since:" + lastModified + "\r\n";
   if (acceptGzip) request += "Accept-Encoding: gzip\r\n";
   request += "\r\n";
-  if (!session.SendRequest(request)) return kFetchNotSent;
+  if (!session.SendRequest(request)) return session.OverallTimeUp() ? kFetchFailed : kFetchNotSent;
 
   std::string header;
   std::string early;
@@ -314,12 +315,13 @@ FetchResult Differential(HttpSession& session, const std::string& url, std::stri
     return Full(session, url, log, lastModified, false, mayRedirect);
   }
   HttpUrl target;
-  if (!Open(session, url, target)) return kFetchNoConnection;
+  if (!Open(session, url, target))
+    return session.OverallTimeUp() ? kFetchFailed : kFetchNoConnection;
   session.ReportStatus(url);
   std::string request = RequestHead(target);
   if (!lastModified.empty()) request += "If-Modified-Since:" + lastModified + "\r\n";
   request += "Range: bytes=" + std::to_string(log.size() - 1) + "-\r\n\r\n";
-  if (!session.SendRequest(request)) return kFetchNotSent;
+  if (!session.SendRequest(request)) return session.OverallTimeUp() ? kFetchFailed : kFetchNotSent;
 
   std::string header;
   std::string early;

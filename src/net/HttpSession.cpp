@@ -210,7 +210,9 @@ bool HttpSession::Connect(const std::string& host, unsigned short port, bool tls
   }
   if (!connected) {
     socket_ = -1;
-    ReportStatus(waited == kWaitStopped ? net_text::Aborted() : net_text::ConnectFailed());
+    ReportStatus(waited == kWaitStopped ? net_text::Aborted()
+                 : timeUp_              ? net_text::TimedOut()
+                                        : net_text::ConnectFailed());
     ::close(fd);
     return false;
   }
@@ -280,7 +282,7 @@ bool HttpSession::Handshake(int fd, const std::string& host) {
     if (waited == kWaitStopped) {
       ReportStatus(net_text::Aborted());
     } else if (waited == 0) {
-      ReportStatus(net_text::TlsTimedOut());
+      ReportStatus(timeUp_ ? net_text::TimedOut() : net_text::TlsTimedOut());
     } else if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
       ReportStatus(net_text::TlsHostMismatch());
     } else if (verify != X509_V_OK) {
@@ -306,9 +308,14 @@ bool HttpSession::SendRequest(std::string_view text) {
   std::size_t sent = 0;
   while (sent < text.size()) {
     int waited = WaitWritable();
+    if (waited == 0 && timeUp_) {
+      ReportStatus(net_text::TimedOut());
+      Close();
+      return false;
+    }
     if (waited == 0) {
       if (ReportStatus(net_text::TimeoutWarning()) != 0) return false;
-      if (--attempts == 0 || timeUp_) return false;
+      if (--attempts == 0) return false;
       continue;
     }
     if (waited == kWaitStopped) {

@@ -72,13 +72,16 @@ class HttpSession {
   // `tls` is set, or keeps the open one when it is to the same scheme, host (exact comparison) and
   // port and the server did not announce a close. Reports "<host>に接続..." and "接続しました." or
   // one "エラー:" text (for TLS: handshake failed or timed out, untrusted certificate, host name
-  // mismatch); "中断しました." when stopped during a wait. The TCP connect and each handshake step
-  // wait at most kWaitLimit. False when no connection was made (also when the handler asked to stop
-  // at "<host>に接続..."); a TLS failure never falls back to plain TCP.
+  // mismatch); "中断しました." when stopped during a wait, "タイムアウト." when the overall
+  // deadline passed. The TCP connect and each handshake step wait at most kWaitLimit. False when no
+  // connection was made (also when the handler asked to stop at "<host>に接続..."); a TLS failure
+  // never falls back to plain TCP.
   bool Connect(const std::string& host, unsigned short port = 80, bool tls = false);
   // Sends the whole request, reporting "リクエスト送信." and tracing the text. Up to three waits
   // that run out ("警告:タイムアウト" each) are tolerated; false after the third, after the handler
-  // asked to stop at a time-out, or when sending fails ("エラー:サーバへの送信失敗", closed).
+  // asked to stop at a time-out, when sending fails ("エラー:サーバへの送信失敗", closed), when a
+  // stop is requested during a wait ("中断しました.", closed) or when the overall deadline passes
+  // ("タイムアウト.", closed).
   bool SendRequest(std::string_view text);
   // One readiness wait of at most kWaitLimit (and never past the overall deadline): positive when
   // ready (at once when TLS holds decrypted bytes), 0 when the time ran out (OverallTimeUp tells
