@@ -159,6 +159,20 @@ class DeadlineScope {
   bool owner_;
 };
 
+enum class Encoding { kNone, kGzip, kUnknown };
+
+// How a 200 or 206 body is encoded: gzip when IsGzip says so or a Content-Encoding field (any
+// letter case) names gzip; unknown for any other encoding but identity, which is reported (and the
+// connection closed): such a body is never stored.
+Encoding BodyEncoding(HttpSession& session, std::string_view header) {
+  std::string value = AsciiLowerCopy(HttpSession::FieldValue(header, "Content-Encoding"));
+  if (HttpSession::IsGzip(header) || value == "gzip" || value == "x-gzip") return Encoding::kGzip;
+  if (value.empty() || value == "identity") return Encoding::kNone;
+  session.ReportStatus(net_text::UnknownEncoding());
+  session.Close();
+  return Encoding::kUnknown;
+}
+
 // Takes the URL apart and connects to it. False (after a status text) when that fails.
 bool Open(HttpSession& session, const std::string& url, HttpUrl& target) {
   switch (ParseHttpUrl(url, target)) {
@@ -293,7 +307,9 @@ FetchResult Full(HttpSession& session, const std::string& url, std::string& outp
   lastModified = HttpSession::LastModifiedField(header);
   Body body;
   if (!BodyOf(session, header, body)) return kFetchFailed;
-  bool gzip = HttpSession::IsGzip(header);
+  Encoding encoding = BodyEncoding(session, header);
+  if (encoding == Encoding::kUnknown) return kFetchFailed;
+  bool gzip = encoding == Encoding::kGzip;
   session.NoteConnectionClose(header);
   std::string raw;
   FetchResult result = TakeIn(session, body, early, raw);
@@ -337,10 +353,13 @@ FetchResult Differential(HttpSession& session, const std::string& url, std::stri
     session.Close();  // its body is not read
     return Differential(session, https, log, lastModified, false);
   }
-  bool gzip = HttpSession::IsGzip(header);
+  bool body200or206 = status == 200 || status == 206;
+  Encoding encoding = body200or206 ? BodyEncoding(session, header) : Encoding::kNone;
+  if (encoding == Encoding::kUnknown) return kFetchFailed;
+  bool gzip = encoding == Encoding::kGzip;
   if (!gzip) std::replace(early.begin(), early.end(), '\0', '*');
   Body body;
-  if ((status == 200 || status == 206) && !BodyOf(session, header, body)) return kFetchFailed;
+  if (body200or206 && !BodyOf(session, header, body)) return kFetchFailed;
 
   switch (status) {
     case 206: {

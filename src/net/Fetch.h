@@ -16,7 +16,8 @@ namespace velkor {
 
 // Downloads the whole resource at `url` with one GET through `session`. Sends
 // "If-Modified-Since:" + lastModified when lastModified is not empty, and asks for gzip when
-// `acceptGzip` is set (a gzip answer is decoded either way; a chunked answer is unframed first).
+// `acceptGzip` is set (a gzip answer is decoded either way; a chunked answer is unframed first; a
+// body in any other Content-Encoding is kFetchFailed, "エラー:対応していない圧縮形式です").
 // Results: kFetchOk for 200: `output` is replaced by the body with every zero byte as '*', and
 // `lastModified` by the answer's Last-Modified value (leading blank kept; empty when missing).
 // kFetchMoved (302, "移転しています."), kFetchNotModified (304, "更新されていません."),

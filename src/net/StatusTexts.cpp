@@ -39,6 +39,7 @@ VELKOR_NET_TEXT(TlsTimedOut, "エラー:TLSハンドシェイクがタイムア�
 VELKOR_NET_TEXT(TlsUntrusted, "エラー:サーバ証明書を信頼できません")
 VELKOR_NET_TEXT(TlsHostMismatch, "エラー:サーバ証明書のホスト名が一致しません")
 VELKOR_NET_TEXT(BadHeader, "エラー:応答ヘッダが不正です")
+VELKOR_NET_TEXT(UnknownEncoding, "エラー:対応していない圧縮形式です")
 
 #undef VELKOR_NET_TEXT
 

@@ -34,6 +34,7 @@ const std::string& TlsHandshakeFailed();  // "エラー:TLSハンドシェイク
 const std::string& TlsTimedOut();  // "エラー:TLSハンドシェイクがタイムアウトしました"
 const std::string& TlsUntrusted();  // "エラー:サーバ証明書を信頼できません"
 const std::string& TlsHostMismatch();  // "エラー:サーバ証明書のホスト名が一致しません"
-const std::string& BadHeader();  // "エラー:応答ヘッダが不正です"
+const std::string& BadHeader();        // "エラー:応答ヘッダが不正です"
+const std::string& UnknownEncoding();  // "エラー:対応していない圧縮形式です"
 
 }  // namespace velkor::net_text

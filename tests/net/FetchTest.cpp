@@ -524,6 +524,14 @@ const MisbehavingCase kMisbehavingCases[] = {
     {"UndecodableWholeFileForARange", true,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"}, UndecodableGzip()); },
      false, kFetchGzipFailed, "gzipデコードに失敗.", false, 0, 0, true},
+    {"UnknownEncoding", false,
+     [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: br"}, "\x1b\x0f"); }, false,
+     kFetchFailed, "エラー:対応していない圧縮形式です"},
+    {"GzipNamedInLowerCaseForARange", true,
+     [] {
+       return HttpAnswer("HTTP/1.1 200 OK", {"content-encoding: GZIP"}, GzipBytes(kWholeFile));
+     },
+     false, kFetchOk, "ok."},
     {"LengthThatIsNoNumber", false,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: abc"}, "hello"); }, false,
      kFetchFailed, "エラー:応答ヘッダが不正です"},
