@@ -127,7 +127,8 @@ class HttpSession {
   // True once a wait ended because the overall deadline passed.
   bool OverallTimeUp() const { return timeUp_; }
 
-  // Header field readers; every search is an exact, case-sensitive substring search.
+  // Header field readers; but for FieldValue and IsChunked every search is an exact,
+  // case-sensitive substring search.
   // The decimal number after the first blank (0 when none).
   static int StatusCode(std::string_view header);
   // The number after the first "Content-Length:" (0 when missing).
