@@ -26,7 +26,12 @@ void RemoveScratch() {
 const std::string& ScratchDataDir() {
   std::string& path = ScratchPath();
   if (path.empty()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velkor-fuzz-XXXXXX").string();
+    // Memory-backed when the machine has it: targets that write files then run much faster.
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "velkor-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) Fail("cannot make a scratch data directory", pattern);
     path = pattern;
     InitDataDir(path);

@@ -10,7 +10,7 @@
 
 namespace velkor::fuzz {
 
-// A data directory of its own for this process (under the system's temporary folder, made the
+// A data directory of its own for this process (in /dev/shm or the temporary folder, made the
 // program's data directory on first use, removed at exit). Targets that write files call it once.
 const std::string& ScratchDataDir();
 

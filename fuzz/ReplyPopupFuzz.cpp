@@ -41,9 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ReplyList replies;
   LoadRepliesFromText(replies, log);
-  // Every selected reply shows its fields once, with a heading of its number and three labels.
+  // Every selected reply shows its fields once (a missing one as the broken-field text), with a
+  // heading of its number and three labels.
+  const std::size_t perReply = 64 + 4 * BrokenFieldText().size();
   const std::size_t sizeBound =
-      static_cast<std::size_t>(selection.Size()) * 64 + 2 * log.size() + 8;
+      static_cast<std::size_t>(selection.Size()) * perReply + 2 * log.size() + 8;
 
   const std::string popup = BuildPopupText(replies, spec, limit);
   FUZZ_CHECK(LineCount(popup) <= maxLines, "a pop-up holds more lines than its limit", spec);
@@ -52,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string fromLog = BuildPopupTextFromLogText(log, spec, limit);
   FUZZ_CHECK(LineCount(fromLog) <= std::max<std::size_t>(maxLines, 2),
              "a log pop-up holds more lines than its limit", spec);
-  FUZZ_CHECK(fromLog.size() <= sizeBound + 64 + log.size(),
+  FUZZ_CHECK(fromLog.size() <= sizeBound + perReply + log.size(),
              "a log pop-up grows beyond the replies it shows", spec);
 
   const std::string selected = BuildSelectionPopupText(replies, spec, limit);

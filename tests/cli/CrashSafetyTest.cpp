@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kSeed = 20261207;
-constexpr int kKillsPerCommand = 8;
+constexpr int kKillsPerCommand = 12;
 
 // A log of `lines` replies, long enough that writing it is not instantaneous.
 std::string Log(int lines) {
@@ -65,24 +65,31 @@ class CrashSafety {
     Serve(0);
   }
 
-  NginxFixture& Nginx() { return nginx_; }
+  test::NginxFixture& Nginx() { return nginx_; }
 
   // The files the server offers switch to the version.
   void Serve(int version) {
-    nginx_.WriteFile("news/subject.txt", Subject(version), NginxFixture::kFixedTime + version);
+    nginx_.WriteFile("news/subject.txt", Subject(version),
+                     test::NginxFixture::kFixedTime + version);
     nginx_.WriteFile("news/dat/1700000001.dat", Log(version == 0 ? 40 : 60),
-                     NginxFixture::kFixedTime + version);
+                     test::NginxFixture::kFixedTime + version);
   }
 
-  // velkor-cli with the arguments, killed with SIGKILL after `delay` (unless it ends first).
-  // Returns how long it ran.
-  Clock::duration Run(const std::vector<std::string>& args, Clock::duration delay) {
-    std::vector<std::string> argv{VELKOR_CLI_PATH, "--data-dir", dir_.Path()};
+  // The arguments with both board hosts routed to the nginx.
+  std::vector<std::string> Routed(const std::vector<std::string>& args) const {
+    std::vector<std::string> routed;
     for (const char* host : {"ex.5ch.io", "ex2.5ch.io"}) {
-      argv.push_back("--connect-to");
-      argv.push_back(nginx_.ConnectTo(host));
+      routed.push_back("--connect-to");
+      routed.push_back(nginx_.ConnectTo(host));
     }
-    argv.insert(argv.end(), args.begin(), args.end());
+    routed.insert(routed.end(), args.begin(), args.end());
+    return routed;
+  }
+
+  // velkor-cli with the arguments (routed), killed with SIGKILL after `delay` unless it ends first.
+  void Run(const std::vector<std::string>& args, Clock::duration delay) {
+    std::vector<std::string> argv{VELKOR_CLI_PATH, "--data-dir", dir_.Path()};
+    for (std::string& arg : Routed(args)) argv.push_back(std::move(arg));
     const Clock::time_point start = Clock::now();
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -105,7 +112,6 @@ class CrashSafety {
       }
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    return Clock::now() - start;
   }
 
   // The whole state after a run: returns the faults found (empty when sound).
@@ -132,6 +138,15 @@ class CrashSafety {
 
   const test::TempDataDir& Dir() const { return dir_; }
 
+  // The files below the log folder, for failure messages.
+  std::string LogTree() const {
+    std::string tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.Path() + "/log")) {
+      tree += " " + entry.path().string().substr(dir_.Path().size() + 5);
+    }
+    return tree;
+  }
+
  private:
   static std::string Subject(int version) {
     return version == 0 ? test::S("1700000001.dat<>スレッド (40)\n1700000002.dat<>別 (1)\n")
@@ -139,7 +154,7 @@ class CrashSafety {
   }
 
   test::TempDataDir dir_;
-  NginxFixture nginx_;
+  test::NginxFixture nginx_;
   std::set<std::string> subjects_;
   std::set<std::string> logs_;
 };
@@ -147,8 +162,9 @@ class CrashSafety {
 TEST(CrashSafetyTest, KilledRunsLeaveOldOrNewFiles) {
   CrashSafety run;
   ASSERT_TRUE(run.Nginx().IsRunning()) << run.Nginx().ErrorLog();
-  const std::string news = test::S("ニュース");
-  const std::string board = test::S("ニュース速報");
+  // Command-line arguments are UTF-8.
+  const std::string news = "ニュース";
+  const std::string board = "ニュース速報";
   const std::vector<std::vector<std::string>> commands = {
       {"refresh", news, board},
       {"fetch", news, board, "1700000001"},
@@ -157,7 +173,13 @@ TEST(CrashSafetyTest, KilledRunsLeaveOldOrNewFiles) {
   };
   // How long each command takes when it is not killed (the first run also stores the logs).
   std::vector<Clock::duration> durations;
-  for (const auto& command : commands) durations.push_back(run.Run(command, std::chrono::hours(1)));
+  for (const auto& command : commands) {
+    const Clock::time_point start = Clock::now();
+    const test::CliResult result = test::RunCli(run.Dir(), run.Routed(command));
+    durations.push_back(Clock::now() - start);
+    ASSERT_EQ(result.exitCode, 0) << command[0] << ": " << result.err;
+  }
+  ASSERT_TRUE(run.Dir().Exists("log/ex.5ch.io/news/1700000001.dat")) << run.LogTree();
   ASSERT_TRUE(run.Faults().empty());
 
   std::mt19937 random(kSeed);
@@ -181,7 +203,7 @@ TEST(CrashSafetyTest, KilledRunsLeaveOldOrNewFiles) {
   auto favorites = test::RunCli(run.Dir(), {"favorites"});
   EXPECT_NE(favorites.out.find("http://ex2.5ch.io/news/"), std::string::npos) << favorites.out;
   EXPECT_TRUE(run.Dir().Exists("log/ex2.5ch.io/news/1700000001.dat"))
-      << "the favourite's log was lost by an interrupted move";
+      << "the favourite's log was lost by an interrupted move:" << run.LogTree();
   EXPECT_TRUE(run.Faults().empty());
 }
 
