@@ -1,7 +1,8 @@
 // The board menu scan: any page may be imported; every board it yields must be a board of the
 // service (its host ends with one of the service's domains on a label boundary), must come from a
 // link of the page, must have its log folder strictly below its host's folder inside the log
-// directory, and the list written must read back as the same boards.
+// directory (a folder whose name reads back as the same host), and the list written must read back
+// as the same boards.
 
 #include <cstdint>
 #include <string>
@@ -66,6 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(fuzz::PathInside(LogDir() + logDir, hostDir) &&
                      !fuzz::PathInside(hostDir, LogDir() + logDir),
                  "a board's log folder is not strictly below its host's folder", board.url);
+      // A list rebuilds its board's URL from the folder names: the host must stay the same.
+      std::string folderHost;
+      std::string folderPath;
+      FUZZ_CHECK(SplitUrl("http://" + host + "/x/", folderHost, folderPath) && folderHost == host,
+                 "a board's host folder names another host", board.url);
       const auto boardDir = SafeBoardDir(board.url);
       FUZZ_CHECK(boardDir && fuzz::PathInside(*boardDir, hostDir),
                  "an accepted board has no safe board folder", board.url);

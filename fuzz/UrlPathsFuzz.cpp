@@ -2,7 +2,8 @@
 // part limit; every folder the program would make for a board (IsSafeBoardUrl, SafeBoardDir) lies
 // strictly below its host's folder inside the log directory and holds no control byte; a safe
 // name (IsSafePathComponent) stays one level below the log directory; and the board URL a list
-// rebuilds from its folder names the same folder again (a URL is decoded once, never twice).
+// rebuilds from its folder names the same host and folder again (a URL is decoded once, never
+// twice).
 
 #include <cstdint>
 #include <filesystem>
@@ -62,8 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       SubjectList list;
       list.Bind(*boardDir + "subject.ini");
       const std::string rebuilt = list.BoardUrlFromDir();
+      std::string rebuiltHost;
+      std::string rebuiltPath;
+      FUZZ_CHECK(SplitUrl(rebuilt, rebuiltHost, rebuiltPath) && rebuiltHost == host,
+                 "the URL rebuilt from a board folder names another host", rebuilt);
       const auto again = SafeBoardDir(rebuilt);
-      FUZZ_CHECK(!again || *again == *boardDir,
+      FUZZ_CHECK(again && *again == *boardDir,
                  "the URL rebuilt from a board folder names another folder", rebuilt);
     }
     std::filesystem::remove_all(hostDir, ec);
