@@ -20,6 +20,37 @@ std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::st
   return static_cast<std::int32_t>(v);
 }
 
+std::int32_t ReadInt32(const IniDocument::Section& section, std::string_view key,
+                       std::int32_t fallback) {
+  const std::string* text = IniDocument::FindValue(section, key);
+  if (text == nullptr) return fallback;
+  long long v = ParseIniInteger(*text).value_or(fallback);
+  if (v < INT32_MIN || v > INT32_MAX) return fallback;
+  return static_cast<std::int32_t>(v);
+}
+
+std::string ReadText(const IniDocument::Section& section, std::string_view key) {
+  const std::string* text = IniDocument::FindValue(section, key);
+  return text == nullptr ? std::string() : *text;
+}
+
+// The item of a thread from its section of subject.ini.
+ThreadItem ReadItemFrom(const IniDocument::Section& section) {
+  ThreadItem item;
+  item.datName = section.name;
+  item.nowNo = ReadInt32(section, "NowNo", 0);
+  item.preNo = ReadInt32(section, "PreNo", 0);
+  item.resCount = ReadInt32(section, "ResCount", 0);
+  item.gotCount = ReadInt32(section, "GotCount", 0);
+  item.unread = ReadInt32(section, "Unread", 1);
+  item.title = ReadText(section, "Title");
+  item.lastModified = ReadText(section, "LastModified");
+  item.datSize = ReadInt32(section, "DatSize", 0);
+  item.state =
+      ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
+  return item;
+}
+
 std::string TrimRight(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
   return std::string(text);
@@ -163,23 +194,26 @@ bool SubjectList::Merge(std::vector<std::string> lines) {
     ini_->WriteInteger(name, "ResCount", parsed.resCount);
     if (old.erase(name) == 0) ini_->WriteString(name, "Title", TrimRight(parsed.title));
   }
-  // Threads no longer listed, in file order.
-  std::vector<std::string> gone;
+  // Threads no longer listed, in file order; the forgotten ones are erased together at the end
+  // (one pass instead of one per section).
+  std::unordered_set<std::string> forgotten;
   for (const auto& section : ini_->Sections()) {
-    if (old.count(section.name)) gone.push_back(section.name);
-  }
-  for (const std::string& name : gone) {
-    std::int32_t got = ReadInt32(*ini_, name, "GotCount", 0);
+    if (old.count(section.name) == 0) continue;
+    const std::string& name = section.name;
+    std::int32_t got = ReadInt32(section, "GotCount", 0);
     if (got == 0) {
-      ini_->EraseSection(name);
-    } else if (ReadInt32(*ini_, name, "PreNo", 0) < 0 &&
-               got < ReadInt32(*ini_, name, "Unread", 1)) {
-      ini_->EraseSection(name);
+      forgotten.insert(name);
+    } else if (ReadInt32(section, "PreNo", 0) < 0 && got < ReadInt32(section, "Unread", 1)) {
+      forgotten.insert(name);
       if (IsThreadDatName(name)) RemoveFile(dir_ + name);
     } else {
-      ini_->WriteInteger(name, "PreNo", ReadInt32(*ini_, name, "NowNo", 0));
+      ini_->WriteInteger(name, "PreNo", ReadInt32(section, "NowNo", 0));
       ini_->WriteInteger(name, "NowNo", -1);
     }
+  }
+  if (!forgotten.empty()) {
+    ini_->EraseSectionsIf(
+        [&](const IniDocument::Section& section) { return forgotten.count(section.name) > 0; });
   }
   return Flush();
 }
@@ -244,16 +278,13 @@ std::int32_t SubjectList::SetUnreadAt(std::size_t row, const std::string& datNam
 }
 
 ThreadItem SubjectList::ReadItem(const std::string& datName) const {
+  if (const IniDocument::Section* section = ini_->FindSection(datName)) {
+    ThreadItem item = ReadItemFrom(*section);
+    item.datName = datName;
+    return item;
+  }
   ThreadItem item;
   item.datName = datName;
-  item.nowNo = ReadInt32(*ini_, datName, "NowNo", 0);
-  item.preNo = ReadInt32(*ini_, datName, "PreNo", 0);
-  item.resCount = ReadInt32(*ini_, datName, "ResCount", 0);
-  item.gotCount = ReadInt32(*ini_, datName, "GotCount", 0);
-  item.unread = ReadInt32(*ini_, datName, "Unread", 1);
-  item.title = ini_->ReadString(datName, "Title", "");
-  item.lastModified = ini_->ReadString(datName, "LastModified", "");
-  item.datSize = ReadInt32(*ini_, datName, "DatSize", 0);
   item.state =
       ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
   return item;
@@ -291,23 +322,30 @@ void SubjectList::Fill(std::uint8_t mask, const RowGrowth& growth) {
   rows_.clear();
   ResetSortDirections();
   if (!IsBound()) return;
+  // Rows are ordered by nowNo, equal ranks in file order: a stable sort of each batch merged into
+  // the sorted rows before it, so the rows are in order whenever the growth callback looks at them.
+  auto byRank = [this](std::size_t a, std::size_t b) { return items_[a].nowNo < items_[b].nowNo; };
+  std::size_t sorted = 0;
+  auto mergeBatch = [&] {
+    auto middle = rows_.begin() + static_cast<std::ptrdiff_t>(sorted);
+    std::stable_sort(middle, rows_.end(), byRank);
+    std::inplace_merge(rows_.begin(), middle, rows_.end(), byRank);
+    sorted = rows_.size();
+  };
   const auto& sections = ini_->Sections();
   items_.reserve(sections.size());
-  std::size_t shownRows = 0;
+  rows_.reserve(sections.size());
   for (std::size_t n = 0; n < sections.size(); ++n) {
-    if (n % 64 == 31 && rows_.size() > shownRows) {
-      shownRows = rows_.size();
-      if (growth) growth(shownRows);
+    if (growth && n % 64 == 31 && rows_.size() > sorted) {
+      mergeBatch();
+      growth(rows_.size());
     }
-    ThreadItem item = ReadItem(sections[n].name);
+    ThreadItem item = ReadItemFrom(sections[n]);
     if ((item.state & mask) == 0) continue;
-    std::int32_t nowNo = item.nowNo;
     items_.push_back(std::move(item));
-    auto at = std::upper_bound(
-        rows_.begin(), rows_.end(), nowNo,
-        [this](std::int32_t no, std::size_t index) { return no < items_[index].nowNo; });
-    rows_.insert(at, items_.size() - 1);
+    rows_.push_back(items_.size() - 1);
   }
+  mergeBatch();
   if (growth) growth(rows_.size());
 }
 
