@@ -165,11 +165,15 @@ IniDocument::Section* IniDocument::FindSectionMutable(std::string_view section) 
 }
 
 IniDocument::Section& IniDocument::AddOrGetSection(std::string_view section) {
-  if (HasLineBreak(section)) return AddOrGetSection(WithoutLineBreaks(section));
-  if (Section* found = FindSectionMutable(section)) return *found;
+  return sections_[AddOrGetSectionIndex(section)];
+}
+
+std::size_t IniDocument::AddOrGetSectionIndex(std::string_view section) {
+  if (HasLineBreak(section)) return AddOrGetSectionIndex(WithoutLineBreaks(section));
+  if (auto it = index_.find(section); it != index_.end()) return it->second;
   sections_.push_back(Section{std::string(section), {}});
   index_.emplace(sections_.back().name, sections_.size() - 1);
-  return sections_.back();
+  return sections_.size() - 1;
 }
 
 const std::string* IniDocument::FindValue(const Section& section, std::string_view key) {
@@ -217,11 +221,14 @@ bool IniDocument::ReadBool(std::string_view section, std::string_view key, bool 
 
 void IniDocument::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
+  WriteString(AddOrGetSection(section), key, value);
+}
+
+void IniDocument::WriteString(Section& s, std::string_view key, std::string_view value) {
   if (HasLineBreak(key) || HasLineBreak(value)) {
-    WriteString(section, WithoutLineBreaks(key), WithoutLineBreaks(value));
+    WriteString(s, WithoutLineBreaks(key), WithoutLineBreaks(value));
     return;
   }
-  Section& s = AddOrGetSection(section);
   for (Entry& entry : s.entries) {
     if (entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key)) {
       entry.value.assign(value);

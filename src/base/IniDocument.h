@@ -65,6 +65,8 @@ class IniDocument {
   // Sets a value, creating the section (at the end) and the key (at the end of its section) if
   // needed.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // The same within one section of this document.
+  static void WriteString(Section& section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, long long value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
 
@@ -80,6 +82,10 @@ class IniDocument {
   const Section* FindSection(std::string_view section) const;
   // The section, appended at the end when missing.
   Section& AddOrGetSection(std::string_view section);
+  // Its position in Sections(), the section appended at the end when missing.
+  std::size_t AddOrGetSectionIndex(std::string_view section);
+  // The section at a position below Sections().size().
+  Section& SectionAt(std::size_t index) { return sections_[index]; }
   // The value of the first entry with this key, or null; valid until the document changes.
   const std::string* FindValue(std::string_view section, std::string_view key) const;
   // The same within one section.

@@ -1,6 +1,8 @@
 #include "subjects/SubjectList.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <unordered_set>
 
 #include "base/FileUtil.h"
@@ -29,23 +31,42 @@ std::int32_t ReadInt32(const IniDocument::Section& section, std::string_view key
   return static_cast<std::int32_t>(v);
 }
 
-std::string ReadText(const IniDocument::Section& section, std::string_view key) {
-  const std::string* text = IniDocument::FindValue(section, key);
-  return text == nullptr ? std::string() : *text;
-}
-
-// The item of a thread from its section of subject.ini.
+// The item of a thread from its section of subject.ini, read in one pass over its entries (the
+// first entry of a key counts, as for IniDocument::Find).
 ThreadItem ReadItemFrom(const IniDocument::Section& section) {
   ThreadItem item;
   item.datName = section.name;
-  item.nowNo = ReadInt32(section, "NowNo", 0);
-  item.preNo = ReadInt32(section, "PreNo", 0);
-  item.resCount = ReadInt32(section, "ResCount", 0);
-  item.gotCount = ReadInt32(section, "GotCount", 0);
-  item.unread = ReadInt32(section, "Unread", 1);
-  item.title = ReadText(section, "Title");
-  item.lastModified = ReadText(section, "LastModified");
-  item.datSize = ReadInt32(section, "DatSize", 0);
+  struct Field {
+    std::string_view key;
+    std::int32_t* number;
+    std::string* text;
+  };
+  const Field fields[] = {
+      {"NowNo", &item.nowNo, nullptr},
+      {"PreNo", &item.preNo, nullptr},
+      {"ResCount", &item.resCount, nullptr},
+      {"GotCount", &item.gotCount, nullptr},
+      {"Unread", &item.unread, nullptr},
+      {"Title", nullptr, &item.title},
+      {"LastModified", nullptr, &item.lastModified},
+      {"DatSize", &item.datSize, nullptr},
+  };
+  bool seen[std::size(fields)] = {};
+  for (const IniDocument::Entry& entry : section.entries) {
+    if (!entry.hasValue) continue;
+    for (std::size_t f = 0; f < std::size(fields); ++f) {
+      if (seen[f] || !EqualsIgnoreAsciiCase(entry.key, fields[f].key)) continue;
+      seen[f] = true;
+      if (fields[f].text != nullptr) {
+        *fields[f].text = entry.value;
+      } else {
+        const std::optional<long long> v = ParseIniInteger(entry.value);
+        if (v && *v >= INT32_MIN && *v <= INT32_MAX)
+          *fields[f].number = static_cast<std::int32_t>(*v);
+      }
+      break;
+    }
+  }
   item.state =
       ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
   return item;
@@ -179,26 +200,30 @@ bool SubjectList::Flush() {
 bool SubjectList::Merge(std::vector<std::string> lines) {
   if (!IsBound()) return false;
   JoinBrokenLines(lines);
-  std::unordered_set<std::string> old;
-  for (const auto& section : ini_->Sections()) old.insert(section.name);
-  std::unordered_set<std::string> listed;
+  // Sections below `known` were there before; `listed` marks the sections this list names.
+  const std::size_t known = ini_->Sections().size();
+  std::vector<char> listed(known, 0);
   SubjectLine parsed;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     if (!ParseSubjectLine(lines[n], parsed) || !IsThreadDatName(parsed.datName)) continue;
+    const std::size_t at = ini_->AddOrGetSectionIndex(parsed.datName);
+    if (at >= listed.size()) listed.resize(at + 1, 0);
     // A thread listed twice keeps its first place; a second entry would overwrite its previous
     // rank.
-    if (!listed.insert(parsed.datName).second) continue;
-    const std::string& name = parsed.datName;
-    ini_->WriteInteger(name, "PreNo", ReadInt32(*ini_, name, "NowNo", 0));
-    ini_->WriteInteger(name, "NowNo", static_cast<long long>(n) + 1);
-    ini_->WriteInteger(name, "ResCount", parsed.resCount);
-    if (old.erase(name) == 0) ini_->WriteString(name, "Title", TrimRight(parsed.title));
+    if (listed[at]) continue;
+    listed[at] = 1;
+    IniDocument::Section& section = ini_->SectionAt(at);
+    IniDocument::WriteString(section, "PreNo", std::to_string(ReadInt32(section, "NowNo", 0)));
+    IniDocument::WriteString(section, "NowNo", std::to_string(n + 1));
+    IniDocument::WriteString(section, "ResCount", std::to_string(parsed.resCount));
+    if (at >= known) IniDocument::WriteString(section, "Title", TrimRight(parsed.title));
   }
   // Threads no longer listed, in file order; the forgotten ones are erased together at the end
   // (one pass instead of one per section).
   std::unordered_set<std::string> forgotten;
-  for (const auto& section : ini_->Sections()) {
-    if (old.count(section.name) == 0) continue;
+  for (std::size_t i = 0; i < known; ++i) {
+    if (listed[i]) continue;
+    IniDocument::Section& section = ini_->SectionAt(i);
     const std::string& name = section.name;
     std::int32_t got = ReadInt32(section, "GotCount", 0);
     if (got == 0) {
@@ -207,8 +232,8 @@ bool SubjectList::Merge(std::vector<std::string> lines) {
       forgotten.insert(name);
       if (IsThreadDatName(name)) RemoveFile(dir_ + name);
     } else {
-      ini_->WriteInteger(name, "PreNo", ReadInt32(section, "NowNo", 0));
-      ini_->WriteInteger(name, "NowNo", -1);
+      IniDocument::WriteString(section, "PreNo", std::to_string(ReadInt32(section, "NowNo", 0)));
+      IniDocument::WriteString(section, "NowNo", "-1");
     }
   }
   if (!forgotten.empty()) {
