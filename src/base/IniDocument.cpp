@@ -1,5 +1,6 @@
 #include "base/IniDocument.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <utility>
@@ -44,8 +45,9 @@ std::optional<long long> ParseIniInteger(std::string_view text) {
 
 namespace {
 
+// (find_first_of would search the two-byte set once per byte of the text.)
 bool HasLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
+  return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
 }
 
 std::string WithoutLineBreaks(std::string_view text) {
@@ -133,7 +135,13 @@ bool IniDocument::Load(const std::string& path) {
 }
 
 std::string IniDocument::ToText() const {
+  std::size_t size = 0;
+  for (const Section& section : sections_) {
+    size += section.name.size() + 6;
+    for (const Entry& entry : section.entries) size += entry.key.size() + entry.value.size() + 3;
+  }
   std::string out;
+  out.reserve(size);
   for (const Section& section : sections_) {
     out += '[';
     AppendWithoutLineBreaks(out, section.name);
@@ -262,7 +270,28 @@ void IniDocument::EraseSection(std::string_view section) {
 }
 
 void IniDocument::EraseSectionsIf(const std::function<bool(const Section&)>& erase) {
-  if (std::erase_if(sections_, erase) > 0) RebuildIndex();
+  constexpr std::size_t kErased = static_cast<std::size_t>(-1);
+  std::vector<std::size_t> moved(sections_.size());  // old position -> new one, or kErased
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    if (erase(sections_[i])) {
+      moved[i] = kErased;
+      continue;
+    }
+    if (kept != i) sections_[kept] = std::move(sections_[i]);
+    moved[i] = kept++;
+  }
+  if (kept == sections_.size()) return;
+  sections_.resize(kept);
+  // The index is kept, not rebuilt: its names stay, only positions change.
+  for (auto it = index_.begin(); it != index_.end();) {
+    if (moved[it->second] == kErased) {
+      it = index_.erase(it);
+    } else {
+      it->second = moved[it->second];
+      ++it;
+    }
+  }
 }
 
 }  // namespace velkor
