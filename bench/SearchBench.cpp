@@ -5,6 +5,7 @@
 // /tmp/velkor-search-bench, and reused by later runs; a marker file tells a complete tree.
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cstdint>
@@ -173,10 +174,20 @@ void RunSearch(benchmark::State& state, const char* word, bool ignoreCase) {
 void RunTool(benchmark::State& state, const std::string& tool, const char* word) {
   const std::string command = "LC_ALL=C " + tool + " '" + word + "' '" + TreeDir() +
                               "/log' | wc -l > '" + TreeDir() + "/tool-hits'";
+  rusage before{};
+  ::getrusage(RUSAGE_CHILDREN, &before);
   for (auto _ : state) {
     const int status = std::system(command.c_str());
     if (status == -1 || !WIFEXITED(status)) state.SkipWithError("the tool did not run");
   }
+  rusage after{};
+  ::getrusage(RUSAGE_CHILDREN, &after);
+  // The tool's own processor time (all its threads), comparable with this program's CPU column
+  // when other work on the machine stretches the wall-clock times.
+  auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  state.counters["cpu_ms"] =
+      (ms(after.ru_utime) + ms(after.ru_stime) - ms(before.ru_utime) - ms(before.ru_stime)) /
+      static_cast<double>(state.iterations());
   std::ifstream hits(TreeDir() + "/tool-hits");
   double count = 0;
   hits >> count;
