@@ -126,7 +126,8 @@ void MakeDataDir(const std::string& root) {
     const std::string log = MakeLog(replies);
     const std::string dat = DatName(replies, copy);
     ReplaceFile(dir + dat, log);
-    subjects += "[" + dat + "]\r\nNowNo=" + std::to_string(++rank) +
+    ++rank;
+    subjects += "[" + dat + "]\r\nNowNo=" + std::to_string(rank) +
                 "\r\nPreNo=" + std::to_string(rank) + "\r\nResCount=" + std::to_string(replies) +
                 "\r\nTitle=" + Sjis("ベンチマークのスレッド") + std::to_string(rank) +
                 "\r\nGotCount=" + std::to_string(replies) +
