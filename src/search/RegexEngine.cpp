@@ -215,6 +215,12 @@ std::string RequiredText(std::string_view pattern) {
         ++i;
         break;
       case '+':
+        // The character is there at least once, unless another quantifier follows ("a+*",
+        // "a+?", "a++", "a+{0,1}"), which may also make it optional: then it is left out.
+        if (i + 1 < pattern.size() &&
+            std::string_view("*?+{").find(pattern[i + 1]) != std::string_view::npos) {
+          run.resize(lastStart);
+        }
         endRun();
         ++i;
         break;

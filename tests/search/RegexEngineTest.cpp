@@ -132,6 +132,7 @@ const LineCase kLineCases[] = {
     // Expressions holding plain text anywhere: only lines holding it are tried.
     {"TextAfterAClass", "[uv]elk[o0]rneed(le|el)", true, "velkorneed\nxUELK0RNEEDEL", 2},
     {"IntervalIsNoText", "ab{2}c", false, "ab2}c\nabbc", 2},
+    {"RepeatedRepeatMayDropTheChar", "ab+*c", false, "xx\nac", 2},
     {"OpenIntervalIsNoText", "x(y){1,}z", false, "x1,}z\nxyyz", 2},
     {"BraceWithoutIntervalIsText", "ab{c", false, "abc\nab{c", 2},
     {"EscapedPunctuationIsText", "a\\.b+c", false, "axbc\na.bbc", 2},
