@@ -6,6 +6,8 @@
 //   selected) to the page loaded (DocumentLoaded) and to the page's first frame (a
 //   requestAnimationFrame callback registered when the document is created, stamped with the page's
 //   clock); counters "loaded_ms" and "first_frame_ms", the benchmark's time is the first frame.
+// - GuiFillList/<threads>: the thread list view filled with a board of that many threads (Fill with
+//   its growth repaints, then the pending events).
 // - GuiStartup: a child process of this program starts like the real one (data directory,
 //   application, main window, UI hooks, show) and reports once the window is exposed and its first
 //   events are handled; the time runs from the parent's spawn to that report.
@@ -66,6 +68,12 @@ constexpr int kFavorites = 100;
 constexpr int kMemoryThreads = 20;
 const std::string kBoardUrl = "http://bench0.5ch.io/board0/";
 constexpr const char* kChildFlag = "--startup-child";
+constexpr int kListThreads = 40000;
+
+// A board whose list holds this many threads without logs.
+std::string ListBoardUrl(int threads) {
+  return "http://bench1.5ch.io/list" + std::to_string(threads) + "/";
+}
 
 std::string DatName(int replies, int copy) {
   return std::to_string(1700000000 + replies * 100 + copy) + ".dat";
@@ -137,6 +145,18 @@ void MakeDataDir(const std::string& root) {
   addThread(4000, 0);
   for (int copy = 1; copy <= kMemoryThreads; ++copy) addThread(1000, copy);
   ReplaceFile(dir + "subject.ini", subjects);
+
+  for (int threads : {kListThreads / 4, kListThreads}) {
+    const std::string listDir = *SafeBoardDir(ListBoardUrl(threads));
+    MakeDirectories(listDir);
+    std::string ini;
+    for (int i = 0; i < threads; ++i) {
+      ini += "[" + std::to_string(1600000000 + i) + ".dat]\r\nNowNo=" + std::to_string(i + 1) +
+             "\r\nPreNo=" + std::to_string(i + 1) + "\r\nResCount=" + std::to_string(1 + i % 999) +
+             "\r\nTitle=" + Sjis("ベンチマークのスレッド") + std::to_string(i) + "\r\n\r\n";
+    }
+    ReplaceFile(listDir + "subject.ini", ini);
+  }
 }
 
 double EpochMs() {
@@ -235,6 +255,20 @@ void BM_GuiOpenThread(benchmark::State& state) {
   const double n = static_cast<double>(state.iterations());
   state.counters["loaded_ms"] = loadedSum / n;
   state.counters["first_frame_ms"] = frameSum / n;
+}
+
+void BM_GuiFillList(benchmark::State& state) {
+  Window& window = TheWindow();
+  const int threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.form.Subjects().Bind(*SafeBoardDir(ListBoardUrl(threads)) + "subject.ini");
+    state.ResumeTiming();
+    window.view->Fill(kShowTypeMasks[1]);
+    QCoreApplication::processEvents();
+  }
+  state.counters["rows"] = static_cast<double>(window.form.Subjects().RowCount());
+  window.form.Subjects().Bind(*SafeBoardDir(kBoardUrl) + "subject.ini");
 }
 
 // PSS in kB of the process and all its descendants.
@@ -384,6 +418,12 @@ int main(int argc, char* argv[]) {
       ->Iterations(5)
       ->Arg(1000)
       ->Arg(4000);
+  benchmark::RegisterBenchmark("GuiFillList", BM_GuiFillList)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Iterations(3)
+      ->Arg(kListThreads / 4)
+      ->Arg(kListThreads);
   benchmark::RegisterBenchmark("GuiTabsMemory", BM_GuiTabsMemory)
       ->Unit(benchmark::kMillisecond)
       ->Iterations(1);
