@@ -26,6 +26,9 @@ struct Settings {
   bool cacheServerEnable = false;
   std::string cacheServerMatch{kCacheServerMatch};
   std::string cacheServerHost{kCacheServerHost};
+  // An ID with at least this many posts in a thread is marked as a heavy poster; 0 or less marks
+  // none.
+  int heavyPosterThreshold = 5;
 };
 
 // The process-wide settings record.
