@@ -1,3 +1,4 @@
+#include <span>
 #include <string>
 
 #include "cli/CliCommand.h"
@@ -21,7 +22,7 @@ const CliCommand kIds = {
     "print each ID in order of its first post: the ID, TAB, its post count, TAB, its reply numbers",
     RunIds};
 
-std::string JoinNumbers(const std::vector<int>& numbers) {
+std::string JoinNumbers(std::span<const int> numbers) {
   std::string text;
   for (int k : numbers) {
     if (!text.empty()) text += ',';

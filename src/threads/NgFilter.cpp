@@ -1,7 +1,8 @@
 #include "threads/NgFilter.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bitset>
+#include <unordered_map>
 
 #include "base/Sjis.h"
 #include "search/RegexEngine.h"
@@ -25,8 +26,9 @@ void AppendVisibleText(std::string& out, std::string_view html) {
       {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&nbsp;", ' '}};
   std::size_t pos = 0;
   while (pos < html.size()) {
-    const std::size_t stop = html.find_first_of("<&", pos);
-    if (stop == std::string_view::npos) break;
+    std::size_t stop = pos;
+    while (stop < html.size() && html[stop] != '<' && html[stop] != '&') ++stop;
+    if (stop == html.size()) break;
     out.append(html, pos, stop - pos);
     pos = stop;
     if (html[pos] == '<') {
@@ -50,26 +52,123 @@ void AppendVisibleText(std::string& out, std::string_view html) {
   out.append(html, pos);
 }
 
-// True when `word` occurs in `text` starting at a character (never inside a two-byte one).
-bool ContainsWord(std::string_view text, std::string_view word) {
-  if (word.empty() || text.size() < word.size()) return false;
-  std::size_t from = 0;
-  std::size_t known = 0;
-  while (from + word.size() <= text.size()) {
-    const void* hit = memmem(text.data() + from, text.size() - from, word.data(), word.size());
-    if (hit == nullptr) return false;
-    const auto pos = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-    if (IsCharStart(text, known, pos)) return true;
-    from = pos + 1;
-  }
-  return false;
-}
-
 NgVerdict Stronger(NgVerdict a, NgVerdict b) {
   return static_cast<std::uint8_t>(a) >= static_cast<std::uint8_t>(b) ? a : b;
 }
 
+// What the rules that matched a reply make of it: the strongest verdict of all of them, and that of
+// the chaining ones (which the reply's answers inherit).
+struct Hit {
+  NgVerdict verdict = NgVerdict::kShown;
+  NgVerdict chained = NgVerdict::kShown;
+
+  void Add(NgVerdict v, bool chain) {
+    verdict = Stronger(verdict, v);
+    if (chain) chained = Stronger(chained, v);
+  }
+  void Add(const Hit& other) {
+    verdict = Stronger(verdict, other.verdict);
+    chained = Stronger(chained, other.chained);
+  }
+  bool Final() const { return chained == NgVerdict::kHidden; }
+};
+
+Hit HitOf(const NgRule& rule) {
+  Hit hit;
+  hit.Add(rule.hidden ? NgVerdict::kHidden : NgVerdict::kAbone, rule.chain);
+  return hit;
+}
+
+// Literal patterns looked for in a text all at once: the text is read once, and only where the
+// first two bytes of a pattern (the byte, for one-byte patterns) stand at a character start are
+// patterns compared. So a pattern never matches from the second byte of a two-byte
+// character, and many patterns cost little more than one.
+class LiteralSet {
+ public:
+  void Add(const NgRule& rule) {
+    const std::string& p = rule.pattern;
+    if (p.size() == 1) {
+      oneByte_.set(static_cast<unsigned char>(p[0]));
+    } else {
+      twoBytes_.set(Key(p, 0));
+    }
+    entries_.push_back({p, HitOf(rule)});
+  }
+
+  bool Empty() const { return entries_.empty(); }
+
+  // Adds the hits of every pattern found in `text` to `hit`.
+  void Match(std::string_view text, Hit& hit) const {
+    if (entries_.empty()) return;
+    const std::size_t n = text.size();
+    // Every byte is tried as a start, which keeps the loop free of the character walk; the rare
+    // candidate is then checked to start a character.
+    for (std::size_t i = 0; i < n; ++i) {
+      const bool one = oneByte_.test(static_cast<unsigned char>(text[i]));
+      const bool two = i + 1 < n && twoBytes_.test(Key(text, i));
+      if (!one && !two) continue;
+      if (!IsCharStart(text, 0, i)) continue;
+      const std::string_view rest = text.substr(i);
+      for (const Entry& e : entries_) {
+        if (rest.size() >= e.pattern.size() && rest.compare(0, e.pattern.size(), e.pattern) == 0) {
+          hit.Add(e.hit);
+        }
+      }
+      if (hit.Final()) return;
+    }
+  }
+
+ private:
+  struct Entry {
+    std::string pattern;
+    Hit hit;
+  };
+
+  static std::size_t Key(std::string_view text, std::size_t i) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(text[i])) << 8 |
+           static_cast<unsigned char>(text[i + 1]);
+  }
+
+  std::vector<Entry> entries_;
+  std::bitset<256> oneByte_;
+  std::bitset<65536> twoBytes_;
+};
+
+// Whether a pattern means the same inside "(?:" ... ")" next to others: no back references or
+// subexpression calls (their numbers would change), no conditionals, and no "#" (an extended-mode
+// comment would swallow the rest of the combined pattern).
+bool IsCombinable(std::string_view pattern) {
+  if (pattern.find('#') != std::string_view::npos) return false;
+  if (pattern.find("(?(") != std::string_view::npos) return false;
+  for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+    if (IsLeadByte(pattern[i])) {
+      ++i;
+      continue;
+    }
+    if (pattern[i] != '\\') continue;
+    const char next = pattern[++i];
+    if ((next >= '0' && next <= '9') || next == 'k' || next == 'g') return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+struct NgFilter::Matchers {
+  struct Regex {
+    std::unique_ptr<RegexEngine> engine;
+    Hit hit;
+  };
+
+  LiteralSet words;  // on the visible message
+  LiteralSet names;  // on the visible name
+  LiteralSet mails;  // on the mail field
+  std::unordered_map<std::string, Hit> ids;
+  std::vector<Regex> regexes;  // on the visible message
+  // All regexes as one alternative: a message it does not match matches none of them.
+  std::unique_ptr<RegexEngine> anyRegex;
+  bool chains = false;
+};
 
 bool NgOutcome::AnyHidden() const {
   return std::find(verdicts.begin(), verdicts.end(), NgVerdict::kHidden) != verdicts.end();
@@ -98,72 +197,87 @@ NgFilter& NgFilter::operator=(NgFilter&&) noexcept = default;
 NgFilter::~NgFilter() = default;
 
 NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
+  auto m = std::make_unique<Matchers>();
+  bool any = false;
+  std::string combined;
+  bool combinable = true;
   for (const NgRule& rule : rules) {
     if (!rule.board.empty() && rule.board != board) continue;
     if (rule.pattern.empty()) continue;
-    Compiled compiled{rule, nullptr};
-    if (rule.kind == NgKind::kRegex) {
-      compiled.engine = std::make_unique<RegexEngine>();
-      std::string error;
-      if (!PrepareNgRegex(*compiled.engine, rule.pattern, error)) continue;
+    switch (rule.kind) {
+      case NgKind::kWord:
+        m->words.Add(rule);
+        break;
+      case NgKind::kName:
+        m->names.Add(rule);
+        break;
+      case NgKind::kMail:
+        m->mails.Add(rule);
+        break;
+      case NgKind::kId:
+        m->ids[rule.pattern].Add(HitOf(rule));
+        break;
+      case NgKind::kRegex: {
+        auto engine = std::make_unique<RegexEngine>();
+        std::string error;
+        if (!PrepareNgRegex(*engine, rule.pattern, error)) continue;
+        m->regexes.push_back({std::move(engine), HitOf(rule)});
+        combinable = combinable && IsCombinable(rule.pattern);
+        combined.append(combined.empty() ? "(?:" : "|(?:").append(rule.pattern).append(")");
+        break;
+      }
     }
-    needsMessage_ |= rule.kind == NgKind::kWord || rule.kind == NgKind::kRegex;
-    needsName_ |= rule.kind == NgKind::kName;
-    needsId_ |= rule.kind == NgKind::kId;
-    chains_ |= rule.chain;
-    rules_.push_back(std::move(compiled));
+    any = true;
+    m->chains = m->chains || rule.chain;
   }
+  if (!any) return;
+  if (combinable && m->regexes.size() > 1) {
+    m->anyRegex = std::make_unique<RegexEngine>();
+    std::string error;
+    if (!PrepareNgRegex(*m->anyRegex, combined, error)) m->anyRegex.reset();
+  }
+  matchers_ = std::move(m);
 }
 
 std::vector<NgVerdict> NgFilter::Judge(const ReplyList& replies) const {
   const int n = replies.Count();
   std::vector<NgVerdict> verdicts(static_cast<std::size_t>(n), NgVerdict::kShown);
-  if (rules_.empty()) return verdicts;
+  if (!matchers_) return verdicts;
+  const Matchers& m = *matchers_;
+  const bool needsMessage = !m.words.Empty() || !m.regexes.empty();
   // What the chaining rules alone make of each reply; this is what its answers inherit.
   std::vector<NgVerdict> chained(static_cast<std::size_t>(n), NgVerdict::kShown);
   std::string message;
   std::string name;
   for (int k = 1; k <= n; ++k) {
-    const auto i = static_cast<std::size_t>(k - 1);
-    if (needsMessage_) {
-      message.clear();
-      AppendVisibleText(message, replies.Message(k));
+    Hit hit;
+    if (!m.ids.empty()) {
+      const std::string_view id = ReplyIdOf(replies.Date(k));
+      if (!id.empty()) {
+        if (const auto it = m.ids.find(std::string(id)); it != m.ids.end()) hit.Add(it->second);
+      }
     }
-    if (needsName_) {
+    if (!hit.Final() && !m.mails.Empty()) m.mails.Match(replies.Mail(k), hit);
+    if (!hit.Final() && !m.names.Empty()) {
       name.clear();
       AppendVisibleText(name, replies.Name(k));
+      m.names.Match(name, hit);
     }
-    const std::string_view id = needsId_ ? ReplyIdOf(replies.Date(k)) : std::string_view();
-    for (const Compiled& c : rules_) {
-      bool hit = false;
-      switch (c.rule.kind) {
-        case NgKind::kWord:
-          hit = ContainsWord(message, c.rule.pattern);
-          break;
-        case NgKind::kName:
-          hit = ContainsWord(name, c.rule.pattern);
-          break;
-        case NgKind::kMail:
-          hit = ContainsWord(replies.Mail(k), c.rule.pattern);
-          break;
-        case NgKind::kId:
-          hit = !id.empty() && id == c.rule.pattern;
-          break;
-        case NgKind::kRegex:
-          hit = c.engine->Matches(message);
-          break;
-      }
-      if (!hit) continue;
-      const NgVerdict verdict = c.rule.hidden ? NgVerdict::kHidden : NgVerdict::kAbone;
-      verdicts[i] = Stronger(verdicts[i], verdict);
-      if (c.rule.chain) chained[i] = Stronger(chained[i], verdict);
-      // Nothing a further rule matches can change the outcome.
-      if (verdicts[i] == NgVerdict::kHidden && (chained[i] == NgVerdict::kHidden || !chains_)) {
-        break;
+    if (!hit.Final() && needsMessage) {
+      message.clear();
+      AppendVisibleText(message, replies.Message(k));
+      m.words.Match(message, hit);
+      if (!hit.Final() && !m.regexes.empty() && (!m.anyRegex || m.anyRegex->Matches(message))) {
+        for (const Matchers::Regex& regex : m.regexes) {
+          if (regex.engine->Matches(message)) hit.Add(regex.hit);
+          if (hit.Final()) break;
+        }
       }
     }
+    verdicts[static_cast<std::size_t>(k - 1)] = hit.verdict;
+    chained[static_cast<std::size_t>(k - 1)] = hit.chained;
   }
-  if (!chains_) return verdicts;
+  if (!m.chains) return verdicts;
   // Answers point back at earlier replies, so one pass in reply order carries the chain along.
   const ReplyAnswers answers(replies);
   for (int k = 1; k <= n; ++k) {

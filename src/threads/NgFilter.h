@@ -11,8 +11,6 @@
 
 namespace velkor {
 
-class RegexEngine;
-
 // How a reply is shown once the NG rules have judged it.
 enum class NgVerdict : std::uint8_t {
   kShown,
@@ -52,7 +50,7 @@ class NgFilter {
   ~NgFilter();
 
   // True when no rule applies, so every thread stays as it is.
-  bool Empty() const { return rules_.empty(); }
+  bool Empty() const { return matchers_ == nullptr; }
 
   // The verdict of every reply of a loaded thread (messages as LoadReplies converts them). A
   // reply matched by several rules is kHidden when one of them hides. A chaining rule also reaches
@@ -65,17 +63,10 @@ class NgFilter {
   NgOutcome Apply(const ReplyList& replies) const;
 
  private:
-  struct Compiled {
-    NgRule rule;
-    std::unique_ptr<RegexEngine> engine;  // regex rules only
-  };
-
-  std::vector<Compiled> rules_;
-  bool needsMessage_ = false;
-  bool needsName_ = false;
-  bool needsId_ = false;
-  bool chains_ = false;
+  struct Matchers;
+  std::unique_ptr<Matchers> matchers_;  // null when no rule applies
 };
+
 
 // Text of an HTML field as the reader sees it: "<br>" becomes a line feed, other markup is removed
 // (a "<" without ">" drops the rest), and "&lt;", "&gt;", "&quot;", "&amp;" and "&nbsp;" become

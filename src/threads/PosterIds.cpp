@@ -1,14 +1,22 @@
 #include "threads/PosterIds.h"
 
+#include <cstring>
 #include <unordered_map>
 
-#include "base/Sjis.h"
+#include "threads/ReplyChars.h"
 
 namespace velkor {
 
 std::string_view ReplyIdOf(std::string_view date) {
-  const std::size_t at = SjisFind(date, "ID:");
-  if (at == std::string_view::npos) return {};
+  constexpr std::string_view kId = "ID:";
+  std::size_t at = 0;
+  while (true) {
+    const void* hit = memmem(date.data() + at, date.size() - at, kId.data(), kId.size());
+    if (hit == nullptr) return {};
+    at = static_cast<std::size_t>(static_cast<const char*>(hit) - date.data());
+    if (IsCharStart(date, 0, at)) break;
+    ++at;
+  }
   const std::size_t begin = at + 3;
   std::size_t end = begin;
   while (end < date.size() && static_cast<unsigned char>(date[end]) > ' ' && date[end] != '<') {

@@ -7,60 +7,67 @@
 namespace velkor {
 namespace {
 
-const std::vector<int>& NoReplies() {
-  static const std::vector<int> none;
-  return none;
-}
-
-// The number a spec of digits alone selects (0 when it selects nothing), or -1 when the spec
-// holds ranges or lists. Saves walking a whole selection for the common single-number anchor.
+// The number a spec of one number selects (0 when it selects nothing), or -1 when the spec holds
+// ranges or several numbers. A number followed only by list marks ("5," from "&gt;&gt;5 ") is one
+// number too. Saves walking a whole selection for the common single-number anchor.
 int PlainNumber(std::string_view spec) {
   int value = 0;
-  for (char c : spec) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-    if (value > kMaxPopupReplies) {
-      // Digits only: any longer number is above the limit too (leading zeros aside, which the
-      // accumulator already discarded).
-      return 0;
-    }
+  std::size_t i = 0;
+  for (; i < spec.size() && spec[i] >= '0' && spec[i] <= '9'; ++i) {
+    // Past the limit the number selects nothing, however many digits follow.
+    if (value <= kMaxPopupReplies) value = value * 10 + (spec[i] - '0');
   }
-  return value;
+  for (; i < spec.size(); ++i) {
+    if (spec[i] != ',' && spec[i] != '=') return -1;
+  }
+  return value > kMaxPopupReplies ? 0 : value;
 }
 
 }  // namespace
 
-ReplyAnswers::ReplyAnswers(const ReplyList& replies)
-    : answers_(static_cast<std::size_t>(replies.Count())),
-      references_(static_cast<std::size_t>(replies.Count())) {
-  const int n = replies.Count();
+ReplyAnswers::ReplyAnswers(const ReplyList& replies) : count_(replies.Count()) {
+  const int n = count_;
   const int last = std::min(n, kMaxPopupReplies);
+  referenceStart_.reserve(static_cast<std::size_t>(n) + 1);
+  referenceStart_.push_back(0);
+  std::vector<int> counts(static_cast<std::size_t>(n), 0);
+  std::vector<int> refs;
   for (int j = 1; j <= n; ++j) {
-    std::vector<int>& refs = references_[static_cast<std::size_t>(j - 1)];
+    refs.clear();
     ForEachAnchorSpec(replies.Message(j), [&](std::string_view spec) {
       if (const int k = PlainNumber(spec); k >= 0) {
         if (k >= 1 && k <= last) refs.push_back(k);
         return;
       }
       const ReplySelection selection = ParseReplySpec(spec);
-      for (int k = 1; k <= last; ++k) {
-        if (selection.Has(k)) refs.push_back(k);
+      // Stop once every selected number is found: most ranges are short.
+      const int size = selection.Size();
+      for (int k = 1, found = 0; k <= last && found < size; ++k) {
+        if (!selection.Has(k)) continue;
+        refs.push_back(k);
+        ++found;
       }
     });
     std::sort(refs.begin(), refs.end());
     refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
     refs.erase(std::remove(refs.begin(), refs.end(), j), refs.end());
-    // j rises, so each answer list comes out ascending.
-    for (int k : refs) answers_[static_cast<std::size_t>(k - 1)].push_back(j);
+    for (int k : refs) ++counts[static_cast<std::size_t>(k - 1)];
+    references_.insert(references_.end(), refs.begin(), refs.end());
+    referenceStart_.push_back(static_cast<int>(references_.size()));
   }
-}
-
-const std::vector<int>& ReplyAnswers::AnswersTo(int k) const {
-  return k >= 1 && k <= Count() ? answers_[static_cast<std::size_t>(k - 1)] : NoReplies();
-}
-
-const std::vector<int>& ReplyAnswers::ReferencesOf(int k) const {
-  return k >= 1 && k <= Count() ? references_[static_cast<std::size_t>(k - 1)] : NoReplies();
+  answerStart_.resize(static_cast<std::size_t>(n) + 1, 0);
+  for (int k = 1; k <= n; ++k) {
+    answerStart_[static_cast<std::size_t>(k)] =
+        answerStart_[static_cast<std::size_t>(k - 1)] + counts[static_cast<std::size_t>(k - 1)];
+  }
+  answers_.resize(references_.size());
+  // Filled in the order of the answering replies, so each reply's answers come out ascending.
+  std::vector<int> next(answerStart_.begin(), answerStart_.end() - 1);
+  for (int j = 1; j <= n; ++j) {
+    for (int k : ReferencesOf(j)) {
+      answers_[static_cast<std::size_t>(next[static_cast<std::size_t>(k - 1)]++)] = j;
+    }
+  }
 }
 
 }  // namespace velkor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstring>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,17 +22,30 @@ class ReplyAnswers {
   explicit ReplyAnswers(const ReplyList& replies);
 
   // The number of replies covered (the list's Count()).
-  int Count() const { return static_cast<int>(answers_.size()); }
+  int Count() const { return count_; }
 
-  // The replies that refer to reply k, ascending; empty for k outside 1 ... Count().
-  const std::vector<int>& AnswersTo(int k) const;
+  // The replies that refer to reply k, ascending; empty for k outside 1 ... Count(). Valid as long
+  // as this object is.
+  std::span<const int> AnswersTo(int k) const { return Slice(answers_, answerStart_, k); }
 
   // The replies reply k refers to, ascending; empty for k outside 1 ... Count().
-  const std::vector<int>& ReferencesOf(int k) const;
+  std::span<const int> ReferencesOf(int k) const { return Slice(references_, referenceStart_, k); }
 
  private:
-  std::vector<std::vector<int>> answers_;
-  std::vector<std::vector<int>> references_;
+  std::span<const int> Slice(const std::vector<int>& numbers, const std::vector<int>& start,
+                             int k) const {
+    if (k < 1 || k > count_) return {};
+    const auto i = static_cast<std::size_t>(k - 1);
+    return std::span<const int>(numbers).subspan(static_cast<std::size_t>(start[i]),
+                                                 static_cast<std::size_t>(start[i + 1] - start[i]));
+  }
+
+  int count_ = 0;
+  // Both lists of all replies back to back; reply k's part runs from start[k-1] to start[k].
+  std::vector<int> answers_;
+  std::vector<int> answerStart_;
+  std::vector<int> references_;
+  std::vector<int> referenceStart_;
 };
 
 // Calls `visit` with the spec of every reply-anchor link in a converted message (the text between
@@ -38,9 +53,10 @@ class ReplyAnswers {
 template <typename Visit>
 void ForEachAnchorSpec(std::string_view message, Visit&& visit) {
   constexpr std::string_view kOpen = "<a href=\"#a";
-  for (std::size_t at = message.find(kOpen); at != std::string_view::npos;
-       at = message.find(kOpen, at)) {
-    at += kOpen.size();
+  std::size_t at = 0;
+  while (const void* hit =
+             memmem(message.data() + at, message.size() - at, kOpen.data(), kOpen.size())) {
+    at = static_cast<std::size_t>(static_cast<const char*>(hit) - message.data()) + kOpen.size();
     const std::size_t end = message.find('"', at);
     if (end == std::string_view::npos) return;
     visit(message.substr(at, end - at));

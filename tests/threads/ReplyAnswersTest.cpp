@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ ReplyList Thread(const std::vector<std::string>& messages) {
   ReplyList replies;
   LoadRepliesFromText(replies, test::S(log));
   return replies;
+}
+
+std::vector<int> Numbers(std::span<const int> numbers) {
+  return {numbers.begin(), numbers.end()};
 }
 
 // Every reply with answers as "k:a,b" joined by " ".
@@ -74,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "1:4,5 2:5,6 3:4,5,6"},
         AnswersCase{"NamedTwiceCountsOnce", {"a", "&gt;&gt;1 &gt;&gt;1 ＞＞１-1"}, "1:2"},
         AnswersCase{"SelfIgnored", {"a", "&gt;&gt;1-2"}, "1:2"},
+        AnswersCase{"LeadingZeros", {"a", "b", "&gt;&gt;002 x"}, "2:3"},
+        AnswersCase{"HugeNumberInAList", {"a", "b", "&gt;&gt;99999,2"}, "2:3"},
         AnswersCase{"ForwardReference", {"&gt;&gt;3 next", "b", "c"}, "3:1"},
         AnswersCase{"OutsideTheThreadIgnored", {"a", "&gt;&gt;5 &gt;&gt;0 &gt;&gt;1001"}, ""},
         AnswersCase{
@@ -83,8 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReplyAnswersTest, ReferencesAndBoundsOfTheLists) {
   const ReplyAnswers answers(Thread({"a", "b", "&gt;&gt;2 &gt;&gt;1", "&gt;&gt;3"}));
   EXPECT_EQ(answers.Count(), 4);
-  EXPECT_EQ(answers.ReferencesOf(3), (std::vector<int>{1, 2})) << "ascending, not as written";
-  EXPECT_EQ(answers.AnswersTo(3), std::vector<int>{4});
+  EXPECT_EQ(Numbers(answers.ReferencesOf(3)), (std::vector<int>{1, 2}))
+      << "ascending, not as written";
+  EXPECT_EQ(Numbers(answers.AnswersTo(3)), std::vector<int>{4});
   EXPECT_TRUE(answers.AnswersTo(0).empty());
   EXPECT_TRUE(answers.AnswersTo(5).empty());
   EXPECT_TRUE(answers.ReferencesOf(-1).empty());
@@ -98,7 +106,7 @@ TEST(ReplyAnswersTest, RangesStopAtTheSelectionLimit) {
   EXPECT_TRUE(answers.AnswersTo(999).empty()) << "a range past 1000 selects nothing";
   messages[1001] = "&gt;&gt;999-";
   const ReplyAnswers open(Thread(messages));
-  EXPECT_EQ(open.AnswersTo(1000), std::vector<int>{1002});
+  EXPECT_EQ(Numbers(open.AnswersTo(1000)), std::vector<int>{1002});
   EXPECT_TRUE(open.AnswersTo(1001).empty());
 }
 
