@@ -52,6 +52,12 @@ void AppendVisibleText(std::string& out, std::string_view html) {
   out.append(html, pos);
 }
 
+// True for a byte that may be the second byte of a two-byte character; any other byte starts one.
+bool CanEndCharacter(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
 NgVerdict Stronger(NgVerdict a, NgVerdict b) {
   return static_cast<std::uint8_t>(a) >= static_cast<std::uint8_t>(b) ? a : b;
 }
@@ -107,7 +113,7 @@ class LiteralSet {
       const bool one = oneByte_.test(static_cast<unsigned char>(text[i]));
       const bool two = i + 1 < n && twoBytes_.test(Key(text, i));
       if (!one && !two) continue;
-      if (!IsCharStart(text, 0, i)) continue;
+      if (CanEndCharacter(text[i]) && !IsCharStart(text, 0, i)) continue;
       const std::string_view rest = text.substr(i);
       for (const Entry& e : entries_) {
         if (rest.size() >= e.pattern.size() && rest.compare(0, e.pattern.size(), e.pattern) == 0) {

@@ -14,8 +14,9 @@ namespace {
 
 using test::S;
 
-// A real-looking thread: a trip, server link markup, a full-width anchor, entities, and a
-// character ("オ", 0x83 0x49) whose second byte is an ASCII "I".
+// A real-looking thread: a trip, server link markup, a full-width anchor, entities, a character
+// ("オ", 0x83 0x49) whose second byte is an ASCII "I", and a broken character (a lead byte before
+// "&gt;").
 const char* const kLog =
     "名無しさん<>sage<>2026/12/07(月) 12:00:00.00 ID:Abc123<> 宣伝です http://spam.example/ "
     "<>スレ\n"
@@ -23,11 +24,13 @@ const char* const kLog =
     "<a href=\"../test/read.cgi/news/1/1\" target=\"_blank\">&gt;&gt;1</a> 通報した <>\n"
     "名無しさん<>age<>2026/12/07(月) 12:02:00.00 ID:Abc123<> ＞＞２ &lt;b&gt;太字&lt;/b&gt; <>\n"
     "名無しさん<><>2026/12/07(月) 12:03:00.00 ID:Ghi789<> &gt;&gt;3 オ <>\n"
-    "名無しさん<><>2026/12/07(月) 12:04:00.00 ID:Abc1234<> 普通のレス <>\n";
+    "名無しさん<><>2026/12/07(月) 12:04:00.00 ID:Abc1234<> 普通のレス @&gt;broken <>\n";
 
 ReplyList LoadThread() {
+  std::string log = S(kLog);
+  log[log.find('@')] = '\x81';  // a lead byte without its second byte
   ReplyList replies;
-  LoadRepliesFromText(replies, S(kLog));
+  LoadRepliesFromText(replies, log);
   return replies;
 }
 
@@ -72,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"WordSeesEntitiesDecoded", {Rule(K::kWord, "<b>太字")}, "h/news", "--A--"},
         FilterCase{"WordSeesAnchorsAsShown", {Rule(K::kWord, ">>1 通報")}, "h/news", "-A---"},
         FilterCase{"WordNeverInsideACharacter", {Rule(K::kWord, "I")}, "h/news", "-----"},
+        FilterCase{"WordAfterABrokenCharacter", {Rule(K::kWord, ">broken")}, "h/news", "----A"},
         FilterCase{"WordLooksAtTheMessageOnly", {Rule(K::kWord, "名無し")}, "h/news", "-----"},
         FilterCase{
             "NameWithTripMarkupRemoved", {Rule(K::kName, "名無しさん◆Trip")}, "h/news", "-A---"},
