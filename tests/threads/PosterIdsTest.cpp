@@ -74,13 +74,5 @@ TEST(PosterIdsTest, CountsPostsInOrderOfFirstAppearance) {
   EXPECT_EQ(ids.Find("aa"), nullptr) << "whole IDs only";
 }
 
-TEST(PosterIdsTest, SurvivesBeingMoved) {
-  PosterIds ids(WithDates({"ID:x1", "ID:x2", "ID:x1"}));
-  const PosterIds moved = std::move(ids);
-  ASSERT_NE(moved.Find("x1"), nullptr);
-  EXPECT_EQ(moved.Find("x1")->replies, (std::vector<int>{1, 3}));
-  EXPECT_EQ(moved.CountOf(3), 2);
-}
-
 }  // namespace
 }  // namespace velkor
