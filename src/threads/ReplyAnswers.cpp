@@ -31,26 +31,33 @@ ReplyAnswers::ReplyAnswers(const ReplyList& replies) : count_(replies.Count()) {
   referenceStart_.reserve(static_cast<std::size_t>(n) + 1);
   referenceStart_.push_back(0);
   std::vector<int> counts(static_cast<std::size_t>(n), 0);
+  // seen[k-1] == j once reply j refers to k, so each reference is taken once.
+  std::vector<int> seen(static_cast<std::size_t>(n), 0);
   std::vector<int> refs;
   for (int j = 1; j <= n; ++j) {
     refs.clear();
+    auto refer = [&](int k) {
+      int& mark = seen[static_cast<std::size_t>(k - 1)];
+      if (k == j || mark == j) return;
+      mark = j;
+      refs.push_back(k);
+    };
     ForEachAnchorSpec(replies.Message(j), [&](std::string_view spec) {
       if (const int k = PlainNumber(spec); k >= 0) {
-        if (k >= 1 && k <= last) refs.push_back(k);
+        if (k >= 1 && k <= last) refer(k);
         return;
       }
       const ReplySelection selection = ParseReplySpec(spec);
-      // Stop once every selected number is found: most ranges are short.
       const int size = selection.Size();
+      if (size > kMaxRangeAnswers) return;
+      // Stop once every selected number is found: most ranges are short.
       for (int k = 1, found = 0; k <= last && found < size; ++k) {
         if (!selection.Has(k)) continue;
-        refs.push_back(k);
+        refer(k);
         ++found;
       }
     });
     std::sort(refs.begin(), refs.end());
-    refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
-    refs.erase(std::remove(refs.begin(), refs.end(), j), refs.end());
     for (int k : refs) ++counts[static_cast<std::size_t>(k - 1)];
     references_.insert(references_.end(), refs.begin(), refs.end());
     referenceStart_.push_back(static_cast<int>(references_.size()));

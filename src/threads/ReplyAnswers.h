@@ -9,12 +9,17 @@
 
 namespace velkor {
 
+// The most replies one anchor may select and still count as answering them: ">>1-1000" is a call to
+// everyone, not an answer, and a log full of such anchors must not make a million references.
+inline constexpr int kMaxRangeAnswers = 100;
+
 // Who answers whom in a loaded thread. A reply refers to every reply its anchors select: the
 // anchor links LoadReplies put into the messages (<a href="#a{spec}">, made by LinkReplyAnchors
 // from every written form: "&gt;&gt;5", "＞＞５", ranges "12-15", lists "3,5"), each spec read as
-// ParseReplySpec reads it, so numbers above kMaxPopupReplies select nothing. A reply does not
-// answer itself, only replies of the thread count, and one reply answers another at most once
-// however often it names it. Replies whose message was replaced (an NG filter's "あぼーん") hold no
+// ParseReplySpec reads it, so numbers above kMaxPopupReplies select nothing; an anchor that selects
+// more than kMaxRangeAnswers numbers answers none of them. A reply does not answer itself, only
+// replies of the thread count, and one reply answers another at most once however often it names
+// it. Replies whose message was replaced (an NG filter's "あぼーん") hold no
 // anchors and so answer nothing.
 class ReplyAnswers {
  public:

@@ -81,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswersCase{"SelfIgnored", {"a", "&gt;&gt;1-2"}, "1:2"},
         AnswersCase{"LeadingZeros", {"a", "b", "&gt;&gt;002 x"}, "2:3"},
         AnswersCase{"HugeNumberInAList", {"a", "b", "&gt;&gt;99999,2"}, "2:3"},
+        AnswersCase{"EveryoneIsNoAnswer", {"a", "b", "&gt;&gt;- &gt;&gt;1-1000"}, ""},
         AnswersCase{"ForwardReference", {"&gt;&gt;3 next", "b", "c"}, "3:1"},
         AnswersCase{"OutsideTheThreadIgnored", {"a", "&gt;&gt;5 &gt;&gt;0 &gt;&gt;1001"}, ""},
         AnswersCase{
@@ -101,6 +102,12 @@ TEST(ReplyAnswersTest, ReferencesAndBoundsOfTheLists) {
 
 TEST(ReplyAnswersTest, RangesStopAtTheSelectionLimit) {
   std::vector<std::string> messages(1002, "x");
+  messages[1000] = "&gt;&gt;1-100";
+  messages[1001] = "&gt;&gt;201-301";
+  const ReplyAnswers ranges(Thread(messages));
+  EXPECT_EQ(Numbers(ranges.AnswersTo(100)), std::vector<int>{1001}) << "100 replies still answer";
+  EXPECT_TRUE(ranges.AnswersTo(201).empty()) << "101 replies are a call to everyone";
+
   messages[1001] = "&gt;&gt;999-1002";
   const ReplyAnswers answers(Thread(messages));
   EXPECT_TRUE(answers.AnswersTo(999).empty()) << "a range past 1000 selects nothing";
