@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 #include "base/Sjis.h"
@@ -24,10 +26,19 @@ void AppendVisibleText(std::string& out, std::string_view html) {
   };
   constexpr Entity kEntities[] = {
       {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&nbsp;", ' '}};
+  // Next "<" and next "&" at or after the read position, each found by one memchr.
+  const auto find = [&](char c, std::size_t from) {
+    const void* hit = std::memchr(html.data() + from, c, html.size() - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - html.data())
+               : html.size();
+  };
+  std::size_t nextTag = find('<', 0);
+  std::size_t nextAmp = find('&', 0);
   std::size_t pos = 0;
   while (pos < html.size()) {
-    std::size_t stop = pos;
-    while (stop < html.size() && html[stop] != '<' && html[stop] != '&') ++stop;
+    if (nextTag < pos) nextTag = find('<', pos);
+    if (nextAmp < pos) nextAmp = find('&', pos);
+    const std::size_t stop = std::min(nextTag, nextAmp);
     if (stop == html.size()) break;
     out.append(html, pos, stop - pos);
     pos = stop;
@@ -93,12 +104,14 @@ class LiteralSet {
  public:
   void Add(const NgRule& rule) {
     const std::string& p = rule.pattern;
+    const std::uint32_t key = p.size() == 1 ? OneByteKey(p[0]) : Key(p, 0);
     if (p.size() == 1) {
       oneByte_.set(static_cast<unsigned char>(p[0]));
     } else {
-      twoBytes_.set(Key(p, 0));
+      twoBytes_.set(key);
     }
-    entries_.push_back({p, HitOf(rule)});
+    const Entry entry{key, p, HitOf(rule)};
+    entries_.insert(std::upper_bound(entries_.begin(), entries_.end(), entry, ByKey), entry);
   }
 
   bool Empty() const { return entries_.empty(); }
@@ -115,27 +128,40 @@ class LiteralSet {
       if (!one && !two) continue;
       if (CanEndCharacter(text[i]) && !IsCharStart(text, 0, i)) continue;
       const std::string_view rest = text.substr(i);
-      for (const Entry& e : entries_) {
-        if (rest.size() >= e.pattern.size() && rest.compare(0, e.pattern.size(), e.pattern) == 0) {
-          hit.Add(e.hit);
-        }
-      }
+      if (one) Compare(rest, OneByteKey(text[i]), hit);
+      if (two) Compare(rest, Key(text, i), hit);
       if (hit.Final()) return;
     }
   }
 
  private:
   struct Entry {
+    std::uint32_t key;  // the first two bytes, or OneByteKey of a one-byte pattern
     std::string pattern;
     Hit hit;
   };
 
-  static std::size_t Key(std::string_view text, std::size_t i) {
-    return static_cast<std::size_t>(static_cast<unsigned char>(text[i])) << 8 |
+  static bool ByKey(const Entry& a, const Entry& b) { return a.key < b.key; }
+
+  static std::uint32_t Key(std::string_view text, std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) << 8 |
            static_cast<unsigned char>(text[i + 1]);
   }
+  static std::uint32_t OneByteKey(char c) { return 0x10000 | static_cast<unsigned char>(c); }
 
-  std::vector<Entry> entries_;
+  // Adds the hits of the patterns with `key` that `rest` starts with.
+  void Compare(std::string_view rest, std::uint32_t key, Hit& hit) const {
+    const Entry probe{key, {}, {}};
+    for (auto it = std::lower_bound(entries_.begin(), entries_.end(), probe, ByKey);
+         it != entries_.end() && it->key == key; ++it) {
+      if (rest.size() >= it->pattern.size() &&
+          rest.compare(0, it->pattern.size(), it->pattern) == 0) {
+        hit.Add(it->hit);
+      }
+    }
+  }
+
+  std::vector<Entry> entries_;  // sorted by key
   std::bitset<256> oneByte_;
   std::bitset<65536> twoBytes_;
 };

@@ -57,14 +57,20 @@ class ReplyAnswers {
 // "#a" and the closing quote), in order.
 template <typename Visit>
 void ForEachAnchorSpec(std::string_view message, Visit&& visit) {
+  // "#" is rare in messages outside these links, so it is looked for first.
   constexpr std::string_view kOpen = "<a href=\"#a";
-  std::size_t at = 0;
-  while (const void* hit =
-             memmem(message.data() + at, message.size() - at, kOpen.data(), kOpen.size())) {
-    at = static_cast<std::size_t>(static_cast<const char*>(hit) - message.data()) + kOpen.size();
-    const std::size_t end = message.find('"', at);
+  constexpr std::size_t kHash = kOpen.size() - 2;  // offset of "#" in kOpen
+  std::size_t at = kHash;
+  while (at < message.size()) {
+    const void* hit = std::memchr(message.data() + at, '#', message.size() - at);
+    if (hit == nullptr) return;
+    const auto hash = static_cast<std::size_t>(static_cast<const char*>(hit) - message.data());
+    at = hash + 1;
+    if (message.compare(hash - kHash, kOpen.size(), kOpen) != 0) continue;
+    const std::size_t begin = hash + 2;
+    const std::size_t end = message.find('"', begin);
     if (end == std::string_view::npos) return;
-    visit(message.substr(at, end - at));
+    visit(message.substr(begin, end - begin));
     at = end;
   }
 }
