@@ -1,6 +1,7 @@
 #include "threads/NgFilter.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
@@ -110,6 +111,7 @@ class LiteralSet {
     } else {
       twoBytes_.set(key);
     }
+    firstByte_[static_cast<unsigned char>(p[0])] = true;
     const Entry entry{key, p, HitOf(rule)};
     entries_.insert(std::upper_bound(entries_.begin(), entries_.end(), entry, ByKey), entry);
   }
@@ -123,6 +125,7 @@ class LiteralSet {
     // Every byte is tried as a start, which keeps the loop free of the character walk; the rare
     // candidate is then checked to start a character.
     for (std::size_t i = 0; i < n; ++i) {
+      if (!firstByte_[static_cast<unsigned char>(text[i])]) continue;
       const bool one = oneByte_.test(static_cast<unsigned char>(text[i]));
       const bool two = i + 1 < n && twoBytes_.test(Key(text, i));
       if (!one && !two) continue;
@@ -161,7 +164,8 @@ class LiteralSet {
     }
   }
 
-  std::vector<Entry> entries_;  // sorted by key
+  std::vector<Entry> entries_;         // sorted by key
+  std::array<bool, 256> firstByte_{};  // the first byte of some pattern
   std::bitset<256> oneByte_;
   std::bitset<65536> twoBytes_;
 };
