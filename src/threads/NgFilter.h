@@ -67,7 +67,6 @@ class NgFilter {
   std::unique_ptr<Matchers> matchers_;  // null when no rule applies
 };
 
-
 // Text of an HTML field as the reader sees it: "<br>" becomes a line feed, other markup is removed
 // (a "<" without ">" drops the rest), and "&lt;", "&gt;", "&quot;", "&amp;" and "&nbsp;" become
 // their characters.
