@@ -61,7 +61,7 @@ std::optional<std::string> SjisArgument(const CliCommand& command, const std::st
 
 void PrintBoards(const BoardCatalog& catalog) {
   for (const BoardEntry& board : catalog.AllBoards()) {
-    PrintSjisLine(board.category + "\t" + board.name + "\t" + board.url);
+    PrintFields({board.category, board.name, board.url});
   }
 }
 
@@ -90,6 +90,11 @@ int RunMenuUpdate(CliArgs& args) {
     PrintLine("not-modified");
   } else {
     PrintLine("failed");
+    if (result == BoardMenuUpdater::kNotAMenu) {
+      PrintSjisError(BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult::kNotAMenu));
+    } else if (result == BoardMenuUpdater::kListNotWritten) {
+      PrintSjisError(BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult::kNotWritten));
+    }
     return kExitFailure;
   }
   return WriteReport(page, false);
@@ -104,7 +109,13 @@ int RunMenuImport(CliArgs& args) {
   const std::string& file = args.Positionals()[0];
   auto text = ReadWholeFile(file);
   if (!text) return Failure("cannot read " + file);
-  if (!updater.ApplyMenu(*text)) return Failure("cannot write " + BoardList().Path());
+  const BoardCatalog::ImportResult result = updater.ApplyMenu(*text);
+  if (result == BoardCatalog::ImportResult::kNotAMenu) {
+    return Failure(file + " names no board: it is no board menu");
+  }
+  if (result != BoardCatalog::ImportResult::kImported) {
+    return Failure("cannot write " + BoardList().Path());
+  }
   return WriteReport(page, true);
 }
 

@@ -6,6 +6,7 @@
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
 #include "subjects/SubjectText.h"
 
 namespace velkor {
@@ -128,13 +129,7 @@ void SubjectList::Release() {
 
 std::string SubjectList::BoardUrlFromDir() const {
   if (!IsBound()) return std::string();
-  std::string dir = dir_.substr(0, dir_.size() - 1);
-  std::size_t boardStart = dir.rfind('/');
-  std::string board = boardStart == std::string::npos ? dir : dir.substr(boardStart + 1);
-  std::string above = boardStart == std::string::npos ? std::string() : dir.substr(0, boardStart);
-  std::size_t hostStart = above.rfind('/');
-  std::string host = hostStart == std::string::npos ? above : above.substr(hostStart + 1);
-  return "http://" + host + "/" + board + "/";
+  return BoardUrlOfLogDir(dir_);
 }
 
 std::string SubjectList::IniPath() const {

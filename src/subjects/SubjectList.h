@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "subjects/UpdateReport.h"
 
 namespace velkor {
 
@@ -98,17 +99,22 @@ class SubjectList {
   bool IsBound() const { return ini_ != nullptr; }
   // The board directory, ending in "/"; empty while unbound.
   const std::string& Dir() const { return dir_; }
-  // "http://" + host + "/" + board + "/" from the two last folders of Dir(); empty while unbound.
+  // The board's URL for Dir(), with its scheme: BoardUrlOfLogDir (boards/BoardCatalog.h), the
+  // URL a favourite or the board list stores for this folder, else one rebuilt from the folder's
+  // last two names. Empty while unbound.
   std::string BoardUrlFromDir() const;
 
-  // Downloads subject.txt (through CacheServerUrl, conditional on bbs.ini's time stamp, gzip as the
-  // settings say) and merges it. On a new list: subject.txt is replaced; when its first byte is a
-  // digit, the list is merged, subject.ini written and bbs.ini's time stamp updated, and the result
-  // is true. False for 304, failures, aborts, an empty body or a body not starting with a digit
-  // (then only subject.txt is replaced); files are left as they were. While a download runs for
+  // Downloads subject.txt from BoardUrlFromDir() (through CacheServerUrl, conditional on bbs.ini's
+  // time stamp, gzip as the settings say) and merges it. On a new list: subject.txt is replaced;
+  // when its first byte is a digit, the list is merged, subject.ini written and bbs.ini's time
+  // stamp updated, and the result is true. False for 304, failures, aborts, an empty body, a body
+  // not starting with a digit (then only subject.txt is replaced), and when subject.txt or
+  // subject.ini could not be written (told to Ui().SetStatusText as an "エラー:" text; the time
+  // stamp then stays, so the next refresh downloads the list again). While a download runs for
   // this list (RunningFetch() not null), a call only asks the running one to stop and returns
-  // false. Status texts go through the standard status handler to Ui().
-  bool Refresh();
+  // false. Status texts go through the standard status handler to Ui(). `report` (may be null)
+  // tells updated (true), unchanged (304) or failed with a reason (any other false).
+  bool Refresh(UpdateReport* report = nullptr);
 
   // Merges the lines of a downloaded subject.txt: broken lines are joined first, then every parsed
   // line with a safe dat name sets NowNo (its 1-based position), PreNo (the previous NowNo) and
