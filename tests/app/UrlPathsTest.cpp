@@ -135,6 +135,10 @@ struct SafeUrlCase {
   bool safe;
 };
 
+void PrintTo(const SafeUrlCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class SafeBoardUrlTest : public ::testing::TestWithParam<SafeUrlCase> {};
 
 TEST_P(SafeBoardUrlTest, Decides) {

@@ -40,6 +40,23 @@ TEST_F(BoardCommandsTest, BoardsListsTheImportedMenuInFileOrder) {
   EXPECT_EQ(Run({"favorites"}).out, "");
 }
 
+TEST_F(BoardCommandsTest, EveryLineHoldsThreeFieldsWhateverTheBytes) {
+  // A name ending in a lone lead byte, and one holding a TAB.
+  dir.WriteFile("ini/subscrib.ini",
+                "[c]\r\nbad\x81=http://a.5ch.io/b/\r\nx\ty=http://a.5ch.io/d/\r\n\r\n");
+  EXPECT_EQ(Run({"favorites"}).out,
+            "c\tbad\xEF\xBF\xBD\thttp://a.5ch.io/b/\nc\tx y\thttp://a.5ch.io/d/\n");
+}
+
+TEST_F(BoardCommandsTest, MenuImportOfAPageWithoutBoardsFailsAndKeepsTheList) {
+  const std::string before = dir.ReadFile("ini/board.ini");
+  dir.WriteFile("maintenance.html", "<HTML><BODY>maintenance</BODY></HTML>");
+  auto result = Run({"menu-import", dir.Path() + "/maintenance.html"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("no board menu"), std::string::npos);
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), before);
+}
+
 TEST_F(BoardCommandsTest, SubscribeAndUnsubscribe) {
   EXPECT_EQ(Run({"subscribe", "趣味", "将棋"}).exitCode, 0);
   EXPECT_EQ(Run({"subscribe", "ニュース", "地震速報"}).exitCode, 0);

@@ -44,6 +44,9 @@ TEST_F(SubjectListTest, BindCreatesTheBoardDirectoryAndBuildsTheBoardUrl) {
   EXPECT_TRUE(data.Exists(kBoard));
   EXPECT_EQ(list.Dir(), LogDir() + "/h.example/board/");
   EXPECT_EQ(list.BoardUrlFromDir(), "http://h.example/board/");
+  // A folder no list names: https for the service's hosts, and "%" never decoded a second time.
+  ASSERT_TRUE(list.Bind(LogDir() + "/a.5ch.io/%2e%2e/subject.ini"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "https://a.5ch.io/%252e%252e/");
   list.Release();
   EXPECT_FALSE(list.IsBound());
   EXPECT_EQ(list.BoardUrlFromDir(), "");
