@@ -33,6 +33,7 @@
 #include "search/TSearchForm.h"
 #include "subjects/SubjectListModel.h"
 #include "subjects/SubjectListView.h"
+#include "subjects/TitleText.h"
 #include "sweeper/LogSweeper.h"
 #include "threads/PopupWindow.h"
 #include "threads/Skin.h"
@@ -866,7 +867,8 @@ void TMainForm::tabPMPopup() {
   if (titles.empty()) return;
   tabHistoryMI->setEnabled(true);
   for (std::size_t i = 0; i < tabHistoryItems.size() && i < titles.size(); ++i) {
-    tabHistoryItems[i]->setText(MenuText(titles[i]));
+    tabHistoryItems[i]->setText(
+        QString::fromStdString(TitleForDisplay(titles[i])).replace("&", "&&"));
     tabHistoryItems[i]->setVisible(true);
   }
 }

@@ -4,6 +4,7 @@
 #include <QColor>
 
 #include "base/Sjis.h"
+#include "subjects/TitleText.h"
 
 namespace velkor {
 namespace {
@@ -17,6 +18,8 @@ bool IsRightAligned(int column) {
 QColor ToQColor(Colour c) {
   return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
+
+constexpr int kTitleColumn = 3;
 
 }  // namespace
 
@@ -50,7 +53,8 @@ const std::array<QString, kSubjectColumnCount>& SubjectListModel::TextsOf(int ro
   if (row != cachedRow_) {
     auto texts = list_.CellTexts(static_cast<std::size_t>(row));
     for (int i = 0; i < kSubjectColumnCount; ++i) {
-      cachedTexts_[i] = QString::fromStdString(SjisToUtf8Lossy(texts[i]));
+      cachedTexts_[i] = QString::fromStdString(i == kTitleColumn ? TitleForDisplay(texts[i])
+                                                                 : SjisToUtf8Lossy(texts[i]));
     }
     cachedRow_ = row;
   }

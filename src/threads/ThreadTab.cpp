@@ -17,6 +17,7 @@
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "subjects/SubjectList.h"
+#include "subjects/TitleText.h"
 #include "threads/DatRenderer.h"
 #include "threads/PopupText.h"
 #include "threads/PopupWindow.h"
@@ -232,7 +233,8 @@ void ThreadTab::SetCaption(const std::string& caption) {
   const int index = tabs->indexOf(this);
   if (index < 0) return;
   // "&" would mark a shortcut key in a tab caption.
-  tabs->setTabText(index, FromSjis(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  tabs->setTabText(index, QString::fromStdString(TitleForDisplay(caption))
+                              .replace(QLatin1Char('&'), QStringLiteral("&&")));
 }
 
 void ThreadTab::LinkFollowed(const std::string& url) {
