@@ -310,9 +310,9 @@ bool BoardCatalog::FindByUrl(std::string_view url, std::string& category, std::s
   return false;
 }
 
-void BoardCatalog::AddBoard(std::string_view category, std::string_view name,
+bool BoardCatalog::AddBoard(std::string_view category, std::string_view name,
                             std::string_view url) {
-  if (!open_) return;
+  if (!open_) return false;
   auto found = std::find_if(tree_.rbegin(), tree_.rend(),
                             [&](const BoardTreeCategory& node) { return node.label == category; });
   bool newCategory = found == tree_.rend();
@@ -321,21 +321,22 @@ void BoardCatalog::AddBoard(std::string_view category, std::string_view name,
   if (newCategory) tree_.push_back(BoardTreeCategory{std::string(category), {}});
   tree_[index].boards.emplace_back(name);
   ini_.WriteString(category, name, url);
-  Save();
+  const bool written = Save();
   if (observer_ != nullptr) {
     observer_->BoardAdded(*this, index, tree_[index].boards.size() - 1, newCategory);
   }
+  return written;
 }
 
-void BoardCatalog::RemoveBoard(std::string_view category, std::string_view name) {
-  if (!Contains(category, name)) return;
+bool BoardCatalog::RemoveBoard(std::string_view category, std::string_view name) {
+  if (!Contains(category, name)) return false;
   ini_.DeleteKey(category, name);
-  Save();
+  const bool written = Save();
   auto node = std::find_if(tree_.begin(), tree_.end(),
                            [&](const BoardTreeCategory& item) { return item.label == category; });
-  if (node == tree_.end()) return;
+  if (node == tree_.end()) return written;
   auto board = std::find(node->boards.begin(), node->boards.end(), name);
-  if (board == node->boards.end()) return;
+  if (board == node->boards.end()) return written;
   std::size_t categoryIndex = static_cast<std::size_t>(node - tree_.begin());
   std::size_t boardIndex = static_cast<std::size_t>(board - node->boards.begin());
   node->boards.erase(board);
@@ -344,6 +345,7 @@ void BoardCatalog::RemoveBoard(std::string_view category, std::string_view name)
   if (observer_ != nullptr) {
     observer_->BoardRemoved(*this, categoryIndex, boardIndex, categoryRemoved);
   }
+  return written;
 }
 
 bool BoardCatalog::Contains(std::string_view category, std::string_view name) const {

@@ -120,13 +120,15 @@ class BoardCatalog {
 
   // Adds the board to the tree (under the last category node labelled exactly `category`, or a new
   // one at the end) and to the list, then writes the file. Callers add only boards Contains denies;
-  // an existing (category, name) only gets its URL replaced in the list.
-  void AddBoard(std::string_view category, std::string_view name, std::string_view url);
+  // an existing (category, name) only gets its URL replaced in the list. False when the catalog is
+  // not open or the file could not be written (the tree and the memory copy changed all the same).
+  bool AddBoard(std::string_view category, std::string_view name, std::string_view url);
 
   // Removes the board from the list and writes the file, then removes the first matching board node
   // (exact labels) from the tree, and its category node when that is left empty. The emptied
   // section stays in the file until the next BuildTree. Nothing happens when Contains is false.
-  void RemoveBoard(std::string_view category, std::string_view name);
+  // False when nothing was removed or the file could not be written.
+  bool RemoveBoard(std::string_view category, std::string_view name);
 
   // True when the category holds a board of that name.
   bool Contains(std::string_view category, std::string_view name) const;

@@ -148,8 +148,10 @@ int RunSubscribe(CliArgs& args) {
     if (Favorites().Contains(board.category, board.name)) {
       return Failure(args.Positionals()[1] + " is a favourite already");
     }
-    Favorites().AddBoard(board.category, board.name,
-                         BoardList().BoardUrl(board.category, board.name));
+    if (!Favorites().AddBoard(board.category, board.name,
+                              BoardList().BoardUrl(board.category, board.name))) {
+      return Failure("cannot write " + Favorites().Path());
+    }
     return kExitOk;
   }
   return Failure("the board list has no board " + args.Positionals()[1] + " in " +
@@ -166,7 +168,9 @@ int RunUnsubscribe(CliArgs& args) {
     return Failure("the favourites have no board " + args.Positionals()[1] + " in " +
                    args.Positionals()[0]);
   }
-  Favorites().RemoveBoard(*category, *name);
+  if (!Favorites().RemoveBoard(*category, *name)) {
+    return Failure("cannot write " + Favorites().Path());
+  }
   return kExitOk;
 }
 

@@ -113,10 +113,11 @@ int RunOpen(CliArgs& args) {
   std::string title = row >= 0 ? list.Row(static_cast<std::size_t>(row)).title
                                : list.Ini()->ReadString(datName, "Title", "");
   if (row >= 0) {
-    list.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
+    list.SetUnreadAt(static_cast<std::size_t>(row), datName, false, -1);
   } else {
-    list.SetUnread(datName, -1, true);
+    list.SetUnread(datName, -1, false);
   }
+  if (!list.Flush()) return Failure("cannot write " + list.Dir() + "subject.ini");
   // The page a thread tab shows after the click (the last 50 read replies, the unread marker before
   // the first unread one) goes only to --page FILE: stdout carries the number.
   if (page) {

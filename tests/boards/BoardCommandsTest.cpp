@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/CliRunner.h"
@@ -55,6 +56,14 @@ TEST_F(BoardCommandsTest, MenuImportOfAPageWithoutBoardsFailsAndKeepsTheList) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("no board menu"), std::string::npos);
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), before);
+}
+
+TEST_F(BoardCommandsTest, SubscribeThatCannotBeWrittenFails) {
+  // A folder where subscrib.ini belongs, as a full disk would refuse the write.
+  ASSERT_TRUE(std::filesystem::create_directory(dir.Path() + "/ini/subscrib.ini"));
+  auto result = Run({"subscribe", "趣味", "将棋"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("cannot write"), std::string::npos);
 }
 
 TEST_F(BoardCommandsTest, SubscribeAndUnsubscribe) {
