@@ -116,6 +116,13 @@ bool IsSafeBoardUrl(std::string_view url) {
   std::string host;
   std::string path;
   if (!SplitUrl(url, host, path) || !IsSafePathComponent(host)) return false;
+  // The host folder must read back as the same host when a URL is rebuilt from it: no ":", "#",
+  // "@" or any other byte a decoded escape could smuggle into a host name.
+  const bool plainHost = std::all_of(host.begin(), host.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
+  });
+  if (!plainHost) return false;
   if (path.size() < 2 || path.front() != '/') return false;
   std::string_view rest = std::string_view(path).substr(1);
   if (rest.back() == '/') rest.remove_suffix(1);

@@ -33,9 +33,9 @@ void LogPathToBoard(std::string_view logPath, std::string& host, std::string& bo
 bool IsSafePathComponent(std::string_view name);
 
 // True for a board URL whose log directory is the board's own folder below LogDir: the URL splits,
-// its decoded host is a safe path component, and its decoded path begins with "/" and holds at
-// least one segment, every segment a safe path component (a final "/" is allowed). A URL naming a
-// host's root ("http://host/") is no board.
+// its decoded host is a plain host name (ASCII letters, digits, ".", "-", "_"; not "." or ".."),
+// and its decoded path begins with "/" and holds at least one segment, every segment a safe path
+// component (a final "/" is allowed). A URL naming a host's root ("http://host/") is no board.
 bool IsSafeBoardUrl(std::string_view url);
 
 // The scheme of a URL in lower case, without "://" ("https"); empty when the URL has none.

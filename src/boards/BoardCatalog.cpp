@@ -547,10 +547,15 @@ std::string BoardUrlOfLogDir(std::string_view logDir) {
   std::string host;
   std::string board;
   LogPathToBoard(relative, host, board);
+  // Written so that SplitUrl gives the folder names back: "%", "?" and "#" escaped.
   std::string url = std::string(DefaultSchemeOfHost(host)) + "://";
   for (char c : host + board) {
     if (c == '%') {
       url += "%25";
+    } else if (c == '?') {
+      url += "%3F";
+    } else if (c == '#') {
+      url += "%23";
     } else {
       url += c;
     }
