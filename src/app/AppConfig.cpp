@@ -1,5 +1,7 @@
 #include "app/AppConfig.h"
 
+#include <algorithm>
+
 #include "app/Deployment.h"
 #include "base/CommaText.h"
 
@@ -57,6 +59,7 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   if (!bound_) return;
   settings.subjectGzip = doc_.ReadBool(kKodawari, "SubjectGzip", true);
   settings.debugLog = doc_.ReadBool(kKodawari, "DebugLog", false);
+  settings.fetchTimeLimit = std::max(0, ReadInt(doc_, kKodawari, "FetchTimeLimit", 120));
   settings.newTabOpen = doc_.ReadBool(kKodawari, "NewTabOpen", false);
   settings.browserApp = doc_.ReadString(kKodawari, "BrowserApp", "");
   display.boardFontSize = ReadInt(doc_, kLookFeel, "BoardFontSize", 10);

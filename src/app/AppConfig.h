@@ -19,7 +19,8 @@ class AppConfig {
   void Open(const std::string& path);
   bool IsBound() const { return bound_; }
 
-  // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`.
+  // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
+  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;

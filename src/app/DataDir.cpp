@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -21,6 +22,23 @@ std::string& LogDirStorage() {
   return dir;
 }
 
+bool IsAbsolute(const std::string& path) {
+  return !path.empty() && path.front() == '/';
+}
+
+std::string Normalized(const std::string& dir) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(dir.empty() ? "." : dir, ec);
+  std::string text = ec ? dir : absolute.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
 }  // namespace
 
 std::string ExecutableDir() {
@@ -33,11 +51,24 @@ std::string ExecutableDir() {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+std::string DefaultDataDir(const std::string& exeDir, bool exeDirWritable,
+                           const std::string& xdgDataHome, const std::string& home) {
+  if (DirectoryExists(exeDir + "/ini") || DirectoryExists(exeDir + "/log")) return exeDir;
+  if (exeDirWritable && std::filesystem::path(exeDir).filename() != "bin") return exeDir;
+  if (IsAbsolute(xdgDataHome)) return Normalized(xdgDataHome + "/velkor");
+  if (IsAbsolute(home)) return Normalized(home + "/.local/share/velkor");
+  return exeDir;
+}
+
+std::string DefaultDataDir() {
+  std::string exeDir = ExecutableDir();
+  return DefaultDataDir(exeDir, ::access(exeDir.c_str(), W_OK | X_OK) == 0,
+                        EnvironmentValue("XDG_DATA_HOME"), EnvironmentValue("HOME"));
+}
+
 void InitDataDir(const std::string& dir) {
-  std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(dir.empty() ? "." : dir, ec);
-  std::string text = ec ? dir : absolute.lexically_normal().string();
-  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  std::string text = Normalized(dir);
+  if (text == Normalized(ExecutableDir())) text = Normalized(DefaultDataDir());
   AppDirStorage() = text;
   LogDirStorage() = text + "/log";
   MakeDirectories(text + "/ini");

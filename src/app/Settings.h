@@ -26,6 +26,9 @@ struct Settings {
   bool cacheServerEnable = false;
   std::string cacheServerMatch{kCacheServerMatch};
   std::string cacheServerHost{kCacheServerHost};
+
+  // Seconds one download may take in all (Kodawari FetchTimeLimit); 0: no overall limit.
+  int fetchTimeLimit = 120;
 };
 
 // The process-wide settings record.

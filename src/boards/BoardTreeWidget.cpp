@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
-#include "base/Sjis.h"
+#include "gui/GuiText.h"
 
 namespace velkor {
 namespace {
@@ -71,7 +71,7 @@ std::string BoardTreeWidget::ParentLabel(const QTreeWidgetItem* node) {
 
 QTreeWidgetItem* BoardTreeWidget::MakeNode(const std::string& label) {
   auto* node = new QTreeWidgetItem;
-  node->setText(0, QString::fromStdString(SjisToUtf8Lossy(label)));
+  node->setText(0, FromSjis(label));
   node->setData(0, kLabelRole, QByteArray::fromStdString(label));
   return node;
 }
@@ -151,11 +151,17 @@ void BoardTreeWidget::BoardRemoved(const BoardCatalog& catalog, std::size_t cate
     TreeRebuilt(catalog);
     return;
   }
-  if (categoryRemoved) {
-    delete categoryNode;
-  } else {
-    delete categoryNode->child(static_cast<int>(board));
+  QTreeWidgetItem* gone =
+      categoryRemoved ? categoryNode : categoryNode->child(static_cast<int>(board));
+  // Qt would move the selection to a neighbour of a removed selected node, and selecting a
+  // favourite opens its board: the selection goes with the node instead.
+  for (QTreeWidgetItem* node = currentItem(); node != nullptr; node = node->parent()) {
+    if (node == gone) {
+      selectionModel()->clear();
+      break;
+    }
   }
+  delete gone;
   viewport()->update();
 }
 

@@ -10,6 +10,7 @@ namespace velkor {
 // A side-bar tree bound to a BoardCatalog: the root "2ch" (level 0), one node per category
 // (level 1) and one per board (level 2). It follows the catalog through the observer interface, so
 // BuildTree, AddBoard and RemoveBoard show at once. Labels are kept as the catalog's CP932 bytes.
+// Removing the selected node (or its category) leaves nothing selected.
 class BoardTreeWidget : public QTreeWidget, public BoardCatalogObserver {
   Q_OBJECT
 

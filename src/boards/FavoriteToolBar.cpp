@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QToolButton>
 
-#include "base/Sjis.h"
+#include "gui/GuiText.h"
 
 namespace velkor {
 namespace {
@@ -39,7 +39,7 @@ void FavoriteToolBar::ButtonsChanged(const FavoriteButtonBar&) {
 }
 
 QToolButton* FavoriteToolBar::MakeButton(const std::string& caption, bool fixed) {
-  QString text = QString::fromStdString(SjisToUtf8Lossy(caption));
+  QString text = FromSjis(caption);
   text.replace("&", "&&");
   auto* action = new QAction(text, this);
   action->setCheckable(!fixed);
@@ -56,6 +56,11 @@ QToolButton* FavoriteToolBar::MakeButton(const std::string& caption, bool fixed)
 }
 
 void FavoriteToolBar::Layout() {
+  // The pressed button stays pressed when the buttons are laid out anew and it is still there.
+  std::string pressed;
+  for (std::size_t i = 1; i < buttons_.size() && i < actions_.size(); ++i) {
+    if (actions_[i]->isChecked()) pressed = CaptionOf(buttons_[i]);
+  }
   for (QAction* action : actions_) {
     removeAction(action);
     delete action;
@@ -66,6 +71,10 @@ void FavoriteToolBar::Layout() {
   if (bar_ != nullptr) {
     for (const std::string& caption : bar_->Captions()) {
       buttons_.push_back(MakeButton(caption, false));
+      if (!pressed.empty() && caption == pressed) {
+        actions_.back()->setChecked(true);
+        pressed.clear();
+      }
     }
   }
   emit ButtonsRelaid();

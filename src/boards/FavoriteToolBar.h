@@ -13,7 +13,8 @@ namespace velkor {
 
 // The favourite-button bar: the fixed button favoriteToolButton "▼お気に入り" followed by one
 // check-style button per pinned caption of a FavoriteButtonBar (pressing one releases the others).
-// It follows the bar through the observer interface.
+// It follows the bar through the observer interface; a button pressed before the buttons are laid
+// out anew is pressed again when its caption is still on the bar.
 class FavoriteToolBar : public QToolBar, public FavoriteButtonBarObserver {
   Q_OBJECT
 

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,15 +16,10 @@
 #include "app/UiHooks.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
+#include "gui/Dialogs.h"
+#include "gui/GuiText.h"
 
 namespace velkor {
-namespace {
-
-QString FromSjis(const std::string& text) {
-  return QString::fromStdString(SjisToUtf8Lossy(text));
-}
-
-}  // namespace
 
 TUpdateMenuForm::TUpdateMenuForm(QWidget* parent)
     : QDialog(parent),
@@ -107,7 +101,7 @@ void TUpdateMenuForm::ShowHistory() {
 int TUpdateMenuForm::RunUpdate(bool silent) {
   // The text decides the URL, the box the rebuild, whatever the order they were changed in.
   bool rebuild = rebuildCheckBox->isChecked();
-  updater_->SetUrl(Utf8ToSjisLossy(bbsMenuComboBox->currentText().toStdString()));
+  updater_->SetUrl(ToSjis(bbsMenuComboBox->currentText()));
   updater_->SetRebuild(rebuild);
   int result = updater_->RunUpdate(silent);
   ShowHistory();
@@ -155,9 +149,8 @@ void TUpdateMenuForm::done(int result) {
 
 void TUpdateMenuForm::localButtonClick() {
   // Saved pages come with either case of extension, and any file may be a saved page.
-  QString file =
-      QFileDialog::getOpenFileName(this, QString::fromUtf8("ボード一覧HTML"), QString(),
-                                   "HTML files (*.HTM *.HTML *.htm *.html);;All files (*)");
+  QString file = AppDialogs().OpenFileName(this, QString::fromUtf8("ボード一覧HTML"), QString(),
+                                           "HTML files (*.HTM *.HTML *.htm *.html);;All files (*)");
   if (file.isEmpty()) return;
   auto applied = updater_->ApplyMenuFile(QFile::encodeName(file).toStdString());
   if (applied != BoardCatalog::ImportResult::kImported) {
@@ -170,7 +163,7 @@ void TUpdateMenuForm::localButtonClick() {
 }
 
 void TUpdateMenuForm::bbsMenuComboBoxChange(const QString& text) {
-  updater_->SetUrl(Utf8ToSjisLossy(text.toStdString()));
+  updater_->SetUrl(ToSjis(text));
   QSignalBlocker blocker(rebuildCheckBox);
   rebuildCheckBox->setChecked(updater_->Rebuild());
 }

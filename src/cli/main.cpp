@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -6,9 +7,29 @@
 #include "cli/CliCommand.h"
 #include "cli/CliUiHooks.h"
 #include "net/ConnectOverrides.h"
+#include "net/FetchContext.h"
 
 using namespace velkor;
 using namespace velkor::cli;
+
+namespace {
+
+// SIGINT and SIGTERM stop the running download as the stop button does, so the command ends through
+// its ordinary failure path with its files intact. A second signal ends the process at once.
+void StopFetches(int) {
+  RequestStopOfAllFetches();
+}
+
+void InstallStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = StopFetches;
+  action.sa_flags = SA_RESETHAND;  // no SA_RESTART: a blocking wait returns and sees the stop
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -38,6 +59,7 @@ int main(int argc, char* argv[]) {
     if (name != command.name) continue;
     InitDataDir(dataDir.empty() ? ExecutableDir() : dataDir);
     SetUiHooks(&CliHooks());
+    InstallStopSignals();
     CliArgs commandArgs(
         std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end()));
     int rc = command.run(commandArgs);

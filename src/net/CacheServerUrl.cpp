@@ -84,7 +84,10 @@ std::string CacheServerUrl(const std::string& boardUrl) {
   std::size_t slash = path.find('/', 1);
   if (slash == std::string::npos) return boardUrl;
   std::string board = path.substr(1, slash);
-  std::string cacheBase = "http://" + settings.cacheServerHost + "/";
+  // An https board is never read from the cache server over plain http.
+  bool tls = boardUrl.size() > 8 &&
+             EqualsIgnoreAsciiCase(std::string_view(boardUrl).substr(0, 8), "https://");
+  std::string cacheBase = (tls ? "https://" : "http://") + settings.cacheServerHost + "/";
   if (!BoardList() && !DownloadBoardList(cacheBase)) return boardUrl;
   if (BoardList()->count(AsciiLowerCopy(board)) == 0) return boardUrl;
   return cacheBase + board;

@@ -6,10 +6,12 @@
 
 #include "app/DataDir.h"
 #include "app/Deployment.h"
-#include "app/UrlPaths.h"
+#include "app/Settings.h"
 #include "base/FileUtil.h"
+#include "base/Sjis.h"
 #include "net/ChunkDecoder.h"
 #include "net/Gunzip.h"
+#include "net/HttpUrl.h"
 #include "net/StatusTexts.h"
 
 namespace velkor {
@@ -31,20 +33,36 @@ struct Body {
   }
 };
 
-Body BodyOf(std::string_view header) {
-  Body body;
-  body.chunked = HttpSession::IsChunked(header);
-  if (!body.chunked && HttpSession::HasContentLength(header)) {
-    std::int64_t length = HttpSession::ContentLength(header);
-    if (length >= 0) body.length = static_cast<std::uint64_t>(length);
+// Reads a decimal number without sign; false for anything else (also for an empty text).
+bool ParseDecimal(std::string_view text, std::uint64_t& value) {
+  if (text.empty()) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > kMaxBodySize * 1024ULL) return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
   }
-  return body;
+  return true;
+}
+
+// The body framing of a 200 or 206 answer. False for a Content-Length that is no decimal number
+// (after reporting it and closing the connection): such an answer is a failure, not an empty body.
+bool BodyOf(HttpSession& session, std::string_view header, Body& body) {
+  body.chunked = HttpSession::IsChunked(header);
+  if (body.chunked || !HttpSession::HasContentLength(header)) return true;
+  std::string_view value = header.substr(header.find("Content-Length:") + 15);
+  value = TrimView(value.substr(0, value.find_first_of("\r\n")));
+  if (!ParseDecimal(value, body.length)) {
+    session.ReportStatus(net_text::BadHeader());
+    session.Close();
+    return false;
+  }
+  return true;
 }
 
 // Takes raw body bytes in: counts them, unframes them when chunked, and appends the content (never
 // more than an announced length) to `content`. On a limit or framing fault reports it, closes the
 // connection and returns kFetchReceiveFailed; else kFetchOk.
-int TakeIn(HttpSession& session, Body& body, std::string_view raw, std::string& content) {
+FetchResult TakeIn(HttpSession& session, Body& body, std::string_view raw, std::string& content) {
   std::uint64_t before = body.received;
   body.received += raw.size();
   if (body.received > kMaxBodySize) {
@@ -65,22 +83,11 @@ int TakeIn(HttpSession& session, Body& body, std::string_view raw, std::string& 
   return kFetchOk;
 }
 
-// Waits for the next piece (three waits in a row that run out are a time-out) and receives at most
-// `size` bytes. Returns the byte count (0: the server closed), or a negative fetch result after
-// reporting it and closing the connection.
+// Waits for the next piece (as HttpSession::AwaitData, reporting "タイムアウト.") and receives at
+// most `size` bytes. Returns the byte count (0: the server closed), or a negative fetch result
+// after reporting it and closing the connection.
 int NextPiece(HttpSession& session, char* piece, int size) {
-  int attempts = 3;
-  while (session.WaitReadable() == 0) {
-    if (session.ReportStatus(net_text::TimeoutWarning()) != 0) {
-      session.Close();
-      return kFetchReceiveFailed;
-    }
-    if (--attempts == 0) {
-      session.ReportStatus(net_text::TimedOut());
-      session.Close();
-      return kFetchFailed;
-    }
-  }
+  if (FetchResult waited = session.AwaitData(true); waited != kFetchOk) return waited;
   int n = session.Receive(piece, size);
   if (n < 0) {
     session.ReportStatus(net_text::ReceiveFailed());
@@ -90,7 +97,7 @@ int NextPiece(HttpSession& session, char* piece, int size) {
   return n;
 }
 
-int EndedEarly(HttpSession& session) {
+FetchResult EndedEarly(HttpSession& session) {
   session.ReportStatus(net_text::ReceiveFailed());
   session.Close();
   return kFetchReceiveFailed;
@@ -99,18 +106,18 @@ int EndedEarly(HttpSession& session) {
 // Reads the body to its end: the announced length, the end of the chunked framing, or (with
 // neither) the server's close. A close before an announced end is a receive failure. A stop request
 // after a piece reports "中断しました." and gives `abortResult`.
-int ReadRest(HttpSession& session, Body& body, std::string& content, bool replaceZeros,
-             int abortResult) {
+FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, bool replaceZeros,
+                     FetchResult abortResult) {
   char piece[kReceiveChunk];
   while (!body.Complete()) {
     int n = NextPiece(session, piece, kReceiveChunk);
-    if (n < 0) return n;
+    if (n < 0) return static_cast<FetchResult>(n);
     if (n == 0) {
       if (body.chunked || body.length != kUnknownLength) return EndedEarly(session);
       break;
     }
     if (replaceZeros) std::replace(piece, piece + n, '\0', '*');
-    int taken =
+    FetchResult taken =
         TakeIn(session, body, std::string_view(piece, static_cast<std::size_t>(n)), content);
     if (taken != kFetchOk) return taken;
     if (session.ReportProgress(static_cast<std::int32_t>(body.received), body.Total()) != 0) {
@@ -122,44 +129,165 @@ int ReadRest(HttpSession& session, Body& body, std::string& content, bool replac
   return kFetchOk;
 }
 
-std::string RequestHead(const std::string& host, const std::string& path) {
-  std::string request = "GET " + (path.empty() ? std::string("/") : path) + " HTTP/1.1\r\n";
-  request += "Host: " + host + "\r\n";
+std::string RequestHead(const HttpUrl& target) {
+  std::string request = "GET " + target.target + " HTTP/1.1\r\n";
+  request += "Host: " + HostField(target) + "\r\n";
   request += "User-Agent: ";
   request += kUserAgent;
   request += "\r\n";
   return request;
 }
 
+// Gives the whole of one fetch its overall time limit (the FetchTimeLimit setting) unless an outer
+// fetch on the same session (a fallback, a redirect) already set one.
+class DeadlineScope {
+ public:
+  explicit DeadlineScope(HttpSession& session) : session_(session), owner_(!session.HasDeadline()) {
+    int seconds = AppSettings().fetchTimeLimit;
+    if (owner_ && seconds > 0) {
+      session.SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
+    }
+  }
+  ~DeadlineScope() {
+    if (owner_) session_.SetDeadline(std::nullopt);
+  }
+  DeadlineScope(const DeadlineScope&) = delete;
+  DeadlineScope& operator=(const DeadlineScope&) = delete;
+
+ private:
+  HttpSession& session_;
+  bool owner_;
+};
+
+enum class Encoding { kNone, kGzip, kUnknown };
+
+// How a 200 or 206 body is encoded: gzip when IsGzip says so or a Content-Encoding field (any
+// letter case) names gzip; unknown for any other encoding but identity, which is reported (and the
+// connection closed): such a body is never stored.
+Encoding BodyEncoding(HttpSession& session, std::string_view header) {
+  std::string value = AsciiLowerCopy(HttpSession::FieldValue(header, "Content-Encoding"));
+  if (HttpSession::IsGzip(header) || value == "gzip" || value == "x-gzip") return Encoding::kGzip;
+  if (value.empty() || value == "identity") return Encoding::kNone;
+  session.ReportStatus(net_text::UnknownEncoding());
+  session.Close();
+  return Encoding::kUnknown;
+}
+
+// Takes the URL apart and connects to it. False (after a status text) when that fails.
+bool Open(HttpSession& session, const std::string& url, HttpUrl& target) {
+  switch (ParseHttpUrl(url, target)) {
+    case HttpUrlStatus::kOk:
+      return session.Connect(target.host, target.port, target.tls);
+    case HttpUrlStatus::kUnsupportedScheme:
+      session.ReportStatus(net_text::UnsupportedScheme());
+      return false;
+    case HttpUrlStatus::kMalformed:
+      break;
+  }
+  session.ReportStatus(net_text::HostLookupFailed());
+  return false;
+}
+
+// For a redirect (301, 302, 303, 307, 308) from http://REST to https://REST, the https URL; else
+// empty.
+std::string HttpsRedirect(int status, std::string_view header, std::string_view url) {
+  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return {};
+  constexpr std::string_view kHttp = "http://";
+  constexpr std::string_view kHttps = "https://";
+  std::string location = HttpSession::FieldValue(header, "Location");
+  if (url.size() <= kHttp.size() || !EqualsIgnoreAsciiCase(url.substr(0, kHttp.size()), kHttp) ||
+      location.size() <= kHttps.size() ||
+      !EqualsIgnoreAsciiCase(std::string_view(location).substr(0, kHttps.size()), kHttps) ||
+      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size())) {
+    return {};
+  }
+  return location;
+}
+
+// Decodes a gzip body into `output` (left as it was on failure). A body that cannot be decoded is
+// kept in LogDir()/gzip.dmp and clears `lastModified`.
+FetchResult DecodeGzip(HttpSession& session, const std::string& raw, std::string& output,
+                       std::string& lastModified) {
+  session.ReportStatus(net_text::GzipDecoding());
+  std::string decoded;
+  GunzipResult result = Gunzip(raw, decoded);
+  if (result == GunzipResult::kOk) {
+    output = std::move(decoded);
+    session.ReportStatus(net_text::Ok());
+    session.Trace(output);
+    return kFetchOk;
+  }
+  lastModified.clear();
+  if (result == GunzipResult::kTooLarge) {
+    session.ReportStatus(net_text::DecodedTooLarge());
+    return kFetchGzipFailed;
+  }
+  session.ReportStatus(net_text::GzipFailed());
+  ReplaceFile(LogDir() + "/gzip.dmp", raw);
+  return kFetchGzipFailed;
+}
+
+// True when a Content-Range value ("bytes FIRST-LAST/TOTAL", TOTAL may be "*") answers a request
+// that started at `first` for a log of `stored` bytes: the same first byte, and a total that
+// leaves the stored bytes inside the file.
+bool RangeFits(std::string_view value, std::uint64_t first, std::uint64_t stored) {
+  constexpr std::string_view kUnit = "bytes ";
+  if (value.size() <= kUnit.size() ||
+      !EqualsIgnoreAsciiCase(value.substr(0, kUnit.size()), kUnit)) {
+    return false;
+  }
+  value = TrimView(value.substr(kUnit.size()));
+  std::size_t dash = value.find('-');
+  std::size_t slash = value.find('/');
+  std::uint64_t from = 0;
+  std::uint64_t to = 0;
+  std::uint64_t total = 0;
+  if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash ||
+      !ParseDecimal(value.substr(0, dash), from) ||
+      !ParseDecimal(value.substr(dash + 1, slash - dash - 1), to) || from != first || to < from) {
+    return false;
+  }
+  std::string_view length = value.substr(slash + 1);
+  return length == "*" || (ParseDecimal(length, total) && total > to && total >= stored);
+}
+
+FetchResult Full(HttpSession& session, const std::string& url, std::string& output,
+                 std::string& lastModified, bool acceptGzip, bool mayRedirect);
+
+FetchResult Differential(HttpSession& session, const std::string& url, std::string& log,
+                         std::string& lastModified, bool mayRedirect);
+
 // Gives up the differential fetch for a full one that replaces the whole log.
-int Refetch(HttpSession& session, const std::string& url, std::string& log,
-            std::string& lastModified) {
+FetchResult Refetch(HttpSession& session, const std::string& url, std::string& log,
+                    std::string& lastModified) {
   session.ReportStatus(net_text::Refetching());
   session.Close();
   lastModified.clear();
-  return FetchFull(session, url, log, lastModified, false);
+  return Full(session, url, log, lastModified, false, false);
 }
 
-}  // namespace
-
-int FetchFull(HttpSession& session, const std::string& url, std::string& output,
-              std::string& lastModified, bool acceptGzip) {
-  std::string host;
-  std::string path;
-  SplitUrl(url, host, path);
-  if (!session.Connect(host)) return kFetchNoConnection;
+FetchResult Full(HttpSession& session, const std::string& url, std::string& output,
+                 std::string& lastModified, bool acceptGzip, bool mayRedirect) {
+  HttpUrl target;
+  if (!Open(session, url, target))
+    return session.OverallTimeUp() ? kFetchFailed : kFetchNoConnection;
   session.ReportStatus(url);
-  std::string request = RequestHead(host, path) + "Connection: close\r\n";
+  std::string request = RequestHead(target) + "Connection: close\r\n";
   if (!lastModified.empty()) request += "If-Modified-Since:" + lastModified + "\r\n";
   if (acceptGzip) request += "Accept-Encoding: gzip\r\n";
   request += "\r\n";
-  if (!session.SendRequest(request)) return kFetchNotSent;
+  if (!session.SendRequest(request)) return session.OverallTimeUp() ? kFetchFailed : kFetchNotSent;
 
   std::string header;
   std::string early;
-  int read = session.ReadResponseHeader(false, false, header, early);
+  FetchResult read = session.ReadResponseHeader(false, false, header, early);
   if (read != kFetchOk) return read;
   int status = HttpSession::StatusCode(header);
+  if (std::string https = mayRedirect ? HttpsRedirect(status, header, url) : std::string();
+      !https.empty()) {
+    session.Close();  // its body is not read
+    return Full(session, https, output, lastModified, acceptGzip, false);
+  }
   if (status == 302) {
     session.ReportStatus(net_text::Moved());
     session.Close();  // its body is not read
@@ -177,75 +305,79 @@ int FetchFull(HttpSession& session, const std::string& url, std::string& output,
   }
 
   lastModified = HttpSession::LastModifiedField(header);
-  Body body = BodyOf(header);
-  bool gzip = HttpSession::IsGzip(header);
+  Body body;
+  if (!BodyOf(session, header, body)) return kFetchFailed;
+  Encoding encoding = BodyEncoding(session, header);
+  if (encoding == Encoding::kUnknown) return kFetchFailed;
+  bool gzip = encoding == Encoding::kGzip;
   session.NoteConnectionClose(header);
   std::string raw;
-  int result = TakeIn(session, body, early, raw);
+  FetchResult result = TakeIn(session, body, early, raw);
   if (result == kFetchOk) result = ReadRest(session, body, raw, false, kFetchReceiveFailed);
   if (result != kFetchOk) return result;
 
-  if (gzip) {
-    session.ReportStatus(net_text::GzipDecoding());
-    GunzipResult decoded = Gunzip(raw, output);
-    if (decoded == GunzipResult::kOk) {
-      session.ReportStatus(net_text::Ok());
-      session.Trace(output);
-      return kFetchOk;
-    }
-    lastModified.clear();
-    if (decoded == GunzipResult::kTooLarge) {
-      output.clear();
-      session.ReportStatus(net_text::DecodedTooLarge());
-      return kFetchGzipFailed;
-    }
-    session.ReportStatus(net_text::GzipFailed());
-    ReplaceFile(LogDir() + "/gzip.dmp", raw);
-    return kFetchGzipFailed;
-  }
+  if (gzip) return DecodeGzip(session, raw, output, lastModified);
   std::replace(raw.begin(), raw.end(), '\0', '*');
   output = std::move(raw);
   session.ReportStatus(net_text::Ok());
   return kFetchOk;
 }
 
-int FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
-                      std::string& lastModified) {
+FetchResult Differential(HttpSession& session, const std::string& url, std::string& log,
+                         std::string& lastModified, bool mayRedirect) {
   if (log.empty()) {
     // Nothing stored to continue from.
     lastModified.clear();
-    return FetchFull(session, url, log, lastModified, false);
+    return Full(session, url, log, lastModified, false, mayRedirect);
   }
-  std::string host;
-  std::string path;
-  SplitUrl(url, host, path);
-  if (!session.Connect(host)) return kFetchNoConnection;
+  HttpUrl target;
+  if (!Open(session, url, target))
+    return session.OverallTimeUp() ? kFetchFailed : kFetchNoConnection;
   session.ReportStatus(url);
-  std::string request = RequestHead(host, path);
+  std::string request = RequestHead(target);
   if (!lastModified.empty()) request += "If-Modified-Since:" + lastModified + "\r\n";
   request += "Range: bytes=" + std::to_string(log.size() - 1) + "-\r\n\r\n";
-  if (!session.SendRequest(request)) return kFetchNotSent;
+  if (!session.SendRequest(request)) return session.OverallTimeUp() ? kFetchFailed : kFetchNotSent;
 
   std::string header;
   std::string early;
-  int read = session.ReadResponseHeader(true, true, header, early);
+  // Zero bytes are replaced below: not in a gzip body, which is decoded first.
+  FetchResult read = session.ReadResponseHeader(false, true, header, early);
   if (read != kFetchOk) return read;
+  std::replace(header.begin(), header.end(), '\0', '*');
   int status = HttpSession::StatusCode(header);
   lastModified = HttpSession::LastModifiedField(header);
   session.NoteConnectionClose(header);
-  Body body = BodyOf(header);
+  if (std::string https = mayRedirect ? HttpsRedirect(status, header, url) : std::string();
+      !https.empty()) {
+    session.Close();  // its body is not read
+    return Differential(session, https, log, lastModified, false);
+  }
+  bool body200or206 = status == 200 || status == 206;
+  Encoding encoding = body200or206 ? BodyEncoding(session, header) : Encoding::kNone;
+  if (encoding == Encoding::kUnknown) return kFetchFailed;
+  bool gzip = encoding == Encoding::kGzip;
+  if (!gzip) std::replace(early.begin(), early.end(), '\0', '*');
+  Body body;
+  if (body200or206 && !BodyOf(session, header, body)) return kFetchFailed;
 
   switch (status) {
     case 206: {
+      // A compressed range is a range of the compressed file: useless for the stored log.
+      if (gzip) return Refetch(session, url, log, lastModified);
+      std::string range = HttpSession::FieldValue(header, "Content-Range");
+      if (!range.empty() && !RangeFits(range, log.size() - 1, log.size())) {
+        return Refetch(session, url, log, lastModified);
+      }
       std::string content;
-      int result = TakeIn(session, body, early, content);
+      FetchResult result = TakeIn(session, body, early, content);
       if (result != kFetchOk) return result;
       char piece[kReceiveChunk];
       // The first byte may come on its own; a chunked answer may need several pieces for it.
       while (content.empty()) {
         if (body.Complete()) return EndedEarly(session);
         int n = NextPiece(session, piece, body.chunked ? kReceiveChunk : 1);
-        if (n < 0) return n;
+        if (n < 0) return static_cast<FetchResult>(n);
         if (n == 0) return EndedEarly(session);
         std::replace(piece, piece + n, '\0', '*');
         result =
@@ -253,18 +385,21 @@ int FetchDifferential(HttpSession& session, const std::string& url, std::string&
         if (result != kFetchOk) return result;
       }
       if (content[0] != '\n') return Refetch(session, url, log, lastModified);
-      log.append(content, 1);
-      result = ReadRest(session, body, log, true, kFetchBodyAborted);
+      content.erase(0, 1);
+      result = ReadRest(session, body, content, true, kFetchBodyAborted);
       if (result != kFetchOk) return result;
+      log += content;
       break;
     }
     case 200: {
-      log.clear();
-      int result = TakeIn(session, body, early, log);
+      std::string content;
+      FetchResult result = TakeIn(session, body, early, content);
       if (result != kFetchOk) return result;
       session.ReportStatus(net_text::NoDifferential());
-      result = ReadRest(session, body, log, true, kFetchBodyAborted);
+      result = ReadRest(session, body, content, !gzip, kFetchBodyAborted);
       if (result != kFetchOk) return result;
+      if (gzip) return DecodeGzip(session, content, log, lastModified);
+      log = std::move(content);
       break;
     }
     case 302:
@@ -281,6 +416,20 @@ int FetchDifferential(HttpSession& session, const std::string& url, std::string&
   }
   session.ReportStatus(net_text::Ok());
   return kFetchOk;
+}
+
+}  // namespace
+
+FetchResult FetchFull(HttpSession& session, const std::string& url, std::string& output,
+                      std::string& lastModified, bool acceptGzip) {
+  DeadlineScope deadline(session);
+  return Full(session, url, output, lastModified, acceptGzip, true);
+}
+
+FetchResult FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
+                              std::string& lastModified) {
+  DeadlineScope deadline(session);
+  return Differential(session, url, log, lastModified, true);
 }
 
 }  // namespace velkor

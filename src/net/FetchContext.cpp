@@ -1,5 +1,6 @@
 #include "net/FetchContext.h"
 
+#include <csignal>
 #include <ctime>
 
 #include "app/DataDir.h"
@@ -7,6 +8,11 @@
 #include "app/UiHooks.h"
 
 namespace velkor {
+namespace {
+
+volatile std::sig_atomic_t stopAll = 0;
+
+}  // namespace
 
 FetchContext::FetchContext() : id(static_cast<std::int32_t>(std::time(nullptr))) {
   if (!AppSettings().debugLog) return;
@@ -19,6 +25,14 @@ int StandardStatusHandler(const char* message, void* context, std::int32_t, std:
   if (message != nullptr) Ui().SetStatusText(message);
   Ui().ProcessEvents();
   return static_cast<FetchContext*>(context)->abortRequested;
+}
+
+void RequestStopOfAllFetches() {
+  stopAll = 1;
+}
+
+bool StopOfAllFetchesRequested() {
+  return stopAll != 0;
 }
 
 }  // namespace velkor

@@ -30,4 +30,10 @@ struct FetchContext {
 int StandardStatusHandler(const char* message, void* context, std::int32_t received,
                           std::int32_t total);
 
+// Asks every running and later fetch of this process to stop, as the stop button does for one:
+// status handlers' answers count as "stop" from then on, and waits end at their next slice. Safe to
+// call from a signal handler. Nothing takes the request back.
+void RequestStopOfAllFetches();
+bool StopOfAllFetchesRequested();
+
 }  // namespace velkor

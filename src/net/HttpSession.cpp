@@ -4,7 +4,12 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,6 +32,30 @@ namespace velkor {
 namespace {
 
 std::chrono::milliseconds waitLimit = kWaitLimit;
+
+// The time one wait has used, not counting the time the user interface spent in its event
+// processing: a menu, a message box or a dialog held open there must not use up the wait.
+class WaitClock {
+ public:
+  // What is left of the wait limit (zero or less: the wait has run out).
+  std::chrono::milliseconds Left() const {
+    const auto used = std::chrono::steady_clock::now() - start_ - inEvents_;
+    return std::chrono::ceil<std::chrono::milliseconds>(waitLimit - used);
+  }
+  // Lets the user interface process its events; the time that takes is not the wait's. Returns
+  // that time.
+  std::chrono::steady_clock::duration ProcessEvents() {
+    const auto before = std::chrono::steady_clock::now();
+    Ui().ProcessEvents();
+    const auto spent = std::chrono::steady_clock::now() - before;
+    inEvents_ += spent;
+    return spent;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration inEvents_{0};
+};
 
 struct Address {
   sockaddr_storage storage{};
@@ -80,7 +109,7 @@ bool LookUpName(const std::string& name, unsigned short port, Address& out) {
     pending->found = found;
     pending->address = address;
   }).detach();
-  auto deadline = std::chrono::steady_clock::now() + waitLimit;
+  WaitClock clock;
   for (;;) {
     {
       std::lock_guard lock(pending->mutex);
@@ -89,10 +118,40 @@ bool LookUpName(const std::string& name, unsigned short port, Address& out) {
         return pending->found;
       }
     }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (clock.Left().count() <= 0) return false;
     ::poll(nullptr, 0, static_cast<int>(std::min(kWaitSlice, waitLimit).count()));
-    Ui().ProcessEvents();
+    clock.ProcessEvents();
   }
+}
+
+// OpenSSL writes to the socket with write(), which raises SIGPIPE when the server has gone. While a
+// thread holds a TLS connection, SIGPIPE is blocked on it, and one raised meanwhile is taken away
+// unseen when the last such connection closes, so a closed peer is a failed call and never ends the
+// process. Sessions may nest (a second fetch started while the first one waits): the outermost one
+// blocks and restores.
+thread_local int quietPipeDepth = 0;
+thread_local sigset_t maskBeforeQuiet;
+
+void QuietenPipe() {
+  if (quietPipeDepth++ > 0) return;
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &maskBeforeQuiet);
+}
+
+void RestorePipe() {
+  if (--quietPipeDepth > 0) return;
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigset_t pending;
+  if (sigismember(&maskBeforeQuiet, SIGPIPE) != 1 && sigpending(&pending) == 0 &&
+      sigismember(&pending, SIGPIPE) == 1) {
+    timespec none{0, 0};
+    sigtimedwait(&pipe, nullptr, &none);
+  }
+  pthread_sigmask(SIG_SETMASK, &maskBeforeQuiet, nullptr);
 }
 
 bool Resolve(const std::string& name, unsigned short port, Address& out) {
@@ -122,6 +181,7 @@ HttpSession::HttpSession() = default;
 
 HttpSession::~HttpSession() {
   if (socket_ >= 0) Close();
+  if (tlsContext_ != nullptr) SSL_CTX_free(tlsContext_);
 }
 
 void HttpSession::SetStatusHandler(void* context, StatusHandler handler) {
@@ -140,17 +200,17 @@ void HttpSession::SetStatusHandler(std::nullptr_t, StatusHandler handler) {
   SetStatusHandler(static_cast<void*>(nullptr), handler);
 }
 
-bool HttpSession::Connect(const std::string& host) {
+bool HttpSession::Connect(const std::string& host, unsigned short port, bool tls) {
   if (state_ == kSessionConnected) {
-    if (host == host_) return true;
+    if (host == host_ && port == port_ && tls == tls_) return true;
     Close();
   } else if (state_ == kSessionServerCloses) {
     Close();
   }
-  std::optional<ConnectTarget> target = FindConnectOverride(host);
+  std::optional<ConnectTarget> target = FindConnectOverride(host, port);
   Address address;
   if (host.empty() ||
-      !Resolve(target ? target->address : host, target ? target->port : 80, address)) {
+      !Resolve(target ? target->address : host, target ? target->port : port, address)) {
     ReportStatus(net_text::HostLookupFailed());
     return false;
   }
@@ -166,24 +226,103 @@ bool HttpSession::Connect(const std::string& host) {
   socket_ = fd;
   bool connected =
       ::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) == 0;
-  if (!connected && errno == EINPROGRESS && WaitWritable() > 0) {
+  int waited = 1;
+  if (!connected && errno == EINPROGRESS && (waited = WaitWritable()) > 0) {
     int error = 0;
     socklen_t length = sizeof error;
     connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
   }
-  socket_ = -1;
   if (!connected) {
-    ReportStatus(net_text::ConnectFailed());
+    socket_ = -1;
+    ReportStatus(waited == kWaitStopped ? net_text::Aborted()
+                 : timeUp_              ? net_text::TimedOut()
+                                        : net_text::ConnectFailed());
     ::close(fd);
     return false;
   }
-  // Receives follow a readiness wait and may block; sends never do (MSG_DONTWAIT).
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (tls && !Handshake(fd, host)) {
+    if (ssl_ != nullptr) {
+      SSL_free(ssl_);
+      ssl_ = nullptr;
+      RestorePipe();
+    }
+    socket_ = -1;
+    ::close(fd);
+    return false;
+  }
+  socket_ = -1;
+  // Plain receives follow a readiness wait and may block; sends never do (MSG_DONTWAIT). A TLS
+  // connection stays non-blocking throughout.
+  if (!tls) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   ReportStatus(net_text::Connected());
   socket_ = fd;
   state_ = kSessionConnected;
   host_ = host;
+  port_ = port;
+  tls_ = tls;
   return true;
+}
+
+bool HttpSession::Handshake(int fd, const std::string& host) {
+  if (tlsContext_ == nullptr) {
+    tlsContext_ = SSL_CTX_new(TLS_client_method());
+    if (tlsContext_ == nullptr) {
+      ReportStatus(net_text::TlsHandshakeFailed());
+      return false;
+    }
+    SSL_CTX_set_min_proto_version(tlsContext_, TLS1_2_VERSION);
+    SSL_CTX_set_default_verify_paths(tlsContext_);
+    SSL_CTX_set_verify(tlsContext_, SSL_VERIFY_PEER, nullptr);
+    // A body without a length ends where the server closes; a truncated one with a length is
+    // caught by the length check.
+    SSL_CTX_set_options(tlsContext_, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    SSL_CTX_set_mode(tlsContext_, SSL_MODE_ENABLE_PARTIAL_WRITE);
+  }
+  ERR_clear_error();
+  ssl_ = SSL_new(tlsContext_);
+  if (ssl_ != nullptr) QuietenPipe();
+  if (ssl_ == nullptr || SSL_set_fd(ssl_, fd) != 1) {
+    ReportStatus(net_text::TlsHandshakeFailed());
+    return false;
+  }
+  Address numeric;
+  bool isAddress = NumericAddress(host, 0, numeric);
+  X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
+  X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+  if (isAddress ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1
+                : (SSL_set_tlsext_host_name(ssl_, host.c_str()) != 1 ||
+                   X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) != 1)) {
+    ReportStatus(net_text::TlsHandshakeFailed());
+    return false;
+  }
+  SSL_set_connect_state(ssl_);
+  for (;;) {
+    int done = SSL_do_handshake(ssl_);
+    if (done == 1) return true;
+    int error = SSL_get_error(ssl_, done);
+    int waited = WaitForTls(error);
+    if (waited > 0) continue;
+    long verify = SSL_get_verify_result(ssl_);
+    if (waited == kWaitStopped) {
+      ReportStatus(net_text::Aborted());
+    } else if (waited == 0) {
+      ReportStatus(timeUp_ ? net_text::TimedOut() : net_text::TlsTimedOut());
+    } else if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+      ReportStatus(net_text::TlsHostMismatch());
+    } else if (verify != X509_V_OK) {
+      ReportStatus(net_text::TlsUntrusted());
+    } else {
+      ReportStatus(net_text::TlsHandshakeFailed());
+    }
+    ERR_clear_error();
+    return false;
+  }
+}
+
+int HttpSession::WaitForTls(int error) {
+  if (error == SSL_ERROR_WANT_READ) return WaitFor(POLLIN);
+  if (error == SSL_ERROR_WANT_WRITE) return WaitFor(POLLOUT);
+  return -1;
 }
 
 bool HttpSession::SendRequest(std::string_view text) {
@@ -192,13 +331,35 @@ bool HttpSession::SendRequest(std::string_view text) {
   int attempts = 3;
   std::size_t sent = 0;
   while (sent < text.size()) {
-    if (WaitWritable() == 0) {
+    int waited = WaitWritable();
+    if (waited == 0 && timeUp_) {
+      ReportStatus(net_text::TimedOut());
+      Close();
+      return false;
+    }
+    if (waited == 0) {
       if (ReportStatus(net_text::TimeoutWarning()) != 0) return false;
       if (--attempts == 0) return false;
       continue;
     }
+    if (waited == kWaitStopped) {
+      ReportStatus(net_text::Aborted());
+      Close();
+      return false;
+    }
     ssize_t n = -1;
-    if (socket_ >= 0) {
+    if (ssl_ != nullptr) {
+      std::size_t written = 0;
+      ERR_clear_error();
+      int done = SSL_write_ex(ssl_, text.data() + sent, text.size() - sent, &written);
+      if (done == 1) {
+        n = static_cast<ssize_t>(written);
+      } else {
+        int error = SSL_get_error(ssl_, done);
+        if (error == SSL_ERROR_WANT_WRITE) continue;
+        if (error == SSL_ERROR_WANT_READ && WaitFor(POLLIN) > 0) continue;
+      }
+    } else if (socket_ >= 0) {
       n = ::send(socket_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
     }
@@ -212,18 +373,36 @@ bool HttpSession::SendRequest(std::string_view text) {
   return true;
 }
 
+bool HttpSession::StopRequested() const {
+  return StopOfAllFetchesRequested() ||
+         (traceContext_ != nullptr && traceContext_->abortRequested != 0);
+}
+
 int HttpSession::WaitFor(short events) {
   if (socket_ < 0) return -1;
-  auto deadline = std::chrono::steady_clock::now() + waitLimit;
+  WaitClock clock;
   for (;;) {
-    auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return 0;
+    if (StopRequested()) return kWaitStopped;
+    std::chrono::milliseconds left = clock.Left();
+    bool endsAtDeadline = false;
+    if (deadline_) {
+      auto toDeadline = std::chrono::ceil<std::chrono::milliseconds>(
+          *deadline_ - std::chrono::steady_clock::now());
+      if (toDeadline <= left) {
+        left = toDeadline;
+        endsAtDeadline = true;
+      }
+    }
+    if (left.count() <= 0) {
+      if (endsAtDeadline) timeUp_ = true;
+      return 0;
+    }
     pollfd entry{socket_, events, 0};
     int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
     if (ready > 0) return ready;
     if (ready < 0 && errno != EINTR) return -1;
-    Ui().ProcessEvents();
+    const auto inEvents = clock.ProcessEvents();
+    if (deadline_) *deadline_ += inEvents;
   }
 }
 
@@ -232,20 +411,66 @@ int HttpSession::WaitWritable() {
 }
 
 int HttpSession::WaitReadable() {
+  if (ssl_ != nullptr && SSL_pending(ssl_) > 0) return 1;
   return WaitFor(POLLIN);
+}
+
+FetchResult HttpSession::AwaitData(bool reportTimeout) {
+  int attempts = 3;
+  for (;;) {
+    int waited = WaitReadable();
+    if (waited == kWaitStopped) {
+      ReportStatus(net_text::Aborted());
+      Close();
+      return kFetchReceiveFailed;
+    }
+    if (waited != 0) return kFetchOk;
+    if (!timeUp_) {
+      if (ReportStatus(net_text::TimeoutWarning()) != 0) {
+        Close();
+        return kFetchReceiveFailed;
+      }
+      if (--attempts > 0) continue;
+    }
+    if (reportTimeout || timeUp_) ReportStatus(net_text::TimedOut());
+    Close();
+    return kFetchFailed;
+  }
 }
 
 int HttpSession::Receive(char* buffer, int size) {
   if (socket_ < 0) return -1;
   ssize_t n;
-  do {
-    n = ::recv(socket_, buffer, static_cast<std::size_t>(size), 0);
-  } while (n < 0 && errno == EINTR);
+  if (ssl_ != nullptr) {
+    for (;;) {
+      std::size_t read = 0;
+      ERR_clear_error();
+      int done = SSL_read_ex(ssl_, buffer, static_cast<std::size_t>(size), &read);
+      if (done == 1) {
+        n = static_cast<ssize_t>(read);
+        break;
+      }
+      int error = SSL_get_error(ssl_, done);
+      if (error == SSL_ERROR_ZERO_RETURN) return 0;
+      if (WaitForTls(error) <= 0) return -1;
+    }
+  } else {
+    do {
+      n = ::recv(socket_, buffer, static_cast<std::size_t>(size), 0);
+    } while (n < 0 && errno == EINTR);
+  }
   if (n > 0) Trace(std::string_view(buffer, static_cast<std::size_t>(n)));
   return static_cast<int>(n);
 }
 
 void HttpSession::Close() {
+  if (ssl_ != nullptr) {
+    SSL_shutdown(ssl_);  // one try; the socket is non-blocking
+    SSL_free(ssl_);
+    ssl_ = nullptr;
+    RestorePipe();
+    ERR_clear_error();
+  }
   if (socket_ >= 0) {
     ::shutdown(socket_, SHUT_RDWR);
     ::close(socket_);
@@ -254,16 +479,23 @@ void HttpSession::Close() {
   state_ = kSessionClosed;
 }
 
+void HttpSession::SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+  deadline_ = deadline;
+  timeUp_ = false;
+}
+
 int HttpSession::ReportStatus(std::string_view text) {
   Trace(text);
-  if (statusHandler_ == nullptr) return 0;
+  if (statusHandler_ == nullptr) return StopOfAllFetchesRequested();
   std::string message(text);
-  return statusHandler_(message.c_str(), handlerContext_, 0, 0);
+  int answer = statusHandler_(message.c_str(), handlerContext_, 0, 0);
+  return answer != 0 ? answer : StopOfAllFetchesRequested();
 }
 
 int HttpSession::ReportProgress(std::int32_t received, std::int32_t total) {
-  if (statusHandler_ == nullptr) return 0;
-  return statusHandler_(nullptr, handlerContext_, received, total);
+  if (statusHandler_ == nullptr) return StopOfAllFetchesRequested();
+  int answer = statusHandler_(nullptr, handlerContext_, received, total);
+  return answer != 0 ? answer : StopOfAllFetchesRequested();
 }
 
 void HttpSession::Trace(std::string_view bytes) {
@@ -277,11 +509,10 @@ void HttpSession::Trace(std::string_view bytes) {
   traceContext_->traceStream->Write(record);
 }
 
-int HttpSession::ReadResponseHeader(bool replaceZeros, bool reportTimeout, std::string& header,
-                                    std::string& earlyBody) {
+FetchResult HttpSession::ReadResponseHeader(bool replaceZeros, bool reportTimeout,
+                                            std::string& header, std::string& earlyBody) {
   std::string buffer;
   std::size_t searchFrom = 0;
-  int attempts = 3;
   char piece[kReceiveChunk];
   for (;;) {
     std::size_t end = buffer.find("\r\n\r\n", searchFrom);
@@ -295,37 +526,27 @@ int HttpSession::ReadResponseHeader(bool replaceZeros, bool reportTimeout, std::
       }
       header = std::move(buffer);
       earlyBody = std::move(early);
-      return 0;
+      return kFetchOk;
     }
     if (buffer.size() > kMaxHeaderSize) {
       ReportStatus(net_text::HeaderTooLarge());
       Close();
-      return -5;
+      return kFetchReceiveFailed;
     }
     searchFrom = buffer.size() < 3 ? 0 : buffer.size() - 3;
-    if (WaitReadable() == 0) {
-      if (ReportStatus(net_text::TimeoutWarning()) != 0) {
-        Close();
-        return -5;
-      }
-      if (--attempts > 0) continue;
-      if (reportTimeout) ReportStatus(net_text::TimedOut());
-      Close();
-      return -6;
-    }
+    if (FetchResult waited = AwaitData(reportTimeout); waited != kFetchOk) return waited;
     int n = Receive(piece, kReceiveChunk);
     if (n <= 0) {
       ReportStatus(net_text::ReceiveFailed());
       Close();
-      return -5;
+      return kFetchReceiveFailed;
     }
     if (replaceZeros) std::replace(piece, piece + n, '\0', '*');
     buffer.append(piece, static_cast<std::size_t>(n));
-    attempts = 3;
     if (ReportProgress(0, static_cast<std::int32_t>(buffer.size())) != 0) {
       ReportStatus(net_text::Aborted());
       Close();
-      return -5;
+      return kFetchReceiveFailed;
     }
   }
 }
@@ -352,7 +573,23 @@ std::string HttpSession::LastModifiedField(std::string_view header) {
   std::size_t field = header.find("Last-Modified:");
   if (field == std::string_view::npos) return {};
   std::string_view value = header.substr(field + 14);
-  return std::string(value.substr(0, value.find("\r\n")));
+  return std::string(value.substr(0, value.find_first_of("\r\n")));
+}
+
+std::string HttpSession::FieldValue(std::string_view header, std::string_view name) {
+  std::size_t start = 0;
+  while (start < header.size()) {
+    std::size_t end = header.find_first_of("\r\n", start);
+    std::string_view line =
+        header.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (line.size() > name.size() && line[name.size()] == ':' &&
+        EqualsIgnoreAsciiCase(line.substr(0, name.size()), name)) {
+      return std::string(TrimView(line.substr(name.size() + 1)));
+    }
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return {};
 }
 
 bool HttpSession::IsGzip(std::string_view header) {

@@ -3,8 +3,14 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "net/FetchResult.h"
+
+struct ssl_st;
+struct ssl_ctx_st;
 
 namespace velkor {
 
@@ -35,14 +41,20 @@ inline constexpr int kReceiveChunk = 1024;
 inline constexpr std::chrono::milliseconds kWaitLimit{10000};
 // While waiting, the user interface gets to process its events this often.
 inline constexpr std::chrono::milliseconds kWaitSlice{50};
+// What WaitReadable / WaitWritable give when a stop was requested while they waited.
+inline constexpr int kWaitStopped = -2;
 
-// The program's own HTTP/1.1 client connection over TCP (port 80 unless a connect override names
-// another address). One session serves one user operation: make it on the stack, install the status
-// handler, run one or two fetches (net/Fetch.h), let it go. A Connect to the host of the open
-// connection reuses it. Every step is reported as a status text through the handler, which is also
-// asked after every report and received piece whether to stop. With the DebugLog setting on and a
-// FetchContext as handler context, everything sent and received is traced into the context's file.
-// Nothing throws; the socket is closed by Close and by the destructor.
+// The program's own HTTP/1.1 client connection, over TCP for http:// and over TLS (OpenSSL, TLS 1.2
+// or later, SNI, certificate chain and host name checked against the system trust store, which
+// SSL_CERT_FILE / SSL_CERT_DIR change) for https://. One session serves one user operation: make it
+// on the stack, install the status handler, run one or two fetches (net/Fetch.h), let it go. A
+// Connect to the scheme, host and port of the open connection reuses it. Every step is reported as
+// a status text through the handler, which is also asked after every report and received piece
+// whether to stop; a FetchContext installed as handler context is also asked between the slices of
+// every wait (its abortRequested), and so is the process-wide stop (RequestStopOfAllFetches).
+// With the DebugLog setting on and a FetchContext as handler context, everything sent and received
+// (for TLS: the plain text) is traced into the context's file. Nothing throws; the connection is
+// closed by Close and by the destructor.
 class HttpSession {
  public:
   HttpSession();
@@ -56,29 +68,44 @@ class HttpSession {
   void SetStatusHandler(FetchContext* context, StatusHandler handler);
   void SetStatusHandler(std::nullptr_t, StatusHandler handler);
 
-  // Opens a connection to port 80 of `host` (or to its connect override), or keeps the open one
-  // when it is to the same host (exact comparison) and the server did not announce a close. Reports
-  // "<host>に接続..." and "接続しました." or one "エラー:" text. Connecting is bounded by
-  // kWaitLimit. False when no connection was made (also when the handler asked to stop at
-  // "<host>に接続...").
-  bool Connect(const std::string& host);
+  // Opens a connection to `port` of `host` (or to its connect override), with a TLS handshake when
+  // `tls` is set, or keeps the open one when it is to the same scheme, host (exact comparison) and
+  // port and the server did not announce a close. Reports "<host>に接続..." and "接続しました." or
+  // one "エラー:" text (for TLS: handshake failed or timed out, untrusted certificate, host name
+  // mismatch); "中断しました." when stopped during a wait, "タイムアウト." when the overall
+  // deadline passed. The TCP connect and each handshake step wait at most kWaitLimit. False when no
+  // connection was made (also when the handler asked to stop at "<host>に接続..."); a TLS failure
+  // never falls back to plain TCP.
+  bool Connect(const std::string& host, unsigned short port = 80, bool tls = false);
   // Sends the whole request, reporting "リクエスト送信." and tracing the text. Up to three waits
   // that run out ("警告:タイムアウト" each) are tolerated; false after the third, after the handler
-  // asked to stop at a time-out, or when sending fails ("エラー:サーバへの送信失敗", closed).
+  // asked to stop at a time-out, when sending fails ("エラー:サーバへの送信失敗", closed), when a
+  // stop is requested during a wait ("中断しました.", closed) or when the overall deadline passes
+  // ("タイムアウト.", closed).
   bool SendRequest(std::string_view text);
-  // One readiness wait of at most kWaitLimit: positive when ready, 0 when the time ran out,
-  // negative on error. The user interface processes its events every kWaitSlice meanwhile.
+  // One readiness wait of at most kWaitLimit (and never past the overall deadline): positive when
+  // ready (at once when TLS holds decrypted bytes), 0 when the time ran out (OverallTimeUp tells
+  // whether the deadline passed), kWaitStopped when a stop was requested, other negatives on error.
+  // The user interface processes its events every kWaitSlice meanwhile; the time spent there (a
+  // menu or a dialog held open) counts neither towards the wait nor towards the overall deadline.
   int WaitWritable();
   int WaitReadable();
-  // One receive of at most `size` bytes; the bytes are traced. Returns the count, 0 when the server
-  // closed the connection, negative on error.
+  // Waits until a receive can proceed. Up to three waits that run out are tolerated, each
+  // reported "警告:タイムアウト" (a stop asked for there gives kFetchReceiveFailed). After the
+  // third (reporting "タイムアウト." first when `reportTimeout`) the result is kFetchFailed, and so
+  // it is, always with "タイムアウト.", when the overall deadline passes. A stop requested during a
+  // wait reports "中断しました." and gives kFetchReceiveFailed. Every failure closes the
+  // connection. kFetchOk when ready (or when the wait failed: the receive then reports it).
+  FetchResult AwaitData(bool reportTimeout);
+  // One receive of at most `size` bytes; the bytes (for TLS: decrypted) are traced. Returns the
+  // count, 0 when the server closed the connection, negative on error.
   int Receive(char* buffer, int size);
   // Shuts the connection down and closes it (state kSessionClosed). Harmless without a connection.
   void Close();
   // Traces the CP932 text, then hands it to the handler. Returns the handler's answer (0 without
-  // one).
+  // one), or 1 once the process-wide stop was requested.
   int ReportStatus(std::string_view text);
-  // Hands a progress report to the handler; returns its answer (0 without one).
+  // Hands a progress report to the handler; returns its answer as ReportStatus does.
   int ReportProgress(std::int32_t received, std::int32_t total);
   // Appends one trace record ("id:<id>" CR LF, the bytes, CR LF) when DebugLog is on and the
   // handler context is a FetchContext with a trace file; otherwise does nothing.
@@ -86,15 +113,23 @@ class HttpSession {
 
   // Reads one response header, skipping interim "100" answers. Every piece goes through the handler
   // as a progress report. With `replaceZeros`, zero bytes of each received piece become '*' before
-  // they are stored. On success returns 0 and fills `header` (the text before the blank line,
-  // without its final CR LF; StatusCode gives its status) and `earlyBody` (bytes after the blank
-  // line that came with it). Failures close the connection and return -5 (receive failure, server
-  // closed, stop request, header above kMaxHeaderSize) or -6 (three waits in a row ran out; with
-  // `reportTimeout` the text "タイムアウト." is reported first).
-  int ReadResponseHeader(bool replaceZeros, bool reportTimeout, std::string& header,
-                         std::string& earlyBody);
+  // they are stored. On success returns kFetchOk and fills `header` (the text before the blank
+  // line, without its final CR LF; StatusCode gives its status) and `earlyBody` (bytes after the
+  // blank line that came with it). Failures close the connection and return kFetchReceiveFailed
+  // (receive failure, server closed, stop request, header above kMaxHeaderSize) or kFetchFailed
+  // (as AwaitData: three waits in a row ran out, or the overall deadline passed).
+  FetchResult ReadResponseHeader(bool replaceZeros, bool reportTimeout, std::string& header,
+                                 std::string& earlyBody);
 
-  // Header field readers; every search is an exact, case-sensitive substring search.
+  // The overall deadline of the running fetch: waits never last past it, and AwaitData ends the
+  // fetch when it has passed. Without one (the default) only the per-wait limit holds.
+  void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
+  bool HasDeadline() const { return deadline_.has_value(); }
+  // True once a wait ended because the overall deadline passed.
+  bool OverallTimeUp() const { return timeUp_; }
+
+  // Header field readers; but for FieldValue and IsChunked every search is an exact,
+  // case-sensitive substring search.
   // The decimal number after the first blank (0 when none).
   static int StatusCode(std::string_view header);
   // The number after the first "Content-Length:" (0 when missing).
@@ -102,8 +137,12 @@ class HttpSession {
   // True when the header holds "Content-Length:".
   static bool HasContentLength(std::string_view header);
   // From just after the colon of the first "Last-Modified:" (keeping the blank) up to the next CR
-  // LF, or to the end of the header when the field is its last line. Empty when missing.
+  // or LF, or to the end of the header when the field is its last line. Empty when missing. Never
+  // holds a line break.
   static std::string LastModifiedField(std::string_view header);
+  // The value of the first field named `name` (letter case ignored) at the start of a line,
+  // without the blanks around it, cut at the first CR or LF. Empty when missing.
+  static std::string FieldValue(std::string_view header, std::string_view name);
   // True when the header holds "Content-Encoding: gzip".
   static bool IsGzip(std::string_view header);
   // True when a "Transfer-Encoding:" field (name in any letter case) names "chunked".
@@ -113,19 +152,30 @@ class HttpSession {
 
   std::uint8_t State() const { return state_; }
   const std::string& Host() const { return host_; }
+  bool IsTls() const { return ssl_ != nullptr; }
 
   // Test support only: shortens (or restores, with kWaitLimit) the length of one readiness wait.
   static void SetWaitLimitForTesting(std::chrono::milliseconds limit);
 
  private:
   int WaitFor(short events);
+  bool StopRequested() const;
+  bool Handshake(int fd, const std::string& host);
+  // Waits for what OpenSSL asked for after a failed call (`error`): positive to retry the call.
+  int WaitForTls(int error);
 
   StatusHandler statusHandler_ = nullptr;
   void* handlerContext_ = nullptr;
   FetchContext* traceContext_ = nullptr;
   int socket_ = -1;
+  ssl_ctx_st* tlsContext_ = nullptr;
+  ssl_st* ssl_ = nullptr;
   std::string host_;
+  unsigned short port_ = 0;
+  bool tls_ = false;
   std::uint8_t state_ = kSessionNew;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  bool timeUp_ = false;
 };
 
 }  // namespace velkor

@@ -33,6 +33,13 @@ VELKOR_NET_TEXT(GzipFailed, "gzipデコードに失敗.")
 VELKOR_NET_TEXT(Ok, "ok.")
 VELKOR_NET_TEXT(NoDifferential, "警告:差分取得できません")
 VELKOR_NET_TEXT(Refetching, "ログ詰まりのため再取得します.")
+VELKOR_NET_TEXT(UnsupportedScheme, "エラー:http/https以外のURLには対応していません")
+VELKOR_NET_TEXT(TlsHandshakeFailed, "エラー:TLSハンドシェイク失敗")
+VELKOR_NET_TEXT(TlsTimedOut, "エラー:TLSハンドシェイクがタイムアウトしました")
+VELKOR_NET_TEXT(TlsUntrusted, "エラー:サーバ証明書を信頼できません")
+VELKOR_NET_TEXT(TlsHostMismatch, "エラー:サーバ証明書のホスト名が一致しません")
+VELKOR_NET_TEXT(BadHeader, "エラー:応答ヘッダが不正です")
+VELKOR_NET_TEXT(UnknownEncoding, "エラー:対応していない圧縮形式です")
 
 #undef VELKOR_NET_TEXT
 

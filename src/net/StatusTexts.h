@@ -29,5 +29,12 @@ const std::string& GzipFailed();        // "gzipデコードに失敗."
 const std::string& Ok();                // "ok."
 const std::string& NoDifferential();    // "警告:差分取得できません"
 const std::string& Refetching();        // "ログ詰まりのため再取得します."
+const std::string& UnsupportedScheme();  // "エラー:http/https以外のURLには対応していません"
+const std::string& TlsHandshakeFailed();  // "エラー:TLSハンドシェイク失敗"
+const std::string& TlsTimedOut();  // "エラー:TLSハンドシェイクがタイムアウトしました"
+const std::string& TlsUntrusted();  // "エラー:サーバ証明書を信頼できません"
+const std::string& TlsHostMismatch();  // "エラー:サーバ証明書のホスト名が一致しません"
+const std::string& BadHeader();        // "エラー:応答ヘッダが不正です"
+const std::string& UnknownEncoding();  // "エラー:対応していない圧縮形式です"
 
 }  // namespace velkor::net_text

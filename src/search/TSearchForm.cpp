@@ -16,6 +16,8 @@
 
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
+#include "gui/Dialogs.h"
+#include "gui/GuiText.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
 
@@ -103,7 +105,7 @@ void TSearchForm::Prepare(SubjectList* shown, std::function<void()> rowsChanged)
   if (!engine_) {
     engine_ = std::make_unique<RegexEngine>();
     engine_->Load();
-    copyrightLabel->setText(QString::fromStdString(SjisToUtf8Lossy(engine_->VersionText())));
+    copyrightLabel->setText(FromSjis(engine_->VersionText()));
   }
 }
 
@@ -131,8 +133,7 @@ void TSearchForm::startButtonClick() {
   if (searching_ || !engine_) return;
   SetInputsEnabled(false);
   engine_->SetFoldWidth(foldWidth_);
-  if (!engine_->Prepare(Utf8ToSjisLossy(keyEdit->text().toStdString()),
-                        !nocaseCheckBox->isChecked())) {
+  if (!engine_->Prepare(ToSjis(keyEdit->text()), !nocaseCheckBox->isChecked())) {
     Ready();
     keyEdit->setFocus();
     return;
@@ -191,7 +192,7 @@ void TSearchForm::dialogButtonClick() {
   auto* layout = new QVBoxLayout(&options);
   layout->addWidget(fold);
   layout->addWidget(box);
-  if (options.exec() == QDialog::Accepted) foldWidth_ = fold->isChecked();
+  if (AppDialogs().Exec(options) == QDialog::Accepted) foldWidth_ = fold->isChecked();
 }
 
 }  // namespace velkor

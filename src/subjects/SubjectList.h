@@ -95,6 +95,8 @@ class SubjectList {
   // made from network names without SafeBoardDir (subjects/BoardDir.h).
   bool Bind(const std::string& subjectIniPath);
   // Drops the state (without writing), the items and the rows; the list is unbound afterwards.
+  // A download still running for the old board no longer counts as this list's RunningFetch(), so
+  // a Refresh of the next board starts its own download instead of stopping that one.
   void Release();
   bool IsBound() const { return ini_ != nullptr; }
   // The board directory, ending in "/"; empty while unbound.

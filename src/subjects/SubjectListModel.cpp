@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
-#include "base/Sjis.h"
+#include "gui/GuiText.h"
 #include "subjects/TitleText.h"
 
 namespace velkor {
@@ -13,10 +13,6 @@ namespace {
 bool IsRightAligned(int column) {
   return column == 1 || column == 2 || column == 4 || column == 5 || column == 6 || column == 8 ||
          column == 9;
-}
-
-QColor ToQColor(Colour c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 constexpr int kTitleColumn = 3;
@@ -53,8 +49,8 @@ const std::array<QString, kSubjectColumnCount>& SubjectListModel::TextsOf(int ro
   if (row != cachedRow_) {
     auto texts = list_.CellTexts(static_cast<std::size_t>(row));
     for (int i = 0; i < kSubjectColumnCount; ++i) {
-      cachedTexts_[i] = QString::fromStdString(i == kTitleColumn ? TitleForDisplay(texts[i])
-                                                                 : SjisToUtf8Lossy(texts[i]));
+      cachedTexts_[i] = i == kTitleColumn ? QString::fromStdString(TitleForDisplay(texts[i]))
+                                          : FromSjis(texts[i]);
     }
     cachedRow_ = row;
   }

@@ -9,19 +9,19 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "base/Sjis.h"
+#include "gui/GuiText.h"
 
 namespace velkor {
 
 namespace {
 
 constexpr int kMargin = 3;  // between the frame and the text
+// A line wider than the window may be (the screen) wraps, anywhere: replies hold long runs
+// without spaces (URLs, AA, Japanese text).
+constexpr int kTextFlags = Qt::AlignLeft | Qt::TextExpandTabs | Qt::TextWrapAnywhere;
 
 QFont PopupFont() {
-  QFont font(QStringLiteral("IPAPGothic"));
-  if (!QFontDatabase::families().contains(QStringLiteral("IPAPGothic"))) {
-    font = QFont(QStringLiteral("Noto Sans CJK JP"));
-  }
+  QFont font(GothicFamily());
   font.setPointSize(9);
   return font;
 }
@@ -47,8 +47,8 @@ PopupWindow::PopupWindow(QWidget* parent)
 
 QSize PopupWindow::HintSize(const QString& text, int maxWidth) const {
   const QFontMetrics metrics(font());
-  const QRect bounds = metrics.boundingRect(QRect(0, 0, maxWidth - 2 * kMargin - 2, 1 << 20),
-                                            Qt::AlignLeft | Qt::TextExpandTabs, text);
+  const QRect bounds =
+      metrics.boundingRect(QRect(0, 0, maxWidth - 2 * kMargin - 2, 1 << 20), kTextFlags, text);
   return QSize(std::min(maxWidth, bounds.width() + 2 * kMargin + 2),
                bounds.height() + 2 * kMargin + 2);
 }
@@ -63,7 +63,7 @@ int PopupWindow::MaxLines(int screenHeight) const {
 }
 
 void PopupWindow::ShowText(const std::string& text, QPoint cursor) {
-  text_ = QString::fromStdString(SjisToUtf8Lossy(text));
+  text_ = FromSjis(text);
   text_.remove(QLatin1Char('\r'));
   const QRect screen = ScreenRect(cursor);
   setGeometry(PlacePopup(cursor, HintSize(text_, screen.width()), screen));
@@ -82,7 +82,7 @@ void PopupWindow::paintEvent(QPaintEvent*) {
   painter.setPen(palette().color(QPalette::ToolTipText));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
   painter.drawText(rect().adjusted(kMargin + 1, kMargin + 1, -kMargin - 1, -kMargin - 1),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, text_);
+                   kTextFlags | Qt::AlignTop, text_);
 }
 
 QRect PlacePopup(QPoint cursor, QSize size, QRect screen) {

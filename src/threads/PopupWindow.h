@@ -17,8 +17,8 @@ class PopupWindow : public QWidget {
  public:
   explicit PopupWindow(QWidget* parent = nullptr);
 
-  // The size `text` needs in this window, lines broken only where the text breaks them, at most
-  // `maxWidth` wide.
+  // The size `text` needs in this window, at most `maxWidth` wide: lines break where the text
+  // breaks them, and a line wider than that wraps.
   QSize HintSize(const QString& text, int maxWidth) const;
   // Shows `text` (CP932, lines ending in LF or CR LF) next to the pointer at `cursor` (global
   // coordinates), kept on the screen.

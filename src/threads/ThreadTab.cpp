@@ -4,7 +4,6 @@
 #include <QDesktopServices>
 #include <QPointer>
 #include <QProcess>
-#include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,26 +15,19 @@
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
+#include "gui/GuiText.h"
 #include "subjects/SubjectList.h"
 #include "subjects/TitleText.h"
 #include "threads/DatRenderer.h"
 #include "threads/PopupText.h"
 #include "threads/PopupWindow.h"
 #include "threads/ThreadLinks.h"
-#include "threads/ThreadTabList.h"
+#include "threads/ThreadTabOwner.h"
 #include "threads/ThreadView.h"
 
 namespace velkor {
 
 namespace {
-
-std::string ToSjis(const QString& text) {
-  return Utf8ToSjisLossy(text.toStdString());
-}
-
-QString FromSjis(const std::string& text) {
-  return QString::fromStdString(SjisToUtf8Lossy(text));
-}
 
 // A dat name as the log tree stores them: "<decimal>.dat".
 bool IsDatName(const std::string& name) {
@@ -53,7 +45,7 @@ void ReportIniFailure(const std::string& path) {
 
 }  // namespace
 
-ThreadTab::ThreadTab(ThreadTabList* owner, QWidget* parent)
+ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
     : QWidget(parent), owner_(owner), view_(new ThreadView(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -148,9 +140,7 @@ void ThreadTab::SetBookmark() {
   } else {
     WriteUnreadToIni(firstUnread_);
   }
-  if (owner_ != nullptr) {
-    emit owner_->ThreadStateChanged(FromSjis(boardDir_), FromSjis(datName_));
-  }
+  if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
   Rerender("midoku");
 }
 
@@ -183,9 +173,7 @@ void ThreadTab::DeleteThreadLog() {
   } else {
     ResetThreadInIni();
   }
-  if (owner_ != nullptr) {
-    emit owner_->ThreadStateChanged(FromSjis(boardDir_), FromSjis(datName_));
-  }
+  if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
 }
 
 bool ThreadTab::ResetThreadInIni() {
@@ -228,13 +216,7 @@ void ThreadTab::FocusDocument() {
 
 void ThreadTab::SetCaption(const std::string& caption) {
   caption_ = caption;
-  QTabWidget* tabs = owner_ != nullptr ? owner_->TabControl() : nullptr;
-  if (tabs == nullptr) return;
-  const int index = tabs->indexOf(this);
-  if (index < 0) return;
-  // "&" would mark a shortcut key in a tab caption.
-  tabs->setTabText(index, QString::fromStdString(TitleForDisplay(caption))
-                              .replace(QLatin1Char('&'), QStringLiteral("&&")));
+  if (owner_ != nullptr) owner_->TabCaptionChanged(*this);
 }
 
 void ThreadTab::LinkFollowed(const std::string& url) {
@@ -244,7 +226,7 @@ void ThreadTab::LinkFollowed(const std::string& url) {
       break;
     case LinkAction::kMenu:
       menuReplyNumber_ = action.menuNumber;
-      if (owner_ != nullptr) owner_->ShowReplyMenu(QCursor::pos());
+      if (owner_ != nullptr) owner_->ReplyMenuRequested(QCursor::pos());
       break;
     case LinkAction::kJump:
       JumpTo(action.anchor);
@@ -255,8 +237,8 @@ void ThreadTab::LinkFollowed(const std::string& url) {
       break;
     case LinkAction::kOpenThread:
       if (owner_ != nullptr) {
-        owner_->OpenThread(action.boardDir, action.datName, action.anchor, action.firstUnread, 1,
-                           action.title);
+        owner_->ThreadLinkFollowed(action.boardDir, action.datName, action.anchor,
+                                   action.firstUnread, action.title);
       }
       break;
     case LinkAction::kExternal:

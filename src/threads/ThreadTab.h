@@ -9,7 +9,7 @@
 
 namespace velkor {
 
-class ThreadTabList;
+class ThreadTabOwner;
 class ThreadView;
 
 // One page of the thread-view tabs: its browser, the thread it shows (board directory ending in
@@ -24,7 +24,8 @@ class ThreadTab : public QWidget {
   static constexpr int kOldShown = 50;
   static constexpr std::size_t kHistorySize = 5;
 
-  explicit ThreadTab(ThreadTabList* owner, QWidget* parent = nullptr);
+  // `owner` (not owned, may be null) hears of caption and state changes and of followed links.
+  explicit ThreadTab(ThreadTabOwner* owner, QWidget* parent = nullptr);
   ~ThreadTab() override;
 
   // Loads the log boardDir + datName, shows it with `firstUnread` as the first unread reply and
@@ -69,7 +70,7 @@ class ThreadTab : public QWidget {
   bool SelectionContextMenu(const std::string& selectedText);
 
   const std::string& Caption() const { return caption_; }
-  // Sets the caption of the tab page.
+  // Sets the caption (the owner shows it on the tab page).
   void SetCaption(const std::string& caption);
   const std::string& BoardDir() const { return boardDir_; }
   const std::string& DatName() const { return datName_; }
@@ -91,7 +92,7 @@ class ThreadTab : public QWidget {
   bool ResetThreadInIni();
   void OpenExternally(const std::string& url);
 
-  ThreadTabList* owner_;
+  ThreadTabOwner* owner_;
   ThreadView* view_;
   std::vector<std::string> historyPaths_;
   std::vector<std::string> historyTitles_;

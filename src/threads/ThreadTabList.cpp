@@ -2,11 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QTabWidget>
+#include <QUrl>
 #include <algorithm>
 
 #include "app/Settings.h"
+#include "gui/GuiText.h"
+#include "subjects/TitleText.h"
 #include "threads/ThreadTab.h"
 
 namespace velkor {
@@ -22,6 +27,20 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+QAction* AddItem(QMenu* menu, const char* name, const char* caption) {
+  auto* action = new QAction(QString::fromUtf8(caption), menu);
+  action->setObjectName(QString::fromLatin1(name));
+  menu->addAction(action);
+  return action;
+}
+
+// A thread title or page caption as a menu or tab text: its character references decoded, and "&"
+// doubled so that it stays a plain character (it would mark a shortcut key).
+QString TitleMenuText(const std::string& sjis) {
+  return QString::fromStdString(TitleForDisplay(sjis))
+      .replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 }  // namespace
 
 ThreadTabList::ThreadTabList(QObject* parent) : QObject(parent) {}
@@ -34,7 +53,11 @@ ThreadTabList::~ThreadTabList() {
 
 void ThreadTabList::SetTabControl(QTabWidget* tabs) {
   tabs_ = tabs;
+  tabHistoryItems_.clear();
+  tabHistoryMI_ = nullptr;
+  tabMenu_ = nullptr;
   if (tabs_ != nullptr) {
+    BuildTabMenu();
     connect(tabs_, &QObject::destroyed, this, [this](QObject* gone) {
       if (gone == tabs_) tabs_ = nullptr;
     });
@@ -57,6 +80,7 @@ ThreadTab* ThreadTabList::NewTab() {
   const int index = tabs_->addTab(tab, QString());
   tab->setVisible(true);
   tabs_->setCurrentIndex(index);
+  emit TabsChanged();
   return tab;
 }
 
@@ -98,6 +122,7 @@ void ThreadTabList::CloseTab(int pageIndex) {
   if (tab == nullptr) return;
   Forget(tab);
   delete tab;
+  emit TabsChanged();
 }
 
 void ThreadTabList::CloseOtherTabs(int pageIndex) {
@@ -110,6 +135,7 @@ void ThreadTabList::CloseAllTabs() {
   const std::vector<ThreadTab*> tabs = list_;
   list_.clear();
   for (ThreadTab* tab : tabs) delete tab;
+  if (!tabs.empty()) emit TabsChanged();
 }
 
 void ThreadTabList::FocusActiveTab() {
@@ -172,6 +198,97 @@ QMenu* ThreadTabList::ReplyMenu() {
 
 void ThreadTabList::ShowReplyMenu(QPoint globalPos) {
   ReplyMenu()->popup(globalPos);
+}
+
+QMenu* ThreadTabList::TabMenu() {
+  return tabMenu_.data();
+}
+
+void ThreadTabList::ExecTabMenu(QPoint globalPos) {
+  if (QMenu* menu = TabMenu()) menu->exec(globalPos);
+}
+
+void ThreadTabList::BuildTabMenu() {
+  auto* menu = new QMenu(tabs_);
+  tabMenu_ = menu;
+  menu->setObjectName(QStringLiteral("tabPM"));
+  QAction* close = AddItem(menu, "tabCloseMI", "このタブを閉じる");
+  auto* control = new QMenu(QString::fromUtf8("操作"), menu);
+  control->setObjectName(QStringLiteral("tabControlMI"));
+  menu->addMenu(control);
+  QAction* deleteLog = AddItem(control, "tabDeleteLogMI", "ログ削除");
+  QAction* closeOther = AddItem(menu, "tabCloseOtherMI", "これ以外のタブを閉じる");
+  menu->addSeparator();
+  QAction* titleCopy = AddItem(menu, "tabTitleCopyMI", "タイトルをコピー");
+  QAction* urlCopy = AddItem(menu, "tabURLCopyMI", "URLをコピー");
+  menu->addSeparator();
+  tabHistoryMI_ = new QMenu(QString::fromUtf8("履歴"), menu);
+  tabHistoryMI_->setObjectName(QStringLiteral("tabHistoryMI"));
+  menu->addMenu(tabHistoryMI_);
+  for (int i = 1; i <= static_cast<int>(ThreadTab::kHistorySize); ++i) {
+    const std::string name = "tabHistory" + std::to_string(i) + "MI";
+    QAction* item = AddItem(tabHistoryMI_, name.c_str(), std::to_string(i).c_str());
+    connect(item, &QAction::triggered, this, [this, i] { OpenActiveHistoryEntry(i - 1); });
+    tabHistoryItems_.push_back(item);
+  }
+  menu->addSeparator();
+  QAction* openBrowser = AddItem(menu, "tabOpenBrowserMI", "ブラウザで開く");
+
+  connect(menu, &QMenu::aboutToShow, this, &ThreadTabList::tabPMPopup);
+  connect(close, &QAction::triggered, this, [this] {
+    if (tabs_ != nullptr && tabs_->count() > 0) CloseTab(tabs_->currentIndex());
+  });
+  connect(closeOther, &QAction::triggered, this, [this] {
+    if (tabs_ != nullptr && tabs_->count() > 0) CloseOtherTabs(tabs_->currentIndex());
+  });
+  connect(deleteLog, &QAction::triggered, this, &ThreadTabList::DeleteActiveThreadLog);
+  connect(titleCopy, &QAction::triggered, this, [this] {
+    if (ActiveTab() != nullptr) QApplication::clipboard()->setText(FromSjis(ActiveCaption()));
+  });
+  connect(urlCopy, &QAction::triggered, this, [this] {
+    if (ActiveTab() != nullptr) QApplication::clipboard()->setText(FromSjis(ActiveThreadUrl()));
+  });
+  connect(openBrowser, &QAction::triggered, this, [this] {
+    if (ActiveTab() != nullptr) QDesktopServices::openUrl(QUrl(FromSjis(ActiveThreadUrl())));
+  });
+}
+
+void ThreadTabList::tabPMPopup() {
+  tabHistoryMI_->setEnabled(false);
+  for (std::size_t i = 0; i < tabHistoryItems_.size(); ++i) {
+    tabHistoryItems_[i]->setText(QString::number(i + 1));
+    tabHistoryItems_[i]->setVisible(i == 0);
+  }
+  const std::vector<std::string> titles = ActiveHistoryTitles();
+  if (titles.empty()) return;
+  tabHistoryMI_->setEnabled(true);
+  for (std::size_t i = 0; i < tabHistoryItems_.size() && i < titles.size(); ++i) {
+    tabHistoryItems_[i]->setText(TitleMenuText(titles[i]));
+    tabHistoryItems_[i]->setVisible(true);
+  }
+}
+
+void ThreadTabList::TabCaptionChanged(ThreadTab& tab) {
+  if (tabs_ == nullptr) return;
+  const int index = tabs_->indexOf(&tab);
+  // "&" would mark a shortcut key in a tab caption.
+  if (index < 0) return;
+  tabs_->setTabText(index, TitleMenuText(tab.Caption()));
+  emit TabsChanged();
+}
+
+void ThreadTabList::TabThreadStateChanged(const ThreadTab& tab) {
+  emit ThreadStateChanged(FromSjis(tab.BoardDir()), FromSjis(tab.DatName()));
+}
+
+void ThreadTabList::ReplyMenuRequested(QPoint globalPos) {
+  ShowReplyMenu(globalPos);
+}
+
+void ThreadTabList::ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
+                                       const std::string& anchor, int firstUnread,
+                                       const std::string& title) {
+  OpenThread(boardDir, datName, anchor, firstUnread, 1, title);
 }
 
 ThreadTabList& ThreadTabs() {

@@ -2,10 +2,14 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "threads/ThreadTabOwner.h"
+
+class QAction;
 class QMenu;
 class QTabWidget;
 
@@ -16,8 +20,8 @@ class ThreadTab;
 
 // The thread-view tabs of the main window (tabPageControl): owns every ThreadTab, decides whether a
 // thread opens in a new tab, in the active tab or in the tab that already shows it, and closes
-// tabs. Board directories are full paths ending in "/"; texts are CP932.
-class ThreadTabList : public QObject {
+// tabs, and owns the tab menu. Board directories are full paths ending in "/"; texts are CP932.
+class ThreadTabList : public QObject, public ThreadTabOwner {
   Q_OBJECT
 
  public:
@@ -57,7 +61,7 @@ class ThreadTabList : public QObject {
   // board it is bound to writes through it (so its rows and its later writes stay current), other
   // tabs write the board's subject.ini themselves. Unset or returning null: always the latter.
   void SetShownSubjects(std::function<SubjectList*()> source);
-  SubjectList* ShownSubjects() const;
+  SubjectList* ShownSubjects() const override;
 
   // The reply menu a reply-number link opens (iePM with "ここまで読んだ", which sets the active
   // tab's bookmark). The list makes its own unless the main window hands over its menu.
@@ -65,6 +69,22 @@ class ThreadTabList : public QObject {
   QMenu* ReplyMenu();
   // Opens the reply menu at `globalPos`.
   void ShowReplyMenu(QPoint globalPos);
+
+  // The tab menu (tabPM) of the tab control, made with it (a child of it, so the window's tests
+  // find it by name): "このタブを閉じる", "操作" → "ログ削除", "これ以外のタブを閉じる",
+  // "タイトルをコピー", "URLをコピー", "履歴" (the active tab's history) and "ブラウザで開く", each
+  // acting on the active tab. Null without a tab control.
+  QMenu* TabMenu();
+  // Opens the tab menu at `globalPos` and returns when it closes.
+  void ExecTabMenu(QPoint globalPos);
+
+  // ThreadTabOwner.
+  void TabCaptionChanged(ThreadTab& tab) override;
+  void TabThreadStateChanged(const ThreadTab& tab) override;
+  void ReplyMenuRequested(QPoint globalPos) override;
+  void ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
+                          const std::string& anchor, int firstUnread,
+                          const std::string& title) override;
 
   // The tab of the page at `pageIndex`, or null.
   ThreadTab* TabAt(int pageIndex) const;
@@ -74,16 +94,24 @@ class ThreadTabList : public QObject {
  signals:
   // The thread list should re-read the row of this thread (its log or reading state changed).
   void ThreadStateChanged(const QString& boardDir, const QString& datName);
+  // A tab was added or closed, or a caption changed.
+  void TabsChanged();
 
  private:
   ThreadTab* NewTab();
   void Forget(QObject* tab);
+  void BuildTabMenu();
+  // Before the tab menu shows: the history items name the active tab's history.
+  void tabPMPopup();
 
   QTabWidget* tabs_ = nullptr;
   std::vector<ThreadTab*> list_;
   std::function<SubjectList*()> shownSubjects_;
   QMenu* replyMenu_ = nullptr;
   QMenu* ownReplyMenu_ = nullptr;
+  QPointer<QMenu> tabMenu_;
+  QMenu* tabHistoryMI_ = nullptr;
+  std::vector<QAction*> tabHistoryItems_;
 };
 
 // The process-wide tab list.

@@ -9,6 +9,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+#include "gui/GuiText.h"
 #include "threads/ThreadSchemeHandler.h"
 
 namespace velkor {
@@ -32,14 +33,6 @@ struct ProfileParts {
   QWebEngineProfile* profile = nullptr;
   ThreadSchemeHandler* pages = nullptr;
 };
-
-QString GothicFamily() {
-  const QStringList families = QFontDatabase::families();
-  for (const QString& name : {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")}) {
-    if (families.contains(name)) return name;
-  }
-  return QFont().defaultFamily();
-}
 
 ProfileParts& Parts() {
   static ProfileParts parts;

@@ -4,11 +4,14 @@
 // once and the stored state shows.
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -17,14 +20,17 @@
 #include <QtTest>
 #include <functional>
 
+#include "PresetDialogs.h"
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "boards/BoardTreeWidget.h"
+#include "boards/FavoriteButtonBar.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
+#include "search/TSearchForm.h"
 #include "subjects/SubjectListView.h"
 #include "threads/ThreadTab.h"
 #include "threads/ThreadTabList.h"
@@ -301,6 +307,22 @@ class TMainFormBoardsTest : public QObject {
       if (item->isVisible()) history << item->text();
     }
     QCOMPARE(history, (QStringList{QString::fromUtf8("新スレ"), QString::fromUtf8("落ちたスレ")}));
+
+    // The tab menu's commands act on the active tab.
+    form_->findChild<QAction*>("tabTitleCopyMI")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("新スレ"));
+    form_->findChild<QAction*>("tabURLCopyMI")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString("http://news.test/test/read.cgi/flash/1000000001"));
+    form_->findChild<QAction*>("tabHistory2MI")->trigger();
+    QCOMPARE(tabs->tabText(0), QString::fromUtf8("落ちたスレ"));
+    QCOMPARE(ThreadTabs().ActiveTab()->DatName(), std::string("1000000003.dat"));
+    form_->ShowHtmlPage("<html>x</html>", "x");
+    QCOMPARE(tabs->count(), 2);
+    tabs->setCurrentIndex(0);
+    form_->findChild<QAction*>("tabCloseOtherMI")->trigger();
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->tabText(0), QString::fromUtf8("落ちたスレ"));
     ThreadTabs().CloseAllTabs();
     form_->SetSubjectExpanded(true);
   }
@@ -459,9 +481,17 @@ class TMainFormBoardsTest : public QObject {
     board->click();
     QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
     QVERIFY(board->isChecked());
+    // Another pinned button lays the bar out anew; the pressed one stays pressed.
+    FavoriteButtons().AddButton(Sjis("速報"));
+    board = nullptr;
+    for (auto* button : form_->findChildren<QToolButton*>()) {
+      if (button->text() == QString::fromUtf8("釣り")) board = button;
+    }
+    QVERIFY(board != nullptr);
+    QVERIFY(board->isChecked());
 
     auto* menu = form_->findChild<QMenu*>("bbsButtonDeletePM");
-    for (const char* caption : {"釣り", "▽趣味"}) {
+    for (const char* caption : {"釣り", "▽趣味", "速報"}) {
       QToolButton* target = nullptr;
       for (auto* button : form_->findChildren<QToolButton*>()) {
         if (button->text() == QString::fromUtf8(caption)) target = button;
@@ -474,6 +504,86 @@ class TMainFormBoardsTest : public QObject {
     }
     QCOMPARE(ReadText(IniDir() + "/favbrd.lst"), QString(""));
     QVERIFY(!form_->findChild<QWidget*>("favoritePanel")->isVisible());
+  }
+
+  // Removing the shown favourite clears the selection; no neighbour board opens.
+  void removingTheShownFavouriteOpensNoOtherBoard() {
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：速報"));
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("芸能")) != nullptr);
+    auto* menu = form_->findChild<QMenu*>("subscribePM");
+    bool shown = WithMenu(
+        menu, [&] { emit favorites_->customContextMenuRequested(QPoint(5, 5)); },
+        [&] { form_->findChild<QAction*>("subscribeUnsubscribeMI")->trigger(); });
+    QVERIFY(shown);
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) == nullptr);
+    QCOMPARE(favorites_->SelectedNode(), nullptr);
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：速報"));
+  }
+
+  // A favourite is drawn on the subscribe colour in the board list; another board is not.
+  void subscribedBoardsAreColouredInTheBoardList() {
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    pages->setCurrentIndex(0);
+    boards_->clearSelection();
+    boards_->expandAll();
+    const QColor subscribed(0xFF, 0xFF, 0x00);  // SubjectSubscribeColor's default
+    auto background = [&](const char* category, const char* name) {
+      QTreeWidgetItem* node = boards_->FindBoardNode(Sjis(category), Sjis(name));
+      if (node == nullptr) return QColor();
+      const QRect rect = boards_->visualItemRect(node);
+      return boards_->viewport()->grab(rect).toImage().pixelColor(rect.width() - 2,
+                                                                  rect.height() / 2);
+    };
+    QTRY_COMPARE(background("趣味", "釣り"), subscribed);
+    QVERIFY(background("ニュース", "速報") != subscribed);
+    pages->setCurrentIndex(1);
+  }
+
+  // "検索" opens the search dialog; a word found in one title leaves that row alone in the list.
+  void searchButtonFiltersTheList() {
+    WriteSjis(LogDir() + "/news.test/geino/subject.ini",
+              "[1000000011.dat]\r\nNowNo=1\r\nResCount=3\r\nTitle=天気の話\r\n\r\n"
+              "[1000000012.dat]\r\nNowNo=2\r\nResCount=4\r\nTitle=釣りの話\r\n\r\n");
+    favorites_->clearSelection();
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("芸能")));
+    QCOMPARE(view_->model()->rowCount(), 2);
+    test::PresetDialogs dialogs;
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto& search = static_cast<TSearchForm&>(dialog);
+      search.keyEdit->setText(QString::fromUtf8("天気"));
+      search.startButton->click();
+    });
+    form_->findChild<QToolButton*>("subjectFindToolButton")->click();
+    QCOMPARE(dialogs.asked, QStringList{"window||SearchForm"});
+    QCOMPARE(view_->model()->rowCount(), 1);
+    QCOMPARE(view_->model()->index(0, 3).data().toString(), QString::fromUtf8("天気の話"));
+  }
+
+  // "ログ整理" → "実行...": the favourites' selection is cleared, the list released and emptied,
+  // the label reset and every tab closed; the sweeper's report then shows in a tab of its own.
+  void logSweeperCommandClearsTheWindowFirst() {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataDir_.path().toStdString() + "/xdg"));
+    test::PresetDialogs dialogs;
+    favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
+    QVERIFY(favorites_->SelectedNode() != nullptr);
+    QVERIFY(form_->Subjects().IsBound());
+    form_->ShowHtmlPage("<html>x</html>", "x");
+    auto* tabs = form_->findChild<QTabWidget*>("tabPageControl");
+    QCOMPARE(tabs->count(), 1);
+    ThreadTab* before = ThreadTabs().ActiveTab();
+    QVERIFY(FileExists(LogDir() + "/news.test/flash/subject.ini"));
+    form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
+    QCOMPARE(favorites_->SelectedNode(), nullptr);
+    QVERIFY(!form_->Subjects().IsBound());
+    QCOMPARE(view_->model()->rowCount(), 0);
+    QCOMPARE(label_->text(), QString::fromUtf8("板名"));
+    QCOMPARE(tabs->count(), 1);
+    QVERIFY(ThreadTabs().ActiveTab() != before);
+    QCOMPARE(tabs->tabText(0), QString::fromUtf8("ログ整理"));
+    // The board that is no favourite any more lost its logs.
+    QVERIFY(!FileExists(LogDir() + "/news.test/flash/subject.ini"));
+    QVERIFY(dialogs.asked.isEmpty());
   }
 
  private:

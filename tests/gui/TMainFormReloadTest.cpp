@@ -5,17 +5,18 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardTreeWidget.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
 #include "subjects/SubjectListView.h"
 #include "support/HttpTestServer.h"
@@ -94,6 +95,94 @@ class TMainFormReloadTest : public QObject {
     emit label->customContextMenuRequested(QPoint(2, 2));
     QTRY_VERIFY(shown);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://news.test/flash/"));
+  }
+
+  // "更新" pressed again while the list downloads stops that download: nothing is merged or
+  // stored, and the status bar says it stopped.
+  void reloadAgainStopsTheDownload() {
+    std::string body = Sjis("1000000009.dat<>止めた (1)\n");
+    std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                           "\r\nConnection: close\r\n\r\n" + body;
+    test::HttpTestServer server;
+    server.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(1500ms).Send(response));
+    server.Route("news.test");
+    const std::string subjectTxt = LogDir() + "/news.test/flash/subject.txt";
+    RemoveFile(subjectTxt);
+    ReplaceFile(LogDir() + "/news.test/flash/bbs.ini", "");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* reload = form.findChild<QToolButton*>("subjectReloadToolButton");
+    bool pressedAgain = false;
+    QTimer::singleShot(300, [&] {
+      reload->click();
+      pressedAgain = true;
+    });
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    SetUiHooks(nullptr);
+
+    QVERIFY(pressedAgain);
+    QCOMPARE(server.Requests().size(), std::size_t{1});
+    QCOMPARE(form.statusBar()->currentMessage(), QString::fromUtf8("中断しました."));
+    QVERIFY(!FileExists(subjectTxt));
+    for (std::size_t row = 0; row < form.Subjects().RowCount(); ++row) {
+      QVERIFY(form.Subjects().Row(row).datName != "1000000009.dat");
+    }
+  }
+
+  // Selecting another favourite while a thread log of the shown board downloads loads the other
+  // board's list instead of stopping the thread download.
+  void otherBoardLoadsWhileAThreadDownloads() {
+    const std::string flash = LogDir() + "/news.test/flash/";
+    QVERIFY(MakeDirectories(LogDir() + "/news.test/flash"));
+    QVERIFY(ReplaceFile(flash + "subject.ini",
+                        Sjis("[1000000005.dat]\r\nNowNo=1\r\nResCount=2\r\nTitle=長い\r\n\r\n")));
+    RemoveFile(flash + "1000000005.dat");
+    const std::string dat = "a<>b<>c<>d<>e\n";
+    test::HttpTestServer news;
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+        "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(1500ms).Send(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
+        "\r\nConnection: close\r\n\r\n" + dat));
+    news.Route("news.test");
+    const std::string fishList = Sjis("1000000021.dat<>釣果 (4)\n");
+    test::HttpTestServer hobby;
+    hobby.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fishList.size()) +
+        "\r\nConnection: close\r\n\r\n" + fishList));
+    hobby.Route("hobby.test");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(view->model()->rowCount(), 1);
+    bool switched = false;
+    QTimer::singleShot(300, [&] {
+      tree->setCurrentItem(tree->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
+      switched = true;
+    });
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(0, 3)).center());
+    SetUiHooks(nullptr);
+    std::string error;
+    AddConnectOverrides({"hobby.test=127.0.0.1:1"}, error);
+
+    QVERIFY(switched);
+    QCOMPARE(news.Requests().size(), std::size_t{2});
+    QCOMPARE(hobby.Requests().size(), std::size_t{1});
+    QCOMPARE(form.findChild<QLabel*>("BBSNameLabel")->text(), QString::fromUtf8("趣味：釣り"));
+    QCOMPARE(view->model()->rowCount(), 1);
+    QCOMPARE(view->model()->index(0, 3).data().toString(), QString::fromUtf8("釣果"));
   }
 
  private:

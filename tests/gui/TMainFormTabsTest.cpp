@@ -2,15 +2,19 @@
 // the tab menu.
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include "app/DataDir.h"
-#include "app/TMainForm.h"
+#include "app/Settings.h"
 #include "base/Sjis.h"
+#include "mainwindow/TMainForm.h"
+#include "threads/ThreadTabStrip.h"
 
 using namespace velkor;
 
@@ -74,6 +78,73 @@ class TMainFormTabsTest : public QObject {
     QCOMPARE(tabs->count(), 0);
     form.findChild<QAction*>("tabCloseMI")->trigger();
     QCOMPARE(tabs->count(), 0);
+  }
+
+  // The keyboard focus the tab strip gets (Qt hands it to the tab bar) goes on to the active page.
+  void tabStripFocusGoesToThePage() {
+    TMainForm form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    auto* tabs = form.findChild<QTabWidget*>("tabPageControl");
+    form.ShowHtmlPage("<html><body>a</body></html>", "a");
+    QWidget* page = tabs->currentWidget();
+    auto* other = form.findChild<QWidget*>("subjectShowTypeCB");
+    other->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), other);
+    tabs->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(page->isAncestorOf(QApplication::focusWidget()));
+  }
+
+  // Multi-line tabs wrap into rows of buttons over the pages, which act as the tabs do; in one line
+  // the tab bar is back, drawn as buttons for the button styles.
+  void multiLineTabsWrapIntoRows() {
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tabs = form.findChild<QTabWidget*>("tabPageControl");
+    auto* strip = form.findChild<ThreadTabStrip*>("tabStrip");
+    QVERIFY(strip != nullptr);
+    QVERIFY(!strip->isVisible());
+    DisplaySettings display;
+    display.tabMultiLine = true;
+    display.tabStyle = 1;
+    form.ApplyDisplaySettings(display);
+    for (int i = 0; i < 12; ++i) {
+      form.ShowHtmlPage("<html></html>", Sjis("とても長いタイトルのスレッド") + std::to_string(i));
+    }
+    QVERIFY(strip->isVisible());
+    QVERIFY(!tabs->tabBar()->isVisible());
+    QCOMPARE(strip->ButtonCount(), 12);
+    QCOMPARE(strip->ButtonAt(3)->text(), QString::fromUtf8("とても長いタイトルのスレッド3"));
+    QTRY_VERIFY(strip->ButtonAt(11)->y() > strip->ButtonAt(0)->y());
+    QTRY_VERIFY(strip->ButtonAt(11)->geometry().bottom() < strip->height());
+    for (int i = 0; i < 12; ++i) {
+      QVERIFY(strip->ButtonAt(i)->geometry().right() < strip->width());
+      QVERIFY(strip->ButtonAt(i)->geometry().bottom() < strip->height());
+      QCOMPARE(strip->ButtonAt(i)->isChecked(), i == 11);
+    }
+    QVERIFY(!strip->ButtonAt(0)->autoRaise());
+
+    QTest::mouseClick(strip->ButtonAt(2), Qt::LeftButton);
+    QCOMPARE(tabs->currentIndex(), 2);
+    QVERIFY(strip->ButtonAt(2)->isChecked());
+    QTest::mouseClick(strip->ButtonAt(0), Qt::MiddleButton);
+    QCOMPARE(tabs->count(), 11);
+    QCOMPARE(strip->ButtonCount(), 11);
+    QCOMPARE(strip->ButtonAt(0)->text(), QString::fromUtf8("とても長いタイトルのスレッド1"));
+
+    display.tabStyle = 2;
+    form.ApplyDisplaySettings(display);
+    QVERIFY(strip->ButtonAt(0)->autoRaise());
+    display.tabMultiLine = false;
+    form.ApplyDisplaySettings(display);
+    QVERIFY(!strip->isVisible());
+    QVERIFY(tabs->tabBar()->isVisible());
+    QVERIFY(tabs->tabBar()->styleSheet().contains("QTabBar::tab:selected"));
+    display.tabStyle = 0;
+    form.ApplyDisplaySettings(display);
+    QVERIFY(tabs->tabBar()->styleSheet().isEmpty());
   }
 
  private:

@@ -12,17 +12,18 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
+#include "PresetDialogs.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
-#include "app/TSettingForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "mainwindow/BrowserSandbox.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
+#include "mainwindow/TSettingForm.h"
 #include "subjects/SubjectListView.h"
 
 using namespace velkor;
@@ -265,20 +266,43 @@ class TMainFormTest : public QObject {
     TMainForm form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    bool accepted = false;
-    QTimer::singleShot(100, [&] {
-      auto* dialog = form.findChild<TSettingForm*>("SettingForm");
-      if (dialog == nullptr) return;
-      dialog->newTabCheckBox->setChecked(true);
-      dialog->okButton->click();
-      accepted = true;
+    auto* tree = form.findChild<QWidget*>("subscribeTreeView");
+    QCOMPARE(tree->font().pointSize(), 10);
+    test::PresetDialogs dialogs;
+    dialogs.fontSizes.push_back(14);
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto& settings = static_cast<TSettingForm&>(dialog);
+      settings.newTabCheckBox->setChecked(true);
+      settings.bbsMenuFontButton->click();
+      settings.okButton->click();
     });
     form.findChild<QAction*>("optionOptionMI")->trigger();
-    QVERIFY(accepted);
+    QCOMPARE(dialogs.asked, (QStringList{"window||SettingForm", "font||"}));
     QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
              QString::fromUtf8("アクティブなタブで開く"));
-    QCOMPARE(form.findChild<QWidget*>("subscribeTreeView")->font().pointSize(), 10);
+    QCOMPARE(tree->font().pointSize(), 14);
+    QCOMPARE(form.findChild<QWidget*>("BBSTreeView")->font().pointSize(), 14);
     QVERIFY(ReadWholeFile(IniDir() + "/config.ini")->find("NewTabOpen=1") != std::string::npos);
+  }
+
+  // As root the browser sandbox is switched off with one warning line; for anyone else it stays on.
+  void browserSandboxOffOnlyForRoot() {
+    const QByteArray saved = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    for (unsigned uid : {1000u, 0u}) {
+      qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+      std::FILE* warnings = std::tmpfile();
+      QVERIFY(warnings != nullptr);
+      const bool off = DisableBrowserSandboxForRoot(uid, warnings);
+      std::rewind(warnings);
+      char text[200] = {};
+      const std::size_t length = std::fread(text, 1, sizeof text - 1, warnings);
+      std::fclose(warnings);
+      QCOMPARE(off, uid == 0);
+      QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), QByteArray(uid == 0 ? "1" : ""));
+      QCOMPARE(QByteArray(text, static_cast<int>(length)),
+               QByteArray(uid == 0 ? "velkor: running as root: the browser sandbox is off\n" : ""));
+    }
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", saved);
   }
 
  private:

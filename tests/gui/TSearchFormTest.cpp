@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
+#include "PresetDialogs.h"
 #include "app/DataDir.h"
 #include "boards/BoardCatalog.h"
 #include "search/RegexEngine.h"
@@ -178,13 +178,15 @@ class TSearchFormTest : public QObject {
     int changes = 0;
     TSearchForm form(nullptr);
     form.Prepare(&list, [&changes] { ++changes; });
+    form.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.keyEdit->setText("velkor(");
     form.startButton->click();
     QCOMPARE(ui.messages.size(), std::size_t(1));
     QCOMPARE(ui.messages[0].text, RegexEngine::BadWordText());
     QCOMPARE(changes, 0);
     QCOMPARE(list.RowCount(), std::size_t(3));
-    QCOMPARE(form.result(), 0);
+    QVERIFY(form.isVisible());
     QVERIFY(form.startButton->isEnabled());
     QVERIFY(form.keyEdit->isEnabled());
   }
@@ -196,21 +198,13 @@ class TSearchFormTest : public QObject {
     list.Fill(0xFF);
     TSearchForm form(nullptr);
     form.Prepare(&list, {});
-    bool driven = false;
-    QTimer::singleShot(0, [&driven] {
-      QWidget* options = QApplication::activeModalWidget();
-      auto* fold =
-          options != nullptr ? options->findChild<QCheckBox*>("foldWidthCheckBox") : nullptr;
-      if (fold == nullptr) return;
-      fold->setChecked(true);
-      qobject_cast<QDialog*>(options)->accept();
-      driven = true;
-    });
-    QTimer::singleShot(5000, [] {
-      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    test::PresetDialogs dialogs;
+    dialogs.windows.push_back([](QDialog& options) {
+      options.findChild<QCheckBox*>("foldWidthCheckBox")->setChecked(true);
+      options.accept();
     });
     form.dialogButton->click();
-    QVERIFY(driven);
+    QCOMPARE(dialogs.asked, QStringList{"window||FuzzyOptionDialog"});
     form.keyEdit->setText(QString::fromUtf8("ｗｅａｔｈｅｒ"));
     form.startButton->click();
     QCOMPARE(Titles(list), QStringList({"weather"}));

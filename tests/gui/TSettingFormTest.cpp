@@ -1,39 +1,22 @@
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QColorDialog>
-#include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 
+#include "PresetDialogs.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/TSettingForm.h"
 #include "base/FileUtil.h"
+#include "mainwindow/TSettingForm.h"
 #include "support/TempDataDir.h"
 
 using namespace velkor;
 
 namespace {
-
-// Runs `drive` on the modal dialog that the next exec() brings up, once it is showing.
-void WhenModalOpens(std::function<void(QWidget*)> drive) {
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, drive] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal->objectName() == "SettingForm") return;
-    timer->stop();
-    timer->deleteLater();
-    drive(modal);
-  });
-  timer->start();
-}
 
 std::string ConfigBytes() {
   return ReadWholeFile(IniDir() + "/config.ini").value_or("<missing>");
@@ -172,13 +155,10 @@ class TSettingFormTest : public QObject {
     std::string before = ConfigBytes();
     Colour newColour = AppSettings().newThreadColor;
     TSettingForm form(nullptr, 10, 10);
-    WhenModalOpens([](QWidget* modal) {
-      auto* dialog = qobject_cast<QColorDialog*>(modal);
-      QVERIFY(dialog != nullptr);
-      dialog->setCurrentColor(QColor(1, 2, 3));
-      dialog->accept();
-    });
+    test::PresetDialogs dialogs;
+    dialogs.colours.push_back(QColor(1, 2, 3));
     form.coloNewThreadButton->click();
+    QCOMPARE(dialogs.asked, QStringList{"colour||"});
     QCOMPARE(form.threadNewLabel->palette().color(QPalette::Window), QColor(1, 2, 3));
     form.cancelButton->click();
     QCOMPARE(form.result(), int(QDialog::Rejected));
@@ -189,23 +169,13 @@ class TSettingFormTest : public QObject {
   // "OK" writes every key, keeps the hidden DebugLog, and reads the file back into the settings.
   void okWritesTheFileAndReloads() {
     TSettingForm form(nullptr, 10, 10);
-    WhenModalOpens([](QWidget* modal) {
-      auto* dialog = qobject_cast<QFontDialog*>(modal);
-      QVERIFY(dialog != nullptr);
-      QFont font = dialog->currentFont();
-      font.setPointSize(12);
-      dialog->setCurrentFont(font);
-      dialog->accept();
-    });
+    test::PresetDialogs dialogs;
+    dialogs.fontSizes.push_back(12);
+    dialogs.colours.push_back(QColor(0x11, 0x22, 0x33));
     form.bbsMenuFontButton->click();
     QCOMPARE(form.bbsMenuFontButton->text(), QString("12"));
-    WhenModalOpens([](QWidget* modal) {
-      auto* dialog = qobject_cast<QColorDialog*>(modal);
-      QVERIFY(dialog != nullptr);
-      dialog->setCurrentColor(QColor(0x11, 0x22, 0x33));
-      dialog->accept();
-    });
     form.colorPastButton->click();
+    QCOMPARE(dialogs.asked, (QStringList{"font||", "colour||"}));
     form.newTabCheckBox->setChecked(true);
     form.cache1CB->setChecked(true);
     form.cacheserver1Edit->setText("");

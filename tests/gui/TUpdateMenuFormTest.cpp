@@ -1,20 +1,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QtTest>
 
+#include "PresetDialogs.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/RunBoardMenuUpdate.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "boards/TUpdateMenuForm.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
 #include "support/NginxFixture.h"
 #include "support/RecordingUiHooks.h"
 #include "support/TempDataDir.h"
@@ -181,25 +180,12 @@ class TUpdateMenuFormTest : public QObject {
     dir_.WriteFile("saved/MENU.HTML", Menu("local.5ch.io"));
     const std::string historyBefore = HistoryKey("History1");
     TUpdateMenuForm form(nullptr);
-    QString title;
-    QStringList filters;
-    QTimer::singleShot(0, [&] {
-      auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      if (picker == nullptr) return;
-      title = picker->windowTitle();
-      filters = picker->nameFilters();
-      picker->selectFile(QString::fromStdString(dir_.Path() + "/saved/MENU.HTML"));
-      static_cast<QDialog*>(picker)->accept();
-    });
-    QTimer::singleShot(5000, [] {
-      if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-        picker->reject();
-      }
-    });
+    test::PresetDialogs dialogs;
+    dialogs.files.push_back(QString::fromStdString(dir_.Path() + "/saved/MENU.HTML"));
     form.localButton->click();
-    QCOMPARE(title, QString::fromUtf8("ボード一覧HTML"));
-    QVERIFY(!filters.isEmpty());
-    QVERIFY(filters.first().contains("*.HTML") && filters.first().contains("*.html"));
+    QCOMPARE(dialogs.asked,
+             QStringList{QString::fromUtf8(
+                 "file|ボード一覧HTML|HTML files (*.HTM *.HTML *.htm *.html);;All files (*)")});
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(BoardList().BoardUrl(S("ニュース"), S("ニュース速報+")),
              std::string("http://local.5ch.io/newsplus/"));
@@ -212,17 +198,13 @@ class TUpdateMenuFormTest : public QObject {
     test::RecordingUiHooks ui;
     std::string before = dir_.ReadFile("ini/board.ini");
     QString shown;
-    QTimer::singleShot(0, [&shown] {
-      auto* form = qobject_cast<TUpdateMenuForm*>(QApplication::activeModalWidget());
-      if (form == nullptr) return;
-      shown = form->windowTitle();
-      form->closeButton->click();
-    });
-    // Should the dialog not be found above, the test fails instead of waiting for ever.
-    QTimer::singleShot(5000, [] {
-      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    test::PresetDialogs dialogs;
+    dialogs.windows.push_back([&shown](QDialog& dialog) {
+      shown = dialog.windowTitle();
+      static_cast<TUpdateMenuForm&>(dialog).closeButton->click();
     });
     RunBoardMenuUpdate(nullptr, false, true);
+    QCOMPARE(dialogs.asked, QStringList{"window||UpdateMenuForm"});
     QCOMPARE(shown, QString::fromUtf8("ボード一覧更新"));
     QCOMPARE(dir_.ReadFile("ini/board.ini"), before);
     QVERIFY(ui.messages.empty());

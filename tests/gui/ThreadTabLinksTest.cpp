@@ -190,6 +190,11 @@ class ThreadTabLinksTest : public QObject {
     const QString more = text + "\nx";
     QVERIFY(popup.HintSize(more, 2000).height() > 1000);
     QVERIFY(PopupMaxLines() > 0);
+    // A line wider than the screen wraps instead of running off its edge.
+    const QSize oneLine = popup.HintSize("x", 300);
+    const QSize wide = popup.HintSize(QString("x").repeated(1000), 300);
+    QVERIFY(wide.width() <= 300);
+    QVERIFY(wide.height() > 3 * oneLine.height());
   }
 
   void popupShowsAndHidesText() {

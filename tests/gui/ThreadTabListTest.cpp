@@ -174,13 +174,18 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(tabs_->count(), 0);
     QVERIFY(list_->Tabs().empty());
     QVERIFY(list_->ActiveTab() == nullptr);
-    // Without a tab the commands do nothing.
+    // Without a tab the commands do nothing: no file changes, no tab opens.
     QCOMPARE(list_->ActiveThreadUrl(), std::string());
     QVERIFY(list_->ActiveHistoryTitles().empty());
+    WriteIni("[104.dat]\r\nUnread=2\r\n\r\n");
     list_->SetActiveBookmark();
     list_->DeleteActiveThreadLog();
     list_->OpenActiveHistoryEntry(0);
     list_->FocusActiveTab();
+    QCOMPARE(*ReadWholeFile(boardDir_ + "subject.ini"),
+             std::string("[104.dat]\r\nUnread=2\r\n\r\n"));
+    QVERIFY(FileExists(boardDir_ + "104.dat"));
+    QCOMPARE(tabs_->count(), 0);
   }
 
   // Six threads in one tab leave the last five, newest first; showing one again moves it to the
@@ -335,9 +340,20 @@ class ThreadTabListTest : public QObject {
     result = -2;
     tab->ScrollToAnchor("a5", [&result](int r) { result = r; });
     QTRY_COMPARE(result, 0);
-    tab->LinkFollowed("about:blank#a110");
-    QTest::qWait(200);
+    result = -2;
+    tab->ScrollToAnchor("a110", [&result](int r) { result = r; });
+    QTRY_COMPARE(result, 1);
+    const std::string page = tab->Document();
+    // Where reply 80's anchor is, against the top of the window (offset by 1000: a null point
+    // means no answer).
+    const QString where =
+        "(function () { var a = document.anchors['a80'];"
+        " return a ? [1000 + Math.round(a.getBoundingClientRect().top), 1] : null; })()";
+    QVERIFY(PointFromScript(tab, where).x() != 1000);
+    tab->LinkFollowed("about:blank#a80");
+    QTRY_COMPARE(PointFromScript(tab, where).x(), 1000);
     QCOMPARE(tab->OldShown(), 50);
+    QCOMPARE(tab->Document(), page);
   }
 
   void showAllLink() {

@@ -76,6 +76,7 @@ TEST_F(CacheServerUrlTest, CarriedBoardsAreRedirectedWithOneDownloadPerRun) {
   EXPECT_EQ(CacheServerUrl("http://x.board.test/tech/"), "http://cache.test/tech/");
   EXPECT_EQ(CacheServerUrl("http://x.board.test/cars/"), "http://x.board.test/cars/");
   EXPECT_EQ(CacheServerUrl("http://x.board.test/noslash"), "http://x.board.test/noslash");
+  EXPECT_EQ(CacheServerUrl("HTTPS://x.board.test/news/"), "https://cache.test/news/");
   EXPECT_EQ(server.AcceptedConnections(), 1);
   ASSERT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(server.Requests()[0].bytes.rfind("GET / HTTP/1.1\r\nHost: cache.test\r\n", 0), 0u);

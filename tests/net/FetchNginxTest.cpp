@@ -49,6 +49,7 @@ struct DifferentialCase {
   int result;
   const char* text;  // a status text the fetch reports (UTF-8), or empty
   bool replaced;     // the log ends as the served file (else it stays as stored)
+  const char* scheme = "http";
 };
 
 void PrintTo(const DifferentialCase& c, std::ostream* os) {
@@ -67,6 +68,17 @@ const DifferentialCase kDifferentialCases[] = {
     {"ShorterFileRefetches", "board/dat/1.dat", Dat(9), Dat(2), false, kFetchOk,
      "ログ詰まりのため再取得します.", true},
     {"NothingNewIsStillOk", "board/dat/1.dat", Dat(4), Dat(4), false, kFetchOk, "ok.", true},
+    {"OverTlsRangeAppended", "board/dat/1.dat", Dat(30), Dat(900), false, kFetchOk, "ok.", true,
+     "https"},
+    {"OverTlsMismatchRefetches", "board/dat/1.dat", Dat(5), "X" + Dat(6), false, kFetchOk,
+     "ログ詰まりのため再取得します.", true, "https"},
+    {"OverTlsNotModified", "board/dat/1.dat", Dat(3), Dat(7), true, kFetchNotModified,
+     "変更されていません.", false, "https"},
+    {"OverTlsChunkedWholeFile", "chunked/dat/1.dat", Dat(3), Dat(700), false, kFetchOk,
+     "警告:差分取得できません", true, "https"},
+    // The plain server answers 301 to the same URL over https, which is followed.
+    {"PlainHostRedirectingToHttps", "tohttps/dat/1.dat", Dat(3), Dat(7), false, kFetchOk, "ok.",
+     true},
 };
 
 class DifferentialNginxTest : public FetchNginxTest,
@@ -79,8 +91,8 @@ TEST_P(DifferentialNginxTest, StoredBytesMatchTheServer) {
   std::string log = c.stored;
   std::string lastModified =
       c.sendLastModified ? NginxFixture::LastModifiedText(NginxFixture::kFixedTime) : "";
-  int result =
-      FetchDifferential(session, std::string("http://board.test/") + c.path, log, lastModified);
+  int result = FetchDifferential(session, std::string(c.scheme) + "://board.test/" + c.path, log,
+                                 lastModified);
   EXPECT_EQ(result, c.result);
   EXPECT_EQ(log, c.replaced ? c.served : c.stored);
   EXPECT_TRUE(recorder.Saw(S(c.text)));
@@ -89,6 +101,11 @@ TEST_P(DifferentialNginxTest, StoredBytesMatchTheServer) {
             std::string(c.text) == "ログ詰まりのため再取得します.");
   if (result == kFetchOk) {
     EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
+  }
+  // A chunked answer ends at its last chunk: the connection stays open for the next request.
+  if (std::string_view(c.path).rfind("chunked/", 0) == 0) {
+    EXPECT_EQ(session.State(), kSessionConnected);
+    EXPECT_TRUE(session.IsTls());
   }
 }
 
@@ -124,24 +141,87 @@ TEST_F(FetchNginxTest, GrowingLogFollowsTheServerStepByStep) {
   }
 }
 
-TEST_F(FetchNginxTest, FullFetchWithGzipAndThenNotModified) {
+struct FullCase {
+  const char* name;
+  const char* url;
+  const char* path;  // below the document root
+  bool gzip;         // asked for, and nginx compresses text
+};
+
+void PrintTo(const FullCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const FullCase kFullCases[] = {
+    {"PlainGzip", "http://board.test/board/subject.txt", "board/subject.txt", true},
+    {"OverTlsGzip", "https://board.test/board/subject.txt", "board/subject.txt", true},
+    {"OverTlsPlain", "https://board.test/board/dat/9.dat", "board/dat/9.dat", false},
+    {"PlainHostRedirectingToHttps", "http://board.test/tohttps/subject.txt", "tohttps/subject.txt",
+     true},
+};
+
+class FullNginxTest : public FetchNginxTest, public testing::WithParamInterface<FullCase> {};
+
+TEST_P(FullNginxTest, StoredBytesMatchTheServerThenNotModified) {
   ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
-  std::string subject;
-  for (int i = 0; i < 300; ++i) subject += std::to_string(1700000000 + i) + ".dat<>t (5)\n";
-  nginx.WriteFile("board/subject.txt", subject);
+  const FullCase& c = GetParam();
+  std::string served;
+  for (int i = 0; i < 3000; ++i) served += std::to_string(1700000000 + i) + ".dat<>t (5)\n";
+  nginx.WriteFile(c.path, served);
   std::string out;
   std::string lastModified;
-  ASSERT_EQ(FetchFull(session, "http://board.test/board/subject.txt", out, lastModified, true),
-            kFetchOk);
-  EXPECT_EQ(out, subject);
-  EXPECT_TRUE(recorder.Saw(S("gzipデコード...")));  // nginx compressed it
+  ASSERT_EQ(FetchFull(session, c.url, out, lastModified, c.gzip), kFetchOk);
+  EXPECT_EQ(out, served);
+  EXPECT_EQ(recorder.Saw(S("gzipデコード...")), c.gzip);
+  EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
   HttpSession again;
   recorder.Install(again);
   std::string second = "kept";
-  EXPECT_EQ(FetchFull(again, "http://board.test/board/subject.txt", second, lastModified, true),
-            kFetchNotModified);
+  EXPECT_EQ(FetchFull(again, c.url, second, lastModified, c.gzip), kFetchNotModified);
   EXPECT_EQ(second, "kept");
 }
+
+INSTANTIATE_TEST_SUITE_P(Answers, FullNginxTest, testing::ValuesIn(kFullCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct CertificateCase {
+  const char* name;
+  const char* host;
+  const char* text;  // UTF-8
+};
+
+void PrintTo(const CertificateCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const CertificateCase kCertificateCases[] = {
+    {"MadeForAnotherName", NginxFixture::kWrongNameHost,
+     "エラー:サーバ証明書のホスト名が一致しません"},
+    {"SignedByAnUnknownCa", NginxFixture::kUnknownCaHost, "エラー:サーバ証明書を信頼できません"},
+};
+
+class CertificateTest : public FetchNginxTest,
+                        public testing::WithParamInterface<CertificateCase> {};
+
+TEST_P(CertificateTest, FailsWithNothingStored) {
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  const CertificateCase& c = GetParam();
+  nginx.Route(c.host);
+  nginx.WriteFile("board/dat/1.dat", Dat(9));
+  std::string url = std::string("https://") + c.host + "/board/dat/1.dat";
+  std::string log = Dat(3);
+  std::string lastModified;
+  EXPECT_EQ(FetchDifferential(session, url, log, lastModified), kFetchNoConnection);
+  EXPECT_EQ(recorder.texts.back(), S(c.text));
+  EXPECT_EQ(log, Dat(3));
+  std::string out = "before";
+  EXPECT_EQ(FetchFull(session, url, out, lastModified, true), kFetchNoConnection);
+  EXPECT_EQ(out, "before");
+  EXPECT_FALSE(recorder.Saw(std::string(url)));  // no request was ever sent
+}
+
+INSTANTIATE_TEST_SUITE_P(Certificates, CertificateTest, testing::ValuesIn(kCertificateCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FetchNginxTest, NotFound) {
   ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();

@@ -7,12 +7,14 @@
 #include <unistd.h>
 #include <cerrno>
 #include <ostream>
+#include <thread>
 
 #include <filesystem>
 
 #include "NetTestHelpers.h"
 #include "app/DataDir.h"
 #include "app/Settings.h"
+#include "app/UiHooks.h"
 #include "base/FileUtil.h"
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
@@ -82,6 +84,10 @@ const FieldCase kFieldCases[] = {
      304, 0, " Mon, 01 Jan 2024", false},
     {"NoBlankGivesStatusZero", "HTTP/1.1", 0, 0, "", false},
     {"NoDigitsGiveStatusZero", "HTTP/1.1 OK\r\nContent-Length:   7", 0, 7, "", false},
+    // A value never carries a line break on into a file that stores it.
+    {"BareLineFeedEndsTheValue",
+     "HTTP/1.1 200 OK\r\nLast-Modified: x\n[9999999999.dat]\nTitle=INJECTED\r\nContent-Length: 3",
+     200, 3, " x", false},
 };
 
 class HeaderFieldTest : public testing::TestWithParam<FieldCase> {};
@@ -203,6 +209,36 @@ TEST_F(HttpSessionTest, AReceivedPieceResetsTheTimeOutCount) {
   EXPECT_EQ(std::count(recorder.texts.begin(), recorder.texts.end(), S("警告:タイムアウト")), 4);
 }
 
+// Event processing that holds the first call longer than a whole wait, as a menu or a dialog left
+// open during a download does.
+class SlowEventsUi final : public UiHooks {
+ public:
+  explicit SlowEventsUi(std::chrono::milliseconds firstCall) : firstCall_(firstCall) {
+    SetUiHooks(this);
+  }
+  ~SlowEventsUi() override { SetUiHooks(nullptr); }
+  void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
+  void ShowHtmlPage(const std::string&, const std::string&) override {}
+  void SetStatusText(const std::string&) override {}
+  void ProcessEvents() override {
+    std::this_thread::sleep_for(firstCall_);
+    firstCall_ = 0ms;
+  }
+
+ private:
+  std::chrono::milliseconds firstCall_;
+};
+
+TEST_F(HttpSessionTest, TimeSpentProcessingEventsIsNotWaitTime) {
+  HttpSession::SetWaitLimitForTesting(300ms);
+  SlowEventsUi slowUi(1s);
+  server.AddConnection(Script().ReadRequest().Pause(150ms).Send(kOk5));
+  std::string out;
+  EXPECT_EQ(Get("http://example.test/a", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_FALSE(recorder.Saw(S("警告:タイムアウト")));
+}
+
 TEST_F(HttpSessionTest, StopRequestAtATimeOut) {
   HttpSession::SetWaitLimitForTesting(100ms);
   recorder.stopAtText = S("警告:タイムアウト");
@@ -284,10 +320,104 @@ TEST_F(HttpSessionTest, StopRequestAtConnecting) {
   EXPECT_EQ(server.AcceptedConnections(), 0);
 }
 
-TEST_F(HttpSessionTest, UnsplittableUrlFailsToConnect) {
+struct RefusedUrlCase {
+  const char* name;
+  const char* url;
+  const char* text;  // UTF-8
+};
+
+void PrintTo(const RefusedUrlCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const RefusedUrlCase kRefusedUrlCases[] = {
+    {"Unsplittable", "not a url", "エラー:ホストアドレス取得失敗"},
+    {"OtherScheme", "ftp://example.test/a", "エラー:http/https以外のURLには対応していません"},
+    {"LineBreakInThePath", "http://example.test/a\r\nX-Injected: yes",
+     "エラー:ホストアドレス取得失敗"},
+};
+
+class RefusedUrlTest : public HttpSessionTest,
+                       public testing::WithParamInterface<RefusedUrlCase> {};
+
+TEST_P(RefusedUrlTest, NothingIsSent) {
   std::string out;
-  EXPECT_EQ(Get("not a url", out), kFetchNoConnection);
-  EXPECT_EQ(recorder.texts, std::vector<std::string>{S("エラー:ホストアドレス取得失敗")});
+  EXPECT_EQ(Get(GetParam().url, out), kFetchNoConnection);
+  EXPECT_EQ(recorder.texts, std::vector<std::string>{S(GetParam().text)});
+  EXPECT_EQ(server.AcceptedConnections(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Urls, RefusedUrlTest, testing::ValuesIn(kRefusedUrlCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HttpSessionTest, OverrideForOnePortWinsOverTheOneForEveryPort) {
+  HttpTestServer other;
+  server.AddConnection(Script().ReadRequest().Send(kOk5));
+  other.AddConnection(Script().ReadRequest().Send(
+      HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 5", "Connection: close"}, "other")));
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides({"dual.test:8080=127.0.0.1:" + std::to_string(server.Port()),
+                                   "DUAL.test=127.0.0.1:" + std::to_string(other.Port())},
+                                  error))
+      << error;
+  std::string out;
+  ASSERT_EQ(Get("http://dual.test/x", out), kFetchOk);
+  EXPECT_EQ(out, "other");
+  ASSERT_EQ(Get("http://dual.test:8080/x", out), kFetchOk);
+  EXPECT_EQ(out, "hello");
+  EXPECT_EQ(server.Requests()[0].bytes.rfind("GET /x HTTP/1.1\r\nHost: dual.test:8080\r\n", 0), 0u);
+  EXPECT_FALSE(AddConnectOverrides({"dual.test:0=127.0.0.1:1"}, error));
+}
+
+// Where a TLS server never answers the handshake: the wait limit ends it, and so does a stop.
+class HandshakeTest : public HttpSessionTest {
+ protected:
+  HandshakeTest() {
+    std::string error;
+    EXPECT_TRUE(
+        AddConnectOverrides({"silent.test:443=127.0.0.1:" + std::to_string(server.Port())}, error));
+    server.AddConnection(Script().Pause(5s));
+  }
+};
+
+TEST_F(HandshakeTest, TimesOutWithinTheWait) {
+  HttpSession::SetWaitLimitForTesting(200ms);
+  std::string out = "before";
+  EXPECT_EQ(Get("https://silent.test/x", out), kFetchNoConnection);
+  EXPECT_EQ(recorder.texts.back(), S("エラー:TLSハンドシェイクがタイムアウトしました"));
+  EXPECT_EQ(out, "before");
+  EXPECT_GE(ui.processEventsCalls, 2);  // the window stayed live
+}
+
+// UiHooks whose event processing plays the user pressing the stop button after a few slices.
+class PressStopWhileWaiting final : public UiHooks {
+ public:
+  explicit PressStopWhileWaiting(FetchContext& context) : context_(context) { SetUiHooks(this); }
+  void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
+  void ShowHtmlPage(const std::string&, const std::string&) override {}
+  void SetStatusText(const std::string& text) override { texts.push_back(text); }
+  void ProcessEvents() override {
+    if (++calls == 3) context_.abortRequested = 1;
+  }
+
+  std::vector<std::string> texts;
+  int calls = 0;
+
+ private:
+  FetchContext& context_;
+};
+
+TEST_F(HandshakeTest, StopRequestEndsIt) {
+  FetchContext context;
+  PressStopWhileWaiting stopper(context);
+  session.SetStatusHandler(&context, StandardStatusHandler);
+  std::string out = "before";
+  EXPECT_EQ(Get("https://silent.test/x", out), kFetchNoConnection);
+  SetUiHooks(&ui);
+  ASSERT_FALSE(stopper.texts.empty());
+  EXPECT_EQ(stopper.texts.back(), S("中断しました."));
+  EXPECT_EQ(out, "before");
+  EXPECT_EQ(server.AcceptedConnections(), 1);
 }
 
 std::vector<std::string> TempFilesIn(const std::string& dir) {

@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
+#include "base/FileUtil.h"
 #include "support/CliRunner.h"
+#include "support/HttpTestServer.h"
 #include "support/NginxFixture.h"
 #include "support/TempDataDir.h"
 
@@ -53,6 +61,60 @@ TEST_F(NetCommandsTest, FailedFetchLeavesTheFileAndExitsWithFailure) {
   EXPECT_EQ(result.out, "-6\n\n");
   EXPECT_EQ(dataDir.ReadFile("1.dat"), "kept\n");
 }
+
+// SIGINT or SIGTERM while a download waits stops it as the stop button does: the command ends
+// through its failure path (exit 1, "中断しました.") instead of being killed, and writes nothing.
+class StopSignalTest : public NetCommandsTest, public testing::WithParamInterface<int> {};
+
+TEST_P(StopSignalTest, EndsTheDownloadCleanly) {
+  test::HttpTestServer server;
+  server.AddConnection(
+      test::HttpTestServer::Script().ReadRequest().Pause(std::chrono::seconds(20)));
+  std::string out = dataDir.Path() + "/body.txt";
+  std::vector<std::string> args{VELKOR_CLI_PATH,
+                                "--data-dir",
+                                dataDir.Path(),
+                                "--connect-to",
+                                "stall.test=127.0.0.1:" + std::to_string(server.Port()),
+                                "get",
+                                "http://stall.test/x",
+                                "--out",
+                                out};
+  int errPipe[2];
+  ASSERT_EQ(::pipe(errPipe), 0);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(errPipe[1], 2);
+    ::close(errPipe[0]);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(errPipe[1]);
+  for (int i = 0; i < 1000 && server.Requests().empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(server.Requests().size(), 1u);
+  ::kill(pid, GetParam());
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  std::string err;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, n);
+  ::close(errPipe[0]);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(err.find("中断しました."), std::string::npos) << err;
+  EXPECT_FALSE(FileExists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignalTest, testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) {
+                           return std::string(info.param == SIGINT ? "Int" : "Term");
+                         });
 
 }  // namespace
 }  // namespace velkor

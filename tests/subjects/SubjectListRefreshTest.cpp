@@ -6,6 +6,7 @@
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "net/ConnectOverrides.h"
+#include "net/FetchContext.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "support/HttpTestServer.h"
@@ -144,6 +145,20 @@ TEST_F(RefreshTest, AStateThatCannotBeWrittenIsAFailureAndKeepsTheTimeStamp) {
   ASSERT_FALSE(ui.statusTexts.empty());
   EXPECT_EQ(ui.statusTexts.back(), report.reason);
   EXPECT_EQ(File("bbs.ini"), "[subject.txt]\r\nLastModified=old\r\n\r\n");
+}
+
+// A thread-log download of the board shown before keeps running; the next board's list loads.
+TEST_F(RefreshTest, AnotherBoardsRunningDownloadIsNotStopped) {
+  FetchContext threadDownload;
+  list.SetRunningFetch(&threadDownload);
+  ASSERT_TRUE(list.Bind(SubjectIniPathOf("http://news.example.net/other/").value()));
+  NginxFixture nginx;
+  ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
+  nginx.Route(kHost);
+  nginx.WriteFile("other/subject.txt", S("333.dat<>別の板 (5)\n"));
+  EXPECT_TRUE(list.Refresh());
+  EXPECT_EQ(threadDownload.abortRequested, 0);
+  EXPECT_EQ(list.Ini()->ReadInteger("333.dat", "ResCount", 0), 5);
 }
 
 TEST_F(RefreshTest, UnboundListDoesNothing) {

@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "base/FileUtil.h"
@@ -51,7 +53,85 @@ bool Accepts(unsigned short port) {
   return ok;
 }
 
-std::string Configuration(const std::string& dir, const std::string& root, unsigned short port) {
+// The test certificates, made once per process in a temporary directory that is removed when the
+// process exits.
+struct TestPki {
+  std::string dir;
+  std::string error;  // empty when every file was made
+};
+
+bool Run(const std::string& command, std::string& error) {
+  if (std::system((command + " >/dev/null 2>&1").c_str()) == 0) return true;
+  error = "failed: " + command;
+  return false;
+}
+
+// A CA (self-signed) or a server certificate signed by `caName` for `names`, as NAME.key/NAME.crt.
+bool MakeCertificate(const std::string& dir, const std::string& name, const std::string& caName,
+                     const std::string& names, std::string& error) {
+  const std::string key =
+      " -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout " + dir + "/" + name + ".key";
+  if (caName.empty()) {
+    return Run("openssl req -x509" + key + " -out " + dir + "/" + name +
+                   ".crt -days 3650 -subj '/CN=" + name +
+                   "' -addext basicConstraints=critical,CA:TRUE -addext " +
+                   "keyUsage=critical,keyCertSign,cRLSign",
+               error);
+  }
+  std::string ext = dir + "/" + name + ".ext";
+  if (!ReplaceFile(ext, "subjectAltName=" + names +
+                            "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")) {
+    error = "cannot write " + ext;
+    return false;
+  }
+  return Run("openssl req" + key + " -out " + dir + "/" + name + ".csr -subj '/CN=" + name + "'",
+             error) &&
+         Run("openssl x509 -req -in " + dir + "/" + name + ".csr -CA " + dir + "/" + caName +
+                 ".crt -CAkey " + dir + "/" + caName + ".key -CAcreateserial -days 3650 -out " +
+                 dir + "/" + name + ".crt -extfile " + ext,
+             error);
+}
+
+const TestPki& Pki() {
+  static TestPki pki;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "velkor-pki-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) {
+      pki.error = "mkdtemp failed";
+      return;
+    }
+    pki.dir = tmpl;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(pki.dir, ec);
+    });
+    std::string names = "DNS:*.5ch.io,DNS:*.bbspink.com,DNS:localhost,IP:127.0.0.1";
+    for (const char* name : NginxFixture::kTlsTestHosts) names += std::string(",DNS:") + name;
+    if (MakeCertificate(pki.dir, "ca", "", "", pki.error) &&
+        MakeCertificate(pki.dir, "server", "ca", names, pki.error) &&
+        MakeCertificate(pki.dir, "wrongname", "ca", "DNS:someone-else.example", pki.error) &&
+        MakeCertificate(pki.dir, "otherca", "", "", pki.error) &&
+        MakeCertificate(pki.dir, "unknownca", "otherca", names, pki.error)) {
+      ::setenv("SSL_CERT_FILE", (pki.dir + "/ca.crt").c_str(), 1);
+    }
+  });
+  return pki;
+}
+
+std::string TlsServer(const std::string& pki, const std::string& root, unsigned short port,
+                      const std::string& name, const std::string& certificate) {
+  std::string conf = "  server {\n    listen 127.0.0.1:" + std::to_string(port) + " ssl;\n";
+  conf += "    server_name " + name + ";\n    root " + root + ";\n";
+  conf += "    ssl_certificate " + pki + "/" + certificate + ".crt;\n";
+  conf += "    ssl_certificate_key " + pki + "/" + certificate + ".key;\n";
+  conf += "    location /norange/ { max_ranges 0; }\n";
+  conf += "    location /chunked/ { ssi on; ssi_types text/plain; ssi_last_modified on; }\n  }\n";
+  return conf;
+}
+
+std::string Configuration(const std::string& dir, const std::string& root, unsigned short port,
+                          unsigned short tlsPort) {
   std::string conf;
   // As root, nginx would switch its worker to "nobody", who cannot read the private directory.
   if (::geteuid() == 0) conf += "user root;\n";
@@ -69,7 +149,13 @@ std::string Configuration(const std::string& dir, const std::string& root, unsig
   conf += "  gzip on;\n  gzip_types text/plain;\n  gzip_min_length 0;\n";
   conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n";
   conf += "    server_name _;\n    root " + root + ";\n";
-  conf += "    location /norange/ { max_ranges 0; }\n  }\n}\n";
+  conf += "    location /norange/ { max_ranges 0; }\n";
+  conf += "    location /tohttps/ { return 301 https://$host$request_uri; }\n  }\n";
+  const std::string& pki = Pki().dir;
+  conf += TlsServer(pki, root, tlsPort, "_", "server");  // the first one is the default
+  conf += TlsServer(pki, root, tlsPort, NginxFixture::kWrongNameHost, "wrongname");
+  conf += TlsServer(pki, root, tlsPort, NginxFixture::kUnknownCaHost, "unknownca");
+  conf += "}\n";
   return conf;
 }
 
@@ -83,6 +169,10 @@ NginxFixture::NginxFixture() {
   }
   dir_ = tmpl;
   root_ = dir_ + "/www";
+  if (!Pki().error.empty()) {
+    ADD_FAILURE() << "test certificates: " << Pki().error;
+    return;
+  }
   MakeDirectories(root_);
   for (int attempt = 0; attempt < 5 && pid_ <= 0; ++attempt) {
     if (Start()) return;
@@ -92,9 +182,10 @@ NginxFixture::NginxFixture() {
 
 bool NginxFixture::Start() {
   port_ = FreePort();
-  if (port_ == 0) return false;
+  tlsPort_ = FreePort();
+  if (port_ == 0 || tlsPort_ == 0 || tlsPort_ == port_) return false;
   std::string confPath = dir_ + "/nginx.conf";
-  if (!ReplaceFile(confPath, Configuration(dir_, root_, port_))) return false;
+  if (!ReplaceFile(confPath, Configuration(dir_, root_, port_, tlsPort_))) return false;
   std::string errorLog = dir_ + "/error.log";
   pid_t pid = ::fork();
   if (pid < 0) return false;
@@ -114,7 +205,7 @@ bool NginxFixture::Start() {
   while (std::chrono::steady_clock::now() < deadline) {
     int status = 0;
     if (::waitpid(pid, &status, WNOHANG) == pid) return false;  // it ended: port taken or bad conf
-    if (Accepts(port_)) {
+    if (Accepts(port_) && Accepts(tlsPort_)) {
       pid_ = pid;
       return true;
     }
@@ -157,11 +248,19 @@ void NginxFixture::WriteFile(std::string_view relative, std::string_view bytes,
 
 void NginxFixture::Route(const std::string& host) const {
   std::string error;
-  if (!AddConnectOverrides({ConnectTo(host)}, error)) ADD_FAILURE() << error;
+  if (!AddConnectOverrides({ConnectTo(host), TlsConnectTo(host)}, error)) ADD_FAILURE() << error;
 }
 
 std::string NginxFixture::ConnectTo(const std::string& host) const {
   return host + "=127.0.0.1:" + std::to_string(port_);
+}
+
+std::string NginxFixture::TlsConnectTo(const std::string& host) const {
+  return host + ":443=127.0.0.1:" + std::to_string(tlsPort_);
+}
+
+std::string NginxFixture::CaFile() {
+  return Pki().dir + "/ca.crt";
 }
 
 std::string NginxFixture::LastModifiedText(std::time_t mtime) {

@@ -27,6 +27,7 @@ class BoardTreeWidget;
 class FavoriteToolBar;
 class SubjectListView;
 class TSearchForm;
+class ThreadTabStrip;
 
 // The main window: the side bar with the board list and the favourites, the favourite-button bar,
 // the thread list of the shown board and the thread-view tabs. It owns the thread list
@@ -139,8 +140,11 @@ class TMainForm : public QMainWindow {
   void optionLogSweeperMIClick();
   void optionAboutMIClick();
   void optionBBSMenuUpdateMIClick();
-  void tabPMPopup();
   void ThreadStateChanged(const QString& boardDir, const QString& datName);
+  // A mouse button pressed on the tab of page `index` (-1: beside every tab): the middle button
+  // closes it, any other activates it and gives its page the focus, the right one then opens the
+  // tab menu at `globalPos`.
+  void TabPressed(int index, Qt::MouseButton button, const QPoint& globalPos);
 
   // Controls, named as their object names.
   QWidget* favoritePanel = nullptr;
@@ -167,6 +171,8 @@ class TMainForm : public QMainWindow {
   SubjectListView* subjectListView = nullptr;
   QWidget* BrowserPanel = nullptr;
   QTabWidget* tabPageControl = nullptr;
+  // The tab row in several lines, shown instead of tabPageControl's tab bar (TabMultiLine).
+  ThreadTabStrip* tabStrip = nullptr;
   QStatusBar* StatusBar = nullptr;
 
   QMenu* optionPM = nullptr;
@@ -194,16 +200,6 @@ class TMainForm : public QMainWindow {
   QAction* threadTitleCopyMI = nullptr;
   QAction* threadOpenBrowserMI = nullptr;
   QAction* threadDeleteLogMI = nullptr;
-  QMenu* tabPM = nullptr;
-  QAction* tabCloseMI = nullptr;
-  QMenu* tabControlMI = nullptr;
-  QAction* tabDeleteLogMI = nullptr;
-  QAction* tabCloseOtherMI = nullptr;
-  QAction* tabTitleCopyMI = nullptr;
-  QAction* tabURLCopyMI = nullptr;
-  QMenu* tabHistoryMI = nullptr;
-  std::vector<QAction*> tabHistoryItems;
-  QAction* tabOpenBrowserMI = nullptr;
 
   // The side-bar node the last opened side-bar menu refers to.
   NodeRef popupNode;

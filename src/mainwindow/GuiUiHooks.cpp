@@ -1,28 +1,21 @@
-#include "app/GuiUiHooks.h"
+#include "mainwindow/GuiUiHooks.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QStatusBar>
 
-#include "app/TMainForm.h"
-#include "base/Sjis.h"
+#include "gui/Dialogs.h"
+#include "gui/GuiText.h"
+#include "mainwindow/TMainForm.h"
 
 namespace velkor {
-namespace {
-
-QString FromSjis(const std::string& text) {
-  return QString::fromStdString(SjisToUtf8Lossy(text));
-}
-
-}  // namespace
 
 void GuiUiHooks::ShowMessage(MessageIcon icon, const std::string& caption,
                              const std::string& text) {
   QMessageBox::Icon qtIcon = icon == MessageIcon::kInformation ? QMessageBox::Information
                              : icon == MessageIcon::kWarning   ? QMessageBox::Warning
                                                                : QMessageBox::Critical;
-  QMessageBox box(qtIcon, FromSjis(caption), FromSjis(text), QMessageBox::Ok);
-  box.exec();
+  AppDialogs().ShowMessage(nullptr, qtIcon, FromSjis(caption), FromSjis(text));
 }
 
 void GuiUiHooks::ShowHtmlPage(const std::string& html, const std::string& title) {

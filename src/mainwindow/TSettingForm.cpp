@@ -1,10 +1,7 @@
-#include "app/TSettingForm.h"
+#include "mainwindow/TSettingForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QColorDialog>
-#include <QFileDialog>
-#include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,19 +14,13 @@
 
 #include "app/AppConfig.h"
 #include "base/Sjis.h"
+#include "gui/Dialogs.h"
+#include "gui/GuiText.h"
 
 namespace velkor {
 namespace {
 
 constexpr char kTag[] = "tag";
-
-QString FromSjis(const std::string& text) {
-  return QString::fromStdString(SjisToUtf8Lossy(text));
-}
-
-std::string ToSjis(const QString& text) {
-  return Utf8ToSjisLossy(text.toStdString());
-}
 
 int Tag(const QObject* object) {
   return object->property(kTag).toInt();
@@ -50,8 +41,7 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  QFont dialogFont(QStringLiteral("IPAPGothic"));
-  dialogFont.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+  QFont dialogFont = GothicFont();
   setFont(dialogFont);
   setFixedSize(498, 344);
 
@@ -299,8 +289,8 @@ void TSettingForm::cancelButtonClick() {
 }
 
 void TSettingForm::browserButtonClick() {
-  QString file =
-      QFileDialog::getOpenFileName(this, QString::fromUtf8("ブラウザの指定"), browserEdit->text());
+  QString file = AppDialogs().OpenFileName(this, QString::fromUtf8("ブラウザの指定"),
+                                           browserEdit->text(), QString());
   if (!file.isEmpty()) browserEdit->setText(file);
 }
 
@@ -313,27 +303,19 @@ void TSettingForm::bbsMenuFontButtonClick() {
   if (button == nullptr) return;
   QFont preset = font();
   if (Tag(button) > 0) preset.setPointSize(Tag(button));
-  QFontDialog dialog(preset, this);
-  dialog.setObjectName("FontDialog");
-  dialog.setOption(QFontDialog::DontUseNativeDialog);
-  if (dialog.exec() != QDialog::Accepted) return;
-  int size = dialog.selectedFont().pointSize();
+  std::optional<QFont> chosen = AppDialogs().ChooseFont(this, preset);
+  if (!chosen) return;
+  int size = chosen->pointSize();
   if (size > 0) SetFontSize(button, size);
 }
 
 void TSettingForm::coloNewThreadButtonClick() {
   QObject* button = sender();
   QLabel* label = button != nullptr ? SampleLabel(Tag(button)) : nullptr;
-  QColorDialog dialog(this);
-  dialog.setObjectName("ColorDialog");
-  dialog.setOption(QColorDialog::DontUseNativeDialog);
-  if (label != nullptr) {
-    Colour c = SampleColour(label);
-    dialog.setCurrentColor(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
-  }
-  if (dialog.exec() != QDialog::Accepted || label == nullptr) return;
-  QColor chosen = dialog.selectedColor();
-  SetSampleColour(label, chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16));
+  const QColor preset = label != nullptr ? ToQColor(SampleColour(label)) : QColor(Qt::white);
+  std::optional<QColor> chosen = AppDialogs().ChooseColour(this, preset);
+  if (!chosen || label == nullptr) return;
+  SetSampleColour(label, FromQColor(*chosen));
 }
 
 void TSettingForm::cache1CBClick() {
@@ -367,8 +349,7 @@ QLabel* TSettingForm::SampleLabel(int tag) const {
 void TSettingForm::SetSampleColour(QLabel* label, Colour colour) {
   label->setProperty("colour", colour);
   QPalette palette = label->palette();
-  palette.setColor(QPalette::Window,
-                   QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+  palette.setColor(QPalette::Window, ToQColor(colour));
   label->setPalette(palette);
 }
 

@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <cerrno>
@@ -7,12 +8,13 @@
 #include <vector>
 
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/RunBoardMenuUpdate.h"
 #include "app/StartupOptions.h"
-#include "app/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/SingleInstanceLock.h"
+#include "mainwindow/BrowserSandbox.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
+#include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
 
 using namespace velkor;
@@ -28,6 +30,7 @@ int main(int argc, char* argv[]) {
   }
   InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);
 
+  DisableBrowserSandboxForRoot(::geteuid(), stderr);
   // The thread views (Qt WebEngine) share OpenGL contexts with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);

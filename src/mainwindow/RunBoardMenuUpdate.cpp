@@ -1,4 +1,4 @@
-#include "app/RunBoardMenuUpdate.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
 
 #include <QWidget>
 
@@ -6,6 +6,7 @@
 #include "app/DataDir.h"
 #include "boards/BoardCatalog.h"
 #include "boards/TUpdateMenuForm.h"
+#include "gui/Dialogs.h"
 
 namespace velkor {
 
@@ -18,7 +19,7 @@ void RunBoardMenuUpdate(QWidget* mainForm, bool silent, bool detach) {
     return;
   }
   TUpdateMenuForm form(detach ? nullptr : mainForm);
-  form.exec();
+  AppDialogs().Exec(form);
 }
 
 }  // namespace velkor

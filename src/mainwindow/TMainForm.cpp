@@ -1,4 +1,4 @@
-#include "app/TMainForm.h"
+#include "mainwindow/TMainForm.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,30 +22,28 @@
 #include "app/AboutPage.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
-#include "app/RunBoardMenuUpdate.h"
-#include "app/TSettingForm.h"
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "boards/BoardTreeWidget.h"
 #include "boards/FavoriteButtonBar.h"
 #include "boards/FavoriteToolBar.h"
+#include "gui/Dialogs.h"
+#include "gui/GuiText.h"
+#include "mainwindow/RunBoardMenuUpdate.h"
+#include "mainwindow/TSettingForm.h"
 #include "search/TSearchForm.h"
 #include "subjects/SubjectListModel.h"
 #include "subjects/SubjectListView.h"
-#include "subjects/TitleText.h"
 #include "sweeper/LogSweeper.h"
 #include "threads/PopupWindow.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 #include "threads/ThreadTabList.h"
+#include "threads/ThreadTabStrip.h"
 
 namespace velkor {
 namespace {
-
-QString FromSjis(const std::string& text) {
-  return QString::fromStdString(SjisToUtf8Lossy(text));
-}
 
 // A menu caption from a name taken from the data: "&" stays a plain character.
 QString MenuText(const std::string& sjis) {
@@ -61,15 +59,24 @@ void OpenWithSystem(const std::string& url) {
   if (!url.empty()) QDesktopServices::openUrl(QUrl(FromSjis(url)));
 }
 
-// The program's Japanese proportional gothic.
-QFont GothicFont() {
-  QFont font;
-  font.setFamilies({"IPAPGothic", "Noto Sans CJK JP"});
-  return font;
-}
-
-QColor ToQColor(Colour c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+// The look of the one-line tab bar: tabs (style 0, the style's own), raised buttons (1) or flat
+// buttons that show their frame only when pressed (2).
+QString TabBarLook(int style) {
+  if (style == 1) {
+    return QStringLiteral(
+        "QTabBar::tab { border: 2px outset palette(mid); border-radius: 3px; padding: 3px 10px;"
+        " margin: 1px; background: palette(button); }"
+        " QTabBar::tab:selected { border-style: inset; background: palette(midlight); }");
+  }
+  if (style == 2) {
+    return QStringLiteral(
+        "QTabBar::tab { border: 1px solid transparent; border-radius: 3px; padding: 3px 10px;"
+        " margin: 1px; background: transparent; }"
+        " QTabBar::tab:hover { border-color: palette(mid); }"
+        " QTabBar::tab:selected { border: 1px inset palette(dark); background: palette(midlight); "
+        "}");
+  }
+  return QString();
 }
 
 // Shows the busy cursor for the life of the object; pending events run once so it appears at once.
@@ -234,7 +241,11 @@ void TMainForm::BuildLayout() {
   tabPageControl->setObjectName("tabPageControl");
   tabPageControl->setDocumentMode(true);
   tabPageControl->setMinimumHeight(1);
-  TightLayout<QVBoxLayout>(BrowserPanel)->addWidget(tabPageControl);
+  tabStrip = new ThreadTabStrip(tabPageControl, BrowserPanel);
+  tabStrip->hide();
+  auto* browserLayout = TightLayout<QVBoxLayout>(BrowserPanel);
+  browserLayout->addWidget(tabStrip);
+  browserLayout->addWidget(tabPageControl, 1);
   XSplitter->addWidget(BrowserPanel);
 
   StatusBar = statusBar();
@@ -286,26 +297,6 @@ void TMainForm::BuildMenus() {
   threadOpenBrowserMI = AddItem(threadPM, "threadOpenBrowserMI", "ブラウザで開く");
   threadPM->addSeparator();
   threadDeleteLogMI = AddItem(threadPM, "threadDeleteLogMI", "ログ削除");
-
-  tabPM = new QMenu(this);
-  tabPM->setObjectName("tabPM");
-  tabCloseMI = AddItem(tabPM, "tabCloseMI", "このタブを閉じる");
-  tabControlMI = AddSubMenu(tabPM, "tabControlMI", "操作");
-  tabDeleteLogMI = AddItem(tabControlMI, "tabDeleteLogMI", "ログ削除");
-  tabCloseOtherMI = AddItem(tabPM, "tabCloseOtherMI", "これ以外のタブを閉じる");
-  tabPM->addSeparator();
-  tabTitleCopyMI = AddItem(tabPM, "tabTitleCopyMI", "タイトルをコピー");
-  tabURLCopyMI = AddItem(tabPM, "tabURLCopyMI", "URLをコピー");
-  tabPM->addSeparator();
-  tabHistoryMI = AddSubMenu(tabPM, "tabHistoryMI", "履歴");
-  for (int i = 1; i <= 5; ++i) {
-    std::string name = "tabHistory" + std::to_string(i) + "MI";
-    QAction* item = AddItem(tabHistoryMI, name.c_str(), std::to_string(i).c_str());
-    item->setData(i - 1);
-    tabHistoryItems.push_back(item);
-  }
-  tabPM->addSeparator();
-  tabOpenBrowserMI = AddItem(tabPM, "tabOpenBrowserMI", "ブラウザで開く");
 }
 
 void TMainForm::ConnectCommands() {
@@ -369,27 +360,9 @@ void TMainForm::ConnectCommands() {
   tabPageControl->tabBar()->installEventFilter(this);
   tabPageControl->installEventFilter(this);
   connect(tabPageControl, &QTabWidget::currentChanged, this, [] { ThreadTabs().FocusActiveTab(); });
-  connect(tabPM, &QMenu::aboutToShow, this, &TMainForm::tabPMPopup);
-  connect(tabCloseMI, &QAction::triggered, this, [this] {
-    if (tabPageControl->count() > 0) ThreadTabs().CloseTab(tabPageControl->currentIndex());
-  });
-  connect(tabCloseOtherMI, &QAction::triggered, this, [this] {
-    if (tabPageControl->count() > 0) ThreadTabs().CloseOtherTabs(tabPageControl->currentIndex());
-  });
-  connect(tabDeleteLogMI, &QAction::triggered, this, [] { ThreadTabs().DeleteActiveThreadLog(); });
-  connect(tabTitleCopyMI, &QAction::triggered, this, [] {
-    if (ThreadTabs().ActiveTab() != nullptr) CopyToClipboard(ThreadTabs().ActiveCaption());
-  });
-  connect(tabURLCopyMI, &QAction::triggered, this, [] {
-    if (ThreadTabs().ActiveTab() != nullptr) CopyToClipboard(ThreadTabs().ActiveThreadUrl());
-  });
-  connect(tabOpenBrowserMI, &QAction::triggered, this, [] {
-    if (ThreadTabs().ActiveTab() != nullptr) OpenWithSystem(ThreadTabs().ActiveThreadUrl());
-  });
-  for (QAction* item : tabHistoryItems) {
-    connect(item, &QAction::triggered, this,
-            [item] { ThreadTabs().OpenActiveHistoryEntry(item->data().toInt()); });
-  }
+  connect(&ThreadTabs(), &ThreadTabList::TabsChanged, tabStrip, &ThreadTabStrip::Rebuild);
+  connect(tabPageControl, &QTabWidget::currentChanged, tabStrip, &ThreadTabStrip::ShowCurrent);
+  connect(tabStrip, &ThreadTabStrip::TabPressed, this, &TMainForm::TabPressed);
   connect(&ThreadTabs(), &ThreadTabList::ThreadStateChanged, this, &TMainForm::ThreadStateChanged);
 }
 
@@ -462,25 +435,29 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == tabPageControl && event->type() == QEvent::FocusIn) {
+  const bool tabStrip = watched == tabPageControl || watched == tabPageControl->tabBar();
+  if (tabStrip && event->type() == QEvent::FocusIn) {
+    // The tab widget hands its focus to its tab bar; either way the page takes it.
     ThreadTabs().FocusActiveTab();
   } else if (watched == tabPageControl->tabBar() && event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     QPoint pos = mouse->position().toPoint();
-    int index = tabPageControl->tabBar()->tabAt(pos);
-    if (index < 0) return true;
-    if (mouse->button() == Qt::MiddleButton) {
-      ThreadTabs().CloseTab(index);
-      return true;
-    }
-    tabPageControl->setCurrentIndex(index);
-    ThreadTabs().FocusActiveTab();
-    if (mouse->button() == Qt::RightButton) {
-      tabPM->exec(tabPageControl->tabBar()->mapToGlobal(pos));
-    }
+    TabPressed(tabPageControl->tabBar()->tabAt(pos), mouse->button(),
+               tabPageControl->tabBar()->mapToGlobal(pos));
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::TabPressed(int index, Qt::MouseButton button, const QPoint& globalPos) {
+  if (index < 0) return;
+  if (button == Qt::MiddleButton) {
+    ThreadTabs().CloseTab(index);
+    return;
+  }
+  tabPageControl->setCurrentIndex(index);
+  ThreadTabs().FocusActiveTab();
+  if (button == Qt::RightButton) ThreadTabs().ExecTabMenu(globalPos);
 }
 
 void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
@@ -499,12 +476,14 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   threadNewTabMI->setText(
       QString::fromUtf8(clickOpensNewTab_ ? "アクティブなタブで開く" : "新しいタブで開く"));
 
-  // The tab row: several lines show every tab at once (captions are shortened instead of
-  // scrolling); the button styles drop the tab frame.
-  tabPageControl->setUsesScrollButtons(!display.tabMultiLine);
-  tabPageControl->setElideMode(display.tabMultiLine ? Qt::ElideRight : Qt::ElideNone);
+  // The tab row: in one line the tab bar (scrolling when the tabs do not fit), drawn as buttons
+  // for the button styles; in several lines the strip of buttons that wraps into rows.
+  tabStrip->SetButtonStyle(display.tabStyle);
+  tabStrip->setVisible(display.tabMultiLine);
+  tabPageControl->tabBar()->setVisible(!display.tabMultiLine);
   tabPageControl->setDocumentMode(display.tabStyle != 0);
-  tabPageControl->tabBar()->setDrawBase(display.tabStyle != 2);
+  tabPageControl->tabBar()->setDrawBase(display.tabStyle == 0);
+  tabPageControl->tabBar()->setStyleSheet(TabBarLook(display.tabStyle));
 
   ApplySubscribedColour();
   subjectListView->viewport()->update();
@@ -692,8 +671,8 @@ void TMainForm::subjectShowTypeCBChange(int) {
 
 void TMainForm::ThreadStateChanged(const QString& boardDir, const QString& datName) {
   // Tabs of the shown board write through `subjects` (SetShownSubjects): only the row is repainted.
-  if (!subjects.IsBound() || Utf8ToSjisLossy(boardDir.toStdString()) != subjects.Dir()) return;
-  subjectListView->RepaintRow(subjects.IndexOfDat(Utf8ToSjisLossy(datName.toStdString())));
+  if (!subjects.IsBound() || ToSjis(boardDir) != subjects.Dir()) return;
+  subjectListView->RepaintRow(subjects.IndexOfDat(ToSjis(datName)));
 }
 
 std::string TMainForm::BoardUrlOf(const NodeRef& node) const {
@@ -824,7 +803,7 @@ void TMainForm::bbsButtonDeleteMIClick() {
 void TMainForm::subjectFindToolButtonClick() {
   if (searchForm == nullptr) searchForm = new TSearchForm(this);
   searchForm->Prepare(&subjects, [this] { subjectListView->RowsChanged(); });
-  searchForm->exec();
+  AppDialogs().Exec(*searchForm);
   ThreadTabs().FocusActiveTab();
 }
 
@@ -832,7 +811,7 @@ void TMainForm::optionOptionMIClick() {
   int boardFontSize = subscribeTreeView->font().pointSize();
   int threadFontSize = subjectListView->font().pointSize();
   TSettingForm form(this, boardFontSize, threadFontSize);
-  if (form.exec() == QDialog::Accepted) ApplyDisplaySettings(form.Display());
+  if (AppDialogs().Exec(form) == QDialog::Accepted) ApplyDisplaySettings(form.Display());
 }
 
 void TMainForm::optionLogSweeperMIClick() {
@@ -855,22 +834,6 @@ void TMainForm::optionAboutMIClick() {
 
 void TMainForm::optionBBSMenuUpdateMIClick() {
   RunBoardMenuUpdate(this, false, false);
-}
-
-void TMainForm::tabPMPopup() {
-  tabHistoryMI->setEnabled(false);
-  for (std::size_t i = 0; i < tabHistoryItems.size(); ++i) {
-    tabHistoryItems[i]->setText(QString::number(i + 1));
-    tabHistoryItems[i]->setVisible(i == 0);
-  }
-  std::vector<std::string> titles = ThreadTabs().ActiveHistoryTitles();
-  if (titles.empty()) return;
-  tabHistoryMI->setEnabled(true);
-  for (std::size_t i = 0; i < tabHistoryItems.size() && i < titles.size(); ++i) {
-    tabHistoryItems[i]->setText(
-        QString::fromStdString(TitleForDisplay(titles[i])).replace("&", "&&"));
-    tabHistoryItems[i]->setVisible(true);
-  }
 }
 
 }  // namespace velkor

@@ -1,0 +1,176 @@
+// Response-header fields and the fetches that read them. Input: a whole response as a server
+// sends it (header, blank line, body). The header readers run on its header part; then a loopback
+// server answers every connection with the input and closes, while FetchFull and FetchDifferential
+// fetch from it. Oracles: no value taken from a header can carry a line break (it is written to INI
+// files); a successful fetch delivers no zero byte and nothing above the body limit; an answer
+// whose Content-Length is no number is no success; a differential fetch never stores an encoded
+// body and only appends a 206 whose range starts at the byte it asked for.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "FuzzSupport.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "net/HttpSession.h"
+
+namespace {
+
+// Answers every connection with the current response, then closes it.
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    listen_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listen_, 16) != 0 ||
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+      velkor::fuzz::Fail("cannot open the loopback server");
+    }
+    port_ = ntohs(addr.sin_port);
+    std::thread([this] { Serve(); }).detach();
+  }
+
+  unsigned short Port() const { return port_; }
+  void SetResponse(std::string_view response) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    response_.assign(response);
+  }
+
+ private:
+  void Serve() {
+    for (;;) {
+      int fd = accept(listen_, nullptr, nullptr);
+      if (fd < 0) continue;
+      // The request header ends with a blank line; the client sends nothing after it.
+      std::string request;
+      char buffer[1024];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 2000) <= 0) break;
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(n));
+      }
+      std::string response;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        response = response_;
+      }
+      for (std::size_t sent = 0; sent < response.size();) {
+        ssize_t n = send(fd, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        sent += static_cast<std::size_t>(n);
+      }
+      shutdown(fd, SHUT_WR);
+      close(fd);
+    }
+  }
+
+  int listen_ = -1;
+  unsigned short port_ = 0;
+  std::mutex mutex_;
+  std::string response_;
+};
+
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// True when the header has a Content-Length field whose value (after blanks) is no decimal number.
+bool HasBadContentLength(std::string_view header) {
+  std::size_t field = header.find("Content-Length:");
+  if (field == std::string_view::npos) return false;
+  std::string_view value = header.substr(field + 15);
+  value = value.substr(0, value.find_first_of("\r\n"));
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  if (value.empty()) return true;
+  for (char c : value) {
+    if (c < '0' || c > '9') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace velkor;
+  if (size > 96 * 1024) return 0;
+  fuzz::ScratchDataDir();
+  static LoopbackServer* server = [] {
+    auto* made = new LoopbackServer;
+    std::string error;
+    AddConnectOverrides({"fuzz.test=127.0.0.1:" + std::to_string(made->Port())}, error);
+    HttpSession::SetWaitLimitForTesting(std::chrono::milliseconds(3000));
+    return made;
+  }();
+  const std::string_view response = fuzz::AsText(data, size);
+  const std::size_t blank = response.find("\r\n\r\n");
+  const std::string_view header = response.substr(0, blank);
+
+  FUZZ_CHECK(!HasLineBreak(HttpSession::LastModifiedField(header)),
+             "a Last-Modified value carries a line break", header);
+  HttpSession::StatusCode(header);
+  HttpSession::ContentLength(header);
+  HttpSession::IsChunked(header);
+  const bool gzip = HttpSession::IsGzip(header);
+  // Only a plain answer tells the oracles about the header the fetch acts on.
+  const bool plain = blank != std::string_view::npos && header.rfind("HTTP/1.1 1", 0) != 0;
+  server->SetResponse(response);
+
+  {
+    HttpSession session;
+    std::string output;
+    std::string lastModified;
+    int result =
+        FetchFull(session, "http://fuzz.test/news/subject.txt", output, lastModified, true);
+    if (result == kFetchOk) {
+      FUZZ_CHECK(output.find('\0') == std::string::npos, "a fetched body holds a zero byte", "");
+      FUZZ_CHECK(output.size() <= kMaxBodySize, "a fetched body exceeds the limit", "");
+      FUZZ_CHECK(!HasLineBreak(lastModified), "a fetched Last-Modified carries a line break",
+                 lastModified);
+      FUZZ_CHECK(!(plain && HasBadContentLength(header)),
+                 "an answer with a Content-Length that is no number was taken", header);
+    }
+  }
+  {
+    const std::string stored = "1<><>2024/01/02<>a<>title\n";
+    HttpSession session;
+    std::string log = stored;
+    std::string lastModified = " Tue, 02 Jan 2024 03:04:05 GMT";
+    int result = FetchDifferential(session, "http://fuzz.test/news/dat/1.dat", log, lastModified);
+    if (result == kFetchOk) {
+      FUZZ_CHECK(log.find('\0') == std::string::npos, "a fetched log holds a zero byte", "");
+      FUZZ_CHECK(!HasLineBreak(lastModified), "a fetched Last-Modified carries a line break",
+                 lastModified);
+      if (plain && gzip) {
+        FUZZ_CHECK(log.find("\x1F\x8B\x08") == std::string::npos,
+                   "a differential fetch stored a gzip body raw", "");
+      }
+      const std::string asked = "Content-Range: bytes " + std::to_string(stored.size() - 1) + "-";
+      if (plain && HttpSession::StatusCode(header) == 206 &&
+          header.find("Content-Range:") != std::string_view::npos) {
+        FUZZ_CHECK(header.find(asked) != std::string_view::npos,
+                   "a 206 for another range was appended", header);
+      }
+      FUZZ_CHECK(!(plain && HasBadContentLength(header)),
+                 "an answer with a Content-Length that is no number was taken", header);
+    }
+  }
+  return 0;
+}

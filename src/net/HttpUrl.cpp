@@ -1,0 +1,102 @@
+#include "net/HttpUrl.h"
+
+#include "app/UrlPaths.h"
+#include "base/Sjis.h"
+
+namespace velkor {
+namespace {
+
+bool IsHostChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_';
+}
+
+bool IsAddressChar(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+         c == '.';
+}
+
+// A request target may carry any byte but the ones that end or split a request line.
+bool IsTargetByte(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u > 0x20 && u != 0x7F;
+}
+
+}  // namespace
+
+HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
+  std::size_t schemeEnd = url.find("://");
+  if (schemeEnd == std::string_view::npos || schemeEnd == 0) return HttpUrlStatus::kMalformed;
+  std::string_view scheme = url.substr(0, schemeEnd);
+  bool tls = EqualsIgnoreAsciiCase(scheme, "https");
+  if (!tls && !EqualsIgnoreAsciiCase(scheme, "http")) {
+    for (char c : scheme) {
+      if (!IsHostChar(c) && c != '+') return HttpUrlStatus::kMalformed;
+    }
+    return HttpUrlStatus::kUnsupportedScheme;
+  }
+  std::string_view rest = url.substr(schemeEnd + 3);
+  std::size_t authorityEnd = rest.find_first_of("/?#");
+  std::string_view authority = rest.substr(0, authorityEnd);
+  std::string_view tail =
+      authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
+  std::size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+
+  std::string_view host = authority;
+  std::string_view port;
+  if (!host.empty() && host.front() == '[') {
+    std::size_t close = host.find(']');
+    if (close == std::string_view::npos) return HttpUrlStatus::kMalformed;
+    std::string_view after = host.substr(close + 1);
+    host = host.substr(1, close - 1);
+    if (!after.empty()) {
+      if (after.front() != ':') return HttpUrlStatus::kMalformed;
+      port = after.substr(1);
+    }
+    for (char c : host) {
+      if (!IsAddressChar(c)) return HttpUrlStatus::kMalformed;
+    }
+  } else {
+    std::size_t colon = host.find(':');
+    if (colon != std::string_view::npos) {
+      port = host.substr(colon + 1);
+      host = host.substr(0, colon);
+    }
+    for (char c : host) {
+      if (!IsHostChar(c)) return HttpUrlStatus::kMalformed;
+    }
+  }
+  if (host.empty() || host.size() > kMaxUrlPartLength) return HttpUrlStatus::kMalformed;
+
+  unsigned short number = tls ? 443 : 80;
+  if (!port.empty()) {
+    unsigned value = 0;
+    for (char c : port) {
+      if (c < '0' || c > '9' || value > 65535) return HttpUrlStatus::kMalformed;
+      value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value == 0 || value > 65535) return HttpUrlStatus::kMalformed;
+    number = static_cast<unsigned short>(value);
+  }
+
+  std::string_view target = tail.substr(0, tail.find_first_of("?#"));
+  if (target.size() > kMaxUrlPartLength) return HttpUrlStatus::kMalformed;
+  for (char c : target) {
+    if (!IsTargetByte(c)) return HttpUrlStatus::kMalformed;
+  }
+  out.tls = tls;
+  out.host = std::string(host);
+  out.port = number;
+  out.target = target.empty() ? "/" : std::string(target);
+  return HttpUrlStatus::kOk;
+}
+
+std::string HostField(const HttpUrl& url) {
+  bool v6 = url.host.find(':') != std::string::npos;
+  std::string field = v6 ? "[" + url.host + "]" : url.host;
+  if (url.port != (url.tls ? 443 : 80)) field += ":" + std::to_string(url.port);
+  return field;
+}
+
+}  // namespace velkor

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPoint>
+#include <string>
+
+namespace velkor {
+
+class SubjectList;
+class ThreadTab;
+
+// What a ThreadTab asks of the list that owns it (ThreadTabList). Texts are CP932.
+class ThreadTabOwner {
+ public:
+  // The thread list the main window shows, or null (see ThreadTabList::SetShownSubjects).
+  virtual SubjectList* ShownSubjects() const = 0;
+  // The tab's caption changed: its page in the tab row shows the new one.
+  virtual void TabCaptionChanged(ThreadTab& tab) = 0;
+  // The tab changed the log or the reading state of the thread it shows.
+  virtual void TabThreadStateChanged(const ThreadTab& tab) = 0;
+  // A reply-number link was followed: the reply menu opens at `globalPos`.
+  virtual void ReplyMenuRequested(QPoint globalPos) = 0;
+  // A link to a stored thread was followed: it opens in a new tab.
+  virtual void ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
+                                  const std::string& anchor, int firstUnread,
+                                  const std::string& title) = 0;
+
+ protected:
+  ~ThreadTabOwner() = default;
+};
+
+}  // namespace velkor

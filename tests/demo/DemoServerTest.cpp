@@ -1,0 +1,256 @@
+#include "demo/DemoServer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "base/Sjis.h"
+#include "net/ChunkDecoder.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "net/Gunzip.h"
+#include "net/HttpSession.h"
+
+namespace velkor::demo {
+namespace {
+
+constexpr long long kStart = 1796688000;  // Tue, 08 Dec 2026 00:00:00 GMT
+
+struct Answered {
+  std::string head;
+  std::string body;
+};
+
+Answered Split(const std::string& answer) {
+  std::size_t end = answer.find("\r\n\r\n");
+  if (end == std::string::npos) return {answer, ""};
+  return {answer.substr(0, end + 2), answer.substr(end + 4)};
+}
+
+std::string Get(const std::string& host, const std::string& path, const std::string& extra = "") {
+  return "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n" + extra + "\r\n";
+}
+
+class DemoServerTest : public ::testing::Test {
+ protected:
+  DemoServerTest() : network_("http", kStart), server_(network_) {}
+
+  Answered Ask(const std::string& request) { return Split(server_.Answer(request, kStart + 10)); }
+  std::string DatPath(long long key) { return "/cook/dat/" + std::to_string(key) + ".dat"; }
+  std::string Dat(long long key) { return Ask(Get("hayabusa.5ch.io", DatPath(key))).body; }
+
+  DemoNetwork network_;
+  DemoServer server_;
+};
+
+struct StatusCase {
+  const char* name;
+  const char* path;
+  const char* extra;  // more request header lines
+  const char* status;
+  const char* header;  // a header line the answer must hold, or ""
+};
+
+class DemoServerStatusTest : public DemoServerTest,
+                             public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(DemoServerStatusTest, AnswersLikeABoardServer) {
+  const StatusCase& c = GetParam();
+  std::string path = c.path;
+  if (path == "DAT") path = DatPath(network_.ThreadKeys("cook")[5]);
+  Answered answer = Ask(Get("hayabusa.5ch.io", path, c.extra));
+  EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), std::string("HTTP/1.1 ") + c.status);
+  EXPECT_NE(answer.head.find(c.header), std::string::npos) << answer.head;
+}
+
+const std::string kSince = "If-Modified-Since: " + HttpDate(kStart) + "\r\n";
+const std::string kEarlier = "If-Modified-Since: " + HttpDate(kStart - 1) + "\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DemoServerStatusTest,
+    ::testing::Values(
+        StatusCase{"whole", "/cook/subject.txt", "", "200 OK",
+                   "Last-Modified: Tue, 08 Dec 2026 00:00:00 GMT"},
+        StatusCase{"unchanged", "/cook/subject.txt", kSince.c_str(), "304 Not Modified", ""},
+        StatusCase{"changed", "/cook/subject.txt", kEarlier.c_str(), "200 OK", ""},
+        StatusCase{"tail", "DAT", "Range: bytes=10-\r\n", "206 Partial Content",
+                   "Content-Range: bytes 10-"},
+        StatusCase{"past the end", "DAT", "Range: bytes=99999999-\r\n", "416 Range Not Satisfiable",
+                   "Content-Range: bytes */"},
+        StatusCase{"gzip", "/cook/subject.txt", "Accept-Encoding: gzip\r\n", "200 OK",
+                   "Transfer-Encoding: chunked"},
+        StatusCase{"other board's host", "/newsplus/subject.txt", "", "404 Not Found", ""},
+        StatusCase{"no such thread", "/cook/dat/123.dat", "", "404 Not Found", ""},
+        StatusCase{"outside the board", "/cook/../etc/passwd", "", "404 Not Found", ""}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      for (char& c : name) {
+        if (c == ' ' || c == '\'') c = '_';
+      }
+      return name;
+    });
+
+// The gzip answer decodes to exactly the plain answer's bytes.
+TEST_F(DemoServerTest, GzipDecodesToThePlainBody) {
+  Answered plain = Ask(Get("hayabusa.5ch.io", "/cook/subject.txt"));
+  Answered packed = Ask(Get("hayabusa.5ch.io", "/cook/subject.txt", "Accept-Encoding: gzip\r\n"));
+  ChunkDecoder chunks;
+  std::string gzip;
+  ASSERT_TRUE(chunks.Feed(packed.body, gzip));
+  ASSERT_TRUE(chunks.Done());
+  std::string body;
+  ASSERT_EQ(Gunzip(gzip, body), GunzipResult::kOk);
+  EXPECT_EQ(body, plain.body);
+  EXPECT_EQ(SplitLines(body).size(), std::size_t{DemoNetwork::kThreadsPerBoard});
+}
+
+// New replies (asked for through the control path): a conditional request made before them is
+// answered whole, and a range from the last stored byte starts with that byte's line feed and holds
+// exactly the new lines.
+TEST_F(DemoServerTest, GrowthIsSeenByConditionalAndRangeRequests) {
+  long long key = network_.ThreadKeys("cook")[40];
+  std::string before = Dat(key);
+  ASSERT_EQ(Ask(Get("any.host", "/_demo/grow/cook/" + std::to_string(key) + "/2")).body,
+            "added 2\n");
+  EXPECT_EQ(network_.ThreadKeys("cook").front(), key);
+  Answered whole = Ask(Get("hayabusa.5ch.io", DatPath(key), kSince));
+  EXPECT_EQ(whole.head.substr(0, 15), "HTTP/1.1 200 OK");
+  ASSERT_EQ(whole.body.substr(0, before.size()), before);
+  Answered tail = Ask(Get("hayabusa.5ch.io", DatPath(key),
+                          "Range: bytes=" + std::to_string(before.size() - 1) + "-\r\n"));
+  EXPECT_EQ(tail.body, whole.body.substr(before.size() - 1));
+  EXPECT_EQ(SplitLines(tail.body.substr(1)).size(), std::size_t{2});
+  EXPECT_EQ(Ask(Get("hayabusa.5ch.io", "/cook/subject.txt", kSince)).head.substr(0, 15),
+            "HTTP/1.1 200 OK");
+}
+
+// A thread that fell off its list answers 302 to its archive copy, which is served.
+TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
+  long long last = network_.ThreadKeys("cook").back();
+  for (int i = 0; i < 200 && network_.ThreadKeys("cook").back() == last; ++i) {
+    network_.Step(kStart + i);
+  }
+  ASSERT_NE(network_.ThreadKeys("cook").back(), last);
+  EXPECT_EQ(network_.ThreadKeys("cook").size(), std::size_t{DemoNetwork::kThreadsPerBoard});
+  Answered moved = Ask(Get("hayabusa.5ch.io", DatPath(last)));
+  std::string k = std::to_string(last);
+  std::string archive = "/cook/kako/" + k.substr(0, 4) + "/" + k.substr(0, 5) + "/" + k + ".dat";
+  EXPECT_EQ(moved.head.substr(0, 18), "HTTP/1.1 302 Found");
+  EXPECT_NE(moved.head.find("Location: http://hayabusa.5ch.io" + archive + "\r\n"),
+            std::string::npos);
+  Answered kept = Ask(Get("hayabusa.5ch.io", archive));
+  EXPECT_EQ(kept.head.substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_FALSE(kept.body.empty());
+}
+
+// A demo-server process and the two lines it printed.
+class DemoServerProcess {
+ public:
+  explicit DemoServerProcess(std::vector<std::string> extra) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    std::vector<std::string> args = {VELKOR_CLI_PATH, "--data-dir",     ::testing::TempDir(),
+                                     "demo-server",   "--step-seconds", "0"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      std::vector<char*> argv;
+      for (std::string& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    lines_ = fdopen(out[0], "r");
+    char line[1024];
+    for (std::string* into : {&menuUrl, &connectTo}) {
+      if (lines_ == nullptr || fgets(line, sizeof line, lines_) == nullptr) return;
+      *into = std::string(line);
+      if (!into->empty() && into->back() == '\n') into->pop_back();
+    }
+  }
+  ~DemoServerProcess() {
+    if (pid_ > 0 && status_ < 0) Stop();
+    if (lines_ != nullptr) fclose(lines_);
+  }
+  // SIGTERM; the exit status as waitpid gives it.
+  int Stop() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    status_ = waitpid(pid_, &status, 0) == pid_ ? status : 0x7F00;
+    return status_;
+  }
+  // The port of the printed connect value.
+  std::string Port() const { return connectTo.substr(connectTo.rfind(':') + 1); }
+
+  std::string menuUrl;
+  std::string connectTo;
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+  FILE* lines_ = nullptr;
+};
+
+// The process: two lines on stdout once listening, the program's own client reads the menu
+// through the printed connect value, and SIGTERM ends it with exit 0.
+TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
+  DemoServerProcess server({});
+  EXPECT_EQ(server.menuUrl, "http://menu.5ch.io/bbsmenu.html");
+  std::vector<std::string> items;
+  for (std::size_t at = 0; at <= server.connectTo.size();) {
+    std::size_t comma = server.connectTo.find(',', at);
+    items.push_back(server.connectTo.substr(at, comma == std::string::npos ? comma : comma - at));
+    at = comma == std::string::npos ? server.connectTo.size() + 1 : comma + 1;
+  }
+  EXPECT_EQ(items.size(), std::size_t{5});
+  std::string error;
+  ASSERT_TRUE(AddConnectOverrides(items, error)) << error;
+  HttpSession session;
+  std::string page;
+  std::string lastModified;
+  EXPECT_EQ(FetchFull(session, "http://menu.5ch.io/bbsmenu.html", page, lastModified, true),
+            kFetchOk);
+  EXPECT_NE(page.find("<A HREF=http://hayabusa.5ch.io/cook/>" + Sjis("料理") + "</A><br>\n"),
+            std::string::npos);
+  ClearConnectOverrides();
+  int status = server.Stop();
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// --tls: https links, and a client that trusts the CA file written under --root gets a verified
+// answer (curl, as a user would check it); without the CA the handshake is refused.
+TEST(DemoServerProcessTest, TlsIsTrustedThroughItsOwnCa) {
+  std::string root = ::testing::TempDir() + "demo-tls-" + std::to_string(getpid());
+  DemoServerProcess server({"--tls", "--root", root});
+  ASSERT_EQ(server.menuUrl, "https://menu.5ch.io/bbsmenu.html");
+  std::string curl =
+      "curl -s -o /dev/null -w '%{http_code}' -r 1- --connect-to menu.5ch.io:443:127.0.0.1:" +
+      server.Port() + " ";
+  auto run = [](const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[64];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    pclose(pipe);
+    return output;
+  };
+  EXPECT_EQ(run(curl + "--cacert " + root + "/demo-ca.pem " + server.menuUrl), "206");
+  EXPECT_EQ(run(curl + server.menuUrl), "000");
+  int status = server.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::filesystem::remove_all(root);
+}
+
+}  // namespace
+}  // namespace velkor::demo

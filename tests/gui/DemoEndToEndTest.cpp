@@ -1,0 +1,406 @@
+// The whole window against the offline demo board network (velkor-cli demo-server, started by the
+// test on a free loopback port, growing only when the test says so): board-menu update,
+// subscribing, a board's thread list, a thread, a reply pop-up, the bookmark, new replies under the
+// unread marker, log search and the log sweeper.
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include "app/DataDir.h"
+#include "base/FileUtil.h"
+#include "base/IniDocument.h"
+#include "base/Sjis.h"
+#include "boards/BoardTreeWidget.h"
+#include "boards/TUpdateMenuForm.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
+#include "net/ConnectOverrides.h"
+#include "net/Fetch.h"
+#include "net/HttpSession.h"
+#include "search/TSearchForm.h"
+#include "subjects/SubjectListView.h"
+#include "threads/DatRenderer.h"
+#include "threads/PopupWindow.h"
+#include "threads/ThreadTab.h"
+#include "threads/ThreadTabList.h"
+#include "threads/ThreadView.h"
+
+using namespace velkor;
+
+namespace {
+
+constexpr int kDatColumn = 9;
+constexpr int kResColumn = 4;
+
+QString U(const std::string& sjis) {
+  return QString::fromStdString(SjisToUtf8Lossy(sjis));
+}
+
+// Runs `act` on the first modal dialog of type T that shows up, while `open` runs (a modal dialog
+// runs its own loop inside `open`). Returns whether the dialog was met.
+template <typename T>
+bool WithModal(const std::function<void()>& open, const std::function<void(T*)>& act) {
+  bool met = false;
+  QTimer timer;
+  timer.setInterval(20);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    timer.stop();
+    met = true;
+    act(dialog);
+  });
+  timer.start();
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  guard.start(30000);
+  open();
+  timer.stop();
+  guard.stop();
+  return met;
+}
+
+// Runs `inspect` once `open` has shown the menu, then closes it.
+bool WithMenu(QMenu* menu, const std::function<void()>& open,
+              const std::function<void()>& inspect) {
+  bool shown = false;
+  QTimer timer;
+  timer.setInterval(10);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!menu->isVisible()) return;
+    shown = true;
+    timer.stop();
+    inspect();
+    menu->close();
+  });
+  timer.start();
+  open();
+  if (!shown) (void)QTest::qWaitFor([&] { return shown; }, 2000);
+  timer.stop();
+  return shown;
+}
+
+}  // namespace
+
+class DemoEndToEndTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dataDir_.isValid() && serverDir_.isValid());
+    server_.setProgram(VELKOR_CLI_PATH);
+    server_.setArguments({"--data-dir", serverDir_.path(), "demo-server", "--step-seconds", "0"});
+    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The server ends with the test, even when the test dies.
+    server_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    server_.start();
+    QVERIFY(server_.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(server_.canReadLine() && Lines() >= 2, 10000);
+    menuUrl_ = server_.readLine().trimmed().toStdString();
+    QString connectTo = QString::fromUtf8(server_.readLine().trimmed());
+    QCOMPARE(menuUrl_.substr(0, 7), std::string("http://"));
+    std::vector<std::string> items;
+    for (const QString& item : connectTo.split(',')) items.push_back(item.toStdString());
+    std::string error;
+    QVERIFY2(AddConnectOverrides(items, error), error.c_str());
+
+    InitDataDir(dataDir_.path().toStdString());
+    QVERIFY(ReplaceFile(
+        IniDir() + "/config.ini",
+        "[BBSMenuURL]\r\nHistory1=" + menuUrl_ + "\r\n\r\n[Kodawari]\r\nNewTabOpen=1\r\n\r\n"));
+    form_ = std::make_unique<TMainForm>();
+    hooks_ = std::make_unique<GuiUiHooks>(form_.get());
+    SetUiHooks(hooks_.get());
+    form_->resize(1200, 900);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    boards_ = form_->findChild<BoardTreeWidget*>("BBSTreeView");
+    favorites_ = form_->findChild<BoardTreeWidget*>("subscribeTreeView");
+    view_ = form_->findChild<SubjectListView*>("SubjectListView");
+    tabs_ = form_->findChild<QTabWidget*>("tabPageControl");
+  }
+
+  void cleanupTestCase() {
+    SetUiHooks(nullptr);
+    form_.reset();
+    ClearConnectOverrides();
+    server_.terminate();
+    QVERIFY(server_.waitForFinished(5000));
+    QCOMPARE(server_.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(server_.exitCode(), 0);
+  }
+
+  void readsTheDemoNetwork() {
+    // "ボード一覧更新..." → the dialog → "更新": the menu's 3 categories and 8 boards.
+    bool updated = WithModal<TUpdateMenuForm>(
+        [&] { form_->findChild<QAction*>("optionBBSMenuUpdateMI")->trigger(); },
+        [this](TUpdateMenuForm* dialog) {
+          QCOMPARE(dialog->bbsMenuComboBox->currentText().toStdString(), menuUrl_);
+          QTest::mouseClick(dialog->updateButton, Qt::LeftButton);
+        });
+    QVERIFY(updated);
+    QCOMPARE(boards_->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = boards_->topLevelItem(0);
+    QCOMPARE(root->childCount(), 3);
+    int boards = 0;
+    for (int i = 0; i < root->childCount(); ++i) boards += root->child(i)->childCount();
+    QCOMPARE(boards, 8);
+    QVERIFY(ReadWholeFile(IniDir() + "/board.ini")
+                ->find(Sjis("料理=http://hayabusa.5ch.io/cook/\r\n")) != std::string::npos);
+
+    // Subscribe two boards from the board list's menu.
+    SubscriptionMenu("趣味", "料理", "bbsAllSubscribeMI");
+    SubscriptionMenu("雑談", "雑談系", "bbsAllSubscribeMI");
+    QVERIFY(favorites_->FindBoardNode(Sjis("趣味"), Sjis("料理")) != nullptr);
+    QVERIFY(favorites_->FindBoardNode(Sjis("雑談"), Sjis("雑談系")) != nullptr);
+
+    // The second board: its list, one thread read, then it is given up and its logs swept later.
+    OpenBoard("雑談", "雑談系");
+    std::string chatKey = OpenRow(0);
+    QVERIFY(FileExists(LogDir() + "/mao.5ch.io/zatsudan/" + chatKey));
+
+    // The main board: the list of 300 threads, a thread with replies to read.
+    OpenBoard("趣味", "料理");
+    int row = -1;
+    for (int r = 0; r < view_->model()->rowCount() && row < 0; ++r) {
+      int res = view_->model()->index(r, kResColumn).data().toString().toInt();
+      if (res >= 60 && res <= 400) row = r;
+    }
+    QVERIFY(row >= 0);
+    std::string datName = OpenRow(row);
+    const std::string boardDir = LogDir() + "/hayabusa.5ch.io/cook/";
+    std::optional<std::string> log = ReadWholeFile(boardDir + datName);
+    QVERIFY(log.has_value());
+    const int replies = static_cast<int>(SplitLines(*log).size());
+    QCOMPARE(ThreadTabs().ActiveTab()->DatName(), datName);
+    QCOMPARE(Ini(boardDir, datName, "GotCount"), replies);
+
+    // Hovering a reply anchor pops that reply up.
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    WaitLoaded(tab);
+    const QVariantList anchor = FromScript(
+        tab,
+        "(function () { var a = document.querySelector('a[href^=\"#a\"]:not([href=\"#all\"])');"
+        " if (!a) return null; a.scrollIntoView(); var r = a.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2, a.getAttribute('href')]; })()");
+    QCOMPARE(anchor.size(), 3);
+    const int target =
+        anchor[2].toString().mid(2).section(QRegularExpression("[^0-9]"), 0, 0).toInt();
+    QVERIFY(target >= 1 && target < replies);
+    QWidget* surface = tab->View()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mouseMove(surface, QPoint(anchor[0].toInt(), anchor[1].toInt()));
+    QTRY_VERIFY(AppPopup().isVisible());
+    const QString dateText =
+        U(SplitDatLine(SplitLines(*log)[static_cast<std::size_t>(target - 1)]).date);
+    QVERIFY2(AppPopup().Text().startsWith(QString::number(target) + QString::fromUtf8(" 名前：")),
+             qPrintable(AppPopup().Text()));
+    QVERIFY2(AppPopup().Text().contains(dateText), qPrintable(AppPopup().Text()));
+    // VELKOR_SCREENSHOT=FILE saves the window with the pop-up over it (docs/screenshot-demo.png).
+    const QString shot = qEnvironmentVariable("VELKOR_SCREENSHOT");
+    if (!shot.isEmpty()) {
+      QTest::qWait(1000);
+      QPixmap window = form_->grab();
+      QPainter painter(&window);
+      painter.drawPixmap(form_->mapFromGlobal(AppPopup().pos()), AppPopup().grab());
+      painter.end();
+      QVERIFY(window.save(shot));
+    }
+    AppPopup().HidePopup();
+
+    // "ここまで読んだ" on the last reply, from the reply number's menu.
+    ClickInPage(tab, QString("a[href=\"menu:%1\"]").arg(replies));
+    QTRY_VERIFY(ThreadTabs().ReplyMenu()->isVisible());
+    QAction* bookmark = ThreadTabs().ReplyMenu()->actions().at(0);
+    QCOMPARE(bookmark->text(), QString::fromUtf8("ここまで読んだ"));
+    ThreadTabs().ReplyMenu()->hide();
+    bookmark->trigger();
+    QCOMPARE(Ini(boardDir, datName, "Unread"), replies);
+
+    // Three new replies arrive; "更新" shows the new count, the thread shows them under the marker.
+    const std::string key = datName.substr(0, datName.size() - 4);
+    std::string answer;
+    std::string lastModified;
+    HttpSession session;
+    QCOMPARE(FetchFull(session, "http://hayabusa.5ch.io/_demo/grow/cook/" + key + "/3", answer,
+                       lastModified, false),
+             kFetchOk);
+    QCOMPARE(answer, std::string("added 3\n"));
+    QTest::mouseClick(form_->findChild<QToolButton*>("subjectReloadToolButton"), Qt::LeftButton);
+    const int newRow = RowOf(datName);
+    QVERIFY(newRow >= 0);
+    QCOMPARE(newRow, 0);  // a thread with new replies goes to the top
+    QCOMPARE(view_->model()->index(newRow, kResColumn).data().toString(),
+             QString::number(replies + 3));
+    // An open thread is only brought to the front: close its tab (middle click) to read it anew.
+    const int openTabs = tabs_->count();
+    QTest::mouseClick(tabs_->tabBar(), Qt::MiddleButton, {},
+                      tabs_->tabBar()->tabRect(tabs_->currentIndex()).center());
+    QCOMPARE(tabs_->count(), openTabs - 1);
+    OpenRow(newRow);
+    QCOMPARE(Ini(boardDir, datName, "GotCount"), replies + 3);
+    tab = ThreadTabs().ActiveTab();
+    QCOMPARE(tab->FirstUnread(), replies);
+    const std::string& page = tab->Document();
+    const std::size_t marker = page.find("<a name=\"midoku\">");
+    QVERIFY(marker != std::string::npos);
+    QVERIFY(page.find("<a name=\"a" + std::to_string(replies - 1) + "\">") < marker);
+    for (int n = replies; n <= replies + 3; ++n) {
+      const std::size_t at = page.find("<a name=\"a" + std::to_string(n) + "\">");
+      QVERIFY2(at != std::string::npos && at > marker, qPrintable(QString::number(n)));
+    }
+
+    // "検索" → the dialog → the board's stored logs: the thread is found by a word of its text.
+    const int tabsBefore = tabs_->count();
+    bool searched = WithModal<TSearchForm>(
+        [&] {
+          QTest::mouseClick(form_->findChild<QToolButton*>("subjectFindToolButton"),
+                            Qt::LeftButton);
+        },
+        [](TSearchForm* dialog) {
+          dialog->keyEdit->setText(QString::fromUtf8("マターリ"));
+          dialog->searchTypeButtons->button(1)->click();
+          QTest::mouseClick(dialog->startButton, Qt::LeftButton);
+        });
+    QVERIFY(searched);
+    QTRY_COMPARE(tabs_->count(), tabsBefore + 1);
+    QCOMPARE(tabs_->tabText(tabs_->currentIndex()), QString::fromUtf8("検索結果"));
+    const std::string& results = ThreadTabs().ActiveTab()->Document();
+    QVERIFY(results.find(key) != std::string::npos);
+    QVERIFY(results.find(Sjis("マターリ")) != std::string::npos);
+    QVERIFY(results.find(chatKey.substr(0, chatKey.size() - 4)) == std::string::npos);
+
+    // Give up the second board, sweep: its logs go, the favourite's stay.
+    SubscriptionMenu("雑談", "雑談系", "bbsAllUnsubscribeMI");
+    QVERIFY(favorites_->FindBoardNode(Sjis("雑談"), Sjis("雑談系")) == nullptr);
+    form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
+    QVERIFY(!DirectoryExists(LogDir() + "/mao.5ch.io/zatsudan"));
+    QVERIFY(FileExists(boardDir + datName));
+  }
+
+ private:
+  int Lines() {
+    QByteArray all = server_.peek(4096);
+    return static_cast<int>(all.count('\n'));
+  }
+
+  static int Ini(const std::string& boardDir, const std::string& datName, const char* key) {
+    IniDocument ini;
+    if (!ini.Load(boardDir + "subject.ini")) return -1;
+    return static_cast<int>(ini.ReadInteger(datName, key, -1));
+  }
+
+  // The board list's menu on a board, then its item `item`.
+  void SubscriptionMenu(const char* category, const char* name, const char* item) {
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    pages->setCurrentIndex(0);
+    boards_->expandAll();
+    QTreeWidgetItem* node = boards_->FindBoardNode(Sjis(category), Sjis(name));
+    QVERIFY(node != nullptr);
+    boards_->scrollToItem(node);
+    const QPoint at = boards_->visualItemRect(node).center();
+    QVERIFY(WithMenu(
+        form_->findChild<QMenu*>("bbsAllPM"), [&] { emit boards_->customContextMenuRequested(at); },
+        [&] { form_->findChild<QAction*>(item)->trigger(); }));
+  }
+
+  // A click on the favourite: the board's list downloads and shows its 300 threads.
+  void OpenBoard(const char* category, const char* name) {
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    pages->setCurrentIndex(1);
+    favorites_->expandAll();
+    QTreeWidgetItem* node = favorites_->FindBoardNode(Sjis(category), Sjis(name));
+    QVERIFY(node != nullptr);
+    QTest::mouseClick(favorites_->viewport(), Qt::LeftButton, {},
+                      favorites_->visualItemRect(node).center());
+    QTRY_COMPARE(view_->model()->rowCount(), 300);
+  }
+
+  int RowOf(const std::string& datName) const {
+    for (int r = 0; r < view_->model()->rowCount(); ++r) {
+      if (view_->model()->index(r, kDatColumn).data().toString().toStdString() == datName) return r;
+    }
+    return -1;
+  }
+
+  // A click on a row opens its thread in a tab; returns the thread's dat name.
+  std::string OpenRow(int row) {
+    const int before = tabs_->count();
+    const QModelIndex index = view_->model()->index(row, 3);
+    view_->scrollTo(index);
+    QTest::mouseClick(view_->viewport(), Qt::LeftButton, {}, view_->visualRect(index).center());
+    if (tabs_->count() != before + 1 || ThreadTabs().ActiveTab() == nullptr) return std::string();
+    return ThreadTabs().ActiveTab()->DatName();
+  }
+
+  static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
+
+  static QVariantList FromScript(ThreadTab* tab, const QString& script) {
+    auto result = std::make_shared<QVariantList>();
+    auto done = std::make_shared<bool>(false);
+    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                       [result, done](const QVariant& v) {
+                                         *result = v.toList();
+                                         *done = true;
+                                       });
+    (void)QTest::qWaitFor([&done] { return *done; }, 5000);
+    return *result;
+  }
+
+  static void ClickInPage(ThreadTab* tab, const QString& selector) {
+    const QVariantList clicked =
+        FromScript(tab, QString("(function () { var a = document.querySelector('%1');"
+                                " if (!a) return [false]; a.click(); return [true]; })()")
+                            .arg(selector));
+    QVERIFY(!clicked.isEmpty() && clicked[0].toBool());
+  }
+
+  QTemporaryDir dataDir_;
+  QTemporaryDir serverDir_;
+  QProcess server_;
+  std::string menuUrl_;
+  std::unique_ptr<TMainForm> form_;
+  std::unique_ptr<GuiUiHooks> hooks_;
+  BoardTreeWidget* boards_ = nullptr;
+  BoardTreeWidget* favorites_ = nullptr;
+  SubjectListView* view_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+};
+
+int main(int argc, char** argv) {
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+  // The log sweeper moves files to the trash: keep it inside the test's own directory.
+  QTemporaryDir home;
+  qputenv("XDG_DATA_HOME", home.path().toUtf8());
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  DemoEndToEndTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "DemoEndToEndTest.moc"
