@@ -123,6 +123,11 @@ bool IsSafeBoardUrl(std::string_view url) {
            c == '-' || c == '_';
   });
   if (!plainHost) return false;
+  // The request goes to the host as written: it must be the folder's host, without escapes or a
+  // user part.
+  std::string_view authority = url.substr(url.find("://") + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  if (authority.find_first_of("%@") != std::string_view::npos) return false;
   if (path.size() < 2 || path.front() != '/') return false;
   std::string_view rest = std::string_view(path).substr(1);
   if (rest.back() == '/') rest.remove_suffix(1);
@@ -157,6 +162,28 @@ bool IsServiceHost(std::string_view host) {
 
 std::string_view DefaultSchemeOfHost(std::string_view host) {
   return IsServiceHost(host) ? "https" : "http";
+}
+
+std::string RebuiltBoardUrl(std::string_view logDir) {
+  if (logDir.empty()) return {};
+  std::string folder(logDir);
+  if (folder.back() != '/') folder += '/';
+  std::string host;
+  std::string board;
+  LogPathToBoard(folder, host, board);
+  std::string url = std::string(DefaultSchemeOfHost(host)) + "://";
+  for (char c : host + board) {
+    if (c == '%') {
+      url += "%25";
+    } else if (c == '?') {
+      url += "%3F";
+    } else if (c == '#') {
+      url += "%23";
+    } else {
+      url += c;
+    }
+  }
+  return url;
 }
 
 std::string ThreadUrl(std::string_view boardUrl, std::string_view key, bool finalSlash) {

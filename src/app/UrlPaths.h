@@ -33,7 +33,8 @@ void LogPathToBoard(std::string_view logPath, std::string& host, std::string& bo
 bool IsSafePathComponent(std::string_view name);
 
 // True for a board URL whose log directory is the board's own folder below LogDir: the URL splits,
-// its decoded host is a plain host name (ASCII letters, digits, ".", "-", "_"; not "." or ".."),
+// its host is a plain host name written without escapes or a user part (ASCII letters, digits, ".",
+// "-", "_"; not "." or ".."),
 // and its decoded path begins with "/" and holds at least one segment, every segment a safe path
 // component (a final "/" is allowed). A URL naming a host's root ("http://host/") is no board.
 bool IsSafeBoardUrl(std::string_view url);
@@ -51,6 +52,12 @@ bool IsServiceHost(std::string_view host);
 // The scheme a board in the log folder host/... is reached by when no list names it: "https" for
 // the service's hosts, "http" for any other.
 std::string_view DefaultSchemeOfHost(std::string_view host);
+
+// The URL of the board in a log folder ("/host/board/", relative or whole) when no list names it,
+// rebuilt from the folder's last two names: DefaultSchemeOfHost + "://" + host + "/" + board + "/",
+// with "%", "?" and "#" escaped so that SplitUrl gives the same names back (a folder name is never
+// decoded a second time). Empty for an empty folder.
+std::string RebuiltBoardUrl(std::string_view logDir);
 
 // The read.cgi URL of a thread: for the board URL "scheme://host/board/" and the key,
 // "scheme://host/test/read.cgi/board/key", followed by "/" when `finalSlash` is set. Scheme, host

@@ -544,23 +544,7 @@ std::string BoardUrlOfLogDir(std::string_view logDir) {
     std::string url = catalog->UrlOfLogDir(relative);
     if (!url.empty()) return url;
   }
-  std::string host;
-  std::string board;
-  LogPathToBoard(relative, host, board);
-  // Written so that SplitUrl gives the folder names back: "%", "?" and "#" escaped.
-  std::string url = std::string(DefaultSchemeOfHost(host)) + "://";
-  for (char c : host + board) {
-    if (c == '%') {
-      url += "%25";
-    } else if (c == '?') {
-      url += "%3F";
-    } else if (c == '#') {
-      url += "%23";
-    } else {
-      url += c;
-    }
-  }
-  return url;
+  return RebuiltBoardUrl(relative);
 }
 
 }  // namespace velkor

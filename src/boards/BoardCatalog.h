@@ -206,11 +206,8 @@ void OpenCatalogs();
 
 // The URL of the board whose log folder is `logDir`, a board folder below LogDir given whole
 // (LogDir() + "/host/board/") or relative ("/host/board/"): the stored URL of the first favourite
-// with that folder, else of the first board of the board list, else "https://" (service hosts,
-// IsServiceHost) or "http://" + host + "/" + board + "/" from the folder's last two names, with
-// "%", "?" and "#" escaped so that the URL splits back into the same folder names (a folder name is
-// never decoded a second time). Empty for an empty
-// `logDir`. Uses the process-wide catalogs as they are open.
+// with that folder, else of the first board of the board list, else RebuiltBoardUrl
+// (app/UrlPaths.h). Empty for an empty `logDir`. Uses the process-wide catalogs as they are open.
 std::string BoardUrlOfLogDir(std::string_view logDir);
 
 }  // namespace velkor

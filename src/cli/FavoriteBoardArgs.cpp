@@ -28,7 +28,7 @@ int BindFavoriteBoard(const std::string& category, const std::string& name, Subj
   if (!iniPath) {
     return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
   }
-  if (!list.Bind(*iniPath)) {
+  if (!list.Bind(*iniPath, url)) {
     return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
   }
   return kExitOk;

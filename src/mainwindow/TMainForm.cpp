@@ -575,7 +575,7 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
   currentBoardNode.name = name;
   SetSubjectExpanded(true);
   subjectListView->Model().BeginRowsReset();
-  subjects.Bind(boardDir + "subject.ini");
+  subjects.Bind(boardDir + "subject.ini", Favorites().BoardUrl(category, name));
   subjectListView->Model().EndRowsReset();
   if (!ReloadSubjects()) subjectListView->Fill(ShownMask());
 }

@@ -5,10 +5,10 @@
 #include <optional>
 #include <unordered_set>
 
+#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
-#include "boards/BoardCatalog.h"
 #include "subjects/SubjectText.h"
 
 namespace velkor {
@@ -163,8 +163,9 @@ SubjectList::SubjectList() {
 }
 SubjectList::~SubjectList() = default;
 
-bool SubjectList::Bind(const std::string& subjectIniPath) {
+bool SubjectList::Bind(const std::string& subjectIniPath, const std::string& boardUrl) {
   Release();
+  boardUrl_ = boardUrl;
   ini_ = std::make_unique<IniDocument>();
   ini_->Load(subjectIniPath);
   std::size_t slash = subjectIniPath.rfind('/');
@@ -176,13 +177,14 @@ void SubjectList::Release() {
   fetch_ = nullptr;
   ini_.reset();
   dir_.clear();
+  boardUrl_.clear();
   items_.clear();
   rows_.clear();
 }
 
 std::string SubjectList::BoardUrlFromDir() const {
   if (!IsBound()) return std::string();
-  return BoardUrlOfLogDir(dir_);
+  return boardUrl_.empty() ? RebuiltBoardUrl(dir_) : boardUrl_;
 }
 
 std::string SubjectList::IniPath() const {

@@ -92,8 +92,9 @@ class SubjectList {
   // loads the file (missing = empty), sets Dir() to the file's folder plus "/" and creates that
   // folder with its parents. Items and rows are cleared. Returns false when the folder cannot be
   // created (the list is bound all the same; later writes then fail). The path must not have been
-  // made from network names without SafeBoardDir (subjects/BoardDir.h).
-  bool Bind(const std::string& subjectIniPath);
+  // made from network names without SafeBoardDir (subjects/BoardDir.h). `boardUrl` is the board's
+  // stored URL (a favourite's, with its scheme); empty when the caller has none.
+  bool Bind(const std::string& subjectIniPath, const std::string& boardUrl = {});
   // Drops the state (without writing), the items and the rows; the list is unbound afterwards.
   // A download still running for the old board no longer counts as this list's RunningFetch(), so
   // a Refresh of the next board starts its own download instead of stopping that one.
@@ -101,9 +102,8 @@ class SubjectList {
   bool IsBound() const { return ini_ != nullptr; }
   // The board directory, ending in "/"; empty while unbound.
   const std::string& Dir() const { return dir_; }
-  // The board's URL for Dir(), with its scheme: BoardUrlOfLogDir (boards/BoardCatalog.h), the
-  // URL a favourite or the board list stores for this folder, else one rebuilt from the folder's
-  // last two names. Empty while unbound.
+  // The board's URL for Dir(), with its scheme: the URL given to Bind, else RebuiltBoardUrl
+  // (app/UrlPaths.h) from the folder's last two names. Empty while unbound.
   std::string BoardUrlFromDir() const;
 
   // Downloads subject.txt from BoardUrlFromDir() (through CacheServerUrl, conditional on bbs.ini's
@@ -196,6 +196,7 @@ class SubjectList {
 
   std::unique_ptr<IniDocument> ini_;
   std::string dir_;
+  std::string boardUrl_;
   std::array<bool, kSubjectColumnCount> sortDescending_{};
   FetchContext* fetch_ = nullptr;
   std::vector<ThreadItem> items_;
