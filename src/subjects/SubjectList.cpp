@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -162,8 +163,9 @@ SubjectList::SubjectList() {
 }
 SubjectList::~SubjectList() = default;
 
-bool SubjectList::Bind(const std::string& subjectIniPath) {
+bool SubjectList::Bind(const std::string& subjectIniPath, const std::string& boardUrl) {
   Release();
+  boardUrl_ = boardUrl;
   ini_ = std::make_unique<IniDocument>();
   ini_->Load(subjectIniPath);
   std::size_t slash = subjectIniPath.rfind('/');
@@ -175,19 +177,14 @@ void SubjectList::Release() {
   fetch_ = nullptr;
   ini_.reset();
   dir_.clear();
+  boardUrl_.clear();
   items_.clear();
   rows_.clear();
 }
 
 std::string SubjectList::BoardUrlFromDir() const {
   if (!IsBound()) return std::string();
-  std::string dir = dir_.substr(0, dir_.size() - 1);
-  std::size_t boardStart = dir.rfind('/');
-  std::string board = boardStart == std::string::npos ? dir : dir.substr(boardStart + 1);
-  std::string above = boardStart == std::string::npos ? std::string() : dir.substr(0, boardStart);
-  std::size_t hostStart = above.rfind('/');
-  std::string host = hostStart == std::string::npos ? above : above.substr(hostStart + 1);
-  return "http://" + host + "/" + board + "/";
+  return boardUrl_.empty() ? RebuiltBoardUrl(dir_) : boardUrl_;
 }
 
 std::string SubjectList::IniPath() const {

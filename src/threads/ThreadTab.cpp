@@ -10,11 +10,14 @@
 
 #include "app/Settings.h"
 #include "app/UiHooks.h"
+#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
 #include "gui/GuiText.h"
 #include "subjects/SubjectList.h"
+#include "subjects/TitleText.h"
 #include "threads/DatRenderer.h"
 #include "threads/PopupText.h"
 #include "threads/PopupWindow.h"
@@ -193,18 +196,9 @@ bool ThreadTab::ResetThreadInIni() {
 }
 
 std::string ThreadTab::ThreadUrl() const {
-  std::string_view dir = boardDir_;
-  if (!dir.empty() && dir.back() == '/') dir.remove_suffix(1);
-  std::size_t slash = dir.rfind('/');
-  const std::string_view board = slash == std::string_view::npos ? dir : dir.substr(slash + 1);
-  dir = slash == std::string_view::npos ? std::string_view() : dir.substr(0, slash);
-  slash = dir.rfind('/');
-  const std::string_view host = slash == std::string_view::npos ? dir : dir.substr(slash + 1);
-  const std::size_t dot = datName_.rfind('.');
-  const std::string key = datName_.substr(0, dot);
-  std::string url = "http://";
-  url.append(host).append("/test/read.cgi/").append(board).append("/").append(key);
-  return url;
+  if (boardDir_.empty() || datName_.empty()) return {};
+  return velkor::ThreadUrl(BoardUrlOfLogDir(boardDir_), datName_.substr(0, datName_.rfind('.')),
+                           false);
 }
 
 void ThreadTab::WriteDocument(const std::string& html) {

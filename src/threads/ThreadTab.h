@@ -50,8 +50,9 @@ class ThreadTab : public QWidget {
   // LastModified empty, DatSize 0), written at once; the page stays as it is. Without a thread, or
   // for a dat name that is not "<number>.dat": nothing.
   void DeleteThreadLog();
-  // "http://" + host + "/test/read.cgi/" + board + "/" + key, from the board directory's last two
-  // components and the dat name without its extension (empty parts for a plain page).
+  // ThreadUrl (app/UrlPaths.h) of the board that owns the board directory (BoardUrlOfLogDir) and
+  // the dat name without its extension, without the final "/"; empty for a page that shows no
+  // thread.
   std::string ThreadUrl() const;
 
   // Replaces the page with `html`; the view starts at the top.

@@ -44,6 +44,14 @@ TEST_F(SubjectListTest, BindCreatesTheBoardDirectoryAndBuildsTheBoardUrl) {
   EXPECT_TRUE(data.Exists(kBoard));
   EXPECT_EQ(list.Dir(), LogDir() + "/h.example/board/");
   EXPECT_EQ(list.BoardUrlFromDir(), "http://h.example/board/");
+  // A folder no list names: https for the service's hosts, and "%" never decoded a second time.
+  ASSERT_TRUE(list.Bind(LogDir() + "/a.5ch.io/%2e%2e/subject.ini"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "https://a.5ch.io/%252e%252e/");
+  // The URL the list is bound with (a favourite's) keeps its scheme.
+  ASSERT_TRUE(list.Bind(LogDir() + "/h.example/board/subject.ini", "https://h.example/board/"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "https://h.example/board/");
+  ASSERT_TRUE(list.Bind(LogDir() + "/h.example/a?b#c/subject.ini"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "http://h.example/a%3Fb%23c/");
   list.Release();
   EXPECT_FALSE(list.IsBound());
   EXPECT_EQ(list.BoardUrlFromDir(), "");
