@@ -98,6 +98,20 @@ class LogBuffer {
   std::size_t capacity_ = 0;
 };
 
+// The result entry of one thread of a board: LogEntry for the first line of its log that the
+// engine matches, or "" when none does; nullopt when the section names no thread log or the log
+// cannot be read.
+std::optional<std::string> LogHit(const IniDocument& subjects, const std::string& datName,
+                                  const std::string& boardDir, const std::string& linkBase,
+                                  const RegexEngine& engine, LogBuffer& logs) {
+  if (!IsThreadDatName(datName)) return std::nullopt;
+  const std::optional<std::string_view> log = logs.Read(boardDir + datName);
+  if (!log) return std::nullopt;
+  const int line = engine.FirstMatchingLine(*log);
+  if (line <= 0) return std::string();
+  return LogEntry(linkBase, datName, line, subjects.ReadString(datName, "Title", ""));
+}
+
 std::string FinishPage(std::string page) {
   page += kHtmlPageTail;
   Ui().ShowHtmlPage(page, SearchResultTitle());
@@ -128,11 +142,20 @@ bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
   std::string name;
   if (!favorites.FindByUrl(url, category, name)) return false;
   std::string html = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
-  html += list.SearchLogs(
-      [&engine](std::string_view line) { return engine.Matches(line); }, ThreadLinkBase(url), name,
-      [&progress](std::size_t index, std::size_t count) {
-        return progress && progress(nullptr, static_cast<int>(index), static_cast<int>(count)) != 0;
-      });
+  const IniDocument& subjects = *list.Ini();
+  const std::vector<IniDocument::Section>& threads = subjects.Sections();
+  const std::string linkBase = ThreadLinkBase(url);
+  LogBuffer logs;
+  std::string entries;
+  for (std::size_t i = 0; i < threads.size(); ++i) {
+    if (progress && progress(nullptr, static_cast<int>(i), static_cast<int>(threads.size())) != 0) {
+      break;
+    }
+    if (auto hit = LogHit(subjects, threads[i].name, list.Dir(), linkBase, engine, logs)) {
+      entries += *hit;
+    }
+  }
+  html += BoardBlock(name, entries);
   html = FinishPage(std::move(html));
   if (page != nullptr) *page = std::move(html);
   return true;
@@ -176,13 +199,10 @@ std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& pr
       std::string entries;
       bool stop = false;
       for (const IniDocument::Section& thread : subjects.Sections()) {
-        if (!IsThreadDatName(thread.name)) continue;
-        const std::optional<std::string_view> log = logs.Read(*dir + thread.name);
-        if (!log) continue;
-        if (const int line = engine.FirstMatchingLine(*log); line > 0) {
-          entries +=
-              LogEntry(linkBase, thread.name, line, subjects.ReadString(thread.name, "Title", ""));
-        }
+        const std::optional<std::string> hit =
+            LogHit(subjects, thread.name, *dir, linkBase, engine, logs);
+        if (!hit) continue;
+        entries += *hit;
         if (progress && progress(nullptr, position, maximum) != 0) {
           stop = true;
           break;

@@ -412,28 +412,4 @@ Colour SubjectList::RowColour(std::size_t row) const {
   return ThreadStateColour(items_[rows_[row]].state, AppSettings());
 }
 
-std::string SubjectList::SearchLogs(const TextMatcher& matcher, const std::string& linkBase,
-                                    const std::string& heading,
-                                    const SearchProgress& progress) const {
-  if (!IsBound()) return std::string();
-  const auto& sections = ini_->Sections();
-  std::string entries;
-  for (std::size_t i = 0; i < sections.size(); ++i) {
-    if (progress && progress(i, sections.size())) break;
-    const std::string& name = sections[i].name;
-    if (!IsThreadDatName(name)) continue;
-    auto log = ReadWholeFile(dir_ + name);
-    if (!log) continue;
-    std::vector<std::string_view> lines = SplitLines(*log);
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-      if (!matcher(lines[k])) continue;
-      entries += "<dd><a href=\"" + linkBase + name.substr(0, name.size() - 4) + "/" +
-                 std::to_string(k + 1) + "\">" + ini_->ReadString(name, "Title", "") + "</a><br>";
-      break;
-    }
-  }
-  if (entries.empty()) return std::string();
-  return "<dl><dt><strong>" + heading + "</strong>" + entries + "</dl>";
-}
-
 }  // namespace velkor

@@ -75,8 +75,6 @@ Colour ThreadStateColour(std::uint8_t state, const Settings& settings);
 
 // Yes/no answer whether a text (CP932) matches, used by the search over titles and logs.
 using TextMatcher = std::function<bool(std::string_view text)>;
-// Progress of SearchLogs: (index, count); returning true stops the walk.
-using SearchProgress = std::function<bool(std::size_t index, std::size_t count)>;
 // Called by Fill while rows are added (every 64 sections), with the current row count, so that a
 // view can show the list filling in.
 using RowGrowth = std::function<void(std::size_t rowCount)>;
@@ -173,13 +171,6 @@ class SubjectList {
   // The row's background colour from AppSettings() (ThreadStateColour); the no-log colour for a row
   // beyond the row count.
   Colour RowColour(std::size_t row) const;
-
-  // For each thread of subject.ini whose log exists (progress may stop the walk): the first line
-  // the matcher matches, as "<dd><a href=\"" + linkBase + key + "/" + line number + "\">" + Title +
-  // "</a><br>". The result is "<dl><dt><strong>" + heading + "</strong>" + entries + "</dl>", or
-  // empty when nothing matched.
-  std::string SearchLogs(const TextMatcher& matcher, const std::string& linkBase,
-                         const std::string& heading, const SearchProgress& progress) const;
 
   // The context of the download that runs for this board (Refresh or a thread-log fetch), or null.
   // Set and cleared by the fetching code around its download; not owned.

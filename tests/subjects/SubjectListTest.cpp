@@ -352,31 +352,6 @@ TEST_F(SubjectRowsTest, FilterRowsKeepsMatchingTitles) {
   EXPECT_EQ(list.RowCount(), 5u) << "items and state were untouched";
 }
 
-TEST_F(SubjectRowsTest, SearchLogsLinksTheFirstMatchingLine) {
-  data.WriteFile(
-      std::string(kBoard) + "20.dat",
-      S("名無し<>sage<>日付<>最初<>落ちたスレ\nx<><>d<>検索語です<>\nx<><>d<>検索語<>\n"));
-  data.WriteFile(std::string(kBoard) + "40.dat", S("名無し<><>日付<>関係なし<>既読\n"));
-  std::vector<std::size_t> seen;
-  std::string html = list.SearchLogs(
-      [](std::string_view line) { return line.find(Sjis("検索語")) != std::string_view::npos; },
-      "http://h.example/test/read.cgi/board/", "<b>h</b>",
-      [&](std::size_t i, std::size_t count) {
-        seen.push_back(i);
-        EXPECT_EQ(count, 5u);
-        return false;
-      });
-  EXPECT_EQ(html,
-            "<dl><dt><strong><b>h</b></strong><dd><a "
-            "href=\"http://h.example/test/read.cgi/board/20/2\">" +
-                S("落ちたスレ") + "</a><br></dl>");
-  EXPECT_EQ(seen.size(), 5u);
-  EXPECT_EQ(list.SearchLogs([](std::string_view) { return true; }, "b/", "h",
-                            [](std::size_t, std::size_t) { return true; }),
-            "")
-      << "stopped before the first thread";
-}
-
 TEST_F(SubjectRowsTest, FillReportsGrowthWhileLoading) {
   std::string ini;
   for (int i = 1; i <= 100; ++i)
