@@ -14,6 +14,7 @@
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 
 namespace velkor {
 namespace {
@@ -41,10 +42,10 @@ std::vector<FavoriteCategory> ReadFavorites() {
   return categories;
 }
 
-// The board's subject.ini; empty when the board has no safe log directory or no such file.
+// The board's reading state; empty when the board has no safe log directory or no state file.
 IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
   IniDocument subjects;
-  if (boardDir) subjects.Load(*boardDir + "subject.ini");
+  if (boardDir) subjects.Load(SubjectIniPath(*boardDir));
   return subjects;
 }
 
@@ -99,7 +100,7 @@ std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& 
       const std::string linkBase = ThreadLinkBase(board.url);
       std::string entries;
       for (const IniDocument::Section& thread : subjects.Sections()) {
-        const std::string title = subjects.ReadString(thread.name, "Title", "");
+        const std::string title = ReadTitle(subjects, thread.name);
         if (engine.Matches(title)) entries += TitleEntry(linkBase, thread.name, title);
       }
       page += BoardBlock(board.name, entries);
@@ -130,8 +131,7 @@ std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& pr
         if (!FileExists(logPath)) continue;
         if (const std::optional<std::string> log = ReadWholeFile(logPath)) {
           if (const int line = engine.FirstMatchingLine(*log); line > 0) {
-            entries += LogEntry(linkBase, thread.name, line,
-                                subjects.ReadString(thread.name, "Title", ""));
+            entries += LogEntry(linkBase, thread.name, line, ReadTitle(subjects, thread.name));
           }
         }
         if (progress && progress(nullptr, position, maximum) != 0) {

@@ -57,9 +57,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void SetActiveBookmark();
   void DeleteActiveThreadLog();
 
-  // The thread list the main window shows, asked when a tab stores reading state: a tab of the
-  // board it is bound to writes through it (so its rows and its later writes stay current), other
-  // tabs write the board's subject.ini themselves. Unset or returning null: always the latter.
+  // The thread list the main window shows, handed to the reading state a tab reads or stores
+  // (subjects/ThreadState.h): a tab of the board it is bound to goes through it, so its rows and
+  // its later writes stay current. Unset or returning null: the state file is used directly.
   void SetShownSubjects(std::function<SubjectList*()> source);
   SubjectList* ShownSubjects() const override;
 
