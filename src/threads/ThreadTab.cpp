@@ -60,6 +60,17 @@ void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datNa
   FocusDocument();
 }
 
+bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
+  ReplyList stored;
+  LoadReplies(stored, boardDir_ + datName_);
+  const int count = stored.Count();
+  const bool grown = count != replies_.Count();
+  const bool markerMoved = firstUnread != firstUnread_ && firstUnread <= count;
+  if (!grown && !markerMoved) return false;
+  ShowThread(boardDir_, datName_, anchor, firstUnread, caption_);
+  return true;
+}
+
 void ThreadTab::ShowHtml(const std::string& html) {
   boardDir_.clear();
   datName_.clear();

@@ -41,6 +41,11 @@ class ThreadTab : public QWidget {
   void Rerender(const std::string& anchor);
   // Scrolls to `anchor`; when the page does not hold it, shows every reply and scrolls again.
   void JumpTo(const std::string& anchor);
+  // For the thread this tab shows, opened again with `firstUnread` and `anchor`: when its stored
+  // log now holds another number of replies than the page, or `firstUnread` names a stored reply
+  // other than the page's first unread one, shows it again as ShowThread does (the marker before
+  // `firstUnread`) and returns true; otherwise leaves the page as it is and returns false.
+  bool ShowAgainIfChanged(const std::string& anchor, int firstUnread);
   // Shows history entry `index` (0 = newest) with its stored first unread reply; out of range:
   // nothing.
   void OpenHistoryEntry(int index);
