@@ -12,13 +12,6 @@
 namespace velkor {
 namespace {
 
-std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
-                       std::int32_t fallback) {
-  long long v = ini.ReadInteger(section, key, fallback);
-  if (v < INT32_MIN || v > INT32_MAX) return fallback;
-  return static_cast<std::int32_t>(v);
-}
-
 std::string TrimRight(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
   return std::string(text);

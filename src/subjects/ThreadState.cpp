@@ -8,7 +8,6 @@
 #include "subjects/SubjectText.h"
 
 namespace velkor {
-namespace {
 
 std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
                        std::int32_t fallback) {
@@ -16,8 +15,6 @@ std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::st
   if (v < INT32_MIN || v > INT32_MAX) return fallback;
   return static_cast<std::int32_t>(v);
 }
-
-}  // namespace
 
 std::string SubjectIniPath(std::string_view boardDir) {
   return std::string(boardDir) + "subject.ini";
