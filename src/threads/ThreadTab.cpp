@@ -64,7 +64,7 @@ bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
   ReplyList stored;
   LoadReplies(stored, boardDir_ + datName_);
   const int count = stored.Count();
-  const bool grown = count != replies_.Count();
+  const bool grown = count > replies_.Count();
   const bool markerMoved = firstUnread != firstUnread_ && firstUnread <= count;
   if (!grown && !markerMoved) return false;
   ShowThread(boardDir_, datName_, anchor, firstUnread, caption_);

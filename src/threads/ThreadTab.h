@@ -42,9 +42,10 @@ class ThreadTab : public QWidget {
   // Scrolls to `anchor`; when the page does not hold it, shows every reply and scrolls again.
   void JumpTo(const std::string& anchor);
   // For the thread this tab shows, opened again with `firstUnread` and `anchor`: when its stored
-  // log now holds another number of replies than the page, or `firstUnread` names a stored reply
-  // other than the page's first unread one, shows it again as ShowThread does (the marker before
-  // `firstUnread`) and returns true; otherwise leaves the page as it is and returns false.
+  // log now holds more replies than the page, or `firstUnread` names a stored reply other than the
+  // page's first unread one, shows it again as ShowThread does (the marker before `firstUnread`)
+  // and returns true; otherwise leaves the page as it is and returns false. A log that shrank or
+  // went missing leaves the page too.
   bool ShowAgainIfChanged(const std::string& anchor, int firstUnread);
   // Shows history entry `index` (0 = newest) with its stored first unread reply; out of range:
   // nothing.

@@ -34,9 +34,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
 
   // Shows a thread: mode 0 in the active tab (a new one when there is none), mode 1 in a new tab.
   // A tab already showing the same thread (caption, board directory and log name) is activated,
-  // and shows the thread again only when its log got more (or fewer) replies or `firstUnread`
-  // names another stored reply (ThreadTab::ShowAgainIfChanged). `anchor` is where the page
-  // scrolls to ("midoku" for the unread marker, "a<n>" for a reply).
+  // and shows the thread again only when its log got more replies or `firstUnread` names another
+  // stored reply (ThreadTab::ShowAgainIfChanged). `anchor` is where the page scrolls to ("midoku"
+  // for the unread marker, "a<n>" for a reply).
   void OpenThread(const std::string& boardDir, const std::string& datName,
                   const std::string& anchor, int firstUnread, int mode, const std::string& title);
   // Shows a page that is not a thread (about, reports, search results).
