@@ -2,10 +2,10 @@
 
 // One thread's reading state: the section named by its dat name in its board's subject.ini (the
 // keys GotCount, Unread, LastModified, DatSize and Title, formats in docs/subjects.md) and its log
-// file. SubjectList keeps a whole board's state in memory and uses the functions below on it; the
-// class ThreadState serves callers that hold a thread by its board directory (thread tabs, thread
-// links, search, the command line) so that none of them reads or writes the file itself. Texts are
-// CP932; board directories end in "/".
+// file. SubjectList keeps a whole board's state in memory and uses the functions below on it, as do
+// the log search and the command line; the class ThreadState serves callers that hold a thread by
+// its board directory (thread tabs, thread links), so that none of them reads or writes the file
+// itself. Texts are CP932; board directories end in "/".
 
 #include <cstdint>
 #include <string>
