@@ -11,6 +11,7 @@
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 #include "subjects/UpdateReport.h"
 #include "threads/DatRenderer.h"
 #include "threads/Skin.h"
@@ -110,8 +111,8 @@ int RunOpen(CliArgs& args) {
   if (int rc = FailureOf(report)) return rc;
   if (!FileExists(list.Dir() + datName)) return Failure("no log of " + datName);
   std::int32_t firstUnread = list.UnreadOf(datName);
-  std::string title = row >= 0 ? list.Row(static_cast<std::size_t>(row)).title
-                               : list.Ini()->ReadString(datName, "Title", "");
+  std::string title =
+      row >= 0 ? list.Row(static_cast<std::size_t>(row)).title : ReadTitle(*list.Ini(), datName);
   if (row >= 0) {
     list.SetUnreadAt(static_cast<std::size_t>(row), datName, false, -1);
   } else {
@@ -156,7 +157,7 @@ int RunBookmark(CliArgs& args) {
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
   list.SetUnread(datName, n, false);
-  if (!list.Flush()) return Failure("cannot write " + list.Dir() + "subject.ini");
+  if (!list.Flush()) return Failure("cannot write " + SubjectIniPath(list.Dir()));
   return kExitOk;
 }
 
@@ -167,7 +168,7 @@ int RunDeleteLog(CliArgs& args) {
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
   if (!list.ResetThread(datName, true))
-    return Failure("cannot write " + list.Dir() + "subject.ini");
+    return Failure("cannot write " + SubjectIniPath(list.Dir()));
   if (FileExists(list.Dir() + datName)) return Failure("cannot delete " + list.Dir() + datName);
   return kExitOk;
 }

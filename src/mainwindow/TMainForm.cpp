@@ -35,6 +35,7 @@
 #include "search/TSearchForm.h"
 #include "subjects/SubjectListModel.h"
 #include "subjects/SubjectListView.h"
+#include "subjects/ThreadState.h"
 #include "sweeper/LogSweeper.h"
 #include "threads/PopupWindow.h"
 #include "threads/Skin.h"
@@ -575,7 +576,7 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
   currentBoardNode.name = name;
   SetSubjectExpanded(true);
   subjectListView->Model().BeginRowsReset();
-  subjects.Bind(boardDir + "subject.ini", Favorites().BoardUrl(category, name));
+  subjects.Bind(SubjectIniPath(boardDir), Favorites().BoardUrl(category, name));
   subjectListView->Model().EndRowsReset();
   if (!ReloadSubjects()) subjectListView->Fill(ShownMask());
 }

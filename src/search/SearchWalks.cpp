@@ -21,6 +21,7 @@
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 
 namespace velkor {
 namespace {
@@ -48,10 +49,10 @@ std::vector<FavoriteCategory> ReadFavorites() {
   return categories;
 }
 
-// The board's subject.ini; empty when the board has no safe log directory or no such file.
+// The board's reading state; empty when the board has no safe log directory or no state file.
 IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
   IniDocument subjects;
-  if (boardDir) subjects.Load(*boardDir + "subject.ini");
+  if (boardDir) subjects.Load(SubjectIniPath(*boardDir));
   return subjects;
 }
 
@@ -109,7 +110,7 @@ std::optional<std::string> LogHit(const IniDocument& subjects, const std::string
   if (!log) return std::nullopt;
   const int line = engine.FirstMatchingLine(*log);
   if (line <= 0) return std::string();
-  return LogEntry(linkBase, datName, line, subjects.ReadString(datName, "Title", ""));
+  return LogEntry(linkBase, datName, line, ReadTitle(subjects, datName));
 }
 
 std::string FinishPage(std::string page) {
@@ -172,7 +173,7 @@ std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& 
       const std::string linkBase = ThreadLinkBase(board.url);
       std::string entries;
       for (const IniDocument::Section& thread : subjects.Sections()) {
-        const std::string title = subjects.ReadString(thread.name, "Title", "");
+        const std::string title = ReadTitle(subjects, thread.name);
         if (engine.Matches(title)) entries += TitleEntry(linkBase, thread.name, title);
       }
       page += BoardBlock(board.name, entries);

@@ -2,6 +2,7 @@
 
 #include "app/DataDir.h"
 #include "app/UrlPaths.h"
+#include "subjects/ThreadState.h"
 
 namespace velkor {
 
@@ -15,7 +16,7 @@ std::optional<std::string> SafeBoardDir(std::string_view boardUrl) {
 std::optional<std::string> SubjectIniPathOf(std::string_view boardUrl) {
   auto dir = SafeBoardDir(boardUrl);
   if (!dir) return std::nullopt;
-  return *dir + "subject.ini";
+  return SubjectIniPath(*dir);
 }
 
 }  // namespace velkor

@@ -10,18 +10,10 @@
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 
 namespace velkor {
 namespace {
-
-constexpr char kSubjectIni[] = "subject.ini";
-
-std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
-                       std::int32_t fallback) {
-  long long v = ini.ReadInteger(section, key, fallback);
-  if (v < INT32_MIN || v > INT32_MAX) return fallback;
-  return static_cast<std::int32_t>(v);
-}
 
 std::int32_t ReadInt32(const IniDocument::Section& section, std::string_view key,
                        std::int32_t fallback) {
@@ -188,7 +180,7 @@ std::string SubjectList::BoardUrlFromDir() const {
 }
 
 std::string SubjectList::IniPath() const {
-  return dir_ + kSubjectIni;
+  return SubjectIniPath(dir_);
 }
 
 bool SubjectList::Flush() {
@@ -251,12 +243,7 @@ bool SubjectList::StoreFetched(std::string_view log, const std::string& datName,
 }
 
 bool SubjectList::ResetThread(const std::string& datName, bool flush) {
-  if (!IsBound() || !IsThreadDatName(datName)) return false;
-  RemoveFile(dir_ + datName);
-  ini_->WriteInteger(datName, "GotCount", 0);
-  ini_->WriteInteger(datName, "Unread", 1);
-  ini_->WriteString(datName, "LastModified", "");
-  ini_->WriteInteger(datName, "DatSize", 0);
+  if (!IsBound() || !ResetThreadState(*ini_, dir_, datName)) return false;
   return !flush || Flush();
 }
 
@@ -277,13 +264,12 @@ bool SubjectList::DeleteLog(std::size_t row, const std::string& datName, bool fl
 
 std::int32_t SubjectList::UnreadOf(const std::string& datName) const {
   if (!IsBound()) return 0;
-  return ReadInt32(*ini_, datName, "Unread", 1);
+  return ReadUnread(*ini_, datName);
 }
 
 std::int32_t SubjectList::SetUnread(const std::string& datName, std::int32_t n, bool flush) {
   if (!IsBound()) return 0;
-  if (n < 1) n = ReadInt32(*ini_, datName, "GotCount", 0) + 1;
-  ini_->WriteInteger(datName, "Unread", n);
+  n = WriteUnread(*ini_, datName, n);
   if (flush) Flush();
   return n;
 }

@@ -94,10 +94,11 @@ void ThreadTabList::OpenThread(const std::string& boardDir, const std::string& d
   if (tabs_ == nullptr) return;
   WaitCursor wait;
   for (int i = 0; i < tabs_->count(); ++i) {
-    const ThreadTab* tab = TabAt(i);
+    ThreadTab* tab = TabAt(i);
     if (tab != nullptr && tab->Caption() == title && tab->BoardDir() == boardDir &&
         tab->DatName() == datName) {
       tabs_->setCurrentIndex(i);
+      tab->ShowAgainIfChanged(anchor, firstUnread);
       return;
     }
   }
