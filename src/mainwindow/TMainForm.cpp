@@ -36,6 +36,7 @@
 #include "subjects/SubjectListModel.h"
 #include "subjects/SubjectListView.h"
 #include "subjects/ThreadState.h"
+#include "subjects/TitleText.h"
 #include "sweeper/LogSweeper.h"
 #include "threads/PopupWindow.h"
 #include "threads/Skin.h"
@@ -645,7 +646,8 @@ void TMainForm::threadURLCopyMIClick() {
 void TMainForm::threadTitleCopyMIClick() {
   std::vector<int> selected = subjectListView->SelectedRows();
   if (selected.size() == 1) {
-    CopyToClipboard(subjects.Row(static_cast<std::size_t>(selected.front())).title);
+    const std::string& title = subjects.Row(static_cast<std::size_t>(selected.front())).title;
+    QApplication::clipboard()->setText(QString::fromStdString(TitleForDisplay(title)));
   }
 }
 

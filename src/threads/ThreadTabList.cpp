@@ -244,7 +244,9 @@ void ThreadTabList::BuildTabMenu() {
   });
   connect(deleteLog, &QAction::triggered, this, &ThreadTabList::DeleteActiveThreadLog);
   connect(titleCopy, &QAction::triggered, this, [this] {
-    if (ActiveTab() != nullptr) QApplication::clipboard()->setText(FromSjis(ActiveCaption()));
+    if (ActiveTab() != nullptr) {
+      QApplication::clipboard()->setText(QString::fromStdString(TitleForDisplay(ActiveCaption())));
+    }
   });
   connect(urlCopy, &QAction::triggered, this, [this] {
     if (ActiveTab() != nullptr) QApplication::clipboard()->setText(FromSjis(ActiveThreadUrl()));
