@@ -30,19 +30,23 @@ bool IsSchemeChar(char c) {
 
 }  // namespace
 
+UrlAuthority SplitAuthority(std::string_view afterScheme) {
+  const std::size_t end = afterScheme.find_first_of("/?#");
+  UrlAuthority parts;
+  parts.authority = afterScheme.substr(0, end);
+  if (end != std::string_view::npos) parts.tail = afterScheme.substr(end);
+  const std::size_t at = parts.authority.rfind('@');
+  if (at != std::string_view::npos) parts.authority.remove_prefix(at + 1);
+  return parts;
+}
+
 bool SplitUrl(std::string_view url, std::string& host, std::string& path) {
   std::size_t schemeEnd = url.find("://");
   if (schemeEnd == std::string_view::npos || schemeEnd == 0) return false;
   for (std::size_t i = 0; i < schemeEnd; ++i) {
     if (!IsSchemeChar(url[i])) return false;
   }
-  std::string_view rest = url.substr(schemeEnd + 3);
-  std::size_t authorityEnd = rest.find_first_of("/?#");
-  std::string_view authority = rest.substr(0, authorityEnd);
-  std::string_view tail =
-      authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
-  std::size_t at = authority.rfind('@');
-  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+  auto [authority, tail] = SplitAuthority(url.substr(schemeEnd + 3));
   std::size_t colon = authority.rfind(':');
   if (colon != std::string_view::npos) authority = authority.substr(0, colon);
   if (authority.empty()) return false;

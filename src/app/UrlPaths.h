@@ -11,6 +11,14 @@ namespace velkor {
 // Longest part SplitUrl accepts, in bytes after decoding.
 inline constexpr std::size_t kMaxUrlPartLength = 511;
 
+// The parts of a URL after its "scheme://": the authority (host and port) without any "user@"
+// part, and the rest from the first "/", "?" or "#" on (empty when there is none).
+struct UrlAuthority {
+  std::string_view authority;
+  std::string_view tail;
+};
+UrlAuthority SplitAuthority(std::string_view afterScheme);
+
 // Splits "scheme://[user[:password]@]host[:port][/path][?query][#fragment]" into the host and the
 // path (from the first "/" after the host up to any "?" or "#"), percent-decoding both. Fails,
 // leaving host and path as they were, when there is no scheme or host, or when a part is longer

@@ -35,14 +35,7 @@ HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
     }
     return HttpUrlStatus::kUnsupportedScheme;
   }
-  std::string_view rest = url.substr(schemeEnd + 3);
-  std::size_t authorityEnd = rest.find_first_of("/?#");
-  std::string_view authority = rest.substr(0, authorityEnd);
-  std::string_view tail =
-      authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
-  std::size_t at = authority.rfind('@');
-  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
-
+  const auto [authority, tail] = SplitAuthority(url.substr(schemeEnd + 3));
   std::string_view host = authority;
   std::string_view port;
   if (!host.empty() && host.front() == '[') {
