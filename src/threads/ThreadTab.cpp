@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "app/Settings.h"
 #include "app/UiHooks.h"
@@ -268,14 +269,30 @@ void ThreadTab::LinkHovered(const std::string& statusText) {
   const HoverAction action = HoverPopup(replies_, statusText, PopupMaxLines());
   switch (action.kind) {
     case HoverAction::kHide:
-      AppPopup().HidePopup();
+      AppPopup().HideHover();
       break;
     case HoverAction::kKeep:
       break;
     case HoverAction::kShow:
-      AppPopup().ShowText(action.text, QCursor::pos());
+      AppPopup().ShowHover(action.text, QCursor::pos(), PopupAnchorResolver(statusText));
       break;
   }
+}
+
+PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& statusText) const {
+  StoredThreadLink stored;
+  if (statusText.find("/test/read.cgi/") != std::string::npos &&
+      FindStoredThread(statusText, stored)) {
+    // Anchors in a pop-up of another thread point into that thread.
+    auto other = std::make_shared<ReplyList>();
+    LoadReplies(*other, stored.boardDir + stored.datName);
+    return
+        [other](const std::string& spec) { return BuildPopupText(*other, spec, PopupMaxLines()); };
+  }
+  QPointer<const ThreadTab> self(this);
+  return [self](const std::string& spec) {
+    return self.isNull() ? std::string() : BuildPopupText(self->replies_, spec, PopupMaxLines());
+  };
 }
 
 bool ThreadTab::SelectionContextMenu(const std::string& selectedText) {
@@ -283,7 +300,7 @@ bool ThreadTab::SelectionContextMenu(const std::string& selectedText) {
   if (text.empty()) return false;
   const std::string popup = BuildSelectionPopupText(replies_, text, PopupMaxLines());
   if (popup.empty()) return false;
-  AppPopup().ShowText(popup, QCursor::pos());
+  AppPopup().ShowText(popup, QCursor::pos(), PopupAnchorResolver(std::string()));
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "threads/PopupWindow.h"
 #include "threads/ReplyList.h"
 
 namespace velkor {
@@ -90,6 +91,9 @@ class ThreadTab : public QWidget {
   bool WriteUnreadToIni(int firstUnread);
   bool ResetThreadInIni();
   void OpenExternally(const std::string& url);
+  // How anchors inside the pop-up for `statusText` are resolved: into the thread a stored-thread
+  // link names, else into this tab's replies.
+  PopupWindow::AnchorResolver PopupAnchorResolver(const std::string& statusText) const;
 
   ThreadTabOwner* owner_;
   ThreadView* view_;

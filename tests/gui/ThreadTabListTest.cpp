@@ -480,6 +480,85 @@ class ThreadTabListTest : public QObject {
     QTRY_VERIFY(!AppPopup().isVisible());
   }
 
+  // Anchors inside a pop-up open further pop-ups up to the depth limit; moving back closes the
+  // deeper ones, leaving the chain closes it, and a click pins a pop-up against both.
+  void nestedPopupsFollowTheMouse() {
+    std::string log = "r1<><>d<>first<>t\n";
+    for (int k = 2; k <= 11; ++k) {
+      log += "r" + std::to_string(k) + "<><>d<>&gt;&gt;" + std::to_string(k - 1) + "<br>says<>\n";
+    }
+    QVERIFY(ReplaceFile(boardDir_ + "402.dat", log));
+    Open(402, 0, "t402");
+    ThreadTab* tab = list_->ActiveTab();
+    // The pop-ups open upwards, above the window, so the pointer always finds them on top.
+    tabs_->setGeometry(0, 420, 600, 170);
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    const QPoint at =
+        PointFromScript(tab,
+                        "(function () { var a = document.querySelector('a[href=\"#a10\"]');"
+                        " a.scrollIntoView(); var r = a.getBoundingClientRect();"
+                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!at.isNull());
+    QWidget* surface = tab->View()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mouseMove(surface, at);
+    PopupWindow& root = AppPopup();
+    QTRY_VERIFY(root.isVisible());
+    QVERIFY(root.Text().startsWith(QString::fromUtf8("10 名前：r10")));
+    // From the page's link up into the pop-up, then along the chain of anchors.
+    std::vector<PopupWindow*> chain{&root};
+    for (int depth = 1; depth <= PopupWindow::kMaxDepth; ++depth) {
+      PopupWindow* popup = chain.back();
+      QCOMPARE(popup->Depth(), depth);
+      QCOMPARE(popup->Anchors().size(), std::size_t{1});
+      QCOMPARE(popup->Anchors()[0].spec, std::to_string(10 - depth));
+      QTest::mouseMove(popup, popup->Anchors()[0].rect.center());
+      if (depth == PopupWindow::kMaxDepth) break;
+      QTRY_VERIFY(popup->Child() != nullptr);
+      chain.push_back(popup->Child());
+      QVERIFY2(chain.back()->Text().startsWith(QString::number(10 - depth) +
+                                               QString::fromUtf8(" 名前：")),
+               qPrintable(chain.back()->Text()));
+      QVERIFY(chain.back()->geometry().top() <
+              popup->mapToGlobal(popup->Anchors()[0].rect.center()).y());
+    }
+    QTest::qWait(50);
+    QVERIFY(chain.back()->Child() == nullptr);
+    QCOMPARE(chain.size(), std::size_t{PopupWindow::kMaxDepth});
+    // Back onto the second pop-up beside its anchor: the deeper ones close, the first two stay.
+    const QRect second = chain[1]->Anchors()[0].rect;
+    QTest::mouseMove(chain[1], QPoint(second.right() + 12, second.center().y()));
+    QTRY_VERIFY(chain[1]->Child() == nullptr);
+    QVERIFY(!chain[2]->isVisible());
+    QVERIFY(chain[1]->isVisible());
+    // Into the third again, and pin it with a click: the mouse may now go anywhere.
+    QTest::mouseMove(chain[1], chain[1]->Anchors()[0].rect.center());
+    QTRY_VERIFY(chain[1]->Child() != nullptr);
+    PopupWindow* third = chain[1]->Child();
+    QTest::mouseClick(third, Qt::LeftButton, {}, QPoint(3, 3));
+    QVERIFY(third->IsPinned() && root.IsPinned());
+    QTest::mouseMove(surface, QPoint(5, 150));
+    tab->LinkHovered("");
+    QTest::qWait(PopupWindow::kLeaveGraceMs + 200);
+    QVERIFY(root.isVisible() && third->isVisible());
+    tab->LinkHovered("about:blank#a3");
+    QVERIFY(root.Text().startsWith(QString::fromUtf8("10 名前：r10")));
+    // A click on the pinned pop-up closes it; once unpinned, leaving the chain closes all.
+    QTest::mouseClick(third, Qt::LeftButton, {}, QPoint(3, 3));
+    QVERIFY(!third->isVisible());
+    QTest::mouseClick(&root, Qt::LeftButton, {}, QPoint(3, 3));
+    QVERIFY(!root.isVisible());
+    QTest::mouseMove(surface, at);
+    QTRY_VERIFY(root.isVisible());
+    QTest::mouseMove(&root, root.Anchors()[0].rect.center());
+    QTRY_VERIFY(root.Child() != nullptr);
+    QTest::mouseMove(surface, QPoint(5, 150));
+    QTRY_VERIFY(!root.isVisible());
+    QVERIFY(root.Child() == nullptr);
+  }
+
   void viewAndPopup() {
     Open(200, 0, "big", 121);
     WaitLoaded(list_->ActiveTab());
@@ -497,7 +576,7 @@ class ThreadTabListTest : public QObject {
     tab->LinkHovered("about:blank#all");
     QVERIFY(AppPopup().isVisible());
     tab->LinkHovered("");
-    QVERIFY(!AppPopup().isVisible());
+    QTRY_VERIFY(!AppPopup().isVisible());
     // Selected reply numbers show their pop-up instead of the context menu; other text does not.
     QVERIFY(tab->SelectionContextMenu(Sjis("１１８－１１９")));
     QVERIFY(AppPopup().Text().contains(QString::fromUtf8("119 名前：name119")));
