@@ -72,6 +72,7 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.cacheServerEnable = doc_.ReadBool(kCacheServer, "Enable", false);
   settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
   settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
+  settings.heavyPosterThreshold = ReadInt(doc_, kKodawari, "HeavyPosterThreshold", 5);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {

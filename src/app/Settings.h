@@ -29,6 +29,10 @@ struct Settings {
 
   // Seconds one download may take in all (Kodawari FetchTimeLimit); 0: no overall limit.
   int fetchTimeLimit = 120;
+
+  // An ID with at least this many posts in a thread is marked as a heavy poster; 0 or less marks
+  // none.
+  int heavyPosterThreshold = 5;
 };
 
 // The process-wide settings record.

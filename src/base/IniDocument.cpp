@@ -1,6 +1,8 @@
 #include "base/IniDocument.h"
 
+#include <algorithm>
 #include <limits>
+#include <string>
 #include <utility>
 
 #include "base/FileUtil.h"
@@ -41,6 +43,51 @@ std::optional<long long> ParseIniInteger(std::string_view text) {
   return static_cast<long long>(value);
 }
 
+namespace {
+
+// (find_first_of would search the two-byte set once per byte of the text.)
+bool HasLineBreak(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
+}
+
+std::string WithoutLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != '\r' && c != '\n') out += c;
+  }
+  return out;
+}
+
+void AppendWithoutLineBreaks(std::string& out, std::string_view text) {
+  if (!HasLineBreak(text)) {
+    out += text;
+  } else {
+    out += WithoutLineBreaks(text);
+  }
+}
+
+}  // namespace
+
+std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
+  std::size_t hash = 14695981039346656037ull;  // FNV-1a
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (IsLeadByte(c) && i + 1 < name.size()) {
+      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+      c = name[++i];
+    } else {
+      c = AsciiLower(c);
+    }
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  return hash;
+}
+
+bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+  return EqualsIgnoreAsciiCase(a, b);
+}
+
 void IniDocument::Clear() {
   sections_.clear();
   index_.clear();
@@ -49,7 +96,7 @@ void IniDocument::Clear() {
 void IniDocument::RebuildIndex() {
   index_.clear();
   for (std::size_t i = 0; i < sections_.size(); ++i) {
-    index_.emplace(AsciiLowerCopy(sections_[i].name), i);
+    index_.emplace(sections_[i].name, i);
   }
 }
 
@@ -88,16 +135,22 @@ bool IniDocument::Load(const std::string& path) {
 }
 
 std::string IniDocument::ToText() const {
+  std::size_t size = 0;
+  for (const Section& section : sections_) {
+    size += section.name.size() + 6;
+    for (const Entry& entry : section.entries) size += entry.key.size() + entry.value.size() + 3;
+  }
   std::string out;
+  out.reserve(size);
   for (const Section& section : sections_) {
     out += '[';
-    out += section.name;
+    AppendWithoutLineBreaks(out, section.name);
     out += "]\r\n";
     for (const Entry& entry : section.entries) {
-      out += entry.key;
+      AppendWithoutLineBreaks(out, entry.key);
       if (entry.hasValue) {
         out += '=';
-        out += entry.value;
+        AppendWithoutLineBreaks(out, entry.value);
       }
       out += "\r\n";
     }
@@ -111,7 +164,7 @@ bool IniDocument::Save(const std::string& path) const {
 }
 
 const IniDocument::Section* IniDocument::FindSection(std::string_view section) const {
-  auto it = index_.find(AsciiLowerCopy(section));
+  auto it = index_.find(section);
   return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -120,10 +173,27 @@ IniDocument::Section* IniDocument::FindSectionMutable(std::string_view section) 
 }
 
 IniDocument::Section& IniDocument::AddOrGetSection(std::string_view section) {
-  if (Section* found = FindSectionMutable(section)) return *found;
-  index_.emplace(AsciiLowerCopy(section), sections_.size());
+  return sections_[AddOrGetSectionIndex(section)];
+}
+
+std::size_t IniDocument::AddOrGetSectionIndex(std::string_view section) {
+  if (HasLineBreak(section)) return AddOrGetSectionIndex(WithoutLineBreaks(section));
+  if (auto it = index_.find(section); it != index_.end()) return it->second;
   sections_.push_back(Section{std::string(section), {}});
-  return sections_.back();
+  index_.emplace(sections_.back().name, sections_.size() - 1);
+  return sections_.size() - 1;
+}
+
+const std::string* IniDocument::FindValue(const Section& section, std::string_view key) {
+  for (const Entry& entry : section.entries) {
+    if (entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key)) return &entry.value;
+  }
+  return nullptr;
+}
+
+const std::string* IniDocument::FindValue(std::string_view section, std::string_view key) const {
+  const Section* s = FindSection(section);
+  return s == nullptr ? nullptr : FindValue(*s, key);
 }
 
 bool IniDocument::SectionExists(std::string_view section) const {
@@ -135,24 +205,21 @@ bool IniDocument::ValueExists(std::string_view section, std::string_view key) co
 }
 
 std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
-  const Section* s = FindSection(section);
-  if (s == nullptr) return std::nullopt;
-  for (const Entry& entry : s->entries) {
-    if (entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key)) return entry.value;
-  }
-  return std::nullopt;
+  const std::string* value = FindValue(section, key);
+  if (value == nullptr) return std::nullopt;
+  return *value;
 }
 
 std::string IniDocument::ReadString(std::string_view section, std::string_view key,
                                     std::string_view fallback) const {
-  auto value = Find(section, key);
+  const std::string* value = FindValue(section, key);
   return value ? *value : std::string(fallback);
 }
 
 long long IniDocument::ReadInteger(std::string_view section, std::string_view key,
                                    long long fallback) const {
-  auto value = Find(section, key);
-  if (!value) return fallback;
+  const std::string* value = FindValue(section, key);
+  if (value == nullptr) return fallback;
   return ParseIniInteger(*value).value_or(fallback);
 }
 
@@ -162,10 +229,17 @@ bool IniDocument::ReadBool(std::string_view section, std::string_view key, bool 
 
 void IniDocument::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
-  Section& s = AddOrGetSection(section);
+  WriteString(AddOrGetSection(section), key, value);
+}
+
+void IniDocument::WriteString(Section& s, std::string_view key, std::string_view value) {
+  if (HasLineBreak(key) || HasLineBreak(value)) {
+    WriteString(s, WithoutLineBreaks(key), WithoutLineBreaks(value));
+    return;
+  }
   for (Entry& entry : s.entries) {
     if (entry.hasValue && EqualsIgnoreAsciiCase(entry.key, key)) {
-      entry.value = std::string(value);
+      entry.value.assign(value);
       return;
     }
   }
@@ -189,10 +263,35 @@ void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
 }
 
 void IniDocument::EraseSection(std::string_view section) {
-  auto it = index_.find(AsciiLowerCopy(section));
+  auto it = index_.find(section);
   if (it == index_.end()) return;
   sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it->second));
   RebuildIndex();
+}
+
+void IniDocument::EraseSectionsIf(const std::function<bool(const Section&)>& erase) {
+  constexpr std::size_t kErased = static_cast<std::size_t>(-1);
+  std::vector<std::size_t> moved(sections_.size());  // old position -> new one, or kErased
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    if (erase(sections_[i])) {
+      moved[i] = kErased;
+      continue;
+    }
+    if (kept != i) sections_[kept] = std::move(sections_[i]);
+    moved[i] = kept++;
+  }
+  if (kept == sections_.size()) return;
+  sections_.resize(kept);
+  // The index is kept, not rebuilt: its names stay, only positions change.
+  for (auto it = index_.begin(); it != index_.end();) {
+    if (moved[it->second] == kErased) {
+      it = index_.erase(it);
+    } else {
+      it->second = moved[it->second];
+      ++it;
+    }
+  }
 }
 
 }  // namespace velkor

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +22,9 @@ namespace velkor {
 // first appearance is kept.
 //
 // Writing: "[name]" CR LF, then "key=value" CR LF per entry, then an empty line (CR LF) per
-// section.
+// section. No name, key or value can break a line: CR and LF bytes are dropped by the writing calls
+// (WriteString, AddOrGetSection) and again by ToText for entries changed through Section
+// references.
 class IniDocument {
  public:
   struct Entry {
@@ -61,11 +65,16 @@ class IniDocument {
   // Sets a value, creating the section (at the end) and the key (at the end of its section) if
   // needed.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // The same within one section of this document.
+  static void WriteString(Section& section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, long long value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
 
   void DeleteKey(std::string_view section, std::string_view key);
+  // Removes one section; costs a pass over all sections, so remove many with EraseSectionsIf.
   void EraseSection(std::string_view section);
+  // Removes every section the predicate selects, in one pass; the others keep their order.
+  void EraseSectionsIf(const std::function<bool(const Section&)>& erase);
 
   // Sections in file order. References stay valid while sections are only added.
   const std::deque<Section>& Sections() const { return sections_; }
@@ -73,13 +82,33 @@ class IniDocument {
   const Section* FindSection(std::string_view section) const;
   // The section, appended at the end when missing.
   Section& AddOrGetSection(std::string_view section);
+  // Its position in Sections(), the section appended at the end when missing.
+  std::size_t AddOrGetSectionIndex(std::string_view section);
+  // The section at a position below Sections().size().
+  Section& SectionAt(std::size_t index) { return sections_[index]; }
+  // The value of the first entry with this key, or null; valid until the document changes.
+  const std::string* FindValue(std::string_view section, std::string_view key) const;
+  // The same within one section.
+  static const std::string* FindValue(const Section& section, std::string_view key);
 
  private:
+  // Hash and equality of names with ASCII letters folded (not the second bytes of two-byte
+  // characters), usable with string_view keys so that lookups copy nothing.
+  struct FoldedHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+
   Section* FindSectionMutable(std::string_view section);
   void RebuildIndex();
 
   std::deque<Section> sections_;
-  std::unordered_map<std::string, std::size_t> index_;  // folded name -> position in sections_
+  // name as first written -> position in sections_
+  std::unordered_map<std::string, std::size_t, FoldedHash, FoldedEqual> index_;
 };
 
 // Parses an integer as IniDocument::ReadInteger does; nullopt for anything else (also on overflow).

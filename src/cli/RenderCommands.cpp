@@ -1,11 +1,15 @@
 #include <climits>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "cli/CliCommand.h"
 #include "threads/DatRenderer.h"
+#include "threads/NgPage.h"
+#include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
 #include "threads/ReplyList.h"
 #include "threads/Skin.h"
@@ -22,6 +26,16 @@ const CliCommand kRender = {"render", "LOG [--title T] [--unread N] [--old-shown
 const CliCommand kPopup = {"popup", "LOG SPEC [--lines N]",
                            "print the pop-up text of the replies SPEC selects in a log file",
                            RunPopup};
+
+// The NG rules for a log, each damaged line of the rule file reported on stderr.
+NgFilter NgFilterFor(const std::string& log) {
+  std::vector<NgRuleFile::Problem> problems;
+  NgFilter filter = LoadNgFilterFor(log, &problems);
+  for (const NgRuleFile::Problem& problem : problems) {
+    std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(NgProblemText(problem)).c_str());
+  }
+  return filter;
+}
 
 // An int option within [min, INT_MAX]; a value out of range is reported like any malformed number.
 std::optional<int> TakeBoundedInt(CliArgs& args, std::string_view name, int fallback, int min,
@@ -47,8 +61,11 @@ int RunRender(CliArgs& args) {
   LoadSkin();
   ReplyList replies;
   if (!LoadReplies(replies, log)) return Failure("cannot read " + log);
-  return WritePage(page,
-                   RenderPage(replies, Utf8ToSjisLossy(title.value_or("")), *unread, *oldShown));
+  const std::string sjisTitle = Utf8ToSjisLossy(title.value_or(""));
+  const NgFilter filter = NgFilterFor(log);
+  if (filter.Empty()) return WritePage(page, RenderPage(replies, sjisTitle, *unread, *oldShown));
+  return WritePage(
+      page, RenderFilteredPage(AppSkin(), filter.Apply(replies), sjisTitle, *unread, *oldShown));
 }
 
 int RunPopup(CliArgs& args) {
@@ -57,8 +74,10 @@ int RunPopup(CliArgs& args) {
   if (!CheckArgs(args, kPopup, 2, 2)) return kExitUsage;
   if (!lines) return UsageError(kPopup, rangeError);
   const std::string& log = args.Positionals()[0];
-  if (!FileExists(log)) return Failure("cannot read " + log);
-  std::string text = BuildPopupTextFromLog(log, Utf8ToSjisLossy(args.Positionals()[1]), *lines);
+  const std::optional<std::string> logText = ReadWholeFile(log);
+  if (!logText) return Failure("cannot read " + log);
+  std::string text = BuildFilteredPopupTextFromLogText(
+      *logText, NgFilterFor(log), Utf8ToSjisLossy(args.Positionals()[1]), *lines);
   if (!text.empty()) PrintSjisLine(text);
   return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include <oniguruma.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -118,30 +119,148 @@ bool HasTopLevelAlternative(std::string_view pattern) {
   return false;
 }
 
-// The plain text every match of the pattern begins with: its leading characters up to the first
-// piece of syntax, less the last one when a quantifier follows it. Empty when there is none or when
-// the pattern has a top-level alternative.
-std::string LeadingText(std::string_view pattern) {
-  if (HasTopLevelAlternative(pattern)) return {};
-  std::string lead;
-  std::size_t lastStart = 0;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(pattern[i]);
-    if (IsLeadByte(c)) {
-      if (i + 1 >= pattern.size()) break;
-      lastStart = lead.size();
-      lead += pattern.substr(i, 2);
+// Index just after the character class that opens at `open` ("[" ... "]", nested classes and
+// escapes included), or npos when it does not close.
+std::size_t ClassEnd(std::string_view pattern, std::size_t open) {
+  std::size_t i = open + 1;
+  if (i < pattern.size() && pattern[i] == '^') ++i;
+  if (i < pattern.size() && pattern[i] == ']') ++i;  // a leading "]" is a member
+  while (i < pattern.size()) {
+    const char c = pattern[i];
+    if (c == ']') return i + 1;
+    if (c == '[') {
+      i = ClassEnd(pattern, i);
+      if (i == std::string_view::npos) return i;
+      continue;
+    }
+    if (c == '\\') {
+      ++i;
+      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
       ++i;
       continue;
     }
-    if (kSyntax.find(static_cast<char>(c)) != std::string_view::npos || c == 0x80 || c >= 0xFD) {
-      if (c == '*' || c == '+' || c == '?' || c == '{') lead.resize(lastStart);
-      break;
-    }
-    lastStart = lead.size();
-    lead += static_cast<char>(c);
+    i += IsLeadByte(c) ? 2 : 1;
   }
-  return lead;
+  return std::string_view::npos;
+}
+
+// Index just after the group that opens at `open` ("(" ... ")"), or npos when it does not close.
+std::size_t GroupEnd(std::string_view pattern, std::size_t open) {
+  int depth = 0;
+  std::size_t i = open;
+  while (i < pattern.size()) {
+    const char c = pattern[i];
+    if (c == '[') {
+      i = ClassEnd(pattern, i);
+      if (i == std::string_view::npos) return i;
+      continue;
+    }
+    if (c == '\\') {
+      ++i;
+      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
+      ++i;
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')' && --depth == 0) return i + 1;
+    i += IsLeadByte(c) ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
+// Index just after an interval "{n}", "{n,}", "{,m}" or "{n,m}" opening at `open`; npos when the
+// brace opens none (then it is a plain character). Any run of digits and commas counts, so that
+// an interval is never taken for plain text.
+std::size_t IntervalEnd(std::string_view pattern, std::size_t open) {
+  std::size_t i = open + 1;
+  while (i < pattern.size() && ((pattern[i] >= '0' && pattern[i] <= '9') || pattern[i] == ',')) {
+    ++i;
+  }
+  return i < pattern.size() && pattern[i] == '}' ? i + 1 : std::string_view::npos;
+}
+
+// The longest run of plain text that every match of the pattern holds, byte for byte (before any
+// case folding), or empty when none is known. Only the top level is read: groups, classes, ".",
+// anchors and quantified characters end a run; an escape of a letter, digit or two-byte character
+// (whose arguments are not parsed) ends the reading. Patterns with a top-level alternative or a
+// "(?" construct (which may switch options such as case folding) give nothing.
+std::string RequiredText(std::string_view pattern) {
+  if (HasTopLevelAlternative(pattern) || pattern.find("(?") != std::string_view::npos) return {};
+  std::string best;
+  std::string run;
+  std::size_t lastStart = 0;  // where the last character of `run` starts
+  auto endRun = [&] {
+    if (run.size() > best.size()) best = run;
+    run.clear();
+    lastStart = 0;
+  };
+  auto append = [&](std::string_view character) {
+    lastStart = run.size();
+    run += character;
+  };
+  std::size_t i = 0;
+  while (i < pattern.size()) {
+    const unsigned char c = static_cast<unsigned char>(pattern[i]);
+    if (IsLeadByte(c)) {
+      if (i + 1 >= pattern.size()) break;
+      append(pattern.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    switch (c) {
+      case '*':
+      case '?':
+        run.resize(lastStart);
+        endRun();
+        ++i;
+        break;
+      case '+':
+        // The character is there at least once, unless another quantifier follows ("a+*",
+        // "a+?", "a++", "a+{0,1}"), which may also make it optional: then it is left out.
+        if (i + 1 < pattern.size() &&
+            std::string_view("*?+{").find(pattern[i + 1]) != std::string_view::npos) {
+          run.resize(lastStart);
+        }
+        endRun();
+        ++i;
+        break;
+      case '{': {
+        run.resize(lastStart);
+        endRun();
+        const std::size_t after = IntervalEnd(pattern, i);
+        i = after == std::string_view::npos ? i + 1 : after;
+        break;
+      }
+      case '(':
+      case '[':
+        endRun();
+        i = c == '(' ? GroupEnd(pattern, i) : ClassEnd(pattern, i);
+        if (i == std::string_view::npos) return {};
+        break;
+      case '\\': {
+        const unsigned char next = i + 1 < pattern.size() ? pattern[i + 1] : 0;
+        if (next > 0x20 && next < 0x7F && !std::isalnum(next)) {
+          append(pattern.substr(i + 1, 1));
+          i += 2;
+          break;
+        }
+        endRun();
+        return best;
+      }
+      case ')':
+        return {};
+      default:
+        if (kSyntax.find(static_cast<char>(c)) != std::string_view::npos || c == 0x80 ||
+            c >= 0xFD) {
+          endRun();
+        } else {
+          append(pattern.substr(i, 1));
+        }
+        ++i;
+    }
+  }
+  endRun();
+  return best;
 }
 
 // True when `pos` starts a character of `text`. Each lead byte takes the byte after it, so the byte
@@ -152,19 +271,20 @@ bool IsCharBoundary(std::string_view text, std::size_t pos) {
   return run % 2 == 0;
 }
 
-// ASCII letters that stand on their own lower-cased; second bytes of two-byte characters stay.
-std::string LowerSingleBytes(std::string_view word) {
-  std::string out;
-  out.reserve(word.size());
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (IsLeadByte(word[i]) && i + 1 < word.size()) {
-      out += word[i];
-      out += word[++i];
-    } else {
-      out += AsciiLower(word[i]);
-    }
+// How common a byte is in board logs (mixed Japanese and ASCII text), roughly: the scan for a
+// needle looks for its least common byte first.
+int ByteFrequency(unsigned char c) {
+  static constexpr std::string_view kLettersByFrequency = "etaoinsrhldcumfpgwybvkxjqz";
+  if (c >= 'a' && c <= 'z') {
+    return 60 - 2 * static_cast<int>(kLettersByFrequency.find(static_cast<char>(c)));
   }
-  return out;
+  if (c >= 'A' && c <= 'Z') return 15;
+  if (c >= '0' && c <= '9') return 40;
+  if (c == ' ' || c == '<' || c == '>' || c == '\n' || c == '/' || c == '.' || c == ':') return 90;
+  if (c >= 0x81 && c <= 0x83) return 100;  // kana and symbols
+  if (c >= 0x88 && c <= 0x9F) return 45;   // common kanji
+  if (c >= 0x40 && c <= 0xFC) return 30;   // other second bytes and kanji
+  return 5;
 }
 
 struct LineSpan {
@@ -261,13 +381,37 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
     return false;
   }
   regex_ = regex;
-  ignoreCase_ = ignoreCase;
   literal_ = IsPlainWord(word);
   contextFree_ = IsContextFree(word);
-  const std::string lead = literal_ ? word : LeadingText(word);
-  leadWord_ = ignoreCase ? LowerSingleBytes(lead) : lead;
+  SetNeedle(literal_ ? word : RequiredText(word));
+  if (ignoreCase) {
+    for (std::size_t i = 0; i < needle_.size(); ++i) {
+      if (IsLeadByte(needle_[i]) && i + 1 < needle_.size()) {
+        ++i;
+      } else if (IsAsciiLetter(static_cast<unsigned char>(needle_[i]))) {
+        needleOther_[i] = static_cast<char>(needle_[i] ^ 0x20);
+      }
+    }
+  }
+  int rarest = 0;
+  for (std::size_t i = 0; i < needle_.size(); ++i) {
+    const int frequency =
+        ByteFrequency(static_cast<unsigned char>(needle_[i])) +
+        (needleOther_[i] != needle_[i] ? ByteFrequency(static_cast<unsigned char>(needleOther_[i]))
+                                       : 0);
+    if (i == 0 || frequency < rarest) {
+      rarest = frequency;
+      rareAt_ = i;
+    }
+  }
   pattern_ = std::string(searchText);
   return true;
+}
+
+void RegexEngine::SetNeedle(std::string_view text) {
+  needle_ = std::string(text);
+  needleOther_ = needle_;
+  rareAt_ = 0;
 }
 
 void RegexEngine::Finish() {
@@ -275,11 +419,11 @@ void RegexEngine::Finish() {
   regex_ = nullptr;
   literal_ = false;
   contextFree_ = false;
-  leadWord_.clear();
+  SetNeedle({});
 }
 
 bool RegexEngine::MatchesRaw(std::string_view text) const {
-  if (literal_) return FindLiteral(text, 0) != std::string_view::npos;
+  if (literal_) return FindNeedle(text, 0, true) != std::string_view::npos;
   const auto* begin = reinterpret_cast<const OnigUChar*>(text.data());
   const auto* end = begin + text.size();
   return onig_search(static_cast<OnigRegex>(regex_), begin, end, begin, end, nullptr,
@@ -299,8 +443,12 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
     folded = FoldFullWidthAscii(text);
     text = folded;
   }
-  if (literal_) return FirstLiteralLine(text);
-  if (leadWord_.empty() && !contextFree_) {
+  if (literal_) {
+    const std::size_t pos = FindNeedle(text, 0, true);
+    return pos == std::string_view::npos ? 0 : LineNumberAt(text, pos);
+  }
+  const bool byNeedle = !needle_.empty();
+  if (!byNeedle && !contextFree_) {
     int number = 0;
     for (std::string_view line : SplitLines(text)) {
       ++number;
@@ -308,11 +456,12 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
     }
     return 0;
   }
-  // Every match begins with the leading text; and a context-free pattern that matches inside a
-  // line also matches there in the whole text. Either way no line before the one holding the next
-  // candidate can match, so only the lines holding candidates are tried one by one.
-  const bool byLead = !leadWord_.empty();
-  std::size_t at = byLead ? FindLiteral(text, 0) : SearchFrom(text, 0);
+  // Every match holds the needle's bytes; and a context-free pattern that matches inside a line
+  // also matches there in the whole text. Either way no line before the one holding the next
+  // candidate can match, so only the lines holding candidates are tried one by one. Needle hits
+  // are taken on any byte: whether a place starts a character in broken text is Oniguruma's to
+  // decide when it matches the line.
+  std::size_t at = byNeedle ? FindNeedle(text, 0, false) : SearchFrom(text, 0);
   while (at != std::string_view::npos) {
     const LineSpan line = LineAround(text, at);
     if (!line.exists) return 0;
@@ -320,7 +469,7 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
       return LineNumberAt(text, line.begin);
     }
     if (line.next >= text.size()) return 0;
-    at = byLead ? FindLiteral(text, line.next) : SearchFrom(text, line.next);
+    at = byNeedle ? FindNeedle(text, line.next, false) : SearchFrom(text, line.next);
   }
   return 0;
 }
@@ -333,58 +482,35 @@ std::size_t RegexEngine::SearchFrom(std::string_view text, std::size_t from) con
   return at < 0 ? std::string_view::npos : static_cast<std::size_t>(at);
 }
 
-int RegexEngine::FirstLiteralLine(std::string_view text) const {
-  const std::size_t pos = FindLiteral(text, 0);
-  return pos == std::string_view::npos ? 0 : LineNumberAt(text, pos);
-}
-
-std::size_t RegexEngine::FindLiteral(std::string_view text, std::size_t from) const {
-  const std::string_view word = leadWord_;
-  const std::size_t n = word.size();
-  if (text.size() < n) return std::string_view::npos;
+std::size_t RegexEngine::FindNeedle(std::string_view text, std::size_t from, bool boundary) const {
+  const std::size_t n = needle_.size();
+  if (n == 0) return from <= text.size() ? from : std::string_view::npos;
+  if (text.size() < n || from > text.size() - n) return std::string_view::npos;
   const char* const base = text.data();
-  const std::size_t last = text.size() - n;  // last possible start
-
-  if (!ignoreCase_) {
-    while (from <= last) {
-      const void* hit = memmem(base + from, text.size() - from, word.data(), n);
-      if (hit == nullptr) return std::string_view::npos;
-      const std::size_t pos = static_cast<const char*>(hit) - base;
-      if (IsCharBoundary(text, pos)) return pos;
-      from = pos + 1;
-    }
-    return std::string_view::npos;
-  }
-
-  // Ignoring case: the candidates are the places of the first byte in either case; each is checked
-  // byte by byte, folding only the bytes that are characters of their own.
-  const char first = word[0];
-  const bool firstIsLetter = IsAsciiLetter(static_cast<unsigned char>(first));
-  const char firstOther = firstIsLetter ? static_cast<char>(first - 'a' + 'A') : first;
+  // Candidates are the places of the rare byte (in either letter case); the needle then starts
+  // rareAt_ bytes before. Scanned as two memchr streams, the nearer one taken first.
+  const std::size_t scanEnd = text.size() - n + rareAt_ + 1;  // one past the last rare-byte place
+  const char rare = needle_[rareAt_];
+  const char rareOther = needleOther_[rareAt_];
   auto next = [&](char c, std::size_t at) -> std::size_t {
-    if (at > last) return std::string_view::npos;
-    const void* hit = std::memchr(base + at, c, last + 1 - at);
+    if (at >= scanEnd) return std::string_view::npos;
+    const void* hit = std::memchr(base + at, c, scanEnd - at);
     return hit == nullptr ? std::string_view::npos : static_cast<const char*>(hit) - base;
   };
-  std::size_t nextLower = next(first, from);
-  std::size_t nextUpper = firstIsLetter ? next(firstOther, from) : std::string_view::npos;
-  while (nextLower != std::string_view::npos || nextUpper != std::string_view::npos) {
-    const bool takeLower = nextLower < nextUpper;
-    const std::size_t pos = takeLower ? nextLower : nextUpper;
+  std::size_t nextA = next(rare, from + rareAt_);
+  std::size_t nextB = rareOther != rare ? next(rareOther, from + rareAt_) : std::string_view::npos;
+  while (nextA != std::string_view::npos || nextB != std::string_view::npos) {
+    const bool takeA = nextA < nextB;
+    const std::size_t pos = (takeA ? nextA : nextB) - rareAt_;
     bool equal = true;
     for (std::size_t i = 0; i < n && equal; ++i) {
-      if (IsLeadByte(word[i])) {
-        equal = base[pos + i] == word[i] && base[pos + i + 1] == word[i + 1];
-        ++i;
-      } else {
-        equal = AsciiLower(base[pos + i]) == word[i];
-      }
+      equal = base[pos + i] == needle_[i] || base[pos + i] == needleOther_[i];
     }
-    if (equal && IsCharBoundary(text, pos)) return pos;
-    if (takeLower) {
-      nextLower = next(first, pos + 1);
+    if (equal && (!boundary || IsCharBoundary(text, pos))) return pos;
+    if (takeA) {
+      nextA = next(rare, pos + rareAt_ + 1);
     } else {
-      nextUpper = next(firstOther, pos + 1);
+      nextB = next(rareOther, pos + rareAt_ + 1);
     }
   }
   return std::string_view::npos;

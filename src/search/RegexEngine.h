@@ -37,9 +37,10 @@ class RegexEngine {
   bool Matches(std::string_view text) const;
 
   // The 1-based number of the first line of `text` (lines as SplitLines cuts them: CR LF, LF or CR)
-  // that Matches, or 0 when none does. Same answer as testing line by line, but a plain word is
-  // scanned over the whole text at once, and most expressions are first searched for in the whole
-  // text so that only lines holding a match are tried one by one.
+  // that Matches, or 0 when none does: always the answer of testing line by line, on any bytes. A
+  // plain word is scanned over the whole text at once; an expression is first narrowed to the lines
+  // holding the plain text all its matches hold (or, failing that, the lines where a search of the
+  // whole text finds a match) and only those lines are tried one by one.
   int FirstMatchingLine(std::string_view text) const;
 
   // Drops the compiled pattern. Pattern() stays.
@@ -59,22 +60,25 @@ class RegexEngine {
 
  private:
   bool MatchesRaw(std::string_view text) const;
-  int FirstLiteralLine(std::string_view text) const;
   // Offset of the leftmost match in the whole text at or after `from`, or npos.
   std::size_t SearchFrom(std::string_view text, std::size_t from) const;
-  // Offset of the first occurrence of leadWord_ at or after `from` that starts a character, or
-  // npos.
-  std::size_t FindLiteral(std::string_view text, std::size_t from) const;
+  // Offset of the first occurrence of the needle at or after `from`, or npos; with `boundary` only
+  // occurrences that start a character count.
+  std::size_t FindNeedle(std::string_view text, std::size_t from, bool boundary) const;
+  void SetNeedle(std::string_view text);
 
   bool loaded_ = false;
   bool foldWidth_ = false;
-  bool ignoreCase_ = false;
   std::string pattern_;
-  // Set when the word holds no regular-expression syntax: then FindLiteral alone decides.
+  // Set when the word holds no regular-expression syntax: then FindNeedle alone decides.
   bool literal_ = false;
-  // The plain text every match begins with (the whole word when literal_, possibly empty
-  // otherwise), as FindLiteral looks for it: width-folded, and lower-cased when ignoring case.
-  std::string leadWord_;
+  // The plain text looked for first: the whole word when literal_, else the text every match
+  // holds (possibly empty). Width-folded like the word. needleOther_ has at each byte the other
+  // letter case when case is ignored and the byte is an ASCII letter of its own (else the same
+  // byte); a text byte matches either. rareAt_ is the needle's least common byte, scanned for.
+  std::string needle_;
+  std::string needleOther_;
+  std::size_t rareAt_ = 0;
   void* regex_ = nullptr;  // OnigRegex
   // Set when matches depend on nothing outside them (see FirstMatchingLine).
   bool contextFree_ = false;

@@ -1,12 +1,19 @@
 #include "search/SearchWalks.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/DataDir.h"
 #include "app/HtmlPage.h"
 #include "app/UiHooks.h"
-#include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "boards/BoardCatalog.h"
 #include "search/RegexEngine.h"
@@ -47,6 +54,49 @@ IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
   if (boardDir) subjects.Load(*boardDir + "subject.ini");
   return subjects;
 }
+
+// One buffer that every log of a walk is read into, grown as needed and never cleared.
+class LogBuffer {
+ public:
+  // The bytes of the regular file at `path`, valid until the next Read; nullopt when it cannot be
+  // read.
+  std::optional<std::string_view> Read(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    // One byte more than the size, so that a file that grew since is noticed and read on.
+    Reserve(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t size = 0;
+    for (;;) {
+      if (size == capacity_) Reserve(2 * capacity_);
+      const ssize_t n = ::read(fd, data_.get() + size, capacity_ - size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ::close(fd);
+        if (n < 0) return std::nullopt;
+        return std::string_view(data_.get(), size);
+      }
+      size += static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  // Grows the buffer to hold at least `bytes`, keeping its contents.
+  void Reserve(std::size_t bytes) {
+    if (bytes <= capacity_) return;
+    auto grown = std::make_unique_for_overwrite<char[]>(bytes);
+    if (capacity_ > 0) std::memcpy(grown.get(), data_.get(), capacity_);
+    data_ = std::move(grown);
+    capacity_ = bytes;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+};
 
 std::string FinishPage(std::string page) {
   page += kHtmlPageTail;
@@ -113,6 +163,7 @@ std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& pr
   std::string page = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
   const std::vector<FavoriteCategory> categories = ReadFavorites();
   const int categoryCount = static_cast<int>(categories.size());
+  LogBuffer logs;
   for (int c = 0; c < categoryCount; ++c) {
     const std::vector<FavoriteBoard>& boards = categories[c].boards;
     const int boardCount = static_cast<int>(boards.size());
@@ -126,13 +177,11 @@ std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& pr
       bool stop = false;
       for (const IniDocument::Section& thread : subjects.Sections()) {
         if (!IsThreadDatName(thread.name)) continue;
-        const std::string logPath = *dir + thread.name;
-        if (!FileExists(logPath)) continue;
-        if (const std::optional<std::string> log = ReadWholeFile(logPath)) {
-          if (const int line = engine.FirstMatchingLine(*log); line > 0) {
-            entries += LogEntry(linkBase, thread.name, line,
-                                subjects.ReadString(thread.name, "Title", ""));
-          }
+        const std::optional<std::string_view> log = logs.Read(*dir + thread.name);
+        if (!log) continue;
+        if (const int line = engine.FirstMatchingLine(*log); line > 0) {
+          entries +=
+              LogEntry(linkBase, thread.name, line, subjects.ReadString(thread.name, "Title", ""));
         }
         if (progress && progress(nullptr, position, maximum) != 0) {
           stop = true;

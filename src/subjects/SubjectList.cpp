@@ -1,6 +1,8 @@
 #include "subjects/SubjectList.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <unordered_set>
 
 #include "base/FileUtil.h"
@@ -18,6 +20,56 @@ std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::st
   long long v = ini.ReadInteger(section, key, fallback);
   if (v < INT32_MIN || v > INT32_MAX) return fallback;
   return static_cast<std::int32_t>(v);
+}
+
+std::int32_t ReadInt32(const IniDocument::Section& section, std::string_view key,
+                       std::int32_t fallback) {
+  const std::string* text = IniDocument::FindValue(section, key);
+  if (text == nullptr) return fallback;
+  long long v = ParseIniInteger(*text).value_or(fallback);
+  if (v < INT32_MIN || v > INT32_MAX) return fallback;
+  return static_cast<std::int32_t>(v);
+}
+
+// The item of a thread from its section of subject.ini, read in one pass over its entries (the
+// first entry of a key counts, as for IniDocument::Find).
+ThreadItem ReadItemFrom(const IniDocument::Section& section) {
+  ThreadItem item;
+  item.datName = section.name;
+  struct Field {
+    std::string_view key;
+    std::int32_t* number;
+    std::string* text;
+  };
+  const Field fields[] = {
+      {"NowNo", &item.nowNo, nullptr},
+      {"PreNo", &item.preNo, nullptr},
+      {"ResCount", &item.resCount, nullptr},
+      {"GotCount", &item.gotCount, nullptr},
+      {"Unread", &item.unread, nullptr},
+      {"Title", nullptr, &item.title},
+      {"LastModified", nullptr, &item.lastModified},
+      {"DatSize", &item.datSize, nullptr},
+  };
+  bool seen[std::size(fields)] = {};
+  for (const IniDocument::Entry& entry : section.entries) {
+    if (!entry.hasValue) continue;
+    for (std::size_t f = 0; f < std::size(fields); ++f) {
+      if (seen[f] || !EqualsIgnoreAsciiCase(entry.key, fields[f].key)) continue;
+      seen[f] = true;
+      if (fields[f].text != nullptr) {
+        *fields[f].text = entry.value;
+      } else {
+        const std::optional<long long> v = ParseIniInteger(entry.value);
+        if (v && *v >= INT32_MIN && *v <= INT32_MAX)
+          *fields[f].number = static_cast<std::int32_t>(*v);
+      }
+      break;
+    }
+  }
+  item.state =
+      ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
+  return item;
 }
 
 std::string TrimRight(std::string_view text) {
@@ -149,38 +201,45 @@ bool SubjectList::Flush() {
 bool SubjectList::Merge(std::vector<std::string> lines) {
   if (!IsBound()) return false;
   JoinBrokenLines(lines);
-  std::unordered_set<std::string> old;
-  for (const auto& section : ini_->Sections()) old.insert(section.name);
-  std::unordered_set<std::string> listed;
+  // Sections below `known` were there before; `listed` marks the sections this list names.
+  const std::size_t known = ini_->Sections().size();
+  std::vector<char> listed(known, 0);
   SubjectLine parsed;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     if (!ParseSubjectLine(lines[n], parsed) || !IsThreadDatName(parsed.datName)) continue;
+    const std::size_t at = ini_->AddOrGetSectionIndex(parsed.datName);
+    if (at >= listed.size()) listed.resize(at + 1, 0);
     // A thread listed twice keeps its first place; a second entry would overwrite its previous
     // rank.
-    if (!listed.insert(parsed.datName).second) continue;
-    const std::string& name = parsed.datName;
-    ini_->WriteInteger(name, "PreNo", ReadInt32(*ini_, name, "NowNo", 0));
-    ini_->WriteInteger(name, "NowNo", static_cast<long long>(n) + 1);
-    ini_->WriteInteger(name, "ResCount", parsed.resCount);
-    if (old.erase(name) == 0) ini_->WriteString(name, "Title", TrimRight(parsed.title));
+    if (listed[at]) continue;
+    listed[at] = 1;
+    IniDocument::Section& section = ini_->SectionAt(at);
+    IniDocument::WriteString(section, "PreNo", std::to_string(ReadInt32(section, "NowNo", 0)));
+    IniDocument::WriteString(section, "NowNo", std::to_string(n + 1));
+    IniDocument::WriteString(section, "ResCount", std::to_string(parsed.resCount));
+    if (at >= known) IniDocument::WriteString(section, "Title", TrimRight(parsed.title));
   }
-  // Threads no longer listed, in file order.
-  std::vector<std::string> gone;
-  for (const auto& section : ini_->Sections()) {
-    if (old.count(section.name)) gone.push_back(section.name);
-  }
-  for (const std::string& name : gone) {
-    std::int32_t got = ReadInt32(*ini_, name, "GotCount", 0);
+  // Threads no longer listed, in file order; the forgotten ones are erased together at the end
+  // (one pass instead of one per section).
+  std::unordered_set<std::string> forgotten;
+  for (std::size_t i = 0; i < known; ++i) {
+    if (listed[i]) continue;
+    IniDocument::Section& section = ini_->SectionAt(i);
+    const std::string& name = section.name;
+    std::int32_t got = ReadInt32(section, "GotCount", 0);
     if (got == 0) {
-      ini_->EraseSection(name);
-    } else if (ReadInt32(*ini_, name, "PreNo", 0) < 0 &&
-               got < ReadInt32(*ini_, name, "Unread", 1)) {
-      ini_->EraseSection(name);
+      forgotten.insert(name);
+    } else if (ReadInt32(section, "PreNo", 0) < 0 && got < ReadInt32(section, "Unread", 1)) {
+      forgotten.insert(name);
       if (IsThreadDatName(name)) RemoveFile(dir_ + name);
     } else {
-      ini_->WriteInteger(name, "PreNo", ReadInt32(*ini_, name, "NowNo", 0));
-      ini_->WriteInteger(name, "NowNo", -1);
+      IniDocument::WriteString(section, "PreNo", std::to_string(ReadInt32(section, "NowNo", 0)));
+      IniDocument::WriteString(section, "NowNo", "-1");
     }
+  }
+  if (!forgotten.empty()) {
+    ini_->EraseSectionsIf(
+        [&](const IniDocument::Section& section) { return forgotten.count(section.name) > 0; });
   }
   return Flush();
 }
@@ -245,16 +304,13 @@ std::int32_t SubjectList::SetUnreadAt(std::size_t row, const std::string& datNam
 }
 
 ThreadItem SubjectList::ReadItem(const std::string& datName) const {
+  if (const IniDocument::Section* section = ini_->FindSection(datName)) {
+    ThreadItem item = ReadItemFrom(*section);
+    item.datName = datName;
+    return item;
+  }
   ThreadItem item;
   item.datName = datName;
-  item.nowNo = ReadInt32(*ini_, datName, "NowNo", 0);
-  item.preNo = ReadInt32(*ini_, datName, "PreNo", 0);
-  item.resCount = ReadInt32(*ini_, datName, "ResCount", 0);
-  item.gotCount = ReadInt32(*ini_, datName, "GotCount", 0);
-  item.unread = ReadInt32(*ini_, datName, "Unread", 1);
-  item.title = ini_->ReadString(datName, "Title", "");
-  item.lastModified = ini_->ReadString(datName, "LastModified", "");
-  item.datSize = ReadInt32(*ini_, datName, "DatSize", 0);
   item.state =
       ComputeThreadState(item.gotCount, item.unread, item.resCount, item.preNo, item.nowNo);
   return item;
@@ -292,23 +348,30 @@ void SubjectList::Fill(std::uint8_t mask, const RowGrowth& growth) {
   rows_.clear();
   ResetSortDirections();
   if (!IsBound()) return;
+  // Rows are ordered by nowNo, equal ranks in file order: a stable sort of each batch merged into
+  // the sorted rows before it, so the rows are in order whenever the growth callback looks at them.
+  auto byRank = [this](std::size_t a, std::size_t b) { return items_[a].nowNo < items_[b].nowNo; };
+  std::size_t sorted = 0;
+  auto mergeBatch = [&] {
+    auto middle = rows_.begin() + static_cast<std::ptrdiff_t>(sorted);
+    std::stable_sort(middle, rows_.end(), byRank);
+    std::inplace_merge(rows_.begin(), middle, rows_.end(), byRank);
+    sorted = rows_.size();
+  };
   const auto& sections = ini_->Sections();
   items_.reserve(sections.size());
-  std::size_t shownRows = 0;
+  rows_.reserve(sections.size());
   for (std::size_t n = 0; n < sections.size(); ++n) {
-    if (n % 64 == 31 && rows_.size() > shownRows) {
-      shownRows = rows_.size();
-      if (growth) growth(shownRows);
+    if (growth && n % 64 == 31 && rows_.size() > sorted) {
+      mergeBatch();
+      growth(rows_.size());
     }
-    ThreadItem item = ReadItem(sections[n].name);
+    ThreadItem item = ReadItemFrom(sections[n]);
     if ((item.state & mask) == 0) continue;
-    std::int32_t nowNo = item.nowNo;
     items_.push_back(std::move(item));
-    auto at = std::upper_bound(
-        rows_.begin(), rows_.end(), nowNo,
-        [this](std::int32_t no, std::size_t index) { return no < items_[index].nowNo; });
-    rows_.insert(at, items_.size() - 1);
+    rows_.push_back(items_.size() - 1);
   }
+  mergeBatch();
   if (growth) growth(rows_.size());
 }
 

@@ -67,7 +67,7 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
       "[LookFeel]\r\nUnreadThreadColor=0xFF\r\nNewThreadColor=abc\r\nPastThreadColor=$FF00\r\n"
       "BoardFontSize=12pt\r\n"
       "[mainform]\r\nSidebarVisible=2\r\nSubjectColumn=10,20\r\nwidth=-5\r\n"
-      "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\n");
+      "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n");
   Settings settings;
   DisplaySettings display;
   config.LoadSettings(settings, display);
@@ -77,6 +77,7 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   EXPECT_EQ(display.boardFontSize, 10);
   EXPECT_FALSE(settings.subjectGzip);
   EXPECT_EQ(settings.browserApp, "");
+  EXPECT_EQ(settings.heavyPosterThreshold, 3);
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.width, -5);

@@ -62,11 +62,35 @@ TEST(IniDocumentTest, WritesCrLfWithEmptyLineAfterEachSection) {
   doc.WriteString("b", "X", "3");  // same key, other case: replaced in place
   doc.WriteString("B", "z", "");
   EXPECT_EQ(doc.ToText(), "[B]\r\nx=3\r\nz=\r\n\r\n[A]\r\ny=2\r\n\r\n");
+  doc.WriteString("C", "w", "4");
+  doc.WriteString("D", "v", "5");
   doc.DeleteKey("B", "X");
   doc.EraseSection("a");
-  EXPECT_EQ(doc.ToText(), "[B]\r\nz=\r\n\r\n");
+  doc.EraseSectionsIf([](const IniDocument::Section& section) { return section.name == "C"; });
+  EXPECT_EQ(doc.ToText(), "[B]\r\nz=\r\n\r\n[D]\r\nv=5\r\n\r\n");
   EXPECT_TRUE(doc.ValueExists("B", "z"));
+  EXPECT_EQ(doc.ReadString("d", "V", ""), "5") << "the index follows the erasures";
   EXPECT_FALSE(doc.SectionExists("A"));
+  EXPECT_FALSE(doc.SectionExists("c"));
+}
+
+// A value from the network ("x" LF "[9999999999.dat]" ...) must not start sections or entries of
+// its own, whichever way it reaches the document.
+TEST(IniDocumentTest, NothingWrittenCanBreakALine) {
+  IniDocument doc;
+  doc.WriteString("1.dat", "LastModified", "x\n[9999999999.dat]\r\nTitle=INJECTED\r");
+  doc.WriteString("a\r\nb", "k\n", "v");
+  doc.AddOrGetSection("c").entries.push_back({"k", "1\r\n[x]", true});
+  const std::string text = doc.ToText();
+  EXPECT_EQ(text,
+            "[1.dat]\r\nLastModified=x[9999999999.dat]Title=INJECTED\r\n\r\n"
+            "[ab]\r\nk=v\r\n\r\n[c]\r\nk=1[x]\r\n\r\n");
+  IniDocument again;
+  again.Parse(text);
+  EXPECT_EQ(again.ToText(), text);
+  EXPECT_FALSE(again.SectionExists("9999999999.dat"));
+  EXPECT_EQ(again.ReadString("1.dat", "LastModified", ""),
+            doc.ReadString("1.dat", "LastModified", ""));
 }
 
 TEST(IniDocumentTest, RoundTripKeepsOrderAndShiftJisNames) {

@@ -376,8 +376,13 @@ TEST_F(SubjectRowsTest, FillReportsGrowthWhileLoading) {
   data.WriteFile(std::string(kBoard) + "subject.ini", ini);
   ASSERT_TRUE(list.Bind(LogDir() + "/h.example/board/subject.ini"));
   std::vector<std::size_t> growth;
-  list.Fill(0xFF, [&](std::size_t rows) { growth.push_back(rows); });
+  std::vector<std::string> firstRows;  // the rows are in rank order whenever the view looks
+  list.Fill(0xFF, [&](std::size_t rows) {
+    growth.push_back(rows);
+    firstRows.push_back(list.Row(0).datName);
+  });
   EXPECT_EQ(growth, (std::vector<std::size_t>{31, 95, 100}));
+  EXPECT_EQ(firstRows, (std::vector<std::string>{"31.dat", "95.dat", "100.dat"}));
   EXPECT_EQ(list.Row(0).datName, "100.dat");
 }
 

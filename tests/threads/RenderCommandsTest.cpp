@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/CliRunner.h"
 #include "support/TempDataDir.h"
@@ -41,6 +42,50 @@ TEST(RenderCommandsTest, RenderDefaultsAndPageFile) {
   EXPECT_NE(page.find(S("未読へ</a><dl><a name=\"midoku\"></a>")), std::string::npos)
       << "first unread 1 by default";
   EXPECT_NE(page.find("<a href=\"#a2,\">&gt;&gt;2 </a>one"), std::string::npos);
+}
+
+// With no rule that applies, the page is byte for byte the one rendered without any rule file.
+TEST(RenderCommandsTest, RenderWithoutApplicableRulesIsUnchanged) {
+  test::TempDataDir dir;
+  const std::string log = dir.Path() + "/log/h.example/news/1.dat";
+  dir.WriteFile("log/h.example/news/1.dat", kLog);
+  const std::vector<std::string> args = {"render", log, "--unread", "2"};
+  test::RunCli(dir, args);  // writes the skin files
+  const auto before = test::RunCli(dir, args);
+  ASSERT_EQ(before.exitCode, 0);
+  for (const char* rules : {"", "# only a comment\r\n", "word\tzzz\r\n",
+                            "word\tone\th.example/other\r\n", "damaged\r\n"}) {
+    dir.WriteFile("ini/ng.txt", rules);
+    const auto after = test::RunCli(dir, args);
+    EXPECT_EQ(after.exitCode, 0);
+    EXPECT_EQ(after.out, before.out) << rules;
+  }
+}
+
+TEST(RenderCommandsTest, RenderAndPopupHonourTheRulesOfTheLogsBoard) {
+  test::TempDataDir dir;
+  const std::string log = dir.Path() + "/log/h.example/news/1.dat";
+  dir.WriteFile("log/h.example/news/1.dat", kLog);
+  dir.WriteFile("skin/Res.html", "R<PLAINNUMBER/><NAME/><MESSAGE/>");
+  dir.WriteFile("skin/NewRes.html", "N<PLAINNUMBER/><NAME/><MESSAGE/>");
+  dir.WriteFile("skin/Header.html", "");
+  dir.WriteFile("skin/Bookmark.html", "");
+  dir.WriteFile("skin/Footer.html", "");
+  dir.WriteFile("ini/ng.txt", "word\tone\th.example/news\r\nname\tn2\tglobal\thidden\r\nbad\r\n");
+  auto page = test::RunCli(dir, {"render", log});
+  ASSERT_EQ(page.exitCode, 0) << page.err;
+  EXPECT_EQ(page.out, S("<a name=\"midoku\"></a><a name=\"a1\"></a>N1あぼーんあぼーん\r\n"
+                        "<a name=\"a2\"></a>"));
+  EXPECT_NE(page.err.find("ng.txt line 3 skipped"), std::string::npos) << page.err;
+  auto popup = test::RunCli(dir, {"popup", log, "1-2"});
+  ASSERT_EQ(popup.exitCode, 0) << popup.err;
+  EXPECT_EQ(popup.out, "T\r\n\r\n1 名前：あぼーん メール：あぼーん 投稿日：あぼーん\r\nあぼーん\n");
+
+  // The board rule stays on its board; the global one applies anywhere.
+  dir.WriteFile("elsewhere.dat", kLog);
+  auto other = test::RunCli(dir, {"render", dir.Path() + "/elsewhere.dat"});
+  EXPECT_EQ(other.out, S("<a name=\"midoku\"></a><a name=\"a1\"></a>N1n1<a href=\"#a2,\">"
+                         "&gt;&gt;2 </a>one\r\n<a name=\"a2\"></a>"));
 }
 
 TEST(RenderCommandsTest, RenderFailures) {

@@ -1,0 +1,437 @@
+// The window's own timings, on Qt's offscreen platform, in a generated data directory (a
+// 1,100-board list, 100 favourites, one favourite board with stored threads of 1000 and 4000
+// replies of about 900 bytes each):
+//
+// - GuiOpenThread/<replies>: from the click on a thread row (OpenSelectedThread with the row
+//   selected) to the page loaded (DocumentLoaded) and to the page's first frame (a
+//   requestAnimationFrame callback registered when the document is created, stamped with the page's
+//   clock); counters "loaded_ms" and "first_frame_ms", the benchmark's time is the first frame.
+// - GuiFillList/<threads>: the thread list view filled with a board of that many threads (Fill with
+//   its growth repaints, then the pending events).
+// - GuiStartup: a child process of this program starts like the real one (data directory,
+//   application, main window, UI hooks, show) and reports once the window is exposed and its first
+//   events are handled; the time runs from the parent's spawn to that report.
+// - GuiTabsMemory: proportional set size (PSS) of this process and all its children (the WebEngine
+//   processes) with no tab and after opening 1, 5 and 20 threads of 1000 replies in new tabs, each
+//   time after 10 s for the hidden tabs to settle; counters in MB, with the growth of the first tab
+//   and the mean growth of each further (hidden) tab.
+//
+// Run with QT_QPA_PLATFORM=offscreen (set here when unset).
+
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWindow>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/DataDir.h"
+#include "app/GuiUiHooks.h"
+#include "app/TMainForm.h"
+#include "base/FileUtil.h"
+#include "base/Sjis.h"
+#include "subjects/BoardDir.h"
+#include "subjects/SubjectList.h"
+#include "subjects/SubjectListView.h"
+#include "threads/ThreadTab.h"
+#include "threads/ThreadTabList.h"
+#include "threads/ThreadView.h"
+#include "threads/ThreadViewProfile.h"
+
+extern char** environ;
+
+namespace velkor {
+namespace {
+
+constexpr int kCategories = 44;
+constexpr int kBoardsPerCategory = 25;  // 1,100 boards
+constexpr int kFavorites = 100;
+constexpr int kMemoryThreads = 20;
+const std::string kBoardUrl = "http://bench0.5ch.io/board0/";
+constexpr const char* kChildFlag = "--startup-child";
+constexpr int kListThreads = 40000;
+
+// A board whose list holds this many threads without logs.
+std::string ListBoardUrl(int threads) {
+  return "http://bench1.5ch.io/list" + std::to_string(threads) + "/";
+}
+
+std::string DatName(int replies, int copy) {
+  return std::to_string(1700000000 + replies * 100 + copy) + ".dat";
+}
+
+std::string MakeLog(int replies) {
+  const std::string name = Sjis("名無しさん");
+  const std::string text =
+      Sjis("これはベンチマーク用の書き込みです。日本語の本文がしばらく続きます。");
+  const std::string title = Sjis("ベンチマークのスレッド");
+  std::string log;
+  for (int k = 1; k <= replies; ++k) {
+    const std::string earlier = std::to_string(k > 1 ? k - 1 : 1);
+    log += name + "<>" + (k % 3 == 0 ? "sage" : "") + "<>2026/12/07(" + Sjis("月") +
+           ") 12:34:56.78 ID:AbCdEfGh<> ";
+    log += "<a href=\"../test/read.cgi/board0/1234567890/" + earlier +
+           "\" target=\"_blank\">&gt;&gt;" + earlier + "</a> <br> ";
+    for (int line = 0; line < 6; ++line) log += text + " <br> ";
+    log += Sjis("＞＞１２－１５") + " &gt;&gt;3, 5 " + text + " <br> ";
+    log += "http://example.com/path/" + std::to_string(k) + "?q=a&amp;b=c <br> ";
+    log += "&quot;" + text + "&quot; &lt;tag&gt; &amp; ";
+    log += "<>";
+    if (k == 1) log += title;
+    log += "\n";
+  }
+  return log;
+}
+
+// Writes the data directory: board list, favourites and the stored threads of the bench board.
+void MakeDataDir(const std::string& root) {
+  std::filesystem::create_directories(root + "/ini");
+  std::string boards;
+  std::string favorites;
+  for (int c = 0; c < kCategories; ++c) {
+    const std::string category = Sjis("カテゴリ") + std::to_string(c);
+    boards += "[" + category + "]\r\n";
+    if (c * kBoardsPerCategory < kFavorites) favorites += "[" + category + "]\r\n";
+    for (int b = 0; b < kBoardsPerCategory; ++b) {
+      const int n = c * kBoardsPerCategory + b;
+      const std::string line = Sjis("板") + std::to_string(n) + "=http://bench" +
+                               std::to_string(n % 7) + ".5ch.io/board" + std::to_string(n) +
+                               "/\r\n";
+      boards += line;
+      if (n < kFavorites) favorites += line;
+    }
+    boards += "\r\n";
+    if (c * kBoardsPerCategory < kFavorites) favorites += "\r\n";
+  }
+  ReplaceFile(root + "/ini/board.ini", boards);
+  ReplaceFile(root + "/ini/subscrib.ini", favorites);
+
+  InitDataDir(root);
+  const std::string dir = *SafeBoardDir(kBoardUrl);
+  MakeDirectories(dir);
+  std::string subjects;
+  int rank = 0;
+  auto addThread = [&](int replies, int copy) {
+    const std::string log = MakeLog(replies);
+    const std::string dat = DatName(replies, copy);
+    ReplaceFile(dir + dat, log);
+    ++rank;
+    subjects += "[" + dat + "]\r\nNowNo=" + std::to_string(rank) +
+                "\r\nPreNo=" + std::to_string(rank) + "\r\nResCount=" + std::to_string(replies) +
+                "\r\nTitle=" + Sjis("ベンチマークのスレッド") + std::to_string(rank) +
+                "\r\nGotCount=" + std::to_string(replies) +
+                "\r\nUnread=1\r\nDatSize=" + std::to_string(log.size()) + "\r\n\r\n";
+  };
+  addThread(1000, 0);
+  addThread(4000, 0);
+  for (int copy = 1; copy <= kMemoryThreads; ++copy) addThread(1000, copy);
+  ReplaceFile(dir + "subject.ini", subjects);
+
+  for (int threads : {kListThreads / 4, kListThreads}) {
+    const std::string listDir = *SafeBoardDir(ListBoardUrl(threads));
+    MakeDirectories(listDir);
+    std::string ini;
+    for (int i = 0; i < threads; ++i) {
+      ini += "[" + std::to_string(1600000000 + i) + ".dat]\r\nNowNo=" + std::to_string(i + 1) +
+             "\r\nPreNo=" + std::to_string(i + 1) + "\r\nResCount=" + std::to_string(1 + i % 999) +
+             "\r\nTitle=" + Sjis("ベンチマークのスレッド") + std::to_string(i) + "\r\n\r\n";
+    }
+    ReplaceFile(listDir + "subject.ini", ini);
+  }
+}
+
+double EpochMs() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
+}
+
+// Runs the event loop until `done` holds or `timeoutMs` passed; false on timeout.
+template <typename Done>
+bool SpinUntil(Done done, int timeoutMs = 30000) {
+  QElapsedTimer timer;
+  timer.start();
+  // Sleeps between events (a busy loop would take a core from the page's processes), waking at
+  // least every millisecond.
+  QTimer tick;
+  tick.start(1);
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+// A value of the page's application world, as a number (0 when unset).
+double PageNumber(ThreadView* view, const QString& expression) {
+  double value = -1;
+  view->page()->runJavaScript(
+      expression, QWebEngineScript::ApplicationWorld,
+      [&value](const QVariant& result) { value = result.isValid() ? result.toDouble() : 0; });
+  if (!SpinUntil([&] { return value >= 0; })) return 0;
+  return value;
+}
+
+// The main window of the benchmarks, made once and shown.
+struct Window {
+  Window() : hooks(&form) {
+    SetUiHooks(&hooks);
+    form.show();
+    SpinUntil(
+        [this] { return form.windowHandle() != nullptr && form.windowHandle()->isExposed(); });
+    form.Subjects().Bind(*SafeBoardDir(kBoardUrl) + "subject.ini");
+    view = form.findChild<SubjectListView*>();
+  }
+  ~Window() { SetUiHooks(nullptr); }
+
+  // Opens the thread from its row as a click does; returns {loaded, first frame} in ms after the
+  // click, or zeros when it failed.
+  std::pair<double, double> Open(const std::string& datName) {
+    form.Subjects().SetUnread(datName, 1, false);
+    view->Fill(kShowTypeMasks[1]);
+    view->selectRow(form.Subjects().IndexOfDat(datName));
+    const double click = EpochMs();
+    form.OpenSelectedThread(true);
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    if (tab == nullptr || !SpinUntil([tab] { return !tab->View()->IsLoading(); })) return {0, 0};
+    const double loaded = EpochMs() - click;
+    double frame = 0;
+    SpinUntil([&] {
+      frame = PageNumber(tab->View(), "window.velkorFirstFrame || 0");
+      return frame > 0;
+    });
+    return {loaded, frame > 0 ? frame - click : 0};
+  }
+
+  TMainForm form;
+  GuiUiHooks hooks;
+  SubjectListView* view = nullptr;
+};
+
+std::unique_ptr<Window> theWindow;  // made on first use, gone before the application object
+
+Window& TheWindow() {
+  if (!theWindow) theWindow = std::make_unique<Window>();
+  return *theWindow;
+}
+
+void BM_GuiOpenThread(benchmark::State& state) {
+  Window& window = TheWindow();
+  const std::string dat = DatName(static_cast<int>(state.range(0)), 0);
+  double loadedSum = 0;
+  double frameSum = 0;
+  for (auto _ : state) {
+    const auto [loaded, frame] = window.Open(dat);
+    if (frame <= 0) {
+      state.SkipWithError("the page did not load or paint");
+      break;
+    }
+    state.SetIterationTime(frame / 1000);
+    loadedSum += loaded;
+    frameSum += frame;
+    state.PauseTiming();
+    ThreadTabs().CloseAllTabs();
+    SpinUntil([] { return false; }, 200);
+    state.ResumeTiming();
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["loaded_ms"] = loadedSum / n;
+  state.counters["first_frame_ms"] = frameSum / n;
+}
+
+void BM_GuiFillList(benchmark::State& state) {
+  Window& window = TheWindow();
+  const int threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.form.Subjects().Bind(*SafeBoardDir(ListBoardUrl(threads)) + "subject.ini");
+    state.ResumeTiming();
+    window.view->Fill(kShowTypeMasks[1]);
+    QCoreApplication::processEvents();
+  }
+  state.counters["rows"] = static_cast<double>(window.form.Subjects().RowCount());
+  window.form.Subjects().Bind(*SafeBoardDir(kBoardUrl) + "subject.ini");
+}
+
+// PSS in kB of the process and all its descendants.
+long long TreePssKb() {
+  std::map<int, int> parents;
+  if (DIR* proc = ::opendir("/proc")) {
+    while (dirent* entry = ::readdir(proc)) {
+      const int pid = std::atoi(entry->d_name);
+      if (pid <= 0) continue;
+      std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+      std::string line;
+      std::getline(stat, line);
+      const std::size_t close = line.rfind(')');
+      if (close == std::string::npos) continue;
+      char status = 0;
+      int parent = 0;
+      if (std::sscanf(line.c_str() + close + 1, " %c %d", &status, &parent) == 2) {
+        parents[pid] = parent;
+      }
+    }
+    ::closedir(proc);
+  }
+  const int self = static_cast<int>(::getpid());
+  long long total = 0;
+  for (const auto& [pid, parent] : parents) {
+    int up = pid;
+    while (up != self && up > 1 && parents.count(up)) up = parents[up];
+    if (up != self) continue;
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string key;
+    long long kb = 0;
+    while (rollup >> key) {
+      if (key == "Pss:") {
+        rollup >> kb;
+        total += kb;
+        break;
+      }
+      rollup.ignore(1 << 20, '\n');
+    }
+  }
+  return total;
+}
+
+void BM_GuiTabsMemory(benchmark::State& state) {
+  Window& window = TheWindow();
+  auto settledPssMb = [] {
+    // Hidden tabs are frozen, later discarded, as the pages recommend.
+    SpinUntil([] { return false; }, 10000);
+    return static_cast<double>(TreePssKb()) / 1024;
+  };
+  std::map<int, double> pss;  // open tabs -> MB
+  for (auto _ : state) {
+    ThreadTabs().CloseAllTabs();
+    pss[0] = settledPssMb();
+    for (int copy = 1; copy <= kMemoryThreads; ++copy) {
+      if (window.Open(DatName(1000, copy)).second <= 0) state.SkipWithError("a page did not load");
+      if (copy == 1 || copy == 5 || copy == kMemoryThreads) pss[copy] = settledPssMb();
+    }
+  }
+  for (const auto& [tabs, mb] : pss) state.counters["pss_" + std::to_string(tabs) + "_mb"] = mb;
+  state.counters["first_tab_mb"] = pss[1] - pss[0];
+  state.counters["per_hidden_tab_mb"] = (pss[kMemoryThreads] - pss[1]) / (kMemoryThreads - 1);
+}
+
+void BM_GuiStartup(benchmark::State& state, const std::string& root) {
+  for (auto _ : state) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+      state.SkipWithError("no pipe");
+      break;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    std::string flag = kChildFlag;
+    std::string dir = root;
+    char* argv[] = {self.data(), flag.data(), dir.data(), nullptr};
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    const int rc = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    char byte = 0;
+    const bool shown = rc == 0 && ::read(pipeFds[0], &byte, 1) == 1;
+    const auto end = std::chrono::steady_clock::now();
+    ::close(pipeFds[0]);
+    if (rc == 0) ::waitpid(child, nullptr, 0);
+    if (!shown) {
+      state.SkipWithError("the child did not show its window");
+      break;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+  }
+}
+
+// The child of BM_GuiStartup: starts like the program and reports the shown window on stdout.
+int RunStartupChild(int argc, char* argv[]) {
+  InitDataDir(argv[2]);
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  TMainForm form;
+  GuiUiHooks hooks(&form);
+  SetUiHooks(&hooks);
+  form.show();
+  SpinUntil([&form] { return form.windowHandle() != nullptr && form.windowHandle()->isExposed(); });
+  QCoreApplication::processEvents();
+  std::fputc('1', stdout);
+  std::fflush(stdout);
+  std::_Exit(0);
+}
+
+}  // namespace
+}  // namespace velkor
+
+int main(int argc, char* argv[]) {
+  using namespace velkor;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // WebEngine's sandbox cannot run as root (as on build machines).
+  if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  if (argc >= 3 && std::strcmp(argv[1], kChildFlag) == 0) return RunStartupChild(argc, argv);
+
+  char pattern[] = "/tmp/velkor-gui-bench-XXXXXX";
+  const std::string root = ::mkdtemp(pattern) != nullptr ? pattern : "";
+  if (root.empty()) return 1;
+  MakeDataDir(root);
+
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  int qtArgc = 1;
+  QApplication app(qtArgc, argv);
+  QWebEngineScript frameStamp;
+  frameStamp.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  frameStamp.setWorldId(QWebEngineScript::ApplicationWorld);
+  frameStamp.setSourceCode(
+      "requestAnimationFrame(function () {"
+      "  window.velkorFirstFrame = performance.timeOrigin + performance.now(); });");
+  ThreadViewProfile()->scripts()->insert(frameStamp);
+
+  benchmark::RegisterBenchmark("GuiStartup", BM_GuiStartup, root)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(5);
+  benchmark::RegisterBenchmark("GuiOpenThread", BM_GuiOpenThread)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(5)
+      ->Arg(1000)
+      ->Arg(4000);
+  benchmark::RegisterBenchmark("GuiFillList", BM_GuiFillList)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Iterations(3)
+      ->Arg(kListThreads / 4)
+      ->Arg(kListThreads);
+  benchmark::RegisterBenchmark("GuiTabsMemory", BM_GuiTabsMemory)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  ThreadTabs().CloseAllTabs();
+  theWindow.reset();
+  std::filesystem::remove_all(root);
+  return 0;
+}

@@ -1,0 +1,203 @@
+#include "threads/NgRuleFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/DataDir.h"
+#include "base/FileUtil.h"
+#include "base/Sjis.h"
+#include "search/RegexEngine.h"
+
+namespace velkor {
+namespace {
+
+constexpr std::string_view kHeader[] = {
+    "# NG rules, one a line: KIND<TAB>PATTERN[<TAB>SCOPE[<TAB>MODE]]",
+    "# KIND: word, name, mail, id, regex; SCOPE: global or host/board; MODE: abone or hidden, "
+    "+chain to hide the answers too"};
+
+bool IsComment(std::string_view line) {
+  const std::string_view trimmed = TrimView(line);
+  return trimmed.empty() || trimmed.front() == '#';
+}
+
+// A board as "host/board": two non-empty parts around one "/", each a safe path component.
+bool IsBoardScope(std::string_view board) {
+  const std::size_t slash = board.find('/');
+  if (slash == std::string_view::npos || slash == 0 || slash + 1 == board.size()) return false;
+  const std::string_view host = board.substr(0, slash);
+  const std::string_view name = board.substr(slash + 1);
+  const auto bad = [](std::string_view part) {
+    return part == "." || part == ".." ||
+           part.find_first_of(std::string_view("/\\\t\r\n\0 ", 7)) != std::string_view::npos;
+  };
+  return !bad(host) && !bad(name);
+}
+
+// The fields of a line, split at every TAB.
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t pos = 0;
+  for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
+       tab = line.find('\t', pos)) {
+    fields.push_back(line.substr(pos, tab - pos));
+    pos = tab + 1;
+  }
+  fields.push_back(line.substr(pos));
+  return fields;
+}
+
+// The rule a line holds, or the reason it holds none.
+bool ParseRuleLine(std::string_view line, NgRule& rule, std::string& reason) {
+  const std::vector<std::string_view> fields = SplitTabs(line);
+  if (fields.size() < 2) {
+    reason = "no TAB between kind and pattern";
+    return false;
+  }
+  if (fields.size() > 4) {
+    reason = "more than four fields";
+    return false;
+  }
+  const std::optional<NgKind> kind = ParseNgKind(fields[0]);
+  if (!kind) {
+    reason = "unknown kind \"" + std::string(fields[0]) + "\"";
+    return false;
+  }
+  rule = NgRule{};
+  rule.kind = *kind;
+  rule.pattern = std::string(fields[1]);
+  if (fields.size() > 2 && fields[2] != "global") rule.board = std::string(fields[2]);
+  if (fields.size() > 3) {
+    std::string_view mode = fields[3];
+    constexpr std::string_view kChain = "+chain";
+    if (mode.size() > kChain.size() && mode.substr(mode.size() - kChain.size()) == kChain) {
+      rule.chain = true;
+      mode.remove_suffix(kChain.size());
+    }
+    if (mode == "hidden") {
+      rule.hidden = true;
+    } else if (mode != "abone") {
+      reason = "unknown mode \"" + std::string(fields[3]) + "\"";
+      return false;
+    }
+  }
+  reason = NgRuleFile::Check(rule);
+  return reason.empty();
+}
+
+std::string RuleLine(const NgRule& rule) {
+  std::string line(NgKindName(rule.kind));
+  line.append("\t").append(rule.pattern).append("\t").append(NgScopeText(rule));
+  line.append("\t").append(NgModeText(rule));
+  return line;
+}
+
+}  // namespace
+
+std::string NgRuleFile::DefaultPath() {
+  return IniDir() + "/ng.txt";
+}
+
+bool NgRuleFile::Load(const std::string& path) {
+  lines_.clear();
+  rules_.clear();
+  problems_.clear();
+  if (!FileExists(path)) {
+    std::error_code error;
+    return !std::filesystem::exists(std::filesystem::path(path), error) && !error;
+  }
+  const std::optional<std::string> text = ReadWholeFile(path);
+  if (!text) return false;
+  Parse(*text);
+  return true;
+}
+
+void NgRuleFile::Parse(std::string_view text) {
+  lines_.clear();
+  rules_.clear();
+  problems_.clear();
+  int number = 0;
+  for (std::string_view line : SplitLines(text)) {
+    ++number;
+    Line entry{std::string(line), -1};
+    if (!IsComment(line)) {
+      NgRule rule;
+      std::string reason;
+      if (ParseRuleLine(line, rule, reason)) {
+        entry.rule = static_cast<int>(rules_.size());
+        rules_.push_back(std::move(rule));
+      } else {
+        problems_.push_back({number, std::move(reason)});
+      }
+    }
+    lines_.push_back(std::move(entry));
+  }
+}
+
+std::string NgRuleFile::Check(const NgRule& rule) {
+  if (rule.pattern.empty()) return "empty pattern";
+  if (rule.pattern.find_first_of(std::string_view("\t\r\n\0", 4)) != std::string::npos) {
+    return "TAB, line break or zero byte in the pattern";
+  }
+  if (!rule.board.empty() && !IsBoardScope(rule.board)) {
+    return "board \"" + rule.board + "\" is not host/board";
+  }
+  if (rule.kind == NgKind::kRegex) {
+    RegexEngine engine;
+    std::string error;
+    if (!PrepareNgRegex(engine, rule.pattern, error)) return error;
+  }
+  return {};
+}
+
+int NgRuleFile::Add(const NgRule& rule, std::string& error) {
+  if (const auto it = std::find(rules_.begin(), rules_.end(), rule); it != rules_.end()) {
+    return static_cast<int>(it - rules_.begin()) + 1;
+  }
+  error = Check(rule);
+  if (!error.empty()) return 0;
+  if (lines_.empty()) {
+    for (std::string_view comment : kHeader) lines_.push_back({std::string(comment), -1});
+  }
+  lines_.push_back({RuleLine(rule), static_cast<int>(rules_.size())});
+  rules_.push_back(rule);
+  return static_cast<int>(rules_.size());
+}
+
+bool NgRuleFile::Remove(int number) {
+  if (number < 1 || number > static_cast<int>(rules_.size())) return false;
+  const int index = number - 1;
+  lines_.erase(std::find_if(lines_.begin(), lines_.end(),
+                            [&](const Line& line) { return line.rule == index; }));
+  for (Line& line : lines_) {
+    if (line.rule > index) --line.rule;
+  }
+  rules_.erase(rules_.begin() + index);
+  return true;
+}
+
+std::string NgRuleFile::Text() const {
+  std::string text;
+  for (const Line& line : lines_) text.append(line.text).append("\r\n");
+  return text;
+}
+
+bool NgRuleFile::Save(const std::string& path) const {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (!folder.empty()) MakeDirectories(folder.string());
+  return ReplaceFile(path, Text());
+}
+
+std::string NgProblemText(const NgRuleFile::Problem& problem) {
+  return "ng.txt line " + std::to_string(problem.line) + " skipped: " + problem.reason;
+}
+
+NgFilter LoadNgFilterFor(std::string_view logPath, std::vector<NgRuleFile::Problem>* problems) {
+  NgRuleFile file;
+  file.Load(NgRuleFile::DefaultPath());
+  if (problems) *problems = file.Problems();
+  return NgFilter(file.Rules(), NgBoardOfLogPath(logPath));
+}
+
+}  // namespace velkor

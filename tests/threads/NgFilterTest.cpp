@@ -1,0 +1,188 @@
+#include "threads/NgFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/TempDataDir.h"
+#include "threads/DatRenderer.h"
+
+namespace velkor {
+namespace {
+
+using test::S;
+
+// A real-looking thread: a trip, server link markup, a full-width anchor, entities, a character
+// ("オ", 0x83 0x49) whose second byte is an ASCII "I", and a broken character (a lead byte before
+// "&gt;").
+const char* const kLog =
+    "名無しさん<>sage<>2026/12/07(月) 12:00:00.00 ID:Abc123<> 宣伝です http://spam.example/ "
+    "<>スレ\n"
+    "名無しさん</b>◆Trip12 <b><><>2026/12/07(月) 12:01:00.00 ID:Def456<> "
+    "<a href=\"../test/read.cgi/news/1/1\" target=\"_blank\">&gt;&gt;1</a> 通報した <>\n"
+    "名無しさん<>age<>2026/12/07(月) 12:02:00.00 ID:Abc123<> ＞＞２ &lt;b&gt;太字&lt;/b&gt; <>\n"
+    "名無しさん<><>2026/12/07(月) 12:03:00.00 ID:Ghi789<> &gt;&gt;3 オ <>\n"
+    "名無しさん<><>2026/12/07(月) 12:04:00.00 ID:Abc1234<> 普通のレス @&gt;broken <>\n";
+
+ReplyList LoadThread() {
+  std::string log = S(kLog);
+  log[log.find('@')] = '\x81';  // a lead byte without its second byte
+  ReplyList replies;
+  LoadRepliesFromText(replies, log);
+  return replies;
+}
+
+NgRule Rule(NgKind kind, const char* pattern, bool hidden = false, bool chain = false,
+            const char* board = "") {
+  return NgRule{kind, S(pattern), board, hidden, chain};
+}
+
+// One character per reply: '-' shown, 'A' あぼーん, 'H' hidden.
+std::string Describe(const std::vector<NgVerdict>& verdicts) {
+  std::string text;
+  for (NgVerdict v : verdicts)
+    text += v == NgVerdict::kShown ? '-' : v == NgVerdict::kAbone ? 'A' : 'H';
+  return text;
+}
+
+struct FilterCase {
+  const char* name;
+  std::vector<NgRule> rules;
+  const char* board;  // the board of the thread
+  const char* verdicts;
+};
+
+void PrintTo(const FilterCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class NgFilterTest : public testing::TestWithParam<FilterCase> {};
+
+TEST_P(NgFilterTest, Judges) {
+  const NgFilter filter(GetParam().rules, GetParam().board);
+  EXPECT_EQ(Describe(filter.Judge(LoadThread())), GetParam().verdicts);
+}
+
+using K = NgKind;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, NgFilterTest,
+    testing::Values(
+        FilterCase{"NoRule", {}, "h/news", "-----"},
+        FilterCase{"Word", {Rule(K::kWord, "宣伝")}, "h/news", "A----"},
+        FilterCase{"WordSeesEntitiesDecoded", {Rule(K::kWord, "<b>太字")}, "h/news", "--A--"},
+        FilterCase{"WordSeesAnchorsAsShown", {Rule(K::kWord, ">>1 通報")}, "h/news", "-A---"},
+        FilterCase{"WordNeverInsideACharacter", {Rule(K::kWord, "I")}, "h/news", "-----"},
+        FilterCase{"WordAfterABrokenCharacter", {Rule(K::kWord, ">broken")}, "h/news", "----A"},
+        FilterCase{"WordLooksAtTheMessageOnly", {Rule(K::kWord, "名無し")}, "h/news", "-----"},
+        FilterCase{
+            "NameWithTripMarkupRemoved", {Rule(K::kName, "名無しさん◆Trip")}, "h/news", "-A---"},
+        FilterCase{"MailPart", {Rule(K::kMail, "age")}, "h/news", "A-A--"},
+        FilterCase{"IdWhole", {Rule(K::kId, "Abc123")}, "h/news", "A-A--"},
+        FilterCase{"Regex", {Rule(K::kRegex, "spam\\.example|太字$")}, "h/news", "A----"},
+        FilterCase{"SeveralRegexes",
+                   {Rule(K::kRegex, "spam\\.ex"), Rule(K::kRegex, "(?i)<B>太")},
+                   "h/news",
+                   "A-A--"},
+        FilterCase{"SeveralRegexesOneWithABackReference",
+                   {Rule(K::kRegex, "(宣)伝\\1?"), Rule(K::kRegex, "太字<")},
+                   "h/news",
+                   "A-A--"},
+        FilterCase{"RegexShiftJis", {Rule(K::kRegex, "[宣報]")}, "h/news", "AA---"},
+        FilterCase{"Hidden", {Rule(K::kWord, "宣伝", true)}, "h/news", "H----"},
+        FilterCase{"HiddenWinsOverAbone",
+                   {Rule(K::kWord, "宣伝"), Rule(K::kId, "Abc123", true)},
+                   "h/news",
+                   "H-H--"},
+        FilterCase{"BoardRuleOnItsBoard",
+                   {Rule(K::kWord, "宣伝", false, false, "h/news")},
+                   "h/news",
+                   "A----"},
+        FilterCase{"BoardRuleElsewhere",
+                   {Rule(K::kWord, "宣伝", false, false, "h/news")},
+                   "h/other",
+                   "-----"},
+        FilterCase{"BoardRuleOutsideAnyBoard",
+                   {Rule(K::kWord, "宣伝", false, false, "h/news")},
+                   "",
+                   "-----"},
+        FilterCase{"GlobalRuleOutsideAnyBoard", {Rule(K::kWord, "宣伝")}, "", "A----"},
+        FilterCase{"ChainFollowsAnswersOfAnswers",
+                   {Rule(K::kWord, "宣伝", false, true)},
+                   "h/news",
+                   "AAAA-"},
+        FilterCase{"ChainHidden", {Rule(K::kWord, "宣伝", true, true)}, "h/news", "HHHH-"},
+        FilterCase{"ChainNeverGoesBack", {Rule(K::kWord, "通報", false, true)}, "h/news", "-AAA-"},
+        FilterCase{"ChainCarriesOnlyTheChainingRule",
+                   {Rule(K::kId, "Def456", true), Rule(K::kWord, "宣伝", false, true)},
+                   "h/news",
+                   "AHAA-"},
+        FilterCase{"RegexTheEngineRefusesIsLeftOut",
+                   {Rule(K::kRegex, "a("), Rule(K::kWord, "普通")},
+                   "h/news",
+                   "----A"}),
+    [](const testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
+
+TEST(NgFilterApplyTest, ReplacesEveryFieldAndKeepsTheNumbers) {
+  const ReplyList replies = LoadThread();
+  const NgFilter filter({Rule(K::kId, "Abc123"), Rule(K::kWord, "オ", true)}, "");
+  const NgOutcome outcome = filter.Apply(replies);
+  ASSERT_EQ(outcome.replies.Count(), 5);
+  EXPECT_EQ(Describe(outcome.verdicts), "A-AH-");
+  for (int k : {1, 3, 4}) {
+    EXPECT_EQ(outcome.replies.Name(k), S("あぼーん")) << k;
+    EXPECT_EQ(outcome.replies.Mail(k), S("あぼーん")) << k;
+    EXPECT_EQ(outcome.replies.Date(k), S("あぼーん")) << k;
+    EXPECT_EQ(outcome.replies.Message(k), S("あぼーん")) << k;
+  }
+  for (int k : {2, 5}) {
+    EXPECT_EQ(outcome.replies.Message(k), replies.Message(k)) << k;
+    EXPECT_EQ(outcome.replies.Date(k), replies.Date(k)) << k;
+  }
+  EXPECT_TRUE(outcome.AnyHidden());
+  EXPECT_TRUE(outcome.AnyFiltered());
+  EXPECT_EQ(outcome.VerdictOf(4), NgVerdict::kHidden);
+  EXPECT_EQ(outcome.VerdictOf(6), NgVerdict::kShown);
+  EXPECT_EQ(outcome.VerdictOf(0), NgVerdict::kShown);
+}
+
+TEST(NgFilterApplyTest, WithoutRulesTheThreadStaysAsItIs) {
+  const ReplyList replies = LoadThread();
+  const NgFilter filter;
+  EXPECT_TRUE(filter.Empty());
+  EXPECT_TRUE(NgFilter({Rule(K::kWord, "x", false, false, "h/news")}, "h/b").Empty());
+  const NgOutcome outcome = filter.Apply(replies);
+  EXPECT_EQ(outcome.replies.Entries(), replies.Entries());
+  EXPECT_FALSE(outcome.AnyFiltered());
+}
+
+struct VisibleCase {
+  const char* name;
+  const char* html;
+  const char* text;
+};
+
+void PrintTo(const VisibleCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class NgVisibleTextTest : public testing::TestWithParam<VisibleCase> {};
+
+TEST_P(NgVisibleTextTest, ShowsWhatTheReaderSees) {
+  EXPECT_EQ(NgVisibleText(GetParam().html), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, NgVisibleTextTest,
+    testing::Values(VisibleCase{"LineBreaks", "a <br> b<br>c", "a \n b\nc"},
+                    VisibleCase{"Links", "<a href=\"#a1\">&gt;&gt;1</a> x", ">>1 x"},
+                    VisibleCase{"Entities", "&lt;&quot;&amp;&nbsp;&gt;", "<\"& >"},
+                    VisibleCase{"EntityDecodedOnce", "&amp;lt;", "&lt;"},
+                    VisibleCase{"UnknownEntityKept", "&copy; & x", "&copy; & x"},
+                    VisibleCase{"UnclosedTagDropsTheRest", "a<b c", "a"}),
+    [](const testing::TestParamInfo<VisibleCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace velkor
