@@ -23,7 +23,10 @@
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectList.h"
+#include "threads/DatRenderer.h"
+#include "threads/NgRuleFile.h"
 #include "threads/PopupWindow.h"
+#include "threads/TNgForm.h"
 #include "threads/ThreadTab.h"
 #include "threads/ThreadTabList.h"
 #include "threads/ThreadView.h"
@@ -84,6 +87,7 @@ class ThreadTabListTest : public QObject {
     list_->SetTabControl(tabs_);
     AppSettings().newTabOpen = false;
     ReplaceFile(boardDir_ + "subject.ini", "");
+    RemoveFile(NgRuleFile::DefaultPath());
   }
 
   void cleanup() {
@@ -559,6 +563,123 @@ class ThreadTabListTest : public QObject {
     QVERIFY(root.Child() == nullptr);
   }
 
+  // Answer counts and IDs are added to the loaded page, not to its bytes; hovering them pops up
+  // the replies they count.
+  void answersAndIdsDecorateThePage() {
+    AppSettings().heavyPosterThreshold = 3;
+    QVERIFY(ReplaceFile(boardDir_ + "403.dat", Sjis("a<><>d ID:Heavy1<>first<>t\n"
+                                                    "b<><>d ID:Heavy1<>&gt;&gt;1 ok<>\n"
+                                                    "c<><>d ID:Solo<>＞＞１－２<>\n"
+                                                    "d<><>d ID:Heavy1<>&gt;&gt;3<>\n")));
+    Open(403, 0, "t403");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->setGeometry(0, 300, 600, 290);
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    ReplyList replies;
+    QVERIFY(LoadReplies(replies, boardDir_ + "403.dat"));
+    QCOMPARE(tab->Document(), RenderPage(replies, "t403", 1, ThreadTab::kOldShown));
+    const QString marks =
+        "(function () { var out = [];"
+        " document.querySelectorAll('[data-velkor-kind]').forEach(function (n) {"
+        "   out.push(n.getAttribute('data-velkor-reply') + ' ' + n.textContent +"
+        "            (n.style.color ? ' heavy' : '')); });"
+        " return out.join('|'); })()";
+    QTRY_COMPARE(StringFromScript(tab, marks),
+                 QString::fromUtf8("1 (2)|1 ID:Heavy1 (1/3) heavy|2 (1)|2 ID:Heavy1 (2/3) heavy|"
+                                   "3 (1)|3 ID:Solo (1/1)|4 ID:Heavy1 (3/3) heavy"));
+    const QPoint at = PointFromScript(
+        tab,
+        "(function () { var r = document.querySelector('[data-velkor-kind=\"answers\"]')"
+        ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!at.isNull());
+    QWidget* surface = tab->View()->focusProxy();
+    QTest::mouseMove(surface, at);
+    QTRY_VERIFY(AppPopup().isVisible());
+    QVERIFY2(AppPopup().Text().startsWith(QString::fromUtf8("2 名前：b")),
+             qPrintable(AppPopup().Text()));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
+    QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
+    tab->LinkHovered("");
+    QTRY_VERIFY(!AppPopup().isVisible());
+    AppSettings().heavyPosterThreshold = 5;
+  }
+
+  // A rule added or removed redraws an open thread at once; without rules the page is the plain
+  // rendering again.
+  void ruleChangeRedrawsOpenTabs() {
+    QVERIFY(ReplaceFile(boardDir_ + "404.dat",
+                        "a<><>d ID:X1<>first<>t\nb<><>d ID:Y2<>buy spam now<>\n"
+                        "c<><>d ID:Z3<>&gt;&gt;2 no<>\n"));
+    Open(404, 0, "t404");
+    ThreadTab* tab = list_->ActiveTab();
+    WaitLoaded(tab);
+    const std::string plain = tab->Document();
+    NgRule rule;
+    rule.kind = NgKind::kWord;
+    rule.pattern = "spam";
+    rule.hidden = true;
+    rule.chain = true;
+    std::string error;
+    QVERIFY(AddNgRule(rule, error));
+    QVERIFY(tab->Document() != plain);
+    QVERIFY(tab->Document().find("buy spam") == std::string::npos);
+    QCOMPARE(tab->ShownReplies().Message(3), AboneText());
+    WaitLoaded(tab);
+    QTRY_COMPARE(StringFromScript(tab,
+                                  "document.body.innerText.indexOf('spam') < 0 &&"
+                                  " document.body.innerText.indexOf('no') < 0 ? 'gone' : 'shown'"),
+                 QString("gone"));
+    // Pop-ups leave the hidden replies out too.
+    tab->LinkHovered("about:blank#a2-3");
+    QTRY_VERIFY(!AppPopup().isVisible());
+    QVERIFY(RemoveNgRule(rule, error));
+    QCOMPARE(tab->Document(), plain);
+  }
+
+  // The context menu's NG entries add rules for the selection or for the reply clicked.
+  void contextMenuAddsNgRules() {
+    QVERIFY(ReplaceFile(boardDir_ + "405.dat",
+                        Sjis("a<><>d ID:AbC1<>first<>t\n名無し<><>d ID:XyZ9<>second reply<>\n")));
+    Open(405, 0, "t405");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    const QPoint second = PointFromScript(
+        tab,
+        "(function () { var r = document.querySelector('a[href=\"menu:2\"]')"
+        ".getBoundingClientRect(); return [r.left + 40, r.top + r.height / 2]; })()");
+    QVERIFY(!second.isNull());
+    // The view's drawing surface is made anew with every page.
+    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, second);
+    TriggerMenuEntry("ngIdMI");
+    QTRY_VERIFY(ReadNgList().contains("id\tXyZ9\thost.example/board\tabone"));
+    QTRY_VERIFY(tab->Document().find("XyZ9") == std::string::npos);
+    WaitLoaded(tab);
+    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, second);
+    TriggerMenuEntry("ngNameMI");
+    QTRY_VERIFY(ReadNgList().contains(QString::fromUtf8("name\t名無し\tglobal\tabone")));
+    WaitLoaded(tab);
+    // A selection is taken as it is for a word.
+    const QPoint selected = PointFromScript(
+        tab,
+        "(function () { var range = document.createRange();"
+        " var text = document.evaluate(\"//text()[contains(., 'first')]\", document, null,"
+        " XPathResult.FIRST_ORDERED_NODE_TYPE, null).singleNodeValue;"
+        " range.setStart(text, text.data.indexOf('first'));"
+        " range.setEnd(text, text.data.indexOf('first') + 5);"
+        " window.getSelection().removeAllRanges(); window.getSelection().addRange(range);"
+        " var r = range.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!selected.isNull());
+    QTRY_COMPARE(tab->View()->selectedText(), QString("first"));
+    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, selected);
+    TriggerMenuEntry("ngWordMI");
+    QVERIFY(ReadNgList().contains("word\tfirst\tglobal\tabone"));
+  }
+
   void viewAndPopup() {
     Open(200, 0, "big", 121);
     WaitLoaded(list_->ActiveTab());
@@ -612,6 +733,38 @@ class ThreadTabListTest : public QObject {
                                        });
     if (!QTest::qWaitFor([&at] { return !at->isNull(); }, 5000)) return QPoint();
     return *at;
+  }
+  static QString StringFromScript(ThreadTab* tab, const QString& script) {
+    auto text = std::make_shared<QString>();
+    auto done = std::make_shared<bool>(false);
+    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                       [text, done](const QVariant& v) {
+                                         *text = v.toString();
+                                         *done = true;
+                                       });
+    if (!QTest::qWaitFor([&done] { return *done; }, 5000)) return QString();
+    return *text;
+  }
+  // Triggers the entry named `name` of the thread view's context menu once it is shown.
+  static void TriggerMenuEntry(const char* name) {
+    QMenu* menu = nullptr;
+    QTRY_VERIFY((menu = qobject_cast<QMenu*>(FindTopLevel("threadViewPM"))) != nullptr &&
+                menu->isVisible());
+    QAction* action = menu->findChild<QAction*>(name);
+    QVERIFY(action != nullptr);
+    QVERIFY(action->isEnabled());
+    action->trigger();
+    menu->close();
+  }
+  static QWidget* FindTopLevel(const char* name) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() == QLatin1String(name) && widget->isVisible()) return widget;
+    }
+    return nullptr;
+  }
+  static QString ReadNgList() {
+    return QString::fromStdString(
+        SjisToUtf8Lossy(ReadWholeFile(NgRuleFile::DefaultPath()).value_or(std::string())));
   }
   // Clicks the first link matching `selector` the way a user would, from the program's script
   // world (page scripts are off).
