@@ -301,6 +301,19 @@ void ThreadTab::LinkHovered(const std::string& statusText) {
     action.text = ShownPopupText(statusText.substr(kInPage.size()));
     if (action.text.empty()) action.kind = HoverAction::kHide;
   }
+  StoredThreadLink stored;
+  if (action.kind == HoverAction::kShow &&
+      statusText.find("/test/read.cgi/") != std::string::npos &&
+      FindStoredThread(statusText, stored)) {
+    // Another stored thread's pop-up honours the rules of its own board.
+    const std::string path = stored.boardDir + stored.datName;
+    const NgFilter filter = LoadNgFilterFor(path);
+    if (!filter.Empty()) {
+      action.text = BuildFilteredPopupTextFromLogText(ReadWholeFile(path).value_or(std::string()),
+                                                      filter, stored.anchor, PopupMaxLines());
+      if (action.text.empty()) action.kind = HoverAction::kHide;
+    }
+  }
   switch (action.kind) {
     case HoverAction::kHide:
       AppPopup().HideHover();
@@ -318,10 +331,13 @@ PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& st
   if (statusText.find("/test/read.cgi/") != std::string::npos &&
       FindStoredThread(statusText, stored)) {
     // Anchors in a pop-up of another thread point into that thread.
-    auto other = std::make_shared<ReplyList>();
-    LoadReplies(*other, stored.boardDir + stored.datName);
-    return
-        [other](const std::string& spec) { return BuildPopupText(*other, spec, PopupMaxLines()); };
+    ReplyList replies;
+    LoadReplies(replies, stored.boardDir + stored.datName);
+    const NgFilter filter = LoadNgFilterFor(stored.boardDir + stored.datName);
+    auto other = std::make_shared<NgOutcome>(filter.Apply(replies));
+    return [other](const std::string& spec) {
+      return BuildFilteredPopupText(*other, spec, PopupMaxLines());
+    };
   }
   QPointer<const ThreadTab> self(this);
   return [self](const std::string& spec) {
