@@ -1,10 +1,15 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QtTest>
@@ -616,25 +621,34 @@ class ThreadTabListTest : public QObject {
     ThreadTab* tab = list_->ActiveTab();
     WaitLoaded(tab);
     const std::string plain = tab->Document();
-    NgRule rule;
-    rule.kind = NgKind::kWord;
-    rule.pattern = "spam";
-    rule.hidden = true;
-    rule.chain = true;
-    std::string error;
-    QVERIFY(AddNgRule(rule, error));
-    QVERIFY(tab->Document() != plain);
+    // A board rule added through the dialog, hiding the reply and the one answering it.
+    TNgForm form("host.example/board");
+    form.kindCB->setCurrentIndex(0);
+    form.patternEdit->setText("spam");
+    form.boardOnlyCB->setChecked(true);
+    form.hiddenCB->setChecked(true);
+    form.chainCB->setChecked(true);
+    QTest::mouseClick(form.addButton, Qt::LeftButton);
+    QCOMPARE(form.ruleLV->topLevelItemCount(), 1);
+    QCOMPARE(form.ruleLV->topLevelItem(0)->text(3), QString("host.example/board"));
+    QCOMPARE(form.ruleLV->topLevelItem(0)->text(4), QString("hidden+chain"));
     QVERIFY(tab->Document().find("buy spam") == std::string::npos);
     QCOMPARE(tab->ShownReplies().Message(3), AboneText());
     WaitLoaded(tab);
     QTRY_COMPARE(StringFromScript(tab,
                                   "document.body.innerText.indexOf('spam') < 0 &&"
-                                  " document.body.innerText.indexOf('no') < 0 ? 'gone' : 'shown'"),
+                                  " document.body.innerText.indexOf('>>2') < 0 &&"
+                                  " document.body.innerText.indexOf('first') >= 0"
+                                  " ? 'gone' : 'shown'"),
                  QString("gone"));
     // Pop-ups leave the hidden replies out too.
-    tab->LinkHovered("about:blank#a2-3");
-    QTRY_VERIFY(!AppPopup().isVisible());
-    QVERIFY(RemoveNgRule(rule, error));
+    tab->LinkHovered("about:blank#a1-3");
+    QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")));
+    QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("名前：b")));
+    AppPopup().HidePopup();
+    form.ruleLV->setCurrentItem(form.ruleLV->topLevelItem(0));
+    QTest::mouseClick(form.removeButton, Qt::LeftButton);
+    QCOMPARE(form.ruleLV->topLevelItemCount(), 0);
     QCOMPARE(tab->Document(), plain);
   }
 
