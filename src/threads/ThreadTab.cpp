@@ -331,12 +331,16 @@ PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& st
   if (statusText.find("/test/read.cgi/") != std::string::npos &&
       FindStoredThread(statusText, stored)) {
     // Anchors in a pop-up of another thread point into that thread.
-    ReplyList replies;
-    LoadReplies(replies, stored.boardDir + stored.datName);
-    const NgFilter filter = LoadNgFilterFor(stored.boardDir + stored.datName);
-    auto other = std::make_shared<NgOutcome>(filter.Apply(replies));
-    return [other](const std::string& spec) {
-      return BuildFilteredPopupText(*other, spec, PopupMaxLines());
+    // Read when the first anchor is hovered, not with every pop-up of a link.
+    const std::string path = stored.boardDir + stored.datName;
+    auto other = std::make_shared<std::optional<NgOutcome>>();
+    return [path, other](const std::string& spec) {
+      if (!other->has_value()) {
+        ReplyList replies;
+        LoadReplies(replies, path);
+        *other = LoadNgFilterFor(path).Apply(replies);
+      }
+      return BuildFilteredPopupText(**other, spec, PopupMaxLines());
     };
   }
   QPointer<const ThreadTab> self(this);
