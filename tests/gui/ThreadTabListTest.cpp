@@ -606,7 +606,19 @@ class ThreadTabListTest : public QObject {
              qPrintable(AppPopup().Text()));
     QVERIFY(AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
     QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
-    tab->LinkHovered("");
+    // The ID of reply 4 pops up every post of that ID.
+    const QPoint id =
+        PointFromScript(tab,
+                        "(function () { var r = document.querySelector('[data-velkor-kind=\"id\"]"
+                        "[data-velkor-reply=\"4\"]').getBoundingClientRect();"
+                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!id.isNull());
+    QTest::mouseMove(surface, id);
+    QTRY_VERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("2 名前：b")));
+    QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
+    QTest::mouseMove(surface, QPoint(id.x(), id.y() + 120));
     QTRY_VERIFY(!AppPopup().isVisible());
     AppSettings().heavyPosterThreshold = 5;
   }
