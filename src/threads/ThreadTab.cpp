@@ -359,7 +359,10 @@ bool ThreadTab::SelectionContextMenu(const std::string& selectedText) {
 }
 
 void ThreadTab::ApplyNgRules() {
-  const NgFilter filter = LoadNgFilterFor(boardDir_ + datName_);
+  std::vector<NgRuleFile::Problem> problems;
+  const NgFilter filter = LoadNgFilterFor(boardDir_ + datName_, &problems);
+  // A rule file damaged by hand says so where the user looks; its good rules still apply.
+  if (!problems.empty()) Ui().SetStatusText(Sjis("警告:") + NgProblemText(problems.front()));
   if (filter.Empty()) {
     ng_.reset();
   } else {
