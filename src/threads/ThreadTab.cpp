@@ -44,14 +44,18 @@ bool IsDatName(const std::string& name) {
                      [](char c) { return c >= '0' && c <= '9'; });
 }
 
+void ReportIniFailure(const std::string& path) {
+  Ui().SetStatusText(Sjis("エラー:") + path + Sjis(" を書き込めませんでした."));
+}
+
+}  // namespace
+
+namespace {
+
 // Every thread tab alive, for changes that concern them all (the NG rules).
 std::vector<ThreadTab*>& LiveTabs() {
   static std::vector<ThreadTab*> tabs;
   return tabs;
-}
-
-void ReportIniFailure(const std::string& path) {
-  Ui().SetStatusText(Sjis("エラー:") + path + Sjis(" を書き込めませんでした."));
 }
 
 }  // namespace
