@@ -50,16 +50,6 @@ void ReportIniFailure(const std::string& path) {
 
 }  // namespace
 
-namespace {
-
-// Every thread tab alive, for changes that concern them all (the NG rules).
-std::vector<ThreadTab*>& LiveTabs() {
-  static std::vector<ThreadTab*> tabs;
-  return tabs;
-}
-
-}  // namespace
-
 ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
     : QWidget(parent), owner_(owner), view_(new ThreadView(this)) {
   auto* layout = new QVBoxLayout(this);
@@ -84,6 +74,11 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
 
 ThreadTab::~ThreadTab() {
   std::erase(LiveTabs(), this);
+}
+
+std::vector<ThreadTab*>& ThreadTab::LiveTabs() {
+  static std::vector<ThreadTab*> tabs;
+  return tabs;
 }
 
 void ThreadTab::ReapplyNgRulesInAllTabs() {

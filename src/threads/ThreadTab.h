@@ -119,6 +119,8 @@ class ThreadTab : public QWidget {
   // link names, else into this tab's replies.
   PopupWindow::AnchorResolver PopupAnchorResolver(const std::string& statusText) const;
 
+  // Every thread tab alive, for changes that concern them all (the NG rules).
+  static std::vector<ThreadTab*>& LiveTabs();
   // Judges replies_ by the NG rules of the tab's board and counts answers and IDs of the result.
   void ApplyNgRules();
   // The thread page of the shown replies.
