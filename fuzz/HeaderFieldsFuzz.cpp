@@ -125,12 +125,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FUZZ_CHECK(!HasLineBreak(HttpSession::LastModifiedField(header)),
              "a Last-Modified value carries a line break", header);
-  HttpSession::StatusCode(header);
   HttpSession::ContentLength(header);
   HttpSession::IsChunked(header);
   const bool gzip = HttpSession::IsGzip(header);
   // Only a plain answer tells the oracles about the header the fetch acts on.
-  const bool plain = blank != std::string_view::npos && header.rfind("HTTP/1.1 1", 0) != 0;
+  // (An interim 1xx answer is skipped by the fetch, whatever its version text says.)
+  const bool plain = blank != std::string_view::npos && HttpSession::StatusCode(header) / 100 != 1;
   server->SetResponse(response);
 
   {
@@ -162,11 +162,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(log.find("\x1F\x8B\x08") == std::string::npos,
                    "a differential fetch stored a gzip body raw", "");
       }
-      const std::string asked = "Content-Range: bytes " + std::to_string(stored.size() - 1) + "-";
-      if (plain && HttpSession::StatusCode(header) == 206 &&
-          header.find("Content-Range:") != std::string_view::npos) {
-        FUZZ_CHECK(header.find(asked) != std::string_view::npos,
-                   "a 206 for another range was appended", header);
+      const std::string range = HttpSession::FieldValue(header, "Content-Range");
+      const std::string asked = "bytes " + std::to_string(stored.size() - 1) + "-";
+      if (plain && HttpSession::StatusCode(header) == 206 && !range.empty()) {
+        FUZZ_CHECK(range.rfind(asked, 0) == 0, "a 206 for another range was appended", header);
       }
       FUZZ_CHECK(!(plain && HasBadContentLength(header)),
                  "an answer with a Content-Length that is no number was taken", header);

@@ -9,7 +9,7 @@
 namespace velkor {
 
 // The board menu page fetched by default ("ボード一覧更新").
-inline constexpr std::string_view kBoardMenuUrl = "http://menu.5ch.io/bbsmenu.html";
+inline constexpr std::string_view kBoardMenuUrl = "https://menu.5ch.io/bbsmenu.html";
 // The service's primary domain and its sister domain.
 inline constexpr std::string_view kPrimaryDomain = "5ch.io";
 inline constexpr std::string_view kSisterDomain = "bbspink.com";

@@ -1,5 +1,8 @@
 #include "app/UrlPaths.h"
 
+#include <algorithm>
+
+#include "app/Deployment.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -101,7 +104,108 @@ void LogPathToBoard(std::string_view logPath, std::string& host, std::string& bo
 
 bool IsSafePathComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+  // A control byte is never the second byte of a CP932 character; "\" may be one and is refused
+  // all the same, as a folder name holding it would not survive a copy to another system.
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F;
+  });
+}
+
+bool IsSafeBoardUrl(std::string_view url) {
+  std::string host;
+  std::string path;
+  if (!SplitUrl(url, host, path) || !IsSafePathComponent(host)) return false;
+  // The host folder must read back as the same host when a URL is rebuilt from it: no ":", "#",
+  // "@" or any other byte a decoded escape could smuggle into a host name.
+  const bool plainHost = std::all_of(host.begin(), host.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
+  });
+  if (!plainHost) return false;
+  // The request goes to the host as written: it must be the folder's host, without escapes or a
+  // user part.
+  std::string_view authority = url.substr(url.find("://") + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  if (authority.find_first_of("%@") != std::string_view::npos) return false;
+  if (path.size() < 2 || path.front() != '/') return false;
+  std::string_view rest = std::string_view(path).substr(1);
+  if (rest.back() == '/') rest.remove_suffix(1);
+  while (true) {
+    std::size_t slash = rest.find('/');
+    if (!IsSafePathComponent(rest.substr(0, slash))) return false;
+    if (slash == std::string_view::npos) return true;
+    rest.remove_prefix(slash + 1);
+  }
+}
+
+std::string UrlScheme(std::string_view url) {
+  std::size_t end = url.find("://");
+  if (end == std::string_view::npos || end == 0) return {};
+  std::string scheme(url.substr(0, end));
+  for (char& c : scheme) {
+    if (!IsSchemeChar(c)) return {};
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return scheme;
+}
+
+bool HostInDomain(std::string_view host, std::string_view domain) {
+  if (domain.empty() || host.size() < domain.size()) return false;
+  if (!EqualsIgnoreAsciiCase(host.substr(host.size() - domain.size()), domain)) return false;
+  return host.size() == domain.size() || host[host.size() - domain.size() - 1] == '.';
+}
+
+bool IsServiceHost(std::string_view host) {
+  return HostInDomain(host, kPrimaryDomain) || HostInDomain(host, kSisterDomain);
+}
+
+std::string_view DefaultSchemeOfHost(std::string_view host) {
+  return IsServiceHost(host) ? "https" : "http";
+}
+
+std::string RebuiltBoardUrl(std::string_view logDir) {
+  if (logDir.empty()) return {};
+  std::string folder(logDir);
+  if (folder.back() != '/') folder += '/';
+  std::string host;
+  std::string board;
+  LogPathToBoard(folder, host, board);
+  std::string url = std::string(DefaultSchemeOfHost(host)) + "://";
+  for (char c : host + board) {
+    if (c == '%') {
+      url += "%25";
+    } else if (c == '?') {
+      url += "%3F";
+    } else if (c == '#') {
+      url += "%23";
+    } else {
+      url += c;
+    }
+  }
+  return url;
+}
+
+std::string ThreadUrl(std::string_view boardUrl, std::string_view key, bool finalSlash) {
+  const std::size_t schemeEnd = boardUrl.find("://");
+  std::string_view scheme = "http";
+  std::string_view rest = boardUrl;
+  if (schemeEnd != std::string_view::npos) {
+    scheme = boardUrl.substr(0, schemeEnd);
+    rest = boardUrl.substr(schemeEnd + 3);
+  }
+  rest = rest.substr(0, rest.find_first_of("?#"));
+  const std::size_t slash = rest.find('/');
+  const std::string_view host = rest.substr(0, slash);
+  const std::string_view path =
+      slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+  std::string url;
+  url.reserve(boardUrl.size() + key.size() + 24);
+  url.append(scheme).append("://").append(host).append("/test/read.cgi").append(path);
+  if (url.back() != '/') url += '/';
+  url.append(key);
+  if (finalSlash) url += '/';
+  return url;
 }
 
 }  // namespace velkor

@@ -29,7 +29,41 @@ std::string ThreadUrlToLogPath(std::string_view url, std::string& remainder);
 void LogPathToBoard(std::string_view logPath, std::string& host, std::string& boardPath);
 
 // True for a name that may be used as one component of a path below LogDir: not empty, not "." or
-// "..", and without "/", "\" or a zero byte.
+// "..", and without "/", "\" or a control byte (0x00-0x1F, 0x7F).
 bool IsSafePathComponent(std::string_view name);
+
+// True for a board URL whose log directory is the board's own folder below LogDir: the URL splits,
+// its host is a plain host name written without escapes or a user part (ASCII letters, digits, ".",
+// "-", "_"; not "." or ".."),
+// and its decoded path begins with "/" and holds at least one segment, every segment a safe path
+// component (a final "/" is allowed). A URL naming a host's root ("http://host/") is no board.
+bool IsSafeBoardUrl(std::string_view url);
+
+// The scheme of a URL in lower case, without "://" ("https"); empty when the URL has none.
+std::string UrlScheme(std::string_view url);
+
+// True when `host` is `domain` or ends in "." + domain, ASCII case ignored: a suffix on a label
+// boundary, so "evil-5ch.io" is not a host of "5ch.io".
+bool HostInDomain(std::string_view host, std::string_view domain);
+
+// True for a host of the service's primary or sister domain (app/Deployment.h).
+bool IsServiceHost(std::string_view host);
+
+// The scheme a board in the log folder host/... is reached by when no list names it: "https" for
+// the service's hosts, "http" for any other.
+std::string_view DefaultSchemeOfHost(std::string_view host);
+
+// The URL of the board in a log folder ("/host/board/", relative or whole) when no list names it,
+// rebuilt from the folder's last two names: DefaultSchemeOfHost + "://" + host + "/" + board + "/",
+// with "%", "?" and "#" escaped so that SplitUrl gives the same names back (a folder name is never
+// decoded a second time). Empty for an empty folder.
+std::string RebuiltBoardUrl(std::string_view logDir);
+
+// The read.cgi URL of a thread: for the board URL "scheme://host/board/" and the key,
+// "scheme://host/test/read.cgi/board/key", followed by "/" when `finalSlash` is set. Scheme, host
+// (with any port) and board path are the board URL's own bytes, never decoded; a query or fragment
+// is dropped, a board URL without its final "/" gives the same URL, and one without a scheme is
+// taken as http.
+std::string ThreadUrl(std::string_view boardUrl, std::string_view key, bool finalSlash);
 
 }  // namespace velkor

@@ -52,21 +52,104 @@ std::string OneLineName(std::string_view text) {
   return out;
 }
 
+// A board name as it can stand before the "=" of a list line and read back the same: one line,
+// trimmed as the reader trims it, "=" written as the full-width "＝" (the first "=" ends the name
+// when the line is read) and a leading ";" as "；" (it would make the line a comment). No byte
+// below 0x40 is the second byte of a CP932 character, so the replacements are Shift_JIS-safe.
+std::string BoardName(std::string_view text) {
+  static const std::string equals = Sjis("＝");
+  static const std::string semicolon = Sjis("；");
+  const std::string line = OneLineName(text);
+  std::string_view trimmed = TrimView(line);
+  std::string out;
+  out.reserve(trimmed.size());
+  for (char c : trimmed) {
+    if (c == '=') {
+      out += equals;
+    } else if (c == ';' && out.empty()) {
+      out += semicolon;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 bool HasLineBreak(std::string_view text) {
   return std::any_of(text.begin(), text.end(), IsLineBreak);
 }
 
-// The domain suffix as it stands in a board URL: "." + domain + "/".
-std::string DomainSuffix(std::string_view domain) {
-  return "." + std::string(domain) + "/";
+// True for a host below `domain` (a subdomain of it: the menu's boards never sit on the bare
+// domain).
+bool IsSubdomainOf(std::string_view host, std::string_view domain) {
+  return host.size() > domain.size() && HostInDomain(host, domain);
 }
 
-// True when a link URL of the menu names a board of the service.
+// True when a link URL of the menu names a board of the service: an http or https URL whose host is
+// a subdomain of the primary domain, its URL byte 7 (the first host byte after "http://") not "w",
+// or of the sister domain.
 bool IsServiceBoardUrl(std::string_view url) {
-  static const std::string primary = DomainSuffix(kPrimaryDomain);
-  static const std::string sister = DomainSuffix(kSisterDomain);
-  if (url.find(primary) != std::string_view::npos && url.size() > 7 && url[7] != 'w') return true;
-  return url.find(sister) != std::string_view::npos;
+  const std::string scheme = UrlScheme(url);
+  if (scheme != "http" && scheme != "https") return false;
+  std::string host;
+  std::string path;
+  if (!SplitUrl(url, host, path)) return false;
+  if (IsSubdomainOf(host, kPrimaryDomain) && url.size() > 7 && url[7] != 'w') return true;
+  return IsSubdomainOf(host, kSisterDomain);
+}
+
+// True for text that is well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t length = byte < 0x80                    ? 1
+                         : byte >= 0xC2 && byte <= 0xDF ? 2
+                         : byte >= 0xE0 && byte <= 0xEF ? 3
+                         : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                        : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    auto second = static_cast<unsigned char>(text[i + 1 < text.size() ? i + 1 : i]);
+    if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second > 0x9F) ||
+        (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second > 0x8F)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// The menu page as CP932: a page that is not valid CP932 but is UTF-8 with non-ASCII text (mirrors
+// serve such pages labelled Shift_JIS) is converted, characters CP932 lacks becoming "?".
+std::string MenuPageAsSjis(std::string_view page) {
+  const bool ascii = std::all_of(page.begin(), page.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii || SjisToUtf8(page) || !IsUtf8(page)) return std::string(page);
+  return Utf8ToSjisLossy(page);
+}
+
+// The relative log folder of a board URL, ending in "/"; empty when IsSafeBoardUrl refuses it.
+std::string SafeLogDirOf(std::string_view url) {
+  if (!IsSafeBoardUrl(url)) return {};
+  std::string dir = UrlToLogDir(url);
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+// The part of an http or https URL after its scheme; empty for any other URL.
+std::string_view AfterHttpScheme(std::string_view url) {
+  const std::string scheme = UrlScheme(url);
+  if (scheme != "http" && scheme != "https") return {};
+  return url.substr(scheme.size() + 3);
+}
+
+// True when the two URLs differ at most in their scheme, http or https.
+bool SameButScheme(std::string_view a, std::string_view b) {
+  std::string_view restA = AfterHttpScheme(a);
+  return !restA.empty() && restA == AfterHttpScheme(b);
 }
 
 // The full log directory of a relative one, without its final "/".
@@ -101,23 +184,6 @@ void MoveBoardLogs(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool IsSafeBoardUrl(std::string_view url) {
-  std::string host;
-  std::string path;
-  if (!SplitUrl(url, host, path) || !IsSafePathComponent(host)) return false;
-  if (path.empty()) return true;
-  if (path.front() != '/') return false;
-  std::string_view rest = std::string_view(path).substr(1);
-  while (!rest.empty()) {
-    std::size_t slash = rest.find('/');
-    std::string_view segment = rest.substr(0, slash);
-    if (!IsSafePathComponent(segment)) return false;
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  return true;
-}
-
 void BoardCatalog::Open(const std::string& path, BoardCatalogObserver* observer) {
   if (open_) return;
   open_ = true;
@@ -134,11 +200,13 @@ bool BoardCatalog::Save() const {
   return ini_.Save(path_);
 }
 
-bool BoardCatalog::ImportMenu(std::string_view page) {
-  if (!open_) return false;
+BoardCatalog::ImportResult BoardCatalog::ImportMenu(std::string_view original) {
+  if (!open_) return ImportResult::kNotOpen;
   // The page ends at its first zero byte, as the scan reads it as a C string.
-  page = page.substr(0, page.find('\0'));
+  const std::string converted = MenuPageAsSjis(original.substr(0, original.find('\0')));
+  std::string_view page = converted;
   std::string lines;
+  bool anyBoard = false;
   std::size_t at = page.find('<');
   while (at != std::string_view::npos) {
     std::string_view tag = page.substr(at + 1);
@@ -162,7 +230,8 @@ bool BoardCatalog::ImportMenu(std::string_view page) {
       std::string_view url = page.substr(urlStart, urlEnd - urlStart);
       if (page[urlEnd - 1] == '/' && IsServiceBoardUrl(url) && !HasLineBreak(url) &&
           IsSafeBoardUrl(url)) {
-        lines += OneLineName(page.substr(urlEnd + 1, nameEnd - urlEnd - 1));
+        anyBoard = true;
+        lines += BoardName(page.substr(urlEnd + 1, nameEnd - urlEnd - 1));
         lines += '=';
         lines += url;
         lines += "\r\n";
@@ -171,8 +240,10 @@ bool BoardCatalog::ImportMenu(std::string_view page) {
     }
     at = page.find('<', next);
   }
+  // A page that names no board (a maintenance or error page, a portal) is no board menu.
+  if (!anyBoard) return ImportResult::kNotAMenu;
   ParseListText(lines, ini_);
-  return Save();
+  return Save() ? ImportResult::kImported : ImportResult::kNotWritten;
 }
 
 void BoardCatalog::BuildTree() {
@@ -213,6 +284,16 @@ std::string BoardCatalog::BoardLogDir(std::string_view category, std::string_vie
   return UrlToLogDir(url);
 }
 
+std::string BoardCatalog::UrlOfLogDir(std::string_view logDir) const {
+  std::string wanted(logDir);
+  if (wanted.empty()) return {};
+  if (wanted.back() != '/') wanted += '/';
+  for (const BoardEntry& board : AllBoards()) {
+    if (SafeLogDirOf(board.url) == wanted) return board.url;
+  }
+  return {};
+}
+
 bool BoardCatalog::FindByUrl(std::string_view url, std::string& category, std::string& name) const {
   category.clear();
   name.clear();
@@ -229,9 +310,9 @@ bool BoardCatalog::FindByUrl(std::string_view url, std::string& category, std::s
   return false;
 }
 
-void BoardCatalog::AddBoard(std::string_view category, std::string_view name,
+bool BoardCatalog::AddBoard(std::string_view category, std::string_view name,
                             std::string_view url) {
-  if (!open_) return;
+  if (!open_) return false;
   auto found = std::find_if(tree_.rbegin(), tree_.rend(),
                             [&](const BoardTreeCategory& node) { return node.label == category; });
   bool newCategory = found == tree_.rend();
@@ -240,21 +321,22 @@ void BoardCatalog::AddBoard(std::string_view category, std::string_view name,
   if (newCategory) tree_.push_back(BoardTreeCategory{std::string(category), {}});
   tree_[index].boards.emplace_back(name);
   ini_.WriteString(category, name, url);
-  Save();
+  const bool written = Save();
   if (observer_ != nullptr) {
     observer_->BoardAdded(*this, index, tree_[index].boards.size() - 1, newCategory);
   }
+  return written;
 }
 
-void BoardCatalog::RemoveBoard(std::string_view category, std::string_view name) {
-  if (!Contains(category, name)) return;
+bool BoardCatalog::RemoveBoard(std::string_view category, std::string_view name) {
+  if (!Contains(category, name)) return false;
   ini_.DeleteKey(category, name);
-  Save();
+  const bool written = Save();
   auto node = std::find_if(tree_.begin(), tree_.end(),
                            [&](const BoardTreeCategory& item) { return item.label == category; });
-  if (node == tree_.end()) return;
+  if (node == tree_.end()) return written;
   auto board = std::find(node->boards.begin(), node->boards.end(), name);
-  if (board == node->boards.end()) return;
+  if (board == node->boards.end()) return written;
   std::size_t categoryIndex = static_cast<std::size_t>(node - tree_.begin());
   std::size_t boardIndex = static_cast<std::size_t>(board - node->boards.begin());
   node->boards.erase(board);
@@ -263,6 +345,7 @@ void BoardCatalog::RemoveBoard(std::string_view category, std::string_view name)
   if (observer_ != nullptr) {
     observer_->BoardRemoved(*this, categoryIndex, boardIndex, categoryRemoved);
   }
+  return written;
 }
 
 bool BoardCatalog::Contains(std::string_view category, std::string_view name) const {
@@ -307,6 +390,88 @@ std::vector<std::string> BoardCatalog::FillCategoryMenu(std::string_view categor
   return boards;
 }
 
+bool BoardCatalog::FollowSchemeChanges(const BoardCatalog& boardList) {
+  if (!open_) return true;
+  const std::vector<BoardEntry> current = boardList.AllBoards();
+  bool changed = false;
+  for (const BoardEntry& board : AllBoards()) {
+    auto same = [&](const BoardEntry& entry) { return entry.url == board.url; };
+    if (std::any_of(current.begin(), current.end(), same)) continue;
+    auto schemeOnly = [&](const BoardEntry& entry) { return SameButScheme(entry.url, board.url); };
+    auto found = std::find_if(current.begin(), current.end(), [&](const BoardEntry& entry) {
+      return schemeOnly(entry) && EqualsIgnoreAsciiCase(entry.category, board.category) &&
+             EqualsIgnoreAsciiCase(entry.name, board.name);
+    });
+    if (found == current.end()) found = std::find_if(current.begin(), current.end(), schemeOnly);
+    if (found == current.end()) continue;
+    ini_.WriteString(board.category, board.name, found->url);
+    changed = true;
+  }
+  return !changed || Save();
+}
+
+std::string BoardCatalog::PendingMovesPath() const {
+  const std::size_t slash = path_.rfind('/');
+  return (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) +
+         "boardmove.lst";
+}
+
+std::vector<BoardCatalog::PendingMove> BoardCatalog::ReadPendingMoves() const {
+  std::vector<PendingMove> moves;
+  auto text = ReadWholeFile(PendingMovesPath());
+  if (!text) return moves;
+  for (std::string_view line : SplitLines(*text)) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) continue;
+    moves.push_back(
+        PendingMove{std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
+  }
+  return moves;
+}
+
+bool BoardCatalog::WritePendingMoves(const std::vector<PendingMove>& moves) const {
+  if (moves.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(PendingMovesPath(), ec);
+    return !ec;
+  }
+  std::string text;
+  for (const PendingMove& move : moves) text += move.from + "\t" + move.to + "\r\n";
+  return ReplaceFile(PendingMovesPath(), text);
+}
+
+std::vector<BoardCatalog::PendingMove> BoardCatalog::RunMoves(
+    const std::vector<PendingMove>& moves) const {
+  namespace fs = std::filesystem;
+  std::vector<std::string> named;
+  for (const BoardEntry& board : AllBoards()) named.push_back(SafeLogDirOf(board.url));
+  auto isNamed = [&](const std::string& dir) {
+    return std::find(named.begin(), named.end(), dir) != named.end();
+  };
+  std::vector<PendingMove> left;
+  for (const PendingMove& move : moves) {
+    // Only a board's own folder moves: both ends must be folders a safe board URL can name.
+    if (SafeLogDirOf("http:/" + move.from) != move.from || !isNamed(move.to) ||
+        isNamed(move.from) || move.from == move.to) {
+      continue;
+    }
+    const std::string from = FullLogDir(move.from);
+    const std::string to = FullLogDir(move.to);
+    std::error_code ec;
+    if (!fs::is_directory(from, ec)) continue;
+    MoveBoardLogs(from, to);
+    if (fs::is_directory(from, ec) && !fs::is_directory(to, ec)) left.push_back(move);
+  }
+  return left;
+}
+
+void BoardCatalog::CompletePendingMoves() {
+  if (!open_) return;
+  const std::vector<PendingMove> pending = ReadPendingMoves();
+  if (pending.empty()) return;
+  WritePendingMoves(RunMoves(pending));
+}
+
 std::string BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
                                             const std::vector<std::string>& vanished) {
   if (!open_) return {};
@@ -315,15 +480,18 @@ std::string BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
   static const std::string arrow = Sjis("→");
   static const std::string unknown = Sjis("→移転先不明？<br>");
   static const std::string title = Sjis("更新詳細");
+  CompletePendingMoves();
+  const std::vector<PendingMove> earlier = ReadPendingMoves();
+  std::vector<PendingMove> moves = earlier;
   std::string page = std::string(kHtmlPageHead) + heading;
   for (const BoardEntry& board : AllBoards()) {
     if (std::find(vanished.begin(), vanished.end(), board.url) == vanished.end()) continue;
     page += board.category + separator + board.name + "<br>" + board.url + "<br>";
     std::string newUrl = boardList.BoardUrl(board.category, board.name);
     if (!newUrl.empty() && !board.url.empty()) {
-      if (IsSafeBoardUrl(board.url) && IsSafeBoardUrl(newUrl)) {
-        MoveBoardLogs(FullLogDir(UrlToLogDir(board.url)), FullLogDir(UrlToLogDir(newUrl)));
-      }
+      const std::string from = SafeLogDirOf(board.url);
+      const std::string to = SafeLogDirOf(newUrl);
+      if (!from.empty() && !to.empty() && from != to) moves.push_back(PendingMove{from, to});
       ini_.WriteString(board.category, board.name, newUrl);
       page += arrow + newUrl + "<br>";
     } else {
@@ -331,7 +499,16 @@ std::string BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
     }
     page += "<br>";
   }
-  Save();
+  // The list of moves reaches the disk before the favourites name the new places, and the folders
+  // move only after that: a crash at any point leaves a state CompletePendingMoves finishes.
+  const bool listed = WritePendingMoves(moves);
+  if (Save()) {
+    const std::vector<PendingMove> left = RunMoves(moves);
+    if (listed) WritePendingMoves(left);
+  } else if (listed) {
+    // The favourites file still names the old places: the logs stay where it finds them.
+    WritePendingMoves(earlier);
+  }
   page += kHtmlPageTail;
   Ui().ShowHtmlPage(page, title);
   return page;
@@ -350,6 +527,24 @@ BoardCatalog& Favorites() {
 void OpenCatalogs() {
   BoardList().Open(IniDir() + "/board.ini");
   Favorites().Open(IniDir() + "/subscrib.ini");
+  Favorites().CompletePendingMoves();
+}
+
+std::string BoardUrlOfLogDir(std::string_view logDir) {
+  if (logDir.empty()) return {};
+  std::string relative(logDir);
+  const std::string base = LogDir();
+  if (relative.size() > base.size() && relative.compare(0, base.size(), base) == 0 &&
+      relative[base.size()] == '/') {
+    relative.erase(0, base.size());
+  }
+  if (relative.back() != '/') relative += '/';
+  for (BoardCatalog* catalog : {&Favorites(), &BoardList()}) {
+    if (!catalog->IsOpen()) continue;
+    std::string url = catalog->UrlOfLogDir(relative);
+    if (!url.empty()) return url;
+  }
+  return RebuiltBoardUrl(relative);
 }
 
 }  // namespace velkor

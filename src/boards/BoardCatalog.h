@@ -77,12 +77,21 @@ class BoardCatalog {
   // True when the bound file exists on disk.
   bool Exists() const;
 
-  // Scans a board menu page (CP932 bytes) and replaces the whole list with the boards found, then
-  // writes the file. Categories come from "<B>" headings, boards from "<A HREF=url>name<" links
-  // whose URL ends in "/" and lies on the service's domains; a link whose URL would name a
-  // directory outside the log directory is skipped. The tree is not touched (call BuildTree).
-  // Returns false when the catalog is not open or the file could not be written.
-  bool ImportMenu(std::string_view page);
+  // Results of ImportMenu.
+  enum class ImportResult {
+    kImported,    // the list holds the page's boards and the file was written
+    kNotAMenu,    // the page names no board at all: the list and the file stay as they were
+    kNotWritten,  // the list holds the page's boards, the file could not be written
+    kNotOpen,
+  };
+
+  // Scans a board menu page and replaces the whole list with the boards found, then writes the
+  // file. The page is CP932; a page that is not valid CP932 but valid UTF-8 is converted first.
+  // Categories come from "<B>" headings, boards from "<A HREF=url>name<" links whose URL ends in
+  // "/", whose host lies on the service's domains and which IsSafeBoardUrl accepts. A name is
+  // stored so that it reads back the same (see docs/boards.md). The tree is not touched (call
+  // BuildTree).
+  ImportResult ImportMenu(std::string_view page);
 
   // Rebuilds the tree from the list: the root, one category node per section in file order, one
   // board node per board. Sections without boards are erased from the list, and the file is then
@@ -99,23 +108,27 @@ class BoardCatalog {
   std::string BoardUrl(std::string_view category, std::string_view name) const;
 
   // The board's log directory relative to LogDir, "/" + host + URL path ("/host/board/"). Empty
-  // when the board has no URL, or when its URL does not split or would name a directory outside the
-  // log directory (see IsSafeBoardUrl).
+  // when the board has no URL, or when IsSafeBoardUrl (app/UrlPaths.h) refuses it.
   std::string BoardLogDir(std::string_view category, std::string_view name) const;
 
   // The first board in file order whose URL equals `url` exactly. False (and both outputs emptied)
   // when there is none.
   bool FindByUrl(std::string_view url, std::string& category, std::string& name) const;
+  // The stored URL of the first board in file order whose log directory (relative to LogDir, as
+  // BoardLogDir gives it) is `logDir`; empty when there is none.
+  std::string UrlOfLogDir(std::string_view logDir) const;
 
   // Adds the board to the tree (under the last category node labelled exactly `category`, or a new
   // one at the end) and to the list, then writes the file. Callers add only boards Contains denies;
-  // an existing (category, name) only gets its URL replaced in the list.
-  void AddBoard(std::string_view category, std::string_view name, std::string_view url);
+  // an existing (category, name) only gets its URL replaced in the list. False when the catalog is
+  // not open or the file could not be written (the tree and the memory copy changed all the same).
+  bool AddBoard(std::string_view category, std::string_view name, std::string_view url);
 
   // Removes the board from the list and writes the file, then removes the first matching board node
   // (exact labels) from the tree, and its category node when that is left empty. The emptied
   // section stays in the file until the next BuildTree. Nothing happens when Contains is false.
-  void RemoveBoard(std::string_view category, std::string_view name);
+  // False when nothing was removed or the file could not be written.
+  bool RemoveBoard(std::string_view category, std::string_view name);
 
   // True when the category holds a board of that name.
   bool Contains(std::string_view category, std::string_view name) const;
@@ -130,18 +143,50 @@ class BoardCatalog {
   // The board names of one category (file order); empty when the category is missing.
   std::vector<std::string> FillCategoryMenu(std::string_view category) const;
 
+  // Run on the favourites after a new menu was applied to `boardList`, before the moved-board pass:
+  // a favourite whose URL `boardList` lacks but holds with only the scheme changed (http <-> https;
+  // the board of the same category and name first, else the first in file order) takes that URL.
+  // Its log folder is the same, so nothing moves and nothing is reported. Writes the file when a
+  // URL changed; false when that write failed.
+  bool FollowSchemeChanges(const BoardCatalog& boardList);
+
   // Run on the favourites after a new menu was applied to `boardList`. For every favourite whose
-  // URL is in `vanished`: when `boardList` holds a board of the same category and name, its log
-  // directory is moved from the old URL's place to the new one's (creating missing parents; when
-  // the new directory already exists, the files it lacks are moved into it and the rest stays) and
-  // the favourite takes the new URL; otherwise it is reported as gone. Writes the favourites file,
-  // shows the report page under the title "更新詳細" through Ui().ShowHtmlPage, and returns it
-  // (CP932). Returns empty and does nothing when the catalog is not open.
+  // URL is in `vanished`: when `boardList` holds a board of the same category and name, the
+  // favourite takes the new URL and its log folder moves from the old URL's place to the new one's
+  // (creating missing parents; when the new folder already exists, the files it lacks are moved
+  // into it and the rest stays); otherwise it is reported as gone. Only a board's own folder moves:
+  // URLs IsSafeBoardUrl refuses move nothing. The moves are first written to the pending-move list
+  // beside the file, then the favourites file is written, then the folders move: a move cut short
+  // (a crash, a failed rename) is finished by CompletePendingMoves, and nothing moves when the
+  // favourites file could not be written. Shows the report page under the title "更新詳細"
+  // through Ui().ShowHtmlPage, and returns it (CP932). Returns empty and does nothing when the
+  // catalog is not open.
   std::string ReportMovedBoards(const BoardCatalog& boardList,
                                 const std::vector<std::string>& vanished);
 
+  // Finishes the moves of the pending-move list a moved-board pass left behind: a folder moves only
+  // when a favourite names its new place, none names its old one, and the old folder exists. The
+  // list is removed when every move is done or moot; a move that fails again stays listed. Run at
+  // start (OpenCatalogs) and before a menu is applied. Nothing happens when the catalog is not
+  // open.
+  void CompletePendingMoves();
+
  private:
+  // One folder move of a moved-board pass: relative log folders ("/host/board/").
+  struct PendingMove {
+    std::string from;
+    std::string to;
+  };
+
   bool Save() const;
+  // The pending-move list: "boardmove.lst" beside the file, one "from" TAB "to" line per move (a
+  // folder name never holds a control byte).
+  std::string PendingMovesPath() const;
+  std::vector<PendingMove> ReadPendingMoves() const;
+  // Writes the list, or removes the file when it is empty. False when that failed.
+  bool WritePendingMoves(const std::vector<PendingMove>& moves) const;
+  // Runs the moves whose conditions hold (see CompletePendingMoves); returns those that failed.
+  std::vector<PendingMove> RunMoves(const std::vector<PendingMove>& moves) const;
 
   bool open_ = false;
   std::string path_;
@@ -150,17 +195,19 @@ class BoardCatalog {
   BoardCatalogObserver* observer_ = nullptr;
 };
 
-// True for a board URL whose log directory stays below LogDir: the URL splits, the decoded host is
-// a safe path component, and the decoded path is empty or begins with "/" and has no empty, "." or
-// ".." segment and no "\" or zero byte (a final "/" is allowed, so is the path "/" alone).
-bool IsSafeBoardUrl(std::string_view url);
-
 // The process-wide board list and favourites. Built empty; the callers open them on
 // IniDir() + "/board.ini" and IniDir() + "/subscrib.ini".
 BoardCatalog& BoardList();
 BoardCatalog& Favorites();
 // Opens BoardList() on IniDir() + "/board.ini" and Favorites() on IniDir() + "/subscrib.ini" (a
-// catalog already open stays as it is). The trees are not built.
+// catalog already open stays as it is), then finishes moves a moved-board pass left pending
+// (CompletePendingMoves). The trees are not built.
 void OpenCatalogs();
+
+// The URL of the board whose log folder is `logDir`, a board folder below LogDir given whole
+// (LogDir() + "/host/board/") or relative ("/host/board/"): the stored URL of the first favourite
+// with that folder, else of the first board of the board list, else RebuiltBoardUrl
+// (app/UrlPaths.h). Empty for an empty `logDir`. Uses the process-wide catalogs as they are open.
+std::string BoardUrlOfLogDir(std::string_view logDir);
 
 }  // namespace velkor

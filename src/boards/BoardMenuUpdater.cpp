@@ -55,9 +55,16 @@ int BoardMenuUpdater::RunUpdate(bool silent) {
     session.Close();
   }
   if (result == kFetchOk) {
-    ReplaceFile(LogDir() + "/board.html", page);
-    // A board list that could not be written must not be skipped by the next conditional request.
-    if (!ApplyMenu(page)) lastModified = sent;
+    const BoardCatalog::ImportResult applied = ApplyMenu(page);
+    if (applied == BoardCatalog::ImportResult::kImported) {
+      ReplaceFile(LogDir() + "/board.html", page);
+    } else {
+      // A page that is no menu, or a board list that could not be written, must not be skipped by
+      // the next conditional request.
+      lastModified = sent;
+      result = applied == BoardCatalog::ImportResult::kNotAMenu ? kNotAMenu : kListNotWritten;
+      if (!silent) Ui().ShowMessage(MessageIcon::kWarning, Caption(), MessageOf(applied));
+    }
   } else {
     // FetchFull may have taken a Last-Modified value from an answer it then failed to read.
     lastModified = sent;
@@ -69,7 +76,7 @@ int BoardMenuUpdater::RunUpdate(bool silent) {
       }
     }
   }
-  RememberRun(lastModified);
+  if (result != kNotAMenu) RememberRun(lastModified);
   runFlag_ = kIdle;
   return result;
 }
@@ -85,22 +92,42 @@ void BoardMenuUpdater::RememberRun(const std::string& lastModified) {
   config_.WriteMenuTimestamp(timestamp_, true);
 }
 
-bool BoardMenuUpdater::ApplyMenu(std::string_view page) {
-  bool written = boardList_.ImportMenu(page);
+BoardCatalog::ImportResult BoardMenuUpdater::ApplyMenu(std::string_view page) {
+  favorites_.CompletePendingMoves();
+  const BoardCatalog::ImportResult result = boardList_.ImportMenu(page);
+  if (result == BoardCatalog::ImportResult::kNotAMenu ||
+      result == BoardCatalog::ImportResult::kNotOpen) {
+    return result;
+  }
   boardList_.BuildTree();
+  favorites_.FollowSchemeChanges(boardList_);
   std::vector<std::string> vanished = favorites_.AllUrls();
   const std::vector<std::string> current = boardList_.AllUrls();
   std::erase_if(vanished, [&](const std::string& url) {
     return std::find(current.begin(), current.end(), url) != current.end();
   });
   if (!vanished.empty()) favorites_.ReportMovedBoards(boardList_, vanished);
-  return written;
+  return result;
 }
 
-bool BoardMenuUpdater::ApplyMenuFile(const std::string& path) {
+std::optional<BoardCatalog::ImportResult> BoardMenuUpdater::ApplyMenuFile(const std::string& path) {
   auto page = ReadWholeFile(path);
-  if (!page) return false;
+  if (!page) return std::nullopt;
   return ApplyMenu(*page);
+}
+
+const std::string& BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult result) {
+  static const std::string notAMenu = Sjis("ボード一覧ではありません（板が見つかりません）。");
+  static const std::string notWritten = Sjis("エラー:ボード一覧を保存できません。");
+  static const std::string failed = Sjis("ボード一覧の取得に失敗。");
+  switch (result) {
+    case BoardCatalog::ImportResult::kNotAMenu:
+      return notAMenu;
+    case BoardCatalog::ImportResult::kNotWritten:
+      return notWritten;
+    default:
+      return failed;
+  }
 }
 
 int BoardMenuUpdater::DialogStatus(const char* message, void* context, std::int32_t received,

@@ -7,14 +7,16 @@
 // BoardMenuStatusSink.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "boards/BoardCatalog.h"
+
 namespace velkor {
 
 class AppConfig;
-class BoardCatalog;
 
 // Where DialogStatus puts what it is told: the latest status text and the download progress.
 class BoardMenuStatusSink {
@@ -30,6 +32,11 @@ class BoardMenuUpdater {
  public:
   // Values of the run flag.
   enum RunFlag : int { kIdle = 0, kDownloading = 1, kAbortRequested = 2 };
+
+  // Results of RunUpdate besides FetchFull's (net/Fetch.h): the page downloaded, but it names no
+  // board, or the board list could not be written.
+  static constexpr int kNotAMenu = -100;
+  static constexpr int kListNotWritten = -101;
 
   // Reads the URL history and the time stamp of the last download from `config`; the URL starts as
   // the first history entry, the rebuild flag unchecked. The catalogs must be open; none is owned.
@@ -54,24 +61,33 @@ class BoardMenuUpdater {
 
   // Downloads Url() and applies it. The request is conditional (If-Modified-Since with the stored
   // time stamp) when the rebuild flag is clear, the board list file exists and Url() is the first
-  // history entry. Result 0: the page is kept as LogDir()/board.html and applied (ApplyMenu).
-  // Unless `silent`, result 1 shows "更新されていません。" and any other result
-  // "ボード一覧の取得に失敗。" through Ui().ShowMessage. Always: Url() moves to the front of the
-  // history, the first five entries become History1..5, the time stamp becomes the answer's
-  // Last-Modified after result 0 and the text that was sent otherwise (empty after an unconditional
-  // request; also when the board list could not be written), and the configuration file is written.
-  // Returns the FetchFull result (net/Fetch.h). The run flag is kDownloading while it runs and
-  // kIdle afterwards.
+  // history entry. A page that names no board changes nothing at all (board list, board.html,
+  // history, time stamp) and gives kNotAMenu. Otherwise the page is applied (ApplyMenu) and kept
+  // as LogDir()/board.html; a board list that could not be written gives kListNotWritten. Unless
+  // `silent`, the result is told through Ui().ShowMessage: "更新されていません。" for
+  // kFetchNotModified, MessageOf(...) for kNotAMenu and kListNotWritten, "ボード一覧の取得に失敗。"
+  // for any other failure. Then (except for kNotAMenu): Url() moves to the front of the history,
+  // the first five entries become History1..5, the time stamp becomes the answer's Last-Modified
+  // after a written list and the text that was sent otherwise (empty after an unconditional
+  // request), and the configuration file is written. Returns kFetchOk, kNotAMenu, kListNotWritten
+  // or the FetchFull result. The run flag is kDownloading while it runs and kIdle afterwards.
   int RunUpdate(bool silent);
 
-  // Applies a board menu page: imports it into the board list (which is written), rebuilds the
-  // board list's tree, and runs ReportMovedBoards on the favourites when some favourite URLs are no
-  // longer in the board list (the report page goes to Ui().ShowHtmlPage). Returns false when the
-  // board list could not be written. History and time stamp are not touched.
-  bool ApplyMenu(std::string_view page);
-  // Reads a saved menu page and applies it. False when the file cannot be read (nothing changes) or
-  // the board list could not be written.
-  bool ApplyMenuFile(const std::string& path);
+  // Applies a board menu page: finishes pending folder moves of an earlier pass, imports the page
+  // into the board list (which is written) and rebuilds the board list's tree; then the favourites
+  // follow scheme-only changes of their URLs silently (FollowSchemeChanges) and ReportMovedBoards
+  // runs on them when some favourite URLs are still not in the board list (the report page goes to
+  // Ui().ShowHtmlPage). A page that names no board (kNotAMenu) changes nothing. History and time
+  // stamp are not touched.
+  BoardCatalog::ImportResult ApplyMenu(std::string_view page);
+  // Reads a saved menu page and applies it. nullopt when the file cannot be read (nothing
+  // changes).
+  std::optional<BoardCatalog::ImportResult> ApplyMenuFile(const std::string& path);
+
+  // The message for a failed import (CP932): "ボード一覧ではありません（板が見つかりません）。" for
+  // kNotAMenu, "エラー:ボード一覧を保存できません。" for kNotWritten, else
+  // "ボード一覧の取得に失敗。".
+  static const std::string& MessageOf(BoardCatalog::ImportResult result);
 
   // Asks a running download to stop (the abort button, closing the dialog).
   void RequestAbort() { runFlag_ = kAbortRequested; }

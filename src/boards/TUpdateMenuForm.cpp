@@ -152,9 +152,11 @@ void TUpdateMenuForm::localButtonClick() {
   QString file = AppDialogs().OpenFileName(this, QString::fromUtf8("ボード一覧HTML"), QString(),
                                            "HTML files (*.HTM *.HTML *.htm *.html);;All files (*)");
   if (file.isEmpty()) return;
-  if (!updater_->ApplyMenuFile(QFile::encodeName(file).toStdString())) {
-    static const std::string failed = Sjis("ボード一覧の取得に失敗。");
-    Ui().ShowMessage(MessageIcon::kWarning, BoardMenuUpdater::Caption(), failed);
+  auto applied = updater_->ApplyMenuFile(QFile::encodeName(file).toStdString());
+  if (applied != BoardCatalog::ImportResult::kImported) {
+    Ui().ShowMessage(
+        MessageIcon::kWarning, BoardMenuUpdater::Caption(),
+        BoardMenuUpdater::MessageOf(applied.value_or(BoardCatalog::ImportResult::kNotOpen)));
     return;
   }
   accept();

@@ -61,7 +61,7 @@ std::optional<std::string> SjisArgument(const CliCommand& command, const std::st
 
 void PrintBoards(const BoardCatalog& catalog) {
   for (const BoardEntry& board : catalog.AllBoards()) {
-    PrintSjisLine(board.category + "\t" + board.name + "\t" + board.url);
+    PrintFields({board.category, board.name, board.url});
   }
 }
 
@@ -90,6 +90,11 @@ int RunMenuUpdate(CliArgs& args) {
     PrintLine("not-modified");
   } else {
     PrintLine("failed");
+    if (result == BoardMenuUpdater::kNotAMenu) {
+      PrintSjisError(BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult::kNotAMenu));
+    } else if (result == BoardMenuUpdater::kListNotWritten) {
+      PrintSjisError(BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult::kNotWritten));
+    }
     return kExitFailure;
   }
   return WriteReport(page, false);
@@ -104,7 +109,13 @@ int RunMenuImport(CliArgs& args) {
   const std::string& file = args.Positionals()[0];
   auto text = ReadWholeFile(file);
   if (!text) return Failure("cannot read " + file);
-  if (!updater.ApplyMenu(*text)) return Failure("cannot write " + BoardList().Path());
+  const BoardCatalog::ImportResult result = updater.ApplyMenu(*text);
+  if (result == BoardCatalog::ImportResult::kNotAMenu) {
+    return Failure(file + " names no board: it is no board menu");
+  }
+  if (result != BoardCatalog::ImportResult::kImported) {
+    return Failure("cannot write " + BoardList().Path());
+  }
   return WriteReport(page, true);
 }
 
@@ -137,8 +148,10 @@ int RunSubscribe(CliArgs& args) {
     if (Favorites().Contains(board.category, board.name)) {
       return Failure(args.Positionals()[1] + " is a favourite already");
     }
-    Favorites().AddBoard(board.category, board.name,
-                         BoardList().BoardUrl(board.category, board.name));
+    if (!Favorites().AddBoard(board.category, board.name,
+                              BoardList().BoardUrl(board.category, board.name))) {
+      return Failure("cannot write " + Favorites().Path());
+    }
     return kExitOk;
   }
   return Failure("the board list has no board " + args.Positionals()[1] + " in " +
@@ -155,7 +168,9 @@ int RunUnsubscribe(CliArgs& args) {
     return Failure("the favourites have no board " + args.Positionals()[1] + " in " +
                    args.Positionals()[0]);
   }
-  Favorites().RemoveBoard(*category, *name);
+  if (!Favorites().RemoveBoard(*category, *name)) {
+    return Failure("cannot write " + Favorites().Path());
+  }
   return kExitOk;
 }
 

@@ -137,6 +137,28 @@ void PrintSjisLine(const std::string& sjis) {
   PrintLine(SjisToUtf8Lossy(sjis));
 }
 
+void PrintFields(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += '\t';
+    std::string field = fields[i];
+    // No byte below 0x40 is the second byte of a CP932 character.
+    for (char& c : field) {
+      if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    }
+    line += SjisToUtf8Lossy(field);
+  }
+  PrintLine(line);
+}
+
+void PrintSjisError(const std::string& sjis) {
+  std::string text = SjisToUtf8Lossy(sjis);
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  Failure(text);
+}
+
 void PrintLine(std::string_view utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fputc('\n', stdout);

@@ -70,6 +70,12 @@ int Failure(const std::string& reason);  // reason in UTF-8
 int WritePage(const std::optional<std::string>& file, const std::string& bytes);
 // Prints a CP932 text as a UTF-8 line on stdout.
 void PrintSjisLine(const std::string& sjis);
+// Prints CP932 fields as one UTF-8 line on stdout, TAB-separated: always fields.size() fields.
+// Each field is converted on its own (a broken sequence becomes U+FFFD and never takes the
+// separator with it); a TAB, CR or LF inside a field becomes a blank.
+void PrintFields(const std::vector<std::string>& fields);
+// Prints a CP932 text as a one-line reason on stderr ("velkor-cli: " + text).
+void PrintSjisError(const std::string& sjis);
 // Prints a UTF-8 line on stdout.
 void PrintLine(std::string_view utf8);
 

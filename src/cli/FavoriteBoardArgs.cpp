@@ -28,7 +28,7 @@ int BindFavoriteBoard(const std::string& category, const std::string& name, Subj
   if (!iniPath) {
     return Failure("the board URL would leave the log directory: " + SjisToUtf8Lossy(url));
   }
-  if (!list.Bind(*iniPath)) {
+  if (!list.Bind(*iniPath, url)) {
     return Failure("cannot create the board directory of " + SjisToUtf8Lossy(url));
   }
   return kExitOk;
@@ -37,9 +37,7 @@ int BindFavoriteBoard(const std::string& category, const std::string& name, Subj
 void PrintThreadRows(const SubjectList& list) {
   for (std::size_t row = 0; row < list.RowCount(); ++row) {
     const auto texts = list.CellTexts(row);
-    std::string line = texts[1];
-    for (int c = 2; c < kSubjectColumnCount; ++c) line += "\t" + texts[c];
-    PrintSjisLine(line);
+    PrintFields(std::vector<std::string>(texts.begin() + 1, texts.begin() + kSubjectColumnCount));
   }
 }
 

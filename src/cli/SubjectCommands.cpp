@@ -11,6 +11,8 @@
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
+#include "subjects/UpdateReport.h"
 #include "threads/DatRenderer.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
@@ -27,7 +29,7 @@ int RunDeleteLog(CliArgs& args);
 
 const CliCommand kRefresh = {"refresh", "CATEGORY NAME",
                              "download and merge the thread list of a favourite board; prints "
-                             "merged or unchanged",
+                             "merged or unchanged (exit 1 with the reason when it failed)",
                              RunRefresh};
 const CliCommand kThreads = {
     "threads", "CATEGORY NAME [--show N] [--sort COLUMN]...",
@@ -39,11 +41,20 @@ const CliCommand kOpen = {"open", "CATEGORY NAME KEY [--page FILE]",
                           "prints the first unread reply number",
                           RunOpen};
 const CliCommand kFetch = {"fetch", "CATEGORY NAME KEY",
-                           "download a thread log; prints stored or unchanged", RunFetch};
+                           "download a thread log; prints stored or unchanged (exit 1 with the "
+                           "reason when it failed)",
+                           RunFetch};
 const CliCommand kBookmark = {"bookmark", "CATEGORY NAME KEY N",
                               "store N as the first unread reply of a thread", RunBookmark};
 const CliCommand kDeleteLog = {"delete-log", "CATEGORY NAME KEY",
                                "delete a thread log and reset its reading state", RunDeleteLog};
+
+// Exit 1 with the report's reason on stderr when the step failed; 0 otherwise.
+int FailureOf(const UpdateReport& report) {
+  if (report.outcome != UpdateOutcome::kFailed) return kExitOk;
+  PrintSjisError(report.reason);
+  return kExitFailure;
+}
 
 // "<key>.dat" from KEY given with or without ".dat"; empty when it is no thread key.
 std::string DatNameOf(std::string key) {
@@ -55,7 +66,10 @@ int RunRefresh(CliArgs& args) {
   if (!CheckArgs(args, kRefresh, 2, 2)) return kExitUsage;
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
-  PrintLine(list.Refresh() ? "merged" : "unchanged");
+  UpdateReport report;
+  list.Refresh(&report);
+  if (int rc = FailureOf(report)) return rc;
+  PrintLine(report.outcome == UpdateOutcome::kUpdated ? "merged" : "unchanged");
   return kExitOk;
 }
 
@@ -90,16 +104,21 @@ int RunOpen(CliArgs& args) {
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
   list.Fill(kShowTypeMasks[1]);
   int row = list.IndexOfDat(datName);
-  if (UpdateThreadLog(list, datName) && row >= 0) list.RefreshRow(static_cast<std::size_t>(row));
+  UpdateReport report;
+  if (UpdateThreadLog(list, datName, &report) && row >= 0) {
+    list.RefreshRow(static_cast<std::size_t>(row));
+  }
+  if (int rc = FailureOf(report)) return rc;
   if (!FileExists(list.Dir() + datName)) return Failure("no log of " + datName);
   std::int32_t firstUnread = list.UnreadOf(datName);
-  std::string title = row >= 0 ? list.Row(static_cast<std::size_t>(row)).title
-                               : list.Ini()->ReadString(datName, "Title", "");
+  std::string title =
+      row >= 0 ? list.Row(static_cast<std::size_t>(row)).title : ReadTitle(*list.Ini(), datName);
   if (row >= 0) {
-    list.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
+    list.SetUnreadAt(static_cast<std::size_t>(row), datName, false, -1);
   } else {
-    list.SetUnread(datName, -1, true);
+    list.SetUnread(datName, -1, false);
   }
+  if (!list.Flush()) return Failure("cannot write " + list.Dir() + "subject.ini");
   // The page a thread tab shows after the click (the last 50 read replies, the unread marker before
   // the first unread one) goes only to --page FILE: stdout carries the number.
   if (page) {
@@ -118,7 +137,10 @@ int RunFetch(CliArgs& args) {
   if (datName.empty()) return UsageError(kFetch, "KEY is no thread key");
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
-  PrintLine(FetchThreadLog(list, datName) ? "stored" : "unchanged");
+  UpdateReport report;
+  FetchThreadLog(list, datName, &report);
+  if (int rc = FailureOf(report)) return rc;
+  PrintLine(report.outcome == UpdateOutcome::kUpdated ? "stored" : "unchanged");
   return kExitOk;
 }
 
@@ -135,7 +157,7 @@ int RunBookmark(CliArgs& args) {
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
   list.SetUnread(datName, n, false);
-  if (!list.Flush()) return Failure("cannot write " + list.Dir() + "subject.ini");
+  if (!list.Flush()) return Failure("cannot write " + SubjectIniPath(list.Dir()));
   return kExitOk;
 }
 
@@ -146,7 +168,7 @@ int RunDeleteLog(CliArgs& args) {
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
   if (!list.ResetThread(datName, true))
-    return Failure("cannot write " + list.Dir() + "subject.ini");
+    return Failure("cannot write " + SubjectIniPath(list.Dir()));
   if (FileExists(list.Dir() + datName)) return Failure("cannot delete " + list.Dir() + datName);
   return kExitOk;
 }

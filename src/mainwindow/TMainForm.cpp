@@ -35,6 +35,7 @@
 #include "search/TSearchForm.h"
 #include "subjects/SubjectListModel.h"
 #include "subjects/SubjectListView.h"
+#include "subjects/ThreadState.h"
 #include "sweeper/LogSweeper.h"
 #include "threads/PopupWindow.h"
 #include "threads/Skin.h"
@@ -575,7 +576,7 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
   currentBoardNode.name = name;
   SetSubjectExpanded(true);
   subjectListView->Model().BeginRowsReset();
-  subjects.Bind(boardDir + "subject.ini");
+  subjects.Bind(SubjectIniPath(boardDir), Favorites().BoardUrl(category, name));
   subjectListView->Model().EndRowsReset();
   if (!ReloadSubjects()) subjectListView->Fill(ShownMask());
 }
@@ -620,12 +621,8 @@ void TMainForm::OpenThreadInNewTab(const std::string& boardDir, const std::strin
 }
 
 std::string TMainForm::ThreadUrlOfRow(int row) const {
-  std::string host;
-  std::string boardPath;
-  LogPathToBoard(subjects.Dir(), host, boardPath);
   const std::string& datName = subjects.Row(static_cast<std::size_t>(row)).datName;
-  std::string key = datName.substr(0, datName.rfind('.'));
-  return "http://" + host + "/test/read.cgi" + boardPath + key + "/";
+  return ThreadUrl(subjects.BoardUrlFromDir(), datName.substr(0, datName.rfind('.')), true);
 }
 
 void TMainForm::SubjectListViewContextPopup(const QPoint& pos) {

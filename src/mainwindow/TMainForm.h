@@ -106,7 +106,7 @@ class TMainForm : public QMainWindow {
   std::uint8_t ShownMask() const;
   // Fills the thread list with `mask` under the busy cursor.
   void FillSubjects(std::uint8_t mask);
-  // The thread URL of a row: "http://host/test/read.cgi/board/key/".
+  // The thread URL of a row: ThreadUrl(board URL, key, final "/"), in the board's scheme.
   std::string ThreadUrlOfRow(int row) const;
   // The board list's URL of the board node (category, name), or empty.
   std::string BoardUrlOf(const NodeRef& node) const;

@@ -63,11 +63,7 @@ std::string_view ThreadNumber(std::string_view datName) {
 }
 
 std::string ThreadLinkBase(std::string_view boardUrl) {
-  std::string host;
-  std::string path;
-  SplitUrl(boardUrl, host, path);
-  if (path.empty() || path.back() != '/') path += '/';
-  return "http://" + host + "/test/read.cgi" + path;
+  return ThreadUrl(boardUrl, "", false);
 }
 
 }  // namespace velkor

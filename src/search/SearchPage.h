@@ -27,8 +27,8 @@ std::string LogEntry(std::string_view linkBase, std::string_view datName, int li
 // The thread number of a dat name: the name without its last extension ("123.dat" -> "123").
 std::string_view ThreadNumber(std::string_view datName);
 
-// The thread link base of a board URL http://host/board/: "http://host/test/read.cgi/board/". A URL
-// without its final "/" gets the same base.
+// The thread link base of a board URL scheme://host/board/: "scheme://host/test/read.cgi/board/"
+// (ThreadUrl with an empty key). A URL without its final "/" gets the same base.
 std::string ThreadLinkBase(std::string_view boardUrl);
 
 }  // namespace velkor

@@ -21,6 +21,7 @@
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 
 namespace velkor {
 namespace {
@@ -48,10 +49,10 @@ std::vector<FavoriteCategory> ReadFavorites() {
   return categories;
 }
 
-// The board's subject.ini; empty when the board has no safe log directory or no such file.
+// The board's reading state; empty when the board has no safe log directory or no state file.
 IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
   IniDocument subjects;
-  if (boardDir) subjects.Load(*boardDir + "subject.ini");
+  if (boardDir) subjects.Load(SubjectIniPath(*boardDir));
   return subjects;
 }
 
@@ -98,6 +99,20 @@ class LogBuffer {
   std::size_t capacity_ = 0;
 };
 
+// The result entry of one thread of a board: LogEntry for the first line of its log that the
+// engine matches, or "" when none does; nullopt when the section names no thread log or the log
+// cannot be read.
+std::optional<std::string> LogHit(const IniDocument& subjects, const std::string& datName,
+                                  const std::string& boardDir, const std::string& linkBase,
+                                  const RegexEngine& engine, LogBuffer& logs) {
+  if (!IsThreadDatName(datName)) return std::nullopt;
+  const std::optional<std::string_view> log = logs.Read(boardDir + datName);
+  if (!log) return std::nullopt;
+  const int line = engine.FirstMatchingLine(*log);
+  if (line <= 0) return std::string();
+  return LogEntry(linkBase, datName, line, ReadTitle(subjects, datName));
+}
+
 std::string FinishPage(std::string page) {
   page += kHtmlPageTail;
   Ui().ShowHtmlPage(page, SearchResultTitle());
@@ -128,11 +143,20 @@ bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
   std::string name;
   if (!favorites.FindByUrl(url, category, name)) return false;
   std::string html = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
-  html += list.SearchLogs(
-      [&engine](std::string_view line) { return engine.Matches(line); }, ThreadLinkBase(url), name,
-      [&progress](std::size_t index, std::size_t count) {
-        return progress && progress(nullptr, static_cast<int>(index), static_cast<int>(count)) != 0;
-      });
+  const IniDocument& subjects = *list.Ini();
+  const std::vector<IniDocument::Section>& threads = subjects.Sections();
+  const std::string linkBase = ThreadLinkBase(url);
+  LogBuffer logs;
+  std::string entries;
+  for (std::size_t i = 0; i < threads.size(); ++i) {
+    if (progress && progress(nullptr, static_cast<int>(i), static_cast<int>(threads.size())) != 0) {
+      break;
+    }
+    if (auto hit = LogHit(subjects, threads[i].name, list.Dir(), linkBase, engine, logs)) {
+      entries += *hit;
+    }
+  }
+  html += BoardBlock(name, entries);
   html = FinishPage(std::move(html));
   if (page != nullptr) *page = std::move(html);
   return true;
@@ -149,7 +173,7 @@ std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& 
       const std::string linkBase = ThreadLinkBase(board.url);
       std::string entries;
       for (const IniDocument::Section& thread : subjects.Sections()) {
-        const std::string title = subjects.ReadString(thread.name, "Title", "");
+        const std::string title = ReadTitle(subjects, thread.name);
         if (engine.Matches(title)) entries += TitleEntry(linkBase, thread.name, title);
       }
       page += BoardBlock(board.name, entries);
@@ -176,13 +200,10 @@ std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& pr
       std::string entries;
       bool stop = false;
       for (const IniDocument::Section& thread : subjects.Sections()) {
-        if (!IsThreadDatName(thread.name)) continue;
-        const std::optional<std::string_view> log = logs.Read(*dir + thread.name);
-        if (!log) continue;
-        if (const int line = engine.FirstMatchingLine(*log); line > 0) {
-          entries +=
-              LogEntry(linkBase, thread.name, line, subjects.ReadString(thread.name, "Title", ""));
-        }
+        const std::optional<std::string> hit =
+            LogHit(subjects, thread.name, *dir, linkBase, engine, logs);
+        if (!hit) continue;
+        entries += *hit;
         if (progress && progress(nullptr, position, maximum) != 0) {
           stop = true;
           break;

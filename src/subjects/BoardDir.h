@@ -8,9 +8,8 @@
 
 namespace velkor {
 
-// LogDir() + UrlToLogDir(boardUrl), ending in "/", when the URL splits and its host and every path
-// segment is a safe path component (no "..", ".", empty segment, "\" or zero byte) and there is at
-// least one segment; nullopt otherwise.
+// LogDir() + UrlToLogDir(boardUrl), ending in "/", when IsSafeBoardUrl (app/UrlPaths.h) holds;
+// nullopt otherwise.
 std::optional<std::string> SafeBoardDir(std::string_view boardUrl);
 
 // SafeBoardDir + "subject.ini", or nullopt.

@@ -5,22 +5,15 @@
 #include <optional>
 #include <unordered_set>
 
+#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 
 namespace velkor {
 namespace {
-
-constexpr char kSubjectIni[] = "subject.ini";
-
-std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
-                       std::int32_t fallback) {
-  long long v = ini.ReadInteger(section, key, fallback);
-  if (v < INT32_MIN || v > INT32_MAX) return fallback;
-  return static_cast<std::int32_t>(v);
-}
 
 std::int32_t ReadInt32(const IniDocument::Section& section, std::string_view key,
                        std::int32_t fallback) {
@@ -162,8 +155,9 @@ SubjectList::SubjectList() {
 }
 SubjectList::~SubjectList() = default;
 
-bool SubjectList::Bind(const std::string& subjectIniPath) {
+bool SubjectList::Bind(const std::string& subjectIniPath, const std::string& boardUrl) {
   Release();
+  boardUrl_ = boardUrl;
   ini_ = std::make_unique<IniDocument>();
   ini_->Load(subjectIniPath);
   std::size_t slash = subjectIniPath.rfind('/');
@@ -175,23 +169,18 @@ void SubjectList::Release() {
   fetch_ = nullptr;
   ini_.reset();
   dir_.clear();
+  boardUrl_.clear();
   items_.clear();
   rows_.clear();
 }
 
 std::string SubjectList::BoardUrlFromDir() const {
   if (!IsBound()) return std::string();
-  std::string dir = dir_.substr(0, dir_.size() - 1);
-  std::size_t boardStart = dir.rfind('/');
-  std::string board = boardStart == std::string::npos ? dir : dir.substr(boardStart + 1);
-  std::string above = boardStart == std::string::npos ? std::string() : dir.substr(0, boardStart);
-  std::size_t hostStart = above.rfind('/');
-  std::string host = hostStart == std::string::npos ? above : above.substr(hostStart + 1);
-  return "http://" + host + "/" + board + "/";
+  return boardUrl_.empty() ? RebuiltBoardUrl(dir_) : boardUrl_;
 }
 
 std::string SubjectList::IniPath() const {
-  return dir_ + kSubjectIni;
+  return SubjectIniPath(dir_);
 }
 
 bool SubjectList::Flush() {
@@ -254,12 +243,7 @@ bool SubjectList::StoreFetched(std::string_view log, const std::string& datName,
 }
 
 bool SubjectList::ResetThread(const std::string& datName, bool flush) {
-  if (!IsBound() || !IsThreadDatName(datName)) return false;
-  RemoveFile(dir_ + datName);
-  ini_->WriteInteger(datName, "GotCount", 0);
-  ini_->WriteInteger(datName, "Unread", 1);
-  ini_->WriteString(datName, "LastModified", "");
-  ini_->WriteInteger(datName, "DatSize", 0);
+  if (!IsBound() || !ResetThreadState(*ini_, dir_, datName)) return false;
   return !flush || Flush();
 }
 
@@ -280,13 +264,12 @@ bool SubjectList::DeleteLog(std::size_t row, const std::string& datName, bool fl
 
 std::int32_t SubjectList::UnreadOf(const std::string& datName) const {
   if (!IsBound()) return 0;
-  return ReadInt32(*ini_, datName, "Unread", 1);
+  return ReadUnread(*ini_, datName);
 }
 
 std::int32_t SubjectList::SetUnread(const std::string& datName, std::int32_t n, bool flush) {
   if (!IsBound()) return 0;
-  if (n < 1) n = ReadInt32(*ini_, datName, "GotCount", 0) + 1;
-  ini_->WriteInteger(datName, "Unread", n);
+  n = WriteUnread(*ini_, datName, n);
   if (flush) Flush();
   return n;
 }
@@ -413,30 +396,6 @@ std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t 
 Colour SubjectList::RowColour(std::size_t row) const {
   if (row >= rows_.size()) return AppSettings().nologThreadColor;
   return ThreadStateColour(items_[rows_[row]].state, AppSettings());
-}
-
-std::string SubjectList::SearchLogs(const TextMatcher& matcher, const std::string& linkBase,
-                                    const std::string& heading,
-                                    const SearchProgress& progress) const {
-  if (!IsBound()) return std::string();
-  const auto& sections = ini_->Sections();
-  std::string entries;
-  for (std::size_t i = 0; i < sections.size(); ++i) {
-    if (progress && progress(i, sections.size())) break;
-    const std::string& name = sections[i].name;
-    if (!IsThreadDatName(name)) continue;
-    auto log = ReadWholeFile(dir_ + name);
-    if (!log) continue;
-    std::vector<std::string_view> lines = SplitLines(*log);
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-      if (!matcher(lines[k])) continue;
-      entries += "<dd><a href=\"" + linkBase + name.substr(0, name.size() - 4) + "/" +
-                 std::to_string(k + 1) + "\">" + ini_->ReadString(name, "Title", "") + "</a><br>";
-      break;
-    }
-  }
-  if (entries.empty()) return std::string();
-  return "<dl><dt><strong>" + heading + "</strong>" + entries + "</dl>";
 }
 
 }  // namespace velkor

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "subjects/UpdateReport.h"
 
 namespace velkor {
 
@@ -74,8 +75,6 @@ Colour ThreadStateColour(std::uint8_t state, const Settings& settings);
 
 // Yes/no answer whether a text (CP932) matches, used by the search over titles and logs.
 using TextMatcher = std::function<bool(std::string_view text)>;
-// Progress of SearchLogs: (index, count); returning true stops the walk.
-using SearchProgress = std::function<bool(std::size_t index, std::size_t count)>;
 // Called by Fill while rows are added (every 64 sections), with the current row count, so that a
 // view can show the list filling in.
 using RowGrowth = std::function<void(std::size_t rowCount)>;
@@ -91,8 +90,9 @@ class SubjectList {
   // loads the file (missing = empty), sets Dir() to the file's folder plus "/" and creates that
   // folder with its parents. Items and rows are cleared. Returns false when the folder cannot be
   // created (the list is bound all the same; later writes then fail). The path must not have been
-  // made from network names without SafeBoardDir (subjects/BoardDir.h).
-  bool Bind(const std::string& subjectIniPath);
+  // made from network names without SafeBoardDir (subjects/BoardDir.h). `boardUrl` is the board's
+  // stored URL (a favourite's, with its scheme); empty when the caller has none.
+  bool Bind(const std::string& subjectIniPath, const std::string& boardUrl = {});
   // Drops the state (without writing), the items and the rows; the list is unbound afterwards.
   // A download still running for the old board no longer counts as this list's RunningFetch(), so
   // a Refresh of the next board starts its own download instead of stopping that one.
@@ -100,17 +100,21 @@ class SubjectList {
   bool IsBound() const { return ini_ != nullptr; }
   // The board directory, ending in "/"; empty while unbound.
   const std::string& Dir() const { return dir_; }
-  // "http://" + host + "/" + board + "/" from the two last folders of Dir(); empty while unbound.
+  // The board's URL for Dir(), with its scheme: the URL given to Bind, else RebuiltBoardUrl
+  // (app/UrlPaths.h) from the folder's last two names. Empty while unbound.
   std::string BoardUrlFromDir() const;
 
-  // Downloads subject.txt (through CacheServerUrl, conditional on bbs.ini's time stamp, gzip as the
-  // settings say) and merges it. On a new list: subject.txt is replaced; when its first byte is a
-  // digit, the list is merged, subject.ini written and bbs.ini's time stamp updated, and the result
-  // is true. False for 304, failures, aborts, an empty body or a body not starting with a digit
-  // (then only subject.txt is replaced); files are left as they were. While a download runs for
+  // Downloads subject.txt from BoardUrlFromDir() (through CacheServerUrl, conditional on bbs.ini's
+  // time stamp, gzip as the settings say) and merges it. On a new list: subject.txt is replaced;
+  // when its first byte is a digit, the list is merged, subject.ini written and bbs.ini's time
+  // stamp updated, and the result is true. False for 304, failures, aborts, an empty body, a body
+  // not starting with a digit (then only subject.txt is replaced), and when subject.txt or
+  // subject.ini could not be written (told to Ui().SetStatusText as an "エラー:" text; the time
+  // stamp then stays, so the next refresh downloads the list again). While a download runs for
   // this list (RunningFetch() not null), a call only asks the running one to stop and returns
-  // false. Status texts go through the standard status handler to Ui().
-  bool Refresh();
+  // false. Status texts go through the standard status handler to Ui(). `report` (may be null)
+  // tells updated (true), unchanged (304) or failed with a reason (any other false).
+  bool Refresh(UpdateReport* report = nullptr);
 
   // Merges the lines of a downloaded subject.txt: broken lines are joined first, then every parsed
   // line with a safe dat name sets NowNo (its 1-based position), PreNo (the previous NowNo) and
@@ -168,13 +172,6 @@ class SubjectList {
   // beyond the row count.
   Colour RowColour(std::size_t row) const;
 
-  // For each thread of subject.ini whose log exists (progress may stop the walk): the first line
-  // the matcher matches, as "<dd><a href=\"" + linkBase + key + "/" + line number + "\">" + Title +
-  // "</a><br>". The result is "<dl><dt><strong>" + heading + "</strong>" + entries + "</dl>", or
-  // empty when nothing matched.
-  std::string SearchLogs(const TextMatcher& matcher, const std::string& linkBase,
-                         const std::string& heading, const SearchProgress& progress) const;
-
   // The context of the download that runs for this board (Refresh or a thread-log fetch), or null.
   // Set and cleared by the fetching code around its download; not owned.
   FetchContext* RunningFetch() const { return fetch_; }
@@ -190,6 +187,7 @@ class SubjectList {
 
   std::unique_ptr<IniDocument> ini_;
   std::string dir_;
+  std::string boardUrl_;
   std::array<bool, kSubjectColumnCount> sortDescending_{};
   FetchContext* fetch_ = nullptr;
   std::vector<ThreadItem> items_;

@@ -4,6 +4,7 @@
 #include <QColor>
 
 #include "gui/GuiText.h"
+#include "subjects/TitleText.h"
 
 namespace velkor {
 namespace {
@@ -13,6 +14,8 @@ bool IsRightAligned(int column) {
   return column == 1 || column == 2 || column == 4 || column == 5 || column == 6 || column == 8 ||
          column == 9;
 }
+
+constexpr int kTitleColumn = 3;
 
 }  // namespace
 
@@ -46,7 +49,8 @@ const std::array<QString, kSubjectColumnCount>& SubjectListModel::TextsOf(int ro
   if (row != cachedRow_) {
     auto texts = list_.CellTexts(static_cast<std::size_t>(row));
     for (int i = 0; i < kSubjectColumnCount; ++i) {
-      cachedTexts_[i] = FromSjis(texts[i]);
+      cachedTexts_[i] = i == kTitleColumn ? QString::fromStdString(TitleForDisplay(texts[i]))
+                                          : FromSjis(texts[i]);
     }
     cachedRow_ = row;
   }

@@ -58,11 +58,18 @@ std::size_t FindByte(std::string_view text, char c, std::size_t from) {
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
 }
 
-const std::array<std::string, kLinkRedirectorHosts.size()>& RedirectorPrefixes() {
+// A redirector prefix and the scheme-only start that replaces it.
+struct RedirectorPrefix {
+  std::string prefix;       // "http://ime.nu/"
+  std::string_view scheme;  // "http://"
+};
+
+const std::array<RedirectorPrefix, 2 * kLinkRedirectorHosts.size()>& RedirectorPrefixes() {
   static const auto prefixes = [] {
-    std::array<std::string, kLinkRedirectorHosts.size()> result;
-    for (std::size_t i = 0; i < result.size(); ++i) {
-      result[i] = "http://" + std::string(kLinkRedirectorHosts[i]) + "/";
+    std::array<RedirectorPrefix, 2 * kLinkRedirectorHosts.size()> result;
+    for (std::size_t i = 0; i < kLinkRedirectorHosts.size(); ++i) {
+      result[2 * i] = {"http://" + std::string(kLinkRedirectorHosts[i]) + "/", "http://"};
+      result[2 * i + 1] = {"https://" + std::string(kLinkRedirectorHosts[i]) + "/", "https://"};
     }
     return result;
   }();
@@ -74,10 +81,10 @@ std::string LinkTarget(std::string_view url) {
   target.reserve(url.size() + 1);
   if (url.front() == 't') target.push_back('h');
   target.append(url);
-  for (const std::string& prefix : RedirectorPrefixes()) {
-    // Each pass shortens the target (the prefix is longer than "http://"), so this ends.
-    while (target.compare(0, prefix.size(), prefix) == 0) {
-      target = ReplaceAll(target, prefix, "http://");
+  for (const RedirectorPrefix& redirector : RedirectorPrefixes()) {
+    // Each pass shortens the target (the prefix is longer than its scheme), so this ends.
+    while (target.compare(0, redirector.prefix.size(), redirector.prefix) == 0) {
+      target = ReplaceAll(target, redirector.prefix, redirector.scheme);
     }
   }
   return target;
@@ -167,10 +174,16 @@ void AppendLinkedUrls(std::string& out, std::string_view text) {
   std::size_t pos = 0;  // start of the text not yet appended; always a character start
   for (std::size_t colon = text.find("://"); colon != std::string_view::npos;
        colon = text.find("://", pos)) {
-    // The earliest character start among "http://", "ttp://" and "ftp://" ending in this "://".
+    // The earliest character start among "https://", "http://", "ttps://", "ttp://" and "ftp://"
+    // ending in this "://".
     std::size_t start = std::string_view::npos;
-    if (colon >= pos + 4 && text.compare(colon - 4, 4, "http") == 0 &&
-        IsCharStart(text, pos, colon - 4)) {
+    if (colon >= pos + 5 && text.compare(colon - 5, 5, "https") == 0 &&
+        IsCharStart(text, pos, colon - 5)) {
+      start = colon - 5;
+    } else if (colon >= pos + 4 &&
+               (text.compare(colon - 4, 4, "http") == 0 ||
+                text.compare(colon - 4, 4, "ttps") == 0) &&
+               IsCharStart(text, pos, colon - 4)) {
       start = colon - 4;
     } else if (colon >= pos + 3 &&
                (text.compare(colon - 3, 3, "ttp") == 0 || text.compare(colon - 3, 3, "ftp") == 0) &&

@@ -20,9 +20,10 @@ std::string StripAnchorTags(std::string_view text);
 // number.
 std::string LinkReplyAnchors(std::string_view text);
 
-// Links "http://", "ttp://" and "ftp://" URLs: the longest run of URL characters, ending before any
-// "&gt;". The "ttp://" form is linked with "h" in front; link-redirector prefixes
-// (kLinkRedirectorHosts) are removed from the link target.
+// Links "http://", "https://", "ttp://", "ttps://" and "ftp://" URLs: the longest run of URL
+// characters, ending before any "&gt;". The "ttp://" and "ttps://" forms are linked with "h" in
+// front; link-redirector prefixes (kLinkRedirectorHosts, over http or https) are removed from the
+// link target, which keeps the redirector's scheme.
 std::string LinkUrls(std::string_view text);
 
 // Appending forms of the three conversions, for callers that reuse buffers.

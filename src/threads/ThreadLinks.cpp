@@ -5,8 +5,8 @@
 #include "app/DataDir.h"
 #include "app/UrlPaths.h"
 #include "base/FileUtil.h"
-#include "base/IniDocument.h"
 #include "base/Sjis.h"
+#include "subjects/ThreadState.h"
 #include "threads/PopupText.h"
 
 namespace velkor {
@@ -46,13 +46,6 @@ std::string AnchorForRemainder(std::string_view remainder) {
   std::string_view number = remainder;
   if (number[0] == 'n') number.remove_prefix(1);
   return "a" + AbsText(LeadingInteger(number));
-}
-
-// The subject.ini next to a stored log.
-IniDocument LoadSubjectIni(const std::string& boardDir) {
-  IniDocument ini;
-  ini.Load(boardDir + "subject.ini");
-  return ini;
 }
 
 // Where a read.cgi URL's log lives below LogDir(), whether or not it exists. False when the URL
@@ -131,10 +124,10 @@ LinkAction ClassifyLink(std::string_view url) {
   if (url.find("/read.cgi/") != std::string_view::npos) {
     StoredThreadLink link;
     if (FindStoredThread(url, link)) {
-      const IniDocument ini = LoadSubjectIni(link.boardDir);
+      const ThreadState state(link.boardDir, link.datName);
       action.kind = LinkAction::kOpenThread;
-      action.title = ini.ReadString(link.datName, "Title", "");
-      action.firstUnread = static_cast<int>(ini.ReadInteger(link.datName, "Unread", 1));
+      action.title = state.Title();
+      action.firstUnread = state.FirstUnread();
       action.anchor = AnchorForRemainder(link.anchor);
       action.boardDir = std::move(link.boardDir);
       action.datName = std::move(link.datName);
@@ -166,7 +159,7 @@ HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, in
       text = BuildPopupTextFromLog(link.boardDir + link.datName, link.anchor, lineLimit);
     } else if (ThreadLogLocation(statusText, link)) {
       // A thread that was never fetched shows its title, when its board knows it.
-      text = LoadSubjectIni(link.boardDir).ReadString(link.datName, "Title", "");
+      text = ThreadState(link.boardDir, link.datName).Title();
     }
   }
   if (!text.empty()) {

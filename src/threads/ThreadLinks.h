@@ -3,7 +3,7 @@
 // What a followed or hovered link of a thread page means. The page's own URL is written
 // "about:blank", so an in-page link reads "about:blank#a12"; the view translates its URLs into
 // that form before asking here. Texts are CP932. Nothing here touches the GUI; the stored-thread
-// rules read the log tree (whether a log exists, its subject.ini) below LogDir().
+// rules read the log tree below LogDir() (whether a log exists, its reading state).
 
 #include <string>
 #include <string_view>
@@ -37,8 +37,8 @@ struct LinkAction {
   std::string anchor;    // kJump; kOpenThread: where the new tab scrolls to
   std::string boardDir;  // kOpenThread
   std::string datName;   // kOpenThread
-  std::string title;     // kOpenThread: "Title" of its subject.ini section, empty when missing
-  int firstUnread = 1;   // kOpenThread: "Unread" of that section, 1 when missing
+  std::string title;     // kOpenThread: its stored title, empty when unknown
+  int firstUnread = 1;   // kOpenThread: its stored first unread reply, 1 when unknown
   std::string url;       // kExternal
 };
 

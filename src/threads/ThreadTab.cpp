@@ -14,12 +14,13 @@
 
 #include "app/Settings.h"
 #include "app/UiHooks.h"
-#include "base/FileUtil.h"
-#include "base/IniDocument.h"
+#include "app/UrlPaths.h"
 #include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
-#include "subjects/SubjectList.h"
+#include "subjects/ThreadState.h"
+#include "subjects/TitleText.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
@@ -33,16 +34,6 @@
 namespace velkor {
 
 namespace {
-
-// A dat name as the log tree stores them: "<decimal>.dat".
-bool IsDatName(const std::string& name) {
-  constexpr std::string_view kExt = ".dat";
-  if (name.size() <= kExt.size() || name.compare(name.size() - kExt.size(), kExt.size(), kExt)) {
-    return false;
-  }
-  return std::all_of(name.begin(), name.end() - kExt.size(),
-                     [](char c) { return c >= '0' && c <= '9'; });
-}
 
 void ReportIniFailure(const std::string& path) {
   Ui().SetStatusText(Sjis("エラー:") + path + Sjis(" を書き込めませんでした."));
@@ -101,6 +92,17 @@ void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datNa
   FocusDocument();
 }
 
+bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
+  ReplyList stored;
+  LoadReplies(stored, boardDir_ + datName_);
+  const int count = stored.Count();
+  const bool grown = count > replies_.Count();
+  const bool markerMoved = firstUnread != firstUnread_ && firstUnread <= count;
+  if (!grown && !markerMoved) return false;
+  ShowThread(boardDir_, datName_, anchor, firstUnread, caption_);
+  return true;
+}
+
 void ThreadTab::ShowHtml(const std::string& html) {
   boardDir_.clear();
   datName_.clear();
@@ -146,94 +148,34 @@ void ThreadTab::OpenHistoryEntry(int index) {
   const std::size_t slash = path.rfind('/');
   const std::string dir = path.substr(0, slash + 1);
   const std::string file = path.substr(slash + 1);
-  IniDocument ini;
-  ini.Load(dir + "subject.ini");
-  const int unread = static_cast<int>(ini.ReadInteger(file, "Unread", 1));
+  const int unread = ThreadState(dir, file, ShownSubjects()).FirstUnread();
   ShowThread(dir, file, "midoku", unread, title);
 }
 
 void ThreadTab::SetBookmark() {
   if (boardDir_.empty() || datName_.empty()) return;
   firstUnread_ = menuReplyNumber_;
-  SubjectList* shown = owner_ != nullptr ? owner_->ShownSubjects() : nullptr;
-  if (shown != nullptr && shown->IsBound() && shown->Dir() == boardDir_) {
-    const int row = shown->IndexOfDat(datName_);
-    if (row < 0) {
-      shown->SetUnread(datName_, firstUnread_, true);
-    } else {
-      shown->SetUnreadAt(static_cast<std::size_t>(row), datName_, true, firstUnread_);
-    }
-  } else {
-    WriteUnreadToIni(firstUnread_);
-  }
+  ThreadState state(boardDir_, datName_, ShownSubjects());
+  if (!state.StoreFirstUnread(firstUnread_)) ReportIniFailure(state.FilePath());
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
   Rerender("midoku");
 }
 
-bool ThreadTab::WriteUnreadToIni(int firstUnread) {
-  const std::string path = boardDir_ + "subject.ini";
-  IniDocument ini;
-  // A state file that exists but cannot be read must not be replaced by this one value.
-  if (!ini.Load(path) && FileExists(path)) {
-    ReportIniFailure(path);
-    return false;
-  }
-  ini.WriteInteger(datName_, "Unread", firstUnread);
-  if (!ini.Save(path)) {
-    ReportIniFailure(path);
-    return false;
-  }
-  return true;
-}
-
 void ThreadTab::DeleteThreadLog() {
-  if (boardDir_.empty() || !IsDatName(datName_)) return;
-  SubjectList* shown = owner_ != nullptr ? owner_->ShownSubjects() : nullptr;
-  if (shown != nullptr && shown->IsBound() && shown->Dir() == boardDir_) {
-    const int row = shown->IndexOfDat(datName_);
-    if (row < 0) {
-      shown->ResetThread(datName_, true);
-    } else {
-      shown->DeleteLog(static_cast<std::size_t>(row), datName_, true);
-    }
-  } else {
-    ResetThreadInIni();
-  }
+  ThreadState state(boardDir_, datName_, ShownSubjects());
+  if (!state.CanDeleteLog()) return;
+  if (!state.DeleteLog()) ReportIniFailure(state.FilePath());
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
 }
 
-bool ThreadTab::ResetThreadInIni() {
-  RemoveFile(boardDir_ + datName_);
-  const std::string path = boardDir_ + "subject.ini";
-  IniDocument ini;
-  if (!ini.Load(path) && FileExists(path)) {
-    ReportIniFailure(path);
-    return false;
-  }
-  ini.WriteInteger(datName_, "GotCount", 0);
-  ini.WriteInteger(datName_, "Unread", 1);
-  ini.WriteString(datName_, "LastModified", "");
-  ini.WriteInteger(datName_, "DatSize", 0);
-  if (!ini.Save(path)) {
-    ReportIniFailure(path);
-    return false;
-  }
-  return true;
+SubjectList* ThreadTab::ShownSubjects() const {
+  return owner_ != nullptr ? owner_->ShownSubjects() : nullptr;
 }
 
 std::string ThreadTab::ThreadUrl() const {
-  std::string_view dir = boardDir_;
-  if (!dir.empty() && dir.back() == '/') dir.remove_suffix(1);
-  std::size_t slash = dir.rfind('/');
-  const std::string_view board = slash == std::string_view::npos ? dir : dir.substr(slash + 1);
-  dir = slash == std::string_view::npos ? std::string_view() : dir.substr(0, slash);
-  slash = dir.rfind('/');
-  const std::string_view host = slash == std::string_view::npos ? dir : dir.substr(slash + 1);
-  const std::size_t dot = datName_.rfind('.');
-  const std::string key = datName_.substr(0, dot);
-  std::string url = "http://";
-  url.append(host).append("/test/read.cgi/").append(board).append("/").append(key);
-  return url;
+  if (boardDir_.empty() || datName_.empty()) return {};
+  return velkor::ThreadUrl(BoardUrlOfLogDir(boardDir_), datName_.substr(0, datName_.rfind('.')),
+                           false);
 }
 
 void ThreadTab::WriteDocument(const std::string& html) {

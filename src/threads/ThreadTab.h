@@ -18,6 +18,7 @@ class QMenu;
 
 namespace velkor {
 
+class SubjectList;
 class ThreadTabOwner;
 class ThreadView;
 
@@ -49,18 +50,27 @@ class ThreadTab : public QWidget {
   void Rerender(const std::string& anchor);
   // Scrolls to `anchor`; when the page does not hold it, shows every reply and scrolls again.
   void JumpTo(const std::string& anchor);
-  // Shows history entry `index` (0 = newest) with its stored "Unread"; out of range: nothing.
+  // For the thread this tab shows, opened again with `firstUnread` and `anchor`: when its stored
+  // log now holds more replies than the page, or `firstUnread` names a stored reply other than the
+  // page's first unread one, shows it again as ShowThread does (the marker before `firstUnread`)
+  // and returns true; otherwise leaves the page as it is and returns false. A log that shrank or
+  // went missing leaves the page too.
+  bool ShowAgainIfChanged(const std::string& anchor, int firstUnread);
+  // Shows history entry `index` (0 = newest) with its stored first unread reply; out of range:
+  // nothing.
   void OpenHistoryEntry(int index);
   // "ここまで読んだ": the reply whose number was clicked last becomes the first unread one, stored
-  // at once as "Unread" in the board's subject.ini (through the shown thread list when it shows
-  // this board), and the page is drawn again with the marker there. Without a thread: nothing.
+  // at once in the thread's reading state (subjects/ThreadState.h, through the shown thread list
+  // when it shows this board), and the page is drawn again with the marker there. Without a
+  // thread: nothing. A failed write is reported in the status bar.
   void SetBookmark();
-  // Deletes the thread's log and resets its subject.ini section (GotCount 0, Unread 1,
-  // LastModified empty, DatSize 0), written at once; the page stays as it is. Without a thread, or
-  // for a dat name that is not "<number>.dat": nothing.
+  // Deletes the thread's log and resets its reading state to never fetched, written at once; the
+  // page stays as it is. Without a thread, or for a dat name that is not "<number>.dat": nothing.
+  // A failed write is reported in the status bar.
   void DeleteThreadLog();
-  // "http://" + host + "/test/read.cgi/" + board + "/" + key, from the board directory's last two
-  // components and the dat name without its extension (empty parts for a plain page).
+  // ThreadUrl (app/UrlPaths.h) of the board that owns the board directory (BoardUrlOfLogDir) and
+  // the dat name without its extension, without the final "/"; empty for a page that shows no
+  // thread.
   std::string ThreadUrl() const;
 
   // Replaces the page with `html`; the view starts at the top.
@@ -111,9 +121,8 @@ class ThreadTab : public QWidget {
 
  private:
   void RecordHistory(const std::string& path, const std::string& title);
-  // Stores Unread in the board's subject.ini directly; false when it could not be written.
-  bool WriteUnreadToIni(int firstUnread);
-  bool ResetThreadInIni();
+  // The owner's shown thread list, or null.
+  SubjectList* ShownSubjects() const;
   void OpenExternally(const std::string& url);
   // How anchors inside the pop-up for `statusText` are resolved: into the thread a stored-thread
   // link names, else into this tab's replies.

@@ -11,6 +11,7 @@
 
 #include "app/Settings.h"
 #include "gui/GuiText.h"
+#include "subjects/TitleText.h"
 #include "threads/ThreadTab.h"
 
 namespace velkor {
@@ -33,9 +34,11 @@ QAction* AddItem(QMenu* menu, const char* name, const char* caption) {
   return action;
 }
 
-// A menu caption from a title taken from the data: "&" stays a plain character.
-QString MenuText(const std::string& sjis) {
-  return FromSjis(sjis).replace(QLatin1Char('&'), QStringLiteral("&&"));
+// A thread title or page caption as a menu or tab text: its character references decoded, and "&"
+// doubled so that it stays a plain character (it would mark a shortcut key).
+QString TitleMenuText(const std::string& sjis) {
+  return QString::fromStdString(TitleForDisplay(sjis))
+      .replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 }  // namespace
@@ -91,10 +94,11 @@ void ThreadTabList::OpenThread(const std::string& boardDir, const std::string& d
   if (tabs_ == nullptr) return;
   WaitCursor wait;
   for (int i = 0; i < tabs_->count(); ++i) {
-    const ThreadTab* tab = TabAt(i);
+    ThreadTab* tab = TabAt(i);
     if (tab != nullptr && tab->Caption() == title && tab->BoardDir() == boardDir &&
         tab->DatName() == datName) {
       tabs_->setCurrentIndex(i);
+      tab->ShowAgainIfChanged(anchor, firstUnread);
       return;
     }
   }
@@ -260,7 +264,7 @@ void ThreadTabList::tabPMPopup() {
   if (titles.empty()) return;
   tabHistoryMI_->setEnabled(true);
   for (std::size_t i = 0; i < tabHistoryItems_.size() && i < titles.size(); ++i) {
-    tabHistoryItems_[i]->setText(MenuText(titles[i]));
+    tabHistoryItems_[i]->setText(TitleMenuText(titles[i]));
     tabHistoryItems_[i]->setVisible(true);
   }
 }
@@ -270,7 +274,7 @@ void ThreadTabList::TabCaptionChanged(ThreadTab& tab) {
   const int index = tabs_->indexOf(&tab);
   // "&" would mark a shortcut key in a tab caption.
   if (index < 0) return;
-  tabs_->setTabText(index, MenuText(tab.Caption()));
+  tabs_->setTabText(index, TitleMenuText(tab.Caption()));
   emit TabsChanged();
 }
 

@@ -33,9 +33,10 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   QTabWidget* TabControl() const { return tabs_; }
 
   // Shows a thread: mode 0 in the active tab (a new one when there is none), mode 1 in a new tab.
-  // A tab already showing the same thread (caption, board directory and log name) is only
-  // activated. `anchor` is where the page scrolls to ("midoku" for the unread marker, "a<n>" for a
-  // reply).
+  // A tab already showing the same thread (caption, board directory and log name) is activated,
+  // and shows the thread again only when its log got more replies or `firstUnread` names another
+  // stored reply (ThreadTab::ShowAgainIfChanged). `anchor` is where the page scrolls to ("midoku"
+  // for the unread marker, "a<n>" for a reply).
   void OpenThread(const std::string& boardDir, const std::string& datName,
                   const std::string& anchor, int firstUnread, int mode, const std::string& title);
   // Shows a page that is not a thread (about, reports, search results).
@@ -57,9 +58,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void SetActiveBookmark();
   void DeleteActiveThreadLog();
 
-  // The thread list the main window shows, asked when a tab stores reading state: a tab of the
-  // board it is bound to writes through it (so its rows and its later writes stay current), other
-  // tabs write the board's subject.ini themselves. Unset or returning null: always the latter.
+  // The thread list the main window shows, handed to the reading state a tab reads or stores
+  // (subjects/ThreadState.h): a tab of the board it is bound to goes through it, so its rows and
+  // its later writes stay current. Unset or returning null: the state file is used directly.
   void SetShownSubjects(std::function<SubjectList*()> source);
   SubjectList* ShownSubjects() const override;
 

@@ -121,11 +121,99 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UrlPathsTest, SafePathComponents) {
   EXPECT_TRUE(IsSafePathComponent("1234567890.dat"));
   EXPECT_TRUE(IsSafePathComponent("host.example"));
+  EXPECT_TRUE(IsSafePathComponent("\x95\x40"));
   for (std::string_view bad :
-       std::vector<std::string_view>{"", ".", "..", "a/b", "a\\b", std::string_view("a\0b", 3)}) {
+       std::vector<std::string_view>{"", ".", "..", "a/b", "a\\b", std::string_view("a\0b", 3),
+                                     "a\r\nX: y", "a\tb", "a\x7F"}) {
     EXPECT_FALSE(IsSafePathComponent(bad)) << bad;
   }
 }
+
+struct SafeUrlCase {
+  const char* name;
+  const char* url;
+  bool safe;
+};
+
+void PrintTo(const SafeUrlCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class SafeBoardUrlTest : public ::testing::TestWithParam<SafeUrlCase> {};
+
+TEST_P(SafeBoardUrlTest, Decides) {
+  EXPECT_EQ(IsSafeBoardUrl(GetParam().url), GetParam().safe);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, SafeBoardUrlTest,
+    ::testing::Values(SafeUrlCase{"Board", "http://a.5ch.io/board/", true},
+                      SafeUrlCase{"Https", "https://a.5ch.io/board/", true},
+                      SafeUrlCase{"MissingSlash", "http://h.example/board", true},
+                      SafeUrlCase{"TwoLevels", "http://a.5ch.io/x/board/", true},
+                      SafeUrlCase{"RootPath", "http://www.bbspink.com/", false},
+                      SafeUrlCase{"NoPath", "http://a.5ch.io", false},
+                      SafeUrlCase{"DotDot", "http://a.5ch.io/../x/", false},
+                      SafeUrlCase{"Dot", "http://a.5ch.io/./x/", false},
+                      SafeUrlCase{"EncodedDotDot", "http://a.5ch.io/%2e%2e/", false},
+                      SafeUrlCase{"EncodedSlashDotDot", "http://h.example/a%2F..%2F..%2F/", false},
+                      SafeUrlCase{"EmptySegment", "http://a.5ch.io//x/", false},
+                      SafeUrlCase{"BackslashInPath", "http://a.5ch.io/a%5Cb/", false},
+                      SafeUrlCase{"BackslashInHost", "http://a%5C..5ch.io/x/", false},
+                      SafeUrlCase{"SlashInHost", "http://a%2Fb/x/", false},
+                      SafeUrlCase{"CrLfInPath", "http://a.5ch.io/a%0D%0AX-Injected:%20yes/", false},
+                      SafeUrlCase{"ControlByteInHost", "http://a%01.5ch.io/x/", false},
+                      SafeUrlCase{"EncodedPortAndFragmentInHost",
+                                  "http://evil.example%3A80%23.5ch.io/news/", false},
+                      SafeUrlCase{"EncodedAtInHost", "http://evil.example%40a.5ch.io/news/", false},
+                      SafeUrlCase{"EscapedPlainHost", "http://a%2E5ch.io/news/", false},
+                      SafeUrlCase{"UserPart", "http://evil.example@a.5ch.io/news/", false},
+                      SafeUrlCase{"Port", "http://a.5ch.io:8080/news/", true},
+                      SafeUrlCase{"DotDotHost", "http://../x/", false},
+                      SafeUrlCase{"NoHost", "http:///x/", false},
+                      SafeUrlCase{"NotAUrl", "board", false}),
+    [](const ::testing::TestParamInfo<SafeUrlCase>& info) { return info.param.name; });
+
+TEST(UrlPathsTest, ServiceHostsEndOnALabelBoundary) {
+  EXPECT_TRUE(IsServiceHost("news.5ch.io"));
+  EXPECT_TRUE(IsServiceHost("MOMONGA.BBSPINK.COM"));
+  EXPECT_TRUE(IsServiceHost("5ch.io"));
+  EXPECT_FALSE(IsServiceHost("evil5ch.io"));
+  EXPECT_FALSE(IsServiceHost("a.5ch.io.evil.example"));
+  EXPECT_FALSE(IsServiceHost(""));
+  EXPECT_EQ(DefaultSchemeOfHost("news.5ch.io"), "https");
+  EXPECT_EQ(DefaultSchemeOfHost("h.example"), "http");
+  EXPECT_EQ(UrlScheme("HTTPS://a/"), "https");
+  EXPECT_EQ(UrlScheme("a/b"), "");
+}
+
+struct ThreadUrlCase {
+  const char* boardUrl;
+  bool finalSlash;
+  const char* url;
+};
+
+void PrintTo(const ThreadUrlCase& c, std::ostream* os) {
+  *os << c.boardUrl << (c.finalSlash ? " /" : "");
+}
+
+class ThreadUrlTest : public ::testing::TestWithParam<ThreadUrlCase> {};
+
+TEST_P(ThreadUrlTest, Builds) {
+  EXPECT_EQ(ThreadUrl(GetParam().boardUrl, "123", GetParam().finalSlash), GetParam().url);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ThreadUrlTest,
+    ::testing::Values(
+        ThreadUrlCase{"http://h.example/b/", true, "http://h.example/test/read.cgi/b/123/"},
+        ThreadUrlCase{"http://h.example/b/", false, "http://h.example/test/read.cgi/b/123"},
+        ThreadUrlCase{"https://a.5ch.io/b/", false, "https://a.5ch.io/test/read.cgi/b/123"},
+        ThreadUrlCase{"https://a.5ch.io/b", true, "https://a.5ch.io/test/read.cgi/b/123/"},
+        // The board URL's own bytes: an escape is not decoded into the thread URL.
+        ThreadUrlCase{"http://h.example/%252e/", false, "http://h.example/test/read.cgi/%252e/123"},
+        ThreadUrlCase{"http://h.example:8080/b/?x#y", false,
+                      "http://h.example:8080/test/read.cgi/b/123"}));
 
 }  // namespace
 }  // namespace velkor

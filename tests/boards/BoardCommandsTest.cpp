@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/CliRunner.h"
@@ -38,6 +39,31 @@ TEST_F(BoardCommandsTest, BoardsListsTheImportedMenuInFileOrder) {
             "ニュース\t地震速報\thttp://egg.5ch.io/eq/\n"
             "趣味\t将棋\thttp://medaka.5ch.io/shogi/\n");
   EXPECT_EQ(Run({"favorites"}).out, "");
+}
+
+TEST_F(BoardCommandsTest, EveryLineHoldsThreeFieldsWhateverTheBytes) {
+  // A name ending in a lone lead byte, and one holding a TAB.
+  dir.WriteFile("ini/subscrib.ini",
+                "[c]\r\nbad\x81=http://a.5ch.io/b/\r\nx\ty=http://a.5ch.io/d/\r\n\r\n");
+  EXPECT_EQ(Run({"favorites"}).out,
+            "c\tbad\xEF\xBF\xBD\thttp://a.5ch.io/b/\nc\tx y\thttp://a.5ch.io/d/\n");
+}
+
+TEST_F(BoardCommandsTest, MenuImportOfAPageWithoutBoardsFailsAndKeepsTheList) {
+  const std::string before = dir.ReadFile("ini/board.ini");
+  dir.WriteFile("maintenance.html", "<HTML><BODY>maintenance</BODY></HTML>");
+  auto result = Run({"menu-import", dir.Path() + "/maintenance.html"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("no board menu"), std::string::npos);
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), before);
+}
+
+TEST_F(BoardCommandsTest, SubscribeThatCannotBeWrittenFails) {
+  // A folder where subscrib.ini belongs, as a full disk would refuse the write.
+  ASSERT_TRUE(std::filesystem::create_directory(dir.Path() + "/ini/subscrib.ini"));
+  auto result = Run({"subscribe", "趣味", "将棋"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("cannot write"), std::string::npos);
 }
 
 TEST_F(BoardCommandsTest, SubscribeAndUnsubscribe) {

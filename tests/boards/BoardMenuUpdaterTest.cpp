@@ -18,6 +18,7 @@ namespace velkor {
 namespace {
 
 using test::S;
+constexpr BoardCatalog::ImportResult kImported = BoardCatalog::ImportResult::kImported;
 
 std::string Menu(const char* newsHost) {
   return S(std::string("<HTML><BODY><BR><B>ニュース</B><BR>\r\n<A HREF=http://") + newsHost +
@@ -107,7 +108,7 @@ TEST_F(BoardMenuUpdaterTest, ApplyMenuRebuildsTheListAndReportsMovedFavourites) 
   subscribed.Open(dir.Path() + "/ini/subscrib.ini");
   BoardMenuUpdater updater(boardList, subscribed, config);
 
-  ASSERT_TRUE(updater.ApplyMenu(Menu("ai.5ch.io")));
+  ASSERT_EQ(updater.ApplyMenu(Menu("ai.5ch.io")), kImported);
   EXPECT_EQ(boardList.TreeNodeCount(), 4u);
   EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
   ASSERT_EQ(ui.pages.size(), 1u);
@@ -117,40 +118,58 @@ TEST_F(BoardMenuUpdaterTest, ApplyMenuRebuildsTheListAndReportsMovedFavourites) 
   EXPECT_EQ(dir.ReadFile("log/ai.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
 
   // Applying the same menu again finds nothing moved.
-  ASSERT_TRUE(updater.ApplyMenu(Menu("ai.5ch.io")));
+  ASSERT_EQ(updater.ApplyMenu(Menu("ai.5ch.io")), kImported);
   EXPECT_EQ(ui.pages.size(), 1u);
 }
 
-TEST_F(BoardMenuUpdaterTest, PageWithoutBoardsEmptiesTheListAndReportsEveryFavourite) {
-  dir.WriteFile("ini/board.ini", S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"));
-  dir.WriteFile("ini/subscrib.ini", S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"
-                                      "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n"));
+TEST_F(BoardMenuUpdaterTest, SchemeOnlyChangeIsNoMoveAndKeepsTheLogs) {
+  dir.WriteFile("ini/subscrib.ini", S("[ニュース]\r\n速報=http://asahi.5ch.io/newsplus/\r\n\r\n"));
+  dir.WriteFile("log/asahi.5ch.io/newsplus/1000000000.dat", "a<>b<>c<>d<>t\n");
+  BoardCatalog subscribed;
+  subscribed.Open(dir.Path() + "/ini/subscrib.ini");
+  BoardMenuUpdater updater(boardList, subscribed, config);
+
+  for (const char* scheme : {"https", "http"}) {
+    ASSERT_EQ(updater.ApplyMenu(S(std::string("<B>ニュース</B><A HREF=") + scheme +
+                                  "://asahi.5ch.io/newsplus/>速報</A>")),
+              kImported);
+    EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"),
+              S(std::string("[ニュース]\r\n速報=") + scheme + "://asahi.5ch.io/newsplus/\r\n\r\n"));
+    EXPECT_TRUE(ui.pages.empty()) << scheme;
+    EXPECT_EQ(dir.ReadFile("log/asahi.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
+  }
+}
+
+TEST_F(BoardMenuUpdaterTest, PageWithoutBoardsIsNoMenuAndChangesNothing) {
+  const std::string boards = S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n");
+  const std::string favourites =
+      S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"
+        "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n");
+  dir.WriteFile("ini/board.ini", boards);
+  dir.WriteFile("ini/subscrib.ini", favourites);
   BoardCatalog list;
   list.Open(dir.Path() + "/ini/board.ini");
   BoardCatalog subscribed;
   subscribed.Open(dir.Path() + "/ini/subscrib.ini");
   BoardMenuUpdater updater(list, subscribed, config);
 
-  ASSERT_TRUE(updater.ApplyMenu(S("<HTML><BODY><B>ニュース</B><BR></BODY></HTML>")));
-  EXPECT_EQ(dir.ReadFile("ini/board.ini"), "");
-  EXPECT_EQ(list.TreeNodeCount(), 1u);
-  ASSERT_EQ(ui.pages.size(), 1u);
-  EXPECT_EQ(ui.pages[0].html,
-            S("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-              "charset=Shift_JIS\"></head><body>移転した板<br><br>"
-              "ニュース：速報<br>http://a.5ch.io/news/<br>→移転先不明？<br><br>"
-              "趣味：将棋<br>http://c.5ch.io/shogi/<br>→移転先不明？<br><br></body></html>"));
-  EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n\r\n"
-                                                "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n"));
+  // A maintenance page: a heading, links that are no boards.
+  EXPECT_EQ(updater.ApplyMenu(S("<HTML><BODY><B>ニュース</B><BR><A HREF=http://www.5ch.io/>top</A>"
+                                "</BODY></HTML>")),
+            BoardCatalog::ImportResult::kNotAMenu);
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), boards);
+  EXPECT_EQ(list.AllUrls(), std::vector<std::string>{"http://a.5ch.io/news/"});
+  EXPECT_TRUE(ui.pages.empty());
+  EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), favourites);
 }
 
 TEST_F(BoardMenuUpdaterTest, UnreadableLocalFileChangesNothing) {
   dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   BoardMenuUpdater updater(boardList, favorites, config);
-  EXPECT_FALSE(updater.ApplyMenuFile(dir.Path() + "/missing.html"));
+  EXPECT_FALSE(updater.ApplyMenuFile(dir.Path() + "/missing.html").has_value());
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   dir.WriteFile("menu.html", Menu("asahi.5ch.io"));
-  EXPECT_TRUE(updater.ApplyMenuFile(dir.Path() + "/menu.html"));
+  EXPECT_EQ(updater.ApplyMenuFile(dir.Path() + "/menu.html"), kImported);
   EXPECT_EQ(boardList.AllUrls().size(), 2u);
 }
 
@@ -259,6 +278,23 @@ TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
   updater.SetRebuild(true);
   EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
   EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
+}
+
+TEST_F(BoardMenuUpdaterHttpTest, DownloadedPageWithoutBoardsChangesNothingAndFails) {
+  const std::string config = dir.ReadFile("ini/config.ini");
+  dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
+  dir.WriteFile("log/board.html", "old page");
+  nginx.WriteFile("bbsmenu.html", "<HTML><BODY>maintenance</BODY></HTML>");
+  BoardCatalog list;
+  list.Open(dir.Path() + "/ini/board.ini");
+  BoardMenuUpdater updater(list, favorites, own);
+  updater.SetUrl("http://menu.test/bbsmenu.html");
+  EXPECT_EQ(updater.RunUpdate(false), BoardMenuUpdater::kNotAMenu);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, S("ボード一覧ではありません（板が見つかりません）。"));
+  EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
+  EXPECT_EQ(dir.ReadFile("log/board.html"), "old page");
+  EXPECT_EQ(dir.ReadFile("ini/config.ini"), config);
 }
 
 TEST_F(BoardMenuUpdaterHttpTest, AbortDuringTheDownloadLeavesTheBoardListAlone) {

@@ -1,11 +1,13 @@
-// The main window while a thread-list download runs: the window stays live, another board cannot be
-// opened meanwhile, and the merged list shows when the download ends.
+// The main window while a thread-list or thread-log download runs: the window stays live, another
+// board cannot be opened meanwhile, the merged list shows when the download ends, and a thread's
+// new replies reach the tab that shows it.
 
 #include <QAction>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +22,8 @@
 #include "net/ConnectOverrides.h"
 #include "subjects/SubjectListView.h"
 #include "support/HttpTestServer.h"
+#include "threads/ThreadTab.h"
+#include "threads/ThreadTabList.h"
 
 using namespace velkor;
 using namespace std::chrono_literals;
@@ -183,6 +187,68 @@ class TMainFormReloadTest : public QObject {
     QCOMPARE(form.findChild<QLabel*>("BBSNameLabel")->text(), QString::fromUtf8("趣味：釣り"));
     QCOMPARE(view->model()->rowCount(), 1);
     QCOMPARE(view->model()->index(0, 3).data().toString(), QString::fromUtf8("釣果"));
+  }
+
+  // Clicking the row of a thread whose tab is open: new replies fetched by the click are shown
+  // at once, with the marker before the first of them; a click that brings nothing new only
+  // brings the tab to the front.
+  void reopenedThreadShowsItsNewReplies() {
+    const std::string flash = LogDir() + "/news.test/flash/";
+    QVERIFY(MakeDirectories(LogDir() + "/news.test/flash"));
+    const std::string dat =
+        Sjis("名無し<><>2026/12/07<> 一つ目 <>続くスレ\n名無し<><>2026/12/07<> 二つ目 <>\n");
+    QVERIFY(ReplaceFile(flash + "1000000007.dat", dat));
+    QVERIFY(ReplaceFile(flash + "subject.ini",
+                        Sjis("[1000000007.dat]\r\nNowNo=1\r\nPreNo=1\r\nResCount=3\r\n"
+                             "Title=続くスレ\r\nGotCount=2\r\nUnread=3\r\nDatSize=" +
+                             std::to_string(dat.size()) + "\r\n\r\n")));
+    const std::string third = Sjis("\n名無し<><>2026/12/07<> 三つ目 <>\n");
+    test::HttpTestServer news;
+    const std::string notModified = "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n";
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(notModified));
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(notModified));
+    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+        "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(third.size()) +
+        "\r\nConnection: close\r\n\r\n" + third));
+    news.Route("news.test");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(view->model()->rowCount(), 1);
+    auto clickRow = [&] {
+      form.SetSubjectExpanded(true);
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                        view->visualRect(view->model()->index(0, 3)).center());
+    };
+    clickRow();  // nothing new on the server
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    QVERIFY(tab != nullptr);
+    QCOMPARE(tab->Replies().Count(), 2);
+    QCOMPARE(tab->FirstUnread(), 3);
+
+    clickRow();  // the third reply arrives
+    QCOMPARE(news.Requests().size(), std::size_t{3});
+    QCOMPARE(form.findChild<QTabWidget*>("tabPageControl")->count(), 1);
+    QCOMPARE(ThreadTabs().ActiveTab(), tab);
+    QCOMPARE(tab->Replies().Count(), 3);
+    QCOMPARE(tab->FirstUnread(), 3);
+    const std::string page = tab->Document();
+    const std::size_t marker = page.find("<a name=\"midoku\">");
+    QVERIFY(marker != std::string::npos);
+    QVERIFY(marker < page.find(Sjis("三つ目")));
+    QVERIFY(page.find(Sjis("二つ目")) < marker);
+
+    clickRow();  // everything stored and read: the tab stays as it is
+    SetUiHooks(nullptr);
+    QCOMPARE(news.Requests().size(), std::size_t{3});
+    QCOMPARE(tab->FirstUnread(), 3);
+    QCOMPARE(tab->Document(), page);
   }
 
  private:

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/DataDir.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
@@ -27,17 +29,19 @@ std::string Dat(int from, int to) {
   return dat;
 }
 
-std::string Menu(const char* newsHost) {
-  return S(std::string("<HTML><BODY><B>ニュース</B><BR>\r\n<A HREF=http://") + newsHost +
-           "/newsplus/>速報+</A><br>\r\n<BR><B>雑談</B><BR>\r\n"
-           "<A HREF=http://talk.5ch.io/chat/>雑談</A><br>\r\n</BODY></HTML>\r\n");
-}
-
-class ReadingLoopTest : public ::testing::Test {
+// The loop runs over the scheme of the parameter: boards keep the scheme the menu gives them.
+class ReadingLoopTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override { ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog(); }
 
-  test::CliResult Cli(std::vector<std::string> args) {
+  std::string Scheme() const { return GetParam(); }
+  std::string Menu(const char* newsHost) const {
+    return S("<HTML><BODY><B>ニュース</B><BR>\r\n<A HREF=" + Scheme() + "://" + newsHost +
+             "/newsplus/>速報+</A><br>\r\n<BR><B>雑談</B><BR>\r\n<A HREF=" + Scheme() +
+             "://talk.5ch.io/chat/>雑談</A><br>\r\n</BODY></HTML>\r\n");
+  }
+
+  test::CliResult Cli(std::vector<std::string> args, int exitCode = 0) {
     std::vector<std::string> all;
     for (const char* host : {"menu.5ch.io", "news.5ch.io", "news2.5ch.io", "talk.5ch.io"}) {
       all.push_back("--connect-to");
@@ -45,7 +49,7 @@ class ReadingLoopTest : public ::testing::Test {
     }
     all.insert(all.end(), args.begin(), args.end());
     test::CliResult result = test::RunCli(data, all);
-    EXPECT_EQ(result.exitCode, 0) << args[0] << ": " << result.err;
+    EXPECT_EQ(result.exitCode, exitCode) << args[0] << ": " << result.err;
     return result;
   }
   std::string Threads(const std::string& show = "1") {
@@ -56,18 +60,18 @@ class ReadingLoopTest : public ::testing::Test {
   NginxFixture nginx;
 };
 
-TEST_F(ReadingLoopTest, MenuFavouriteListAndLogsRunHeadless) {
+TEST_P(ReadingLoopTest, MenuFavouriteListAndLogsRunHeadless) {
   const std::time_t t0 = NginxFixture::kFixedTime;
   const std::string board = "log/news.5ch.io/newsplus/";
 
   // The board menu with two categories is fetched and applied; a board becomes a favourite.
   nginx.WriteFile("bbsmenu.html", Menu("news.5ch.io"), t0);
-  EXPECT_EQ(Cli({"menu-update", "http://menu.5ch.io/bbsmenu.html"}).out, "updated\n");
-  EXPECT_EQ(
-      Cli({"boards"}).out,
-      "ニュース\t速報+\thttp://news.5ch.io/newsplus/\n雑談\t雑談\thttp://talk.5ch.io/chat/\n");
+  EXPECT_EQ(Cli({"menu-update", Scheme() + "://menu.5ch.io/bbsmenu.html"}).out, "updated\n");
+  EXPECT_EQ(Cli({"boards"}).out, "ニュース\t速報+\t" + Scheme() +
+                                     "://news.5ch.io/newsplus/\n雑談\t雑談\t" + Scheme() +
+                                     "://talk.5ch.io/chat/\n");
   Cli({"subscribe", "ニュース", "速報+"});
-  EXPECT_EQ(Cli({"favorites"}).out, "ニュース\t速報+\thttp://news.5ch.io/newsplus/\n");
+  EXPECT_EQ(Cli({"favorites"}).out, "ニュース\t速報+\t" + Scheme() + "://news.5ch.io/newsplus/\n");
 
   // The thread list (served gzip-compressed to a client that accepts it) is merged.
   nginx.WriteFile("newsplus/subject.txt",
@@ -147,7 +151,7 @@ TEST_F(ReadingLoopTest, MenuFavouriteListAndLogsRunHeadless) {
   // The board moves to another host: the menu update moves its logs and state along.
   nginx.WriteFile("bbsmenu.html", Menu("news2.5ch.io"), t0 + 240);
   EXPECT_EQ(Cli({"menu-update", "--page", data.Path() + "/moved.html"}).out, "updated\n");
-  EXPECT_EQ(Cli({"favorites"}).out, "ニュース\t速報+\thttp://news2.5ch.io/newsplus/\n");
+  EXPECT_EQ(Cli({"favorites"}).out, "ニュース\t速報+\t" + Scheme() + "://news2.5ch.io/newsplus/\n");
   EXPECT_FALSE(data.Exists(board + "111.dat"));
   EXPECT_EQ(data.ReadFile("log/news2.5ch.io/newsplus/111.dat"), Dat(1, 4));
   EXPECT_EQ(Threads("0"), "dat\t1\t読むスレ\t3\t4\t0\t" + lm120 + "\t" + size4 +
@@ -156,7 +160,24 @@ TEST_F(ReadingLoopTest, MenuFavouriteListAndLogsRunHeadless) {
   nginx.WriteFile("newsplus/dat/444.dat", Dat(1, 1), t0);
   EXPECT_EQ(Cli({"fetch", "ニュース", "速報+", "444"}).out, "stored\n");
   EXPECT_EQ(data.ReadFile("log/news2.5ch.io/newsplus/444.dat"), Dat(1, 1));
+
+  // Failures are failures: a thread the server does not have, a list that cannot be stored.
+  auto missing = Cli({"fetch", "ニュース", "速報+", "555"}, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("velkor-cli: "), std::string::npos);
+  EXPECT_FALSE(data.Exists("log/news2.5ch.io/newsplus/555.dat"));
+  const std::string state = data.ReadFile("log/news2.5ch.io/newsplus/subject.ini");
+  ASSERT_TRUE(std::filesystem::remove(data.Path() + "/log/news2.5ch.io/newsplus/subject.txt"));
+  ASSERT_TRUE(
+      std::filesystem::create_directory(data.Path() + "/log/news2.5ch.io/newsplus/subject.txt"));
+  nginx.WriteFile("newsplus/subject.txt", S("666.dat<>もっと新しい (1)\n"), t0 + 300);
+  auto full = Cli({"refresh", "ニュース", "速報+"}, 1);
+  EXPECT_EQ(full.out, "");
+  EXPECT_NE(full.err.find("velkor-cli: エラー:"), std::string::npos) << full.err;
+  EXPECT_EQ(data.ReadFile("log/news2.5ch.io/newsplus/subject.ini"), state);
 }
+
+INSTANTIATE_TEST_SUITE_P(Schemes, ReadingLoopTest, ::testing::Values("http"));
 
 }  // namespace
 }  // namespace velkor

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
@@ -18,8 +20,9 @@ namespace {
 using test::NginxFixture;
 using test::S;
 
-constexpr char kHost[] = "news.5ch.io";
-constexpr char kBoardUrl[] = "http://news.5ch.io/board/";
+// Not a service host: with no favourite naming the folder, its board URL is rebuilt as http.
+constexpr char kHost[] = "news.example.net";
+constexpr char kBoardUrl[] = "http://news.example.net/board/";
 
 class RefreshTest : public ::testing::Test {
  protected:
@@ -106,7 +109,10 @@ TEST_P(RefreshUnmergedTest, LeavesTheStateAlone) {
   server.Route(kHost);
   server.AddConnection(
       test::HttpTestServer::Script().ReadRequest().Send(GetParam().response).Close());
-  EXPECT_FALSE(list.Refresh());
+  UpdateReport report;
+  EXPECT_FALSE(list.Refresh(&report));
+  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
+  EXPECT_FALSE(report.reason.empty());
   EXPECT_EQ(File("subject.ini"), ini);
   EXPECT_EQ(File("bbs.ini"), "[subject.txt]\r\nLastModified=old\r\n\r\n");
   EXPECT_EQ(File("subject.txt") == "9.dat<>x (1)\n", !GetParam().savesSubjectTxt);
@@ -124,11 +130,28 @@ INSTANTIATE_TEST_SUITE_P(
                      false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(RefreshTest, AStateThatCannotBeWrittenIsAFailureAndKeepsTheTimeStamp) {
+  ASSERT_TRUE(ReplaceFile(list.Dir() + "bbs.ini", "[subject.txt]\r\nLastModified=old\r\n\r\n"));
+  // A folder where subject.ini belongs: every write of the state fails, as on a full disk.
+  ASSERT_TRUE(std::filesystem::create_directory(list.Dir() + "subject.ini"));
+  test::HttpTestServer server;
+  server.Route(kHost);
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+      "HTTP/1.1 200 OK\r\nLast-Modified: new\r\nContent-Length: 13\r\n\r\n1.dat<>a (1)\n"));
+  UpdateReport report;
+  EXPECT_FALSE(list.Refresh(&report));
+  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
+  EXPECT_EQ(report.reason.rfind(S("エラー:"), 0), 0u);
+  ASSERT_FALSE(ui.statusTexts.empty());
+  EXPECT_EQ(ui.statusTexts.back(), report.reason);
+  EXPECT_EQ(File("bbs.ini"), "[subject.txt]\r\nLastModified=old\r\n\r\n");
+}
+
 // A thread-log download of the board shown before keeps running; the next board's list loads.
 TEST_F(RefreshTest, AnotherBoardsRunningDownloadIsNotStopped) {
   FetchContext threadDownload;
   list.SetRunningFetch(&threadDownload);
-  ASSERT_TRUE(list.Bind(SubjectIniPathOf("http://news.5ch.io/other/").value()));
+  ASSERT_TRUE(list.Bind(SubjectIniPathOf("http://news.example.net/other/").value()));
   NginxFixture nginx;
   ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
   nginx.Route(kHost);

@@ -44,6 +44,14 @@ TEST_F(SubjectListTest, BindCreatesTheBoardDirectoryAndBuildsTheBoardUrl) {
   EXPECT_TRUE(data.Exists(kBoard));
   EXPECT_EQ(list.Dir(), LogDir() + "/h.example/board/");
   EXPECT_EQ(list.BoardUrlFromDir(), "http://h.example/board/");
+  // A folder no list names: https for the service's hosts, and "%" never decoded a second time.
+  ASSERT_TRUE(list.Bind(LogDir() + "/a.5ch.io/%2e%2e/subject.ini"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "https://a.5ch.io/%252e%252e/");
+  // The URL the list is bound with (a favourite's) keeps its scheme.
+  ASSERT_TRUE(list.Bind(LogDir() + "/h.example/board/subject.ini", "https://h.example/board/"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "https://h.example/board/");
+  ASSERT_TRUE(list.Bind(LogDir() + "/h.example/a?b#c/subject.ini"));
+  EXPECT_EQ(list.BoardUrlFromDir(), "http://h.example/a%3Fb%23c/");
   list.Release();
   EXPECT_FALSE(list.IsBound());
   EXPECT_EQ(list.BoardUrlFromDir(), "");
@@ -342,31 +350,6 @@ TEST_F(SubjectRowsTest, FilterRowsKeepsMatchingTitles) {
   EXPECT_EQ(DatNames(), (std::vector<std::string>{"20.dat", "10.dat"}));
   list.Fill(0xFF);
   EXPECT_EQ(list.RowCount(), 5u) << "items and state were untouched";
-}
-
-TEST_F(SubjectRowsTest, SearchLogsLinksTheFirstMatchingLine) {
-  data.WriteFile(
-      std::string(kBoard) + "20.dat",
-      S("名無し<>sage<>日付<>最初<>落ちたスレ\nx<><>d<>検索語です<>\nx<><>d<>検索語<>\n"));
-  data.WriteFile(std::string(kBoard) + "40.dat", S("名無し<><>日付<>関係なし<>既読\n"));
-  std::vector<std::size_t> seen;
-  std::string html = list.SearchLogs(
-      [](std::string_view line) { return line.find(Sjis("検索語")) != std::string_view::npos; },
-      "http://h.example/test/read.cgi/board/", "<b>h</b>",
-      [&](std::size_t i, std::size_t count) {
-        seen.push_back(i);
-        EXPECT_EQ(count, 5u);
-        return false;
-      });
-  EXPECT_EQ(html,
-            "<dl><dt><strong><b>h</b></strong><dd><a "
-            "href=\"http://h.example/test/read.cgi/board/20/2\">" +
-                S("落ちたスレ") + "</a><br></dl>");
-  EXPECT_EQ(seen.size(), 5u);
-  EXPECT_EQ(list.SearchLogs([](std::string_view) { return true; }, "b/", "h",
-                            [](std::size_t, std::size_t) { return true; }),
-            "")
-      << "stopped before the first thread";
 }
 
 TEST_F(SubjectRowsTest, FillReportsGrowthWhileLoading) {

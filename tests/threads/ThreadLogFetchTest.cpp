@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
@@ -20,8 +22,9 @@ namespace {
 using test::NginxFixture;
 using test::S;
 
-constexpr char kHost[] = "news.5ch.io";
-constexpr char kBoardUrl[] = "http://news.5ch.io/board/";
+// Not a service host: with no favourite naming the folder, its board URL is rebuilt as http.
+constexpr char kHost[] = "news.example.net";
+constexpr char kBoardUrl[] = "http://news.example.net/board/";
 
 std::string Dat(int from, int to) {
   std::string dat;
@@ -154,7 +157,7 @@ TEST_F(ThreadLogNginxTest, UpdateAlwaysFetchesWhenNoCountIsListed) {
 TEST_F(ThreadLogNginxTest, CacheServerCarriesTheLog) {
   Settings saved = AppSettings();
   AppSettings().cacheServerEnable = true;
-  AppSettings().cacheServerMatch = ".5ch.io";
+  AppSettings().cacheServerMatch = ".example.net";
   AppSettings().cacheServerHost = "cache.test";
   ResetCacheServerBoardListForTesting();
   ClearConnectOverrides();
@@ -201,9 +204,26 @@ TEST_F(ThreadLogServerTest, AFailedFetchLeavesLogAndStateAlone) {
 TEST_F(ThreadLogServerTest, AnEmptyBodyStoresNothing) {
   server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
       "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"));
-  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  UpdateReport report;
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat", &report));
+  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
   EXPECT_FALSE(FileExists(LogPath()));
   EXPECT_EQ(Value("GotCount"), -999);
+}
+
+TEST_F(ThreadLogServerTest, AStateThatCannotBeWrittenIsAFailure) {
+  std::filesystem::remove(list.Dir() + "subject.ini");
+  // A folder where subject.ini belongs: the state cannot be written, as on a full disk.
+  ASSERT_TRUE(std::filesystem::create_directory(list.Dir() + "subject.ini"));
+  const std::string body = Dat(1, 3);
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
+  UpdateReport report;
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat", &report));
+  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
+  EXPECT_EQ(report.reason.rfind(S("エラー:"), 0), 0u);
+  ASSERT_FALSE(ui.statusTexts.empty());
+  EXPECT_EQ(ui.statusTexts.back(), report.reason);
 }
 
 TEST_F(ThreadLogServerTest, AStoredCountThatReachesTheListedOneIsNotFetched) {

@@ -1,0 +1,109 @@
+#include "subjects/ThreadState.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "base/FileUtil.h"
+#include "subjects/SubjectList.h"
+#include "subjects/SubjectText.h"
+
+namespace velkor {
+
+std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
+                       std::int32_t fallback) {
+  const long long v = ini.ReadInteger(section, key, fallback);
+  if (v < INT32_MIN || v > INT32_MAX) return fallback;
+  return static_cast<std::int32_t>(v);
+}
+
+std::string SubjectIniPath(std::string_view boardDir) {
+  return std::string(boardDir) + "subject.ini";
+}
+
+std::int32_t ReadUnread(const IniDocument& ini, std::string_view datName) {
+  return ReadInt32(ini, datName, "Unread", 1);
+}
+
+std::int32_t ReadGotCount(const IniDocument& ini, std::string_view datName) {
+  return ReadInt32(ini, datName, "GotCount", 0);
+}
+
+std::string ReadTitle(const IniDocument& ini, std::string_view datName) {
+  return ini.ReadString(datName, "Title", "");
+}
+
+std::int32_t WriteUnread(IniDocument& ini, std::string_view datName, std::int32_t n) {
+  if (n < 1) n = ReadGotCount(ini, datName) + 1;
+  ini.WriteInteger(datName, "Unread", n);
+  return n;
+}
+
+bool ResetThreadState(IniDocument& ini, const std::string& boardDir, const std::string& datName) {
+  if (!IsThreadDatName(datName)) return false;
+  RemoveFile(boardDir + datName);
+  ini.WriteInteger(datName, "GotCount", 0);
+  ini.WriteInteger(datName, "Unread", 1);
+  ini.WriteString(datName, "LastModified", "");
+  ini.WriteInteger(datName, "DatSize", 0);
+  return true;
+}
+
+ThreadState::ThreadState(std::string boardDir, std::string datName, SubjectList* shown)
+    : boardDir_(std::move(boardDir)), datName_(std::move(datName)), shown_(shown) {
+  if (Shown() != nullptr || boardDir_.empty()) return;
+  const std::string path = FilePath();
+  readable_ = file_.Load(path) || !FileExists(path);
+}
+
+SubjectList* ThreadState::Shown() const {
+  if (shown_ == nullptr || !shown_->IsBound() || boardDir_.empty()) return nullptr;
+  return shown_->Dir() == boardDir_ ? shown_ : nullptr;
+}
+
+std::int32_t ThreadState::FirstUnread() const {
+  const SubjectList* shown = Shown();
+  return shown != nullptr ? shown->UnreadOf(datName_) : ReadUnread(file_, datName_);
+}
+
+std::string ThreadState::Title() const {
+  const SubjectList* shown = Shown();
+  return ReadTitle(shown != nullptr ? *shown->Ini() : file_, datName_);
+}
+
+bool ThreadState::StoreFirstUnread(std::int32_t n) {
+  if (boardDir_.empty() || datName_.empty()) return false;
+  if (SubjectList* shown = Shown()) {
+    const int row = shown->IndexOfDat(datName_);
+    if (row < 0) {
+      shown->SetUnread(datName_, n, false);
+    } else {
+      shown->SetUnreadAt(static_cast<std::size_t>(row), datName_, false, n);
+    }
+    return shown->Flush();
+  }
+  if (!readable_) return false;
+  file_.WriteInteger(datName_, "Unread", n);
+  return file_.Save(FilePath());
+}
+
+bool ThreadState::CanDeleteLog() const {
+  return !boardDir_.empty() && IsThreadDatName(datName_);
+}
+
+bool ThreadState::DeleteLog() {
+  if (!CanDeleteLog()) return false;
+  if (SubjectList* shown = Shown()) {
+    const int row = shown->IndexOfDat(datName_);
+    if (row < 0) return shown->ResetThread(datName_, true);
+    return shown->DeleteLog(static_cast<std::size_t>(row), datName_, true);
+  }
+  if (!readable_) {
+    // The log goes all the same, as it always has: only the unreadable state file is kept.
+    RemoveFile(boardDir_ + datName_);
+    return false;
+  }
+  ResetThreadState(file_, boardDir_, datName_);
+  return file_.Save(FilePath());
+}
+
+}  // namespace velkor
