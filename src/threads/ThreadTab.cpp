@@ -15,6 +15,7 @@
 #include "app/Settings.h"
 #include "app/UiHooks.h"
 #include "app/UrlPaths.h"
+#include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "gui/Dialogs.h"
