@@ -5,6 +5,7 @@
 // as the same boards.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -45,6 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::ScratchDataDir();
   std::string_view page = fuzz::AsText(data, size);
   const std::string path = IniDir() + "/board.ini";
+  // Every input starts from an empty list: a page that is no menu leaves the list as it was.
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
   {
     BoardCatalog catalog;
     catalog.Open(path);

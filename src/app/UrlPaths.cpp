@@ -106,10 +106,16 @@ bool IsSafePathComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   // A control byte is never the second byte of a CP932 character; "\" may be one and is refused
   // all the same, as a folder name holding it would not survive a copy to another system.
-  return std::none_of(name.begin(), name.end(), [](char c) {
+  const bool plainBytes = std::none_of(name.begin(), name.end(), [](char c) {
     auto byte = static_cast<unsigned char>(c);
     return c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F;
   });
+  if (!plainBytes) return false;
+  // A name that ends in the lead byte of a two-byte character would swallow the "/" after it when
+  // a path is read back character by character.
+  std::size_t i = 0;
+  while (i < name.size()) i += IsLeadByte(name[i]) ? 2 : 1;
+  return i == name.size();
 }
 
 bool IsSafeBoardUrl(std::string_view url) {

@@ -29,7 +29,8 @@ std::string ThreadUrlToLogPath(std::string_view url, std::string& remainder);
 void LogPathToBoard(std::string_view logPath, std::string& host, std::string& boardPath);
 
 // True for a name that may be used as one component of a path below LogDir: not empty, not "." or
-// "..", and without "/", "\" or a control byte (0x00-0x1F, 0x7F).
+// "..", without "/", "\" or a control byte (0x00-0x1F, 0x7F), and not ending in a lone Shift_JIS
+// lead byte (which would pair with the "/" after it).
 bool IsSafePathComponent(std::string_view name);
 
 // True for a board URL whose log directory is the board's own folder below LogDir: the URL splits,

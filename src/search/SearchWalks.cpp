@@ -144,7 +144,7 @@ bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
   if (!favorites.FindByUrl(url, category, name)) return false;
   std::string html = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
   const IniDocument& subjects = *list.Ini();
-  const std::vector<IniDocument::Section>& threads = subjects.Sections();
+  const auto& threads = subjects.Sections();
   const std::string linkBase = ThreadLinkBase(url);
   LogBuffer logs;
   std::string entries;

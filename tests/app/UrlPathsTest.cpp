@@ -124,7 +124,7 @@ TEST(UrlPathsTest, SafePathComponents) {
   EXPECT_TRUE(IsSafePathComponent("\x95\x40"));
   for (std::string_view bad :
        std::vector<std::string_view>{"", ".", "..", "a/b", "a\\b", std::string_view("a\0b", 3),
-                                     "a\r\nX: y", "a\tb", "a\x7F"}) {
+                                     "a\r\nX: y", "a\tb", "a\x7F", "a\x86"}) {
     EXPECT_FALSE(IsSafePathComponent(bad)) << bad;
   }
 }

@@ -44,8 +44,10 @@ class ReadingLoopTest : public ::testing::TestWithParam<const char*> {
   test::CliResult Cli(std::vector<std::string> args, int exitCode = 0) {
     std::vector<std::string> all;
     for (const char* host : {"menu.5ch.io", "news.5ch.io", "news2.5ch.io", "talk.5ch.io"}) {
-      all.push_back("--connect-to");
-      all.push_back(nginx.ConnectTo(host));
+      for (const std::string& target : {nginx.ConnectTo(host), nginx.TlsConnectTo(host)}) {
+        all.push_back("--connect-to");
+        all.push_back(target);
+      }
     }
     all.insert(all.end(), args.begin(), args.end());
     test::CliResult result = test::RunCli(data, all);
@@ -177,7 +179,7 @@ TEST_P(ReadingLoopTest, MenuFavouriteListAndLogsRunHeadless) {
   EXPECT_EQ(data.ReadFile("log/news2.5ch.io/newsplus/subject.ini"), state);
 }
 
-INSTANTIATE_TEST_SUITE_P(Schemes, ReadingLoopTest, ::testing::Values("http"));
+INSTANTIATE_TEST_SUITE_P(Schemes, ReadingLoopTest, ::testing::Values("http", "https"));
 
 }  // namespace
 }  // namespace velkor
