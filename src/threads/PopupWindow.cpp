@@ -324,6 +324,7 @@ void PopupWindow::mouseMoveEvent(QMouseEvent* event) {
 
 void PopupWindow::mousePressEvent(QMouseEvent* event) {
   event->accept();
+  if (event->button() != Qt::LeftButton) return;
   if (pinned_) {
     // A click on a pinned pop-up closes it with the deeper ones.
     if (parentPopup_ == nullptr) {

@@ -23,9 +23,10 @@ namespace velkor {
 // resolver: resting the mouse on one opens a further pop-up of those replies directly above the
 // anchor, up to kMaxDepth pop-ups in a chain. Moving the mouse back onto a pop-up away from the
 // anchor that opened the next one closes the deeper ones; leaving the whole chain closes it after
-// kLeaveGraceMs (the time the pointer has to cross from a link into its pop-up). A click pins a
-// pop-up (and the ones below it): pinned pop-ups stay whatever the mouse does and whatever the page
-// hovers, until a click on one of them closes it with the deeper ones, or HidePopup closes all.
+// kLeaveGraceMs (the time the pointer has to cross from a link into its pop-up). A left click pins
+// a pop-up (and the ones below it): pinned pop-ups stay whatever the mouse does and whatever the
+// page hovers, until a click on one of them closes it with the deeper ones, or HidePopup closes
+// all.
 class PopupWindow : public QWidget {
   Q_OBJECT
 
