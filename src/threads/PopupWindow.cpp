@@ -1,15 +1,19 @@
 #include "threads/PopupWindow.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QTextLayout>
 #include <QToolTip>
 #include <algorithm>
 
 #include "gui/GuiText.h"
+#include "threads/MessageLinks.h"
 
 namespace velkor {
 
@@ -32,18 +36,99 @@ QRect ScreenRect(QPoint at) {
   return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
 }
 
+QRect KeepOnScreen(QRect rect, QRect screen) {
+  if (rect.top() < screen.top()) rect.moveTop(screen.top());
+  if (rect.right() + 1 > screen.right() + 1) rect.moveRight(screen.right());
+  return rect;
+}
+
+bool StartsWith(std::string_view text, std::size_t pos, std::string_view prefix) {
+  return text.size() - pos >= prefix.size() && text.compare(pos, prefix.size(), prefix) == 0;
+}
+
 }  // namespace
+
+std::vector<PopupTextAnchor> FindPopupAnchors(const std::string& text) {
+  // The page's linker reads HTML text: escape the three markup characters (never the second byte
+  // of a CP932 character), link, and read the links back with offsets into the plain text.
+  std::string escaped;
+  escaped.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  const std::string linked = LinkReplyAnchors(escaped);
+  constexpr std::string_view kOpen = "<a href=\"#a";
+  constexpr std::string_view kClose = "</a>";
+  std::vector<PopupTextAnchor> anchors;
+  std::size_t plain = 0;  // offset in `text` of linked[i]
+  std::size_t i = 0;
+  const auto unescapedLength = [&linked](std::size_t& at, std::size_t end) {
+    std::size_t length = 0;
+    while (at < end) {
+      if (StartsWith(linked, at, "&amp;")) {
+        at += 5;
+      } else if (StartsWith(linked, at, "&lt;") || StartsWith(linked, at, "&gt;")) {
+        at += 4;
+      } else {
+        ++at;
+      }
+      ++length;
+    }
+    return length;
+  };
+  while (i < linked.size()) {
+    const std::size_t open = linked.find(kOpen, i);
+    if (open == std::string::npos) break;
+    plain += unescapedLength(i, open);
+    const std::size_t specEnd = linked.find("\">", open + kOpen.size());
+    const std::size_t close = specEnd == std::string::npos ? specEnd : linked.find(kClose, specEnd);
+    if (close == std::string::npos) break;
+    PopupTextAnchor anchor;
+    anchor.spec = linked.substr(open + kOpen.size(), specEnd - open - kOpen.size());
+    anchor.offset = plain;
+    i = specEnd + 2;
+    anchor.length = unescapedLength(i, close);
+    plain += anchor.length;
+    i = close + kClose.size();
+    anchors.push_back(std::move(anchor));
+  }
+  return anchors;
+}
 
 PopupWindow::PopupWindow(QWidget* parent)
     : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
   setObjectName(QStringLiteral("PopupWindow"));
   setAttribute(Qt::WA_ShowWithoutActivating);
+  setMouseTracking(true);
   setFont(PopupFont());
   setPalette(QToolTip::palette());
   setBackgroundRole(QPalette::ToolTipBase);
   setForegroundRole(QPalette::ToolTipText);
   setAutoFillBackground(true);
+  leaveTimer_.setSingleShot(true);
+  leaveTimer_.setInterval(kLeaveGraceMs);
+  connect(&leaveTimer_, &QTimer::timeout, this, &PopupWindow::CloseUnpinned);
 }
+
+PopupWindow::PopupWindow(PopupWindow* parentPopup, int depth) : PopupWindow(parentPopup) {
+  parentPopup_ = parentPopup;
+  depth_ = depth;
+  setObjectName(QStringLiteral("PopupWindow%1").arg(depth));
+}
+
+PopupWindow::~PopupWindow() = default;
 
 QSize PopupWindow::HintSize(const QString& text, int maxWidth) const {
   const QFontMetrics metrics(font());
@@ -62,36 +147,229 @@ int PopupWindow::MaxLines(int screenHeight) const {
   return line > 0 ? (screenHeight - frame) / line : 1;
 }
 
-void PopupWindow::ShowText(const std::string& text, QPoint cursor) {
-  text_ = FromSjis(text);
-  text_.remove(QLatin1Char('\r'));
+PopupWindow* PopupWindow::Root() {
+  PopupWindow* root = this;
+  while (root->parentPopup_ != nullptr) root = root->parentPopup_;
+  return root;
+}
+
+PopupWindow* PopupWindow::Child() const {
+  return child_ != nullptr && child_->isVisible() ? child_ : nullptr;
+}
+
+void PopupWindow::SetText(const std::string& text) {
+  std::string plain;
+  plain.reserve(text.size());
+  for (char c : text) {
+    if (c != '\r') plain += c;
+  }
+  const std::vector<PopupTextAnchor> found =
+      Root()->resolver_ ? FindPopupAnchors(plain) : std::vector<PopupTextAnchor>();
+  // Built piece by piece so that the anchors' places are known in the converted text.
+  text_.clear();
+  anchors_.clear();
+  anchorSpans_.clear();
+  std::size_t done = 0;
+  for (const PopupTextAnchor& anchor : found) {
+    text_ += FromSjis(std::string_view(plain).substr(done, anchor.offset - done));
+    const QString shown = FromSjis(std::string_view(plain).substr(anchor.offset, anchor.length));
+    anchorSpans_.emplace_back(static_cast<int>(text_.size()), static_cast<int>(shown.size()));
+    anchors_.push_back({anchor.spec, QRect()});
+    text_ += shown;
+    done = anchor.offset + anchor.length;
+  }
+  text_ += FromSjis(std::string_view(plain).substr(done));
+}
+
+void PopupWindow::Layout() {
+  QString shown = text_;
+  shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  layout_ = std::make_unique<QTextLayout>(shown, font());
+  QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+  option.setWrapMode(QTextOption::WrapAnywhere);
+  option.setFlags(QTextOption::IncludeTrailingSpaces);
+  layout_->setTextOption(option);
+  QList<QTextLayout::FormatRange> formats;
+  for (const auto& [start, length] : anchorSpans_) {
+    QTextLayout::FormatRange range;
+    range.start = start;
+    range.length = length;
+    range.format.setForeground(palette().color(QPalette::Link));
+    range.format.setFontUnderline(true);
+    formats.append(range);
+  }
+  layout_->setFormats(formats);
+  const int width = std::max(1, this->width() - 2 * kMargin - 2);
+  const QPointF origin(kMargin + 1, kMargin + 1);
+  layout_->beginLayout();
+  qreal y = 0;
+  for (QTextLine line = layout_->createLine(); line.isValid(); line = layout_->createLine()) {
+    line.setLineWidth(width);
+    line.setPosition(QPointF(0, y));
+    y += line.height();
+  }
+  layout_->endLayout();
+  for (std::size_t k = 0; k < anchors_.size(); ++k) {
+    const auto [start, length] = anchorSpans_[k];
+    const QTextLine line = layout_->lineForTextPosition(start);
+    if (!line.isValid()) continue;
+    const int end = std::min(start + length, line.textStart() + line.textLength());
+    const qreal left = line.cursorToX(start);
+    const qreal right = line.cursorToX(end);
+    anchors_[k].rect =
+        QRectF(origin.x() + left, origin.y() + line.y(), right - left, line.height()).toRect();
+  }
+}
+
+void PopupWindow::ShowText(const std::string& text, QPoint cursor, AnchorResolver resolver) {
+  leaveTimer_.stop();
+  CloseChildren();
+  pinned_ = false;
+  resolver_ = std::move(resolver);
+  SetText(text);
   const QRect screen = ScreenRect(cursor);
   setGeometry(PlacePopup(cursor, HintSize(text_, screen.width()), screen));
+  Layout();
   show();
   raise();
   update();
 }
 
+void PopupWindow::ShowHover(const std::string& text, QPoint cursor, AnchorResolver resolver) {
+  if (pinned_ && isVisible()) return;
+  ShowText(text, cursor, std::move(resolver));
+}
+
+void PopupWindow::HideHover() {
+  if (!isVisible() || pinned_) return;
+  leaveTimer_.start();
+}
+
 void PopupWindow::HidePopup() {
+  leaveTimer_.stop();
+  CloseChildren();
+  pinned_ = false;
   hide();
   text_.clear();
+  anchors_.clear();
+  anchorSpans_.clear();
+  layout_.reset();
+  if (parentPopup_ == nullptr) resolver_ = nullptr;
+}
+
+void PopupWindow::CloseChildren() {
+  if (child_ != nullptr) child_->HidePopup();
+  childAnchor_ = -1;
+}
+
+void PopupWindow::CloseUnpinnedChildren() {
+  PopupWindow* level = this;
+  while (level->Child() != nullptr && level->Child()->pinned_) level = level->Child();
+  level->CloseChildren();
+}
+
+void PopupWindow::CloseUnpinned() {
+  if (!pinned_) {
+    HidePopup();
+  } else {
+    CloseUnpinnedChildren();
+  }
+}
+
+void PopupWindow::OpenChild(std::size_t index, QRect anchorRect) {
+  if (depth_ >= kMaxDepth) return;
+  if (childAnchor_ == static_cast<int>(index) && Child() != nullptr) return;
+  // A pinned pop-up opened from here stays until it is clicked away.
+  if (Child() != nullptr && Child()->pinned_) return;
+  const AnchorResolver& resolver = Root()->resolver_;
+  const std::string text = resolver ? resolver(anchors_[index].spec) : std::string();
+  CloseChildren();
+  if (text.empty()) return;
+  if (child_ == nullptr) {
+    child_ = new PopupWindow(this, depth_ + 1);
+    child_->setAttribute(Qt::WA_QuitOnClose, false);
+  }
+  child_->SetText(text);
+  const QRect screen = ScreenRect(anchorRect.center());
+  child_->setGeometry(
+      PlaceChildPopup(anchorRect, child_->HintSize(child_->text_, screen.width()), screen));
+  child_->Layout();
+  childAnchor_ = static_cast<int>(index);
+  child_->show();
+  child_->raise();
+}
+
+int PopupWindow::AnchorAt(QPoint pos) const {
+  for (std::size_t k = 0; k < anchors_.size(); ++k) {
+    if (anchors_[k].rect.contains(pos)) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+void PopupWindow::resizeEvent(QResizeEvent*) {
+  if (layout_ != nullptr) Layout();
+}
+
+void PopupWindow::mouseMoveEvent(QMouseEvent* event) {
+  Root()->leaveTimer_.stop();
+  const QPoint pos = event->position().toPoint();
+  const int index = AnchorAt(pos);
+  if (index < 0) {
+    CloseUnpinnedChildren();
+    return;
+  }
+  const QRect rect = anchors_[static_cast<std::size_t>(index)].rect;
+  OpenChild(static_cast<std::size_t>(index), QRect(mapToGlobal(rect.topLeft()), rect.size()));
+}
+
+void PopupWindow::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  if (pinned_) {
+    // A click on a pinned pop-up closes it with the deeper ones.
+    if (parentPopup_ == nullptr) {
+      HidePopup();
+    } else {
+      parentPopup_->CloseChildren();
+    }
+    return;
+  }
+  for (PopupWindow* level = this; level != nullptr; level = level->parentPopup_) {
+    level->pinned_ = true;
+  }
+  Root()->leaveTimer_.stop();
+}
+
+void PopupWindow::enterEvent(QEnterEvent*) {
+  Root()->leaveTimer_.stop();
+}
+
+void PopupWindow::leaveEvent(QEvent*) {
+  // Into a deeper or shallower pop-up of the chain: its own moves decide.
+  const QPoint at = QCursor::pos();
+  for (PopupWindow* level = Root(); level != nullptr; level = level->Child()) {
+    if (level->isVisible() && level->geometry().contains(at)) return;
+  }
+  Root()->leaveTimer_.start();
 }
 
 void PopupWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::ToolTipText));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  painter.drawText(rect().adjusted(kMargin + 1, kMargin + 1, -kMargin - 1, -kMargin - 1),
-                   kTextFlags | Qt::AlignTop, text_);
+  if (layout_ != nullptr) layout_->draw(&painter, QPointF(kMargin + 1, kMargin + 1));
 }
 
 QRect PlacePopup(QPoint cursor, QSize size, QRect screen) {
   const int x = cursor.x() + 8;
   const int y = cursor.y() - 20;
-  QRect rect(x, y - size.height(), size.width(), size.height());
-  if (rect.top() < screen.top()) rect.moveTop(screen.top());
-  if (rect.right() + 1 > screen.right() + 1) rect.moveRight(screen.right());
-  return rect;
+  return KeepOnScreen(QRect(x, y - size.height(), size.width(), size.height()), screen);
+}
+
+QRect PlaceChildPopup(QRect anchor, QSize size, QRect screen) {
+  const int bottom = anchor.top() + 2;
+  return KeepOnScreen(QRect(anchor.left(), bottom - size.height(), size.width(), size.height()),
+                      screen);
 }
 
 PopupWindow& AppPopup() {

@@ -2,23 +2,32 @@
 
 #include <QCursor>
 #include <QDesktopServices>
+#include <QJsonObject>
+#include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
+#include <span>
 
 #include "app/Settings.h"
 #include "app/UiHooks.h"
 #include "app/UrlPaths.h"
+#include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
+#include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "subjects/ThreadState.h"
 #include "subjects/TitleText.h"
 #include "threads/DatRenderer.h"
+#include "threads/NgPage.h"
+#include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
 #include "threads/PopupWindow.h"
+#include "threads/TNgForm.h"
 #include "threads/ThreadLinks.h"
 #include "threads/ThreadTabOwner.h"
 #include "threads/ThreadView.h"
@@ -44,10 +53,30 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
           [this](const QString& url) { LinkHovered(ToSjis(url)); });
   view_->SetContextMenuHandler(
       [this](const QString& selection) { return SelectionContextMenu(ToSjis(selection)); });
+  view_->SetMenuExtender([this](QMenu* menu, const QString& selection, QPoint pos) {
+    ExtendMenu(menu, selection, pos);
+  });
+  connect(view_, &ThreadView::DocumentLoaded, this, [this](bool ok) {
+    if (ok) DecoratePage();
+  });
+  connect(view_, &ThreadView::DecorationUnderMouse, this, &ThreadTab::DecorationHovered);
+  LiveTabs().push_back(this);
   WriteDocument(std::string());
 }
 
-ThreadTab::~ThreadTab() = default;
+ThreadTab::~ThreadTab() {
+  std::erase(LiveTabs(), this);
+}
+
+std::vector<ThreadTab*>& ThreadTab::LiveTabs() {
+  static std::vector<ThreadTab*> tabs;
+  return tabs;
+}
+
+void ThreadTab::ReapplyNgRulesInAllTabs() {
+  const std::vector<ThreadTab*> tabs = LiveTabs();
+  for (ThreadTab* tab : tabs) tab->ReapplyNgRules();
+}
 
 void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datName,
                            const std::string& anchor, int firstUnread, const std::string& title) {
@@ -56,7 +85,8 @@ void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datNa
   firstUnread_ = firstUnread;
   oldShown_ = kOldShown;
   LoadReplies(replies_, boardDir + datName);
-  const std::string html = RenderPage(replies_, title, firstUnread, kOldShown);
+  ApplyNgRules();
+  const std::string html = RenderShown(title, firstUnread, kOldShown);
   RecordHistory(boardDir + datName, title);
   WriteDocument(html);
   JumpTo(anchor);
@@ -82,7 +112,7 @@ void ThreadTab::ShowHtml(const std::string& html) {
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
-  WriteDocument(RenderPage(replies_, caption_, firstUnread_, oldShown_));
+  WriteDocument(RenderShown(caption_, firstUnread_, oldShown_));
   ScrollToAnchor(anchor);
 }
 
@@ -207,26 +237,204 @@ void ThreadTab::OpenExternally(const std::string& url) {
 }
 
 void ThreadTab::LinkHovered(const std::string& statusText) {
-  const HoverAction action = HoverPopup(replies_, statusText, PopupMaxLines());
+  HoverAction action = HoverPopup(replies_, statusText, PopupMaxLines());
+  constexpr std::string_view kInPage = "about:blank#a";
+  if (ng_ && action.kind == HoverAction::kShow && statusText.starts_with(kInPage)) {
+    action.text = ShownPopupText(statusText.substr(kInPage.size()));
+    if (action.text.empty()) action.kind = HoverAction::kHide;
+  }
+  StoredThreadLink stored;
+  if (action.kind == HoverAction::kShow &&
+      statusText.find("/test/read.cgi/") != std::string::npos &&
+      FindStoredThread(statusText, stored)) {
+    // Another stored thread's pop-up honours the rules of its own board.
+    const std::string path = stored.boardDir + stored.datName;
+    const NgFilter filter = LoadNgFilterFor(path);
+    if (!filter.Empty()) {
+      action.text = BuildFilteredPopupTextFromLogText(ReadWholeFile(path).value_or(std::string()),
+                                                      filter, stored.anchor, PopupMaxLines());
+      if (action.text.empty()) action.kind = HoverAction::kHide;
+    }
+  }
   switch (action.kind) {
     case HoverAction::kHide:
-      AppPopup().HidePopup();
+      AppPopup().HideHover();
       break;
     case HoverAction::kKeep:
       break;
     case HoverAction::kShow:
-      AppPopup().ShowText(action.text, QCursor::pos());
+      AppPopup().ShowHover(action.text, QCursor::pos(), PopupAnchorResolver(statusText));
       break;
   }
+}
+
+PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& statusText) const {
+  StoredThreadLink stored;
+  if (statusText.find("/test/read.cgi/") != std::string::npos &&
+      FindStoredThread(statusText, stored)) {
+    // Anchors in a pop-up of another thread point into that thread.
+    // Read when the first anchor is hovered, not with every pop-up of a link.
+    const std::string path = stored.boardDir + stored.datName;
+    auto other = std::make_shared<std::optional<NgOutcome>>();
+    return [path, other](const std::string& spec) {
+      if (!other->has_value()) {
+        ReplyList replies;
+        LoadReplies(replies, path);
+        *other = LoadNgFilterFor(path).Apply(replies);
+      }
+      return BuildFilteredPopupText(**other, spec, PopupMaxLines());
+    };
+  }
+  QPointer<const ThreadTab> self(this);
+  return [self](const std::string& spec) {
+    return self.isNull() ? std::string() : self->ShownPopupText(spec);
+  };
 }
 
 bool ThreadTab::SelectionContextMenu(const std::string& selectedText) {
   const std::string_view text = TrimView(selectedText);
   if (text.empty()) return false;
-  const std::string popup = BuildSelectionPopupText(replies_, text, PopupMaxLines());
+  const std::string popup = BuildSelectionPopupText(ShownReplies(), text, PopupMaxLines());
   if (popup.empty()) return false;
-  AppPopup().ShowText(popup, QCursor::pos());
+  AppPopup().ShowText(popup, QCursor::pos(), PopupAnchorResolver(std::string()));
   return true;
+}
+
+void ThreadTab::ApplyNgRules() {
+  std::vector<NgRuleFile::Problem> problems;
+  const NgFilter filter = LoadNgFilterFor(boardDir_ + datName_, &problems);
+  // A rule file damaged by hand says so where the user looks; its good rules still apply.
+  if (!problems.empty()) Ui().SetStatusText(Sjis("警告:") + NgProblemText(problems.front()));
+  if (filter.Empty()) {
+    ng_.reset();
+  } else {
+    ng_ = filter.Apply(replies_);
+  }
+  answers_ = ReplyAnswers(ShownReplies());
+  ids_ = PosterIds(ShownReplies());
+}
+
+std::string ThreadTab::RenderShown(const std::string& title, int firstUnread, int oldShown) const {
+  if (!ng_) return RenderPage(replies_, title, firstUnread, oldShown);
+  return RenderFilteredPage(AppSkin(), *ng_, title, firstUnread, oldShown);
+}
+
+std::string ThreadTab::ShownPopupText(const std::string& spec) const {
+  if (!ng_) return BuildPopupText(replies_, spec, PopupMaxLines());
+  return BuildFilteredPopupText(*ng_, spec, PopupMaxLines());
+}
+
+void ThreadTab::ReapplyNgRules() {
+  if (boardDir_.empty() || datName_.empty()) return;
+  ApplyNgRules();
+  document_ = RenderShown(caption_, firstUnread_, oldShown_);
+  view_->RewriteDocument(document_);
+}
+
+void ThreadTab::DecoratePage() {
+  if (boardDir_.empty() || datName_.empty()) return;
+  const int threshold = AppSettings().heavyPosterThreshold;
+  QJsonObject decorations;
+  const ReplyList& shown = ShownReplies();
+  for (int k = 1; k <= shown.Count(); ++k) {
+    QJsonObject reply;
+    const std::size_t answers = answers_.AnswersTo(k).size();
+    if (answers > 0) reply.insert(QStringLiteral("answers"), static_cast<int>(answers));
+    const PosterIds::Poster* poster = ids_.PosterOf(k);
+    if (poster != nullptr) {
+      reply.insert(QStringLiteral("id"), FromSjis(poster->id));
+      reply.insert(QStringLiteral("position"), ids_.PositionOf(k));
+      reply.insert(QStringLiteral("count"), ids_.CountOf(k));
+      reply.insert(QStringLiteral("heavy"), threshold > 0 && ids_.CountOf(k) >= threshold);
+    }
+    if (!reply.isEmpty()) decorations.insert(QString::number(k), reply);
+  }
+  view_->Decorate(decorations);
+}
+
+void ThreadTab::DecorationHovered(const QString& kind, int reply) {
+  std::string spec;
+  const auto join = [&spec](std::span<const int> numbers) {
+    for (int number : numbers) {
+      if (!spec.empty()) spec += ',';
+      spec += std::to_string(number);
+    }
+  };
+  if (kind == QLatin1String("answers")) {
+    join(answers_.AnswersTo(reply));
+  } else if (kind == QLatin1String("id")) {
+    const PosterIds::Poster* poster = ids_.PosterOf(reply);
+    if (poster != nullptr) join(poster->replies);
+  }
+  const std::string text = spec.empty() ? std::string() : ShownPopupText(spec);
+  if (text.empty()) {
+    AppPopup().HideHover();
+    return;
+  }
+  AppPopup().ShowHover(text, QCursor::pos(), PopupAnchorResolver(std::string()));
+}
+
+void ThreadTab::ExtendMenu(QMenu* menu, const QString& selection, QPoint pos) {
+  if (boardDir_.empty() || datName_.empty()) return;
+  const std::string selected(TrimView(ToSjis(selection)));
+  menu->addSeparator();
+  QPointer<ThreadTab> self(this);
+  const auto add = [&](const char* caption, const char* name, NgKind kind, bool enabled) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, [self, kind, selected, pos] {
+      if (!self.isNull()) self->AddNgRuleFromMenu(kind, selected, pos);
+    });
+  };
+  add("NGワードに追加", "ngWordMI", NgKind::kWord, !selected.empty());
+  add("NG名前に追加", "ngNameMI", NgKind::kName, true);
+  add("NGIDに追加", "ngIdMI", NgKind::kId, true);
+  QAction* edit = menu->addAction(QString::fromUtf8("NG設定..."));
+  edit->setObjectName(QStringLiteral("ngEditMI"));
+  const std::string board = NgBoardOfLogPath(boardDir_);
+  connect(edit, &QAction::triggered, this, [self, board] {
+    if (self.isNull()) return;
+    TNgForm form(board, self);
+    AppDialogs().Exec(form);
+  });
+}
+
+void ThreadTab::AddNgRuleFromMenu(NgKind kind, const std::string& selection, QPoint pos) {
+  if (!selection.empty()) {
+    AddNgRuleWithPattern(kind, selection);
+    return;
+  }
+  if (kind == NgKind::kWord) return;
+  QPointer<ThreadTab> self(this);
+  view_->ReplyAt(pos, [self, kind](int reply) {
+    if (!self.isNull()) self->AddNgRuleForReply(kind, reply);
+  });
+}
+
+void ThreadTab::AddNgRuleForReply(NgKind kind, int reply) {
+  if (reply < 1 || reply > replies_.Count()) return;
+  std::string pattern;
+  if (kind == NgKind::kName) {
+    pattern = std::string(TrimView(NgVisibleText(replies_.Name(reply))));
+  } else if (kind == NgKind::kId) {
+    pattern = std::string(ReplyIdOf(replies_.Date(reply)));
+  }
+  if (pattern.empty()) {
+    Ui().SetStatusText(Sjis("警告:") + std::to_string(reply) +
+                       Sjis(" には追加できる値がありません."));
+    return;
+  }
+  AddNgRuleWithPattern(kind, pattern);
+}
+
+void ThreadTab::AddNgRuleWithPattern(NgKind kind, const std::string& pattern) {
+  NgRule rule;
+  rule.kind = kind;
+  rule.pattern = pattern;
+  if (kind == NgKind::kId) rule.board = NgBoardOfLogPath(boardDir_);
+  std::string error;
+  if (!AddNgRule(rule, error)) Ui().SetStatusText(error);
 }
 
 }  // namespace velkor

@@ -1,11 +1,20 @@
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "threads/NgFilter.h"
+#include "threads/NgRule.h"
+#include "threads/PopupWindow.h"
+#include "threads/PosterIds.h"
+#include "threads/ReplyAnswers.h"
 #include "threads/ReplyList.h"
+
+class QMenu;
 
 namespace velkor {
 
@@ -78,6 +87,22 @@ class ThreadTab : public QWidget {
   // made of them (the browser then shows its own menu).
   bool SelectionContextMenu(const std::string& selectedText);
 
+  // Reads the NG rules for the tab's board again and, when it shows a thread, draws the page anew
+  // with them at the place it was scrolled to.
+  void ReapplyNgRules();
+  // ReapplyNgRules in every thread tab that exists, whichever list holds it.
+  static void ReapplyNgRulesInAllTabs();
+  // The thread's context-menu entries "NGワードに追加", "NG名前に追加", "NGIDに追加": a rule of
+  // `kind` for the selected text, or without a selection for the name or ID of the reply shown at
+  // `pos` (view coordinates; found asynchronously). Words need a selection; ID rules belong to
+  // the tab's board, the others are global. Failures go to the status bar.
+  void AddNgRuleFromMenu(NgKind kind, const std::string& selection, QPoint pos);
+  // The replies as the page shows them (the NG rules applied), who answers whom among them and
+  // their posters' IDs.
+  const ReplyList& ShownReplies() const { return ng_ ? ng_->replies : replies_; }
+  const ReplyAnswers& Answers() const { return answers_; }
+  const PosterIds& Ids() const { return ids_; }
+
   const std::string& Caption() const { return caption_; }
   // Sets the caption (the owner shows it on the tab page).
   void SetCaption(const std::string& caption);
@@ -99,6 +124,24 @@ class ThreadTab : public QWidget {
   // The owner's shown thread list, or null.
   SubjectList* ShownSubjects() const;
   void OpenExternally(const std::string& url);
+  // How anchors inside the pop-up for `statusText` are resolved: into the thread a stored-thread
+  // link names, else into this tab's replies.
+  PopupWindow::AnchorResolver PopupAnchorResolver(const std::string& statusText) const;
+
+  // Every thread tab alive, for changes that concern them all (the NG rules).
+  static std::vector<ThreadTab*>& LiveTabs();
+  // Judges replies_ by the NG rules of the tab's board and counts answers and IDs of the result.
+  void ApplyNgRules();
+  // The thread page of the shown replies.
+  std::string RenderShown(const std::string& title, int firstUnread, int oldShown) const;
+  // Adds the answer counts and IDs to the loaded page.
+  void DecoratePage();
+  void DecorationHovered(const QString& kind, int reply);
+  void ExtendMenu(QMenu* menu, const QString& selection, QPoint pos);
+  void AddNgRuleForReply(NgKind kind, int reply);
+  void AddNgRuleWithPattern(NgKind kind, const std::string& pattern);
+  // The pop-up text of the shown replies `spec` selects (hidden replies left out).
+  std::string ShownPopupText(const std::string& spec) const;
 
   ThreadTabOwner* owner_;
   ThreadView* view_;
@@ -112,6 +155,9 @@ class ThreadTab : public QWidget {
   int firstUnread_ = 1;
   int oldShown_ = kOldShown;
   ReplyList replies_;
+  std::optional<NgOutcome> ng_;  // set when a rule applies to the thread
+  ReplyAnswers answers_;
+  PosterIds ids_;
 };
 
 }  // namespace velkor

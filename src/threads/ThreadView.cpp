@@ -2,6 +2,8 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QJsonDocument>
+#include <QMenu>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
@@ -39,10 +41,100 @@ QString ClickListenerScript() {
     event.stopPropagation();
     if (bridge) bridge.linkClicked(node.href);
   }, true);
+  var decoration = null;
+  function decorationOf(node) {
+    while (node && node.nodeType !== 1) node = node.parentNode;
+    while (node && !node.hasAttribute('data-velkor-kind')) node = node.parentElement;
+    return node;
+  }
+  document.addEventListener('mouseover', function (event) {
+    var node = decorationOf(event.target);
+    if (!node || node === decoration) return;
+    decoration = node;
+    if (bridge) {
+      bridge.decorationHovered(node.getAttribute('data-velkor-kind'),
+                               parseInt(node.getAttribute('data-velkor-reply'), 10));
+    }
+  }, true);
+  document.addEventListener('mouseout', function (event) {
+    if (!decoration || (event.relatedTarget && decoration.contains(event.relatedTarget))) return;
+    decoration = null;
+    if (bridge) bridge.decorationHovered('', 0);
+  }, true);
 })();
 )JS");
   return script;
 }
+
+// Adds the decorations Decorate describes; DATA is their JSON object. Runs once per loaded page.
+constexpr const char* kDecorateScript = R"JS(
+(function (data) {
+  if (!document.body || document.body.hasAttribute('data-velkor-decorated')) return false;
+  document.body.setAttribute('data-velkor-decorated', '');
+  function mark(node, kind, reply) {
+    node.setAttribute('data-velkor-kind', kind);
+    node.setAttribute('data-velkor-reply', reply);
+    node.style.cursor = 'default';
+  }
+  function isReplyAnchor(node) {
+    return node.tagName === 'A' && /^a[0-9]+$/.test(node.getAttribute('name') || '');
+  }
+  for (var reply in data) {
+    var link = document.querySelector('a[href="menu:' + reply + '"]');
+    if (!link) continue;
+    var info = data[reply];
+    if (info.answers) {
+      var count = document.createElement('span');
+      count.textContent = '(' + info.answers + ')';
+      count.style.textDecoration = 'underline';
+      mark(count, 'answers', reply);
+      link.parentNode.insertBefore(count, link.nextSibling);
+    }
+    if (!info.id) continue;
+    var needle = 'ID:' + info.id;
+    var walker = document.createTreeWalker(document.body,
+                                           NodeFilter.SHOW_TEXT | NodeFilter.SHOW_ELEMENT);
+    walker.currentNode = link;
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+      if (node.nodeType === 1) {
+        if (isReplyAnchor(node)) break;
+        continue;
+      }
+      var at = node.data.indexOf(needle);
+      if (at < 0) continue;
+      var idText = node.splitText(at);
+      idText.splitText(needle.length);
+      var id = document.createElement('span');
+      mark(id, 'id', reply);
+      if (info.heavy) id.style.color = '#e00000';
+      idText.parentNode.replaceChild(id, idText);
+      id.appendChild(idText);
+      id.appendChild(document.createTextNode(' (' + info.position + '/' + info.count + ')'));
+      break;
+    }
+  }
+  return true;
+})
+)JS";
+
+// The number of the reply shown at a point (view coordinates): the last reply anchor before the
+// element there.
+constexpr const char* kReplyAtScript = R"JS(
+(function (x, y) {
+  var target = document.elementFromPoint(x, y);
+  if (!target) return 0;
+  var found = 0;
+  var anchors = document.anchors;
+  for (var i = 0; i < anchors.length; ++i) {
+    var name = anchors[i].getAttribute('name') || '';
+    if (!/^a[0-9]+$/.test(name)) continue;
+    if (anchors[i] !== target &&
+        !(anchors[i].compareDocumentPosition(target) & Node.DOCUMENT_POSITION_FOLLOWING)) break;
+    found = parseInt(name.substring(1), 10);
+  }
+  return found;
+})
+)JS";
 
 bool IsPlainAnchorName(const std::string& name) {
   if (name.empty()) return false;
@@ -75,6 +167,7 @@ ThreadView::ThreadView(QWidget* parent)
 
   connect(bridge_, &LinkBridge::LinkClicked, this,
           [this](const QString& href) { emit LinkFollowed(DocumentForm(href)); });
+  connect(bridge_, &LinkBridge::DecorationHovered, this, &ThreadView::DecorationUnderMouse);
   connect(page_, &ThreadPage::LinkRequested, this,
           [this](const QUrl& url) { emit LinkFollowed(DocumentForm(url.toString())); });
   connect(page_, &QWebEnginePage::linkHovered, this,
@@ -129,6 +222,32 @@ void ThreadView::WriteDocument(const std::string& html) {
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
   }
+}
+
+void ThreadView::RewriteDocument(const std::string& html) {
+  const QPointF at = page_->scrollPosition();
+  WriteDocument(html);
+  savedScroll_ = at;
+  restoreScroll_ = true;
+}
+
+void ThreadView::Decorate(const QJsonObject& decorations) {
+  if (page_->DocumentUrl().isEmpty() || decorations.isEmpty()) return;
+  const QString data = QString::fromUtf8(QJsonDocument(decorations).toJson(QJsonDocument::Compact));
+  page_->runJavaScript(
+      QString::fromUtf8(kDecorateScript) + QLatin1Char('(') + data + QLatin1Char(')'),
+      QWebEngineScript::ApplicationWorld);
+}
+
+void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
+  if (page_->DocumentUrl().isEmpty() || loading_) {
+    done(0);
+    return;
+  }
+  page_->runJavaScript(
+      QString::fromUtf8(kReplyAtScript) + QStringLiteral("(%1, %2)").arg(pos.x()).arg(pos.y()),
+      QWebEngineScript::ApplicationWorld,
+      [done = std::move(done)](const QVariant& result) { done(result.toInt()); });
 }
 
 void ThreadView::LifecycleRecommended(int recommended) {
@@ -215,7 +334,16 @@ void ThreadView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     return;
   }
-  QWebEngineView::contextMenuEvent(event);
+  if (!menuExtender_) {
+    QWebEngineView::contextMenuEvent(event);
+    return;
+  }
+  QMenu* menu = createStandardContextMenu();
+  menu->setObjectName(QStringLiteral("threadViewPM"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menuExtender_(menu, selection, request != nullptr ? request->position() : event->pos());
+  menu->popup(event->globalPos());
+  event->accept();
 }
 
 }  // namespace velkor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+#include <QPoint>
 #include <QPointF>
 #include <QPointer>
 #include <QWebEngineView>
@@ -7,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QMenu;
 class QWebChannel;
 
 namespace velkor {
@@ -45,6 +48,25 @@ class ThreadView : public QWebEngineView {
     contextMenuHandler_ = std::move(handler);
   }
 
+  // On a right-click the view did not take for itself: lets the owner add entries to the browser's
+  // menu before it is shown; `pos` is where the user clicked (view coordinates).
+  void SetMenuExtender(std::function<void(QMenu*, const QString& selection, QPoint pos)> extender) {
+    menuExtender_ = std::move(extender);
+  }
+  // Replaces the page with `html` as WriteDocument does, but keeps the place the view was
+  // scrolled to.
+  void RewriteDocument(const std::string& html);
+  // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
+  // page's bytes stay as written). `decorations` maps reply numbers (as text) to
+  // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool}: the count
+  // "(3)" goes after the reply's number link "menu:k"; "ID:text" in the reply's header is followed
+  // by " (position/count)", both marked (coloured when heavy). The mouse entering and leaving
+  // them is reported by DecorationUnderMouse.
+  void Decorate(const QJsonObject& decorations);
+  // Calls `done` with the number of the reply shown at `pos` (view coordinates): the last reply
+  // anchor "a<k>" before the element there; 0 when there is none or the page cannot tell.
+  void ReplyAt(QPoint pos, std::function<void(int)> done);
+
   // The address translated into the form of a page written into "about:blank"; other addresses
   // unchanged.
   QString DocumentForm(const QString& url) const;
@@ -54,6 +76,8 @@ class ThreadView : public QWebEngineView {
   void LinkFollowed(const QString& url);
   // The link under the mouse; empty when it left the link.
   void LinkUnderMouse(const QString& url);
+  // The mouse entered a decoration (kind "answers" or "id") of reply `reply`; kind empty: it left.
+  void DecorationUnderMouse(const QString& kind, int reply);
   // The page finished loading (ok false: it failed or was replaced).
   void DocumentLoaded(bool ok);
 
@@ -83,6 +107,7 @@ class ThreadView : public QWebEngineView {
   QPointF savedScroll_;
   std::vector<PendingScroll> pending_;
   std::function<bool(const QString&)> contextMenuHandler_;
+  std::function<void(QMenu*, const QString&, QPoint)> menuExtender_;
 };
 
 }  // namespace velkor

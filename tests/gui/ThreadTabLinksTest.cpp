@@ -197,6 +197,32 @@ class ThreadTabLinksTest : public QObject {
     QVERIFY(wide.height() > 3 * oneLine.height());
   }
 
+  // Anchors of a pop-up text, found as the page links them, at their places in the plain text.
+  void popupAnchors_data() {
+    QTest::addColumn<std::string>("text");
+    QTest::addColumn<QStringList>("expected");  // "offset:length:spec"
+    QTest::newRow("none") << std::string("1 name\nno anchors > here") << QStringList();
+    QTest::newRow("markup characters and a run of markers")
+        << std::string("a&b<c>>>12\n") << QStringList{"5:5:12"};
+    QTest::newRow("full-width range and list")
+        << Sjis("x ＞＞１２－１５ and >>3,5") << QStringList{"2:15:12-15,", "21:5:3,5"};
+    QTest::newRow("ends at the line's end") << std::string(">>7\n8") << QStringList{"0:3:7"};
+    QTest::newRow("zero is no anchor") << std::string(">>0 >>") << QStringList();
+  }
+
+  void popupAnchors() {
+    QFETCH(std::string, text);
+    QFETCH(QStringList, expected);
+    QStringList found;
+    for (const PopupTextAnchor& anchor : FindPopupAnchors(text)) {
+      found << QString("%1:%2:%3")
+                   .arg(anchor.offset)
+                   .arg(anchor.length)
+                   .arg(QString::fromStdString(anchor.spec));
+    }
+    QCOMPARE(found, expected);
+  }
+
   void popupShowsAndHidesText() {
     PopupWindow& popup = AppPopup();
     popup.ShowText(Sjis("1 名前：a\r\nこんにちは"), QPoint(300, 300));

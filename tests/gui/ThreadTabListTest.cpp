@@ -1,10 +1,15 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QtTest>
@@ -23,7 +28,10 @@
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "subjects/SubjectList.h"
+#include "threads/DatRenderer.h"
+#include "threads/NgRuleFile.h"
 #include "threads/PopupWindow.h"
+#include "threads/TNgForm.h"
 #include "threads/ThreadTab.h"
 #include "threads/ThreadTabList.h"
 #include "threads/ThreadView.h"
@@ -84,6 +92,7 @@ class ThreadTabListTest : public QObject {
     list_->SetTabControl(tabs_);
     AppSettings().newTabOpen = false;
     ReplaceFile(boardDir_ + "subject.ini", "");
+    RemoveFile(NgRuleFile::DefaultPath());
   }
 
   void cleanup() {
@@ -480,6 +489,223 @@ class ThreadTabListTest : public QObject {
     QTRY_VERIFY(!AppPopup().isVisible());
   }
 
+  // Anchors inside a pop-up open further pop-ups up to the depth limit; moving back closes the
+  // deeper ones, leaving the chain closes it, and a click pins a pop-up against both.
+  void nestedPopupsFollowTheMouse() {
+    std::string log = "r1<><>d<>first<>t\n";
+    for (int k = 2; k <= 11; ++k) {
+      log += "r" + std::to_string(k) + "<><>d<>&gt;&gt;" + std::to_string(k - 1) + "<br>says<>\n";
+    }
+    QVERIFY(ReplaceFile(boardDir_ + "402.dat", log));
+    Open(402, 0, "t402");
+    ThreadTab* tab = list_->ActiveTab();
+    // The pop-ups open upwards, above the window, so the pointer always finds them on top.
+    tabs_->setGeometry(0, 420, 600, 170);
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    const QPoint at =
+        PointFromScript(tab,
+                        "(function () { var a = document.querySelector('a[href=\"#a10\"]');"
+                        " a.scrollIntoView(); var r = a.getBoundingClientRect();"
+                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!at.isNull());
+    QWidget* surface = tab->View()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mouseMove(surface, at);
+    PopupWindow& root = AppPopup();
+    QTRY_VERIFY(root.isVisible());
+    QVERIFY(root.Text().startsWith(QString::fromUtf8("10 名前：r10")));
+    // From the page's link up into the pop-up, then along the chain of anchors.
+    std::vector<PopupWindow*> chain{&root};
+    for (int depth = 1; depth <= PopupWindow::kMaxDepth; ++depth) {
+      PopupWindow* popup = chain.back();
+      QCOMPARE(popup->Depth(), depth);
+      QCOMPARE(popup->Anchors().size(), std::size_t{1});
+      QCOMPARE(popup->Anchors()[0].spec, std::to_string(10 - depth));
+      QTest::mouseMove(popup, popup->Anchors()[0].rect.center());
+      if (depth == PopupWindow::kMaxDepth) break;
+      QTRY_VERIFY(popup->Child() != nullptr);
+      chain.push_back(popup->Child());
+      QVERIFY2(chain.back()->Text().startsWith(QString::number(10 - depth) +
+                                               QString::fromUtf8(" 名前：")),
+               qPrintable(chain.back()->Text()));
+      QVERIFY(chain.back()->geometry().top() <
+              popup->mapToGlobal(popup->Anchors()[0].rect.center()).y());
+    }
+    QTest::qWait(50);
+    QVERIFY(chain.back()->Child() == nullptr);
+    QCOMPARE(chain.size(), std::size_t{PopupWindow::kMaxDepth});
+    // Back onto the second pop-up beside its anchor: the deeper ones close, the first two stay.
+    const QRect second = chain[1]->Anchors()[0].rect;
+    QTest::mouseMove(chain[1], QPoint(second.right() + 12, second.center().y()));
+    QTRY_VERIFY(chain[1]->Child() == nullptr);
+    QVERIFY(!chain[2]->isVisible());
+    QVERIFY(chain[1]->isVisible());
+    // Into the third again, and pin it with a click: the mouse may now go anywhere.
+    QTest::mouseMove(chain[1], chain[1]->Anchors()[0].rect.center());
+    QTRY_VERIFY(chain[1]->Child() != nullptr);
+    PopupWindow* third = chain[1]->Child();
+    QTest::mouseClick(third, Qt::LeftButton, {}, QPoint(3, 3));
+    QVERIFY(third->IsPinned() && root.IsPinned());
+    QTest::mouseMove(surface, QPoint(5, 150));
+    tab->LinkHovered("");
+    QTest::qWait(PopupWindow::kLeaveGraceMs + 200);
+    QVERIFY(root.isVisible() && third->isVisible());
+    tab->LinkHovered("about:blank#a3");
+    QVERIFY(root.Text().startsWith(QString::fromUtf8("10 名前：r10")));
+    // A click on the pinned pop-up closes it; once unpinned, leaving the chain closes all.
+    QTest::mouseClick(third, Qt::LeftButton, {}, QPoint(3, 3));
+    QVERIFY(!third->isVisible());
+    QTest::mouseClick(&root, Qt::LeftButton, {}, QPoint(3, 3));
+    QVERIFY(!root.isVisible());
+    QTest::mouseMove(surface, at);
+    QTRY_VERIFY(root.isVisible());
+    QTest::mouseMove(&root, root.Anchors()[0].rect.center());
+    QTRY_VERIFY(root.Child() != nullptr);
+    QTest::mouseMove(surface, QPoint(5, 150));
+    QTRY_VERIFY(!root.isVisible());
+    QVERIFY(root.Child() == nullptr);
+  }
+
+  // Answer counts and IDs are added to the loaded page, not to its bytes; hovering them pops up
+  // the replies they count.
+  void answersAndIdsDecorateThePage() {
+    AppSettings().heavyPosterThreshold = 3;
+    QVERIFY(ReplaceFile(boardDir_ + "403.dat", Sjis("a<><>d ID:Heavy1<>first<>t\n"
+                                                    "b<><>d ID:Heavy1<>&gt;&gt;1 ok<>\n"
+                                                    "c<><>d ID:Solo<>＞＞１－２<>\n"
+                                                    "d<><>d ID:Heavy1<>&gt;&gt;3<>\n")));
+    Open(403, 0, "t403");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->setGeometry(0, 300, 600, 290);
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    ReplyList replies;
+    QVERIFY(LoadReplies(replies, boardDir_ + "403.dat"));
+    QCOMPARE(tab->Document(), RenderPage(replies, "t403", 1, ThreadTab::kOldShown));
+    const QString marks =
+        "(function () { var out = [];"
+        " document.querySelectorAll('[data-velkor-kind]').forEach(function (n) {"
+        "   out.push(n.getAttribute('data-velkor-reply') + ' ' + n.textContent +"
+        "            (n.style.color ? ' heavy' : '')); });"
+        " return out.join('|'); })()";
+    QTRY_COMPARE(StringFromScript(tab, marks),
+                 QString::fromUtf8("1 (2)|1 ID:Heavy1 (1/3) heavy|2 (1)|2 ID:Heavy1 (2/3) heavy|"
+                                   "3 (1)|3 ID:Solo (1/1)|4 ID:Heavy1 (3/3) heavy"));
+    const QPoint at = PointFromScript(
+        tab,
+        "(function () { var r = document.querySelector('[data-velkor-kind=\"answers\"]')"
+        ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!at.isNull());
+    QWidget* surface = tab->View()->focusProxy();
+    QTest::mouseMove(surface, at);
+    QTRY_VERIFY(AppPopup().isVisible());
+    QVERIFY2(AppPopup().Text().startsWith(QString::fromUtf8("2 名前：b")),
+             qPrintable(AppPopup().Text()));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
+    QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
+    // The ID of reply 4 pops up every post of that ID.
+    const QPoint id =
+        PointFromScript(tab,
+                        "(function () { var r = document.querySelector('[data-velkor-kind=\"id\"]"
+                        "[data-velkor-reply=\"4\"]').getBoundingClientRect();"
+                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!id.isNull());
+    QTest::mouseMove(surface, id);
+    QTRY_VERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("2 名前：b")));
+    QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
+    QVERIFY(AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
+    QTest::mouseMove(surface, QPoint(id.x(), id.y() + 120));
+    QTRY_VERIFY(!AppPopup().isVisible());
+    AppSettings().heavyPosterThreshold = 5;
+  }
+
+  // A rule added or removed redraws an open thread at once; without rules the page is the plain
+  // rendering again.
+  void ruleChangeRedrawsOpenTabs() {
+    QVERIFY(ReplaceFile(boardDir_ + "404.dat",
+                        "a<><>d ID:X1<>first<>t\nb<><>d ID:Y2<>buy spam now<>\n"
+                        "c<><>d ID:Z3<>&gt;&gt;2 no<>\n"));
+    Open(404, 0, "t404");
+    ThreadTab* tab = list_->ActiveTab();
+    WaitLoaded(tab);
+    const std::string plain = tab->Document();
+    // A board rule added through the dialog, hiding the reply and the one answering it.
+    TNgForm form("host.example/board");
+    form.kindCB->setCurrentIndex(0);
+    form.patternEdit->setText("spam");
+    form.boardOnlyCB->setChecked(true);
+    form.hiddenCB->setChecked(true);
+    form.chainCB->setChecked(true);
+    QTest::mouseClick(form.addButton, Qt::LeftButton);
+    QCOMPARE(form.ruleLV->topLevelItemCount(), 1);
+    QCOMPARE(form.ruleLV->topLevelItem(0)->text(3), QString("host.example/board"));
+    QCOMPARE(form.ruleLV->topLevelItem(0)->text(4), QString("hidden+chain"));
+    QVERIFY(tab->Document().find("buy spam") == std::string::npos);
+    QCOMPARE(tab->ShownReplies().Message(3), AboneText());
+    WaitLoaded(tab);
+    QTRY_COMPARE(StringFromScript(tab,
+                                  "document.body.innerText.indexOf('spam') < 0 &&"
+                                  " document.body.innerText.indexOf('>>2') < 0 &&"
+                                  " document.body.innerText.indexOf('first') >= 0"
+                                  " ? 'gone' : 'shown'"),
+                 QString("gone"));
+    // Pop-ups leave the hidden replies out too.
+    tab->LinkHovered("about:blank#a1-3");
+    QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")));
+    QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("名前：b")));
+    AppPopup().HidePopup();
+    form.ruleLV->setCurrentItem(form.ruleLV->topLevelItem(0));
+    QTest::mouseClick(form.removeButton, Qt::LeftButton);
+    QCOMPARE(form.ruleLV->topLevelItemCount(), 0);
+    QCOMPARE(tab->Document(), plain);
+  }
+
+  // The context menu's NG entries add rules for the selection or for the reply clicked.
+  void contextMenuAddsNgRules() {
+    QVERIFY(ReplaceFile(boardDir_ + "405.dat",
+                        Sjis("a<><>d ID:AbC1<>first<>t\n名無し<><>d ID:XyZ9<>second reply<>\n")));
+    Open(405, 0, "t405");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    const QPoint second = PointFromScript(
+        tab,
+        "(function () { var r = document.querySelector('a[href=\"menu:2\"]')"
+        ".getBoundingClientRect(); return [r.left + 40, r.top + r.height / 2]; })()");
+    QVERIFY(!second.isNull());
+    // The view's drawing surface is made anew with every page.
+    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, second);
+    TriggerMenuEntry("ngIdMI");
+    QTRY_VERIFY(ReadNgList().contains("id\tXyZ9\thost.example/board\tabone"));
+    QTRY_VERIFY(tab->Document().find("XyZ9") == std::string::npos);
+    WaitLoaded(tab);
+    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, second);
+    TriggerMenuEntry("ngNameMI");
+    QTRY_VERIFY(ReadNgList().contains(QString::fromUtf8("name\t名無し\tglobal\tabone")));
+    WaitLoaded(tab);
+    // A selection is taken as it is for a word.
+    const QPoint selected = PointFromScript(
+        tab,
+        "(function () { var range = document.createRange();"
+        " var text = document.evaluate(\"//text()[contains(., 'first')]\", document, null,"
+        " XPathResult.FIRST_ORDERED_NODE_TYPE, null).singleNodeValue;"
+        " range.setStart(text, text.data.indexOf('first'));"
+        " range.setEnd(text, text.data.indexOf('first') + 5);"
+        " window.getSelection().removeAllRanges(); window.getSelection().addRange(range);"
+        " var r = range.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!selected.isNull());
+    QTRY_COMPARE(tab->View()->selectedText(), QString("first"));
+    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, selected);
+    TriggerMenuEntry("ngWordMI");
+    QVERIFY(ReadNgList().contains("word\tfirst\tglobal\tabone"));
+  }
+
   void viewAndPopup() {
     Open(200, 0, "big", 121);
     WaitLoaded(list_->ActiveTab());
@@ -497,7 +723,7 @@ class ThreadTabListTest : public QObject {
     tab->LinkHovered("about:blank#all");
     QVERIFY(AppPopup().isVisible());
     tab->LinkHovered("");
-    QVERIFY(!AppPopup().isVisible());
+    QTRY_VERIFY(!AppPopup().isVisible());
     // Selected reply numbers show their pop-up instead of the context menu; other text does not.
     QVERIFY(tab->SelectionContextMenu(Sjis("１１８－１１９")));
     QVERIFY(AppPopup().Text().contains(QString::fromUtf8("119 名前：name119")));
@@ -533,6 +759,38 @@ class ThreadTabListTest : public QObject {
                                        });
     if (!QTest::qWaitFor([&at] { return !at->isNull(); }, 5000)) return QPoint();
     return *at;
+  }
+  static QString StringFromScript(ThreadTab* tab, const QString& script) {
+    auto text = std::make_shared<QString>();
+    auto done = std::make_shared<bool>(false);
+    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                       [text, done](const QVariant& v) {
+                                         *text = v.toString();
+                                         *done = true;
+                                       });
+    if (!QTest::qWaitFor([&done] { return *done; }, 5000)) return QString();
+    return *text;
+  }
+  // Triggers the entry named `name` of the thread view's context menu once it is shown.
+  static void TriggerMenuEntry(const char* name) {
+    QMenu* menu = nullptr;
+    QTRY_VERIFY((menu = qobject_cast<QMenu*>(FindTopLevel("threadViewPM"))) != nullptr &&
+                menu->isVisible());
+    QAction* action = menu->findChild<QAction*>(name);
+    QVERIFY(action != nullptr);
+    QVERIFY(action->isEnabled());
+    action->trigger();
+    menu->close();
+  }
+  static QWidget* FindTopLevel(const char* name) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() == QLatin1String(name) && widget->isVisible()) return widget;
+    }
+    return nullptr;
+  }
+  static QString ReadNgList() {
+    return QString::fromStdString(
+        SjisToUtf8Lossy(ReadWholeFile(NgRuleFile::DefaultPath()).value_or(std::string())));
   }
   // Clicks the first link matching `selector` the way a user would, from the program's script
   // world (page scripts are off).
