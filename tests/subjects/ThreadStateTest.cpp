@@ -18,6 +18,8 @@ struct RouteCase {
   Shown shown;
 };
 
+void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.name; }
+
 class ThreadStateRouteTest : public ::testing::TestWithParam<RouteCase> {
  protected:
   void SetUp() override {
