@@ -7,9 +7,9 @@
 namespace velkor {
 namespace {
 
-// The number a spec of one number selects (0 when it selects nothing), or -1 when the spec holds
-// ranges or several numbers. A number followed only by list marks ("5," from "&gt;&gt;5 ") is one
-// number too. Saves walking a whole selection for the common single-number anchor.
+// The number a reply spec of one number selects (0 when it selects nothing), or -1 when the reply
+// spec holds ranges or several numbers. A number followed only by list marks ("5," from "&gt;&gt;5
+// ") is one number too. Saves walking a whole selection for the common single-number anchor.
 int PlainNumber(std::string_view spec) {
   int value = 0;
   std::size_t i = 0;

@@ -53,7 +53,8 @@ class ReplyAnswers {
   std::vector<int> referenceStart_;
 };
 
-// Calls `visit` with the spec of every reply-anchor link in a converted message (the text between
+// Calls `visit` with the reply spec of every reply-anchor link in a converted message (the text
+// between
 // "#a" and the closing quote), in order.
 template <typename Visit>
 void ForEachAnchorSpec(std::string_view message, Visit&& visit) {
