@@ -6,7 +6,8 @@
 // after every answer. Optionally over TLS. Besides the network's own paths it answers two control
 // paths on every host, for scripts and tests that want the network to grow when they say so:
 //   /_demo/step                          one step of the network's life (see DemoNetwork::Step)
-//   /_demo/grow/DIR/KEY[/N]              N (default 1) new replies to one thread (DemoNetwork::Grow)
+//   /_demo/grow/DIR/KEY[/N]              N (default 1) new replies to one thread
+//   (DemoNetwork::Grow)
 
 #include <csignal>
 #include <string>

@@ -57,7 +57,9 @@ struct StatusCase {
   const char* header;  // a header line the answer must hold, or ""
 };
 
-void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DemoServerStatusTest : public DemoServerTest,
                              public ::testing::WithParamInterface<StatusCase> {};

@@ -18,7 +18,9 @@ struct RouteCase {
   Shown shown;
 };
 
-void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RouteCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ThreadStateRouteTest : public ::testing::TestWithParam<RouteCase> {
  protected:
