@@ -32,6 +32,15 @@ std::string ReadTitle(const IniDocument& ini, std::string_view datName) {
   return ini.ReadString(datName, "Title", "");
 }
 
+std::string ReadLastModified(const IniDocument& ini, std::string_view datName) {
+  return ini.ReadString(datName, "LastModified", "");
+}
+
+bool HoldsListedReplies(const IniDocument& ini, std::string_view datName) {
+  const long long resCount = ini.ReadInteger(datName, "ResCount", 0);
+  return resCount != 0 && ini.ReadInteger(datName, "GotCount", 0) >= resCount;
+}
+
 std::int32_t WriteUnread(IniDocument& ini, std::string_view datName, std::int32_t n) {
   if (n < 1) n = ReadGotCount(ini, datName) + 1;
   ini.WriteInteger(datName, "Unread", n);

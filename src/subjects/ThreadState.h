@@ -1,11 +1,11 @@
 #pragma once
 
 // One thread's reading state: the section named by its dat name in its board's subject.ini (the
-// keys GotCount, Unread, LastModified, DatSize and Title, formats in docs/subjects.md) and its log
-// file. SubjectList keeps a whole board's state in memory and uses the functions below on it, as do
-// the log search and the command line; the class ThreadState serves callers that hold a thread by
-// its board directory (thread tabs, thread links), so that none of them reads or writes the file
-// itself. Texts are CP932; board directories end in "/".
+// keys GotCount, Unread, ResCount, LastModified, DatSize and Title, formats in docs/subjects.md)
+// and its log file. SubjectList keeps a whole board's state in memory and uses the functions below
+// on it, as do the log search and the command line; the class ThreadState serves callers that hold
+// a thread by its board directory (thread tabs, thread links), so that none of them reads or writes
+// the file itself. Texts are CP932; board directories end in "/".
 
 #include <cstdint>
 #include <string>
@@ -29,6 +29,11 @@ std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::st
 std::int32_t ReadUnread(const IniDocument& ini, std::string_view datName);
 std::int32_t ReadGotCount(const IniDocument& ini, std::string_view datName);
 std::string ReadTitle(const IniDocument& ini, std::string_view datName);
+// The Last-Modified text of the thread's last download, leading blank kept (empty when missing).
+std::string ReadLastModified(const IniDocument& ini, std::string_view datName);
+// True when the stored replies (GotCount) reach the count the last list announced (ResCount, not
+// 0).
+bool HoldsListedReplies(const IniDocument& ini, std::string_view datName);
 
 // Stores Unread = n, where n < 1 means GotCount + 1 (everything read); returns the stored value.
 std::int32_t WriteUnread(IniDocument& ini, std::string_view datName, std::int32_t n);

@@ -13,6 +13,7 @@
 #include "net/StatusTexts.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
+#include "subjects/ThreadState.h"
 #include "subjects/UpdateReport.h"
 
 namespace velkor {
@@ -23,12 +24,9 @@ bool UpdateThreadLog(SubjectList& list, std::string_view datName, UpdateReport* 
     if (report != nullptr) report->Fail(net_text::Aborted());
     return false;
   }
-  const IniDocument& ini = *list.Ini();
-  long long resCount = ini.ReadInteger(datName, "ResCount", 0);
-  long long gotCount = ini.ReadInteger(datName, "GotCount", 0);
   // A log removed behind the program's back is fetched again whatever its stored count says.
   bool stored = FileExists(list.Dir() + std::string(datName));
-  if (resCount != 0 && gotCount >= resCount && stored) return false;
+  if (HoldsListedReplies(*list.Ini(), datName) && stored) return false;
   return FetchThreadLog(list, datName, report);
 }
 
@@ -47,7 +45,7 @@ bool FetchThreadLog(SubjectList& list, std::string_view datNameView, UpdateRepor
   const std::string dir = list.Dir();
   const std::string url = CacheServerUrl(list.BoardUrlFromDir()) + "dat/" + datName;
   const std::string path = dir + datName;
-  std::string lastModified = list.Ini()->ReadString(datName, "LastModified", "");
+  std::string lastModified = ReadLastModified(*list.Ini(), datName);
 
   std::string log;
   bool stored = FileExists(path);
