@@ -119,6 +119,14 @@ bool HasTopLevelAlternative(std::string_view pattern) {
   return false;
 }
 
+// Index just after the escape whose backslash stands at `backslash` (the escaped character may
+// be a two-byte one).
+std::size_t EscapeEnd(std::string_view pattern, std::size_t backslash) {
+  std::size_t i = backslash + 1;
+  if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
+  return i + 1;
+}
+
 // Index just after the character class that opens at `open` ("[" ... "]", nested classes and
 // escapes included), or npos when it does not close.
 std::size_t ClassEnd(std::string_view pattern, std::size_t open) {
@@ -134,9 +142,7 @@ std::size_t ClassEnd(std::string_view pattern, std::size_t open) {
       continue;
     }
     if (c == '\\') {
-      ++i;
-      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
-      ++i;
+      i = EscapeEnd(pattern, i);
       continue;
     }
     i += IsLeadByte(c) ? 2 : 1;
@@ -156,9 +162,7 @@ std::size_t GroupEnd(std::string_view pattern, std::size_t open) {
       continue;
     }
     if (c == '\\') {
-      ++i;
-      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
-      ++i;
+      i = EscapeEnd(pattern, i);
       continue;
     }
     if (c == '(') ++depth;
