@@ -51,11 +51,11 @@
 #include "base/Sjis.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
-#include "subjects/SubjectListView.h"
-#include "threads/ThreadTab.h"
-#include "threads/ThreadTabList.h"
-#include "threads/ThreadView.h"
-#include "threads/ThreadViewProfile.h"
+#include "subjects/ui/SubjectListView.h"
+#include "threads/ui/ThreadTab.h"
+#include "threads/ui/ThreadTabList.h"
+#include "threads/ui/ThreadView.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 extern char** environ;
 

@@ -1,7 +1,10 @@
 # Checks that every include between the folders of src/ goes down the layers, so no include cycle
-# can form between folders. Run by CTest: cmake -DSRC=<src dir> -P LayerCheck.cmake
+# can form between folders, and that the core stays free of the window. Run by CTest:
+# cmake -DSRC=<src dir> -P LayerCheck.cmake
 # A folder may include its own files and those of folders on a lower layer, never a higher or the same
-# one. A new folder must be given its layer here.
+# one. A new folder must be given its layer here. A core file (one outside every ui/ folder and
+# outside the window-only folders) includes nothing under a ui/ folder and no Qt header.
+cmake_minimum_required(VERSION 3.22)
 set(layer_base 0)
 set(layer_app 1)
 set(layer_net 2)
@@ -14,6 +17,8 @@ set(layer_search 4)
 set(layer_demo 6)
 set(layer_cli 7)
 set(layer_mainwindow 7)
+# Folders that hold window code only.
+set(window_folders gui mainwindow)
 
 get_filename_component(SRC "${SRC}" ABSOLUTE)
 file(GLOB_RECURSE sources RELATIVE "${SRC}" "${SRC}/*.h" "${SRC}/*.cpp")
@@ -23,6 +28,16 @@ foreach(source IN LISTS sources)
   if(NOT DEFINED layer_${folder})
     string(APPEND failures "${source}: folder '${folder}' has no layer in LayerCheck.cmake\n")
     continue()
+  endif()
+  set(core_file TRUE)
+  if(source MATCHES "/ui/" OR folder IN_LIST window_folders)
+    set(core_file FALSE)
+  endif()
+  if(core_file)
+    file(STRINGS "${SRC}/${source}" window_includes REGEX "^#include [\"<](Q|[a-z]+/(.*/)?ui/)")
+    foreach(line IN LISTS window_includes)
+      string(APPEND failures "${source}: a core file includes window code: ${line}\n")
+    endforeach()
   endif()
   file(STRINGS "${SRC}/${source}" includes REGEX "^#include \"[a-z]+/")
   foreach(line IN LISTS includes)
@@ -38,5 +53,5 @@ foreach(source IN LISTS sources)
   endforeach()
 endforeach()
 if(failures)
-  message(FATAL_ERROR "Includes that go up or across the layers:\n${failures}")
+  message(FATAL_ERROR "Includes that go up or across the layers, or into the window from the core:\n${failures}")
 endif()

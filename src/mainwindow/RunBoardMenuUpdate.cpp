@@ -5,7 +5,7 @@
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "boards/BoardCatalog.h"
-#include "boards/TUpdateMenuForm.h"
+#include "boards/ui/TUpdateMenuForm.h"
 #include "gui/Dialogs.h"
 
 namespace velkor {

@@ -25,15 +25,15 @@
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
-#include "boards/BoardTreeWidget.h"
+#include "boards/ui/BoardTreeWidget.h"
 #include "boards/FavoriteButtonBar.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
-#include "search/TSearchForm.h"
-#include "subjects/SubjectListView.h"
-#include "threads/ThreadTab.h"
-#include "threads/ThreadTabList.h"
+#include "search/ui/TSearchForm.h"
+#include "subjects/ui/SubjectListView.h"
+#include "threads/ui/ThreadTab.h"
+#include "threads/ui/ThreadTabList.h"
 
 using namespace velkor;
 

@@ -16,14 +16,14 @@
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
-#include "boards/BoardTreeWidget.h"
+#include "boards/ui/BoardTreeWidget.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
-#include "subjects/SubjectListView.h"
+#include "subjects/ui/SubjectListView.h"
 #include "support/HttpTestServer.h"
-#include "threads/ThreadTab.h"
-#include "threads/ThreadTabList.h"
+#include "threads/ui/ThreadTab.h"
+#include "threads/ui/ThreadTabList.h"
 
 using namespace velkor;
 using namespace std::chrono_literals;

@@ -14,7 +14,7 @@
 #include "app/Settings.h"
 #include "base/Sjis.h"
 #include "mainwindow/TMainForm.h"
-#include "threads/ThreadTabStrip.h"
+#include "threads/ui/ThreadTabStrip.h"
 
 using namespace velkor;
 

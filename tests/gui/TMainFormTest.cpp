@@ -24,7 +24,7 @@
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/TMainForm.h"
 #include "mainwindow/TSettingForm.h"
-#include "subjects/SubjectListView.h"
+#include "subjects/ui/SubjectListView.h"
 
 using namespace velkor;
 

@@ -11,7 +11,7 @@
 #include "app/DataDir.h"
 #include "boards/BoardCatalog.h"
 #include "search/RegexEngine.h"
-#include "search/TSearchForm.h"
+#include "search/ui/TSearchForm.h"
 #include "subjects/SubjectList.h"
 #include "support/RecordingUiHooks.h"
 #include "support/TempDataDir.h"

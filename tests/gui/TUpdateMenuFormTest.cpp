@@ -12,7 +12,7 @@
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
-#include "boards/TUpdateMenuForm.h"
+#include "boards/ui/TUpdateMenuForm.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "support/NginxFixture.h"
 #include "support/RecordingUiHooks.h"

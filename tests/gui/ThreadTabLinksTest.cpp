@@ -6,7 +6,7 @@
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "threads/DatRenderer.h"
-#include "threads/PopupWindow.h"
+#include "threads/ui/PopupWindow.h"
 #include "threads/ReplyList.h"
 #include "threads/ThreadLinks.h"
 

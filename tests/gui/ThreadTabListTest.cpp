@@ -30,11 +30,11 @@
 #include "subjects/SubjectList.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgRuleFile.h"
-#include "threads/PopupWindow.h"
-#include "threads/TNgForm.h"
-#include "threads/ThreadTab.h"
-#include "threads/ThreadTabList.h"
-#include "threads/ThreadView.h"
+#include "threads/ui/PopupWindow.h"
+#include "threads/ui/TNgForm.h"
+#include "threads/ui/ThreadTab.h"
+#include "threads/ui/ThreadTabList.h"
+#include "threads/ui/ThreadView.h"
 
 using namespace velkor;
 

@@ -1,11 +1,11 @@
-#include "subjects/SubjectListView.h"
+#include "subjects/ui/SubjectListView.h"
 
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <algorithm>
 
 #include "subjects/SubjectList.h"
-#include "subjects/SubjectListModel.h"
+#include "subjects/ui/SubjectListModel.h"
 
 namespace velkor {
 

@@ -1,4 +1,4 @@
-#include "threads/ThreadTabStrip.h"
+#include "threads/ui/ThreadTabStrip.h"
 
 #include <QMouseEvent>
 #include <QTabWidget>

@@ -1,4 +1,4 @@
-#include "threads/ThreadView.h"
+#include "threads/ui/ThreadView.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -10,10 +10,10 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
-#include "threads/LinkBridge.h"
-#include "threads/ThreadPage.h"
-#include "threads/ThreadSchemeHandler.h"
-#include "threads/ThreadViewProfile.h"
+#include "threads/ui/LinkBridge.h"
+#include "threads/ui/ThreadPage.h"
+#include "threads/ui/ThreadSchemeHandler.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 namespace velkor {
 

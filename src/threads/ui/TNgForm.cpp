@@ -1,4 +1,4 @@
-#include "threads/TNgForm.h"
+#include "threads/ui/TNgForm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +17,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "threads/NgRuleFile.h"
-#include "threads/ThreadTab.h"
+#include "threads/ui/ThreadTab.h"
 
 namespace velkor {
 

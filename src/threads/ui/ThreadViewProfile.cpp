@@ -1,4 +1,4 @@
-#include "threads/ThreadViewProfile.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -10,7 +10,7 @@
 #include <QWebEngineUrlScheme>
 
 #include "gui/GuiText.h"
-#include "threads/ThreadSchemeHandler.h"
+#include "threads/ui/ThreadSchemeHandler.h"
 
 namespace velkor {
 

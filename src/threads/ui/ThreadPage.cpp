@@ -1,4 +1,4 @@
-#include "threads/ThreadPage.h"
+#include "threads/ui/ThreadPage.h"
 
 namespace velkor {
 

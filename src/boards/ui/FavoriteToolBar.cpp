@@ -1,4 +1,4 @@
-#include "boards/FavoriteToolBar.h"
+#include "boards/ui/FavoriteToolBar.h"
 
 #include <QActionGroup>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "threads/ThreadTabList.h"
+#include "threads/ui/ThreadTabList.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,7 +12,7 @@
 #include "app/Settings.h"
 #include "gui/GuiText.h"
 #include "subjects/TitleText.h"
-#include "threads/ThreadTab.h"
+#include "threads/ui/ThreadTab.h"
 
 namespace velkor {
 

@@ -1,4 +1,4 @@
-#include "subjects/SubjectListModel.h"
+#include "subjects/ui/SubjectListModel.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "threads/PopupWindow.h"
+#include "threads/ui/PopupWindow.h"
 
 #include <QApplication>
 #include <QEnterEvent>

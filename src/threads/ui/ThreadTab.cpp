@@ -1,4 +1,4 @@
-#include "threads/ThreadTab.h"
+#include "threads/ui/ThreadTab.h"
 
 #include <QCursor>
 #include <QDesktopServices>
@@ -26,11 +26,11 @@
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
-#include "threads/PopupWindow.h"
-#include "threads/TNgForm.h"
+#include "threads/ui/PopupWindow.h"
+#include "threads/ui/TNgForm.h"
 #include "threads/ThreadLinks.h"
-#include "threads/ThreadTabOwner.h"
-#include "threads/ThreadView.h"
+#include "threads/ui/ThreadTabOwner.h"
+#include "threads/ui/ThreadView.h"
 
 namespace velkor {
 

@@ -1,4 +1,4 @@
-#include "search/TSearchForm.h"
+#include "search/ui/TSearchForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "threads/ThreadTabOwner.h"
+#include "threads/ui/ThreadTabOwner.h"
 
 class QAction;
 class QMenu;

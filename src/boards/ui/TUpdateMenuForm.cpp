@@ -1,4 +1,4 @@
-#include "boards/TUpdateMenuForm.h"
+#include "boards/ui/TUpdateMenuForm.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "threads/ThreadSchemeHandler.h"
+#include "threads/ui/ThreadSchemeHandler.h"
 
 #include <QBuffer>
 #include <QStringList>

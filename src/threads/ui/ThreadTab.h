@@ -9,7 +9,7 @@
 
 #include "threads/NgFilter.h"
 #include "threads/NgRule.h"
-#include "threads/PopupWindow.h"
+#include "threads/ui/PopupWindow.h"
 #include "threads/PosterIds.h"
 #include "threads/ReplyAnswers.h"
 #include "threads/ReplyList.h"

@@ -1,4 +1,4 @@
-#include "boards/BoardTreeWidget.h"
+#include "boards/ui/BoardTreeWidget.h"
 
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
