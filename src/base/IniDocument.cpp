@@ -11,36 +11,7 @@
 namespace velkor {
 
 std::optional<long long> ParseIniInteger(std::string_view text) {
-  std::string_view s = text;
-  bool negative = false;
-  int base = 10;
-  if (!s.empty() && s.front() == '-') {
-    negative = true;
-    s.remove_prefix(1);
-  }
-  if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    base = 16;
-    s.remove_prefix(2);
-  } else if (!s.empty() && s[0] == '$') {
-    base = 16;
-    s.remove_prefix(1);
-  }
-  if (s.empty()) return std::nullopt;
-  unsigned long long value = 0;
-  const unsigned long long limit =
-      static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
-  for (char c : s) {
-    int digit = HexDigitValue(c);
-    if (digit < 0 || digit >= base) return std::nullopt;
-    if (value > (limit - static_cast<unsigned long long>(digit)) / static_cast<unsigned>(base)) {
-      return std::nullopt;
-    }
-    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-  }
-  if (negative) {
-    return value == limit ? std::numeric_limits<long long>::min() : -static_cast<long long>(value);
-  }
-  return static_cast<long long>(value);
+  return ParseInteger<long long>(text, IntegerSyntax::kIni);
 }
 
 namespace {

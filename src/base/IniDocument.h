@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -8,6 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "base/Integer.h"
 
 namespace velkor {
 
@@ -59,6 +62,15 @@ class IniDocument {
   // Decimal with optional "-", or hexadecimal after "0x"/"0X"/"$"; anything else gives the
   // fallback.
   long long ReadInteger(std::string_view section, std::string_view key, long long fallback) const;
+  // ReadInteger within the range of T: a value outside it gives the fallback too.
+  template <std::integral T>
+  T ReadNumber(std::string_view section, std::string_view key, T fallback) const {
+    return NumberOr(FindValue(section, key), fallback);
+  }
+  template <std::integral T>
+  static T ReadNumber(const Section& section, std::string_view key, T fallback) {
+    return NumberOr(FindValue(section, key), fallback);
+  }
   // Read as an integer: non-zero is true.
   bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
 
@@ -102,6 +114,12 @@ class IniDocument {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;
   };
+
+  template <std::integral T>
+  static T NumberOr(const std::string* value, T fallback) {
+    if (value == nullptr) return fallback;
+    return ParseInteger<T>(*value, IntegerSyntax::kIni).value_or(fallback);
+  }
 
   Section* FindSectionMutable(std::string_view section);
   void RebuildIndex();
