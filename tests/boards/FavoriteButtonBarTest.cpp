@@ -122,7 +122,7 @@ TEST_F(FavoriteButtonBarTest, BoardButtonOpensTheFirstFavouriteInTreeOrder) {
                                       "[ニュース]\r\n実況=http://b.5ch.io/live/\r\n\r\n"));
   BoardCatalog favorites;
   favorites.Open(dir.Path() + "/ini/subscrib.ini");
-  favorites.BuildTree();
+  ASSERT_TRUE(favorites.BuildTree().IsOk());
   std::string category;
   std::string name;
   ASSERT_TRUE(FavoriteButtonBar::FindBoardButtonTarget(favorites, S("実況"), category, name));

@@ -118,7 +118,7 @@ class TUpdateMenuFormTest : public QObject {
              test::NginxFixture::LastModifiedText(test::NginxFixture::kFixedTime));
 
     TUpdateMenuForm form(nullptr);
-    QCOMPARE(form.RunUpdate(false), 1);
+    QVERIFY(form.RunUpdate(false).Code() == MenuUpdateCode::kNotModified);
     QCOMPARE(ui.messages.size(), std::size_t(1));
     QCOMPARE(ui.messages[0].icon, MessageIcon::kInformation);
     QCOMPARE(ui.messages[0].caption, S("ボード一覧更新"));
@@ -144,7 +144,7 @@ class TUpdateMenuFormTest : public QObject {
     nginx_.WriteFile("menu2.html", Menu("ai.5ch.io"));
     TUpdateMenuForm form(nullptr);
     form.bbsMenuComboBox->setEditText("http://second.test/menu2.html");
-    QCOMPARE(form.RunUpdate(true), 0);
+    QVERIFY(form.RunUpdate(true).IsOk());
     QVERIFY(ui.messages.empty());
     QCOMPARE(ComboItems(form.bbsMenuComboBox),
              QStringList({"http://second.test/menu2.html", "http://menu.test/bbsmenu.html",
