@@ -532,14 +532,15 @@ MovedBoardsReport BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
   std::string page = std::string(kHtmlPageHead) + heading;
   for (const BoardEntry& board : AllBoards()) {
     if (std::find(vanished.begin(), vanished.end(), board.url) == vanished.end()) continue;
-    page += board.category + separator + board.name + "<br>" + board.url + "<br>";
+    page += HtmlText(board.category) + separator + HtmlText(board.name) + "<br>" +
+            HtmlText(board.url) + "<br>";
     std::string newUrl = boardList.BoardUrl(board.category, board.name);
     if (!newUrl.empty() && !board.url.empty()) {
       const std::string from = SafeLogDirOf(board.url);
       const std::string to = SafeLogDirOf(newUrl);
       if (!from.empty() && !to.empty() && from != to) moves.push_back(PendingMove{from, to});
       ini_.WriteString(board.category, board.name, newUrl);
-      page += arrow + newUrl + "<br>";
+      page += arrow + HtmlText(newUrl) + "<br>";
     } else {
       page += unknown;
     }

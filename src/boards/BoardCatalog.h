@@ -177,8 +177,9 @@ class BoardCatalog {
   // beside the file, then the favourites file is written, then the folders move: a move cut short
   // (a crash, a failed rename) is finished by CompletePendingMoves. When the list or the favourites
   // file cannot be written, nothing changes (kNotWritten, no page). Returns the report page (CP932,
-  // to be shown under MovedBoardsTitle()). kLogsNotMoved when some folder could not move: the page
-  // is kept, the moves stay pending.
+  // to be shown under MovedBoardsTitle()); categories, names and URLs go in through HtmlText
+  // (app/HtmlPage.h). kLogsNotMoved when some folder could not move: the page is kept, the moves
+  // stay pending.
   MovedBoardsReport ReportMovedBoards(const BoardCatalog& boardList,
                                       const std::vector<std::string>& vanished);
   // The title of the moved-board report's tab: "更新詳細".

@@ -345,6 +345,14 @@ TEST_F(MovedBoardsTest, MovesLogsUpdatesUrlsAndShowsTheReport) {
                                        "[趣味]\r\n将棋=http://gone.5ch.io/shogi/\r\n\r\n"));
 }
 
+TEST_F(MovedBoardsTest, ReportPutsNamesAndUrlsInAsText) {
+  dir.WriteFile("ini/menu.ini", S("[ニュース]\r\n速報=http://new.5ch.io/<i/\r\n\r\n"));
+  BoardCatalog menu;
+  menu.Open(IniPath("menu.ini"));
+  const MovedBoardsReport report = catalog.ReportMovedBoards(menu, {"http://old.5ch.io/news/"});
+  EXPECT_NE(report.page.find(S("→http://new.5ch.io/&lt;i/<br>")), std::string::npos) << report.page;
+}
+
 TEST_F(MovedBoardsTest, ExistingTargetDirectoryReceivesTheLogsItLacks) {
   dir.WriteFile("log/new.5ch.io/news/subject.txt", "new list\n");
   catalog.ReportMovedBoards(boardList, {"http://old.5ch.io/news/"});

@@ -145,6 +145,19 @@ TEST_F(SearchWalksTest, FavoriteTitlesReportProgressPerBoard) {
   EXPECT_EQ(calls, expected);
 }
 
+TEST_F(SearchWalksTest, TitlesAndNamesAreTextOnThePageNeverMarkup) {
+  dir.WriteFile("ini/subscrib.ini", "[News]\r\nA<b>&B=http://host1/a/\r\n\r\n");
+  dir.WriteFile("log/host1/a/subject.ini",
+                Section("100.dat", "velkor <a href=\"http://evil.example/\">x</a> & &#127757;"));
+  ASSERT_TRUE(Prepare("velkor|<"));
+  EXPECT_EQ(SearchFavoriteTitles(Favs(), engine, {}),
+            kHead + "\"velkor|&lt;\"" + S(" を含むタイトル<br>") +
+                "<dl><dt><strong>A&lt;b&gt;&amp;B</strong>"
+                "<dd><a href=\"http://host1/test/read.cgi/a/100/\">velkor &lt;a "
+                "href=&quot;http://evil.example/&quot;&gt;x&lt;/a&gt; &amp; &#127757;</a><br>"
+                "</dl></body></html>");
+}
+
 TEST_F(SearchWalksTest, CancelStopsTheWalkAndKeepsWhatWasFound) {
   ASSERT_TRUE(Prepare("velkor"));
   bool cancel = false;
