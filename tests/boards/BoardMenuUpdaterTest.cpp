@@ -1,6 +1,11 @@
 #include "boards/BoardMenuUpdater.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -163,6 +168,52 @@ TEST_F(BoardMenuUpdaterTest, PageWithoutBoardsIsNoMenuAndChangesNothing) {
   EXPECT_EQ(list.AllUrls(), std::vector<std::string>{"http://a.5ch.io/news/"});
   EXPECT_EQ(applied.MovedReport(), "");
   EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), favourites);
+}
+
+// ApplyMenu in a child process whose files may grow to `limit` bytes at most, as on a full disk:
+// the result's code, or -1 when the child did not end normally.
+int ApplyMenuWithFileSizeLimit(BoardMenuUpdater& updater, const std::string& page, rlim_t limit) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const rlimit small{limit, limit};
+    // A write beyond the limit then fails with EFBIG instead of ending the process.
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0) ::_exit(100);
+    ::_exit(static_cast<int>(updater.ApplyMenu(page).Code()));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(BoardMenuUpdaterTest, FavouritesThatCannotBeWrittenReportNoMoveAndMoveNothing) {
+  // Favourites too big for the full disk; the new board list is small enough.
+  std::string favourites = S("[ニュース]\r\nニュース速報+=http://asahi.5ch.io/newsplus/\r\n\r\n");
+  for (int i = 0; i < 40; ++i) {
+    favourites += S("[趣味") + std::to_string(i) + "]\r\nb=http://c.5ch.io/b" + std::to_string(i) +
+                  "/\r\n\r\n";
+  }
+  dir.WriteFile("ini/subscrib.ini", favourites);
+  dir.WriteFile("log/asahi.5ch.io/newsplus/1000000000.dat", "a<>b<>c<>d<>t\n");
+  BoardCatalog subscribed;
+  subscribed.Open(dir.Path() + "/ini/subscrib.ini");
+  BoardMenuUpdater updater(boardList, subscribed, config);
+
+  ASSERT_EQ(ApplyMenuWithFileSizeLimit(updater, Menu("ai.5ch.io"), 400),
+            static_cast<int>(MenuUpdateCode::kFavoritesNotWritten));
+  // The board list took the new menu; the favourites and the logs stayed, and nothing is pending.
+  BoardCatalog list;
+  list.Open(dir.Path() + "/ini/board.ini");
+  EXPECT_EQ(list.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
+  EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), favourites);
+  EXPECT_EQ(dir.ReadFile("log/asahi.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
+  EXPECT_FALSE(dir.Exists("ini/boardmove.lst"));
+
+  // With room on the disk the same menu finishes the move.
+  const MenuUpdateResult again = updater.ApplyMenu(Menu("ai.5ch.io"));
+  EXPECT_TRUE(again.IsOk()) << again.Reason();
+  EXPECT_NE(again.MovedReport().find(S("→http://ai.5ch.io/newsplus/<br>")), std::string::npos);
+  EXPECT_EQ(dir.ReadFile("log/ai.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
 }
 
 TEST_F(BoardMenuUpdaterTest, UnreadableLocalFileChangesNothing) {
