@@ -182,7 +182,10 @@ int RunPin(CliArgs& args) {
   if (!CheckArgs(args, kPin, 1, 1)) return kExitUsage;
   auto caption = SjisArgument(kPin, args.Positionals()[0]);
   if (!caption) return kExitUsage;
-  if (!LoadedButtons().AddButton(*caption)) {
+  const ButtonResult pinned = LoadedButtons().AddButton(*caption);
+  if (pinned.Code() == ButtonCode::kNotWritten)
+    return Failure("cannot write " + FavoriteButtons().Path());
+  if (!pinned.IsOk()) {
     return Failure("cannot pin \"" + args.Positionals()[0] + "\" (pinned already, or no caption)");
   }
   return kExitOk;
@@ -192,9 +195,11 @@ int RunUnpin(CliArgs& args) {
   if (!CheckArgs(args, kUnpin, 1, 1)) return kExitUsage;
   auto caption = SjisArgument(kUnpin, args.Positionals()[0]);
   if (!caption) return kExitUsage;
-  if (!LoadedButtons().RemoveButton(*caption)) {
-    return Failure("no button \"" + args.Positionals()[0] + "\" is pinned");
+  const ButtonResult unpinned = LoadedButtons().RemoveButton(*caption);
+  if (unpinned.Code() == ButtonCode::kNotWritten) {
+    return Failure("cannot write " + FavoriteButtons().Path());
   }
+  if (!unpinned.IsOk()) return Failure("no button \"" + args.Positionals()[0] + "\" is pinned");
   return kExitOk;
 }
 

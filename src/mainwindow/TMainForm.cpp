@@ -59,6 +59,14 @@ void ShowFavoritesFailure(const CatalogResult& result) {
                            FromSjis(result.Reason()));
 }
 
+// Tells why the button bar's file was not written. Pinning a caption that is pinned already is no
+// failure worth a box: the bar simply keeps its one button.
+void ShowButtonFailure(const ButtonResult& result) {
+  if (result.Code() != ButtonCode::kNotWritten) return;
+  AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, QString::fromUtf8("お気に入り"),
+                           FromSjis(result.Reason()));
+}
+
 // Puts a CP932 text on the clipboard.
 void CopyToClipboard(const std::string& sjis) {
   QApplication::clipboard()->setText(FromSjis(sjis));
@@ -751,9 +759,10 @@ void TMainForm::BBSNameLabelContextPopup(const QPoint& pos) {
 
 void TMainForm::subscribeAddFavoriteButtonMIClick() {
   if (popupNode.level == 1) {
-    FavoriteButtons().AddButton(FavoriteButtonBar::CategoryCaption(popupNode.category));
+    ShowButtonFailure(
+        FavoriteButtons().AddButton(FavoriteButtonBar::CategoryCaption(popupNode.category)));
   } else if (popupNode.level == 2) {
-    FavoriteButtons().AddButton(popupNode.name);
+    ShowButtonFailure(FavoriteButtons().AddButton(popupNode.name));
   }
   ApplyFavoriteBarVisibility();
 }
@@ -807,7 +816,7 @@ void TMainForm::bbsButtonDeleteMIClick() {
   if (activeButton.isNull()) return;
   std::string caption = FavoriteToolBar::CaptionOf(activeButton);
   activeButton = nullptr;
-  FavoriteButtons().RemoveButton(caption);
+  ShowButtonFailure(FavoriteButtons().RemoveButton(caption));
   ApplyFavoriteBarVisibility();
 }
 
