@@ -103,10 +103,9 @@ class BoardCatalog {
   // file. kNotAMenu when the page names no board at all, kNotWritten when the file could not be
   // written: the list and the file then stay as they were. The page is CP932; a page that is not
   // valid CP932 but valid UTF-8 is converted first. Categories come from "<B>" headings, boards
-  // from "<A HREF=url>name<" links whose URL ends in
-  // "/", whose host lies on the service's domains and which IsSafeBoardUrl accepts. A name is
-  // stored so that it reads back the same (see docs/boards.md). The tree is not touched (call
-  // BuildTree).
+  // from "<A HREF=url>name<" links whose URL ends in "/", whose host lies on the service's domains
+  // and which IsSafeBoardUrl accepts. A name is stored so that it reads back the same (see
+  // docs/boards.md). The tree is not touched (call BuildTree).
   CatalogResult ImportMenu(std::string_view page);
 
   // Rebuilds the tree from the list: the root, one category node per section in file order, one
