@@ -17,6 +17,7 @@
 
 #include "app/DataDir.h"
 #include "base/Sjis.h"
+#include "boards/BoardCatalog.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
 
@@ -148,6 +149,7 @@ const std::string& TreeDir() {
 
 void RunSearch(benchmark::State& state, const char* word, bool ignoreCase) {
   TreeDir();
+  OpenCatalogs();
   RegexEngine engine;
   engine.Load();
   if (!engine.Prepare(word, ignoreCase)) {
@@ -156,7 +158,7 @@ void RunSearch(benchmark::State& state, const char* word, bool ignoreCase) {
   }
   std::size_t hits = 0;
   for (auto _ : state) {
-    const std::string page = SearchFavoriteLogs(engine, {});
+    const std::string page = SearchFavoriteLogs(Favorites(), engine, {});
     std::size_t count = 0;
     for (std::size_t at = page.find("<dd>"); at != std::string::npos;
          at = page.find("<dd>", at + 1)) {

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BoardCatalog catalog;
     catalog.Open(path);
     // A page without boards is no menu and leaves the (empty) list alone; that is no failure.
-    if (catalog.ImportMenu(page) == BoardCatalog::ImportResult::kNotWritten) {
+    if (catalog.ImportMenu(page).Code() == CatalogCode::kNotWritten) {
       Fail("ImportMenu failed to write board.ini");
     }
     const std::vector<BoardEntry> boards = catalog.AllBoards();

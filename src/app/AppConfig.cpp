@@ -33,10 +33,6 @@ constexpr ColourKey kColourKeys[7] = {
     {"PastThreadColor", 0xFFFF, &Settings::pastThreadColor},
 };
 
-int ReadInt(const IniDocument& doc, const char* section, const char* key, int fallback) {
-  return static_cast<int>(doc.ReadInteger(section, key, fallback));
-}
-
 }  // namespace
 
 AppConfig& Config() {
@@ -59,34 +55,35 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   if (!bound_) return;
   settings.subjectGzip = doc_.ReadBool(kKodawari, "SubjectGzip", true);
   settings.debugLog = doc_.ReadBool(kKodawari, "DebugLog", false);
-  settings.fetchTimeLimit = std::max(0, ReadInt(doc_, kKodawari, "FetchTimeLimit", 120));
+  settings.fetchTimeLimit = std::max(0, doc_.ReadNumber<int>(kKodawari, "FetchTimeLimit", 120));
   settings.newTabOpen = doc_.ReadBool(kKodawari, "NewTabOpen", false);
   settings.browserApp = doc_.ReadString(kKodawari, "BrowserApp", "");
-  display.boardFontSize = ReadInt(doc_, kLookFeel, "BoardFontSize", 10);
-  display.threadFontSize = ReadInt(doc_, kLookFeel, "ThreadFontSize", 10);
+  display.boardFontSize = doc_.ReadNumber<int>(kLookFeel, "BoardFontSize", 10);
+  display.threadFontSize = doc_.ReadNumber<int>(kLookFeel, "ThreadFontSize", 10);
   for (const ColourKey& c : kColourKeys) {
-    settings.*c.field = static_cast<Colour>(doc_.ReadInteger(kLookFeel, c.key, c.fallback));
+    settings.*c.field = doc_.ReadNumber<Colour>(kLookFeel, c.key, c.fallback);
   }
   display.tabMultiLine = doc_.ReadBool(kKodawari, "TabMultiLine", false);
-  display.tabStyle = ReadInt(doc_, kKodawari, "TabStyle", 0);
+  display.tabStyle = doc_.ReadNumber<int>(kKodawari, "TabStyle", 0);
   settings.cacheServerEnable = doc_.ReadBool(kCacheServer, "Enable", false);
   settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
   settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
-  settings.heavyPosterThreshold = ReadInt(doc_, kKodawari, "HeavyPosterThreshold", 5);
+  settings.heavyPosterThreshold = doc_.ReadNumber<int>(kKodawari, "HeavyPosterThreshold", 5);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {
   WindowLayout layout;
   if (!bound_) return layout;
-  layout.top = ReadInt(doc_, kMainForm, "top", 0);
-  layout.left = ReadInt(doc_, kMainForm, "left", 0);
-  layout.width = ReadInt(doc_, kMainForm, "width", 640);
-  layout.height = ReadInt(doc_, kMainForm, "height", 480);
+  layout.top = doc_.ReadNumber<int>(kMainForm, "top", 0);
+  layout.left = doc_.ReadNumber<int>(kMainForm, "left", 0);
+  layout.width = doc_.ReadNumber<int>(kMainForm, "width", 640);
+  layout.height = doc_.ReadNumber<int>(kMainForm, "height", 480);
   layout.sidebarVisible = doc_.ReadBool(kMainForm, "SidebarVisible", true);
-  layout.viewStyle =
-      static_cast<std::int8_t>(ReadInt(doc_, kMainForm, "ViewStyle", kDefaultViewStyle));
-  layout.sidebarWidth = ReadInt(doc_, kMainForm, "SidebarWidth", 180);
-  layout.subjectHeight = ReadInt(doc_, kMainForm, "SubjectHeight", 130);
+  // The documented default, 180, lies outside the field's range: it reads as the field holds it.
+  layout.viewStyle = doc_.ReadNumber<std::int8_t>(kMainForm, "ViewStyle",
+                                                  static_cast<std::int8_t>(kDefaultViewStyle));
+  layout.sidebarWidth = doc_.ReadNumber<int>(kMainForm, "SidebarWidth", 180);
+  layout.subjectHeight = doc_.ReadNumber<int>(kMainForm, "SubjectHeight", 130);
   return layout;
 }
 
@@ -110,8 +107,7 @@ std::vector<int> AppConfig::LoadColumnWidths(std::size_t columnCount) const {
                             : std::string(kDefaultColumns);
   std::vector<std::string> items = SplitCommaText(text);
   for (std::size_t i = 0; i < columnCount && i < items.size(); ++i) {
-    auto value = ParseIniInteger(items[i]);
-    if (value) widths[i] = static_cast<int>(*value);
+    if (auto value = ParseInteger<int>(items[i], IntegerSyntax::kIni)) widths[i] = *value;
   }
   return widths;
 }
@@ -132,7 +128,7 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.debugLog = settings.debugLog;
   values.newTabOpen = settings.newTabOpen;
   values.tabMultiLine = doc_.ReadBool(kKodawari, "TabMultiLine", false);
-  values.tabStyle = ReadInt(doc_, kKodawari, "TabStyle", 0);
+  values.tabStyle = doc_.ReadNumber<int>(kKodawari, "TabStyle", 0);
   values.browserApp = settings.browserApp;
   values.boardFontSize = boardFontSize;
   values.threadFontSize = threadFontSize;

@@ -11,7 +11,8 @@ namespace velkor {
 
 // The configuration file (ini/config.ini) in memory. Every operation does nothing while no file is
 // bound. Writes change the memory copy; a flush replaces the whole file crash-safely. Write
-// failures are not reported.
+// failures are not reported. Numbers are read with IniDocument::ReadNumber: a value that is no
+// integer, or that lies outside the range of the field it is read into, gives the key's default.
 class AppConfig {
  public:
   // Binds the file and reads it once; a missing file is an empty configuration. A second call on a

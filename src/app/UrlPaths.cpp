@@ -149,6 +149,13 @@ bool IsSafeBoardUrl(std::string_view url) {
   }
 }
 
+std::optional<std::string> BoardLogFolder(std::string_view boardUrl) {
+  if (!IsSafeBoardUrl(boardUrl)) return std::nullopt;
+  std::string folder = UrlToLogDir(boardUrl);
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
 std::string UrlScheme(std::string_view url) {
   std::size_t end = url.find("://");
   if (end == std::string_view::npos || end == 0) return {};

@@ -3,6 +3,7 @@
 // URLs and the log paths made from them. Log paths are relative to LogDir, begin with "/" and use
 // "/" between components: a board http://host/board/ lives in "/host/board/".
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,11 @@ bool IsSafePathComponent(std::string_view name);
 // and its decoded path begins with "/" and holds at least one segment, every segment a safe path
 // component (a final "/" is allowed). A URL naming a host's root ("http://host/") is no board.
 bool IsSafeBoardUrl(std::string_view url);
+
+// The one rule from a board URL to its log folder: UrlToLogDir of the URL, ending in "/"
+// ("/host/board/", relative to LogDir), when IsSafeBoardUrl holds; nullopt for any other URL, which
+// names no folder of its own.
+std::optional<std::string> BoardLogFolder(std::string_view boardUrl);
 
 // The scheme of a URL in lower case, without "://" ("https"); empty when the URL has none.
 std::string UrlScheme(std::string_view url);

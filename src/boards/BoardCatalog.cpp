@@ -7,7 +7,6 @@
 #include "app/DataDir.h"
 #include "app/Deployment.h"
 #include "app/HtmlPage.h"
-#include "app/UiHooks.h"
 #include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
@@ -131,12 +130,20 @@ std::string MenuPageAsSjis(std::string_view page) {
   return Utf8ToSjisLossy(page);
 }
 
-// The relative log folder of a board URL, ending in "/"; empty when IsSafeBoardUrl refuses it.
+// The relative log folder of a board URL, ending in "/"; empty when the URL names no folder of its
+// own.
 std::string SafeLogDirOf(std::string_view url) {
-  if (!IsSafeBoardUrl(url)) return {};
-  std::string dir = UrlToLogDir(url);
-  if (dir.back() != '/') dir += '/';
-  return dir;
+  return BoardLogFolder(url).value_or(std::string());
+}
+
+CatalogResult NotOpen() {
+  static const std::string reason = Sjis("エラー:一覧が開かれていません。");
+  return {CatalogCode::kNotOpen, reason};
+}
+
+CatalogResult NotWritten(const std::string& path) {
+  static const std::string cannotSave = Sjis("エラー:保存できません: ");
+  return {CatalogCode::kNotWritten, cannotSave + path};
 }
 
 // The part of an http or https URL after its scheme; empty for any other URL.
@@ -161,7 +168,8 @@ std::string FullLogDir(const std::string& relative) {
 
 // Moves a board's log directory to its new place. When the new directory exists already, the
 // entries it lacks are moved into it one by one and the old directory is removed once empty, so no
-// stored log is left behind under a URL no favourite names any more. Failures are ignored.
+// stored log is left behind under a URL no favourite names any more. The caller looks at what is
+// left.
 void MoveBoardLogs(const std::string& from, const std::string& to) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -196,12 +204,13 @@ bool BoardCatalog::Exists() const {
   return open_ && FileExists(path_);
 }
 
-bool BoardCatalog::Save() const {
-  return ini_.Save(path_);
+CatalogResult BoardCatalog::Save() const {
+  if (!ini_.Save(path_)) return NotWritten(path_);
+  return {};
 }
 
-BoardCatalog::ImportResult BoardCatalog::ImportMenu(std::string_view original) {
-  if (!open_) return ImportResult::kNotOpen;
+CatalogResult BoardCatalog::ImportMenu(std::string_view original) {
+  if (!open_) return NotOpen();
   // The page ends at its first zero byte, as the scan reads it as a C string.
   const std::string converted = MenuPageAsSjis(original.substr(0, original.find('\0')));
   std::string_view page = converted;
@@ -241,13 +250,19 @@ BoardCatalog::ImportResult BoardCatalog::ImportMenu(std::string_view original) {
     at = page.find('<', next);
   }
   // A page that names no board (a maintenance or error page, a portal) is no board menu.
-  if (!anyBoard) return ImportResult::kNotAMenu;
-  ParseListText(lines, ini_);
-  return Save() ? ImportResult::kImported : ImportResult::kNotWritten;
+  if (!anyBoard) {
+    static const std::string notAMenu = Sjis("ボード一覧ではありません（板が見つかりません）。");
+    return {CatalogCode::kNotAMenu, notAMenu};
+  }
+  IniDocument imported;
+  ParseListText(lines, imported);
+  if (!imported.Save(path_)) return NotWritten(path_);
+  ini_ = std::move(imported);
+  return {};
 }
 
-void BoardCatalog::BuildTree() {
-  if (!open_) return;
+CatalogResult BoardCatalog::BuildTree() {
+  if (!open_) return NotOpen();
   tree_.clear();
   std::vector<std::string> empty;
   for (const IniDocument::Section& section : ini_.Sections()) {
@@ -262,8 +277,9 @@ void BoardCatalog::BuildTree() {
     }
   }
   for (const std::string& name : empty) ini_.EraseSection(name);
-  if (!empty.empty()) Save();
+  CatalogResult written = empty.empty() ? CatalogResult() : Save();
   if (observer_ != nullptr) observer_->TreeRebuilt(*this);
+  return written;
 }
 
 std::size_t BoardCatalog::TreeNodeCount() const {
@@ -279,9 +295,7 @@ std::string BoardCatalog::BoardUrl(std::string_view category, std::string_view n
 }
 
 std::string BoardCatalog::BoardLogDir(std::string_view category, std::string_view name) const {
-  std::string url = BoardUrl(category, name);
-  if (url.empty() || !IsSafeBoardUrl(url)) return {};
-  return UrlToLogDir(url);
+  return SafeLogDirOf(BoardUrl(category, name));
 }
 
 std::string BoardCatalog::UrlOfLogDir(std::string_view logDir) const {
@@ -310,9 +324,15 @@ bool BoardCatalog::FindByUrl(std::string_view url, std::string& category, std::s
   return false;
 }
 
-bool BoardCatalog::AddBoard(std::string_view category, std::string_view name,
-                            std::string_view url) {
-  if (!open_) return false;
+CatalogResult BoardCatalog::AddBoard(std::string_view category, std::string_view name,
+                                     std::string_view url) {
+  if (!open_) return NotOpen();
+  const IniDocument before = ini_;
+  ini_.WriteString(category, name, url);
+  if (CatalogResult written = Save(); !written.IsOk()) {
+    ini_ = before;
+    return written;
+  }
   auto found = std::find_if(tree_.rbegin(), tree_.rend(),
                             [&](const BoardTreeCategory& node) { return node.label == category; });
   bool newCategory = found == tree_.rend();
@@ -320,23 +340,29 @@ bool BoardCatalog::AddBoard(std::string_view category, std::string_view name,
       newCategory ? tree_.size() : static_cast<std::size_t>(tree_.rend() - found) - 1;
   if (newCategory) tree_.push_back(BoardTreeCategory{std::string(category), {}});
   tree_[index].boards.emplace_back(name);
-  ini_.WriteString(category, name, url);
-  const bool written = Save();
   if (observer_ != nullptr) {
     observer_->BoardAdded(*this, index, tree_[index].boards.size() - 1, newCategory);
   }
-  return written;
+  return {};
 }
 
-bool BoardCatalog::RemoveBoard(std::string_view category, std::string_view name) {
-  if (!Contains(category, name)) return false;
+CatalogResult BoardCatalog::RemoveBoard(std::string_view category, std::string_view name) {
+  if (!open_) return NotOpen();
+  if (!Contains(category, name)) {
+    static const std::string notFound = Sjis("エラー:その板はありません。");
+    return {CatalogCode::kNotFound, notFound};
+  }
+  const IniDocument before = ini_;
   ini_.DeleteKey(category, name);
-  const bool written = Save();
+  if (CatalogResult written = Save(); !written.IsOk()) {
+    ini_ = before;
+    return written;
+  }
   auto node = std::find_if(tree_.begin(), tree_.end(),
                            [&](const BoardTreeCategory& item) { return item.label == category; });
-  if (node == tree_.end()) return written;
+  if (node == tree_.end()) return {};
   auto board = std::find(node->boards.begin(), node->boards.end(), name);
-  if (board == node->boards.end()) return written;
+  if (board == node->boards.end()) return {};
   std::size_t categoryIndex = static_cast<std::size_t>(node - tree_.begin());
   std::size_t boardIndex = static_cast<std::size_t>(board - node->boards.begin());
   node->boards.erase(board);
@@ -345,7 +371,7 @@ bool BoardCatalog::RemoveBoard(std::string_view category, std::string_view name)
   if (observer_ != nullptr) {
     observer_->BoardRemoved(*this, categoryIndex, boardIndex, categoryRemoved);
   }
-  return written;
+  return {};
 }
 
 bool BoardCatalog::Contains(std::string_view category, std::string_view name) const {
@@ -372,6 +398,17 @@ std::vector<BoardEntry> BoardCatalog::AllBoards() const {
   return boards;
 }
 
+std::vector<std::vector<BoardEntry>> BoardCatalog::BoardsByCategory() const {
+  std::vector<std::vector<BoardEntry>> categories;
+  for (const IniDocument::Section& section : ini_.Sections()) {
+    std::vector<BoardEntry>& boards = categories.emplace_back();
+    for (const IniDocument::Entry& entry : section.entries) {
+      if (entry.hasValue) boards.push_back(BoardEntry{section.name, entry.key, entry.value});
+    }
+  }
+  return categories;
+}
+
 std::vector<BoardMenuCategory> BoardCatalog::FillMenu() const {
   std::vector<BoardMenuCategory> menu;
   for (const IniDocument::Section& section : ini_.Sections()) {
@@ -390,9 +427,10 @@ std::vector<std::string> BoardCatalog::FillCategoryMenu(std::string_view categor
   return boards;
 }
 
-bool BoardCatalog::FollowSchemeChanges(const BoardCatalog& boardList) {
-  if (!open_) return true;
+CatalogResult BoardCatalog::FollowSchemeChanges(const BoardCatalog& boardList) {
+  if (!open_) return NotOpen();
   const std::vector<BoardEntry> current = boardList.AllBoards();
+  const IniDocument before = ini_;
   bool changed = false;
   for (const BoardEntry& board : AllBoards()) {
     auto same = [&](const BoardEntry& entry) { return entry.url == board.url; };
@@ -407,7 +445,10 @@ bool BoardCatalog::FollowSchemeChanges(const BoardCatalog& boardList) {
     ini_.WriteString(board.category, board.name, found->url);
     changed = true;
   }
-  return !changed || Save();
+  if (!changed) return {};
+  CatalogResult written = Save();
+  if (!written.IsOk()) ini_ = before;
+  return written;
 }
 
 std::string BoardCatalog::PendingMovesPath() const {
@@ -472,46 +513,61 @@ void BoardCatalog::CompletePendingMoves() {
   WritePendingMoves(RunMoves(pending));
 }
 
-std::string BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
-                                            const std::vector<std::string>& vanished) {
-  if (!open_) return {};
+const std::string& BoardCatalog::MovedBoardsTitle() {
+  static const std::string title = Sjis("更新詳細");
+  return title;
+}
+
+MovedBoardsReport BoardCatalog::ReportMovedBoards(const BoardCatalog& boardList,
+                                                  const std::vector<std::string>& vanished) {
+  if (!open_) return {{}, NotOpen()};
   static const std::string heading = Sjis("移転した板<br><br>");
   static const std::string separator = Sjis("：");
   static const std::string arrow = Sjis("→");
   static const std::string unknown = Sjis("→移転先不明？<br>");
-  static const std::string title = Sjis("更新詳細");
   CompletePendingMoves();
   const std::vector<PendingMove> earlier = ReadPendingMoves();
   std::vector<PendingMove> moves = earlier;
+  const IniDocument before = ini_;
   std::string page = std::string(kHtmlPageHead) + heading;
   for (const BoardEntry& board : AllBoards()) {
     if (std::find(vanished.begin(), vanished.end(), board.url) == vanished.end()) continue;
-    page += board.category + separator + board.name + "<br>" + board.url + "<br>";
+    page += HtmlText(board.category) + separator + HtmlText(board.name) + "<br>" +
+            HtmlText(board.url) + "<br>";
     std::string newUrl = boardList.BoardUrl(board.category, board.name);
     if (!newUrl.empty() && !board.url.empty()) {
       const std::string from = SafeLogDirOf(board.url);
       const std::string to = SafeLogDirOf(newUrl);
       if (!from.empty() && !to.empty() && from != to) moves.push_back(PendingMove{from, to});
       ini_.WriteString(board.category, board.name, newUrl);
-      page += arrow + newUrl + "<br>";
+      page += arrow + HtmlText(newUrl) + "<br>";
     } else {
       page += unknown;
     }
     page += "<br>";
   }
+  page += kHtmlPageTail;
   // The list of moves reaches the disk before the favourites name the new places, and the folders
   // move only after that: a crash at any point leaves a state CompletePendingMoves finishes.
-  const bool listed = WritePendingMoves(moves);
-  if (Save()) {
-    const std::vector<PendingMove> left = RunMoves(moves);
-    if (listed) WritePendingMoves(left);
-  } else if (listed) {
-    // The favourites file still names the old places: the logs stay where it finds them.
-    WritePendingMoves(earlier);
+  if (!WritePendingMoves(moves)) {
+    ini_ = before;
+    return {{}, NotWritten(PendingMovesPath())};
   }
-  page += kHtmlPageTail;
-  Ui().ShowHtmlPage(page, title);
-  return page;
+  if (CatalogResult written = Save(); !written.IsOk()) {
+    // The favourites file still names the old places: the logs stay where it finds them.
+    ini_ = before;
+    WritePendingMoves(earlier);
+    return {{}, written};
+  }
+  const std::vector<PendingMove> left = RunMoves(moves);
+  // A list that cannot be trimmed only names moves that are done or moot, which the next
+  // CompletePendingMoves drops.
+  WritePendingMoves(left);
+  if (left.empty()) return {std::move(page), {}};
+  static const std::string notMoved = Sjis("エラー:ログフォルダを移動できません:");
+  std::string reason = notMoved;
+  for (const PendingMove& move : left) reason += " " + FullLogDir(move.from);
+  return {std::move(page), {CatalogCode::kLogsNotMoved, std::move(reason)}};
 }
 
 BoardCatalog& BoardList() {

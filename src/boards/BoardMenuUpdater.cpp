@@ -16,6 +16,16 @@ namespace {
 
 constexpr std::size_t kHistorySize = 5;
 
+const std::string& FailedText() {
+  static const std::string text = Sjis("ボード一覧の取得に失敗。");
+  return text;
+}
+
+const std::string& ListNotWrittenText() {
+  static const std::string text = Sjis("エラー:ボード一覧を保存できません。");
+  return text;
+}
+
 }  // namespace
 
 BoardMenuUpdater::BoardMenuUpdater(BoardCatalog& boardList, BoardCatalog& favorites,
@@ -37,9 +47,7 @@ void BoardMenuUpdater::SetUrl(std::string_view url) {
   rebuild_ = url_ != history_.front();
 }
 
-int BoardMenuUpdater::RunUpdate(bool silent) {
-  static const std::string notModified = Sjis("更新されていません。");
-  static const std::string failed = Sjis("ボード一覧の取得に失敗。");
+MenuUpdateResult BoardMenuUpdater::RunUpdate() {
   runFlag_ = kDownloading;
   std::string url = url_;
   std::string lastModified;
@@ -47,38 +55,46 @@ int BoardMenuUpdater::RunUpdate(bool silent) {
 
   std::string page;
   const std::string sent = lastModified;
-  int result;
+  FetchResult fetched;
   {
     HttpSession session;
     session.SetStatusHandler(static_cast<void*>(this), &BoardMenuUpdater::DialogStatus);
-    result = FetchFull(session, url, page, lastModified, false);
+    fetched = FetchFull(session, url, page, lastModified, false);
     session.Close();
   }
-  if (result == kFetchOk) {
-    const BoardCatalog::ImportResult applied = ApplyMenu(page);
-    if (applied == BoardCatalog::ImportResult::kImported) {
-      ReplaceFile(LogDir() + "/board.html", page);
+  MenuUpdateResult result;
+  if (fetched == kFetchOk) {
+    result = ApplyMenu(page);
+    const bool applied = result.IsOk() || result.Code() == MenuUpdateCode::kLogsNotMoved;
+    if (applied) {
+      if (Result<MenuUpdateCode> kept = KeepPage(page); !kept.IsOk() && result.IsOk()) {
+        result = MenuUpdateResult(kept.Code(), kept.Reason(), result.MovedReport());
+      }
     } else {
-      // A page that is no menu, or a board list that could not be written, must not be skipped by
-      // the next conditional request.
+      // A page that is no menu, or a menu not wholly written, must not be skipped by the next
+      // conditional request.
       lastModified = sent;
-      result = applied == BoardCatalog::ImportResult::kNotAMenu ? kNotAMenu : kListNotWritten;
-      if (!silent) Ui().ShowMessage(MessageIcon::kWarning, Caption(), MessageOf(applied));
     }
   } else {
     // FetchFull may have taken a Last-Modified value from an answer it then failed to read.
     lastModified = sent;
-    if (!silent) {
-      if (result == kFetchNotModified) {
-        Ui().ShowMessage(MessageIcon::kInformation, Caption(), notModified);
-      } else {
-        Ui().ShowMessage(MessageIcon::kWarning, Caption(), failed);
-      }
+    if (fetched == kFetchNotModified) {
+      static const std::string notModified = Sjis("更新されていません。");
+      result = MenuUpdateResult(MenuUpdateCode::kNotModified, notModified, {}, fetched);
+    } else {
+      result = MenuUpdateResult(MenuUpdateCode::kFetchFailed, FailedText(), {}, fetched);
     }
   }
-  if (result != kNotAMenu) RememberRun(lastModified);
+  if (result.Code() != MenuUpdateCode::kNotAMenu) RememberRun(lastModified);
   runFlag_ = kIdle;
   return result;
+}
+
+Result<MenuUpdateCode> BoardMenuUpdater::KeepPage(const std::string& page) {
+  static const std::string cannotSave = Sjis("エラー:保存できません: ");
+  const std::string path = LogDir() + "/board.html";
+  if (!ReplaceFile(path, page)) return {MenuUpdateCode::kPageNotKept, cannotSave + path};
+  return {};
 }
 
 void BoardMenuUpdater::RememberRun(const std::string& lastModified) {
@@ -92,42 +108,49 @@ void BoardMenuUpdater::RememberRun(const std::string& lastModified) {
   config_.WriteMenuTimestamp(timestamp_, true);
 }
 
-BoardCatalog::ImportResult BoardMenuUpdater::ApplyMenu(std::string_view page) {
+MenuUpdateResult BoardMenuUpdater::ApplyMenu(std::string_view page) {
   favorites_.CompletePendingMoves();
-  const BoardCatalog::ImportResult result = boardList_.ImportMenu(page);
-  if (result == BoardCatalog::ImportResult::kNotAMenu ||
-      result == BoardCatalog::ImportResult::kNotOpen) {
-    return result;
+  const CatalogResult imported = boardList_.ImportMenu(page);
+  switch (imported.Code()) {
+    case CatalogCode::kOk:
+      break;
+    case CatalogCode::kNotAMenu:
+      return MenuUpdateResult(MenuUpdateCode::kNotAMenu, imported.Reason());
+    case CatalogCode::kNotWritten:
+      return MenuUpdateResult(MenuUpdateCode::kListNotWritten, ListNotWrittenText());
+    default:
+      return MenuUpdateResult(MenuUpdateCode::kNotOpen, FailedText());
   }
-  boardList_.BuildTree();
-  favorites_.FollowSchemeChanges(boardList_);
+  if (!boardList_.BuildTree().IsOk()) {
+    return MenuUpdateResult(MenuUpdateCode::kListNotWritten, ListNotWrittenText());
+  }
+  // Without favourites there is nothing that could have moved.
+  if (!favorites_.IsOpen()) return {};
+  if (CatalogResult followed = favorites_.FollowSchemeChanges(boardList_); !followed.IsOk()) {
+    return MenuUpdateResult(MenuUpdateCode::kFavoritesNotWritten, followed.Reason());
+  }
   std::vector<std::string> vanished = favorites_.AllUrls();
   const std::vector<std::string> current = boardList_.AllUrls();
   std::erase_if(vanished, [&](const std::string& url) {
     return std::find(current.begin(), current.end(), url) != current.end();
   });
-  if (!vanished.empty()) favorites_.ReportMovedBoards(boardList_, vanished);
-  return result;
-}
-
-std::optional<BoardCatalog::ImportResult> BoardMenuUpdater::ApplyMenuFile(const std::string& path) {
-  auto page = ReadWholeFile(path);
-  if (!page) return std::nullopt;
-  return ApplyMenu(*page);
-}
-
-const std::string& BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult result) {
-  static const std::string notAMenu = Sjis("ボード一覧ではありません（板が見つかりません）。");
-  static const std::string notWritten = Sjis("エラー:ボード一覧を保存できません。");
-  static const std::string failed = Sjis("ボード一覧の取得に失敗。");
-  switch (result) {
-    case BoardCatalog::ImportResult::kNotAMenu:
-      return notAMenu;
-    case BoardCatalog::ImportResult::kNotWritten:
-      return notWritten;
+  if (vanished.empty()) return {};
+  MovedBoardsReport report = favorites_.ReportMovedBoards(boardList_, vanished);
+  switch (report.result.Code()) {
+    case CatalogCode::kOk:
+      return MenuUpdateResult(MenuUpdateCode::kOk, {}, std::move(report.page));
+    case CatalogCode::kLogsNotMoved:
+      return MenuUpdateResult(MenuUpdateCode::kLogsNotMoved, report.result.Reason(),
+                              std::move(report.page));
     default:
-      return failed;
+      return MenuUpdateResult(MenuUpdateCode::kFavoritesNotWritten, report.result.Reason());
   }
+}
+
+MenuUpdateResult BoardMenuUpdater::ApplyMenuFile(const std::string& path) {
+  auto page = ReadWholeFile(path);
+  if (!page) return MenuUpdateResult(MenuUpdateCode::kFileNotRead, FailedText());
+  return ApplyMenu(*page);
 }
 
 int BoardMenuUpdater::DialogStatus(const char* message, void* context, std::int32_t received,

@@ -7,12 +7,13 @@
 // BoardMenuStatusSink.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Result.h"
 #include "boards/BoardCatalog.h"
+#include "net/FetchResult.h"
 
 namespace velkor {
 
@@ -28,15 +29,47 @@ class BoardMenuStatusSink {
   virtual void ShowProgress(std::int32_t received, std::int32_t total) = 0;
 };
 
+// What a menu update or a menu import came to. Reasons (CP932) are ready to show under Caption().
+enum class MenuUpdateCode {
+  kOk,
+  kNotModified,  // 304: "更新されていません。" (to be shown as information)
+  kFetchFailed,  // any other failed download: "ボード一覧の取得に失敗。"
+  kFileNotRead,  // ApplyMenuFile: the file cannot be read: "ボード一覧の取得に失敗。"
+  kNotAMenu,  // the page names no board: "ボード一覧ではありません（板が見つかりません）。"
+  kListNotWritten,  // board.ini could not be written: "エラー:ボード一覧を保存できません。"
+  kFavoritesNotWritten,  // subscrib.ini (or the pending-move list) could not be written: the
+                         // catalog's reason ("エラー:保存できません: " + path)
+  kLogsNotMoved,         // the menu was applied, some log folders could not move (the catalog's
+                         // reason names them); they stay pending
+  kPageNotKept,          // the menu was applied, log/board.html could not be written
+  kNotOpen,              // a catalog is not open: "ボード一覧の取得に失敗。"
+};
+
+// The Result of a menu update, with what a caller shows or needs besides the reason: the
+// moved-board report page (to be shown under BoardCatalog::MovedBoardsTitle() whatever the code;
+// empty when no favourite moved) and the download's own result (kFetchOk when nothing was
+// downloaded).
+class [[nodiscard]] MenuUpdateResult : public Result<MenuUpdateCode> {
+ public:
+  MenuUpdateResult() = default;
+  MenuUpdateResult(MenuUpdateCode code, std::string reason, std::string movedReport = {},
+                   FetchResult fetch = kFetchOk)
+      : Result<MenuUpdateCode>(code, std::move(reason)),
+        movedReport_(std::move(movedReport)),
+        fetch_(fetch) {}
+
+  const std::string& MovedReport() const { return movedReport_; }
+  FetchResult Fetch() const { return fetch_; }
+
+ private:
+  std::string movedReport_;
+  FetchResult fetch_ = kFetchOk;
+};
+
 class BoardMenuUpdater {
  public:
   // Values of the run flag.
   enum RunFlag : int { kIdle = 0, kDownloading = 1, kAbortRequested = 2 };
-
-  // Results of RunUpdate besides FetchFull's (net/Fetch.h): the page downloaded, but it names no
-  // board, or the board list could not be written.
-  static constexpr int kNotAMenu = -100;
-  static constexpr int kListNotWritten = -101;
 
   // Reads the URL history and the time stamp of the last download from `config`; the URL starts as
   // the first history entry, the rebuild flag unchecked. The catalogs must be open; none is owned.
@@ -59,35 +92,31 @@ class BoardMenuUpdater {
   // Ui().SetStatusText, progress is dropped).
   void SetStatusSink(BoardMenuStatusSink* sink) { sink_ = sink; }
 
-  // Downloads Url() and applies it. The request is conditional (If-Modified-Since with the stored
-  // time stamp) when the rebuild flag is clear, the board list file exists and Url() is the first
-  // history entry. A page that names no board changes nothing at all (board list, board.html,
-  // history, time stamp) and gives kNotAMenu. Otherwise the page is applied (ApplyMenu) and kept
-  // as LogDir()/board.html; a board list that could not be written gives kListNotWritten. Unless
-  // `silent`, the result is told through Ui().ShowMessage: "更新されていません。" for
-  // kFetchNotModified, MessageOf(...) for kNotAMenu and kListNotWritten, "ボード一覧の取得に失敗。"
-  // for any other failure. Then (except for kNotAMenu): Url() moves to the front of the history,
-  // the first five entries become History1..5, the time stamp becomes the answer's Last-Modified
-  // after a written list and the text that was sent otherwise (empty after an unconditional
-  // request), and the configuration file is written. Returns kFetchOk, kNotAMenu, kListNotWritten
-  // or the FetchFull result. The run flag is kDownloading while it runs and kIdle afterwards.
-  int RunUpdate(bool silent);
+  // Downloads Url() and applies it; shows nothing (the caller shows the reason and the report).
+  // The request is conditional (If-Modified-Since with the stored time stamp) when the rebuild flag
+  // is clear, the board list file exists and Url() is the first history entry. A page that names no
+  // board changes nothing at all (board list, board.html, history, time stamp): kNotAMenu.
+  // Otherwise the page is applied (ApplyMenu) and, once the board list and the favourites are
+  // written, kept as LogDir()/board.html. Then (except for kNotAMenu): Url() moves to the front of
+  // the history, the first five entries become History1..5, the time stamp becomes the answer's
+  // Last-Modified once the menu is applied and the text that was sent otherwise (empty after an
+  // unconditional request), and the configuration file is written. A download that fails gives
+  // kNotModified (304) or kFetchFailed, with FetchFull's result in Fetch(). The run flag is
+  // kDownloading while it runs and kIdle afterwards.
+  MenuUpdateResult RunUpdate();
 
   // Applies a board menu page: finishes pending folder moves of an earlier pass, imports the page
   // into the board list (which is written) and rebuilds the board list's tree; then the favourites
   // follow scheme-only changes of their URLs silently (FollowSchemeChanges) and ReportMovedBoards
-  // runs on them when some favourite URLs are still not in the board list (the report page goes to
-  // Ui().ShowHtmlPage). A page that names no board (kNotAMenu) changes nothing. History and time
+  // runs on them when some favourite URLs are still not in the board list; its page is the
+  // result's MovedReport(). Stops at the first write that fails (kListNotWritten,
+  // kFavoritesNotWritten): what was written before stays, and applying the same menu again
+  // finishes the rest. A page that names no board (kNotAMenu) changes nothing. History and time
   // stamp are not touched.
-  BoardCatalog::ImportResult ApplyMenu(std::string_view page);
-  // Reads a saved menu page and applies it. nullopt when the file cannot be read (nothing
-  // changes).
-  std::optional<BoardCatalog::ImportResult> ApplyMenuFile(const std::string& path);
-
-  // The message for a failed import (CP932): "ボード一覧ではありません（板が見つかりません）。" for
-  // kNotAMenu, "エラー:ボード一覧を保存できません。" for kNotWritten, else
-  // "ボード一覧の取得に失敗。".
-  static const std::string& MessageOf(BoardCatalog::ImportResult result);
+  MenuUpdateResult ApplyMenu(std::string_view page);
+  // Reads a saved menu page and applies it. kFileNotRead, changing nothing, when the file cannot be
+  // read.
+  MenuUpdateResult ApplyMenuFile(const std::string& path);
 
   // Asks a running download to stop (the abort button, closing the dialog).
   void RequestAbort() { runFlag_ = kAbortRequested; }
@@ -102,6 +131,8 @@ class BoardMenuUpdater {
 
  private:
   void RememberRun(const std::string& lastModified);
+  // The menu applied, kept as LogDir()/board.html: kPageNotKept when that cannot be written.
+  static Result<MenuUpdateCode> KeepPage(const std::string& page);
 
   BoardCatalog& boardList_;
   BoardCatalog& favorites_;

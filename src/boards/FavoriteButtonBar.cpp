@@ -9,6 +9,11 @@
 namespace velkor {
 namespace {
 
+ButtonResult NotLoaded() {
+  static const std::string reason = Sjis("エラー:ボタンの一覧が読み込まれていません。");
+  return {ButtonCode::kNotLoaded, reason};
+}
+
 const std::string& CategoryMark() {
   static const std::string mark = Sjis("▽");
   return mark;
@@ -53,30 +58,33 @@ void FavoriteButtonBar::Load(const std::string& path) {
   Changed();
 }
 
-bool FavoriteButtonBar::AddButton(std::string_view caption) {
-  if (!loaded_ || caption.empty() || caption.find_first_of("\r\n") != std::string_view::npos) {
-    return false;
+ButtonResult FavoriteButtonBar::AddButton(std::string_view caption) {
+  static const std::string refused = Sjis("エラー:そのボタンは登録できません。");
+  if (!loaded_) return NotLoaded();
+  if (caption.empty() || caption.find_first_of("\r\n") != std::string_view::npos) {
+    return {ButtonCode::kRefused, refused};
   }
   bool known = std::any_of(captions_.begin(), captions_.end(), [&](const std::string& item) {
     return EqualsIgnoreAsciiCase(item, caption);
   });
-  if (known) return false;
-  captions_.emplace_back(caption);
-  Changed();
-  Save();
-  return true;
+  if (known) return {ButtonCode::kRefused, refused};
+  std::vector<std::string> captions = captions_;
+  captions.emplace_back(caption);
+  return SaveAs(std::move(captions));
 }
 
-bool FavoriteButtonBar::RemoveButton(std::string_view caption) {
-  if (!loaded_) return false;
+ButtonResult FavoriteButtonBar::RemoveButton(std::string_view caption) {
+  if (!loaded_) return NotLoaded();
   auto found = std::find_if(captions_.begin(), captions_.end(), [&](const std::string& item) {
     return EqualsIgnoreAsciiCase(item, caption);
   });
-  if (found == captions_.end()) return false;
-  captions_.erase(found);
-  Changed();
-  Save();
-  return true;
+  if (found == captions_.end()) {
+    static const std::string notFound = Sjis("エラー:そのボタンはありません。");
+    return {ButtonCode::kNotFound, notFound};
+  }
+  std::vector<std::string> captions = captions_;
+  captions.erase(captions.begin() + (found - captions_.begin()));
+  return SaveAs(std::move(captions));
 }
 
 bool FavoriteButtonBar::FindBoardButtonTarget(const BoardCatalog& favorites,
@@ -94,13 +102,19 @@ bool FavoriteButtonBar::FindBoardButtonTarget(const BoardCatalog& favorites,
   return false;
 }
 
-bool FavoriteButtonBar::Save() const {
+ButtonResult FavoriteButtonBar::SaveAs(std::vector<std::string> captions) {
   std::string text;
-  for (const std::string& caption : captions_) {
+  for (const std::string& caption : captions) {
     text += caption;
     text += "\r\n";
   }
-  return ReplaceFile(path_, text);
+  if (!ReplaceFile(path_, text)) {
+    static const std::string cannotSave = Sjis("エラー:保存できません: ");
+    return {ButtonCode::kNotWritten, cannotSave + path_};
+  }
+  captions_ = std::move(captions);
+  Changed();
+  return {};
 }
 
 void FavoriteButtonBar::Changed() const {

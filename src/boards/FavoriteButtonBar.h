@@ -7,10 +7,23 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace velkor {
 
 class BoardCatalog;
 class FavoriteButtonBar;
+
+// Codes of AddButton and RemoveButton.
+enum class ButtonCode {
+  kOk,
+  kNotLoaded,  // the bar is not loaded
+  kRefused,    // AddButton: an empty caption, one holding a line break, or one pinned already
+  kNotFound,   // RemoveButton: no such caption
+  kNotWritten,  // favbrd.lst could not be written ("エラー:保存できません: " + path); the captions
+                // are as they were
+};
+using ButtonResult = Result<ButtonCode>;
 
 // Told when the captions change, so that a bar widget can lay its buttons out again.
 class FavoriteButtonBarObserver {
@@ -46,14 +59,12 @@ class FavoriteButtonBar {
   // Buttons on the bar, the fixed one included.
   std::size_t ButtonCount() const { return captions_.size() + 1; }
 
-  // Appends a button and saves the file. Returns false, changing nothing, when the bar is not
-  // loaded, the caption is empty or holds a line break, or the captions already hold it ignoring
-  // ASCII case.
-  bool AddButton(std::string_view caption);
+  // Appends a button and saves the file. kRefused, changing nothing, when the caption is empty or
+  // holds a line break, or the captions already hold it ignoring ASCII case.
+  ButtonResult AddButton(std::string_view caption);
   // Removes the first caption equal to `caption` ignoring ASCII case and saves the file; the
-  // buttons after it move up. Returns false, changing nothing, when there is none or the bar is not
-  // loaded.
-  bool RemoveButton(std::string_view caption);
+  // buttons after it move up. kNotFound, changing nothing, when there is none.
+  ButtonResult RemoveButton(std::string_view caption);
 
   // The favourite a board button opens: the first board node of the favourites tree (categories in
   // tree order) labelled exactly `caption`. False (outputs emptied) when there is none.
@@ -61,8 +72,9 @@ class FavoriteButtonBar {
                                     std::string& category, std::string& name);
 
  private:
-  // Rewrites the file crash-safely; false when it could not be written.
-  bool Save() const;
+  // Rewrites the file crash-safely from `captions`; then takes them, or leaves the captions as they
+  // were and returns kNotWritten.
+  ButtonResult SaveAs(std::vector<std::string> captions);
   void Changed() const;
 
   bool loaded_ = false;

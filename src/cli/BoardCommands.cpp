@@ -10,8 +10,6 @@
 #include "boards/BoardMenuUpdater.h"
 #include "boards/FavoriteButtonBar.h"
 #include "cli/CliCommand.h"
-#include "cli/CliUiHooks.h"
-#include "net/Fetch.h"
 
 namespace velkor::cli {
 namespace {
@@ -65,10 +63,11 @@ void PrintBoards(const BoardCatalog& catalog) {
   }
 }
 
-// Writes the moved-board report when the last command showed one.
-int WriteReport(const std::optional<std::string>& page, bool toStdout) {
-  if (!CliHooks().HasPage()) return kExitOk;
-  if (page || toStdout) return WritePage(page, CliHooks().Page());
+// Writes the moved-board report, if there is one: to FILE, else to stdout when `toStdout`, else
+// only a note on stderr.
+int WriteReport(const std::string& report, const std::optional<std::string>& page, bool toStdout) {
+  if (report.empty()) return kExitOk;
+  if (page || toStdout) return WritePage(page, report);
   std::fprintf(stderr,
                "velkor-cli: moved boards were reported; use --page FILE to keep the page\n");
   return kExitOk;
@@ -83,21 +82,20 @@ int RunMenuUpdate(CliArgs& args) {
   BoardMenuUpdater updater(BoardList(), Favorites(), Config());
   if (!args.Positionals().empty()) updater.SetUrl(args.Positionals()[0]);
   if (rebuild) updater.SetRebuild(true);
-  int result = updater.RunUpdate(true);
-  if (result == kFetchOk) {
+  const MenuUpdateResult result = updater.RunUpdate();
+  if (result.IsOk()) {
     PrintLine("updated");
-  } else if (result == kFetchNotModified) {
-    PrintLine("not-modified");
-  } else {
-    PrintLine("failed");
-    if (result == BoardMenuUpdater::kNotAMenu) {
-      PrintSjisError(BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult::kNotAMenu));
-    } else if (result == BoardMenuUpdater::kListNotWritten) {
-      PrintSjisError(BoardMenuUpdater::MessageOf(BoardCatalog::ImportResult::kNotWritten));
-    }
-    return kExitFailure;
+    return WriteReport(result.MovedReport(), page, false);
   }
-  return WriteReport(page, false);
+  if (result.Code() == MenuUpdateCode::kNotModified) {
+    PrintLine("not-modified");
+    return kExitOk;
+  }
+  PrintLine("failed");
+  // A failed download has told its status texts already.
+  if (result.Code() != MenuUpdateCode::kFetchFailed) PrintSjisError(result.Reason());
+  WriteReport(result.MovedReport(), page, false);
+  return kExitFailure;
 }
 
 int RunMenuImport(CliArgs& args) {
@@ -109,14 +107,21 @@ int RunMenuImport(CliArgs& args) {
   const std::string& file = args.Positionals()[0];
   auto text = ReadWholeFile(file);
   if (!text) return Failure("cannot read " + file);
-  const BoardCatalog::ImportResult result = updater.ApplyMenu(*text);
-  if (result == BoardCatalog::ImportResult::kNotAMenu) {
-    return Failure(file + " names no board: it is no board menu");
+  const MenuUpdateResult result = updater.ApplyMenu(*text);
+  switch (result.Code()) {
+    case MenuUpdateCode::kOk:
+      return WriteReport(result.MovedReport(), page, true);
+    case MenuUpdateCode::kNotAMenu:
+      return Failure(file + " names no board: it is no board menu");
+    case MenuUpdateCode::kListNotWritten:
+    case MenuUpdateCode::kNotOpen:
+      return Failure("cannot write " + BoardList().Path());
+    default:
+      // What was applied is reported as well as what was not.
+      WriteReport(result.MovedReport(), page, true);
+      PrintSjisError(result.Reason());
+      return kExitFailure;
   }
-  if (result != BoardCatalog::ImportResult::kImported) {
-    return Failure("cannot write " + BoardList().Path());
-  }
-  return WriteReport(page, true);
 }
 
 int RunBoards(CliArgs& args) {
@@ -148,10 +153,9 @@ int RunSubscribe(CliArgs& args) {
     if (Favorites().Contains(board.category, board.name)) {
       return Failure(args.Positionals()[1] + " is a favourite already");
     }
-    if (!Favorites().AddBoard(board.category, board.name,
-                              BoardList().BoardUrl(board.category, board.name))) {
-      return Failure("cannot write " + Favorites().Path());
-    }
+    const CatalogResult added = Favorites().AddBoard(
+        board.category, board.name, BoardList().BoardUrl(board.category, board.name));
+    if (!added.IsOk()) return Failure("cannot write " + Favorites().Path());
     return kExitOk;
   }
   return Failure("the board list has no board " + args.Positionals()[1] + " in " +
@@ -168,7 +172,7 @@ int RunUnsubscribe(CliArgs& args) {
     return Failure("the favourites have no board " + args.Positionals()[1] + " in " +
                    args.Positionals()[0]);
   }
-  if (!Favorites().RemoveBoard(*category, *name)) {
+  if (!Favorites().RemoveBoard(*category, *name).IsOk()) {
     return Failure("cannot write " + Favorites().Path());
   }
   return kExitOk;
@@ -178,7 +182,10 @@ int RunPin(CliArgs& args) {
   if (!CheckArgs(args, kPin, 1, 1)) return kExitUsage;
   auto caption = SjisArgument(kPin, args.Positionals()[0]);
   if (!caption) return kExitUsage;
-  if (!LoadedButtons().AddButton(*caption)) {
+  const ButtonResult pinned = LoadedButtons().AddButton(*caption);
+  if (pinned.Code() == ButtonCode::kNotWritten)
+    return Failure("cannot write " + FavoriteButtons().Path());
+  if (!pinned.IsOk()) {
     return Failure("cannot pin \"" + args.Positionals()[0] + "\" (pinned already, or no caption)");
   }
   return kExitOk;
@@ -188,9 +195,11 @@ int RunUnpin(CliArgs& args) {
   if (!CheckArgs(args, kUnpin, 1, 1)) return kExitUsage;
   auto caption = SjisArgument(kUnpin, args.Positionals()[0]);
   if (!caption) return kExitUsage;
-  if (!LoadedButtons().RemoveButton(*caption)) {
-    return Failure("no button \"" + args.Positionals()[0] + "\" is pinned");
+  const ButtonResult unpinned = LoadedButtons().RemoveButton(*caption);
+  if (unpinned.Code() == ButtonCode::kNotWritten) {
+    return Failure("cannot write " + FavoriteButtons().Path());
   }
+  if (!unpinned.IsOk()) return Failure("no button \"" + args.Positionals()[0] + "\" is pinned");
   return kExitOk;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/FileUtil.h"
-#include "base/IniDocument.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 
 namespace velkor::cli {
@@ -79,10 +79,7 @@ bool CliArgs::TakeFlag(std::string_view name) {
 std::optional<long long> CliArgs::TakeIntOption(std::string_view name) {
   auto value = TakeOption(name);
   if (!value) return std::nullopt;
-  bool digits =
-      !value->empty() && std::all_of(value->begin() + (value->front() == '-' ? 1 : 0), value->end(),
-                                     [](char c) { return c >= '0' && c <= '9'; });
-  auto parsed = digits ? ParseIniInteger(*value) : std::nullopt;
+  auto parsed = ParseInteger<long long>(*value, IntegerSyntax::kDecimal);
   if (!parsed && error_.empty()) error_ = std::string(name) + " wants a whole number";
   return parsed;
 }

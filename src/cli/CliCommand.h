@@ -32,7 +32,8 @@ class CliArgs {
   std::vector<std::string> TakeOptionAll(std::string_view name);
   // Takes "--name"; true when it was there.
   bool TakeFlag(std::string_view name);
-  // Takes an integer option; a value that is no decimal integer is a usage error.
+  // Takes an integer option; a value that is no decimal integer (optional sign, digits, within the
+  // range of long long) is a usage error.
   std::optional<long long> TakeIntOption(std::string_view name);
   // What is left: the positionals. An argument still starting with "--" is a usage error.
   const std::vector<std::string>& Positionals();

@@ -18,7 +18,7 @@ void LoadConfiguration() {
 
 int BindFavoriteBoard(const std::string& category, const std::string& name, SubjectList& list) {
   LoadConfiguration();
-  Favorites().Open(IniDir() + "/subscrib.ini");
+  OpenCatalogs();
   const auto sjisCategory = Utf8ToSjis(category);
   const auto sjisName = Utf8ToSjis(name);
   const std::string url =

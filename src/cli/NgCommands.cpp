@@ -72,7 +72,7 @@ int RunAdd(CliArgs& args, const AddOptions& options) {
   rule.chain = chain;
   if (board) {
     LoadConfiguration();
-    Favorites().Open(IniDir() + "/subscrib.ini");
+    OpenCatalogs();
     const auto category = Utf8ToSjis(board->first);
     const auto name = Utf8ToSjis(board->second);
     const std::string url = category && name ? Favorites().BoardUrl(*category, *name) : "";

@@ -1,9 +1,11 @@
 #include <string>
+#include <utility>
 
 #include "app/Settings.h"
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
+#include "app/UiHooks.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
@@ -44,7 +46,7 @@ int RunSearch(CliArgs& args) {
   }
 
   LoadConfiguration();
-  Favorites().Open(IniDir() + "/subscrib.ini");
+  OpenCatalogs();
   SubjectList list;
   if (board) {
     if (const int rc = BindFavoriteBoard(board->first, board->second, list)) return rc;
@@ -65,15 +67,17 @@ int RunSearch(CliArgs& args) {
       PrintThreadRows(list);
       return kExitOk;
     case 1:
-      if (!SearchBoardLogs(list, Favorites(), engine, progress, &html)) {
+      if (auto found = SearchBoardLogs(list, Favorites(), engine, progress)) {
+        html = std::move(*found);
+      } else {
         return Failure("the board shown is not among the favourites");
       }
       break;
     case 2:
-      html = SearchFavoriteTitles(engine, progress);
+      html = SearchFavoriteTitles(Favorites(), engine, progress);
       break;
     default:
-      html = SearchFavoriteLogs(engine, progress);
+      html = SearchFavoriteLogs(Favorites(), engine, progress);
       break;
   }
   engine.Finish();
@@ -83,9 +87,15 @@ int RunSearch(CliArgs& args) {
 int RunSweep(CliArgs& args) {
   auto page = args.TakeOption("--page");
   if (!CheckArgs(args, kSweep, 0, 0)) return kExitUsage;
-  Favorites().Open(IniDir() + "/subscrib.ini");
+  OpenCatalogs();
   LogSweeper sweeper(LogDir(), Favorites().AllUrls(), MoveToTrashOrRemove);
-  return WritePage(page, sweeper.SweepLogs());
+  const SweepReport report = sweeper.SweepLogs();
+  const int written = WritePage(page, report.page);
+  // What could not be removed is told as a warning; the sweep itself has run.
+  if (!report.result.IsOk()) {
+    Ui().ShowMessage(MessageIcon::kWarning, LogSweeper::ReportTitle(), report.result.Reason());
+  }
+  return written;
 }
 
 const CliCommandRegistrar kRegisterSearch(kSearch);

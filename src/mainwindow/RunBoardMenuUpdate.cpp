@@ -15,7 +15,8 @@ void RunBoardMenuUpdate(QWidget* mainForm, bool silent, bool detach) {
   OpenCatalogs();
   if (silent) {
     TUpdateMenuForm form(nullptr);
-    form.RunUpdate(true);
+    // Silent: the board list is applied as far as it goes; no failure is told.
+    static_cast<void>(form.RunUpdate(true));
     return;
   }
   TUpdateMenuForm form(detach ? nullptr : mainForm);

@@ -25,22 +25,22 @@
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
-#include "boards/ui/BoardTreeWidget.h"
 #include "boards/FavoriteButtonBar.h"
+#include "boards/ui/BoardTreeWidget.h"
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
 #include "search/ui/TSearchForm.h"
-#include "subjects/ui/SubjectListModel.h"
-#include "subjects/ui/SubjectListView.h"
 #include "subjects/ThreadState.h"
 #include "subjects/TitleText.h"
+#include "subjects/ui/SubjectListModel.h"
+#include "subjects/ui/SubjectListView.h"
 #include "sweeper/LogSweeper.h"
-#include "threads/ui/PopupWindow.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
+#include "threads/ui/PopupWindow.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
 
@@ -50,6 +50,21 @@ namespace {
 // A menu caption from a name taken from the data: "&" stays a plain character.
 QString MenuText(const std::string& sjis) {
   return FromSjis(sjis).replace("&", "&&");
+}
+
+// Tells why a change of the favourites was not written (the tree shows the list as it is).
+void ShowFavoritesFailure(const CatalogResult& result) {
+  if (result.IsOk() || result.Code() == CatalogCode::kNotFound) return;
+  AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, QString::fromUtf8("お気に入り"),
+                           FromSjis(result.Reason()));
+}
+
+// Tells why the button bar's file was not written. Pinning a caption that is pinned already is no
+// failure worth a box: the bar simply keeps its one button.
+void ShowButtonFailure(const ButtonResult& result) {
+  if (result.Code() != ButtonCode::kNotWritten) return;
+  AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, QString::fromUtf8("お気に入り"),
+                           FromSjis(result.Reason()));
 }
 
 // Puts a CP932 text on the clipboard.
@@ -387,9 +402,10 @@ void TMainForm::FormCreate() {
 
   OpenCatalogs();
   BoardList().SetObserver(BBSTreeView);
-  BoardList().BuildTree();
+  // A list whose empty categories cannot be erased from its file reads the same: nothing to tell.
+  static_cast<void>(BoardList().BuildTree());
   Favorites().SetObserver(subscribeTreeView);
-  Favorites().BuildTree();
+  static_cast<void>(Favorites().BuildTree());
   subscribeTreeView->expandAll();
   if (subscribeTreeView->NodeCount() > 1) sidebarPageControl->setCurrentWidget(subscribeTabSheet);
 
@@ -703,14 +719,14 @@ void TMainForm::bbsAllPMPopup() {
 void TMainForm::bbsAllSubscribeMIClick() {
   if (popupNode.level != 2 || Favorites().Contains(popupNode.category, popupNode.name)) return;
   std::string url = BoardList().BoardUrl(popupNode.category, popupNode.name);
-  Favorites().AddBoard(popupNode.category, popupNode.name, url);
+  ShowFavoritesFailure(Favorites().AddBoard(popupNode.category, popupNode.name, url));
   subscribeTreeView->expandAll();
   BBSTreeView->viewport()->update();
 }
 
 void TMainForm::UnsubscribeClick() {
   if (popupNode.level != 2) return;
-  Favorites().RemoveBoard(popupNode.category, popupNode.name);
+  ShowFavoritesFailure(Favorites().RemoveBoard(popupNode.category, popupNode.name));
   BBSTreeView->viewport()->update();
 }
 
@@ -743,9 +759,10 @@ void TMainForm::BBSNameLabelContextPopup(const QPoint& pos) {
 
 void TMainForm::subscribeAddFavoriteButtonMIClick() {
   if (popupNode.level == 1) {
-    FavoriteButtons().AddButton(FavoriteButtonBar::CategoryCaption(popupNode.category));
+    ShowButtonFailure(
+        FavoriteButtons().AddButton(FavoriteButtonBar::CategoryCaption(popupNode.category)));
   } else if (popupNode.level == 2) {
-    FavoriteButtons().AddButton(popupNode.name);
+    ShowButtonFailure(FavoriteButtons().AddButton(popupNode.name));
   }
   ApplyFavoriteBarVisibility();
 }
@@ -799,7 +816,7 @@ void TMainForm::bbsButtonDeleteMIClick() {
   if (activeButton.isNull()) return;
   std::string caption = FavoriteToolBar::CaptionOf(activeButton);
   activeButton = nullptr;
-  FavoriteButtons().RemoveButton(caption);
+  ShowButtonFailure(FavoriteButtons().RemoveButton(caption));
   ApplyFavoriteBarVisibility();
 }
 
@@ -828,7 +845,12 @@ void TMainForm::optionLogSweeperMIClick() {
   LogSweeper sweeper(LogDir(), Favorites().AllUrls(), [](const std::string& path) {
     return QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(path)));
   });
-  sweeper.SweepLogs();
+  const SweepReport report = sweeper.SweepLogs();
+  ShowHtmlPage(report.page, LogSweeper::ReportTitle());
+  if (!report.result.IsOk()) {
+    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(LogSweeper::ReportTitle()),
+                             FromSjis(report.result.Reason()));
+  }
 }
 
 void TMainForm::optionAboutMIClick() {

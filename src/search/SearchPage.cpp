@@ -1,5 +1,6 @@
 #include "search/SearchPage.h"
 
+#include "app/HtmlPage.h"
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 
@@ -14,7 +15,7 @@ std::string SearchHeading(std::string_view pattern, bool logs) {
   static const std::string logTail = Sjis(" を含むログ<br>");
   static const std::string titleTail = Sjis(" を含むタイトル<br>");
   std::string heading = "\"";
-  heading += pattern;
+  heading += HtmlText(pattern);
   heading += "\"";
   heading += logs ? logTail : titleTail;
   return heading;
@@ -23,7 +24,7 @@ std::string SearchHeading(std::string_view pattern, bool logs) {
 std::string BoardBlock(std::string_view boardName, std::string_view entries) {
   if (entries.empty()) return {};
   std::string block = "<dl><dt><strong>";
-  block += boardName;
+  block += HtmlText(boardName);
   block += "</strong>";
   block += entries;
   block += "</dl>";
@@ -34,13 +35,14 @@ namespace {
 
 std::string Entry(std::string_view linkBase, std::string_view datName, std::string_view lineText,
                   std::string_view title) {
+  std::string link(linkBase);
+  link += ThreadNumber(datName);
+  link += "/";
+  link += lineText;
   std::string entry = "<dd><a href=\"";
-  entry += linkBase;
-  entry += ThreadNumber(datName);
-  entry += "/";
-  entry += lineText;
+  entry += HtmlText(link);
   entry += "\">";
-  entry += title;
+  entry += HtmlText(title);
   entry += "</a><br>";
   return entry;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// The pieces of the search result page. Texts are CP932 and are put in as they are, without
-// escaping: titles and board names are already HTML text in the board service's lists.
+// The pieces of the search result page (CP932). The search word, board names, titles and links go
+// in through HtmlText (app/HtmlPage.h): a title keeps "<" and "&" as plain characters
+// (subjects/TitleText.h), so it is never markup on the page.
 
 #include <string>
 #include <string_view>
@@ -11,14 +12,16 @@ namespace velkor {
 // The title of the tab the page is shown in: "検索結果".
 const std::string& SearchResultTitle();
 
-// '"' + pattern + '"' + " を含むログ<br>" (log searches) or " を含むタイトル<br>" (title searches).
+// '"' + HtmlText(pattern) + '"' + " を含むログ<br>" (log searches) or " を含むタイトル<br>" (title
+// searches).
 std::string SearchHeading(std::string_view pattern, bool logs);
 
-// "<dl><dt><strong>" + board name + "</strong>" + entries + "</dl>"; empty when there are no
-// entries.
+// "<dl><dt><strong>" + HtmlText(board name) + "</strong>" + entries + "</dl>"; empty when there
+// are no entries.
 std::string BoardBlock(std::string_view boardName, std::string_view entries);
 
-// A title hit: "<dd><a href="" + link base + thread number + "/"">" + title + "</a><br>".
+// A title hit: "<dd><a href="" + link base + thread number + "/"">" + title + "</a><br>", link and
+// title through HtmlText.
 std::string TitleEntry(std::string_view linkBase, std::string_view datName, std::string_view title);
 // A log hit on line `line`: as TitleEntry with the line number after the final "/".
 std::string LogEntry(std::string_view linkBase, std::string_view datName, int line,

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/DataDir.h"
 #include "app/HtmlPage.h"
 #include "app/UiHooks.h"
 #include "base/IniDocument.h"
@@ -25,29 +24,6 @@
 
 namespace velkor {
 namespace {
-
-struct FavoriteBoard {
-  std::string name;
-  std::string url;
-};
-
-struct FavoriteCategory {
-  std::vector<FavoriteBoard> boards;
-};
-
-// The favourites as ini/subscrib.ini holds them now: categories and boards in file order.
-std::vector<FavoriteCategory> ReadFavorites() {
-  IniDocument favorites;
-  favorites.Load(IniDir() + "/subscrib.ini");
-  std::vector<FavoriteCategory> categories;
-  for (const IniDocument::Section& section : favorites.Sections()) {
-    FavoriteCategory& category = categories.emplace_back();
-    for (const IniDocument::Entry& entry : section.entries) {
-      if (entry.hasValue) category.boards.push_back({entry.key, entry.value});
-    }
-  }
-  return categories;
-}
 
 // The board's reading state; empty when the board has no safe log directory or no state file.
 IniDocument ReadSubjects(const std::optional<std::string>& boardDir) {
@@ -115,7 +91,6 @@ std::optional<std::string> LogHit(const IniDocument& subjects, const std::string
 
 std::string FinishPage(std::string page) {
   page += kHtmlPageTail;
-  Ui().ShowHtmlPage(page, SearchResultTitle());
   return page;
 }
 
@@ -135,13 +110,14 @@ void SearchShownTitles(SubjectList& list, const RegexEngine& engine) {
   list.FilterRows([&engine](std::string_view title) { return engine.Matches(title); });
 }
 
-bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
-                     const RegexEngine& engine, const WalkProgress& progress, std::string* page) {
-  if (!list.IsBound()) return false;
+std::optional<std::string> SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
+                                           const RegexEngine& engine,
+                                           const WalkProgress& progress) {
+  if (!list.IsBound()) return std::nullopt;
   const std::string url = list.BoardUrlFromDir();
   std::string category;
   std::string name;
-  if (!favorites.FindByUrl(url, category, name)) return false;
+  if (!favorites.FindByUrl(url, category, name)) return std::nullopt;
   std::string html = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
   const IniDocument& subjects = *list.Ini();
   const auto& threads = subjects.Sections();
@@ -157,17 +133,16 @@ bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
     }
   }
   html += BoardBlock(name, entries);
-  html = FinishPage(std::move(html));
-  if (page != nullptr) *page = std::move(html);
-  return true;
+  return FinishPage(std::move(html));
 }
 
-std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& progress) {
+std::string SearchFavoriteTitles(const BoardCatalog& favorites, const RegexEngine& engine,
+                                 const WalkProgress& progress) {
   std::string page = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), false);
-  const std::vector<FavoriteCategory> categories = ReadFavorites();
+  const std::vector<std::vector<BoardEntry>> categories = favorites.BoardsByCategory();
   const int categoryCount = static_cast<int>(categories.size());
   for (int c = 0; c < categoryCount; ++c) {
-    for (const FavoriteBoard& board : categories[c].boards) {
+    for (const BoardEntry& board : categories[c]) {
       const std::optional<std::string> dir = SafeBoardDir(board.url);
       const IniDocument subjects = ReadSubjects(dir);
       const std::string linkBase = ThreadLinkBase(board.url);
@@ -183,13 +158,14 @@ std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& 
   return FinishPage(std::move(page));
 }
 
-std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& progress) {
+std::string SearchFavoriteLogs(const BoardCatalog& favorites, const RegexEngine& engine,
+                               const WalkProgress& progress) {
   std::string page = std::string(kHtmlPageHead) + SearchHeading(engine.Pattern(), true);
-  const std::vector<FavoriteCategory> categories = ReadFavorites();
+  const std::vector<std::vector<BoardEntry>> categories = favorites.BoardsByCategory();
   const int categoryCount = static_cast<int>(categories.size());
   LogBuffer logs;
   for (int c = 0; c < categoryCount; ++c) {
-    const std::vector<FavoriteBoard>& boards = categories[c].boards;
+    const std::vector<BoardEntry>& boards = categories[c];
     const int boardCount = static_cast<int>(boards.size());
     for (int b = 0; b < boardCount; ++b) {
       const int position = 10 * c + (10 * b) / boardCount;

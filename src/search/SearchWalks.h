@@ -2,9 +2,11 @@
 
 // The four search walks behind the search dialog. Each takes a prepared RegexEngine; the walks over
 // logs and over all favourites also take a progress function. The walks that build a result page
-// show it through Ui().ShowHtmlPage under the title "検索結果" and also return it.
+// return it (CP932) and show nothing: the caller shows it under SearchResultTitle()
+// (search/SearchPage.h).
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace velkor {
@@ -28,21 +30,23 @@ WalkProgress MakeWalkProgress(std::function<void(int position, int maximum)> sho
 void SearchShownTitles(SubjectList& list, const RegexEngine& engine);
 
 // Scope 1: the stored logs of the board `list` is bound to, when that board (by its URL) is among
-// `favorites`; the page holds the board's block under its favourite name. Returns false, showing
-// nothing, when the list is unbound or the board is no favourite. The progress function is called
-// before each thread with (thread index, number of threads).
-bool SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
-                     const RegexEngine& engine, const WalkProgress& progress, std::string* page);
+// `favorites`; the page holds the board's block under its favourite name. nullopt when the list is
+// unbound or the board is no favourite. The progress function is called before each thread with
+// (thread index, number of threads).
+std::optional<std::string> SearchBoardLogs(const SubjectList& list, const BoardCatalog& favorites,
+                                           const RegexEngine& engine, const WalkProgress& progress);
 
-// Scope 2: titles of every favourite board. Reads ini/subscrib.ini afresh and each board's
-// subject.ini, and shows the page with one link per thread whose Title matches. The progress
-// function is called after each board with (category index, number of categories).
-std::string SearchFavoriteTitles(const RegexEngine& engine, const WalkProgress& progress);
+// Scope 2: titles of every board of `favorites` (categories and boards in file order). Reads each
+// board's subject.ini; the page has one link per thread whose Title matches. The progress function
+// is called after each board with (category index, number of categories).
+std::string SearchFavoriteTitles(const BoardCatalog& favorites, const RegexEngine& engine,
+                                 const WalkProgress& progress);
 
 // Scope 3: stored logs of every favourite board. As scope 2, but each thread's stored log is read
 // and the link ends in the number of its first matching line. The progress function is called after
 // each thread whose log exists and after each board, with (10 x category index + 10 x board index /
 // boards in the category, 10 x number of categories). Unreadable logs are skipped.
-std::string SearchFavoriteLogs(const RegexEngine& engine, const WalkProgress& progress);
+std::string SearchFavoriteLogs(const BoardCatalog& favorites, const RegexEngine& engine,
+                               const WalkProgress& progress);
 
 }  // namespace velkor

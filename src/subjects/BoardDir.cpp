@@ -7,10 +7,9 @@
 namespace velkor {
 
 std::optional<std::string> SafeBoardDir(std::string_view boardUrl) {
-  if (!IsSafeBoardUrl(boardUrl)) return std::nullopt;
-  std::string dir = LogDir() + UrlToLogDir(boardUrl);
-  if (dir.back() != '/') dir += '/';
-  return dir;
+  const std::optional<std::string> folder = BoardLogFolder(boardUrl);
+  if (!folder) return std::nullopt;
+  return LogDir() + *folder;
 }
 
 std::optional<std::string> SubjectIniPathOf(std::string_view boardUrl) {

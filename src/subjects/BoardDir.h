@@ -8,8 +8,8 @@
 
 namespace velkor {
 
-// LogDir() + UrlToLogDir(boardUrl), ending in "/", when IsSafeBoardUrl (app/UrlPaths.h) holds;
-// nullopt otherwise.
+// LogDir() + BoardLogFolder(boardUrl) (app/UrlPaths.h): the board's folder, ending in "/"; nullopt
+// for a URL that names no folder of its own.
 std::optional<std::string> SafeBoardDir(std::string_view boardUrl);
 
 // SafeBoardDir + "subject.ini", or nullopt.

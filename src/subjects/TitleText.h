@@ -1,8 +1,11 @@
 #pragma once
 
-// Thread titles as Unicode widgets show them. subject.ini keeps a title as the server sent it
-// (CP932, where a character CP932 cannot hold stays a character reference such as "&#127757;");
-// pages built in CP932 keep the references too, for the browser to resolve.
+// How thread titles are kept, in memory and in subject.ini: CP932, the title of subject.txt with
+// its four entities "&lt;", "&gt;", "&quot;" and "&amp;" decoded (DecodeTitleEntities), so "<",
+// ">", '"' and "&" stand as plain characters; every other character reference the server sent (a
+// character CP932 cannot hold, such as "&#127757;") stays as written. A title is thus neither plain
+// text nor HTML: Unicode widgets show TitleForDisplay, and pages put it in through HtmlText
+// (app/HtmlPage.h), which escapes the plain characters and leaves the references to the browser.
 
 #include <string>
 #include <string_view>

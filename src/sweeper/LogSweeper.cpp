@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "app/HtmlPage.h"
-#include "app/UiHooks.h"
 #include "app/UrlPaths.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -39,30 +38,6 @@ bool IsSameOrBelow(std::string_view path, std::string_view dir) {
   return path.size() >= dir.size() && EqualsIgnoreAsciiCase(path.substr(0, dir.size()), dir);
 }
 
-// The folder of a board URL below logDir, ending in "/", when every component of its path is a
-// plain name; nullopt for a URL that does not split, could lead elsewhere or names no folder below
-// its host (whose own files are never swept).
-std::optional<std::string> BoardFolder(const std::string& logDir, const std::string& url) {
-  std::string host;
-  std::string path;
-  if (!SplitUrl(url, host, path) || !IsSafePathComponent(host)) return std::nullopt;
-  std::string folder = logDir + "/" + host + "/";
-  std::string_view rest = path;
-  while (!rest.empty()) {
-    const std::size_t slash = rest.find('/');
-    const std::string_view part = rest.substr(0, slash);
-    if (!part.empty()) {
-      if (!IsSafePathComponent(part)) return std::nullopt;
-      folder += part;
-      folder += '/';
-    }
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  if (folder.size() == logDir.size() + host.size() + 2) return std::nullopt;
-  return folder;
-}
-
 // True when every folder from below logDir down to `folder` is a real folder (no symbolic link).
 bool IsRealFolderChain(const std::string& logDir, const std::string& folder) {
   for (std::size_t slash = folder.find('/', logDir.size() + 1); slash != std::string::npos;
@@ -85,7 +60,7 @@ const std::string& LogSweeper::ReportTitle() {
   return title;
 }
 
-std::string LogSweeper::SweepLogs() {
+SweepReport LogSweeper::SweepLogs() {
   static const std::string pass1 = Sjis("<h2>現在お気に入りに無い板のログ削除</h2>");
   static const std::string pass2 = Sjis("<hr><h2>空のフォルダ削除</h2>");
   static const std::string pass3 = Sjis("<hr><h2>関連の無いファイル削除</h2>");
@@ -99,14 +74,11 @@ std::string LogSweeper::SweepLogs() {
   report += pass3;
   RemoveUnrelatedFiles(favoriteDirs, report);
   report += "<hr></body></html>";
-  Ui().ShowHtmlPage(report, ReportTitle());
-  if (!failedPaths_.empty()) {
-    static const std::string intro = Sjis("次のものは削除できませんでした:");
-    std::string text = intro;
-    for (const std::string& path : failedPaths_) text += "\n" + path;
-    Ui().ShowMessage(MessageIcon::kWarning, ReportTitle(), text);
-  }
-  return report;
+  if (failedPaths_.empty()) return {std::move(report), {}};
+  static const std::string intro = Sjis("次のものは削除できませんでした:");
+  std::string text = intro;
+  for (const std::string& path : failedPaths_) text += "\n" + path;
+  return {std::move(report), Failed(std::move(text))};
 }
 
 void LogSweeper::RemovePath(const std::string& path, std::string& report) {
@@ -118,10 +90,11 @@ void LogSweeper::RemovePath(const std::string& path, std::string& report) {
 std::vector<std::string> LogSweeper::FavoriteDirs() const {
   std::vector<std::string> dirs;
   for (const std::string& url : favoriteUrls_) {
-    const std::optional<std::string> folder = BoardFolder(logDir_, url);
+    const std::optional<std::string> folder = BoardLogFolder(url);
     if (!folder) continue;
+    const std::string dir = logDir_ + *folder;
     // Folders that differ in letter case are different folders here: each gets its pass 3.
-    if (std::find(dirs.begin(), dirs.end(), *folder) == dirs.end()) dirs.push_back(*folder);
+    if (std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) dirs.push_back(dir);
   }
   return dirs;
 }

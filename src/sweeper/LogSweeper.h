@@ -4,11 +4,21 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace velkor {
 
 // Removes a file, or a folder with everything in it, without asking and without showing anything.
 // A symbolic link is removed itself, never its target. True when the path is gone afterwards.
 using PathRemover = std::function<bool(const std::string& path)>;
+
+// What a sweep came to: the report page (CP932, to be shown under LogSweeper::ReportTitle()), which
+// lists every path handed to the remover, removed or not; and a failure when some removals failed,
+// whose reason (to be shown as a warning under the same title) names those paths, one per line.
+struct SweepReport {
+  std::string page;
+  Outcome result;
+};
 
 // Cleans the log tree: removes the folders of boards that are no longer favourites, host folders
 // that are left empty, and files in favourite boards' folders that belong to no known thread. Every
@@ -24,14 +34,10 @@ class LogSweeper {
   // catalog order (duplicates allowed).
   LogSweeper(std::string logDir, std::vector<std::string> favoriteUrls, PathRemover remover);
 
-  // Runs the three passes, shows the report through Ui().ShowHtmlPage under the title "ログ整理"
-  // and returns it. Every path handed to the remover is listed on the report, removed or not; when
-  // some removals failed, a warning message under the same title then names those paths.
-  std::string SweepLogs();
+  // Runs the three passes; shows nothing.
+  SweepReport SweepLogs();
 
-  // The paths whose removal failed in the last SweepLogs, in report order.
-  const std::vector<std::string>& FailedPaths() const { return failedPaths_; }
-
+  // "ログ整理".
   static const std::string& ReportTitle();
 
  private:
@@ -42,7 +48,7 @@ class LogSweeper {
   void RemoveEmptyHosts(std::string& report);
   void RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDirs, std::string& report);
   // The favourite boards' folders (each ending in "/"), in catalog order, each once (exact
-  // comparison); favourites whose URL cannot name a folder below the log directory are left out.
+  // comparison); favourites whose URL names no folder of its own (BoardLogFolder) are left out.
   std::vector<std::string> FavoriteDirs() const;
 
   std::string logDir_;

@@ -98,12 +98,11 @@ std::string NgBoardOfLogPath(std::string_view path) {
 }
 
 std::string NgBoardOfUrl(std::string_view url) {
-  const std::string dir = UrlToLogDir(url);
+  const std::optional<std::string> folder = BoardLogFolder(url);
+  if (!folder) return {};
   std::string host;
   std::string boardPath;
-  // UrlToLogDir gives "/host/board/"; a URL that does not split gives "/".
-  if (dir.size() < 2 || dir.find('/', 1) == std::string::npos) return {};
-  LogPathToBoard(dir, host, boardPath);
+  LogPathToBoard(*folder, host, boardPath);
   return JoinBoard(host, boardPath);
 }
 

@@ -66,7 +66,8 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   AppConfig& config = Open(
       "[LookFeel]\r\nUnreadThreadColor=0xFF\r\nNewThreadColor=abc\r\nPastThreadColor=$FF00\r\n"
       "BoardFontSize=12pt\r\n"
-      "[mainform]\r\nSidebarVisible=2\r\nSubjectColumn=10,20\r\nwidth=-5\r\n"
+      "[mainform]\r\nSidebarVisible=2\r\nSubjectColumn=10,20,4294967306\r\nwidth=-5\r\n"
+      "height=4294967776\r\n"
       "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n");
   Settings settings;
   DisplaySettings display;
@@ -81,6 +82,7 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.width, -5);
+  EXPECT_EQ(layout.height, 480) << "a value beyond the field's range is no value";
   EXPECT_EQ(config.LoadColumnWidths(10),
             (std::vector<int>{10, 20, 40, 40, 40, 40, 40, 40, 40, 40}));
 }

@@ -15,7 +15,7 @@ namespace velkor {
 namespace {
 
 using test::S;
-constexpr BoardCatalog::ImportResult kImported = BoardCatalog::ImportResult::kImported;
+constexpr CatalogCode kImported = CatalogCode::kOk;
 
 // A board menu in the shape the service publishes, with the traps the scanner must step around.
 std::string MenuPage() {
@@ -57,7 +57,7 @@ class BoardCatalogTest : public ::testing::Test {
 
 TEST_F(BoardCatalogTest, ImportMenuKeepsHeadingsAndAcceptedLinksInMenuOrder) {
   catalog.Open(IniPath("board.ini"));
-  ASSERT_EQ(catalog.ImportMenu(MenuPage()), kImported);
+  ASSERT_EQ(catalog.ImportMenu(MenuPage()).Code(), kImported);
   EXPECT_EQ(ReadIni("board.ini"), S("[地震]\r\n"
                                     "地震headline=http://headline.5ch.io/bbynamazu/\r\n"
                                     "地震速報=http://egg.5ch.io/eq/\r\n"
@@ -74,8 +74,8 @@ TEST_F(BoardCatalogTest, ImportMenuKeepsHeadingsAndAcceptedLinksInMenuOrder) {
 
 TEST_F(BoardCatalogTest, BuildTreeErasesEmptyCategoriesAndWritesTheFile) {
   catalog.Open(IniPath("board.ini"));
-  ASSERT_EQ(catalog.ImportMenu(MenuPage()), kImported);
-  catalog.BuildTree();
+  ASSERT_EQ(catalog.ImportMenu(MenuPage()).Code(), kImported);
+  ASSERT_TRUE(catalog.BuildTree().IsOk());
   ASSERT_EQ(catalog.Tree().size(), 2u);
   EXPECT_EQ(catalog.Tree()[0].label, S("地震"));
   EXPECT_EQ(catalog.Tree()[0].boards, (std::vector<std::string>{S("地震headline"), S("地震速報")}));
@@ -93,15 +93,15 @@ TEST_F(BoardCatalogTest, PageWithoutBoardsIsNoMenuAndKeepsTheList) {
   const std::string list = "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n";
   dir.WriteFile("ini/board.ini", list);
   catalog.Open(IniPath("board.ini"));
-  EXPECT_EQ(catalog.ImportMenu(S("<B>空</B><A HREF=\"http://a.5ch.io/b/\">x</A>")),
-            BoardCatalog::ImportResult::kNotAMenu);
+  EXPECT_EQ(catalog.ImportMenu(S("<B>空</B><A HREF=\"http://a.5ch.io/b/\">x</A>")).Code(),
+            CatalogCode::kNotAMenu);
   EXPECT_EQ(ReadIni("board.ini"), list);
   EXPECT_EQ(catalog.AllUrls(), std::vector<std::string>{"http://a.5ch.io/b/"});
 }
 
 TEST_F(BoardCatalogTest, Utf8MenuThatIsNoShiftJisIsConvertedFirst) {
   catalog.Open(IniPath("board.ini"));
-  ASSERT_EQ(catalog.ImportMenu("<B>ニュース</B><A HREF=https://a.5ch.io/b/>速報＝板</A>"),
+  ASSERT_EQ(catalog.ImportMenu("<B>ニュース</B><A HREF=https://a.5ch.io/b/>速報＝板</A>").Code(),
             kImported);
   EXPECT_EQ(ReadIni("board.ini"), S("[ニュース]\r\n速報＝板=https://a.5ch.io/b/\r\n\r\n"));
 }
@@ -122,7 +122,7 @@ TEST_P(ImportMenuScanTest, WritesExpectedList) {
   test::TempDataDir dir;
   BoardCatalog catalog;
   catalog.Open(dir.Path() + "/ini/board.ini");
-  ASSERT_EQ(catalog.ImportMenu(S(GetParam().page)), kImported);
+  ASSERT_EQ(catalog.ImportMenu(S(GetParam().page)).Code(), kImported);
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), S(GetParam().file));
 }
 
@@ -190,7 +190,7 @@ TEST_F(BoardCatalogTest, ZeroByteEndsThePage) {
       "<B>c</B><A HREF=http://a.5ch.io/b/>n</A>\0<A HREF=http://a.5ch.io/d/>m</A>", 73);
   ASSERT_EQ(page.back(), '>');
   catalog.Open(IniPath("board.ini"));
-  ASSERT_EQ(catalog.ImportMenu(page), kImported);
+  ASSERT_EQ(catalog.ImportMenu(page).Code(), kImported);
   EXPECT_EQ(ReadIni("board.ini"), "[c]\r\nn=http://a.5ch.io/b/\r\n\r\n");
 }
 
@@ -233,13 +233,15 @@ TEST(BoardCatalogClosedTest, EverythingIsEmptyUntilOpened) {
   test::TempDataDir dir;
   BoardCatalog catalog;
   EXPECT_FALSE(catalog.Exists());
-  EXPECT_EQ(catalog.ImportMenu("<B>c</B><A HREF=http://a.5ch.io/b/>n</A>"),
-            BoardCatalog::ImportResult::kNotOpen);
-  catalog.AddBoard("c", "n", "http://a.5ch.io/b/");
+  EXPECT_EQ(catalog.ImportMenu("<B>c</B><A HREF=http://a.5ch.io/b/>n</A>").Code(),
+            CatalogCode::kNotOpen);
+  EXPECT_EQ(catalog.AddBoard("c", "n", "http://a.5ch.io/b/").Code(), CatalogCode::kNotOpen);
   EXPECT_FALSE(catalog.Contains("c", "n"));
   EXPECT_TRUE(catalog.AllUrls().empty());
   EXPECT_TRUE(catalog.Tree().empty());
-  EXPECT_EQ(catalog.ReportMovedBoards(catalog, {"x"}), "");
+  const MovedBoardsReport report = catalog.ReportMovedBoards(catalog, {"x"});
+  EXPECT_EQ(report.page, "");
+  EXPECT_EQ(report.result.Code(), CatalogCode::kNotOpen);
 }
 
 class RecordingObserver : public BoardCatalogObserver {
@@ -262,25 +264,25 @@ TEST_F(BoardCatalogTest, AddAndRemoveKeepTreeAndFileInStep) {
   RecordingObserver observer;
   catalog.Open(IniPath("subscrib.ini"), &observer);
   EXPECT_FALSE(catalog.Exists());
-  catalog.BuildTree();
-  catalog.AddBoard(S("ニュース"), S("速報"), "http://a.5ch.io/news/");
-  catalog.AddBoard(S("ニュース"), S("芸能"), "http://b.5ch.io/geino/");
-  catalog.AddBoard(S("趣味"), S("将棋"), "http://c.5ch.io/shogi/");
+  ASSERT_TRUE(catalog.BuildTree().IsOk());
+  ASSERT_TRUE(catalog.AddBoard(S("ニュース"), S("速報"), "http://a.5ch.io/news/").IsOk());
+  ASSERT_TRUE(catalog.AddBoard(S("ニュース"), S("芸能"), "http://b.5ch.io/geino/").IsOk());
+  ASSERT_TRUE(catalog.AddBoard(S("趣味"), S("将棋"), "http://c.5ch.io/shogi/").IsOk());
   EXPECT_EQ(ReadIni("subscrib.ini"), S("[ニュース]\r\n速報=http://a.5ch.io/news/\r\n"
                                        "芸能=http://b.5ch.io/geino/\r\n\r\n"
                                        "[趣味]\r\n将棋=http://c.5ch.io/shogi/\r\n\r\n"));
   ASSERT_EQ(catalog.Tree().size(), 2u);
   EXPECT_EQ(catalog.Tree()[0].boards.size(), 2u);
 
-  catalog.RemoveBoard(S("趣味"), S("将棋"));
-  catalog.RemoveBoard(S("趣味"), S("将棋"));
-  catalog.RemoveBoard(S("ニュース"), S("速報"));
+  EXPECT_TRUE(catalog.RemoveBoard(S("趣味"), S("将棋")).IsOk());
+  EXPECT_EQ(catalog.RemoveBoard(S("趣味"), S("将棋")).Code(), CatalogCode::kNotFound);
+  EXPECT_TRUE(catalog.RemoveBoard(S("ニュース"), S("速報")).IsOk());
   ASSERT_EQ(catalog.Tree().size(), 1u);
   EXPECT_EQ(catalog.Tree()[0].boards, std::vector<std::string>{S("芸能")});
   // The emptied category stays in the file until the tree is rebuilt.
   EXPECT_EQ(ReadIni("subscrib.ini"),
             S("[ニュース]\r\n芸能=http://b.5ch.io/geino/\r\n\r\n[趣味]\r\n\r\n"));
-  catalog.BuildTree();
+  ASSERT_TRUE(catalog.BuildTree().IsOk());
   EXPECT_EQ(ReadIni("subscrib.ini"), S("[ニュース]\r\n芸能=http://b.5ch.io/geino/\r\n\r\n"));
 
   EXPECT_EQ(observer.events,
@@ -291,8 +293,8 @@ TEST_F(BoardCatalogTest, AddAndRemoveKeepTreeAndFileInStep) {
 TEST_F(BoardCatalogTest, AddBoardUsesTheLastCategoryNodeWithThatExactLabel) {
   dir.WriteFile("ini/subscrib.ini", "[News]\r\na=http://a.5ch.io/a/\r\n\r\n");
   catalog.Open(IniPath("subscrib.ini"));
-  catalog.BuildTree();
-  catalog.AddBoard("news", "b", "http://a.5ch.io/b/");
+  ASSERT_TRUE(catalog.BuildTree().IsOk());
+  ASSERT_TRUE(catalog.AddBoard("news", "b", "http://a.5ch.io/b/").IsOk());
   ASSERT_EQ(catalog.Tree().size(), 2u);
   EXPECT_EQ(catalog.Tree()[1].label, "news");
   // The file matches categories regardless of case: one section holds both.
@@ -309,10 +311,11 @@ class MovedBoardsTest : public BoardCatalogTest {
     dir.WriteFile("log/old.5ch.io/news/subject.txt", "1234567890.dat<>t (1)\n");
     dir.WriteFile("log/old.5ch.io/news/1234567890.dat", "log\n");
     boardList.Open(IniPath("board.ini"));
-    boardList.ImportMenu(
-        S("<B>ニュース</B><A HREF=http://new.5ch.io/news/>速報</A>"
-          "<A HREF=http://same.5ch.io/geino/>芸能</A>"
-          "<B>趣味</B><A HREF=http://other.5ch.io/go/>囲碁</A>"));
+    ASSERT_TRUE(boardList
+                    .ImportMenu(S("<B>ニュース</B><A HREF=http://new.5ch.io/news/>速報</A>"
+                                  "<A HREF=http://same.5ch.io/geino/>芸能</A>"
+                                  "<B>趣味</B><A HREF=http://other.5ch.io/go/>囲碁</A>"))
+                    .IsOk());
     catalog.Open(IniPath("subscrib.ini"));
   }
 
@@ -321,17 +324,18 @@ class MovedBoardsTest : public BoardCatalogTest {
 };
 
 TEST_F(MovedBoardsTest, MovesLogsUpdatesUrlsAndShowsTheReport) {
-  std::string page = catalog.ReportMovedBoards(
+  const MovedBoardsReport report = catalog.ReportMovedBoards(
       boardList, {"http://old.5ch.io/news/", "http://gone.5ch.io/shogi/"});
+  EXPECT_TRUE(report.result.IsOk()) << report.result.Reason();
+  const std::string& page = report.page;
 
   EXPECT_EQ(page, S("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
                     "charset=Shift_JIS\"></head><body>移転した板<br><br>"
                     "ニュース：速報<br>http://old.5ch.io/news/<br>→http://new.5ch.io/news/<br><br>"
                     "趣味：将棋<br>http://gone.5ch.io/shogi/<br>→移転先不明？<br><br>"
                     "</body></html>"));
-  ASSERT_EQ(ui.pages.size(), 1u);
-  EXPECT_EQ(ui.pages[0].html, page);
-  EXPECT_EQ(ui.pages[0].title, S("更新詳細"));
+  EXPECT_TRUE(ui.pages.empty()) << "the caller shows the page";
+  EXPECT_EQ(BoardCatalog::MovedBoardsTitle(), S("更新詳細"));
 
   EXPECT_EQ(dir.ReadFile("log/new.5ch.io/news/1234567890.dat"), "log\n");
   EXPECT_EQ(dir.ReadFile("log/new.5ch.io/news/subject.txt"), "1234567890.dat<>t (1)\n");
@@ -339,6 +343,14 @@ TEST_F(MovedBoardsTest, MovesLogsUpdatesUrlsAndShowsTheReport) {
   EXPECT_EQ(ReadIni("subscrib.ini"), S("[ニュース]\r\n速報=http://new.5ch.io/news/\r\n"
                                        "芸能=http://same.5ch.io/geino/\r\n\r\n"
                                        "[趣味]\r\n将棋=http://gone.5ch.io/shogi/\r\n\r\n"));
+}
+
+TEST_F(MovedBoardsTest, ReportPutsNamesAndUrlsInAsText) {
+  dir.WriteFile("ini/menu.ini", S("[ニュース]\r\n速報=http://new.5ch.io/<i/\r\n\r\n"));
+  BoardCatalog menu;
+  menu.Open(IniPath("menu.ini"));
+  const MovedBoardsReport report = catalog.ReportMovedBoards(menu, {"http://old.5ch.io/news/"});
+  EXPECT_NE(report.page.find(S("→http://new.5ch.io/&lt;i/<br>")), std::string::npos) << report.page;
 }
 
 TEST_F(MovedBoardsTest, ExistingTargetDirectoryReceivesTheLogsItLacks) {
@@ -373,7 +385,12 @@ TEST_F(MovedBoardsTest, FavouriteAtAHostRootMovesNoOtherBoardsLogs) {
 TEST_F(MovedBoardsTest, InterruptedMoveIsFinishedAtTheNextStart) {
   // A file where the new host's folder belongs makes the move fail after the list was written.
   dir.WriteFile("log/new.5ch.io", "in the way");
-  catalog.ReportMovedBoards(boardList, {"http://old.5ch.io/news/"});
+  const MovedBoardsReport report =
+      catalog.ReportMovedBoards(boardList, {"http://old.5ch.io/news/"});
+  EXPECT_EQ(report.result.Code(), CatalogCode::kLogsNotMoved);
+  EXPECT_EQ(report.result.Reason(),
+            S("エラー:ログフォルダを移動できません: ") + dir.Path() + "/log/old.5ch.io/news");
+  EXPECT_NE(report.page.find(S("→http://new.5ch.io/news/<br>")), std::string::npos);
   BoardCatalog written;
   written.Open(IniPath("subscrib.ini"));
   EXPECT_EQ(written.BoardUrl(S("ニュース"), S("速報")), "http://new.5ch.io/news/");

@@ -1,7 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/CliRunner.h"
 #include "support/NginxFixture.h"
@@ -150,6 +158,91 @@ TEST_F(BoardCommandsTest, MenuUpdateDownloadsThenAsksConditionally) {
   EXPECT_EQ(second.out, "not-modified\n");
   update.push_back("--rebuild");
   EXPECT_EQ(Run(update).out, "updated\n");
+}
+
+// velkor-cli killed with SIGKILL at seeded random points while menu imports move a favourite back
+// and forth between two hosts. After every kill, once the next start has finished the moves left
+// pending, board.ini is one of the two lists, the favourite's logs all lie in the folder its URL in
+// subscrib.ini names and none in the other; after a run that ended, that URL is the one it
+// reported.
+TEST(BoardMoveCrashTest, ListsAndLogFoldersAgreeAfterEveryKill) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int kLogs = 60;
+  constexpr int kRuns = 24;
+  test::TempDataDir dir;
+  const std::string hosts[2] = {"ex.5ch.io", "ex2.5ch.io"};
+  std::string lists[2];
+  for (int m = 0; m < 2; ++m) {
+    dir.WriteFile("menu" + std::to_string(m) + ".html",
+                  S("<B>ニュース</B><A HREF=http://" + hosts[m] + "/news/>速報</A>"));
+    lists[m] = S("[ニュース]\r\n速報=http://" + hosts[m] + "/news/\r\n\r\n");
+  }
+  dir.WriteFile("ini/board.ini", lists[0]);
+  dir.WriteFile("ini/subscrib.ini", lists[0]);
+  for (int k = 0; k < kLogs; ++k) {
+    dir.WriteFile("log/ex.5ch.io/news/" + std::to_string(1700000000 + k) + ".dat",
+                  std::string(20000, 'x') + "\n");
+  }
+
+  // One unkilled import tells how long a run takes.
+  auto importMenu = [&](int m, Clock::duration killAfter) {
+    const std::string menu = dir.Path() + "/menu" + std::to_string(m) + ".html";
+    std::vector<std::string> argv{VELKOR_CLI_PATH, "--data-dir", dir.Path(), "menu-import", menu};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      std::vector<char*> cargv;
+      for (std::string& arg : argv) cargv.push_back(arg.data());
+      cargv.push_back(nullptr);
+      ::execv(cargv[0], cargv.data());
+      ::_exit(127);
+    }
+    const Clock::time_point start = Clock::now();
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (Clock::now() - start >= killAfter) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  const Clock::time_point start = Clock::now();
+  ASSERT_TRUE(importMenu(1, std::chrono::seconds(60)));
+  const auto runTime = Clock::now() - start;
+
+  std::mt19937 random(20261208);
+  for (int run = 0; run < kRuns; ++run) {
+    const int m = run % 2;
+    std::uniform_int_distribution<long long> delay(0, runTime.count());
+    const bool ended = importMenu(m, Clock::duration(delay(random)));
+    // The next start finishes what the killed run left pending.
+    ASSERT_EQ(test::RunCli(dir, {"favorites"}).exitCode, 0);
+
+    const std::string boardList = dir.ReadFile("ini/board.ini");
+    EXPECT_TRUE(boardList == lists[0] || boardList == lists[1])
+        << "run " << run << ": " << boardList;
+    const std::string favourites = dir.ReadFile("ini/subscrib.ini");
+    const int named = favourites == lists[1] ? 1 : 0;
+    ASSERT_TRUE(favourites == lists[named]) << "run " << run << ": " << favourites;
+    if (ended) {
+      EXPECT_EQ(named, m) << "run " << run << " reported a move the files do not show";
+    }
+    int here = 0;
+    int there = 0;
+    for (int k = 0; k < kLogs; ++k) {
+      const std::string name = "/news/" + std::to_string(1700000000 + k) + ".dat";
+      here += dir.Exists("log/" + hosts[named] + name) ? 1 : 0;
+      there += dir.Exists("log/" + hosts[1 - named] + name) ? 1 : 0;
+    }
+    EXPECT_EQ(here, kLogs) << "run " << run;
+    EXPECT_EQ(there, 0) << "run " << run;
+    EXPECT_FALSE(dir.Exists("ini/boardmove.lst")) << "run " << run;
+  }
 }
 
 }  // namespace

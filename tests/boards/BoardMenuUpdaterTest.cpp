@@ -1,6 +1,11 @@
 #include "boards/BoardMenuUpdater.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -18,7 +23,7 @@ namespace velkor {
 namespace {
 
 using test::S;
-constexpr BoardCatalog::ImportResult kImported = BoardCatalog::ImportResult::kImported;
+constexpr MenuUpdateCode kImported = MenuUpdateCode::kOk;
 
 std::string Menu(const char* newsHost) {
   return S(std::string("<HTML><BODY><BR><B>ニュース</B><BR>\r\n<A HREF=http://") + newsHost +
@@ -108,18 +113,19 @@ TEST_F(BoardMenuUpdaterTest, ApplyMenuRebuildsTheListAndReportsMovedFavourites) 
   subscribed.Open(dir.Path() + "/ini/subscrib.ini");
   BoardMenuUpdater updater(boardList, subscribed, config);
 
-  ASSERT_EQ(updater.ApplyMenu(Menu("ai.5ch.io")), kImported);
+  const MenuUpdateResult applied = updater.ApplyMenu(Menu("ai.5ch.io"));
+  ASSERT_EQ(applied.Code(), kImported);
   EXPECT_EQ(boardList.TreeNodeCount(), 4u);
   EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
-  ASSERT_EQ(ui.pages.size(), 1u);
-  EXPECT_EQ(ui.pages[0].title, S("更新詳細"));
-  EXPECT_NE(ui.pages[0].html.find(S("→http://ai.5ch.io/newsplus/<br>")), std::string::npos);
+  EXPECT_NE(applied.MovedReport().find(S("→http://ai.5ch.io/newsplus/<br>")), std::string::npos);
+  EXPECT_TRUE(ui.pages.empty()) << "the caller shows the report";
   EXPECT_EQ(subscribed.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
   EXPECT_EQ(dir.ReadFile("log/ai.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
 
   // Applying the same menu again finds nothing moved.
-  ASSERT_EQ(updater.ApplyMenu(Menu("ai.5ch.io")), kImported);
-  EXPECT_EQ(ui.pages.size(), 1u);
+  const MenuUpdateResult again = updater.ApplyMenu(Menu("ai.5ch.io"));
+  ASSERT_EQ(again.Code(), kImported);
+  EXPECT_EQ(again.MovedReport(), "");
 }
 
 TEST_F(BoardMenuUpdaterTest, SchemeOnlyChangeIsNoMoveAndKeepsTheLogs) {
@@ -130,12 +136,12 @@ TEST_F(BoardMenuUpdaterTest, SchemeOnlyChangeIsNoMoveAndKeepsTheLogs) {
   BoardMenuUpdater updater(boardList, subscribed, config);
 
   for (const char* scheme : {"https", "http"}) {
-    ASSERT_EQ(updater.ApplyMenu(S(std::string("<B>ニュース</B><A HREF=") + scheme +
-                                  "://asahi.5ch.io/newsplus/>速報</A>")),
-              kImported);
+    const MenuUpdateResult applied = updater.ApplyMenu(
+        S(std::string("<B>ニュース</B><A HREF=") + scheme + "://asahi.5ch.io/newsplus/>速報</A>"));
+    ASSERT_EQ(applied.Code(), kImported);
     EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"),
               S(std::string("[ニュース]\r\n速報=") + scheme + "://asahi.5ch.io/newsplus/\r\n\r\n"));
-    EXPECT_TRUE(ui.pages.empty()) << scheme;
+    EXPECT_EQ(applied.MovedReport(), "") << scheme;
     EXPECT_EQ(dir.ReadFile("log/asahi.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
   }
 }
@@ -154,22 +160,71 @@ TEST_F(BoardMenuUpdaterTest, PageWithoutBoardsIsNoMenuAndChangesNothing) {
   BoardMenuUpdater updater(list, subscribed, config);
 
   // A maintenance page: a heading, links that are no boards.
-  EXPECT_EQ(updater.ApplyMenu(S("<HTML><BODY><B>ニュース</B><BR><A HREF=http://www.5ch.io/>top</A>"
-                                "</BODY></HTML>")),
-            BoardCatalog::ImportResult::kNotAMenu);
+  const MenuUpdateResult applied = updater.ApplyMenu(
+      S("<HTML><BODY><B>ニュース</B><BR><A HREF=http://www.5ch.io/>top</A></BODY></HTML>"));
+  EXPECT_EQ(applied.Code(), MenuUpdateCode::kNotAMenu);
+  EXPECT_EQ(applied.Reason(), S("ボード一覧ではありません（板が見つかりません）。"));
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), boards);
   EXPECT_EQ(list.AllUrls(), std::vector<std::string>{"http://a.5ch.io/news/"});
-  EXPECT_TRUE(ui.pages.empty());
+  EXPECT_EQ(applied.MovedReport(), "");
   EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), favourites);
+}
+
+// ApplyMenu in a child process whose files may grow to `limit` bytes at most, as on a full disk:
+// the result's code, or -1 when the child did not end normally.
+int ApplyMenuWithFileSizeLimit(BoardMenuUpdater& updater, const std::string& page, rlim_t limit) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const rlimit small{limit, limit};
+    // A write beyond the limit then fails with EFBIG instead of ending the process.
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0) ::_exit(100);
+    ::_exit(static_cast<int>(updater.ApplyMenu(page).Code()));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(BoardMenuUpdaterTest, FavouritesThatCannotBeWrittenReportNoMoveAndMoveNothing) {
+  // Favourites too big for the full disk; the new board list is small enough.
+  std::string favourites = S("[ニュース]\r\nニュース速報+=http://asahi.5ch.io/newsplus/\r\n\r\n");
+  for (int i = 0; i < 40; ++i) {
+    favourites += S("[趣味") + std::to_string(i) + "]\r\nb=http://c.5ch.io/b" + std::to_string(i) +
+                  "/\r\n\r\n";
+  }
+  dir.WriteFile("ini/subscrib.ini", favourites);
+  dir.WriteFile("log/asahi.5ch.io/newsplus/1000000000.dat", "a<>b<>c<>d<>t\n");
+  BoardCatalog subscribed;
+  subscribed.Open(dir.Path() + "/ini/subscrib.ini");
+  BoardMenuUpdater updater(boardList, subscribed, config);
+
+  ASSERT_EQ(ApplyMenuWithFileSizeLimit(updater, Menu("ai.5ch.io"), 400),
+            static_cast<int>(MenuUpdateCode::kFavoritesNotWritten));
+  // The board list took the new menu; the favourites and the logs stayed, and nothing is pending.
+  BoardCatalog list;
+  list.Open(dir.Path() + "/ini/board.ini");
+  EXPECT_EQ(list.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
+  EXPECT_EQ(dir.ReadFile("ini/subscrib.ini"), favourites);
+  EXPECT_EQ(dir.ReadFile("log/asahi.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
+  EXPECT_FALSE(dir.Exists("ini/boardmove.lst"));
+
+  // With room on the disk the same menu finishes the move.
+  const MenuUpdateResult again = updater.ApplyMenu(Menu("ai.5ch.io"));
+  EXPECT_TRUE(again.IsOk()) << again.Reason();
+  EXPECT_NE(again.MovedReport().find(S("→http://ai.5ch.io/newsplus/<br>")), std::string::npos);
+  EXPECT_EQ(dir.ReadFile("log/ai.5ch.io/newsplus/1000000000.dat"), "a<>b<>c<>d<>t\n");
 }
 
 TEST_F(BoardMenuUpdaterTest, UnreadableLocalFileChangesNothing) {
   dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   BoardMenuUpdater updater(boardList, favorites, config);
-  EXPECT_FALSE(updater.ApplyMenuFile(dir.Path() + "/missing.html").has_value());
+  const MenuUpdateResult missing = updater.ApplyMenuFile(dir.Path() + "/missing.html");
+  EXPECT_EQ(missing.Code(), MenuUpdateCode::kFileNotRead);
+  EXPECT_EQ(missing.Reason(), S("ボード一覧の取得に失敗。"));
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   dir.WriteFile("menu.html", Menu("asahi.5ch.io"));
-  EXPECT_EQ(updater.ApplyMenuFile(dir.Path() + "/menu.html"), kImported);
+  EXPECT_EQ(updater.ApplyMenuFile(dir.Path() + "/menu.html").Code(), kImported);
   EXPECT_EQ(boardList.AllUrls().size(), 2u);
 }
 
@@ -187,12 +242,12 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetUrl("http://fresh.test/bbsmenu.html");
 
-  EXPECT_LT(updater.RunUpdate(false), 0);
+  const MenuUpdateResult result = updater.RunUpdate();
+  EXPECT_EQ(result.Code(), MenuUpdateCode::kFetchFailed);
+  EXPECT_EQ(result.Reason(), S("ボード一覧の取得に失敗。"));
+  EXPECT_LT(result.Fetch(), 0);
   EXPECT_EQ(updater.CurrentRunFlag(), BoardMenuUpdater::kIdle);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].icon, MessageIcon::kWarning);
-  EXPECT_EQ(ui.messages[0].caption, S("ボード一覧更新"));
-  EXPECT_EQ(ui.messages[0].text, S("ボード一覧の取得に失敗。"));
+  EXPECT_TRUE(ui.messages.empty()) << "the caller shows the reason";
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   EXPECT_FALSE(dir.Exists("log/board.html"));
 
@@ -202,10 +257,6 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   EXPECT_EQ(file.ReadString("BBSMenuURL", "History5", ""), "http://m4.test/");
   // The request was not conditional, so nothing is remembered as its time stamp.
   EXPECT_EQ(file.ReadString("BBSMenuURL", "Timestamp", "missing"), "");
-
-  // Silent: the same failure shows no message box.
-  EXPECT_LT(updater.RunUpdate(true), 0);
-  EXPECT_EQ(ui.messages.size(), 1u);
 }
 
 TEST_F(BoardMenuUpdaterTest, UsedUrlLeavesItsFirstHistoryPlaceOnly) {
@@ -218,10 +269,10 @@ TEST_F(BoardMenuUpdaterTest, UsedUrlLeavesItsFirstHistoryPlaceOnly) {
   ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}, error)) << error;
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetUrl("http://m2.test/");
-  EXPECT_LT(updater.RunUpdate(true), 0);
+  EXPECT_EQ(updater.RunUpdate().Code(), MenuUpdateCode::kFetchFailed);
   updater.SetUrl("http://m1.test/");
   ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}, error)) << error;
-  EXPECT_LT(updater.RunUpdate(true), 0);
+  EXPECT_EQ(updater.RunUpdate().Code(), MenuUpdateCode::kFetchFailed);
 
   // Only the first of the two equal entries gives way.
   EXPECT_EQ(updater.History(), (std::vector<std::string>{"http://m1.test/", "http://m2.test/",
@@ -252,9 +303,8 @@ class BoardMenuUpdaterHttpTest : public BoardMenuUpdaterTest {
 TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
   {
     BoardMenuUpdater updater(boardList, favorites, own);
-    EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
+    EXPECT_TRUE(updater.RunUpdate().IsOk());
   }
-  EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(dir.ReadFile("log/board.html"), Menu("asahi.5ch.io"));
   EXPECT_EQ(dir.ReadFile("ini/board.ini"),
             S("[ニュース]\r\nニュース速報+=http://asahi.5ch.io/newsplus/\r\n"
@@ -264,11 +314,11 @@ TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
 
   {
     BoardMenuUpdater updater(boardList, favorites, own);
-    EXPECT_EQ(updater.RunUpdate(false), kFetchNotModified);
+    const MenuUpdateResult result = updater.RunUpdate();
+    EXPECT_EQ(result.Code(), MenuUpdateCode::kNotModified);
+    EXPECT_EQ(result.Reason(), S("更新されていません。"));
+    EXPECT_EQ(result.Fetch(), kFetchNotModified);
   }
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].icon, MessageIcon::kInformation);
-  EXPECT_EQ(ui.messages[0].text, S("更新されていません。"));
   EXPECT_EQ(ConfigFile().ReadString("BBSMenuURL", "Timestamp", ""),
             test::NginxFixture::LastModifiedText(test::NginxFixture::kFixedTime));
 
@@ -276,7 +326,7 @@ TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
   nginx.WriteFile("bbsmenu.html", Menu("ai.5ch.io"));
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetRebuild(true);
-  EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
+  EXPECT_TRUE(updater.RunUpdate().IsOk());
   EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
 }
 
@@ -289,9 +339,9 @@ TEST_F(BoardMenuUpdaterHttpTest, DownloadedPageWithoutBoardsChangesNothingAndFai
   list.Open(dir.Path() + "/ini/board.ini");
   BoardMenuUpdater updater(list, favorites, own);
   updater.SetUrl("http://menu.test/bbsmenu.html");
-  EXPECT_EQ(updater.RunUpdate(false), BoardMenuUpdater::kNotAMenu);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, S("ボード一覧ではありません（板が見つかりません）。"));
+  const MenuUpdateResult result = updater.RunUpdate();
+  EXPECT_EQ(result.Code(), MenuUpdateCode::kNotAMenu);
+  EXPECT_EQ(result.Reason(), S("ボード一覧ではありません（板が見つかりません）。"));
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   EXPECT_EQ(dir.ReadFile("log/board.html"), "old page");
   EXPECT_EQ(dir.ReadFile("ini/config.ini"), config);
@@ -303,7 +353,7 @@ TEST_F(BoardMenuUpdaterHttpTest, AbortDuringTheDownloadLeavesTheBoardListAlone) 
   sink.abortAt = 1;
   sink.updater = &updater;
   updater.SetStatusSink(&sink);
-  EXPECT_LT(updater.RunUpdate(true), 0);
+  EXPECT_EQ(updater.RunUpdate().Code(), MenuUpdateCode::kFetchFailed);
   EXPECT_FALSE(dir.Exists("ini/board.ini"));
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(updater.CurrentRunFlag(), BoardMenuUpdater::kIdle);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -54,12 +55,12 @@ TEST_F(FavoriteButtonBarTest, LoadsCaptionsInOrderOnce) {
 
 TEST_F(FavoriteButtonBarTest, AddIgnoresDuplicatesRegardlessOfAsciiCase) {
   bar.Load(ListPath());
-  EXPECT_TRUE(bar.AddButton(FavoriteButtonBar::CategoryCaption("News")));
-  EXPECT_TRUE(bar.AddButton(S("将棋")));
-  EXPECT_FALSE(bar.AddButton(S("▽news")));
-  EXPECT_FALSE(bar.AddButton(S("将棋")));
-  EXPECT_FALSE(bar.AddButton(""));
-  EXPECT_FALSE(bar.AddButton("two\r\nlines"));
+  EXPECT_TRUE(bar.AddButton(FavoriteButtonBar::CategoryCaption("News")).IsOk());
+  EXPECT_TRUE(bar.AddButton(S("将棋")).IsOk());
+  EXPECT_EQ(bar.AddButton(S("▽news")).Code(), ButtonCode::kRefused);
+  EXPECT_EQ(bar.AddButton(S("将棋")).Code(), ButtonCode::kRefused);
+  EXPECT_EQ(bar.AddButton("").Code(), ButtonCode::kRefused);
+  EXPECT_EQ(bar.AddButton("two\r\nlines").Code(), ButtonCode::kRefused);
   EXPECT_EQ(bar.ButtonCount(), 3u);
   EXPECT_EQ(dir.ReadFile("ini/favbrd.lst"), S("▽News\r\n将棋\r\n"));
 }
@@ -69,22 +70,33 @@ TEST_F(FavoriteButtonBarTest, RemoveDeletesThatCaptionAndSaves) {
   CountingObserver observer;
   bar.Load(ListPath());
   bar.SetObserver(&observer);
-  EXPECT_TRUE(bar.RemoveButton(S("二")));
+  EXPECT_TRUE(bar.RemoveButton(S("二")).IsOk());
   EXPECT_EQ(bar.Captions(), (std::vector<std::string>{S("一"), S("三")}));
   EXPECT_EQ(dir.ReadFile("ini/favbrd.lst"), S("一\r\n三\r\n"));
-  EXPECT_FALSE(bar.RemoveButton(S("四")));
+  EXPECT_EQ(bar.RemoveButton(S("四")).Code(), ButtonCode::kNotFound);
   EXPECT_EQ(bar.Captions().size(), 2u);
   EXPECT_EQ(observer.calls, 1);
 
-  EXPECT_TRUE(bar.RemoveButton(S("一")));
-  EXPECT_TRUE(bar.RemoveButton(S("三")));
+  EXPECT_TRUE(bar.RemoveButton(S("一")).IsOk());
+  EXPECT_TRUE(bar.RemoveButton(S("三")).IsOk());
   EXPECT_EQ(bar.ButtonCount(), 1u);
   EXPECT_EQ(dir.ReadFile("ini/favbrd.lst"), "");
 }
 
+TEST_F(FavoriteButtonBarTest, FileThatCannotBeWrittenChangesNoCaption) {
+  dir.WriteFile("ini/favbrd.lst", S("一\r\n"));
+  bar.Load(ListPath());
+  // A folder in the list's place refuses every replacement of the file.
+  ASSERT_TRUE(std::filesystem::remove(ListPath()));
+  ASSERT_TRUE(std::filesystem::create_directory(ListPath()));
+  EXPECT_EQ(bar.AddButton(S("二")).Code(), ButtonCode::kNotWritten);
+  EXPECT_EQ(bar.RemoveButton(S("一")).Code(), ButtonCode::kNotWritten);
+  EXPECT_EQ(bar.Captions(), std::vector<std::string>{S("一")});
+}
+
 TEST_F(FavoriteButtonBarTest, NothingChangesBeforeLoad) {
-  EXPECT_FALSE(bar.AddButton("x"));
-  EXPECT_FALSE(bar.RemoveButton("x"));
+  EXPECT_EQ(bar.AddButton("x").Code(), ButtonCode::kNotLoaded);
+  EXPECT_EQ(bar.RemoveButton("x").Code(), ButtonCode::kNotLoaded);
   EXPECT_TRUE(bar.Captions().empty());
 }
 
@@ -122,7 +134,7 @@ TEST_F(FavoriteButtonBarTest, BoardButtonOpensTheFirstFavouriteInTreeOrder) {
                                       "[ニュース]\r\n実況=http://b.5ch.io/live/\r\n\r\n"));
   BoardCatalog favorites;
   favorites.Open(dir.Path() + "/ini/subscrib.ini");
-  favorites.BuildTree();
+  ASSERT_TRUE(favorites.BuildTree().IsOk());
   std::string category;
   std::string name;
   ASSERT_TRUE(FavoriteButtonBar::FindBoardButtonTarget(favorites, S("実況"), category, name));

@@ -25,8 +25,8 @@
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
-#include "boards/ui/BoardTreeWidget.h"
 #include "boards/FavoriteButtonBar.h"
+#include "boards/ui/BoardTreeWidget.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
@@ -482,7 +482,7 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
     QVERIFY(board->isChecked());
     // Another pinned button lays the bar out anew; the pressed one stays pressed.
-    FavoriteButtons().AddButton(Sjis("速報"));
+    QVERIFY(FavoriteButtons().AddButton(Sjis("速報")).IsOk());
     board = nullptr;
     for (auto* button : form_->findChildren<QToolButton*>()) {
       if (button->text() == QString::fromUtf8("釣り")) board = button;

@@ -118,7 +118,7 @@ class TUpdateMenuFormTest : public QObject {
              test::NginxFixture::LastModifiedText(test::NginxFixture::kFixedTime));
 
     TUpdateMenuForm form(nullptr);
-    QCOMPARE(form.RunUpdate(false), 1);
+    QVERIFY(form.RunUpdate(false).Code() == MenuUpdateCode::kNotModified);
     QCOMPARE(ui.messages.size(), std::size_t(1));
     QCOMPARE(ui.messages[0].icon, MessageIcon::kInformation);
     QCOMPARE(ui.messages[0].caption, S("ボード一覧更新"));
@@ -144,7 +144,7 @@ class TUpdateMenuFormTest : public QObject {
     nginx_.WriteFile("menu2.html", Menu("ai.5ch.io"));
     TUpdateMenuForm form(nullptr);
     form.bbsMenuComboBox->setEditText("http://second.test/menu2.html");
-    QCOMPARE(form.RunUpdate(true), 0);
+    QVERIFY(form.RunUpdate(true).IsOk());
     QVERIFY(ui.messages.empty());
     QCOMPARE(ComboItems(form.bbsMenuComboBox),
              QStringList({"http://second.test/menu2.html", "http://menu.test/bbsmenu.html",
@@ -173,10 +173,16 @@ class TUpdateMenuFormTest : public QObject {
     QCOMPARE(ui.messages[0].text, S("ボード一覧の取得に失敗。"));
   }
 
-  // "ローカルファイル..." offers saved pages of either extension case; the picked file is applied
-  // and the dialog closes, leaving the history alone.
+  // "ローカルファイル..." offers saved pages of either extension case; the picked file is applied,
+  // the moved favourite shown on the report and the dialog closes, leaving the history alone.
   void localFileIsApplied() {
     test::RecordingUiHooks ui;
+    if (!Favorites().Contains(S("ニュース"), S("ニュース速報+"))) {
+      QVERIFY(Favorites()
+                  .AddBoard(S("ニュース"), S("ニュース速報+"),
+                            BoardList().BoardUrl(S("ニュース"), S("ニュース速報+")))
+                  .IsOk());
+    }
     dir_.WriteFile("saved/MENU.HTML", Menu("local.5ch.io"));
     const std::string historyBefore = HistoryKey("History1");
     TUpdateMenuForm form(nullptr);
@@ -191,6 +197,9 @@ class TUpdateMenuFormTest : public QObject {
              std::string("http://local.5ch.io/newsplus/"));
     QCOMPARE(HistoryKey("History1"), historyBefore);
     QVERIFY(ui.messages.empty());
+    QCOMPARE(ui.pages.size(), std::size_t(1));
+    QCOMPARE(ui.pages[0].title, S("更新詳細"));
+    QVERIFY(ui.pages[0].html.find(S("→http://local.5ch.io/newsplus/<br>")) != std::string::npos);
   }
 
   // The interactive path shows the dialog modally; closing it changes nothing.

@@ -98,14 +98,25 @@ void TUpdateMenuForm::ShowHistory() {
   rebuildCheckBox->setChecked(updater_->Rebuild());
 }
 
-int TUpdateMenuForm::RunUpdate(bool silent) {
+MenuUpdateResult TUpdateMenuForm::RunUpdate(bool silent) {
   // The text decides the URL, the box the rebuild, whatever the order they were changed in.
   bool rebuild = rebuildCheckBox->isChecked();
   updater_->SetUrl(ToSjis(bbsMenuComboBox->currentText()));
   updater_->SetRebuild(rebuild);
-  int result = updater_->RunUpdate(silent);
+  MenuUpdateResult result = updater_->RunUpdate();
+  ShowResult(result, silent);
   ShowHistory();
   return result;
+}
+
+void TUpdateMenuForm::ShowResult(const MenuUpdateResult& result, bool silent) {
+  if (!result.MovedReport().empty()) {
+    Ui().ShowHtmlPage(result.MovedReport(), BoardCatalog::MovedBoardsTitle());
+  }
+  if (result.IsOk() || silent) return;
+  const MessageIcon icon = result.Code() == MenuUpdateCode::kNotModified ? MessageIcon::kInformation
+                                                                         : MessageIcon::kWarning;
+  Ui().ShowMessage(icon, BoardMenuUpdater::Caption(), result.Reason());
 }
 
 void TUpdateMenuForm::ShowStatusText(const std::string& text) {
@@ -128,7 +139,8 @@ void TUpdateMenuForm::SetIdle(bool idle) {
 
 void TUpdateMenuForm::updateButtonClick() {
   SetIdle(false);
-  RunUpdate(false);
+  // RunUpdate has shown what came of it.
+  static_cast<void>(RunUpdate(false));
   SetIdle(true);
   accept();
 }
@@ -152,14 +164,10 @@ void TUpdateMenuForm::localButtonClick() {
   QString file = AppDialogs().OpenFileName(this, QString::fromUtf8("ボード一覧HTML"), QString(),
                                            "HTML files (*.HTM *.HTML *.htm *.html);;All files (*)");
   if (file.isEmpty()) return;
-  auto applied = updater_->ApplyMenuFile(QFile::encodeName(file).toStdString());
-  if (applied != BoardCatalog::ImportResult::kImported) {
-    Ui().ShowMessage(
-        MessageIcon::kWarning, BoardMenuUpdater::Caption(),
-        BoardMenuUpdater::MessageOf(applied.value_or(BoardCatalog::ImportResult::kNotOpen)));
-    return;
-  }
-  accept();
+  const MenuUpdateResult applied = updater_->ApplyMenuFile(QFile::encodeName(file).toStdString());
+  ShowResult(applied, false);
+  // A menu that was applied closes the dialog even when its logs could not all move.
+  if (applied.IsOk() || applied.Code() == MenuUpdateCode::kLogsNotMoved) accept();
 }
 
 void TUpdateMenuForm::bbsMenuComboBoxChange(const QString& text) {

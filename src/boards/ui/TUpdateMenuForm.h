@@ -24,10 +24,11 @@ class TUpdateMenuForm : public QDialog, public BoardMenuStatusSink {
   explicit TUpdateMenuForm(QWidget* parent);
   ~TUpdateMenuForm() override;
 
-  // Downloads the combo box's URL and applies it (BoardMenuUpdater::RunUpdate; `silent` keeps
-  // message boxes away). Afterwards the combo box shows the new history with the used URL first and
-  // "再構築する" is cleared. Returns the fetch result (0 applied, 1 not modified, else failure).
-  int RunUpdate(bool silent);
+  // Downloads the combo box's URL and applies it (BoardMenuUpdater::RunUpdate). A moved-board
+  // report is shown in a tab (Ui().ShowHtmlPage); unless `silent`, a failure's reason is shown in a
+  // message box (information for "not modified", warning otherwise). Afterwards the combo box shows
+  // the new history with the used URL first and "再構築する" is cleared. Returns the result.
+  MenuUpdateResult RunUpdate(bool silent);
 
   void ShowStatusText(const std::string& text) override;
   void ShowProgress(std::int32_t received, std::int32_t total) override;
@@ -54,6 +55,8 @@ class TUpdateMenuForm : public QDialog, public BoardMenuStatusSink {
 
  private:
   void ShowHistory();
+  // Shows the moved-board report, if any, then (unless `silent`) the reason of a failure.
+  static void ShowResult(const MenuUpdateResult& result, bool silent);
   void SetIdle(bool idle);
 
   std::unique_ptr<BoardMenuUpdater> updater_;

@@ -11,14 +11,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "app/UiHooks.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "search/RegexEngine.h"
+#include "search/SearchPage.h"
 #include "search/SearchWalks.h"
 
 namespace velkor {
@@ -145,6 +148,7 @@ void TSearchForm::startButtonClick() {
         ProgressBar->setValue(position);
       },
       cancelRequested_);
+  std::optional<std::string> page;
   switch (searchTypeButtons->checkedId()) {
     case 0:
       if (shown_ != nullptr) {
@@ -153,17 +157,18 @@ void TSearchForm::startButtonClick() {
       }
       break;
     case 1:
-      if (shown_ != nullptr) SearchBoardLogs(*shown_, Favorites(), *engine_, progress, nullptr);
+      if (shown_ != nullptr) page = SearchBoardLogs(*shown_, Favorites(), *engine_, progress);
       break;
     case 2:
-      SearchFavoriteTitles(*engine_, progress);
+      page = SearchFavoriteTitles(Favorites(), *engine_, progress);
       break;
     case 3:
-      SearchFavoriteLogs(*engine_, progress);
+      page = SearchFavoriteLogs(Favorites(), *engine_, progress);
       break;
     default:
       break;
   }
+  if (page) Ui().ShowHtmlPage(*page, SearchResultTitle());
   engine_->Finish();
   searching_ = false;
   // A close during the walk has already ended the dialog with its own result.

@@ -20,8 +20,9 @@ class SubjectList;
 // The search dialog. The main window calls Prepare before each modal showing. "検索" (or Enter)
 // compiles the search word and runs the walk of the chosen scope: 0 filters the shown thread list,
 // 1 searches the logs of the shown board (a favourite), 2 and 3 the titles and logs of every
-// favourite board; the last three show their result page through Ui().ShowHtmlPage. The dialog
-// then closes. A word the engine rejects leaves the dialog open (the engine shows the message).
+// favourite board; the dialog shows the result page of the last three through Ui().ShowHtmlPage
+// under "検索結果". The dialog then closes. A word the engine rejects leaves the dialog open (the
+// engine shows the message).
 class TSearchForm : public QDialog {
   Q_OBJECT
 
