@@ -447,7 +447,10 @@ Outcome CookieJar::Load(const std::string& path, std::int64_t now) {
                              [&](const Cookie& c) { return SameKey(c, cookie); });
     if (same != cookies_.end()) {
       *same = std::move(cookie);
-    } else {
+    } else if (static_cast<std::size_t>(
+                   std::count_if(cookies_.begin(), cookies_.end(), [&](const Cookie& c) {
+                     return c.domain == cookie.domain;
+                   })) < kMaxCookiesPerDomain) {
       cookies_.push_back(std::move(cookie));
     }
   }

@@ -75,8 +75,9 @@ class CookieJar {
   // Replaces the jar with the cookies of a cookies.txt file. A missing file gives an empty jar.
   // Lines that are no valid cookie (wrong field count, bad flags, a Domain cookie for a public
   // suffix, a control byte) and cookies expired at `now` are skipped; a line with expiry 0 is a
-  // session cookie. Fails, leaving the jar empty, when the file exists but cannot be read or is
-  // above kMaxCookieFileSize.
+  // session cookie. The limits hold as for Store: cookies of a domain beyond
+  // kMaxCookiesPerDomain and any beyond kMaxCookies are left out. Fails, leaving the jar empty,
+  // when the file exists but cannot be read or is above kMaxCookieFileSize.
   Outcome Load(const std::string& path, std::int64_t now);
 
   // Writes the persistent cookies that have not expired at `now` to `path` in the Netscape

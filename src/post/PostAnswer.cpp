@@ -189,10 +189,14 @@ std::string Bounded(std::string text, std::size_t limit) {
   return text;
 }
 
-// The part of the page inside <body> (the whole page when it has no body tag).
+// The part of the page inside <body>; without a body tag, what follows </head> (the whole page
+// when it has neither).
 std::string_view BodyOf(std::string_view page) {
   const std::size_t open = FindTag(page, "<body");
-  if (open == std::string_view::npos) return page;
+  if (open == std::string_view::npos) {
+    const std::size_t head = FindTag(page, "</head");
+    return head == std::string_view::npos ? page : page.substr(ReadTag(page, head).end);
+  }
   const std::size_t start = ReadTag(page, open).end;
   const std::size_t close = FindTag(page, "</body", start);
   return page.substr(start, close == std::string_view::npos ? close : close - start);

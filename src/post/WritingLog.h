@@ -38,7 +38,7 @@ std::string WritingLogPath();
 // become CR LF.
 std::string WritingLogText(const WritingLogEntry& entry);
 
-// Appends the entry to the file at `path`, creating it when missing, in one write.
+// Appends the entry to the file at `path` (opened for appending, created when missing).
 Outcome AppendWritingLog(const std::string& path, const WritingLogEntry& entry);
 
 }  // namespace velkor

@@ -221,6 +221,15 @@ TEST(CookieJarTest, BoundedInSizeAndCount) {
     ASSERT_TRUE(jar.Store("http://h" + std::to_string(i) + ".example.com/", "x=1", kNow).IsOk());
   }
   EXPECT_EQ(jar.Cookies().size(), kMaxCookies);
+
+  test::TempDataDir dir;
+  std::string file;
+  for (int i = 0; i < 60; ++i) {
+    file += ".5ch.io\tTRUE\t/\tFALSE\t1900000000\tn" + std::to_string(i) + "\t1\n";
+  }
+  dir.WriteFile("ini/cookies.txt", file);
+  ASSERT_TRUE(jar.Load(dir.Path() + "/ini/cookies.txt", kNow).IsOk());
+  EXPECT_EQ(jar.Cookies().size(), kMaxCookiesPerDomain) << "the file is held to the same limits";
 }
 
 // --- the file ----------------------------------------------------------------------------------
