@@ -155,10 +155,9 @@ bool ParseSetCookie(std::string_view setCookie, std::string_view requestPath,
     const std::string_view value =
         eq == std::string_view::npos ? std::string_view() : TrimBlanks(av.substr(eq + 1));
     if (EqualsIgnoreAsciiCase(key, "expires")) {
-      std::int64_t seconds = 0;
-      if (ParseCookieDate(value, seconds)) {
+      if (const auto seconds = ParseCookieDate(value)) {
         fields.hasExpires = true;
-        fields.expires = seconds;
+        fields.expires = *seconds;
       }
     } else if (EqualsIgnoreAsciiCase(key, "max-age")) {
       std::int64_t seconds = 0;
@@ -242,7 +241,7 @@ bool ParseFileLine(std::string_view line, const PublicSuffixes& suffixes, Cookie
 
 }  // namespace
 
-bool ParseCookieDate(std::string_view text, std::int64_t& seconds) {
+std::optional<std::int64_t> ParseCookieDate(std::string_view text) {
   bool foundTime = false;
   bool foundDay = false;
   bool foundMonth = false;
@@ -277,10 +276,9 @@ bool ParseCookieDate(std::string_view text, std::int64_t& seconds) {
   if (year >= 0 && year <= 69) year += 2000;
   if (!foundTime || !foundDay || !foundMonth || !foundYear || day < 1 || day > 31 || year < 1601 ||
       hour > 23 || minute > 59 || second > 59 || day > DaysInMonth(year, month)) {
-    return false;
+    return std::nullopt;
   }
-  seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-  return true;
+  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 std::string DefaultCookiePath(std::string_view requestPath) {

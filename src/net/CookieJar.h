@@ -6,6 +6,7 @@
 // decide them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,8 @@ inline constexpr std::size_t kMaxCookieFileSize = 4 * 1024 * 1024;
 
 // Reads an RFC 6265 cookie date (the Expires attribute: "Wed, 21 Oct 2015 07:28:00 GMT" and the
 // older forms "Wednesday, 21-Oct-15 07:28:00 GMT", "Wed Oct 21 07:28:00 2015"), as section 5.1.1
-// reads it. Calendar seconds, or false when the text names no valid date.
-bool ParseCookieDate(std::string_view text, std::int64_t& seconds);
+// reads it. Calendar seconds, or nullopt when the text names no valid date.
+std::optional<std::int64_t> ParseCookieDate(std::string_view text);
 
 class CookieJar {
  public:

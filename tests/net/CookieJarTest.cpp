@@ -37,9 +37,7 @@ void PrintTo(const DateCase& c, std::ostream* os) {
 class CookieDateTest : public testing::TestWithParam<DateCase> {};
 
 TEST_P(CookieDateTest, ReadsAsRfc6265Does) {
-  std::int64_t seconds = -1;
-  const bool ok = ParseCookieDate(GetParam().text, seconds);
-  EXPECT_EQ(ok ? seconds : -1, GetParam().seconds);
+  EXPECT_EQ(ParseCookieDate(GetParam().text).value_or(-1), GetParam().seconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(
