@@ -27,6 +27,20 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
+// Writes `contents` to a new temporary file beside `path` (mkstemp makes it 0600), flushes it,
+// gives it the usual permissions of a data file unless `ownerOnly`, and renames it over `path`.
+bool ReplaceWithMode(const std::string& path, std::string_view contents, bool ownerOnly) {
+  std::string tmpl = path + ".tmpXXXXXX";
+  int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  if (!ownerOnly) ::fchmod(fd, 0644);
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(tmpl.c_str());
+  return ok;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -55,16 +69,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& path, std::string_view contents) {
-  std::string tmpl = path + ".tmpXXXXXX";
-  int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
-  // mkstemp creates 0600; give the file the usual permissions of a data file.
-  ::fchmod(fd, 0644);
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok;
+  return ReplaceWithMode(path, contents, false);
+}
+
+bool ReplacePrivateFile(const std::string& path, std::string_view contents) {
+  return ReplaceWithMode(path, contents, true);
 }
 
 bool AppendToFile(const std::string& path, std::string_view contents) {

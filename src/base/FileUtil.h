@@ -14,6 +14,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // untouched, the temporary file is removed, and false is returned. The folder must exist.
 bool ReplaceFile(const std::string& path, std::string_view contents);
 
+// ReplaceFile for a file only its owner may read and write (mode 0600 from its first byte on):
+// stored cookies and other secrets.
+bool ReplacePrivateFile(const std::string& path, std::string_view contents);
+
 // Appends bytes to a file, creating it when missing. Returns false on failure.
 bool AppendToFile(const std::string& path, std::string_view contents);
 
