@@ -51,10 +51,10 @@ int BoardMenuUpdater::RunUpdate(bool silent) {
   {
     HttpSession session;
     session.SetStatusHandler(static_cast<void*>(this), &BoardMenuUpdater::DialogStatus);
-    result = FetchFull(session, url, page, lastModified, false);
+    result = FetchResultNumber(FetchFull(session, url, page, lastModified, false).Code());
     session.Close();
   }
-  if (result == kFetchOk) {
+  if (result == FetchResultNumber(FetchResult::kOk)) {
     const BoardCatalog::ImportResult applied = ApplyMenu(page);
     if (applied == BoardCatalog::ImportResult::kImported) {
       ReplaceFile(LogDir() + "/board.html", page);
@@ -69,7 +69,7 @@ int BoardMenuUpdater::RunUpdate(bool silent) {
     // FetchFull may have taken a Last-Modified value from an answer it then failed to read.
     lastModified = sent;
     if (!silent) {
-      if (result == kFetchNotModified) {
+      if (result == FetchResultNumber(FetchResult::kNotModified)) {
         Ui().ShowMessage(MessageIcon::kInformation, Caption(), notModified);
       } else {
         Ui().ShowMessage(MessageIcon::kWarning, Caption(), failed);

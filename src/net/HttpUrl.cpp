@@ -1,6 +1,7 @@
 #include "net/HttpUrl.h"
 
 #include "app/UrlPaths.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -64,13 +65,9 @@ HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
 
   unsigned short number = tls ? 443 : 80;
   if (!port.empty()) {
-    unsigned value = 0;
-    for (char c : port) {
-      if (c < '0' || c > '9' || value > 65535) return HttpUrlStatus::kMalformed;
-      value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > 65535) return HttpUrlStatus::kMalformed;
-    number = static_cast<unsigned short>(value);
+    auto value = ParseInteger(port, 1, 65535, IntegerSyntax::kDigits);
+    if (!value) return HttpUrlStatus::kMalformed;
+    number = static_cast<unsigned short>(*value);
   }
 
   std::string_view target = tail.substr(0, tail.find_first_of("?#"));

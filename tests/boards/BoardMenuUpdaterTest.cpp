@@ -181,9 +181,8 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   AppConfig own;
   own.Open(dir.Path() + "/ini/config.ini");
-  std::string error;
   // Nothing listens on the discard port of the loopback address.
-  ASSERT_TRUE(AddConnectOverrides({"fresh.test=127.0.0.1:9"}, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides({"fresh.test=127.0.0.1:9"}).IsOk());
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetUrl("http://fresh.test/bbsmenu.html");
 
@@ -214,13 +213,12 @@ TEST_F(BoardMenuUpdaterTest, UsedUrlLeavesItsFirstHistoryPlaceOnly) {
                 "History3=http://m1.test/\r\nHistory4=http://m4.test/\r\n\r\n");
   AppConfig own;
   own.Open(dir.Path() + "/ini/config.ini");
-  std::string error;
-  ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}).IsOk());
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetUrl("http://m2.test/");
   EXPECT_LT(updater.RunUpdate(true), 0);
   updater.SetUrl("http://m1.test/");
-  ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}).IsOk());
   EXPECT_LT(updater.RunUpdate(true), 0);
 
   // Only the first of the two equal entries gives way.
@@ -252,7 +250,7 @@ class BoardMenuUpdaterHttpTest : public BoardMenuUpdaterTest {
 TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
   {
     BoardMenuUpdater updater(boardList, favorites, own);
-    EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
+    EXPECT_EQ(updater.RunUpdate(false), FetchResultNumber(FetchResult::kOk));
   }
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(dir.ReadFile("log/board.html"), Menu("asahi.5ch.io"));
@@ -264,7 +262,7 @@ TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
 
   {
     BoardMenuUpdater updater(boardList, favorites, own);
-    EXPECT_EQ(updater.RunUpdate(false), kFetchNotModified);
+    EXPECT_EQ(updater.RunUpdate(false), FetchResultNumber(FetchResult::kNotModified));
   }
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::kInformation);
@@ -276,7 +274,7 @@ TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
   nginx.WriteFile("bbsmenu.html", Menu("ai.5ch.io"));
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetRebuild(true);
-  EXPECT_EQ(updater.RunUpdate(false), kFetchOk);
+  EXPECT_EQ(updater.RunUpdate(false), FetchResultNumber(FetchResult::kOk));
   EXPECT_EQ(boardList.BoardUrl(S("ニュース"), S("ニュース速報+")), "http://ai.5ch.io/newsplus/");
 }
 
