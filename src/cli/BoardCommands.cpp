@@ -11,6 +11,7 @@
 #include "boards/FavoriteButtonBar.h"
 #include "cli/CliCommand.h"
 #include "cli/CliUiHooks.h"
+#include "cli/FavoriteBoardArgs.h"
 #include "net/Fetch.h"
 
 namespace velkor::cli {
@@ -78,15 +79,15 @@ int RunMenuUpdate(CliArgs& args) {
   auto page = args.TakeOption("--page");
   bool rebuild = args.TakeFlag("--rebuild");
   if (!CheckArgs(args, kMenuUpdate, 0, 1)) return kExitUsage;
-  Config().Open(IniDir() + "/config.ini");
+  LoadConfiguration();  // the download honours the settings (FetchTimeLimit, ...)
   OpenCatalogs();
   BoardMenuUpdater updater(BoardList(), Favorites(), Config());
   if (!args.Positionals().empty()) updater.SetUrl(args.Positionals()[0]);
   if (rebuild) updater.SetRebuild(true);
   int result = updater.RunUpdate(true);
-  if (result == kFetchOk) {
+  if (result == FetchResultNumber(FetchResult::kOk)) {
     PrintLine("updated");
-  } else if (result == kFetchNotModified) {
+  } else if (result == FetchResultNumber(FetchResult::kNotModified)) {
     PrintLine("not-modified");
   } else {
     PrintLine("failed");
