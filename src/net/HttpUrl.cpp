@@ -26,7 +26,8 @@ bool IsTargetByte(char c) {
 }  // namespace
 
 HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
-  std::size_t schemeEnd = url.find("://");
+  constexpr std::string_view kSchemeEnd = "://";
+  std::size_t schemeEnd = url.find(kSchemeEnd);
   if (schemeEnd == std::string_view::npos || schemeEnd == 0) return HttpUrlStatus::kMalformed;
   std::string_view scheme = url.substr(0, schemeEnd);
   bool tls = EqualsIgnoreAsciiCase(scheme, "https");
@@ -36,7 +37,7 @@ HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
     }
     return HttpUrlStatus::kUnsupportedScheme;
   }
-  const auto [authority, tail] = SplitAuthority(url.substr(schemeEnd + 3));
+  const auto [authority, tail] = SplitAuthority(url.substr(schemeEnd + kSchemeEnd.size()));
   std::string_view host = authority;
   std::string_view port;
   if (!host.empty() && host.front() == '[') {
