@@ -115,8 +115,7 @@ class Server {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ::setenv("SSL_CERT_FILE", (dir_ + "/ca.crt").c_str(), 1);
-    std::string error;
-    AddConnectOverrides({std::string(kHost) + "=127.0.0.1:" + std::to_string(port_)}, error);
+    (void)AddConnectOverrides({std::string(kHost) + "=127.0.0.1:" + std::to_string(port_)});
   }
   ~Server() {
     if (pid_ > 0) {
@@ -160,7 +159,7 @@ void FetchFullOverTls(benchmark::State& state) {
     HttpSession session;
     std::string body;
     std::string lastModified;
-    if (FetchFull(session, url, body, lastModified, false) != kFetchOk) {
+    if (!FetchFull(session, url, body, lastModified, false).IsOk()) {
       state.SkipWithError("the fetch failed");
       return;
     }

@@ -206,7 +206,7 @@ struct Window {
   // click, or zeros when it failed.
   std::pair<double, double> Open(const std::string& datName) {
     form.Subjects().SetUnread(datName, 1, false);
-    view->Fill(kShowTypeMasks[1]);
+    view->Fill(ShowTypeMask(ShowType::kAll));
     view->selectRow(form.Subjects().IndexOfDat(datName));
     const double click = EpochMs();
     form.OpenSelectedThread(true);
@@ -264,7 +264,7 @@ void BM_GuiFillList(benchmark::State& state) {
     state.PauseTiming();
     window.form.Subjects().Bind(*SafeBoardDir(ListBoardUrl(threads)) + "subject.ini");
     state.ResumeTiming();
-    window.view->Fill(kShowTypeMasks[1]);
+    window.view->Fill(ShowTypeMask(ShowType::kAll));
     QCoreApplication::processEvents();
   }
   state.counters["rows"] = static_cast<double>(window.form.Subjects().RowCount());

@@ -83,7 +83,7 @@ void BM_SubjectMergeAndFill(benchmark::State& state) {
     std::vector<std::string> lines = board.Lines();
     state.ResumeTiming();
     if (!list.Merge(std::move(lines))) state.SkipWithError("subject.ini was not written");
-    list.Fill(kShowTypeMasks[0]);
+    list.Fill(ShowTypeMask(ShowType::kThreads));
     rows = list.RowCount();
   }
   state.counters["rows"] = static_cast<double>(rows);

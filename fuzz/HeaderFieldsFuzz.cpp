@@ -116,8 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::ScratchDataDir();
   static LoopbackServer* server = [] {
     auto* made = new LoopbackServer;
-    std::string error;
-    AddConnectOverrides({"fuzz.test=127.0.0.1:" + std::to_string(made->Port())}, error);
+    (void)AddConnectOverrides({"fuzz.test=127.0.0.1:" + std::to_string(made->Port())});
     HttpSession::SetWaitLimitForTesting(std::chrono::milliseconds(3000));
     return made;
   }();
@@ -139,9 +138,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HttpSession session;
     std::string output;
     std::string lastModified;
-    int result =
+    FetchOutcome result =
         FetchFull(session, "http://fuzz.test/news/subject.txt", output, lastModified, true);
-    if (result == kFetchOk) {
+    if (result.IsOk()) {
       FUZZ_CHECK(output.find('\0') == std::string::npos, "a fetched body holds a zero byte", "");
       FUZZ_CHECK(output.size() <= kMaxBodySize, "a fetched body exceeds the limit", "");
       FUZZ_CHECK(!HasLineBreak(lastModified), "a fetched Last-Modified carries a line break",
@@ -155,8 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HttpSession session;
     std::string log = stored;
     std::string lastModified = " Tue, 02 Jan 2024 03:04:05 GMT";
-    int result = FetchDifferential(session, "http://fuzz.test/news/dat/1.dat", log, lastModified);
-    if (result == kFetchOk) {
+    FetchOutcome result =
+        FetchDifferential(session, "http://fuzz.test/news/dat/1.dat", log, lastModified);
+    if (result.IsOk()) {
       FUZZ_CHECK(log.find('\0') == std::string::npos, "a fetched log holds a zero byte", "");
       FUZZ_CHECK(!HasLineBreak(lastModified), "a fetched Last-Modified carries a line break",
                  lastModified);

@@ -55,15 +55,15 @@ MenuUpdateResult BoardMenuUpdater::RunUpdate() {
 
   std::string page;
   const std::string sent = lastModified;
-  FetchResult fetched;
+  FetchResult fetched = FetchResult::kFailed;
   {
     HttpSession session;
     session.SetStatusHandler(static_cast<void*>(this), &BoardMenuUpdater::DialogStatus);
-    fetched = FetchFull(session, url, page, lastModified, false);
+    fetched = FetchFull(session, url, page, lastModified, false).Code();
     session.Close();
   }
   MenuUpdateResult result;
-  if (fetched == kFetchOk) {
+  if (fetched == FetchResult::kOk) {
     result = ApplyMenu(page);
     const bool applied = result.IsOk() || result.Code() == MenuUpdateCode::kLogsNotMoved;
     if (applied) {
@@ -78,7 +78,7 @@ MenuUpdateResult BoardMenuUpdater::RunUpdate() {
   } else {
     // FetchFull may have taken a Last-Modified value from an answer it then failed to read.
     lastModified = sent;
-    if (fetched == kFetchNotModified) {
+    if (fetched == FetchResult::kNotModified) {
       static const std::string notModified = Sjis("更新されていません。");
       result = MenuUpdateResult(MenuUpdateCode::kNotModified, notModified, {}, fetched);
     } else {

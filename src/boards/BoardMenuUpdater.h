@@ -47,13 +47,13 @@ enum class MenuUpdateCode {
 
 // The Result of a menu update, with what a caller shows or needs besides the reason: the
 // moved-board report page (to be shown under BoardCatalog::MovedBoardsTitle() whatever the code;
-// empty when no favourite moved) and the download's own result (kFetchOk when nothing was
+// empty when no favourite moved) and the download's own result (FetchResult::kOk when nothing was
 // downloaded).
 class [[nodiscard]] MenuUpdateResult : public Result<MenuUpdateCode> {
  public:
   MenuUpdateResult() = default;
   MenuUpdateResult(MenuUpdateCode code, std::string reason, std::string movedReport = {},
-                   FetchResult fetch = kFetchOk)
+                   FetchResult fetch = FetchResult::kOk)
       : Result<MenuUpdateCode>(code, std::move(reason)),
         movedReport_(std::move(movedReport)),
         fetch_(fetch) {}
@@ -63,7 +63,7 @@ class [[nodiscard]] MenuUpdateResult : public Result<MenuUpdateCode> {
 
  private:
   std::string movedReport_;
-  FetchResult fetch_ = kFetchOk;
+  FetchResult fetch_ = FetchResult::kOk;
 };
 
 class BoardMenuUpdater {

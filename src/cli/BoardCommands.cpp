@@ -77,7 +77,7 @@ int RunMenuUpdate(CliArgs& args) {
   auto page = args.TakeOption("--page");
   bool rebuild = args.TakeFlag("--rebuild");
   if (!CheckArgs(args, kMenuUpdate, 0, 1)) return kExitUsage;
-  Config().Open(IniDir() + "/config.ini");
+  LoadConfiguration();  // the download honours the settings (FetchTimeLimit, ...)
   OpenCatalogs();
   BoardMenuUpdater updater(BoardList(), Favorites(), Config());
   if (!args.Positionals().empty()) updater.SetUrl(args.Positionals()[0]);

@@ -4,6 +4,7 @@
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "cli/CliCommand.h"
+#include "cli/FavoriteBoardArgs.h"
 #include "net/Fetch.h"
 #include "net/FetchContext.h"
 
@@ -23,11 +24,12 @@ const CliCommand kResume = {
     RunResume};
 
 // Prints the fetch result and the Last-Modified text; exit 0 unless the result is a failure.
-int Finish(int result, const std::string& lastModified) {
-  PrintLine(std::to_string(result));
+int Finish(const FetchOutcome& result, const std::string& lastModified) {
+  const int number = FetchResultNumber(result.Code());
+  PrintLine(std::to_string(number));
   PrintSjisLine(lastModified);
-  if (result >= 0) return kExitOk;
-  return Failure("the fetch failed with result " + std::to_string(result));
+  if (number >= 0) return kExitOk;
+  return Failure("the fetch failed with result " + std::to_string(number));
 }
 
 int RunGet(CliArgs& args) {
@@ -35,19 +37,21 @@ int RunGet(CliArgs& args) {
   bool gzip = args.TakeFlag("--gzip");
   auto out = args.TakeOption("--out");
   if (!CheckArgs(args, kGet, 1, 1)) return kExitUsage;
+  LoadConfiguration();  // FetchTimeLimit and the trace setting apply as for every download
   std::string lastModified = since ? Utf8ToSjisLossy(*since) : std::string();
   std::string body;
   FetchContext context;
   HttpSession session;
   session.SetStatusHandler(&context, StandardStatusHandler);
-  int result = FetchFull(session, args.Positionals()[0], body, lastModified, gzip);
-  if (result == kFetchOk && out && !ReplaceFile(*out, body)) return Failure("cannot write " + *out);
+  FetchOutcome result = FetchFull(session, args.Positionals()[0], body, lastModified, gzip);
+  if (result.IsOk() && out && !ReplaceFile(*out, body)) return Failure("cannot write " + *out);
   return Finish(result, lastModified);
 }
 
 int RunResume(CliArgs& args) {
   auto since = args.TakeOption("--since");
   if (!CheckArgs(args, kResume, 2, 2)) return kExitUsage;
+  LoadConfiguration();
   const std::string& file = args.Positionals()[1];
   std::optional<std::string> log = ReadWholeFile(file);
   if (!log) return Failure("cannot read " + file);
@@ -55,8 +59,8 @@ int RunResume(CliArgs& args) {
   FetchContext context;
   HttpSession session;
   session.SetStatusHandler(&context, StandardStatusHandler);
-  int result = FetchDifferential(session, args.Positionals()[0], *log, lastModified);
-  if (result == kFetchOk && !ReplaceFile(file, *log)) return Failure("cannot write " + file);
+  FetchOutcome result = FetchDifferential(session, args.Positionals()[0], *log, lastModified);
+  if (result.IsOk() && !ReplaceFile(file, *log)) return Failure("cannot write " + file);
   return Finish(result, lastModified);
 }
 

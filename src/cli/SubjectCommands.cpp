@@ -1,18 +1,21 @@
-#include <charconv>
+#include <optional>
 #include <string>
 
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
+#include "app/UiHooks.h"
 #include "base/FileUtil.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
 #include "cli/FavoriteBoardArgs.h"
+#include "net/CacheServerUrl.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
 #include "subjects/ThreadState.h"
-#include "subjects/UpdateReport.h"
+#include "subjects/UpdateResult.h"
 #include "threads/DatRenderer.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
@@ -49,11 +52,20 @@ const CliCommand kBookmark = {"bookmark", "CATEGORY NAME KEY N",
 const CliCommand kDeleteLog = {"delete-log", "CATEGORY NAME KEY",
                                "delete a thread log and reset its reading state", RunDeleteLog};
 
-// Exit 1 with the report's reason on stderr when the step failed; 0 otherwise.
-int FailureOf(const UpdateReport& report) {
-  if (report.outcome != UpdateOutcome::kFailed) return kExitOk;
-  PrintSjisError(report.reason);
+// Exit 1 with the result's reason on stderr when the step failed; 0 otherwise. A file that could
+// not be written is also told as the status text it always was.
+int FailureOf(const UpdateResult& result) {
+  if (result.Code() == Update::kOk || result.Code() == Update::kUnchanged) return kExitOk;
+  if (result.Code() == Update::kNotWritten) Ui().SetStatusText(result.Reason());
+  PrintSjisError(result.Reason());
   return kExitFailure;
+}
+
+// Before a download of the board's files: the cache server's board list; its warning goes to
+// stderr.
+void PrepareCacheServerFor(const SubjectList& list) {
+  Outcome prepared = PrepareCacheServer(list.BoardUrlFromDir());
+  if (!prepared.IsOk()) Ui().ShowMessage(MessageIcon::kWarning, Sjis("警告"), prepared.Reason());
 }
 
 // "<key>.dat" from KEY given with or without ".dat"; empty when it is no thread key.
@@ -66,10 +78,10 @@ int RunRefresh(CliArgs& args) {
   if (!CheckArgs(args, kRefresh, 2, 2)) return kExitUsage;
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
-  UpdateReport report;
-  list.Refresh(&report);
-  if (int rc = FailureOf(report)) return rc;
-  PrintLine(report.outcome == UpdateOutcome::kUpdated ? "merged" : "unchanged");
+  PrepareCacheServerFor(list);
+  UpdateResult refreshed = list.Refresh();
+  if (int rc = FailureOf(refreshed)) return rc;
+  PrintLine(refreshed.IsOk() ? "merged" : "unchanged");
   return kExitOk;
 }
 
@@ -102,13 +114,12 @@ int RunOpen(CliArgs& args) {
   if (datName.empty()) return UsageError(kOpen, "KEY is no thread key");
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
-  list.Fill(kShowTypeMasks[1]);
+  list.Fill(ShowTypeMask(ShowType::kAll));
   int row = list.IndexOfDat(datName);
-  UpdateReport report;
-  if (UpdateThreadLog(list, datName, &report) && row >= 0) {
-    list.RefreshRow(static_cast<std::size_t>(row));
-  }
-  if (int rc = FailureOf(report)) return rc;
+  PrepareCacheServerFor(list);
+  UpdateResult updated = UpdateThreadLog(list, datName);
+  if (int rc = FailureOf(updated)) return rc;
+  if (row >= 0) list.RefreshRow(static_cast<std::size_t>(row));
   if (!FileExists(list.Dir() + datName)) return Failure("no log of " + datName);
   std::int32_t firstUnread = list.UnreadOf(datName);
   std::string title =
@@ -137,10 +148,10 @@ int RunFetch(CliArgs& args) {
   if (datName.empty()) return UsageError(kFetch, "KEY is no thread key");
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
-  UpdateReport report;
-  FetchThreadLog(list, datName, &report);
-  if (int rc = FailureOf(report)) return rc;
-  PrintLine(report.outcome == UpdateOutcome::kUpdated ? "stored" : "unchanged");
+  PrepareCacheServerFor(list);
+  UpdateResult fetched = FetchThreadLog(list, datName);
+  if (int rc = FailureOf(fetched)) return rc;
+  PrintLine(fetched.IsOk() ? "stored" : "unchanged");
   return kExitOk;
 }
 
@@ -149,14 +160,13 @@ int RunBookmark(CliArgs& args) {
   std::string datName = DatNameOf(args.Positionals()[2]);
   if (datName.empty()) return UsageError(kBookmark, "KEY is no thread key");
   const std::string& text = args.Positionals()[3];
-  std::int32_t n = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (error != std::errc() || end != text.data() + text.size()) {
-    return UsageError(kBookmark, "N is no number");
-  }
+  // N may be negative (everything read); a "+" was never taken.
+  std::optional<std::int32_t> n =
+      text.starts_with('+') ? std::nullopt : ParseInteger<std::int32_t>(text);
+  if (!n) return UsageError(kBookmark, "N is no number");
   SubjectList list;
   if (int rc = BindFavoriteBoard(args.Positionals()[0], args.Positionals()[1], list)) return rc;
-  list.SetUnread(datName, n, false);
+  list.SetUnread(datName, *n, false);
   if (!list.Flush()) return Failure("cannot write " + SubjectIniPath(list.Dir()));
   return kExitOk;
 }

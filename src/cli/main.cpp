@@ -49,9 +49,10 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "velkor-cli: no command given (try velkor-cli help)\n");
     return kExitUsage;
   }
-  std::string error;
-  if (!AddConnectOverridesFromEnvironment(error) || !AddConnectOverrides(connectTo, error)) {
-    std::fprintf(stderr, "velkor-cli: %s\n", error.c_str());
+  Outcome overrides = AddConnectOverridesFromEnvironment();
+  if (overrides.IsOk()) overrides = AddConnectOverrides(connectTo);
+  if (!overrides.IsOk()) {
+    std::fprintf(stderr, "velkor-cli: %s\n", overrides.Reason().c_str());
     return kExitUsage;
   }
   const std::string& name = args[i];

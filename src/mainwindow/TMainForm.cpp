@@ -32,6 +32,7 @@
 #include "gui/GuiText.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
+#include "net/CacheServerUrl.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/ThreadState.h"
 #include "subjects/TitleText.h"
@@ -74,6 +75,21 @@ void CopyToClipboard(const std::string& sjis) {
 
 void OpenWithSystem(const std::string& url) {
   if (!url.empty()) QDesktopServices::openUrl(QUrl(FromSjis(url)));
+}
+
+// Before a download of the board's files: the cache server's board list, with its warning box
+// when it cannot be had.
+void PrepareCacheServerFor(const std::string& boardUrl) {
+  Outcome prepared = PrepareCacheServer(boardUrl);
+  if (!prepared.IsOk()) {
+    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(Sjis("警告")),
+                             FromSjis(prepared.Reason()));
+  }
+}
+
+// A download's result that the status bar does not show yet: a file that could not be written.
+void ShowUnwritten(QStatusBar* bar, const UpdateResult& result) {
+  if (result.Code() == Update::kNotWritten) bar->showMessage(FromSjis(result.Reason()));
 }
 
 // The look of the one-line tab bar: tabs (style 0, the style's own), raised buttons (1) or flat
@@ -600,7 +616,10 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
 
 bool TMainForm::ReloadSubjects() {
   ++reloadDepth;
-  bool merged = subjects.Refresh();
+  PrepareCacheServerFor(subjects.BoardUrlFromDir());
+  UpdateResult refreshed = subjects.Refresh();
+  ShowUnwritten(statusBar(), refreshed);
+  bool merged = refreshed.IsOk();
   if (merged) subjectListView->Fill(ShownMask());
   --reloadDepth;
   return merged;
@@ -618,12 +637,16 @@ void TMainForm::OpenSelectedThread(bool newTab) {
   const std::string datName = item.datName;
   const std::string title = item.title;
   BusyCursor busy;
-  bool fetched = UpdateThreadLog(subjects, datName);
+  PrepareCacheServerFor(subjects.BoardUrlFromDir());
+  UpdateResult updated = UpdateThreadLog(subjects, datName);
+  ShowUnwritten(statusBar(), updated);
   // The download lets the window run: the list may have been refilled or bound to another board.
   if (subjects.Dir() != boardDir) return;
   int row = subjects.IndexOfDat(datName);
   if (row < 0) return;
-  if (fetched) subjects.RefreshRow(static_cast<std::size_t>(row));
+  if (updated.Code() == Update::kOk || updated.Code() == Update::kUnchanged) {
+    subjects.RefreshRow(static_cast<std::size_t>(row));
+  }
   int firstUnread = subjects.UnreadOf(datName);
   subjects.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
   subjectListView->RepaintRow(row);

@@ -23,9 +23,14 @@ int main(int argc, char* argv[]) {
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options;
   std::string error;
-  if (!ParseStartupOptions(args, options, error) || !AddConnectOverridesFromEnvironment(error) ||
-      !AddConnectOverrides(options.connectTo, error)) {
+  if (!ParseStartupOptions(args, options, error)) {
     std::fprintf(stderr, "velkor: %s\n", error.c_str());
+    return 2;
+  }
+  Outcome overrides = AddConnectOverridesFromEnvironment();
+  if (overrides.IsOk()) overrides = AddConnectOverrides(options.connectTo);
+  if (!overrides.IsOk()) {
+    std::fprintf(stderr, "velkor: %s\n", overrides.Reason().c_str());
     return 2;
   }
   InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);

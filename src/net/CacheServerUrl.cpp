@@ -4,7 +4,6 @@
 #include <unordered_set>
 
 #include "app/Settings.h"
-#include "app/UiHooks.h"
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 #include "net/Fetch.h"
@@ -19,12 +18,10 @@ std::optional<std::unordered_set<std::string>>& BoardList() {
   return list;
 }
 
-// Downloads the cache server's index page and fills the board list. Shows the warning and returns
-// false when the download fails.
-bool DownloadBoardList(const std::string& cacheBase) {
+// Downloads the cache server's index page and fills the board list.
+Outcome DownloadBoardList(const std::string& cacheBase) {
   static const std::string kFetching = Sjis("キャッシュサーバから板一覧を取得...");
   static const std::string kFetched = Sjis("キャッシュ板一覧を取得しました.");
-  static const std::string kCaption = Sjis("警告");
   static const std::string kWarning = Sjis(
       "キャッシュサーバから板の一覧をダウンロードできませんでした。\n"
       "このまま閲覧を続けた場合、読み書きが規制される可能性があります。");
@@ -32,21 +29,44 @@ bool DownloadBoardList(const std::string& cacheBase) {
   StandardStatusHandler(kFetching.c_str(), &context, 0, 0);
   std::string page;
   std::string lastModified;
-  int result;
+  bool fetched;
   {
     HttpSession session;
     session.SetStatusHandler(&context, StandardStatusHandler);
-    result = FetchFull(session, cacheBase, page, lastModified, false);
+    fetched = FetchFull(session, cacheBase, page, lastModified, false).IsOk();
   }
-  if (result != kFetchOk) {
-    Ui().ShowMessage(MessageIcon::kWarning, kCaption, kWarning);
-    return false;
-  }
+  if (!fetched) return Failed(kWarning);
   StandardStatusHandler(kFetched.c_str(), &context, 0, 0);
   auto& list = BoardList().emplace();
   for (const std::string& board : ParseCacheServerBoardList(page))
     list.insert(AsciiLowerCopy(board));
-  return true;
+  return {};
+}
+
+// Where the board URL would be read from the cache server: the cache base ("http(s)://<cache
+// host>/") and the board part ("board/"). Nothing when the cache server does not stand in for it.
+struct CacheRoute {
+  std::string cacheBase;
+  std::string board;
+};
+
+std::optional<CacheRoute> RouteOf(const std::string& boardUrl) {
+  const Settings& settings = AppSettings();
+  if (!settings.cacheServerEnable ||
+      boardUrl.find(settings.cacheServerMatch) == std::string::npos) {
+    return std::nullopt;
+  }
+  std::string host;
+  std::string path;
+  if (!SplitUrl(boardUrl, host, path) || path.empty()) return std::nullopt;
+  std::size_t slash = path.find('/', 1);
+  if (slash == std::string::npos) return std::nullopt;
+  // An https board is never read from the cache server over plain http.
+  constexpr std::string_view kHttps = "https://";
+  bool tls = boardUrl.size() > kHttps.size() &&
+             EqualsIgnoreAsciiCase(std::string_view(boardUrl).substr(0, kHttps.size()), kHttps);
+  return CacheRoute{(tls ? "https://" : "http://") + settings.cacheServerHost + "/",
+                    path.substr(1, slash)};
 }
 
 }  // namespace
@@ -72,25 +92,18 @@ std::vector<std::string> ParseCacheServerBoardList(std::string_view page) {
   return boards;
 }
 
+Outcome PrepareCacheServer(const std::string& boardUrl) {
+  if (BoardList()) return {};
+  std::optional<CacheRoute> route = RouteOf(boardUrl);
+  return route ? DownloadBoardList(route->cacheBase) : Outcome();
+}
+
 std::string CacheServerUrl(const std::string& boardUrl) {
-  const Settings& settings = AppSettings();
-  if (!settings.cacheServerEnable ||
-      boardUrl.find(settings.cacheServerMatch) == std::string::npos) {
+  std::optional<CacheRoute> route = RouteOf(boardUrl);
+  if (!route || !BoardList() || BoardList()->count(AsciiLowerCopy(route->board)) == 0) {
     return boardUrl;
   }
-  std::string host;
-  std::string path;
-  if (!SplitUrl(boardUrl, host, path) || path.empty()) return boardUrl;
-  std::size_t slash = path.find('/', 1);
-  if (slash == std::string::npos) return boardUrl;
-  std::string board = path.substr(1, slash);
-  // An https board is never read from the cache server over plain http.
-  bool tls = boardUrl.size() > 8 &&
-             EqualsIgnoreAsciiCase(std::string_view(boardUrl).substr(0, 8), "https://");
-  std::string cacheBase = (tls ? "https://" : "http://") + settings.cacheServerHost + "/";
-  if (!BoardList() && !DownloadBoardList(cacheBase)) return boardUrl;
-  if (BoardList()->count(AsciiLowerCopy(board)) == 0) return boardUrl;
-  return cacheBase + board;
+  return route->cacheBase + route->board;
 }
 
 void ResetCacheServerBoardListForTesting() {

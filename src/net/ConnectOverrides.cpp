@@ -1,9 +1,11 @@
 #include "net/ConnectOverrides.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
-#include "base/IniDocument.h"
+#include "app/UrlPaths.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -16,92 +18,117 @@ std::map<std::string, ConnectTarget>& Overrides() {
 
 // Reads "1".."65535" without sign, blanks or leading zero.
 std::optional<unsigned short> PortNumber(std::string_view text) {
-  if (text.empty() || text.size() > 5 || text[0] == '0') return std::nullopt;
-  unsigned value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (value > 65535) return std::nullopt;
-  return static_cast<unsigned short>(value);
+  if (text.starts_with('0')) return std::nullopt;
+  auto value = ParseInteger(text, 1, 65535, IntegerSyntax::kDigits);
+  if (!value) return std::nullopt;
+  return static_cast<unsigned short>(*value);
 }
 
-// The map key of "HOST" or "HOST:PORT" (an IPv6 host in brackets): the host in lower case, then
-// ":" and the port when one is named. Empty when the text is no host.
-std::string OverrideKey(std::string_view text) {
-  std::string_view host = text;
-  std::string_view port;
-  bool hasPort = false;
+// A host name as a URL names it (net/HttpUrl.cpp takes the same bytes).
+bool IsHostName(std::string_view text) {
+  if (text.empty() || text.size() > kMaxUrlPartLength) return false;
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
+  });
+}
+
+// An IPv6 address as written between brackets: hexadecimal digits, ":" and "." only.
+bool IsV6Address(std::string_view text) {
+  if (text.empty() || text.size() > kMaxUrlPartLength || text.find(':') == std::string_view::npos) {
+    return false;
+  }
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+           c == '.';
+  });
+}
+
+// A host or address and an optional port: "name", "name:port", "[v6]" or "[v6]:port". The name
+// (without brackets) and the port text; nullopt when it is none of these.
+struct HostAndPort {
+  std::string_view host;
+  std::optional<std::string_view> port;
+};
+
+std::optional<HostAndPort> SplitHostAndPort(std::string_view text) {
+  HostAndPort parts;
   if (!text.empty() && text.front() == '[') {
     std::size_t close = text.find(']');
-    if (close == std::string_view::npos) return {};
-    host = text.substr(1, close - 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    parts.host = text.substr(1, close - 1);
     std::string_view after = text.substr(close + 1);
-    if (!after.empty() && after.front() != ':') return {};
-    hasPort = !after.empty();
-    if (hasPort) port = after.substr(1);
-  } else if (std::size_t colon = text.find(':'); colon != std::string_view::npos) {
-    host = text.substr(0, colon);
-    port = text.substr(colon + 1);
-    hasPort = true;
+    if (!after.empty()) {
+      if (after.front() != ':') return std::nullopt;
+      parts.port = after.substr(1);
+    }
+    if (!IsV6Address(parts.host)) return std::nullopt;
+    return parts;
   }
-  if (host.empty()) return {};
-  std::string key = AsciiLowerCopy(host);
-  if (hasPort) {
-    auto number = PortNumber(port);
-    if (!number) return {};
-    key += ":" + std::to_string(*number);
-  }
-  return key;
+  std::size_t colon = text.find(':');
+  parts.host = text.substr(0, colon);
+  if (colon != std::string_view::npos) parts.port = text.substr(colon + 1);
+  if (!IsHostName(parts.host)) return std::nullopt;
+  return parts;
 }
 
-bool AddOne(std::string_view item, std::string& error) {
+Outcome Refused(std::string_view what, std::string_view item) {
+  // The item is shown as given, but without bytes that would break the message.
+  std::string shown;
+  for (char c : item) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      shown += "\\x";
+      shown += kHex[u >> 4];
+      shown += kHex[u & 0x0F];
+    } else {
+      shown += c;
+    }
+  }
+  return Failed("--connect-to" + std::string(what) + " \"" + shown + "\"");
+}
+
+Outcome AddOne(std::string_view item) {
   std::size_t eq = item.find('=');
-  std::size_t colon = item.rfind(':');
-  if (eq == std::string_view::npos || eq == 0 || colon == std::string_view::npos || colon < eq ||
-      colon == eq + 1) {
-    error = "--connect-to wants HOST[:PORT]=ADDR:PORT, not \"" + std::string(item) + "\"";
-    return false;
+  if (eq == std::string_view::npos || item.find('=', eq + 1) != std::string_view::npos) {
+    return Refused(" wants HOST[:PORT]=ADDR:PORT, not", item);
   }
-  auto port = ParseIniInteger(item.substr(colon + 1));
-  if (!port || *port < 1 || *port > 65535 || item[colon + 1] == '$' || item[colon + 1] == '0') {
-    error = "--connect-to: bad port in \"" + std::string(item) + "\"";
-    return false;
-  }
-  std::string address(item.substr(eq + 1, colon - eq - 1));
-  if (address.size() >= 2 && address.front() == '[' && address.back() == ']') {
-    address = address.substr(1, address.size() - 2);
-  }
-  std::string key = OverrideKey(item.substr(0, eq));
-  if (key.empty()) {
-    error = "--connect-to: bad host in \"" + std::string(item) + "\"";
-    return false;
-  }
-  Overrides()[key] = ConnectTarget{std::move(address), static_cast<unsigned short>(*port)};
-  return true;
+  std::optional<HostAndPort> host = SplitHostAndPort(item.substr(0, eq));
+  if (!host || (host->port && !PortNumber(*host->port))) return Refused(": bad host in", item);
+  std::optional<HostAndPort> target = SplitHostAndPort(item.substr(eq + 1));
+  if (!target || !target->port) return Refused(" wants HOST[:PORT]=ADDR:PORT, not", item);
+  std::optional<unsigned short> port = PortNumber(*target->port);
+  if (!port) return Refused(": bad port in", item);
+  std::string key = AsciiLowerCopy(host->host);
+  if (host->port) key += ":" + std::to_string(*PortNumber(*host->port));
+  Overrides()[key] = ConnectTarget{std::string(target->host), *port};
+  return {};
 }
 
 }  // namespace
 
-bool AddConnectOverrides(const std::vector<std::string>& items, std::string& error) {
+Outcome AddConnectOverrides(const std::vector<std::string>& items) {
   for (const std::string& item : items) {
-    if (!AddOne(item, error)) return false;
+    if (Outcome added = AddOne(item); !added.IsOk()) return added;
   }
-  return true;
+  return {};
 }
 
-bool AddConnectOverridesFromEnvironment(std::string& error) {
+Outcome AddConnectOverridesFromEnvironment() {
   const char* value = std::getenv("VELKOR_CONNECT_TO");
-  if (value == nullptr) return true;
+  if (value == nullptr) return {};
   std::string_view rest(value);
   while (!rest.empty()) {
     std::size_t comma = rest.find(',');
     std::string_view item = TrimView(rest.substr(0, comma));
-    if (!item.empty() && !AddOne(item, error)) return false;
+    if (!item.empty()) {
+      if (Outcome added = AddOne(item); !added.IsOk()) return added;
+    }
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
-  return true;
+  return {};
 }
 
 void ClearConnectOverrides() {

@@ -8,6 +8,7 @@
 #include "app/Deployment.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 #include "net/ChunkDecoder.h"
 #include "net/Gunzip.h"
@@ -33,14 +34,14 @@ struct Body {
   }
 };
 
+// The largest length or range number read: as far as they have always been read.
+constexpr std::int64_t kLargestNumber = std::int64_t{kMaxBodySize} * 1024 * 10 + 9;
+
 // Reads a decimal number without sign; false for anything else (also for an empty text).
 bool ParseDecimal(std::string_view text, std::uint64_t& value) {
-  if (text.empty()) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || value > kMaxBodySize * 1024ULL) return false;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
+  auto number = ParseInteger(text, 0, kLargestNumber, IntegerSyntax::kDigits);
+  if (!number) return false;
+  value = static_cast<std::uint64_t>(*number);
   return true;
 }
 
@@ -49,9 +50,7 @@ bool ParseDecimal(std::string_view text, std::uint64_t& value) {
 bool BodyOf(HttpSession& session, std::string_view header, Body& body) {
   body.chunked = HttpSession::IsChunked(header);
   if (body.chunked || !HttpSession::HasContentLength(header)) return true;
-  std::string_view value = header.substr(header.find("Content-Length:") + 15);
-  value = TrimView(value.substr(0, value.find_first_of("\r\n")));
-  if (!ParseDecimal(value, body.length)) {
+  if (!ParseDecimal(HttpSession::ContentLengthValue(header), body.length)) {
     session.ReportStatus(net_text::BadHeader());
     session.Close();
     return false;
@@ -61,46 +60,46 @@ bool BodyOf(HttpSession& session, std::string_view header, Body& body) {
 
 // Takes raw body bytes in: counts them, unframes them when chunked, and appends the content (never
 // more than an announced length) to `content`. On a limit or framing fault reports it, closes the
-// connection and returns kFetchReceiveFailed; else kFetchOk.
+// connection and returns FetchResult::kReceiveFailed; else FetchResult::kOk.
 FetchResult TakeIn(HttpSession& session, Body& body, std::string_view raw, std::string& content) {
   std::uint64_t before = body.received;
   body.received += raw.size();
   if (body.received > kMaxBodySize) {
     session.ReportStatus(net_text::BodyTooLarge());
     session.Close();
-    return kFetchReceiveFailed;
+    return FetchResult::kReceiveFailed;
   }
   if (body.chunked) {
-    if (body.chunks.Feed(raw, content)) return kFetchOk;
+    if (body.chunks.Feed(raw, content)) return FetchResult::kOk;
     session.ReportStatus(net_text::BadChunks());
     session.Close();
-    return kFetchReceiveFailed;
+    return FetchResult::kReceiveFailed;
   }
   if (body.received > body.length) {
     raw = raw.substr(0, static_cast<std::size_t>(body.length > before ? body.length - before : 0));
   }
   content.append(raw);
-  return kFetchOk;
+  return FetchResult::kOk;
 }
 
 // Waits for the next piece (as HttpSession::AwaitData, reporting "タイムアウト.") and receives at
-// most `size` bytes. Returns the byte count (0: the server closed), or a negative fetch result
-// after reporting it and closing the connection.
-int NextPiece(HttpSession& session, char* piece, int size) {
-  if (FetchResult waited = session.AwaitData(true); waited != kFetchOk) return waited;
-  int n = session.Receive(piece, size);
+// most `size` bytes into `piece`, setting `n` to the byte count (0: the server closed). A failure
+// is reported, the connection closed, and its result returned; else kOk.
+FetchResult NextPiece(HttpSession& session, char* piece, int size, int& n) {
+  if (FetchResult waited = session.AwaitData(true); waited != FetchResult::kOk) return waited;
+  n = session.Receive(piece, size);
   if (n < 0) {
     session.ReportStatus(net_text::ReceiveFailed());
     session.Close();
-    return kFetchReceiveFailed;
+    return FetchResult::kReceiveFailed;
   }
-  return n;
+  return FetchResult::kOk;
 }
 
 FetchResult EndedEarly(HttpSession& session) {
   session.ReportStatus(net_text::ReceiveFailed());
   session.Close();
-  return kFetchReceiveFailed;
+  return FetchResult::kReceiveFailed;
 }
 
 // Reads the body to its end: the announced length, the end of the chunked framing, or (with
@@ -110,8 +109,10 @@ FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, boo
                      FetchResult abortResult) {
   char piece[kReceiveChunk];
   while (!body.Complete()) {
-    int n = NextPiece(session, piece, kReceiveChunk);
-    if (n < 0) return static_cast<FetchResult>(n);
+    int n = 0;
+    if (FetchResult got = NextPiece(session, piece, kReceiveChunk, n); got != FetchResult::kOk) {
+      return got;
+    }
     if (n == 0) {
       if (body.chunked || body.length != kUnknownLength) return EndedEarly(session);
       break;
@@ -119,14 +120,14 @@ FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, boo
     if (replaceZeros) std::replace(piece, piece + n, '\0', '*');
     FetchResult taken =
         TakeIn(session, body, std::string_view(piece, static_cast<std::size_t>(n)), content);
-    if (taken != kFetchOk) return taken;
+    if (taken != FetchResult::kOk) return taken;
     if (session.ReportProgress(static_cast<std::int32_t>(body.received), body.Total()) != 0) {
       session.ReportStatus(net_text::Aborted());
       session.Close();
       return abortResult;
     }
   }
-  return kFetchOk;
+  return FetchResult::kOk;
 }
 
 std::string RequestHead(const HttpUrl& target) {
@@ -145,7 +146,7 @@ class DeadlineScope {
   explicit DeadlineScope(HttpSession& session) : session_(session), owner_(!session.HasDeadline()) {
     int seconds = AppSettings().fetchTimeLimit;
     if (owner_ && seconds > 0) {
-      session.SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
+      session.SetDeadline(CurrentClock().Now() + std::chrono::seconds(seconds));
     }
   }
   ~DeadlineScope() {
@@ -177,7 +178,7 @@ Encoding BodyEncoding(HttpSession& session, std::string_view header) {
 bool Open(HttpSession& session, const std::string& url, HttpUrl& target) {
   switch (ParseHttpUrl(url, target)) {
     case HttpUrlStatus::kOk:
-      return session.Connect(target.host, target.port, target.tls);
+      return session.Connect(target.host, target.port, target.tls).IsOk();
     case HttpUrlStatus::kUnsupportedScheme:
       session.ReportStatus(net_text::UnsupportedScheme());
       return false;
@@ -186,22 +187,6 @@ bool Open(HttpSession& session, const std::string& url, HttpUrl& target) {
   }
   session.ReportStatus(net_text::HostLookupFailed());
   return false;
-}
-
-// For a redirect (301, 302, 303, 307, 308) from http://REST to https://REST, the https URL; else
-// empty.
-std::string HttpsRedirect(int status, std::string_view header, std::string_view url) {
-  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return {};
-  constexpr std::string_view kHttp = "http://";
-  constexpr std::string_view kHttps = "https://";
-  std::string location = HttpSession::FieldValue(header, "Location");
-  if (url.size() <= kHttp.size() || !EqualsIgnoreAsciiCase(url.substr(0, kHttp.size()), kHttp) ||
-      location.size() <= kHttps.size() ||
-      !EqualsIgnoreAsciiCase(std::string_view(location).substr(0, kHttps.size()), kHttps) ||
-      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size())) {
-    return {};
-  }
-  return location;
 }
 
 // Decodes a gzip body into `output` (left as it was on failure). A body that cannot be decoded is
@@ -215,16 +200,16 @@ FetchResult DecodeGzip(HttpSession& session, const std::string& raw, std::string
     output = std::move(decoded);
     session.ReportStatus(net_text::Ok());
     session.Trace(output);
-    return kFetchOk;
+    return FetchResult::kOk;
   }
   lastModified.clear();
   if (result == GunzipResult::kTooLarge) {
     session.ReportStatus(net_text::DecodedTooLarge());
-    return kFetchGzipFailed;
+    return FetchResult::kGzipFailed;
   }
   session.ReportStatus(net_text::GzipFailed());
   ReplaceFile(LogDir() + "/gzip.dmp", raw);
-  return kFetchGzipFailed;
+  return FetchResult::kGzipFailed;
 }
 
 // True when a Content-Range value ("bytes FIRST-LAST/TOTAL", TOTAL may be "*") answers a request
@@ -270,20 +255,22 @@ FetchResult Full(HttpSession& session, const std::string& url, std::string& outp
                  std::string& lastModified, bool acceptGzip, bool mayRedirect) {
   HttpUrl target;
   if (!Open(session, url, target))
-    return session.OverallTimeUp() ? kFetchFailed : kFetchNoConnection;
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNoConnection;
   session.ReportStatus(url);
   std::string request = RequestHead(target) + "Connection: close\r\n";
   if (!lastModified.empty()) request += "If-Modified-Since:" + lastModified + "\r\n";
   if (acceptGzip) request += "Accept-Encoding: gzip\r\n";
   request += "\r\n";
-  if (!session.SendRequest(request)) return session.OverallTimeUp() ? kFetchFailed : kFetchNotSent;
+  if (!session.SendRequest(request).IsOk()) {
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNotSent;
+  }
 
   std::string header;
   std::string early;
   FetchResult read = session.ReadResponseHeader(false, false, header, early);
-  if (read != kFetchOk) return read;
+  if (read != FetchResult::kOk) return read;
   int status = HttpSession::StatusCode(header);
-  if (std::string https = mayRedirect ? HttpsRedirect(status, header, url) : std::string();
+  if (std::string https = mayRedirect ? HttpsRedirectTarget(status, header, url) : std::string();
       !https.empty()) {
     session.Close();  // its body is not read
     return Full(session, https, output, lastModified, acceptGzip, false);
@@ -291,36 +278,37 @@ FetchResult Full(HttpSession& session, const std::string& url, std::string& outp
   if (status == 302) {
     session.ReportStatus(net_text::Moved());
     session.Close();  // its body is not read
-    return kFetchMoved;
+    return FetchResult::kMoved;
   }
   if (status == 304) {
     session.ReportStatus(net_text::NotUpdated());
     session.NoteConnectionClose(header);
-    return kFetchNotModified;
+    return FetchResult::kNotModified;
   }
   if (status != 200) {
     session.ReportStatus("code:" + std::to_string(status));
     session.Close();
-    return kFetchFailed;
+    return FetchResult::kFailed;
   }
 
   lastModified = HttpSession::LastModifiedField(header);
   Body body;
-  if (!BodyOf(session, header, body)) return kFetchFailed;
+  if (!BodyOf(session, header, body)) return FetchResult::kFailed;
   Encoding encoding = BodyEncoding(session, header);
-  if (encoding == Encoding::kUnknown) return kFetchFailed;
+  if (encoding == Encoding::kUnknown) return FetchResult::kFailed;
   bool gzip = encoding == Encoding::kGzip;
   session.NoteConnectionClose(header);
   std::string raw;
   FetchResult result = TakeIn(session, body, early, raw);
-  if (result == kFetchOk) result = ReadRest(session, body, raw, false, kFetchReceiveFailed);
-  if (result != kFetchOk) return result;
+  if (result == FetchResult::kOk)
+    result = ReadRest(session, body, raw, false, FetchResult::kReceiveFailed);
+  if (result != FetchResult::kOk) return result;
 
   if (gzip) return DecodeGzip(session, raw, output, lastModified);
   std::replace(raw.begin(), raw.end(), '\0', '*');
   output = std::move(raw);
   session.ReportStatus(net_text::Ok());
-  return kFetchOk;
+  return FetchResult::kOk;
 }
 
 FetchResult Differential(HttpSession& session, const std::string& url, std::string& log,
@@ -332,34 +320,36 @@ FetchResult Differential(HttpSession& session, const std::string& url, std::stri
   }
   HttpUrl target;
   if (!Open(session, url, target))
-    return session.OverallTimeUp() ? kFetchFailed : kFetchNoConnection;
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNoConnection;
   session.ReportStatus(url);
   std::string request = RequestHead(target);
   if (!lastModified.empty()) request += "If-Modified-Since:" + lastModified + "\r\n";
   request += "Range: bytes=" + std::to_string(log.size() - 1) + "-\r\n\r\n";
-  if (!session.SendRequest(request)) return session.OverallTimeUp() ? kFetchFailed : kFetchNotSent;
+  if (!session.SendRequest(request).IsOk()) {
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNotSent;
+  }
 
   std::string header;
   std::string early;
   // Zero bytes are replaced below: not in a gzip body, which is decoded first.
   FetchResult read = session.ReadResponseHeader(false, true, header, early);
-  if (read != kFetchOk) return read;
+  if (read != FetchResult::kOk) return read;
   std::replace(header.begin(), header.end(), '\0', '*');
   int status = HttpSession::StatusCode(header);
   lastModified = HttpSession::LastModifiedField(header);
   session.NoteConnectionClose(header);
-  if (std::string https = mayRedirect ? HttpsRedirect(status, header, url) : std::string();
+  if (std::string https = mayRedirect ? HttpsRedirectTarget(status, header, url) : std::string();
       !https.empty()) {
     session.Close();  // its body is not read
     return Differential(session, https, log, lastModified, false);
   }
   bool body200or206 = status == 200 || status == 206;
   Encoding encoding = body200or206 ? BodyEncoding(session, header) : Encoding::kNone;
-  if (encoding == Encoding::kUnknown) return kFetchFailed;
+  if (encoding == Encoding::kUnknown) return FetchResult::kFailed;
   bool gzip = encoding == Encoding::kGzip;
   if (!gzip) std::replace(early.begin(), early.end(), '\0', '*');
   Body body;
-  if (body200or206 && !BodyOf(session, header, body)) return kFetchFailed;
+  if (body200or206 && !BodyOf(session, header, body)) return FetchResult::kFailed;
 
   switch (status) {
     case 206: {
@@ -371,65 +361,106 @@ FetchResult Differential(HttpSession& session, const std::string& url, std::stri
       }
       std::string content;
       FetchResult result = TakeIn(session, body, early, content);
-      if (result != kFetchOk) return result;
+      if (result != FetchResult::kOk) return result;
       char piece[kReceiveChunk];
       // The first byte may come on its own; a chunked answer may need several pieces for it.
       while (content.empty()) {
         if (body.Complete()) return EndedEarly(session);
-        int n = NextPiece(session, piece, body.chunked ? kReceiveChunk : 1);
-        if (n < 0) return static_cast<FetchResult>(n);
+        int n = 0;
+        result = NextPiece(session, piece, body.chunked ? kReceiveChunk : 1, n);
+        if (result != FetchResult::kOk) return result;
         if (n == 0) return EndedEarly(session);
         std::replace(piece, piece + n, '\0', '*');
         result =
             TakeIn(session, body, std::string_view(piece, static_cast<std::size_t>(n)), content);
-        if (result != kFetchOk) return result;
+        if (result != FetchResult::kOk) return result;
       }
       if (content[0] != '\n') return Refetch(session, url, log, lastModified);
       content.erase(0, 1);
-      result = ReadRest(session, body, content, true, kFetchBodyAborted);
-      if (result != kFetchOk) return result;
+      result = ReadRest(session, body, content, true, FetchResult::kBodyAborted);
+      if (result != FetchResult::kOk) return result;
       log += content;
       break;
     }
     case 200: {
       std::string content;
       FetchResult result = TakeIn(session, body, early, content);
-      if (result != kFetchOk) return result;
+      if (result != FetchResult::kOk) return result;
       session.ReportStatus(net_text::NoDifferential());
-      result = ReadRest(session, body, content, !gzip, kFetchBodyAborted);
-      if (result != kFetchOk) return result;
+      result = ReadRest(session, body, content, !gzip, FetchResult::kBodyAborted);
+      if (result != FetchResult::kOk) return result;
       if (gzip) return DecodeGzip(session, content, log, lastModified);
       log = std::move(content);
       break;
     }
     case 302:
       session.Close();  // its body is not read
-      return kFetchMoved;
+      return FetchResult::kMoved;
     case 304:
       session.ReportStatus(net_text::NotChanged());
-      return kFetchNotModified;
+      return FetchResult::kNotModified;
     case 416:
       return Refetch(session, url, log, lastModified);
     default:
       session.Close();
-      return kFetchFailed;
+      return FetchResult::kFailed;
   }
   session.ReportStatus(net_text::Ok());
-  return kFetchOk;
+  return FetchResult::kOk;
+}
+
+// The result with its reason: the last "エラー:" text this fetch reported, else the general one.
+FetchOutcome WithReason(const HttpSession& session, FetchResult code) {
+  if (code == FetchResult::kOk || code == FetchResult::kNotModified) return {code};
+  return {code, session.LastError().empty() ? FetchFailureText(code) : session.LastError()};
 }
 
 }  // namespace
 
-FetchResult FetchFull(HttpSession& session, const std::string& url, std::string& output,
-                      std::string& lastModified, bool acceptGzip) {
-  DeadlineScope deadline(session);
-  return Full(session, url, output, lastModified, acceptGzip, true);
+std::string FetchFailureText(FetchResult code) {
+  switch (code) {
+    case FetchResult::kMoved:
+      return net_text::Moved();
+    case FetchResult::kNoConnection:
+      return net_text::ConnectFailed();
+    case FetchResult::kNotSent:
+      return net_text::SendFailed();
+    case FetchResult::kBodyAborted:
+    case FetchResult::kReceiveFailed:
+      return net_text::ReceiveFailed();
+    case FetchResult::kGzipFailed:
+      return net_text::GzipFailed();
+    default:
+      return net_text::DownloadFailed() + std::to_string(FetchResultNumber(code)) + ")";
+  }
 }
 
-FetchResult FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
-                              std::string& lastModified) {
+std::string HttpsRedirectTarget(int status, std::string_view header, std::string_view url) {
+  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return {};
+  constexpr std::string_view kHttp = "http://";
+  constexpr std::string_view kHttps = "https://";
+  std::string location = HttpSession::FieldValue(header, "Location");
+  if (url.size() <= kHttp.size() || !EqualsIgnoreAsciiCase(url.substr(0, kHttp.size()), kHttp) ||
+      location.size() <= kHttps.size() ||
+      !EqualsIgnoreAsciiCase(std::string_view(location).substr(0, kHttps.size()), kHttps) ||
+      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size())) {
+    return {};
+  }
+  return location;
+}
+
+FetchOutcome FetchFull(HttpSession& session, const std::string& url, std::string& output,
+                       std::string& lastModified, bool acceptGzip) {
   DeadlineScope deadline(session);
-  return Differential(session, url, log, lastModified, true);
+  session.ForgetLastError();
+  return WithReason(session, Full(session, url, output, lastModified, acceptGzip, true));
+}
+
+FetchOutcome FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
+                               std::string& lastModified) {
+  DeadlineScope deadline(session);
+  session.ForgetLastError();
+  return WithReason(session, Differential(session, url, log, lastModified, true));
 }
 
 }  // namespace velkor

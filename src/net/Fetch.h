@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "net/FetchResult.h"
 #include "net/HttpSession.h"
@@ -8,38 +9,44 @@
 namespace velkor {
 
 // Both fetches take an http:// or https:// URL (an explicit port is used; any other scheme fails
-// with kFetchNoConnection and "エラー:http/https以外のURLには対応していません"). A redirect (301,
+// with kNoConnection and "エラー:http/https以外のURLには対応していません"). A redirect (301,
 // 302, 303, 307, 308) whose Location is the same URL with http turned into https is followed once,
 // within the same fetch; every other redirect keeps the meaning given below. Each fetch, with its
-// fallback or redirect, ends with kFetchFailed and "タイムアウト." when the FetchTimeLimit setting
-// passes. `output` / `log` are left as they were by every result but kFetchOk.
+// fallback or redirect, ends with kFailed and "タイムアウト." when the FetchTimeLimit setting
+// passes (time read from CurrentClock()). `output` / `log` are left as they were by every result
+// but kOk. The results are those of net/FetchResult.h, each failure with its reason.
 
 // Downloads the whole resource at `url` with one GET through `session`. Sends
 // "If-Modified-Since:" + lastModified when lastModified is not empty, and asks for gzip when
 // `acceptGzip` is set (a gzip answer is decoded either way; a chunked answer is unframed first; a
-// body in any other Content-Encoding is kFetchFailed, "エラー:対応していない圧縮形式です").
-// Results: kFetchOk for 200: `output` is replaced by the body with every zero byte as '*', and
+// body in any other Content-Encoding is kFailed, "エラー:対応していない圧縮形式です").
+// Results: kOk for 200: `output` is replaced by the body with every zero byte as '*', and
 // `lastModified` by the answer's Last-Modified value (leading blank kept; empty when missing).
-// kFetchMoved (302, "移転しています."), kFetchNotModified (304, "更新されていません."),
-// kFetchFailed for any other status ("code:<n>") or a Content-Length that is no number
-// ("エラー:応答ヘッダが不正です"), and the negative results of net/FetchResult.h. `lastModified` is
-// replaced as soon as a 200 header is read: use it only with kFetchOk. A gzip body that cannot be
+// kMoved (302, "移転しています."), kNotModified (304, "更新されていません."), kFailed for any
+// other status ("code:<n>") or a Content-Length that is no number ("エラー:応答ヘッダが不正です"),
+// and the negative results of net/FetchResult.h. `lastModified` is replaced as soon as a 200 header
+// is read: use it only with kOk. A gzip body that cannot be
 // decoded is kept in LogDir()/gzip.dmp and clears `lastModified`. Answers above kMaxHeaderSize /
 // kMaxBodySize fail with an "エラー:" text.
-FetchResult FetchFull(HttpSession& session, const std::string& url, std::string& output,
-                      std::string& lastModified, bool acceptGzip);
+FetchOutcome FetchFull(HttpSession& session, const std::string& url, std::string& output,
+                       std::string& lastModified, bool acceptGzip);
 
 // Brings the stored thread log `log` up to date from `url` with a range request that starts at the
-// log's last byte. On kFetchOk the log holds the stored bytes plus the new ones (206 whose first
+// log's last byte. On kOk the log holds the stored bytes plus the new ones (206 whose first
 // byte is a line feed), or the whole new file (200, reported as "警告:差分取得できません"; a gzip
 // one is decoded as FetchFull does), and `lastModified` the answer's Last-Modified value. A 206
 // that does not continue the stored log (first byte not a line feed; a Content-Range that does not
 // start at the requested byte or whose total is below the stored size; a gzip-encoded range), and a
 // 416, report "ログ詰まりのため再取得します." and return what FetchFull (without If-Modified-Since
-// and without gzip) returns into the same log. kFetchNotModified (304, "変更されていません.")
-// leaves the log as it was; kFetchMoved (302) has no text; kFetchBodyAborted when stopped while the
-// body is read. After a failure `lastModified` may be changed: use it only with kFetchOk.
-FetchResult FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
-                              std::string& lastModified);
+// and without gzip) returns into the same log. kNotModified (304, "変更されていません.") leaves the
+// log as it was; kMoved (302) has no text; kBodyAborted when stopped while the body is read. After
+// a failure `lastModified` may be changed: use it only with kOk.
+FetchOutcome FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
+                               std::string& lastModified);
+
+// The redirect a fetch follows: for an answer of status 301, 302, 303, 307 or 308 to a request for
+// `url` ("http://REST") whose Location field is "https://REST" (the scheme in any letter case),
+// that Location; otherwise empty.
+std::string HttpsRedirectTarget(int status, std::string_view header, std::string_view url);
 
 }  // namespace velkor

@@ -23,6 +23,7 @@
 
 #include "app/Settings.h"
 #include "app/UiHooks.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 #include "net/ConnectOverrides.h"
 #include "net/FetchContext.h"
@@ -39,22 +40,22 @@ class WaitClock {
  public:
   // What is left of the wait limit (zero or less: the wait has run out).
   std::chrono::milliseconds Left() const {
-    const auto used = std::chrono::steady_clock::now() - start_ - inEvents_;
+    const auto used = CurrentClock().Now() - start_ - inEvents_;
     return std::chrono::ceil<std::chrono::milliseconds>(waitLimit - used);
   }
   // Lets the user interface process its events; the time that takes is not the wait's. Returns
   // that time.
-  std::chrono::steady_clock::duration ProcessEvents() {
-    const auto before = std::chrono::steady_clock::now();
+  Clock::TimePoint::duration ProcessEvents() {
+    const auto before = CurrentClock().Now();
     Ui().ProcessEvents();
-    const auto spent = std::chrono::steady_clock::now() - before;
+    const auto spent = CurrentClock().Now() - before;
     inEvents_ += spent;
     return spent;
   }
 
  private:
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::duration inEvents_{0};
+  Clock::TimePoint start_ = CurrentClock().Now();
+  Clock::TimePoint::duration inEvents_{0};
 };
 
 struct Address {
@@ -160,20 +161,12 @@ bool Resolve(const std::string& name, unsigned short port, Address& out) {
   return LookUpName(name, port, out);
 }
 
-// Reads an optionally signed decimal number after leading white space, as atoi does, clamped to the
-// range of the result type.
-std::int64_t ParseNumber(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::int64_t value = 0;
-  constexpr std::int64_t kCap = std::numeric_limits<std::int32_t>::max() * 4LL;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = std::min(kCap, value * 10 + (text[i] - '0'));
-  }
-  return negative ? -value : value;
-}
+// Header numbers are read as atoi reads them, clamped to this.
+constexpr std::int64_t kNumberCap = std::numeric_limits<std::int32_t>::max() * 4LL;
+
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr std::string_view kContentLengthField = "Content-Length:";
+constexpr std::string_view kLastModifiedField = "Last-Modified:";
 
 }  // namespace
 
@@ -200,9 +193,9 @@ void HttpSession::SetStatusHandler(std::nullptr_t, StatusHandler handler) {
   SetStatusHandler(static_cast<void*>(nullptr), handler);
 }
 
-bool HttpSession::Connect(const std::string& host, unsigned short port, bool tls) {
+Outcome HttpSession::Connect(const std::string& host, unsigned short port, bool tls) {
   if (state_ == kSessionConnected) {
-    if (host == host_ && port == port_ && tls == tls_) return true;
+    if (host == host_ && port == port_ && tls == tls_) return {};
     Close();
   } else if (state_ == kSessionServerCloses) {
     Close();
@@ -211,44 +204,41 @@ bool HttpSession::Connect(const std::string& host, unsigned short port, bool tls
   Address address;
   if (host.empty() ||
       !Resolve(target ? target->address : host, target ? target->port : port, address)) {
-    ReportStatus(net_text::HostLookupFailed());
-    return false;
+    return Fail(net_text::HostLookupFailed());
   }
   int fd = ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    ReportStatus(net_text::SocketFailed());
-    return false;
-  }
+  if (fd < 0) return Fail(net_text::SocketFailed());
   if (ReportStatus(host + net_text::ConnectTo()) != 0) {
     ::close(fd);
-    return false;
+    return Failed(net_text::Aborted());
   }
   socket_ = fd;
   bool connected =
       ::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) == 0;
-  int waited = 1;
-  if (!connected && errno == EINPROGRESS && (waited = WaitWritable()) > 0) {
+  WaitResult waited = WaitResult::kReady;
+  if (!connected && errno == EINPROGRESS && (waited = WaitWritable()) == WaitResult::kReady) {
     int error = 0;
     socklen_t length = sizeof error;
     connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
   }
   if (!connected) {
     socket_ = -1;
-    ReportStatus(waited == kWaitStopped ? net_text::Aborted()
-                 : timeUp_              ? net_text::TimedOut()
-                                        : net_text::ConnectFailed());
     ::close(fd);
-    return false;
+    return Fail(waited == WaitResult::kStopped ? net_text::Aborted()
+                : timeUp_                      ? net_text::TimedOut()
+                                               : net_text::ConnectFailed());
   }
-  if (tls && !Handshake(fd, host)) {
-    if (ssl_ != nullptr) {
-      SSL_free(ssl_);
-      ssl_ = nullptr;
-      RestorePipe();
+  if (tls) {
+    if (Outcome shaken = Handshake(fd, host); !shaken.IsOk()) {
+      if (ssl_ != nullptr) {
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+        RestorePipe();
+      }
+      socket_ = -1;
+      ::close(fd);
+      return shaken;
     }
-    socket_ = -1;
-    ::close(fd);
-    return false;
   }
   socket_ = -1;
   // Plain receives follow a readiness wait and may block; sends never do (MSG_DONTWAIT). A TLS
@@ -260,16 +250,18 @@ bool HttpSession::Connect(const std::string& host, unsigned short port, bool tls
   host_ = host;
   port_ = port;
   tls_ = tls;
-  return true;
+  return {};
 }
 
-bool HttpSession::Handshake(int fd, const std::string& host) {
+Outcome HttpSession::Fail(const std::string& text) {
+  ReportStatus(text);
+  return Failed(text);
+}
+
+Outcome HttpSession::Handshake(int fd, const std::string& host) {
   if (tlsContext_ == nullptr) {
     tlsContext_ = SSL_CTX_new(TLS_client_method());
-    if (tlsContext_ == nullptr) {
-      ReportStatus(net_text::TlsHandshakeFailed());
-      return false;
-    }
+    if (tlsContext_ == nullptr) return Fail(net_text::TlsHandshakeFailed());
     SSL_CTX_set_min_proto_version(tlsContext_, TLS1_2_VERSION);
     SSL_CTX_set_default_verify_paths(tlsContext_);
     SSL_CTX_set_verify(tlsContext_, SSL_VERIFY_PEER, nullptr);
@@ -281,10 +273,7 @@ bool HttpSession::Handshake(int fd, const std::string& host) {
   ERR_clear_error();
   ssl_ = SSL_new(tlsContext_);
   if (ssl_ != nullptr) QuietenPipe();
-  if (ssl_ == nullptr || SSL_set_fd(ssl_, fd) != 1) {
-    ReportStatus(net_text::TlsHandshakeFailed());
-    return false;
-  }
+  if (ssl_ == nullptr || SSL_set_fd(ssl_, fd) != 1) return Fail(net_text::TlsHandshakeFailed());
   Address numeric;
   bool isAddress = NumericAddress(host, 0, numeric);
   X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
@@ -292,60 +281,55 @@ bool HttpSession::Handshake(int fd, const std::string& host) {
   if (isAddress ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1
                 : (SSL_set_tlsext_host_name(ssl_, host.c_str()) != 1 ||
                    X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) != 1)) {
-    ReportStatus(net_text::TlsHandshakeFailed());
-    return false;
+    return Fail(net_text::TlsHandshakeFailed());
   }
   SSL_set_connect_state(ssl_);
   for (;;) {
     int done = SSL_do_handshake(ssl_);
-    if (done == 1) return true;
+    if (done == 1) return {};
     int error = SSL_get_error(ssl_, done);
-    int waited = WaitForTls(error);
-    if (waited > 0) continue;
+    WaitResult waited = WaitForTls(error);
+    if (waited == WaitResult::kReady) continue;
     long verify = SSL_get_verify_result(ssl_);
-    if (waited == kWaitStopped) {
-      ReportStatus(net_text::Aborted());
-    } else if (waited == 0) {
-      ReportStatus(timeUp_ ? net_text::TimedOut() : net_text::TlsTimedOut());
-    } else if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
-      ReportStatus(net_text::TlsHostMismatch());
-    } else if (verify != X509_V_OK) {
-      ReportStatus(net_text::TlsUntrusted());
-    } else {
-      ReportStatus(net_text::TlsHandshakeFailed());
-    }
     ERR_clear_error();
-    return false;
+    if (waited == WaitResult::kStopped) return Fail(net_text::Aborted());
+    if (waited == WaitResult::kTimedOut) {
+      return Fail(timeUp_ ? net_text::TimedOut() : net_text::TlsTimedOut());
+    }
+    if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+      return Fail(net_text::TlsHostMismatch());
+    }
+    if (verify != X509_V_OK) return Fail(net_text::TlsUntrusted());
+    return Fail(net_text::TlsHandshakeFailed());
   }
 }
 
-int HttpSession::WaitForTls(int error) {
+WaitResult HttpSession::WaitForTls(int error) {
   if (error == SSL_ERROR_WANT_READ) return WaitFor(POLLIN);
   if (error == SSL_ERROR_WANT_WRITE) return WaitFor(POLLOUT);
-  return -1;
+  return WaitResult::kError;
 }
 
-bool HttpSession::SendRequest(std::string_view text) {
+Outcome HttpSession::SendRequest(std::string_view text) {
   ReportStatus(net_text::SendingRequest());
   Trace(text);
   int attempts = 3;
   std::size_t sent = 0;
   while (sent < text.size()) {
-    int waited = WaitWritable();
-    if (waited == 0 && timeUp_) {
-      ReportStatus(net_text::TimedOut());
+    WaitResult waited = WaitWritable();
+    if (waited == WaitResult::kTimedOut && timeUp_) {
       Close();
-      return false;
+      return Fail(net_text::TimedOut());
     }
-    if (waited == 0) {
-      if (ReportStatus(net_text::TimeoutWarning()) != 0) return false;
-      if (--attempts == 0) return false;
+    if (waited == WaitResult::kTimedOut) {
+      if (ReportStatus(net_text::TimeoutWarning()) != 0 || --attempts == 0) {
+        return Failed(net_text::TimeoutWarning());
+      }
       continue;
     }
-    if (waited == kWaitStopped) {
-      ReportStatus(net_text::Aborted());
+    if (waited == WaitResult::kStopped) {
       Close();
-      return false;
+      return Fail(net_text::Aborted());
     }
     ssize_t n = -1;
     if (ssl_ != nullptr) {
@@ -357,20 +341,19 @@ bool HttpSession::SendRequest(std::string_view text) {
       } else {
         int error = SSL_get_error(ssl_, done);
         if (error == SSL_ERROR_WANT_WRITE) continue;
-        if (error == SSL_ERROR_WANT_READ && WaitFor(POLLIN) > 0) continue;
+        if (error == SSL_ERROR_WANT_READ && WaitFor(POLLIN) == WaitResult::kReady) continue;
       }
     } else if (socket_ >= 0) {
       n = ::send(socket_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
     }
     if (n < 0) {
-      ReportStatus(net_text::SendFailed());
       Close();
-      return false;
+      return Fail(net_text::SendFailed());
     }
     sent += static_cast<std::size_t>(n);
   }
-  return true;
+  return {};
 }
 
 bool HttpSession::StopRequested() const {
@@ -378,16 +361,16 @@ bool HttpSession::StopRequested() const {
          (traceContext_ != nullptr && traceContext_->abortRequested != 0);
 }
 
-int HttpSession::WaitFor(short events) {
-  if (socket_ < 0) return -1;
+WaitResult HttpSession::WaitFor(short events) {
+  if (socket_ < 0) return WaitResult::kError;
   WaitClock clock;
   for (;;) {
-    if (StopRequested()) return kWaitStopped;
+    if (StopRequested()) return WaitResult::kStopped;
     std::chrono::milliseconds left = clock.Left();
     bool endsAtDeadline = false;
     if (deadline_) {
-      auto toDeadline = std::chrono::ceil<std::chrono::milliseconds>(
-          *deadline_ - std::chrono::steady_clock::now());
+      auto toDeadline =
+          std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - CurrentClock().Now());
       if (toDeadline <= left) {
         left = toDeadline;
         endsAtDeadline = true;
@@ -395,46 +378,46 @@ int HttpSession::WaitFor(short events) {
     }
     if (left.count() <= 0) {
       if (endsAtDeadline) timeUp_ = true;
-      return 0;
+      return WaitResult::kTimedOut;
     }
     pollfd entry{socket_, events, 0};
     int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
-    if (ready > 0) return ready;
-    if (ready < 0 && errno != EINTR) return -1;
+    if (ready > 0) return WaitResult::kReady;
+    if (ready < 0 && errno != EINTR) return WaitResult::kError;
     const auto inEvents = clock.ProcessEvents();
     if (deadline_) *deadline_ += inEvents;
   }
 }
 
-int HttpSession::WaitWritable() {
+WaitResult HttpSession::WaitWritable() {
   return WaitFor(POLLOUT);
 }
 
-int HttpSession::WaitReadable() {
-  if (ssl_ != nullptr && SSL_pending(ssl_) > 0) return 1;
+WaitResult HttpSession::WaitReadable() {
+  if (ssl_ != nullptr && SSL_pending(ssl_) > 0) return WaitResult::kReady;
   return WaitFor(POLLIN);
 }
 
 FetchResult HttpSession::AwaitData(bool reportTimeout) {
   int attempts = 3;
   for (;;) {
-    int waited = WaitReadable();
-    if (waited == kWaitStopped) {
+    WaitResult waited = WaitReadable();
+    if (waited == WaitResult::kStopped) {
       ReportStatus(net_text::Aborted());
       Close();
-      return kFetchReceiveFailed;
+      return FetchResult::kReceiveFailed;
     }
-    if (waited != 0) return kFetchOk;
+    if (waited != WaitResult::kTimedOut) return FetchResult::kOk;
     if (!timeUp_) {
       if (ReportStatus(net_text::TimeoutWarning()) != 0) {
         Close();
-        return kFetchReceiveFailed;
+        return FetchResult::kReceiveFailed;
       }
       if (--attempts > 0) continue;
     }
     if (reportTimeout || timeUp_) ReportStatus(net_text::TimedOut());
     Close();
-    return kFetchFailed;
+    return FetchResult::kFailed;
   }
 }
 
@@ -452,7 +435,7 @@ int HttpSession::Receive(char* buffer, int size) {
       }
       int error = SSL_get_error(ssl_, done);
       if (error == SSL_ERROR_ZERO_RETURN) return 0;
-      if (WaitForTls(error) <= 0) return -1;
+      if (WaitForTls(error) != WaitResult::kReady) return -1;
     }
   } else {
     do {
@@ -479,13 +462,15 @@ void HttpSession::Close() {
   state_ = kSessionClosed;
 }
 
-void HttpSession::SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+void HttpSession::SetDeadline(std::optional<Clock::TimePoint> deadline) {
   deadline_ = deadline;
   timeUp_ = false;
 }
 
 int HttpSession::ReportStatus(std::string_view text) {
   Trace(text);
+  static const std::string errorPrefix = Sjis("エラー:");
+  if (text.starts_with(errorPrefix)) lastError_ = text;
   if (statusHandler_ == nullptr) return StopOfAllFetchesRequested();
   std::string message(text);
   int answer = statusHandler_(message.c_str(), handlerContext_, 0, 0);
@@ -515,9 +500,9 @@ FetchResult HttpSession::ReadResponseHeader(bool replaceZeros, bool reportTimeou
   std::size_t searchFrom = 0;
   char piece[kReceiveChunk];
   for (;;) {
-    std::size_t end = buffer.find("\r\n\r\n", searchFrom);
+    std::size_t end = buffer.find(kHeaderEnd, searchFrom);
     if (end != std::string::npos) {
-      std::string early = buffer.substr(end + 4);
+      std::string early = buffer.substr(end + kHeaderEnd.size());
       buffer.resize(end);
       if (StatusCode(buffer) == 100) {
         buffer = std::move(early);
@@ -526,27 +511,28 @@ FetchResult HttpSession::ReadResponseHeader(bool replaceZeros, bool reportTimeou
       }
       header = std::move(buffer);
       earlyBody = std::move(early);
-      return kFetchOk;
+      return FetchResult::kOk;
     }
     if (buffer.size() > kMaxHeaderSize) {
       ReportStatus(net_text::HeaderTooLarge());
       Close();
-      return kFetchReceiveFailed;
+      return FetchResult::kReceiveFailed;
     }
-    searchFrom = buffer.size() < 3 ? 0 : buffer.size() - 3;
-    if (FetchResult waited = AwaitData(reportTimeout); waited != kFetchOk) return waited;
+    // The end mark may have begun in the bytes already searched.
+    searchFrom = buffer.size() < kHeaderEnd.size() ? 0 : buffer.size() - (kHeaderEnd.size() - 1);
+    if (FetchResult waited = AwaitData(reportTimeout); waited != FetchResult::kOk) return waited;
     int n = Receive(piece, kReceiveChunk);
     if (n <= 0) {
       ReportStatus(net_text::ReceiveFailed());
       Close();
-      return kFetchReceiveFailed;
+      return FetchResult::kReceiveFailed;
     }
     if (replaceZeros) std::replace(piece, piece + n, '\0', '*');
     buffer.append(piece, static_cast<std::size_t>(n));
     if (ReportProgress(0, static_cast<std::int32_t>(buffer.size())) != 0) {
       ReportStatus(net_text::Aborted());
       Close();
-      return kFetchReceiveFailed;
+      return FetchResult::kReceiveFailed;
     }
   }
 }
@@ -554,25 +540,32 @@ FetchResult HttpSession::ReadResponseHeader(bool replaceZeros, bool reportTimeou
 int HttpSession::StatusCode(std::string_view header) {
   std::size_t space = header.find(' ');
   if (space == std::string_view::npos) return 0;
-  std::int64_t value = ParseNumber(header.substr(space + 1));
+  std::int64_t value = LeadingInteger(header.substr(space + 1), kNumberCap);
   return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
                                                    std::numeric_limits<int>::max()));
 }
 
 std::int64_t HttpSession::ContentLength(std::string_view header) {
-  std::size_t field = header.find("Content-Length:");
+  std::size_t field = header.find(kContentLengthField);
   if (field == std::string_view::npos) return 0;
-  return ParseNumber(header.substr(field + 15));
+  return LeadingInteger(header.substr(field + kContentLengthField.size()), kNumberCap);
 }
 
 bool HttpSession::HasContentLength(std::string_view header) {
-  return header.find("Content-Length:") != std::string_view::npos;
+  return header.find(kContentLengthField) != std::string_view::npos;
+}
+
+std::string_view HttpSession::ContentLengthValue(std::string_view header) {
+  std::size_t field = header.find(kContentLengthField);
+  if (field == std::string_view::npos) return {};
+  std::string_view value = header.substr(field + kContentLengthField.size());
+  return TrimView(value.substr(0, value.find_first_of("\r\n")));
 }
 
 std::string HttpSession::LastModifiedField(std::string_view header) {
-  std::size_t field = header.find("Last-Modified:");
+  std::size_t field = header.find(kLastModifiedField);
   if (field == std::string_view::npos) return {};
-  std::string_view value = header.substr(field + 14);
+  std::string_view value = header.substr(field + kLastModifiedField.size());
   return std::string(value.substr(0, value.find_first_of("\r\n")));
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Clock.h"
+#include "base/Result.h"
 #include "net/FetchResult.h"
 
 struct ssl_st;
@@ -41,8 +43,14 @@ inline constexpr int kReceiveChunk = 1024;
 inline constexpr std::chrono::milliseconds kWaitLimit{10000};
 // While waiting, the user interface gets to process its events this often.
 inline constexpr std::chrono::milliseconds kWaitSlice{50};
-// What WaitReadable / WaitWritable give when a stop was requested while they waited.
-inline constexpr int kWaitStopped = -2;
+
+// How one readiness wait ended.
+enum class WaitResult {
+  kReady,     // the socket can be read (or written)
+  kTimedOut,  // the wait ran out (OverallTimeUp tells whether the overall deadline passed)
+  kStopped,   // a stop was requested while it waited
+  kError,     // no connection, or the wait itself failed
+};
 
 // The program's own HTTP/1.1 client connection, over TCP for http:// and over TLS (OpenSSL, TLS 1.2
 // or later, SNI, certificate chain and host name checked against the system trust store, which
@@ -73,29 +81,29 @@ class HttpSession {
   // port and the server did not announce a close. Reports "<host>に接続..." and "接続しました." or
   // one "エラー:" text (for TLS: handshake failed or timed out, untrusted certificate, host name
   // mismatch); "中断しました." when stopped during a wait, "タイムアウト." when the overall
-  // deadline passed. The TCP connect and each handshake step wait at most kWaitLimit. False when no
-  // connection was made (also when the handler asked to stop at "<host>に接続..."); a TLS failure
-  // never falls back to plain TCP.
-  bool Connect(const std::string& host, unsigned short port = 80, bool tls = false);
+  // deadline passed. The TCP connect and each handshake step wait at most kWaitLimit. Fails, with
+  // the text it reported as the reason, when no connection was made (also when the handler asked
+  // to stop at "<host>に接続...": reason "中断しました."); a TLS failure never falls back to plain
+  // TCP.
+  Outcome Connect(const std::string& host, unsigned short port = 80, bool tls = false);
   // Sends the whole request, reporting "リクエスト送信." and tracing the text. Up to three waits
-  // that run out ("警告:タイムアウト" each) are tolerated; false after the third, after the handler
-  // asked to stop at a time-out, when sending fails ("エラー:サーバへの送信失敗", closed), when a
-  // stop is requested during a wait ("中断しました.", closed) or when the overall deadline passes
-  // ("タイムアウト.", closed).
-  bool SendRequest(std::string_view text);
-  // One readiness wait of at most kWaitLimit (and never past the overall deadline): positive when
-  // ready (at once when TLS holds decrypted bytes), 0 when the time ran out (OverallTimeUp tells
-  // whether the deadline passed), kWaitStopped when a stop was requested, other negatives on error.
-  // The user interface processes its events every kWaitSlice meanwhile; the time spent there (a
-  // menu or a dialog held open) counts neither towards the wait nor towards the overall deadline.
-  int WaitWritable();
-  int WaitReadable();
+  // that run out ("警告:タイムアウト" each) are tolerated; fails after the third, after the handler
+  // asked to stop at a time-out (reason "警告:タイムアウト"), when sending fails
+  // ("エラー:サーバへの送信失敗", closed), when a stop is requested during a wait ("中断しました.",
+  // closed) or when the overall deadline passes ("タイムアウト.", closed).
+  Outcome SendRequest(std::string_view text);
+  // One readiness wait of at most kWaitLimit (and never past the overall deadline); kReady at once
+  // when TLS holds decrypted bytes. The user interface processes its events every kWaitSlice
+  // meanwhile; the time spent there (a menu or a dialog held open) counts neither towards the wait
+  // nor towards the overall deadline. Time is read from CurrentClock().
+  WaitResult WaitWritable();
+  WaitResult WaitReadable();
   // Waits until a receive can proceed. Up to three waits that run out are tolerated, each
-  // reported "警告:タイムアウト" (a stop asked for there gives kFetchReceiveFailed). After the
-  // third (reporting "タイムアウト." first when `reportTimeout`) the result is kFetchFailed, and so
+  // reported "警告:タイムアウト" (a stop asked for there gives kReceiveFailed). After the
+  // third (reporting "タイムアウト." first when `reportTimeout`) the result is kFailed, and so
   // it is, always with "タイムアウト.", when the overall deadline passes. A stop requested during a
-  // wait reports "中断しました." and gives kFetchReceiveFailed. Every failure closes the
-  // connection. kFetchOk when ready (or when the wait failed: the receive then reports it).
+  // wait reports "中断しました." and gives kReceiveFailed. Every failure closes the
+  // connection. kOk when ready (or when the wait failed: the receive then reports it).
   FetchResult AwaitData(bool reportTimeout);
   // One receive of at most `size` bytes; the bytes (for TLS: decrypted) are traced. Returns the
   // count, 0 when the server closed the connection, negative on error.
@@ -103,8 +111,12 @@ class HttpSession {
   // Shuts the connection down and closes it (state kSessionClosed). Harmless without a connection.
   void Close();
   // Traces the CP932 text, then hands it to the handler. Returns the handler's answer (0 without
-  // one), or 1 once the process-wide stop was requested.
+  // one), or 1 once the process-wide stop was requested. A text starting with "エラー:" is kept as
+  // LastError().
   int ReportStatus(std::string_view text);
+  // The last "エラー:" text reported since the session was made or ForgetLastError was called.
+  const std::string& LastError() const { return lastError_; }
+  void ForgetLastError() { lastError_.clear(); }
   // Hands a progress report to the handler; returns its answer as ReportStatus does.
   int ReportProgress(std::int32_t received, std::int32_t total);
   // Appends one trace record ("id:<id>" CR LF, the bytes, CR LF) when DebugLog is on and the
@@ -113,17 +125,17 @@ class HttpSession {
 
   // Reads one response header, skipping interim "100" answers. Every piece goes through the handler
   // as a progress report. With `replaceZeros`, zero bytes of each received piece become '*' before
-  // they are stored. On success returns kFetchOk and fills `header` (the text before the blank
+  // they are stored. On success returns kOk and fills `header` (the text before the blank
   // line, without its final CR LF; StatusCode gives its status) and `earlyBody` (bytes after the
-  // blank line that came with it). Failures close the connection and return kFetchReceiveFailed
-  // (receive failure, server closed, stop request, header above kMaxHeaderSize) or kFetchFailed
+  // blank line that came with it). Failures close the connection and return kReceiveFailed
+  // (receive failure, server closed, stop request, header above kMaxHeaderSize) or kFailed
   // (as AwaitData: three waits in a row ran out, or the overall deadline passed).
   FetchResult ReadResponseHeader(bool replaceZeros, bool reportTimeout, std::string& header,
                                  std::string& earlyBody);
 
   // The overall deadline of the running fetch: waits never last past it, and AwaitData ends the
   // fetch when it has passed. Without one (the default) only the per-wait limit holds.
-  void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
+  void SetDeadline(std::optional<Clock::TimePoint> deadline);
   bool HasDeadline() const { return deadline_.has_value(); }
   // True once a wait ended because the overall deadline passed.
   bool OverallTimeUp() const { return timeUp_; }
@@ -136,6 +148,9 @@ class HttpSession {
   static std::int64_t ContentLength(std::string_view header);
   // True when the header holds "Content-Length:".
   static bool HasContentLength(std::string_view header);
+  // The text after the first "Content-Length:" up to the next CR or LF, without blanks around it
+  // (empty when missing).
+  static std::string_view ContentLengthValue(std::string_view header);
   // From just after the colon of the first "Last-Modified:" (keeping the blank) up to the next CR
   // or LF, or to the end of the header when the field is its last line. Empty when missing. Never
   // holds a line break.
@@ -158,11 +173,13 @@ class HttpSession {
   static void SetWaitLimitForTesting(std::chrono::milliseconds limit);
 
  private:
-  int WaitFor(short events);
+  WaitResult WaitFor(short events);
   bool StopRequested() const;
-  bool Handshake(int fd, const std::string& host);
-  // Waits for what OpenSSL asked for after a failed call (`error`): positive to retry the call.
-  int WaitForTls(int error);
+  Outcome Handshake(int fd, const std::string& host);
+  // Reports the text and fails with it as the reason.
+  Outcome Fail(const std::string& text);
+  // Waits for what OpenSSL asked for after a failed call (`error`): kReady to retry the call.
+  WaitResult WaitForTls(int error);
 
   StatusHandler statusHandler_ = nullptr;
   void* handlerContext_ = nullptr;
@@ -174,8 +191,9 @@ class HttpSession {
   unsigned short port_ = 0;
   bool tls_ = false;
   std::uint8_t state_ = kSessionNew;
-  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  std::optional<Clock::TimePoint> deadline_;
   bool timeUp_ = false;
+  std::string lastError_;
 };
 
 }  // namespace velkor

@@ -1,6 +1,7 @@
 #include "net/HttpUrl.h"
 
 #include "app/UrlPaths.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -25,7 +26,8 @@ bool IsTargetByte(char c) {
 }  // namespace
 
 HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
-  std::size_t schemeEnd = url.find("://");
+  constexpr std::string_view kSchemeEnd = "://";
+  std::size_t schemeEnd = url.find(kSchemeEnd);
   if (schemeEnd == std::string_view::npos || schemeEnd == 0) return HttpUrlStatus::kMalformed;
   std::string_view scheme = url.substr(0, schemeEnd);
   bool tls = EqualsIgnoreAsciiCase(scheme, "https");
@@ -35,7 +37,7 @@ HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
     }
     return HttpUrlStatus::kUnsupportedScheme;
   }
-  const auto [authority, tail] = SplitAuthority(url.substr(schemeEnd + 3));
+  const auto [authority, tail] = SplitAuthority(url.substr(schemeEnd + kSchemeEnd.size()));
   std::string_view host = authority;
   std::string_view port;
   if (!host.empty() && host.front() == '[') {
@@ -64,13 +66,9 @@ HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
 
   unsigned short number = tls ? 443 : 80;
   if (!port.empty()) {
-    unsigned value = 0;
-    for (char c : port) {
-      if (c < '0' || c > '9' || value > 65535) return HttpUrlStatus::kMalformed;
-      value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > 65535) return HttpUrlStatus::kMalformed;
-    number = static_cast<unsigned short>(value);
+    auto value = ParseInteger(port, 1, 65535, IntegerSyntax::kDigits);
+    if (!value) return HttpUrlStatus::kMalformed;
+    number = static_cast<unsigned short>(*value);
   }
 
   std::string_view target = tail.substr(0, tail.find_first_of("?#"));

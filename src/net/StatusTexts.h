@@ -36,5 +36,7 @@ const std::string& TlsUntrusted();  // "エラー:サーバ証明書を信頼で
 const std::string& TlsHostMismatch();  // "エラー:サーバ証明書のホスト名が一致しません"
 const std::string& BadHeader();        // "エラー:応答ヘッダが不正です"
 const std::string& UnknownEncoding();  // "エラー:対応していない圧縮形式です"
+const std::string&
+DownloadFailed();  // "エラー:ダウンロードに失敗しました (" (a number and ")" follow)
 
 }  // namespace velkor::net_text

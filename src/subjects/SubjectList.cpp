@@ -15,15 +15,6 @@
 namespace velkor {
 namespace {
 
-std::int32_t ReadInt32(const IniDocument::Section& section, std::string_view key,
-                       std::int32_t fallback) {
-  const std::string* text = IniDocument::FindValue(section, key);
-  if (text == nullptr) return fallback;
-  long long v = ParseIniInteger(*text).value_or(fallback);
-  if (v < INT32_MIN || v > INT32_MAX) return fallback;
-  return static_cast<std::int32_t>(v);
-}
-
 // The item of a thread from its section of subject.ini, read in one pass over its entries (the
 // first entry of a key counts, as for IniDocument::Find).
 ThreadItem ReadItemFrom(const IniDocument::Section& section) {
@@ -53,9 +44,9 @@ ThreadItem ReadItemFrom(const IniDocument::Section& section) {
       if (fields[f].text != nullptr) {
         *fields[f].text = entry.value;
       } else {
-        const std::optional<long long> v = ParseIniInteger(entry.value);
-        if (v && *v >= INT32_MIN && *v <= INT32_MAX)
-          *fields[f].number = static_cast<std::int32_t>(*v);
+        if (auto v = ParseInteger<std::int32_t>(entry.value, IntegerSyntax::kIni)) {
+          *fields[f].number = *v;
+        }
       }
       break;
     }
@@ -97,30 +88,39 @@ int CompareNumbers(T a, T b) {
   return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-int CompareByColumn(const ThreadItem& a, const ThreadItem& b, int column) {
+int CompareByColumn(const ThreadItem& a, const ThreadItem& b, SubjectColumn column) {
   switch (column) {
-    case 0:
+    case SubjectColumn::kState:
       return CompareNumbers(a.state, b.state);
-    case 1:
+    case SubjectColumn::kRank:
       return CompareNumbers(a.nowNo, b.nowNo);
-    case 2:
+    case SubjectColumn::kPreviousRank:
       return CompareNumbers(a.preNo, b.preNo);
-    case 3:
+    case SubjectColumn::kTitle:
       return CompareBytes(a.title, b.title);
-    case 4:
+    case SubjectColumn::kResCount:
       return CompareNumbers(a.resCount, b.resCount);
-    case 5:
+    case SubjectColumn::kGotCount:
       return CompareNumbers(a.gotCount, b.gotCount);
-    case 6:
+    case SubjectColumn::kUnreadCount:
       return CompareNumbers(UnreadCountOf(a.gotCount, a.unread),
                             UnreadCountOf(b.gotCount, b.unread));
-    case 7:
+    case SubjectColumn::kLastModified:
       return CompareBytes(a.lastModified, b.lastModified);
-    case 8:
+    case SubjectColumn::kDatSize:
       return CompareNumbers(a.datSize, b.datSize);
-    default:
-      return CompareBytes(a.datName, b.datName);
+    case SubjectColumn::kDatName:
+      break;
   }
+  return CompareBytes(a.datName, b.datName);
+}
+
+// The direction the first sort of a column takes after a fill: numbers that grow with interest
+// (state, rank, replies, stored, unread) highest first, the others ascending.
+bool SortsDescendingFirst(SubjectColumn column) {
+  return column == SubjectColumn::kState || column == SubjectColumn::kRank ||
+         column == SubjectColumn::kResCount || column == SubjectColumn::kGotCount ||
+         column == SubjectColumn::kUnreadCount;
 }
 
 }  // namespace
@@ -203,7 +203,9 @@ bool SubjectList::Merge(std::vector<std::string> lines) {
     if (listed[at]) continue;
     listed[at] = 1;
     IniDocument::Section& section = ini_->SectionAt(at);
-    IniDocument::WriteString(section, "PreNo", std::to_string(ReadInt32(section, "NowNo", 0)));
+    IniDocument::WriteString(
+        section, "PreNo",
+        std::to_string(IniDocument::ReadNumber<std::int32_t>(section, "NowNo", 0)));
     IniDocument::WriteString(section, "NowNo", std::to_string(n + 1));
     IniDocument::WriteString(section, "ResCount", std::to_string(parsed.resCount));
     if (at >= known) IniDocument::WriteString(section, "Title", TrimRight(parsed.title));
@@ -215,14 +217,17 @@ bool SubjectList::Merge(std::vector<std::string> lines) {
     if (listed[i]) continue;
     IniDocument::Section& section = ini_->SectionAt(i);
     const std::string& name = section.name;
-    std::int32_t got = ReadInt32(section, "GotCount", 0);
+    std::int32_t got = IniDocument::ReadNumber<std::int32_t>(section, "GotCount", 0);
     if (got == 0) {
       forgotten.insert(name);
-    } else if (ReadInt32(section, "PreNo", 0) < 0 && got < ReadInt32(section, "Unread", 1)) {
+    } else if (IniDocument::ReadNumber<std::int32_t>(section, "PreNo", 0) < 0 &&
+               got < IniDocument::ReadNumber<std::int32_t>(section, "Unread", 1)) {
       forgotten.insert(name);
       if (IsThreadDatName(name)) RemoveFile(dir_ + name);
     } else {
-      IniDocument::WriteString(section, "PreNo", std::to_string(ReadInt32(section, "NowNo", 0)));
+      IniDocument::WriteString(
+          section, "PreNo",
+          std::to_string(IniDocument::ReadNumber<std::int32_t>(section, "NowNo", 0)));
       IniDocument::WriteString(section, "NowNo", "-1");
     }
   }
@@ -322,7 +327,7 @@ int SubjectList::IndexOfDat(std::string_view datName) const {
 
 void SubjectList::ResetSortDirections() {
   for (int c = 0; c < kSubjectColumnCount; ++c) {
-    sortDescending_[c] = c == 0 || c == 1 || c == 4 || c == 5 || c == 6;
+    sortDescending_[c] = SortsDescendingFirst(static_cast<SubjectColumn>(c));
   }
 }
 
@@ -362,7 +367,7 @@ void SubjectList::SortBy(int column) {
   if (column < 0 || column >= kSubjectColumnCount) return;
   bool descending = sortDescending_[column];
   std::stable_sort(rows_.begin(), rows_.end(), [&](std::size_t a, std::size_t b) {
-    int c = CompareByColumn(items_[a], items_[b], column);
+    int c = CompareByColumn(items_[a], items_[b], static_cast<SubjectColumn>(column));
     return descending ? c > 0 : c < 0;
   });
   sortDescending_[column] = !descending;
@@ -381,15 +386,18 @@ std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t 
   std::array<std::string, kSubjectColumnCount> texts;
   if (row >= rows_.size()) return texts;
   const ThreadItem& item = items_[rows_[row]];
-  texts[1] = RankText(item.nowNo, (item.state & kThreadPast) != 0);
-  texts[2] = RankText(item.preNo, item.preNo < 0);
-  texts[3] = item.title;
-  texts[4] = std::to_string(item.resCount);
-  texts[5] = std::to_string(item.gotCount);
-  texts[6] = std::to_string(UnreadCountOf(item.gotCount, item.unread));
-  texts[7] = item.lastModified;
-  texts[8] = WithThousands(item.datSize);
-  texts[9] = item.datName;
+  auto text = [&texts](SubjectColumn column) -> std::string& {
+    return texts[static_cast<std::size_t>(column)];
+  };
+  text(SubjectColumn::kRank) = RankText(item.nowNo, (item.state & kThreadPast) != 0);
+  text(SubjectColumn::kPreviousRank) = RankText(item.preNo, item.preNo < 0);
+  text(SubjectColumn::kTitle) = item.title;
+  text(SubjectColumn::kResCount) = std::to_string(item.resCount);
+  text(SubjectColumn::kGotCount) = std::to_string(item.gotCount);
+  text(SubjectColumn::kUnreadCount) = std::to_string(UnreadCountOf(item.gotCount, item.unread));
+  text(SubjectColumn::kLastModified) = item.lastModified;
+  text(SubjectColumn::kDatSize) = WithThousands(item.datSize);
+  text(SubjectColumn::kDatName) = item.datName;
   return texts;
 }
 

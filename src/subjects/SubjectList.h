@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/Settings.h"
-#include "subjects/UpdateReport.h"
+#include "subjects/UpdateResult.h"
 
 namespace velkor {
 
@@ -38,16 +38,47 @@ inline constexpr std::uint8_t kThreadNew = 0x10;     // preNo == 0: absent from 
 inline constexpr std::uint8_t kThreadOver1000 =
     0x20;                                          // has a colour; ComputeThreadState never sets it
 inline constexpr std::uint8_t kThreadPast = 0x40;  // nowNo < 0: no longer listed
+// Every bit: the mask that shows every thread.
+inline constexpr std::uint8_t kThreadAnyState = 0xFF;
 
-// The show types of the thread list, in the order of the show-type box, as state masks: a row is
-// shown when its state shares at least one bit with the mask.
+// The show types of the thread list, in the order of the show-type box (the numbers are the
+// box's indexes and the command line's --show values).
+enum class ShowType : int {
+  kThreads = 0,     // "スレッド": unread, new or past threads
+  kAll = 1,         // "全てのスレッド"
+  kWithLog = 2,     // "ログのあるスレッド"
+  kWithoutLog = 3,  // "ログのないスレッド"
+  kUnread = 4,      // "未読スレッド"
+  kNew = 5,         // "新規スレッド"
+};
 inline constexpr int kShowTypeCount = 6;
-inline constexpr std::array<std::uint8_t, kShowTypeCount> kShowTypeMasks = {0x58, 0xFF, 0x04,
-                                                                            0x02, 0x08, 0x10};
+// The state masks of the show types, by index: a row is shown when its state shares at least one
+// bit with the mask.
+inline constexpr std::array<std::uint8_t, kShowTypeCount> kShowTypeMasks = {
+    kThreadUnread | kThreadNew | kThreadPast,
+    kThreadAnyState,
+    kThreadLog,
+    kThreadNoLog,
+    kThreadUnread,
+    kThreadNew,
+};
+inline constexpr std::uint8_t ShowTypeMask(ShowType type) {
+  return kShowTypeMasks[static_cast<std::size_t>(type)];
+}
 
-// Columns of the thread list; the index is also the sort key. Column 0 shows nothing (it sorts by
-// state); 1 rank, 2 previous rank, 3 title, 4 replies, 5 stored, 6 unread, 7 time stamp, 8 size,
-// 9 dat name.
+// Columns of the thread list; the index is also the sort key.
+enum class SubjectColumn : int {
+  kState = 0,     // shows nothing; sorts by state
+  kRank,          // "順位"
+  kPreviousRank,  // "前回"
+  kTitle,         // "タイトル"
+  kResCount,      // "レス"
+  kGotCount,      // "既得"
+  kUnreadCount,   // "未読"
+  kLastModified,  // "タイムスタンプ"
+  kDatSize,       // "サイズ"
+  kDatName,       // "dat"
+};
 inline constexpr int kSubjectColumnCount = 10;
 
 // One thread as the list shows it. Strings are CP932.
@@ -107,14 +138,13 @@ class SubjectList {
   // Downloads subject.txt from BoardUrlFromDir() (through CacheServerUrl, conditional on bbs.ini's
   // time stamp, gzip as the settings say) and merges it. On a new list: subject.txt is replaced;
   // when its first byte is a digit, the list is merged, subject.ini written and bbs.ini's time
-  // stamp updated, and the result is true. False for 304, failures, aborts, an empty body, a body
-  // not starting with a digit (then only subject.txt is replaced), and when subject.txt or
-  // subject.ini could not be written (told to Ui().SetStatusText as an "エラー:" text; the time
-  // stamp then stays, so the next refresh downloads the list again). While a download runs for
-  // this list (RunningFetch() not null), a call only asks the running one to stop and returns
-  // false. Status texts go through the standard status handler to Ui(). `report` (may be null)
-  // tells updated (true), unchanged (304) or failed with a reason (any other false).
-  bool Refresh(UpdateReport* report = nullptr);
+  // stamp updated, and the result is kOk. kUnchanged for 304. kNotWritten when subject.txt,
+  // subject.ini or bbs.ini could not be written (the time stamp then stays, so the next refresh
+  // downloads the list again). kFailed for failures, aborts, an empty body, a body not starting
+  // with a digit (then only subject.txt is replaced). While a download runs for this list
+  // (RunningFetch() not null), a call only asks the running one to stop and fails
+  // ("中断しました."). Status texts go through the standard status handler to Ui().
+  UpdateResult Refresh();
 
   // Merges the lines of a downloaded subject.txt: broken lines are joined first, then every parsed
   // line with a safe dat name sets NowNo (its 1-based position), PreNo (the previous NowNo) and

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "app/Settings.h"
-#include "app/UiHooks.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -18,18 +17,11 @@
 
 namespace velkor {
 
-bool SubjectList::Refresh(UpdateReport* report) {
-  UpdateReport local;
-  UpdateReport& outcome = report != nullptr ? *report : local;
-  outcome = UpdateReport{};
-  if (!IsBound()) {
-    outcome.Fail(net_text::Aborted());
-    return false;
-  }
+UpdateResult SubjectList::Refresh() {
+  if (!IsBound()) return {Update::kFailed, net_text::Aborted()};
   if (fetch_ != nullptr) {
     fetch_->abortRequested = 1;
-    outcome.Fail(net_text::Aborted());
-    return false;
+    return {Update::kFailed, net_text::Aborted()};
   }
   // The user interface runs during the download; remember the board so that a list re-bound or
   // released meanwhile is not written with this board's data.
@@ -42,49 +34,34 @@ bool SubjectList::Refresh(UpdateReport* report) {
   FetchContext context;
   fetch_ = &context;
   std::string body;
-  int result;
+  FetchOutcome fetched;
   {
     HttpSession session;
     session.SetStatusHandler(&context, StandardStatusHandler);
-    result = FetchFull(session, CacheServerUrl(url) + "subject.txt", body, lastModified,
-                       AppSettings().subjectGzip);
+    fetched = FetchFull(session, CacheServerUrl(url) + "subject.txt", body, lastModified,
+                        AppSettings().subjectGzip);
   }
   if (fetch_ == &context) fetch_ = nullptr;
-  if (result == kFetchNotModified) return false;
-  if (result != kFetchOk) {
-    outcome.Fail(FetchFailureText(result));
-    return false;
-  }
+  if (fetched.Code() == FetchResult::kNotModified) return {Update::kUnchanged};
+  if (!fetched.IsOk()) return {Update::kFailed, fetched.Reason()};
   static const std::string emptyList = Sjis("エラー:スレッド一覧が空です");
   static const std::string notAList = Sjis("エラー:スレッド一覧ではありません");
-  if (body.empty()) {
-    outcome.Fail(emptyList);
-    return false;
-  }
-  if (!IsBound() || dir_ != dir) {
-    outcome.Fail(net_text::Aborted());
-    return false;
-  }
+  if (body.empty()) return {Update::kFailed, emptyList};
+  if (!IsBound() || dir_ != dir) return {Update::kFailed, net_text::Aborted()};
 
-  auto failWrite = [&outcome](const std::string& path) {
-    outcome.Fail(WriteFailureText(path));
-    Ui().SetStatusText(outcome.reason);
-    return false;
+  auto notWritten = [](const std::string& path) -> UpdateResult {
+    return {Update::kNotWritten, WriteFailureText(path)};
   };
-  if (!ReplaceFile(dir + "subject.txt", body)) return failWrite(dir + "subject.txt");
-  if (body[0] < '0' || body[0] > '9') {
-    outcome.Fail(notAList);
-    return false;
-  }
+  if (!ReplaceFile(dir + "subject.txt", body)) return notWritten(dir + "subject.txt");
+  if (body[0] < '0' || body[0] > '9') return {Update::kFailed, notAList};
   std::vector<std::string> lines;
   for (std::string_view line : SplitLines(body)) lines.emplace_back(line);
   // The time stamp moves on only when the merged state reached the disk: otherwise the next
   // request would be answered "not modified" and this list never merged into the file.
-  if (!Merge(std::move(lines))) return failWrite(dir + "subject.ini");
+  if (!Merge(std::move(lines))) return notWritten(dir + "subject.ini");
   bbs.WriteString("subject.txt", "LastModified", TrimView(lastModified));
-  if (!bbs.Save(dir + "bbs.ini")) return failWrite(dir + "bbs.ini");
-  outcome.outcome = UpdateOutcome::kUpdated;
-  return true;
+  if (!bbs.Save(dir + "bbs.ini")) return notWritten(dir + "bbs.ini");
+  return {};
 }
 
 }  // namespace velkor

@@ -1,26 +1,21 @@
 #include "subjects/SubjectText.h"
 
 #include <limits>
+#include <optional>
 
+#include "base/Integer.h"
 #include "base/Sjis.h"
 
 namespace velkor {
 namespace {
 
-// Strict decimal with an optional sign; nullopt-like false for anything else or out of range.
-bool ParseDecimal32(std::string_view text, std::int32_t& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  long long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
-    if (v > std::numeric_limits<std::int32_t>::max()) return false;
-  }
-  value = static_cast<std::int32_t>(negative ? -v : v);
-  return true;
+// A reply count: a decimal number with an optional sign, up to the largest 32-bit value either way
+// (so "-2147483648" is none); nullopt for anything else.
+std::optional<std::int32_t> ReplyCount(std::string_view text) {
+  constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+  auto value = ParseInteger(text, -kLargest, kLargest);
+  if (!value) return std::nullopt;
+  return static_cast<std::int32_t>(*value);
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
@@ -40,13 +35,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 // True when the line starts with a non-zero integer after blanks and an optional sign.
 bool HasLeadingKey(std::string_view line) {
-  std::size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || (line[i] >= '\t' && line[i] <= '\r'))) ++i;
-  if (i < line.size() && (line[i] == '-' || line[i] == '+')) ++i;
-  for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
-    if (line[i] != '0') return true;
-  }
-  return false;
+  return LeadingInteger(line, std::numeric_limits<std::int64_t>::max()) != 0;
 }
 
 }  // namespace
@@ -62,8 +51,7 @@ bool ParseSubjectLine(std::string_view line, SubjectLine& out) {
   std::string_view afterOpen = rest.substr(open + 1);
   std::size_t close = afterOpen.rfind(')');
   if (close == std::string_view::npos) return false;
-  std::int32_t count = 0;
-  if (!ParseDecimal32(afterOpen.substr(0, close), count)) count = 0;
+  const std::int32_t count = ReplyCount(afterOpen.substr(0, close)).value_or(0);
   out.datName.assign(line.substr(0, gt == 0 ? 0 : gt - 1));
   out.title = DecodeTitleEntities(rest.substr(0, open));
   out.resCount = count;

@@ -9,23 +9,16 @@
 
 namespace velkor {
 
-std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
-                       std::int32_t fallback) {
-  const long long v = ini.ReadInteger(section, key, fallback);
-  if (v < INT32_MIN || v > INT32_MAX) return fallback;
-  return static_cast<std::int32_t>(v);
-}
-
 std::string SubjectIniPath(std::string_view boardDir) {
   return std::string(boardDir) + "subject.ini";
 }
 
 std::int32_t ReadUnread(const IniDocument& ini, std::string_view datName) {
-  return ReadInt32(ini, datName, "Unread", 1);
+  return ini.ReadNumber<std::int32_t>(datName, "Unread", 1);
 }
 
 std::int32_t ReadGotCount(const IniDocument& ini, std::string_view datName) {
-  return ReadInt32(ini, datName, "GotCount", 0);
+  return ini.ReadNumber<std::int32_t>(datName, "GotCount", 0);
 }
 
 std::string ReadTitle(const IniDocument& ini, std::string_view datName) {

@@ -20,10 +20,6 @@ class SubjectList;
 // The board's reading-state file: boardDir + "subject.ini".
 std::string SubjectIniPath(std::string_view boardDir);
 
-// An integer of a loaded subject.ini; the fallback when it is missing or beyond 32 bits.
-std::int32_t ReadInt32(const IniDocument& ini, std::string_view section, std::string_view key,
-                       std::int32_t fallback);
-
 // Values of one thread in a loaded subject.ini; a missing value, or one beyond 32 bits, gives the
 // default (Unread 1, GotCount 0, Title empty).
 std::int32_t ReadUnread(const IniDocument& ini, std::string_view datName);

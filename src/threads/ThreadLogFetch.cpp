@@ -1,8 +1,8 @@
 #include "threads/ThreadLogFetch.h"
 
+#include <cstdint>
 #include <string>
 
-#include "app/UiHooks.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -14,49 +14,63 @@
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
 #include "subjects/ThreadState.h"
-#include "subjects/UpdateReport.h"
 
 namespace velkor {
+namespace {
 
-bool UpdateThreadLog(SubjectList& list, std::string_view datName, UpdateReport* report) {
-  if (report != nullptr) *report = UpdateReport{};
-  if (!list.IsBound()) {
-    if (report != nullptr) report->Fail(net_text::Aborted());
-    return false;
+// Makes the thread's stored state agree with its log on disk: a process killed between writing the
+// log and writing the state, or a log changed by hand, leaves GotCount and DatSize describing other
+// bytes. They are then taken from the log, and LastModified is cleared, since it described those
+// other bytes: the next request must not be answered "not modified". Writes subject.ini only when
+// something changed (a failed write leaves the corrected state in memory; the fetch that follows
+// writes it again). A thread without a log is fetched whole anyway.
+void AgreeWithLog(SubjectList& list, const std::string& datName, std::string_view log) {
+  const IniDocument& ini = *list.Ini();
+  if (!ini.SectionExists(datName)) return;
+  if (ini.ReadNumber<std::int64_t>(datName, "GotCount", 0) == CountLines(log) &&
+      ini.ReadNumber<std::int64_t>(datName, "DatSize", 0) ==
+          static_cast<std::int64_t>(log.size())) {
+    return;
   }
-  // A log removed behind the program's back is fetched again whatever its stored count says.
-  bool stored = FileExists(list.Dir() + std::string(datName));
-  if (HoldsListedReplies(*list.Ini(), datName) && stored) return false;
-  return FetchThreadLog(list, datName, report);
+  list.StoreFetched(log, datName, true, std::string());
 }
 
-bool FetchThreadLog(SubjectList& list, std::string_view datNameView, UpdateReport* report) {
-  UpdateReport local;
-  UpdateReport& outcome = report != nullptr ? *report : local;
-  outcome = UpdateReport{};
+}  // namespace
+
+UpdateResult UpdateThreadLog(SubjectList& list, std::string_view datNameView) {
+  if (!list.IsBound()) return {Update::kFailed, net_text::Aborted()};
+  const std::string datName(datNameView);
+  // A log removed behind the program's back is fetched again whatever its stored count says, and
+  // one that holds fewer replies than the state claims is continued.
+  const std::string path = list.Dir() + datName;
+  bool stored = FileExists(path);
+  if (stored && IsThreadDatName(datName)) {
+    if (auto log = ReadWholeFile(path)) AgreeWithLog(list, datName, *log);
+  }
+  if (HoldsListedReplies(*list.Ini(), datName) && stored) return {Update::kUnchanged};
+  return FetchThreadLog(list, datName);
+}
+
+UpdateResult FetchThreadLog(SubjectList& list, std::string_view datNameView) {
   static const std::string notAThread = Sjis("エラー:スレッドのログではありません");
   static const std::string unreadable = Sjis("エラー:ログを読めません");
   static const std::string emptyLog = Sjis("エラー:ログが空です");
   const std::string datName(datNameView);
-  if (!list.IsBound() || !IsThreadDatName(datName)) {
-    outcome.Fail(notAThread);
-    return false;
-  }
+  if (!list.IsBound() || !IsThreadDatName(datName)) return {Update::kFailed, notAThread};
   const std::string dir = list.Dir();
   const std::string url = CacheServerUrl(list.BoardUrlFromDir()) + "dat/" + datName;
   const std::string path = dir + datName;
-  std::string lastModified = ReadLastModified(*list.Ini(), datName);
 
   std::string log;
   bool stored = FileExists(path);
   if (stored) {
     auto bytes = ReadWholeFile(path);
-    if (!bytes) {  // never replace a log that exists but cannot be read
-      outcome.Fail(unreadable + ": " + path);
-      return false;
-    }
+    // Never replace a log that exists but cannot be read.
+    if (!bytes) return {Update::kFailed, unreadable + ": " + path};
     log = std::move(*bytes);
   }
+  if (stored) AgreeWithLog(list, datName, log);
+  std::string lastModified = ReadLastModified(*list.Ini(), datName);
   const std::size_t storedSize = log.size();
 
   FetchContext context;
@@ -64,47 +78,34 @@ bool FetchThreadLog(SubjectList& list, std::string_view datNameView, UpdateRepor
   // when it ends.
   FetchContext* previous = list.RunningFetch();
   list.SetRunningFetch(&context);
-  int result;
+  FetchOutcome fetched;
   {
     HttpSession session;
     session.SetStatusHandler(&context, StandardStatusHandler);
     // An empty stored log has no last byte to continue from: fetch it whole.
     if (!log.empty()) {
-      result = FetchDifferential(session, url, log, lastModified);
+      fetched = FetchDifferential(session, url, log, lastModified);
     } else {
       // Without a stored log the fetch is unconditional: a time stamp kept for a log that is gone
       // would be answered 304 and the thread could never be read again.
       lastModified.clear();
-      result = FetchFull(session, url, log, lastModified, false);
+      fetched = FetchFull(session, url, log, lastModified, false);
     }
   }
   if (list.RunningFetch() == &context) list.SetRunningFetch(previous);
 
-  if (result == kFetchNotModified) return false;
-  if (result != kFetchOk) {
-    outcome.Fail(FetchFailureText(result));
-    return false;
-  }
-  if (log.empty()) {
-    outcome.Fail(emptyLog);
-    return false;
-  }
+  if (fetched.Code() == FetchResult::kNotModified) return {Update::kUnchanged};
+  if (!fetched.IsOk()) return {Update::kFailed, fetched.Reason()};
+  if (log.empty()) return {Update::kFailed, emptyLog};
   // The list may have been re-bound to another board while the download ran.
-  if (!list.IsBound() || list.Dir() != dir) {
-    outcome.Fail(net_text::Aborted());
-    return false;
+  if (!list.IsBound() || list.Dir() != dir) return {Update::kFailed, net_text::Aborted()};
+  if (!ReplaceFile(path, log)) return {Update::kNotWritten, WriteFailureText(path)};
+  if (!list.StoreFetched(log, datName, true, lastModified)) {
+    return {Update::kNotWritten, WriteFailureText(dir + "subject.ini")};
   }
-  auto failWrite = [&outcome](const std::string& file) {
-    outcome.Fail(WriteFailureText(file));
-    Ui().SetStatusText(outcome.reason);
-    return false;
-  };
-  if (!ReplaceFile(path, log)) return failWrite(path);
-  if (!list.StoreFetched(log, datName, true, lastModified)) return failWrite(dir + "subject.ini");
   // A differential answer that brought no byte is "nothing new"; a whole answer always counts.
   const bool grew = !stored || log.size() != storedSize;
-  outcome.outcome = grew ? UpdateOutcome::kUpdated : UpdateOutcome::kUnchanged;
-  return true;
+  return {grew ? Update::kOk : Update::kUnchanged};
 }
 
 }  // namespace velkor

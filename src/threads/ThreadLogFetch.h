@@ -8,25 +8,24 @@
 
 #include <string_view>
 
+#include "subjects/UpdateResult.h"
+
 namespace velkor {
 
 class SubjectList;
-struct UpdateReport;
 
 // Fetches only when needed: when ResCount is not 0, GotCount reaches it and the log exists, nothing
-// is fetched, the result is false and `report` says unchanged; otherwise FetchThreadLog.
-bool UpdateThreadLog(SubjectList& list, std::string_view datName, UpdateReport* report = nullptr);
+// is fetched and the result is kUnchanged; otherwise FetchThreadLog.
+UpdateResult UpdateThreadLog(SubjectList& list, std::string_view datName);
 
 // Always fetches the log of datName ("<key>.dat") of the list's board: differentially when the log
 // exists, else whole (without gzip), from BoardUrlFromDir through CacheServerUrl + "dat/" +
 // datName. On a new, non-empty log it replaces the file, stores the state (subject.ini written) and
-// returns true. Any other outcome (304, moved, failure, abort, empty body, unbound list, a name
-// that is not "<decimal>.dat") writes nothing and returns false. A log or subject.ini that could
-// not be written gives false and an "エラー:" text to Ui().SetStatusText; subject.ini then never
-// counts replies the log file does not hold. While it runs, list.RunningFetch() is its context.
-// Status texts go through the standard status handler to Ui(). `report` (may be null) tells
-// updated (new bytes stored), unchanged (304, or an answer with nothing new) or failed with a
-// reason.
-bool FetchThreadLog(SubjectList& list, std::string_view datName, UpdateReport* report = nullptr);
+// gives kOk, or kUnchanged when a differential answer brought no new byte. 304 gives kUnchanged
+// and writes nothing; so does every failure (moved, failed, stopped, empty body, unbound list, a
+// name that is not "<decimal>.dat": kFailed). A log or subject.ini that could not be written gives
+// kNotWritten; subject.ini then never counts replies the log file does not hold. While it runs,
+// list.RunningFetch() is its context. Status texts go through the standard status handler to Ui().
+UpdateResult FetchThreadLog(SubjectList& list, std::string_view datName);
 
 }  // namespace velkor

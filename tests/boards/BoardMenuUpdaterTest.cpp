@@ -236,9 +236,8 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   dir.WriteFile("ini/board.ini", "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
   AppConfig own;
   own.Open(dir.Path() + "/ini/config.ini");
-  std::string error;
   // Nothing listens on the discard port of the loopback address.
-  ASSERT_TRUE(AddConnectOverrides({"fresh.test=127.0.0.1:9"}, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides({"fresh.test=127.0.0.1:9"}).IsOk());
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetUrl("http://fresh.test/bbsmenu.html");
 
@@ -265,13 +264,12 @@ TEST_F(BoardMenuUpdaterTest, UsedUrlLeavesItsFirstHistoryPlaceOnly) {
                 "History3=http://m1.test/\r\nHistory4=http://m4.test/\r\n\r\n");
   AppConfig own;
   own.Open(dir.Path() + "/ini/config.ini");
-  std::string error;
-  ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides({"m2.test=127.0.0.1:9"}).IsOk());
   BoardMenuUpdater updater(boardList, favorites, own);
   updater.SetUrl("http://m2.test/");
   EXPECT_EQ(updater.RunUpdate().Code(), MenuUpdateCode::kFetchFailed);
   updater.SetUrl("http://m1.test/");
-  ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides({"m1.test=127.0.0.1:9"}).IsOk());
   EXPECT_EQ(updater.RunUpdate().Code(), MenuUpdateCode::kFetchFailed);
 
   // Only the first of the two equal entries gives way.
@@ -317,7 +315,7 @@ TEST_F(BoardMenuUpdaterHttpTest, SecondUpdateFromTheSameUrlIsConditional) {
     const MenuUpdateResult result = updater.RunUpdate();
     EXPECT_EQ(result.Code(), MenuUpdateCode::kNotModified);
     EXPECT_EQ(result.Reason(), S("更新されていません。"));
-    EXPECT_EQ(result.Fetch(), kFetchNotModified);
+    EXPECT_EQ(result.Fetch(), FetchResult::kNotModified);
   }
   EXPECT_EQ(ConfigFile().ReadString("BBSMenuURL", "Timestamp", ""),
             test::NginxFixture::LastModifiedText(test::NginxFixture::kFixedTime));

@@ -1,7 +1,8 @@
 // velkor-cli killed with SIGKILL at seeded random points while it refreshes a thread list, fetches
 // a thread log and imports board menus (the server's files and the menu switch between two versions
-// as it goes). After every kill each INI file is whole and each list or log is one of the versions
-// it can hold; at the end a completed run finds the favourite's logs where its URL says.
+// as it goes). After every kill each INI file is whole, each list or log is one of the versions it
+// can hold, and every thread's GotCount and DatSize agree with its log or are corrected by the next
+// open; at the end a completed run finds the favourite's logs where its URL says.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -21,6 +23,7 @@
 
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
+#include "subjects/SubjectText.h"
 #include "support/CliRunner.h"
 #include "support/NginxFixture.h"
 #include "support/TempDataDir.h"
@@ -136,6 +139,28 @@ class CrashSafety {
     return faults;
   }
 
+  // Threads whose reading state disagrees with their log on disk (GotCount or DatSize), as
+  // "subject.ini [section]" texts.
+  std::vector<std::string> Disagreements() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.Path() + "/log")) {
+      if (!entry.is_regular_file() || entry.path().filename() != "subject.ini") continue;
+      IniDocument ini;
+      ini.Load(entry.path().string());
+      const std::string dir = entry.path().parent_path().string() + "/";
+      for (const auto& section : ini.Sections()) {
+        std::optional<std::string> log = ReadWholeFile(dir + section.name);
+        if (!log) continue;
+        if (IniDocument::ReadNumber<long long>(section, "GotCount", 0) != CountLines(*log) ||
+            IniDocument::ReadNumber<long long>(section, "DatSize", 0) !=
+                static_cast<long long>(log->size())) {
+          found.push_back(entry.path().string() + " [" + section.name + "]");
+        }
+      }
+    }
+    return found;
+  }
+
   const test::TempDataDir& Dir() const { return dir_; }
 
   // The files below the log folder, for failure messages.
@@ -171,6 +196,7 @@ TEST(CrashSafetyTest, KilledRunsLeaveOldOrNewFiles) {
       {"menu-import", run.Dir().Path() + "/menu-b.html"},
       {"menu-import", run.Dir().Path() + "/menu-a.html"},
   };
+  const std::vector<std::string> open = {"open", news, board, "1700000001"};
   // How long each command takes when it is not killed (the first run also stores the logs).
   std::vector<Clock::duration> durations;
   for (const auto& command : commands) {
@@ -191,10 +217,20 @@ TEST(CrashSafetyTest, KilledRunsLeaveOldOrNewFiles) {
     const auto delay = std::chrono::duration_cast<Clock::duration>(durations[which] * share);
     run.Run(commands[which], delay);
     const std::vector<std::string> faults = run.Faults();
-    ASSERT_TRUE(faults.empty())
-        << "round " << round << " (seed " << kSeed << "), " << commands[which][0]
-        << " killed after " << std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()
-        << " ms: " << faults.front();
+    const std::string where =
+        "round " + std::to_string(round) + " (seed " + std::to_string(kSeed) + "), " +
+        commands[which][0] + " killed after " +
+        std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) +
+        " ms: ";
+    ASSERT_TRUE(faults.empty()) << where << faults.front();
+    // A reading state that disagrees with its log is corrected when the thread is next opened.
+    if (!run.Disagreements().empty()) {
+      const test::CliResult opened = test::RunCli(run.Dir(), run.Routed(open));
+      ASSERT_EQ(opened.exitCode, 0) << where << opened.err;
+      const std::vector<std::string> left = run.Disagreements();
+      ASSERT_TRUE(left.empty()) << where
+                                << "state and log still disagree after an open: " << left.front();
+    }
   }
 
   // Completed runs repair whatever a kill interrupted: the favourite's logs are where its URL says.

@@ -216,13 +216,12 @@ TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
     at = comma == std::string::npos ? server.connectTo.size() + 1 : comma + 1;
   }
   EXPECT_EQ(items.size(), std::size_t{5});
-  std::string error;
-  ASSERT_TRUE(AddConnectOverrides(items, error)) << error;
+  ASSERT_TRUE(AddConnectOverrides(items).IsOk());
   HttpSession session;
   std::string page;
   std::string lastModified;
-  EXPECT_EQ(FetchFull(session, "http://menu.5ch.io/bbsmenu.html", page, lastModified, true),
-            kFetchOk);
+  EXPECT_TRUE(
+      FetchFull(session, "http://menu.5ch.io/bbsmenu.html", page, lastModified, true).IsOk());
   EXPECT_NE(page.find("<A HREF=http://hayabusa.5ch.io/cook/>" + Sjis("料理") + "</A><br>\n"),
             std::string::npos);
   ClearConnectOverrides();

@@ -126,8 +126,8 @@ class DemoEndToEndTest : public QObject {
     QCOMPARE(menuUrl_.substr(0, 7), std::string("http://"));
     std::vector<std::string> items;
     for (const QString& item : connectTo.split(',')) items.push_back(item.toStdString());
-    std::string error;
-    QVERIFY2(AddConnectOverrides(items, error), error.c_str());
+    Outcome added = AddConnectOverrides(items);
+    QVERIFY2(added.IsOk(), added.Reason().c_str());
 
     InitDataDir(dataDir_.path().toStdString());
     QVERIFY(ReplaceFile(
@@ -247,9 +247,9 @@ class DemoEndToEndTest : public QObject {
     std::string answer;
     std::string lastModified;
     HttpSession session;
-    QCOMPARE(FetchFull(session, "http://hayabusa.5ch.io/_demo/grow/cook/" + key + "/3", answer,
-                       lastModified, false),
-             kFetchOk);
+    QVERIFY(FetchFull(session, "http://hayabusa.5ch.io/_demo/grow/cook/" + key + "/3", answer,
+                      lastModified, false)
+                .IsOk());
     QCOMPARE(answer, std::string("added 3\n"));
     QTest::mouseClick(form_->findChild<QToolButton*>("subjectReloadToolButton"), Qt::LeftButton);
     const int newRow = RowOf(datName);

@@ -88,8 +88,7 @@ class TMainFormBoardsTest : public QObject {
   void initTestCase() {
     QVERIFY(dataDir_.isValid());
     InitDataDir(dataDir_.path().toStdString());
-    std::string error;
-    QVERIFY(AddConnectOverrides({"news.test=127.0.0.1:1", "hobby.test=127.0.0.1:1"}, error));
+    QVERIFY(AddConnectOverrides({"news.test=127.0.0.1:1", "hobby.test=127.0.0.1:1"}).IsOk());
     std::string ini = IniDir();
     WriteSjis(ini + "/board.ini",
               "[ニュース]\r\n速報=http://news.test/flash/\r\n芸能=http://news.test/geino/\r\n\r\n"

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <functional>
+#include <memory>
 
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
@@ -26,7 +28,27 @@
 #include "threads/ui/ThreadTabList.h"
 
 using namespace velkor;
-using namespace std::chrono_literals;
+
+namespace {
+
+using Gate = test::HttpTestServer::Gate;
+using Script = test::HttpTestServer::Script;
+
+// Runs `action` once, as soon as `server` has read `requests` requests. The timer fires while the
+// window processes events during the download's waits; the server holds its answer behind a gate
+// that the action opens, so the action always happens while the download waits for the answer.
+void ActWhenRequested(QTimer& timer, const test::HttpTestServer& server, std::size_t requests,
+                      std::function<void()> action) {
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&timer, &server, requests, action] {
+    if (server.Requests().size() < requests) return;
+    timer.stop();
+    action();
+  });
+  timer.start();
+}
+
+}  // namespace
 
 class TMainFormReloadTest : public QObject {
   Q_OBJECT
@@ -40,8 +62,7 @@ class TMainFormReloadTest : public QObject {
         "[趣味]\r\n釣り=http://hobby.test/fish/\r\n\r\n");
     QVERIFY(ReplaceFile(IniDir() + "/subscrib.ini", favorites));
     QVERIFY(ReplaceFile(IniDir() + "/board.ini", favorites));
-    std::string error;
-    QVERIFY(AddConnectOverrides({"hobby.test=127.0.0.1:1"}, error));
+    QVERIFY(AddConnectOverrides({"hobby.test=127.0.0.1:1"}).IsOk());
   }
 
   void cleanupTestCase() { ClearConnectOverrides(); }
@@ -55,7 +76,8 @@ class TMainFormReloadTest : public QObject {
                            "Connection: close\r\n\r\n" +
                            body;
     test::HttpTestServer server;
-    server.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(800ms).Send(response));
+    auto answer = std::make_shared<Gate>();
+    server.AddConnection(Script().ReadRequest().Hold(answer).Send(response));
     server.Route("news.test");
 
     TMainForm form;
@@ -67,9 +89,11 @@ class TMainFormReloadTest : public QObject {
     auto* label = form.findChild<QLabel*>("BBSNameLabel");
     QTreeWidgetItem* fish = tree->FindBoardNode(Sjis("趣味"), Sjis("釣り"));
     bool selectedDuringDownload = false;
-    QTimer::singleShot(200, [&] {
+    QTimer act;
+    ActWhenRequested(act, server, 1, [&] {
       tree->setCurrentItem(fish);
       selectedDuringDownload = true;
+      answer->Open();
     });
     tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
     SetUiHooks(nullptr);
@@ -108,7 +132,8 @@ class TMainFormReloadTest : public QObject {
     std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
                            "\r\nConnection: close\r\n\r\n" + body;
     test::HttpTestServer server;
-    server.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(1500ms).Send(response));
+    auto answer = std::make_shared<Gate>();
+    server.AddConnection(Script().ReadRequest().Hold(answer).Send(response));
     server.Route("news.test");
     const std::string subjectTxt = LogDir() + "/news.test/flash/subject.txt";
     RemoveFile(subjectTxt);
@@ -122,9 +147,11 @@ class TMainFormReloadTest : public QObject {
     auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
     auto* reload = form.findChild<QToolButton*>("subjectReloadToolButton");
     bool pressedAgain = false;
-    QTimer::singleShot(300, [&] {
+    QTimer act;
+    ActWhenRequested(act, server, 1, [&] {
       reload->click();
       pressedAgain = true;
+      answer->Open();
     });
     tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
     SetUiHooks(nullptr);
@@ -150,7 +177,8 @@ class TMainFormReloadTest : public QObject {
     test::HttpTestServer news;
     news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
         "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));
-    news.AddConnection(test::HttpTestServer::Script().ReadRequest().Pause(1500ms).Send(
+    auto answer = std::make_shared<Gate>();
+    news.AddConnection(Script().ReadRequest().Hold(answer).Send(
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
         "\r\nConnection: close\r\n\r\n" + dat));
     news.Route("news.test");
@@ -171,15 +199,16 @@ class TMainFormReloadTest : public QObject {
     tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
     QCOMPARE(view->model()->rowCount(), 1);
     bool switched = false;
-    QTimer::singleShot(300, [&] {
+    QTimer act;
+    ActWhenRequested(act, news, 2, [&] {
       tree->setCurrentItem(tree->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
       switched = true;
+      answer->Open();
     });
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                       view->visualRect(view->model()->index(0, 3)).center());
     SetUiHooks(nullptr);
-    std::string error;
-    AddConnectOverrides({"hobby.test=127.0.0.1:1"}, error);
+    (void)AddConnectOverrides({"hobby.test=127.0.0.1:1"});
 
     QVERIFY(switched);
     QCOMPARE(news.Requests().size(), std::size_t{2});

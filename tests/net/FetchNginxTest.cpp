@@ -46,7 +46,7 @@ struct DifferentialCase {
   std::string stored;     // the log held before the fetch
   std::string served;     // the server's file
   bool sendLastModified;  // send the served file's Last-Modified back
-  int result;
+  FetchResult result;
   const char* text;  // a status text the fetch reports (UTF-8), or empty
   bool replaced;     // the log ends as the served file (else it stays as stored)
   const char* scheme = "http";
@@ -57,28 +57,29 @@ void PrintTo(const DifferentialCase& c, std::ostream* os) {
 }
 
 const DifferentialCase kDifferentialCases[] = {
-    {"RangeStartingWithLineFeedIsAppended", "board/dat/1.dat", Dat(3), Dat(7), false, kFetchOk,
-     "ok.", true},
+    {"RangeStartingWithLineFeedIsAppended", "board/dat/1.dat", Dat(3), Dat(7), false,
+     FetchResult::kOk, "ok.", true},
     {"RangeNotStartingWithLineFeedRefetches", "board/dat/1.dat", Dat(5), "X" + Dat(6), false,
-     kFetchOk, "ログ詰まりのため再取得します.", true},
-    {"RangeIgnoredGivesTheWholeFile", "norange/dat/1.dat", Dat(3), Dat(7), false, kFetchOk,
+     FetchResult::kOk, "ログ詰まりのため再取得します.", true},
+    {"RangeIgnoredGivesTheWholeFile", "norange/dat/1.dat", Dat(3), Dat(7), false, FetchResult::kOk,
      "警告:差分取得できません", true},
-    {"NotModifiedLeavesTheLog", "board/dat/1.dat", Dat(3), Dat(7), true, kFetchNotModified,
+    {"NotModifiedLeavesTheLog", "board/dat/1.dat", Dat(3), Dat(7), true, FetchResult::kNotModified,
      "変更されていません.", false},
-    {"ShorterFileRefetches", "board/dat/1.dat", Dat(9), Dat(2), false, kFetchOk,
+    {"ShorterFileRefetches", "board/dat/1.dat", Dat(9), Dat(2), false, FetchResult::kOk,
      "ログ詰まりのため再取得します.", true},
-    {"NothingNewIsStillOk", "board/dat/1.dat", Dat(4), Dat(4), false, kFetchOk, "ok.", true},
-    {"OverTlsRangeAppended", "board/dat/1.dat", Dat(30), Dat(900), false, kFetchOk, "ok.", true,
-     "https"},
-    {"OverTlsMismatchRefetches", "board/dat/1.dat", Dat(5), "X" + Dat(6), false, kFetchOk,
+    {"NothingNewIsStillOk", "board/dat/1.dat", Dat(4), Dat(4), false, FetchResult::kOk, "ok.",
+     true},
+    {"OverTlsRangeAppended", "board/dat/1.dat", Dat(30), Dat(900), false, FetchResult::kOk, "ok.",
+     true, "https"},
+    {"OverTlsMismatchRefetches", "board/dat/1.dat", Dat(5), "X" + Dat(6), false, FetchResult::kOk,
      "ログ詰まりのため再取得します.", true, "https"},
-    {"OverTlsNotModified", "board/dat/1.dat", Dat(3), Dat(7), true, kFetchNotModified,
+    {"OverTlsNotModified", "board/dat/1.dat", Dat(3), Dat(7), true, FetchResult::kNotModified,
      "変更されていません.", false, "https"},
-    {"OverTlsChunkedWholeFile", "chunked/dat/1.dat", Dat(3), Dat(700), false, kFetchOk,
+    {"OverTlsChunkedWholeFile", "chunked/dat/1.dat", Dat(3), Dat(700), false, FetchResult::kOk,
      "警告:差分取得できません", true, "https"},
     // The plain server answers 301 to the same URL over https, which is followed.
-    {"PlainHostRedirectingToHttps", "tohttps/dat/1.dat", Dat(3), Dat(7), false, kFetchOk, "ok.",
-     true},
+    {"PlainHostRedirectingToHttps", "tohttps/dat/1.dat", Dat(3), Dat(7), false, FetchResult::kOk,
+     "ok.", true},
 };
 
 class DifferentialNginxTest : public FetchNginxTest,
@@ -91,15 +92,16 @@ TEST_P(DifferentialNginxTest, StoredBytesMatchTheServer) {
   std::string log = c.stored;
   std::string lastModified =
       c.sendLastModified ? NginxFixture::LastModifiedText(NginxFixture::kFixedTime) : "";
-  int result = FetchDifferential(session, std::string(c.scheme) + "://board.test/" + c.path, log,
-                                 lastModified);
+  FetchResult result = FetchDifferential(session, std::string(c.scheme) + "://board.test/" + c.path,
+                                         log, lastModified)
+                           .Code();
   EXPECT_EQ(result, c.result);
   EXPECT_EQ(log, c.replaced ? c.served : c.stored);
   EXPECT_TRUE(recorder.Saw(S(c.text)));
   // Only a mismatch or a 416 may fall back to fetching the whole file.
   EXPECT_EQ(recorder.Saw(S("ログ詰まりのため再取得します.")),
             std::string(c.text) == "ログ詰まりのため再取得します.");
-  if (result == kFetchOk) {
+  if (result == FetchResult::kOk) {
     EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
   }
   // A chunked answer ends at its last chunk: the connection stays open for the next request.
@@ -119,8 +121,9 @@ TEST_F(FetchNginxTest, RefetchAfterMismatchAsksForTheWholeFileUnconditionally) {
   std::string log = Dat(10);
   // A stale Last-Modified must not be sent again after the mismatch (it would give a 304).
   std::string lastModified = " Mon, 01 Jan 2024 00:00:00 GMT";
-  ASSERT_EQ(FetchDifferential(session, "http://board.test/board/dat/2.dat", log, lastModified),
-            kFetchOk);
+  ASSERT_EQ(
+      FetchDifferential(session, "http://board.test/board/dat/2.dat", log, lastModified).Code(),
+      FetchResult::kOk);
   EXPECT_EQ(log, served);
 }
 
@@ -129,13 +132,15 @@ TEST_F(FetchNginxTest, GrowingLogFollowsTheServerStepByStep) {
   nginx.WriteFile("board/dat/3.dat", Dat(1), NginxFixture::kFixedTime);
   std::string log;
   std::string lastModified;
-  ASSERT_EQ(FetchFull(session, "http://board.test/board/dat/3.dat", log, lastModified, false),
-            kFetchOk);
+  ASSERT_EQ(
+      FetchFull(session, "http://board.test/board/dat/3.dat", log, lastModified, false).Code(),
+      FetchResult::kOk);
   for (int lines = 2; lines <= 5; ++lines) {
     nginx.WriteFile("board/dat/3.dat", Dat(lines), NginxFixture::kFixedTime + lines);
     HttpSession next;
-    ASSERT_EQ(FetchDifferential(next, "http://board.test/board/dat/3.dat", log, lastModified),
-              kFetchOk);
+    ASSERT_EQ(
+        FetchDifferential(next, "http://board.test/board/dat/3.dat", log, lastModified).Code(),
+        FetchResult::kOk);
     EXPECT_EQ(log, Dat(lines));
     EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime + lines));
   }
@@ -170,14 +175,15 @@ TEST_P(FullNginxTest, StoredBytesMatchTheServerThenNotModified) {
   nginx.WriteFile(c.path, served);
   std::string out;
   std::string lastModified;
-  ASSERT_EQ(FetchFull(session, c.url, out, lastModified, c.gzip), kFetchOk);
+  ASSERT_EQ(FetchFull(session, c.url, out, lastModified, c.gzip).Code(), FetchResult::kOk);
   EXPECT_EQ(out, served);
   EXPECT_EQ(recorder.Saw(S("gzipデコード...")), c.gzip);
   EXPECT_EQ(lastModified, NginxFixture::LastModifiedText(NginxFixture::kFixedTime));
   HttpSession again;
   recorder.Install(again);
   std::string second = "kept";
-  EXPECT_EQ(FetchFull(again, c.url, second, lastModified, c.gzip), kFetchNotModified);
+  EXPECT_EQ(FetchFull(again, c.url, second, lastModified, c.gzip).Code(),
+            FetchResult::kNotModified);
   EXPECT_EQ(second, "kept");
 }
 
@@ -211,11 +217,11 @@ TEST_P(CertificateTest, FailsWithNothingStored) {
   std::string url = std::string("https://") + c.host + "/board/dat/1.dat";
   std::string log = Dat(3);
   std::string lastModified;
-  EXPECT_EQ(FetchDifferential(session, url, log, lastModified), kFetchNoConnection);
+  EXPECT_EQ(FetchDifferential(session, url, log, lastModified).Code(), FetchResult::kNoConnection);
   EXPECT_EQ(recorder.texts.back(), S(c.text));
   EXPECT_EQ(log, Dat(3));
   std::string out = "before";
-  EXPECT_EQ(FetchFull(session, url, out, lastModified, true), kFetchNoConnection);
+  EXPECT_EQ(FetchFull(session, url, out, lastModified, true).Code(), FetchResult::kNoConnection);
   EXPECT_EQ(out, "before");
   EXPECT_FALSE(recorder.Saw(std::string(url)));  // no request was ever sent
 }
@@ -227,8 +233,8 @@ TEST_F(FetchNginxTest, NotFound) {
   ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
   std::string out;
   std::string lastModified;
-  EXPECT_EQ(FetchFull(session, "http://board.test/none.txt", out, lastModified, false),
-            kFetchFailed);
+  EXPECT_EQ(FetchFull(session, "http://board.test/none.txt", out, lastModified, false).Code(),
+            FetchResult::kFailed);
   EXPECT_EQ(recorder.texts.back(), "code:404");
 }
 

@@ -8,6 +8,7 @@
 #include "app/DataDir.h"
 #include "app/Deployment.h"
 #include "app/Settings.h"
+#include "base/Clock.h"
 #include "base/FileUtil.h"
 #include "net/ConnectOverrides.h"
 #include "support/HttpTestServer.h"
@@ -53,11 +54,13 @@ class FetchTest : public testing::Test {
   void Serve(std::string answer) {
     server.AddConnection(Script().ReadRequest().Send(std::move(answer)).Close());
   }
-  int Full(std::string& out, bool gzip = false) {
-    return FetchFull(session, "http://example.test/board/subject.txt", out, lastModified, gzip);
+  FetchResult Full(std::string& out, bool gzip = false) {
+    return FetchFull(session, "http://example.test/board/subject.txt", out, lastModified, gzip)
+        .Code();
   }
-  int Differential(std::string& log) {
-    return FetchDifferential(session, "http://example.test/board/dat/1.dat", log, lastModified);
+  FetchResult Differential(std::string& log) {
+    return FetchDifferential(session, "http://example.test/board/dat/1.dat", log, lastModified)
+        .Code();
   }
   std::string Request(std::size_t i = 0) const {
     auto requests = server.Requests();
@@ -76,7 +79,7 @@ TEST_F(FetchTest, FullRequestLinesInOrder) {
   Serve(HttpAnswer("HTTP/1.1 304 Not Modified", {}));
   lastModified = kLastModified;
   std::string out;
-  EXPECT_EQ(Full(out, true), kFetchNotModified);
+  EXPECT_EQ(Full(out, true), FetchResult::kNotModified);
   EXPECT_EQ(Request(), std::string("GET /board/subject.txt HTTP/1.1\r\n"
                                    "Host: example.test\r\n"
                                    "User-Agent: ") +
@@ -92,7 +95,7 @@ TEST_F(FetchTest, DifferentialRequestLinesInOrder) {
   server.AddConnection(Script().ReadRequest().Send(HttpAnswer("HTTP/1.1 304 Not Modified", {})));
   lastModified = kLastModified;
   std::string log = "0123456789";
-  EXPECT_EQ(Differential(log), kFetchNotModified);
+  EXPECT_EQ(Differential(log), FetchResult::kNotModified);
   EXPECT_EQ(log, "0123456789");
   EXPECT_EQ(Request(), std::string("GET /board/dat/1.dat HTTP/1.1\r\n"
                                    "Host: example.test\r\n"
@@ -108,7 +111,7 @@ TEST_F(FetchTest, DifferentialRequestLinesInOrder) {
 struct FullStatusCase {
   const char* name;
   std::string answer;
-  int result;
+  FetchResult result;
   const char* lastText;  // UTF-8
   const char* output;
 };
@@ -121,23 +124,23 @@ const FullStatusCase kFullStatusCases[] = {
     {"Ok",
      HttpAnswer("HTTP/1.1 200 OK",
                 {"Last-Modified: Tue, 02 Jan 2024 03:04:05 GMT", "Content-Length: 6"}, "a<>b\n\n"),
-     kFetchOk, "ok.", "a<>b\n\n"},
+     FetchResult::kOk, "ok.", "a<>b\n\n"},
     {"Moved", HttpAnswer("HTTP/1.1 302 Found", {"Location: http://x/", "Content-Length: 3"}, "abc"),
-     kFetchMoved, "移転しています.", "before"},
-    {"NotModified", HttpAnswer("HTTP/1.1 304 Not Modified", {}), kFetchNotModified,
+     FetchResult::kMoved, "移転しています.", "before"},
+    {"NotModified", HttpAnswer("HTTP/1.1 304 Not Modified", {}), FetchResult::kNotModified,
      "更新されていません.", "before"},
-    {"NotFound", HttpAnswer("HTTP/1.1 404 Not Found", {"Content-Length: 3"}, "abc"), kFetchFailed,
-     "code:404", "before"},
+    {"NotFound", HttpAnswer("HTTP/1.1 404 Not Found", {"Content-Length: 3"}, "abc"),
+     FetchResult::kFailed, "code:404", "before"},
     {"PartialIsUnexpected", HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 1"}, "a"),
-     kFetchFailed, "code:206", "before"},
+     FetchResult::kFailed, "code:206", "before"},
     // Only a redirect to the same URL over https is followed; these keep their old meaning.
     {"MovedToHttpsElsewhere",
      HttpAnswer("HTTP/1.1 302 Found", {"Location: https://example.test/board/other.txt"}),
-     kFetchMoved, "移転しています.", "before"},
+     FetchResult::kMoved, "移転しています.", "before"},
     {"PermanentRedirectElsewhere",
      HttpAnswer("HTTP/1.1 301 Moved Permanently",
                 {"Location: https://other.test/board/subject.txt"}),
-     kFetchFailed, "code:301", "before"},
+     FetchResult::kFailed, "code:301", "before"},
 };
 
 class FullStatusTest : public FetchTest, public testing::WithParamInterface<FullStatusCase> {};
@@ -149,7 +152,7 @@ TEST_P(FullStatusTest, ResultTextAndOutput) {
   ASSERT_FALSE(recorder.texts.empty());
   EXPECT_EQ(recorder.texts.back(), S(GetParam().lastText));
   EXPECT_EQ(out, GetParam().output);
-  if (GetParam().result == kFetchOk) {
+  if (GetParam().result == FetchResult::kOk) {
     EXPECT_EQ(lastModified, kLastModified);
   }
 }
@@ -160,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Statuses, FullStatusTest, testing::ValuesIn(kFullStatus
 TEST_F(FetchTest, FullStatusTextsInOrder) {
   Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 2"}, "ab"));
   std::string out;
-  ASSERT_EQ(Full(out), kFetchOk);
+  ASSERT_EQ(Full(out), FetchResult::kOk);
   EXPECT_EQ(recorder.texts,
             (std::vector<std::string>{"example.test" + S("に接続..."), S("接続しました."),
                                       "http://example.test/board/subject.txt", S("リクエスト送信."),
@@ -174,7 +177,7 @@ struct DifferentialTextsCase {
   const char* name;
   std::string answer;
   bool refetches;  // a second connection serves "x\nfull\n" whole
-  int result;
+  FetchResult result;
   std::vector<const char*> textsAfterRequest;  // UTF-8, after "リクエスト送信."
   const char* log;
 };
@@ -187,43 +190,43 @@ const DifferentialTextsCase kDifferentialTextsCases[] = {
     {"RangeAppended",
      HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}, "\nab\n"),
      false,
-     kFetchOk,
+     FetchResult::kOk,
      {"ok."},
      "x\nab\n"},
     {"RangeMismatch",
      HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 2"}, "z\n"),
      true,
-     kFetchOk,
+     FetchResult::kOk,
      {"ログ詰まりのため再取得します.", "*", "ok."},
      "x\nfull\n"},
     {"RangeNotSatisfiable",
      HttpAnswer("HTTP/1.1 416 Range Not Satisfiable", {"Content-Length: 0"}),
      true,
-     kFetchOk,
+     FetchResult::kOk,
      {"ログ詰まりのため再取得します.", "*", "ok."},
      "x\nfull\n"},
     {"RangeIgnored",
      HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 4"}, "new\n"),
      false,
-     kFetchOk,
+     FetchResult::kOk,
      {"警告:差分取得できません", "ok."},
      "new\n"},
     {"NotModified",
      HttpAnswer("HTTP/1.1 304 Not Modified", {}),
      false,
-     kFetchNotModified,
+     FetchResult::kNotModified,
      {"変更されていません."},
      "x\n"},
     {"Moved",
      HttpAnswer("HTTP/1.1 302 Found", {"Content-Length: 0"}),
      false,
-     kFetchMoved,
+     FetchResult::kMoved,
      {},
      "x\n"},
     {"NotFound",
      HttpAnswer("HTTP/1.1 404 Not Found", {"Content-Length: 0"}),
      false,
-     kFetchFailed,
+     FetchResult::kFailed,
      {},
      "x\n"},
 };
@@ -251,7 +254,7 @@ TEST_P(DifferentialTextsTest, TextsInOrder) {
     }
   }
   EXPECT_EQ(recorder.texts, expected);
-  if (c.result == kFetchOk || c.result == kFetchNotModified) {
+  if (c.result == FetchResult::kOk || c.result == FetchResult::kNotModified) {
     EXPECT_EQ(log, c.log);
   }
   EXPECT_EQ(server.AcceptedConnections(), c.refetches ? 2 : 1);
@@ -268,7 +271,7 @@ TEST_F(FetchTest, BodyWithoutLengthIsReadUntilTheServerCloses) {
                            .Send("second")
                            .Close());
   std::string out;
-  ASSERT_EQ(Full(out), kFetchOk);
+  ASSERT_EQ(Full(out), FetchResult::kOk);
   EXPECT_EQ(out, "first second");
   EXPECT_EQ(recorder.progress.back().total, -1);
 }
@@ -276,14 +279,14 @@ TEST_F(FetchTest, BodyWithoutLengthIsReadUntilTheServerCloses) {
 TEST_F(FetchTest, ZeroBytesOfAPlainBodyAreStoredAsStars) {
   Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 5"}, std::string("a\0b\0c", 5)));
   std::string out;
-  ASSERT_EQ(Full(out), kFetchOk);
+  ASSERT_EQ(Full(out), FetchResult::kOk);
   EXPECT_EQ(out, "a*b*c");
 }
 
 TEST_F(FetchTest, ServerClosingBeforeTheHeaderEnds) {
   Serve("HTTP/1.1 200 OK\r\nContent-");
   std::string out;
-  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(Full(out), FetchResult::kReceiveFailed);
   EXPECT_EQ(recorder.texts.back(), S("エラー:サーバからの受信失敗"));
 }
 
@@ -291,7 +294,7 @@ TEST_F(FetchTest, GzipAnswerIsDecodedEvenWhenNotAskedFor) {
   std::string text = std::string("1234.dat<>title (10)\n", 21) + std::string("\0x", 2);
   Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"}, GzipBytes(text)));
   std::string out;
-  ASSERT_EQ(Full(out, false), kFetchOk);
+  ASSERT_EQ(Full(out, false), FetchResult::kOk);
   EXPECT_EQ(out, "1234.dat<>title (10)\n*x");
   EXPECT_TRUE(recorder.Saw(S("gzipデコード...")));
   EXPECT_EQ(recorder.texts.back(), "ok.");
@@ -303,7 +306,7 @@ TEST_F(FetchTest, UndecodableGzipIsKeptInTheDumpFile) {
   Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip", "Last-Modified: x\r\nX: y"},
                    damaged));
   std::string out;
-  EXPECT_EQ(Full(out, true), kFetchGzipFailed);
+  EXPECT_EQ(Full(out, true), FetchResult::kGzipFailed);
   EXPECT_EQ(recorder.texts.back(), S("gzipデコードに失敗."));
   EXPECT_TRUE(lastModified.empty());
   EXPECT_EQ(ReadWholeFile(LogDir() + "/gzip.dmp").value_or(""), damaged);
@@ -316,7 +319,7 @@ TEST_F(FetchTest, ChunkedPlainAnswerIsUnframed) {
   // Pieces that cut through the framing, and a server that keeps the connection open afterwards.
   server.AddConnection(Script().ReadRequest().SendInPieces(answer, 7, 0ms));
   std::string out;
-  ASSERT_EQ(Full(out), kFetchOk);
+  ASSERT_EQ(Full(out), FetchResult::kOk);
   EXPECT_EQ(out, content);
 }
 
@@ -327,7 +330,7 @@ TEST_F(FetchTest, ChunkedGzipAnswerIsUnframedThenDecoded) {
   Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip", "Transfer-Encoding: chunked"},
                    Chunked(GzipBytes(content), 100)));
   std::string out;
-  ASSERT_EQ(Full(out, true), kFetchOk);
+  ASSERT_EQ(Full(out, true), FetchResult::kOk);
   EXPECT_EQ(out, content);
 }
 
@@ -340,9 +343,9 @@ TEST_F(FetchTest, ChunkedRangeAnswerKeepsTheConnectionUsable) {
                            .ReadRequest()
                            .Send(HttpAnswer("HTTP/1.1 304 Not Modified", {})));
   std::string log = "old line<>\n";
-  ASSERT_EQ(Differential(log), kFetchOk);
+  ASSERT_EQ(Differential(log), FetchResult::kOk);
   EXPECT_EQ(log, "old line<>\nnew line<>\n");
-  EXPECT_EQ(Differential(log), kFetchNotModified);
+  EXPECT_EQ(Differential(log), FetchResult::kNotModified);
   EXPECT_EQ(server.AcceptedConnections(), 1);
 }
 
@@ -353,18 +356,16 @@ TEST_F(FetchTest, RangeAnswerWithoutEarlyBodyWaitsForItsFirstByte) {
                            .Pause(100ms)
                            .Send("\nab\n"));
   std::string log = "x\n";
-  ASSERT_EQ(Differential(log), kFetchOk);
+  ASSERT_EQ(Differential(log), FetchResult::kOk);
   EXPECT_EQ(log, "x\nab\n");
 }
 
 TEST_F(FetchTest, RangeAnswerWhoseFirstByteNeverComes) {
   HttpSession::SetWaitLimitForTesting(100ms);
-  server.AddConnection(Script()
-                           .ReadRequest()
-                           .Send(HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}))
-                           .Pause(5s));
+  server.AddConnection(Script().ReadRequest().Send(
+      HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"})));
   std::string log = "x\n";
-  EXPECT_EQ(Differential(log), kFetchFailed);
+  EXPECT_EQ(Differential(log), FetchResult::kFailed);
   EXPECT_EQ(recorder.texts.back(), S("タイムアウト."));
 }
 
@@ -376,7 +377,7 @@ TEST_F(FetchTest, RangeAnswerWithoutLengthIsReadUntilTheServerCloses) {
                            .Send("cd\n")
                            .Close());
   std::string log = "x\n";
-  ASSERT_EQ(Differential(log), kFetchOk);
+  ASSERT_EQ(Differential(log), FetchResult::kOk);
   EXPECT_EQ(log, "x\nabcd\n");
 }
 
@@ -384,7 +385,7 @@ TEST_F(FetchTest, ZeroBytesOfARangeAreStoredAsStars) {
   Serve(
       HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 4"}, std::string("\n\0a\0", 4)));
   std::string log = "x\n";
-  ASSERT_EQ(Differential(log), kFetchOk);
+  ASSERT_EQ(Differential(log), FetchResult::kOk);
   EXPECT_EQ(log, "x\n*a*");
 }
 
@@ -397,7 +398,7 @@ TEST_F(FetchTest, StopWhileTheFullBodyIsRead) {
                            .Pause(2s));
   recorder.stopAtProgress = 1;  // the first body piece after the header
   std::string out;
-  EXPECT_EQ(Full(out), kFetchReceiveFailed);
+  EXPECT_EQ(Full(out), FetchResult::kReceiveFailed);
   EXPECT_EQ(recorder.texts.back(), S("中断しました."));
   EXPECT_EQ(session.State(), kSessionClosed);
 }
@@ -412,7 +413,7 @@ TEST_F(FetchTest, StopWhileTheRangeBodyIsRead) {
           .Pause(2s));
   recorder.stopAtProgress = 1;
   std::string log = "x\n";
-  EXPECT_EQ(Differential(log), kFetchBodyAborted);
+  EXPECT_EQ(Differential(log), FetchResult::kBodyAborted);
   EXPECT_EQ(recorder.texts.back(), S("中断しました."));
 }
 
@@ -420,14 +421,14 @@ TEST_F(FetchTest, StopWhileTheHeaderIsRead) {
   server.AddConnection(Script().ReadRequest().Send("HTTP/1.1 206 Partial").Pause(2s));
   recorder.stopAtProgress = 0;
   std::string log = "x\n";
-  EXPECT_EQ(Differential(log), kFetchReceiveFailed);
+  EXPECT_EQ(Differential(log), FetchResult::kReceiveFailed);
   EXPECT_EQ(recorder.texts.back(), S("中断しました."));
 }
 
 TEST_F(FetchTest, DifferentialUnexpectedStatusHasNoText) {
   Serve(HttpAnswer("HTTP/1.1 500 Oops", {"Content-Length: 0"}));
   std::string log = "x\n";
-  EXPECT_EQ(Differential(log), kFetchFailed);
+  EXPECT_EQ(Differential(log), FetchResult::kFailed);
   EXPECT_EQ(recorder.texts.back(), S("リクエスト送信."));
   EXPECT_EQ(log, "x\n");
 }
@@ -435,7 +436,7 @@ TEST_F(FetchTest, DifferentialUnexpectedStatusHasNoText) {
 TEST_F(FetchTest, DifferentialMovedHasNoText) {
   Serve(HttpAnswer("HTTP/1.1 302 Found", {"Content-Length: 0"}));
   std::string log = "x\n";
-  EXPECT_EQ(Differential(log), kFetchMoved);
+  EXPECT_EQ(Differential(log), FetchResult::kMoved);
   EXPECT_EQ(recorder.texts.back(), S("リクエスト送信."));
 }
 
@@ -448,12 +449,13 @@ struct MisbehavingCase {
   bool differential;        // else a full fetch
   std::string (*answer)();  // what the first connection sends
   bool stalls;              // the connection then stays silent (else it closes); waits last 100 ms
-  int result;
+  FetchResult result;
   const char* lastText;  // UTF-8
   bool refetches = false;
   std::size_t pieceSize = 0;  // the answer is trickled in pieces this size, 50 ms apart
-  int timeLimit = 0;          // FetchTimeLimit for this case (0: the default)
-  bool dump = false;          // gzip.dmp is written
+  int timeLimit = 0;  // FetchTimeLimit for this case (0: the default); each piece then takes 400 ms
+                      // on the test's clock
+  bool dump = false;  // gzip.dmp is written
 };
 
 void PrintTo(const MisbehavingCase& c, std::ostream* os) {
@@ -485,89 +487,99 @@ std::string UndecodableGzip() {
 
 const MisbehavingCase kMisbehavingCases[] = {
     {"HeaderNeverEnds", true, [] { return std::string("HTTP/1.1 206 Partial\r\nX-Slow: "); }, true,
-     kFetchFailed, "タイムアウト."},
-    {"HeaderAboveTheLimit", false, LongHeader, true, kFetchReceiveFailed,
+     FetchResult::kFailed, "タイムアウト."},
+    {"HeaderAboveTheLimit", false, LongHeader, true, FetchResult::kReceiveFailed,
      "エラー:応答ヘッダが大きすぎます"},
     {"BodyAboveTheLimit", false,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {}) + std::string(kMaxBodySize + 4096, 'b'); },
-     false, kFetchReceiveFailed, "エラー:応答が大きすぎます"},
+     false, FetchResult::kReceiveFailed, "エラー:応答が大きすぎます"},
     {"GzipBomb", false,
      [] {
        return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"},
                          GzipBytes(std::string(kMaxBodySize + 1, 'z')));
      },
-     false, kFetchGzipFailed, "エラー:展開したデータが大きすぎます"},
+     false, FetchResult::kGzipFailed, "エラー:展開したデータが大きすぎます"},
     {"BadChunking", false,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Transfer-Encoding: chunked"}, "zz\r\nabc"); },
-     false, kFetchReceiveFailed, "エラー:分割転送の形式が不正です"},
+     false, FetchResult::kReceiveFailed, "エラー:分割転送の形式が不正です"},
     {"BadChunkingInARange", true,
      [] {
        return HttpAnswer("HTTP/1.1 206 Partial Content", {"Transfer-Encoding: chunked"},
                          "3\r\n\nab\r\nzz\r\n");
      },
-     false, kFetchReceiveFailed, "エラー:分割転送の形式が不正です"},
+     false, FetchResult::kReceiveFailed, "エラー:分割転送の形式が不正です"},
     {"ClosedBeforeTheAnnouncedLength", false,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 100"}, "only this"); }, false,
-     kFetchReceiveFailed, "エラー:サーバからの受信失敗"},
+     FetchResult::kReceiveFailed, "エラー:サーバからの受信失敗"},
     {"ResetMidBodyDuringARange", true,
      [] { return HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: 100"}, "\n3<>"); },
-     false, kFetchReceiveFailed, "エラー:サーバからの受信失敗"},
-    {"RangeStartingElsewhere", true, [] { return Range("bytes 0-7/30"); }, false, kFetchOk, "ok.",
-     true},
-    {"RangeTotalBelowTheStoredSize", true, [] { return Range("bytes 13-20/9"); }, false, kFetchOk,
+     false, FetchResult::kReceiveFailed, "エラー:サーバからの受信失敗"},
+    {"RangeStartingElsewhere", true, [] { return Range("bytes 0-7/30"); }, false, FetchResult::kOk,
      "ok.", true},
+    {"RangeTotalBelowTheStoredSize", true, [] { return Range("bytes 13-20/9"); }, false,
+     FetchResult::kOk, "ok.", true},
     {"CompressedWholeFileForARange", true,
      [] {
        return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"}, GzipBytes(kWholeFile));
      },
-     false, kFetchOk, "ok."},
+     false, FetchResult::kOk, "ok."},
     {"UndecodableWholeFileForARange", true,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"}, UndecodableGzip()); },
-     false, kFetchGzipFailed, "gzipデコードに失敗.", false, 0, 0, true},
+     false, FetchResult::kGzipFailed, "gzipデコードに失敗.", false, 0, 0, true},
     {"UnknownEncoding", false,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: br"}, "\x1b\x0f"); }, false,
-     kFetchFailed, "エラー:対応していない圧縮形式です"},
+     FetchResult::kFailed, "エラー:対応していない圧縮形式です"},
     {"GzipNamedInLowerCaseForARange", true,
      [] {
        return HttpAnswer("HTTP/1.1 200 OK", {"content-encoding: GZIP"}, GzipBytes(kWholeFile));
      },
-     false, kFetchOk, "ok."},
+     false, FetchResult::kOk, "ok."},
     {"LengthThatIsNoNumber", false,
      [] { return HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: abc"}, "hello"); }, false,
-     kFetchFailed, "エラー:応答ヘッダが不正です"},
+     FetchResult::kFailed, "エラー:応答ヘッダが不正です"},
     {"LengthThatIsNoNumberInARange", true,
      [] {
        return HttpAnswer("HTTP/1.1 206 Partial Content", {"Content-Length: -4"}, "\n3<>c<>\n");
      },
-     false, kFetchFailed, "エラー:応答ヘッダが不正です"},
-    // One byte every 50 ms: every wait is short, but the whole takes longer than the limit.
+     false, FetchResult::kFailed, "エラー:応答ヘッダが不正です"},
+    // One byte at a time: every wait is short, but the whole takes longer than the limit.
     {"TrickleBeyondTheOverallLimit", true,
      [] {
        return HttpAnswer("HTTP/1.1 200 OK",
                          {"Content-Length: 21", "X-Padding: " + std::string(40, 'p')}, kWholeFile);
      },
-     false, kFetchFailed, "タイムアウト.", false, 1, 1},
+     false, FetchResult::kFailed, "タイムアウト.", false, 1, 1},
 };
 
 class MisbehavingServerTest : public FetchTest,
                               public testing::WithParamInterface<MisbehavingCase> {
  protected:
-  ~MisbehavingServerTest() override { AppSettings().fetchTimeLimit = Settings().fetchTimeLimit; }
+  ~MisbehavingServerTest() override {
+    AppSettings().fetchTimeLimit = Settings().fetchTimeLimit;
+    SetClockForTesting(nullptr);
+  }
+  ManualClock clock;
 };
 
 TEST_P(MisbehavingServerTest, ResultAndStoredBytes) {
   const MisbehavingCase& c = GetParam();
   if (c.stalls) HttpSession::SetWaitLimitForTesting(100ms);  // else a loaded machine may run out
-  if (c.timeLimit > 0) AppSettings().fetchTimeLimit = c.timeLimit;
+  if (c.timeLimit > 0) {
+    AppSettings().fetchTimeLimit = c.timeLimit;
+    SetClockForTesting(&clock);
+    recorder.onReport = [this](const char* text) {
+      if (text == nullptr) clock.Advance(400ms);
+    };
+  }
   Script script = Script().ReadRequest().SendInPieces(c.answer(), c.pieceSize, 50ms);
-  server.AddConnection(c.stalls ? script.Pause(5s) : script.Close());
+  server.AddConnection(c.stalls ? script : script.Close());
   if (c.refetches) Serve(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 21"}, kWholeFile));
   std::string stored = c.differential ? kStoredLog : "before";
   std::string bytes = stored;
   EXPECT_EQ(c.differential ? Differential(bytes) : Full(bytes, true), c.result);
   ASSERT_FALSE(recorder.texts.empty());
   EXPECT_EQ(recorder.texts.back(), S(c.lastText));
-  EXPECT_EQ(bytes, c.result == kFetchOk && c.differential ? kWholeFile : stored);
+  EXPECT_EQ(bytes, c.result == FetchResult::kOk && c.differential ? kWholeFile : stored);
   EXPECT_EQ(server.AcceptedConnections(), c.refetches ? 2 : 1);
   EXPECT_EQ(FileExists(LogDir() + "/gzip.dmp"), c.dump);
 }

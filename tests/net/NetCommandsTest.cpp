@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "base/FileUtil.h"
@@ -61,6 +62,61 @@ TEST_F(NetCommandsTest, FailedFetchLeavesTheFileAndExitsWithFailure) {
   EXPECT_EQ(result.out, "-6\n\n");
   EXPECT_EQ(dataDir.ReadFile("1.dat"), "kept\n");
 }
+
+// The [Kodawari] FetchTimeLimit of the data directory ends a download whose server never answers,
+// before a single wait runs out (which would report "警告:タイムアウト").
+TEST_F(NetCommandsTest, GetHonoursTheConfiguredTimeLimit) {
+  dataDir.WriteFile("ini/config.ini", "[Kodawari]\r\nFetchTimeLimit=1\r\n\r\n");
+  test::HttpTestServer server;
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest());
+  auto result =
+      RunCli(dataDir, {"--connect-to", "stall.test=127.0.0.1:" + std::to_string(server.Port()),
+                       "get", "http://stall.test/x"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "-6\n\n");
+  EXPECT_NE(result.err.find("タイムアウト."), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("警告:タイムアウト"), std::string::npos) << result.err;
+}
+
+// A connect override that could never apply (or would connect nowhere) is a usage error naming it,
+// given on the command line or in VELKOR_CONNECT_TO, before any command runs.
+struct RefusedOverride {
+  const char* name;
+  const char* item;
+  const char* shown;   // how the message names it
+  bool inEnvironment;  // also refused there (the environment splits at commas)
+};
+
+class RefusedOverrideTest : public NetCommandsTest,
+                            public testing::WithParamInterface<RefusedOverride> {};
+
+TEST_P(RefusedOverrideTest, IsAUsageError) {
+  const RefusedOverride& c = GetParam();
+  auto given = RunCli(dataDir, {"--connect-to", c.item, "help"});
+  EXPECT_EQ(given.exitCode, 2);
+  EXPECT_NE(given.err.find(std::string("velkor-cli: --connect-to")), std::string::npos)
+      << given.err;
+  EXPECT_NE(given.err.find(c.shown), std::string::npos) << given.err;
+  EXPECT_TRUE(given.out.empty());
+  if (!c.inEnvironment) return;
+  ::setenv("VELKOR_CONNECT_TO", (std::string("ok.test=127.0.0.1:1,") + c.item).c_str(), 1);
+  auto fromEnvironment = RunCli(dataDir, {"help"});
+  ::unsetenv("VELKOR_CONNECT_TO");
+  EXPECT_EQ(fromEnvironment.exitCode, 2);
+  EXPECT_NE(fromEnvironment.err.find(c.shown), std::string::npos) << fromEnvironment.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, RefusedOverrideTest,
+    testing::Values(
+        RefusedOverride{"BlankBeforeTheEquals", "ex.5ch.io =127.0.0.1:1", "\"ex.5ch.io =", true},
+        RefusedOverride{"CommaBeforeTheHost", ",ex.5ch.io=127.0.0.1:1", "\",ex.5ch.io=", false},
+        RefusedOverride{"SecondEquals", "ex.5ch.io==127.0.0.1:1", "\"ex.5ch.io==", true},
+        RefusedOverride{"ControlByte", "ex.5ch.io\x01=127.0.0.1:1", "\"ex.5ch.io\\x01=", true},
+        RefusedOverride{"BlankInTheAddress", "ex.5ch.io=127.0.0 .1:1", "127.0.0 .1", true},
+        RefusedOverride{"NoAddress", "ex.5ch.io=:1", "\"ex.5ch.io=:1\"", true},
+        RefusedOverride{"PortOfTheHostIsNoNumber", "ex.5ch.io:x=127.0.0.1:1", "ex.5ch.io:x", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // SIGINT or SIGTERM while a download waits stops it as the stop button does: the command ends
 // through its failure path (exit 1, "中断しました.") instead of being killed, and writes nothing.

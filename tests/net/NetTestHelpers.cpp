@@ -13,6 +13,7 @@ bool StatusRecorder::Saw(const std::string& text) const {
 int StatusRecorder::Handle(const char* message, void* context, std::int32_t received,
                            std::int32_t total) {
   auto* self = static_cast<StatusRecorder*>(context);
+  if (self->onReport) self->onReport(message);
   if (message != nullptr) {
     self->texts.emplace_back(message);
     return !self->stopAtText.empty() && self->stopAtText == message ? 1 : 0;

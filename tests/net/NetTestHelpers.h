@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,8 @@ struct StatusRecorder {
   std::vector<Progress> progress;
   int stopAtProgress = -1;  // answer "stop" to this progress report (0-based), and every later one
   std::string stopAtText;   // answer "stop" when this text is reported
+  // Called with every status text and every progress report (a null text), before answering.
+  std::function<void(const char* text)> onReport;
 
   void Install(HttpSession& session) { session.SetStatusHandler(this, &Handle); }
   bool Saw(const std::string& text) const;

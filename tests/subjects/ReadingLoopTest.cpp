@@ -139,7 +139,7 @@ TEST_P(ReadingLoopTest, MenuFavouriteListAndLogsRunHeadless) {
   AppSettings().nologThreadColor = 6;
   SubjectList list;
   ASSERT_TRUE(list.Bind(LogDir() + "/news.5ch.io/newsplus/subject.ini"));
-  list.Fill(kShowTypeMasks[1]);
+  list.Fill(ShowTypeMask(ShowType::kAll));
   ASSERT_EQ(list.RowCount(), 3u);
   EXPECT_EQ(list.Row(0).state, kThreadPast | kThreadLog);
   EXPECT_EQ(list.RowColour(0), 2);

@@ -47,7 +47,7 @@ TEST_F(RefreshTest, MergesANewListAndAnswersNotModifiedAfterwards) {
   std::string subject = S("111.dat<>【実況】テスト&amp;確認 (12)\n222.dat<>雑談 (3)\n");
   nginx.WriteFile("board/subject.txt", subject);
 
-  ASSERT_TRUE(list.Refresh());
+  ASSERT_EQ(list.Refresh().Code(), Update::kOk);
   EXPECT_EQ(File("subject.txt"), subject);
   EXPECT_EQ(File("bbs.ini"), "[subject.txt]\r\nLastModified=Tue, 02 Jan 2024 03:04:05 GMT\r\n\r\n");
   EXPECT_EQ(File("subject.ini"),
@@ -56,11 +56,11 @@ TEST_F(RefreshTest, MergesANewListAndAnswersNotModifiedAfterwards) {
   EXPECT_EQ(list.RunningFetch(), nullptr);
 
   std::string ini = File("subject.ini");
-  EXPECT_FALSE(list.Refresh()) << "not modified";
+  EXPECT_EQ(list.Refresh().Code(), Update::kUnchanged) << "not modified";
   EXPECT_EQ(File("subject.ini"), ini);
 
   nginx.WriteFile("board/subject.txt", S("222.dat<>雑談 (4)\n"), NginxFixture::kFixedTime + 60);
-  ASSERT_TRUE(list.Refresh());
+  ASSERT_EQ(list.Refresh().Code(), Update::kOk);
   EXPECT_EQ(list.Ini()->ReadInteger("222.dat", "NowNo", 0), 1);
   EXPECT_EQ(list.Ini()->ReadInteger("222.dat", "PreNo", 0), 2);
   EXPECT_FALSE(list.Ini()->SectionExists("111.dat")) << "fell off without a log";
@@ -77,9 +77,9 @@ TEST_F(RefreshTest, AsksForGzipAsConfiguredAndSendsTheStoredTimeStamp) {
   }
   Settings saved = AppSettings();
   AppSettings().subjectGzip = true;
-  EXPECT_FALSE(list.Refresh());
+  EXPECT_FALSE(list.Refresh().IsOk());
   AppSettings().subjectGzip = false;
-  EXPECT_FALSE(list.Refresh());
+  EXPECT_FALSE(list.Refresh().IsOk());
   AppSettings() = saved;
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
@@ -109,10 +109,9 @@ TEST_P(RefreshUnmergedTest, LeavesTheStateAlone) {
   server.Route(kHost);
   server.AddConnection(
       test::HttpTestServer::Script().ReadRequest().Send(GetParam().response).Close());
-  UpdateReport report;
-  EXPECT_FALSE(list.Refresh(&report));
-  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
-  EXPECT_FALSE(report.reason.empty());
+  UpdateResult refreshed = list.Refresh();
+  EXPECT_EQ(refreshed.Code(), Update::kFailed);
+  EXPECT_FALSE(refreshed.Reason().empty());
   EXPECT_EQ(File("subject.ini"), ini);
   EXPECT_EQ(File("bbs.ini"), "[subject.txt]\r\nLastModified=old\r\n\r\n");
   EXPECT_EQ(File("subject.txt") == "9.dat<>x (1)\n", !GetParam().savesSubjectTxt);
@@ -138,12 +137,9 @@ TEST_F(RefreshTest, AStateThatCannotBeWrittenIsAFailureAndKeepsTheTimeStamp) {
   server.Route(kHost);
   server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
       "HTTP/1.1 200 OK\r\nLast-Modified: new\r\nContent-Length: 13\r\n\r\n1.dat<>a (1)\n"));
-  UpdateReport report;
-  EXPECT_FALSE(list.Refresh(&report));
-  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
-  EXPECT_EQ(report.reason.rfind(S("エラー:"), 0), 0u);
-  ASSERT_FALSE(ui.statusTexts.empty());
-  EXPECT_EQ(ui.statusTexts.back(), report.reason);
+  UpdateResult refreshed = list.Refresh();
+  EXPECT_EQ(refreshed.Code(), Update::kNotWritten);
+  EXPECT_EQ(refreshed.Reason(), S("エラー:保存できません: ") + list.Dir() + "subject.ini");
   EXPECT_EQ(File("bbs.ini"), "[subject.txt]\r\nLastModified=old\r\n\r\n");
 }
 
@@ -156,14 +152,14 @@ TEST_F(RefreshTest, AnotherBoardsRunningDownloadIsNotStopped) {
   ASSERT_TRUE(nginx.IsRunning()) << nginx.ErrorLog();
   nginx.Route(kHost);
   nginx.WriteFile("other/subject.txt", S("333.dat<>別の板 (5)\n"));
-  EXPECT_TRUE(list.Refresh());
+  EXPECT_EQ(list.Refresh().Code(), Update::kOk);
   EXPECT_EQ(threadDownload.abortRequested, 0);
   EXPECT_EQ(list.Ini()->ReadInteger("333.dat", "ResCount", 0), 5);
 }
 
 TEST_F(RefreshTest, UnboundListDoesNothing) {
   list.Release();
-  EXPECT_FALSE(list.Refresh());
+  EXPECT_FALSE(list.Refresh().IsOk());
 }
 
 }  // namespace

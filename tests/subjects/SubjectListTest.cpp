@@ -174,7 +174,7 @@ TEST_F(SubjectListTest, AFullThreadLooksLikeAnyOtherThread) {
   list.SortBy(0);
   EXPECT_EQ(DatNames(), (std::vector<std::string>{"3.dat", "1.dat"}))
       << "state 0x12 before 0x02 when descending";
-  list.Fill(kShowTypeMasks[0]);
+  list.Fill(ShowTypeMask(ShowType::kThreads));
   EXPECT_EQ(DatNames(), (std::vector<std::string>{"3.dat"}));
 }
 

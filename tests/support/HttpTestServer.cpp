@@ -17,6 +17,7 @@ namespace velkor::test {
 namespace {
 
 constexpr std::chrono::milliseconds kRequestWait{10000};
+constexpr std::chrono::milliseconds kGateWait{30000};
 
 void SendAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -30,29 +31,64 @@ void SendAll(int fd, std::string_view bytes) {
 }  // namespace
 
 HttpTestServer::Script& HttpTestServer::Script::ReadRequest() {
-  steps_.push_back({Step::Kind::kReadRequest, {}, 0, {}});
+  steps_.push_back({Step::Kind::kReadRequest, {}, 0, {}, nullptr});
   return *this;
 }
 
 HttpTestServer::Script& HttpTestServer::Script::Send(std::string bytes) {
-  steps_.push_back({Step::Kind::kSend, std::move(bytes), 0, {}});
+  steps_.push_back({Step::Kind::kSend, std::move(bytes), 0, {}, nullptr});
   return *this;
 }
 
 HttpTestServer::Script& HttpTestServer::Script::SendInPieces(std::string bytes,
                                                              std::size_t pieceSize,
                                                              std::chrono::milliseconds delay) {
-  steps_.push_back({Step::Kind::kSend, std::move(bytes), pieceSize, delay});
+  steps_.push_back({Step::Kind::kSend, std::move(bytes), pieceSize, delay, nullptr});
   return *this;
 }
 
 HttpTestServer::Script& HttpTestServer::Script::Pause(std::chrono::milliseconds delay) {
-  steps_.push_back({Step::Kind::kPause, {}, 0, delay});
+  steps_.push_back({Step::Kind::kPause, {}, 0, delay, nullptr});
   return *this;
 }
 
+HttpTestServer::Script& HttpTestServer::Script::Hold(std::shared_ptr<Gate> gate) {
+  steps_.push_back({Step::Kind::kHold, {}, 0, {}, std::move(gate)});
+  return *this;
+}
+
+void HttpTestServer::Gate::Open() {
+  std::lock_guard lock(mutex_);
+  open_ = true;
+  changed_.notify_all();
+}
+
+void HttpTestServer::Gate::OpenAndWait() {
+  std::unique_lock lock(mutex_);
+  open_ = true;
+  changed_.notify_all();
+  changed_.wait_for(lock, kGateWait, [this] { return played_; });
+}
+
+bool HttpTestServer::Gate::WaitUntilOpen(int stopFd) {
+  const auto deadline = std::chrono::steady_clock::now() + kGateWait;
+  std::unique_lock lock(mutex_);
+  while (!open_) {
+    pollfd stop{stopFd, POLLIN, 0};
+    if (::poll(&stop, 1, 0) != 0 || std::chrono::steady_clock::now() >= deadline) return false;
+    changed_.wait_for(lock, std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+void HttpTestServer::Gate::MarkPlayed() {
+  std::lock_guard lock(mutex_);
+  played_ = true;
+  changed_.notify_all();
+}
+
 HttpTestServer::Script& HttpTestServer::Script::Close() {
-  steps_.push_back({Step::Kind::kClose, {}, 0, {}});
+  steps_.push_back({Step::Kind::kClose, {}, 0, {}, nullptr});
   return *this;
 }
 
@@ -92,9 +128,9 @@ void HttpTestServer::AddConnection(Script script) {
 }
 
 void HttpTestServer::Route(const std::string& host) const {
-  std::string error;
-  if (!AddConnectOverrides({host + "=127.0.0.1:" + std::to_string(port_)}, error)) {
-    ADD_FAILURE() << error;
+  Outcome added = AddConnectOverrides({host + "=127.0.0.1:" + std::to_string(port_)});
+  if (!added.IsOk()) {
+    ADD_FAILURE() << added.Reason();
   }
 }
 
@@ -141,6 +177,7 @@ void HttpTestServer::AcceptLoop() {
 void HttpTestServer::Play(int fd, int connection, Script script) {
   std::string pending;
   bool closed = false;
+  std::shared_ptr<Gate> passed;  // the last gate held at, whose steps are being played
   // Reads what the client sends into `pending`; false when it closed or the server stops.
   auto readMore = [&](std::chrono::milliseconds wait) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
@@ -185,8 +222,14 @@ void HttpTestServer::Play(int fd, int connection, Script script) {
       case Script::Step::Kind::kClose:
         closed = true;
         break;
+      case Script::Step::Kind::kHold:
+        if (passed) passed->MarkPlayed();
+        passed = step.gate;
+        if (!passed->WaitUntilOpen(stopPipe_[0])) closed = true;
+        break;
     }
   }
+  if (passed) passed->MarkPlayed();
   // Without Close the connection stays open until the client closes it or the server stops.
   while (!closed && readMore(std::chrono::milliseconds(60000))) pending.clear();
   ::close(fd);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,6 +25,27 @@ namespace velkor::test {
 //   EXPECT_EQ(server.Requests()[0].bytes, "GET /x HTTP/1.1\r\n...");
 class HttpTestServer {
  public:
+  // Holds a connection's script at a Hold step until the test opens it, so a test can act before
+  // the server answers instead of racing a pause. Both sides wait at most 30 s.
+  class Gate {
+   public:
+    void Open();
+    // Opens the gate and returns once the steps after the hold have been played (up to the next
+    // hold, a close or the end of the script): what they send is then in the client's socket. The
+    // client must have sent what those steps read.
+    void OpenAndWait();
+
+   private:
+    friend class HttpTestServer;
+    bool WaitUntilOpen(int stopFd);  // false when the server stops or the time runs out
+    void MarkPlayed();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+    bool played_ = false;
+  };
+
   class Script {
    public:
     // Waits (at most 10 s) until a request header has arrived (up to its blank line) and captures
@@ -35,16 +58,19 @@ class HttpTestServer {
                          std::chrono::milliseconds delay = std::chrono::milliseconds(20));
     // Does nothing for this long.
     Script& Pause(std::chrono::milliseconds delay);
+    // Waits until the test opens the gate.
+    Script& Hold(std::shared_ptr<Gate> gate);
     // Closes the connection (what follows in the script is not played).
     Script& Close();
 
    private:
     friend class HttpTestServer;
     struct Step {
-      enum class Kind { kReadRequest, kSend, kPause, kClose } kind;
+      enum class Kind { kReadRequest, kSend, kPause, kClose, kHold } kind;
       std::string bytes;
       std::size_t pieceSize = 0;
       std::chrono::milliseconds delay{0};
+      std::shared_ptr<Gate> gate;
     };
     std::vector<Step> steps_;
   };

@@ -247,8 +247,8 @@ void NginxFixture::WriteFile(std::string_view relative, std::string_view bytes,
 }
 
 void NginxFixture::Route(const std::string& host) const {
-  std::string error;
-  if (!AddConnectOverrides({ConnectTo(host), TlsConnectTo(host)}, error)) ADD_FAILURE() << error;
+  Outcome added = AddConnectOverrides({ConnectTo(host), TlsConnectTo(host)});
+  if (!added.IsOk()) ADD_FAILURE() << added.Reason();
 }
 
 std::string NginxFixture::ConnectTo(const std::string& host) const {

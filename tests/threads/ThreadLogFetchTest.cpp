@@ -73,7 +73,7 @@ TEST_F(ThreadLogNginxTest, FirstFetchStoresTheWholeDatAndItsState) {
   std::string dat = Dat(1, 3);
   dat.insert(dat.find("<>sage"), std::string("\0\0", 2));
   nginx.WriteFile("board/dat/123.dat", dat);
-  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat").IsOk());
   std::string expected = dat;
   expected.replace(expected.find(std::string("\0\0", 2)), 2, "**");
   EXPECT_EQ(Stored(), expected) << "zero bytes are stored as *";
@@ -88,14 +88,14 @@ TEST_F(ThreadLogNginxTest, FirstFetchStoresTheWholeDatAndItsState) {
 
 TEST_F(ThreadLogNginxTest, DifferentialFetchAppendsOnlyTheNewBytes) {
   nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
-  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat").IsOk());
   // Change a byte of the stored copy: a range fetch keeps it, a full fetch would not.
   std::string local = Stored();
   local[0] = 'X';
   ASSERT_TRUE(ReplaceFile(LogPath(), local));
 
   nginx.WriteFile("board/dat/123.dat", Dat(1, 5), NginxFixture::kFixedTime + 60);
-  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(Stored(), local + Dat(4, 5));
   EXPECT_EQ(Value("GotCount"), 5);
   EXPECT_EQ(Value("DatSize"), static_cast<long long>(Dat(1, 5).size()));
@@ -103,18 +103,18 @@ TEST_F(ThreadLogNginxTest, DifferentialFetchAppendsOnlyTheNewBytes) {
 
   // Nothing new: 304, nothing written.
   std::string iniBefore = IniOnDisk();
-  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(Stored(), local + Dat(4, 5));
   EXPECT_EQ(IniOnDisk(), iniBefore);
 }
 
 TEST_F(ThreadLogNginxTest, AShortenedServerCopyReplacesTheLog) {
   nginx.WriteFile("board/dat/123.dat", Dat(1, 5));
-  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat").IsOk());
   std::string shorter = Dat(1, 2);
   shorter[0] = 'Y';
   nginx.WriteFile("board/dat/123.dat", shorter, NginxFixture::kFixedTime + 120);
-  ASSERT_TRUE(FetchThreadLog(list, "123.dat"));
+  ASSERT_TRUE(FetchThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(Stored(), shorter);
   EXPECT_EQ(Value("GotCount"), 2);
   EXPECT_EQ(Value("DatSize"), static_cast<long long>(shorter.size()));
@@ -122,29 +122,29 @@ TEST_F(ThreadLogNginxTest, AShortenedServerCopyReplacesTheLog) {
 
 TEST_F(ThreadLogNginxTest, UpdateFetchesOnlyWhenTheListAnnouncesMore) {
   nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
-  ASSERT_TRUE(UpdateThreadLog(list, "123.dat")) << "no log yet";
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat").IsOk()) << "no log yet";
   nginx.WriteFile("board/dat/123.dat", Dat(1, 4), NginxFixture::kFixedTime + 60);
-  EXPECT_FALSE(UpdateThreadLog(list, "123.dat")) << "ResCount 3 reached";
+  EXPECT_FALSE(UpdateThreadLog(list, "123.dat").IsOk()) << "ResCount 3 reached";
   EXPECT_EQ(Value("GotCount"), 3);
   ASSERT_TRUE(list.Merge({S("123.dat<>テストスレ (4)")}));
-  ASSERT_TRUE(UpdateThreadLog(list, "123.dat"));
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(Value("GotCount"), 4);
 }
 
 TEST_F(ThreadLogNginxTest, ALogRemovedByHandIsFetchedWholeAgain) {
   nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
-  ASSERT_TRUE(UpdateThreadLog(list, "123.dat"));
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat").IsOk());
   ASSERT_TRUE(RemoveFile(LogPath()));
   // The stored count reaches the listed one and the time stamp is unchanged on the server, yet the
   // missing log is fetched whole, without If-Modified-Since.
-  ASSERT_TRUE(UpdateThreadLog(list, "123.dat"));
+  ASSERT_TRUE(UpdateThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(Stored(), Dat(1, 3));
   EXPECT_EQ(Value("GotCount"), 3);
 }
 
 TEST_F(ThreadLogNginxTest, UpdateAlwaysFetchesWhenNoCountIsListed) {
   nginx.WriteFile("board/dat/456.dat", Dat(1, 2));
-  ASSERT_TRUE(UpdateThreadLog(list, "456.dat"));
+  ASSERT_TRUE(UpdateThreadLog(list, "456.dat").IsOk());
   EXPECT_EQ(list.Ini()->ReadInteger("456.dat", "GotCount", 0), 2);
   EXPECT_EQ(ReadWholeFile(list.Dir() + "456.dat").value_or(""), Dat(1, 2));
   EXPECT_TRUE(IniOnDisk().ends_with("\r\n\r\n[456.dat]\r\nGotCount=2\r\nLastModified=" +
@@ -164,7 +164,8 @@ TEST_F(ThreadLogNginxTest, CacheServerCarriesTheLog) {
   nginx.Route("cache.test");  // the board's own host is not reachable
   nginx.WriteFile("index.html", "<html><a href=\"board/\">board/</a></html>");
   nginx.WriteFile("board/dat/123.dat", Dat(1, 3));
-  bool stored = FetchThreadLog(list, "123.dat");
+  PrepareCacheServer(list.BoardUrlFromDir()).IsOk();
+  bool stored = FetchThreadLog(list, "123.dat").IsOk();
   AppSettings() = saved;
   ResetCacheServerBoardListForTesting();
   ASSERT_TRUE(stored);
@@ -191,7 +192,7 @@ TEST_F(ThreadLogServerTest, AFailedFetchLeavesLogAndStateAlone) {
   std::string iniBefore = IniOnDisk();
   server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
       "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5\r\n\r\noops!"));
-  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(Stored(), Dat(1, 3));
   EXPECT_EQ(IniOnDisk(), iniBefore);
   ASSERT_EQ(server.Requests().size(), 1u);
@@ -204,9 +205,7 @@ TEST_F(ThreadLogServerTest, AFailedFetchLeavesLogAndStateAlone) {
 TEST_F(ThreadLogServerTest, AnEmptyBodyStoresNothing) {
   server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
       "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"));
-  UpdateReport report;
-  EXPECT_FALSE(FetchThreadLog(list, "123.dat", &report));
-  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
+  EXPECT_EQ(FetchThreadLog(list, "123.dat").Code(), Update::kFailed);
   EXPECT_FALSE(FileExists(LogPath()));
   EXPECT_EQ(Value("GotCount"), -999);
 }
@@ -218,27 +217,46 @@ TEST_F(ThreadLogServerTest, AStateThatCannotBeWrittenIsAFailure) {
   const std::string body = Dat(1, 3);
   server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
-  UpdateReport report;
-  EXPECT_FALSE(FetchThreadLog(list, "123.dat", &report));
-  EXPECT_EQ(report.outcome, UpdateOutcome::kFailed);
-  EXPECT_EQ(report.reason.rfind(S("エラー:"), 0), 0u);
-  ASSERT_FALSE(ui.statusTexts.empty());
-  EXPECT_EQ(ui.statusTexts.back(), report.reason);
+  UpdateResult fetched = FetchThreadLog(list, "123.dat");
+  EXPECT_EQ(fetched.Code(), Update::kNotWritten);
+  EXPECT_EQ(fetched.Reason(), S("エラー:保存できません: ") + list.Dir() + "subject.ini");
 }
 
 TEST_F(ThreadLogServerTest, AStoredCountThatReachesTheListedOneIsNotFetched) {
   ASSERT_TRUE(ReplaceFile(LogPath(), Dat(1, 3)));
   list.StoreFetched(Dat(1, 3), "123.dat", true, "");
-  EXPECT_FALSE(UpdateThreadLog(list, "123.dat"));
+  EXPECT_FALSE(UpdateThreadLog(list, "123.dat").IsOk());
   EXPECT_EQ(server.AcceptedConnections(), 0);
+}
+
+// A state that claims more than the log holds (a kill between the two writes) is corrected from the
+// log when the thread is opened: the thread is continued from the log's last byte although its
+// stored count reached the listed one, and a 304 no longer leaves the claim in place.
+TEST_F(ThreadLogServerTest, AStateThatClaimsMoreThanTheLogIsCorrected) {
+  const std::string log = Dat(1, 10);
+  ASSERT_TRUE(ReplaceFile(LogPath(), log));
+  ASSERT_TRUE(list.StoreFetched(Dat(1, 15), "123.dat", true, " old"));
+  ASSERT_TRUE(list.Merge({S("123.dat<>テストスレ (15)")}));
+  server.AddConnection(
+      test::HttpTestServer::Script().ReadRequest().Send("HTTP/1.1 304 Not Modified\r\n\r\n"));
+  EXPECT_EQ(UpdateThreadLog(list, "123.dat").Code(), Update::kUnchanged);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].bytes.find("If-Modified-Since"), std::string::npos);
+  EXPECT_NE(server.Requests()[0].bytes.find("Range: bytes=" + std::to_string(log.size() - 1) + "-"),
+            std::string::npos);
+  EXPECT_EQ(Stored(), log);
+  EXPECT_NE(IniOnDisk().find(
+                "GotCount=10\r\nLastModified=\r\nDatSize=" + std::to_string(log.size()) + "\r\n"),
+            std::string::npos)
+      << IniOnDisk();
 }
 
 class RefusedNameTest : public ThreadLogServerTest,
                         public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(RefusedNameTest, NamesThatAreNoThreadKeysAreNeverFetched) {
-  EXPECT_FALSE(FetchThreadLog(list, GetParam()));
-  EXPECT_FALSE(UpdateThreadLog(list, GetParam()));
+  EXPECT_FALSE(FetchThreadLog(list, GetParam()).IsOk());
+  EXPECT_FALSE(UpdateThreadLog(list, GetParam()).IsOk());
   EXPECT_EQ(server.AcceptedConnections(), 0);
   EXPECT_FALSE(list.Ini()->SectionExists(GetParam()));
 }
@@ -258,7 +276,7 @@ class ReloadingHooks final : public UiHooks {
   void ProcessEvents() override {
     if (reloaded || list_.RunningFetch() == nullptr) return;
     reloaded = true;
-    refreshResult = list_.Refresh();
+    refreshResult = list_.Refresh().IsOk();
   }
   bool reloaded = false;
   bool refreshResult = true;
@@ -273,7 +291,7 @@ TEST_F(ThreadLogServerTest, AReloadOfTheBoardStopsTheRunningLogFetch) {
       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body, 20,
       std::chrono::milliseconds(30)));
   ReloadingHooks hooks(list);
-  EXPECT_FALSE(FetchThreadLog(list, "123.dat"));
+  EXPECT_FALSE(FetchThreadLog(list, "123.dat").IsOk());
   EXPECT_TRUE(hooks.reloaded);
   EXPECT_FALSE(hooks.refreshResult) << "the reload only asks the running fetch to stop";
   EXPECT_FALSE(FileExists(LogPath()));

@@ -1,9 +1,10 @@
 #include "subjects/ui/SubjectListView.h"
 
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <algorithm>
+#include <chrono>
 
+#include "base/Clock.h"
 #include "subjects/SubjectList.h"
 #include "subjects/ui/SubjectListModel.h"
 
@@ -41,16 +42,15 @@ SubjectListView::SubjectListView(SubjectList& list, QWidget* parent)
 void SubjectListView::Fill(std::uint8_t mask) {
   // The list shows itself growing only while filling takes long enough to be seen: a repaint
   // costs a few milliseconds, so one every 64 threads made a 40,000-thread board take seconds.
-  constexpr qint64 kGrowthRepaintMs = 100;
-  QElapsedTimer sinceRepaint;
-  sinceRepaint.start();
+  static constexpr std::chrono::milliseconds kGrowthRepaint{100};
+  Clock::TimePoint lastRepaint = CurrentClock().Now();
   model_->BeginRowsReset();
-  list_.Fill(mask, [this, &sinceRepaint](std::size_t) {
-    if (sinceRepaint.elapsed() < kGrowthRepaintMs) return;
+  list_.Fill(mask, [this, &lastRepaint](std::size_t) {
+    if (CurrentClock().Now() - lastRepaint < kGrowthRepaint) return;
     model_->EndRowsReset();
     viewport()->repaint();
     model_->BeginRowsReset();
-    sinceRepaint.restart();
+    lastRepaint = CurrentClock().Now();
   });
   model_->EndRowsReset();
   setCurrentIndex(QModelIndex());
