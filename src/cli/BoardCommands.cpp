@@ -10,6 +10,7 @@
 #include "boards/BoardMenuUpdater.h"
 #include "boards/FavoriteButtonBar.h"
 #include "cli/CliCommand.h"
+#include "cli/FavoriteBoardArgs.h"
 
 namespace velkor::cli {
 namespace {

@@ -207,7 +207,7 @@ std::string TitleOf(std::string_view page) {
   if (open == std::string_view::npos) return {};
   const std::size_t start = ReadTag(page, open).end;
   const std::size_t close = FindTag(page, "</title", start);
-  return HtmlText(page.substr(start, close == std::string_view::npos ? close : close - start));
+  return PageText(page.substr(start, close == std::string_view::npos ? close : close - start));
 }
 
 // The word after "2ch_X:" in the page's comment, lower case; empty when there is none.
@@ -329,7 +329,7 @@ std::string RemoveDotSegments(std::string_view path) {
 
 }  // namespace
 
-std::string HtmlText(std::string_view html) {
+std::string PageText(std::string_view html) {
   std::string raw;
   raw.reserve(html.size());
   std::size_t i = 0;
@@ -459,7 +459,7 @@ PostAnswer ClassifyPostAnswer(std::string_view page, std::string_view postUrl) {
   PostAnswer answer;
   answer.kind = kind;
   if (kind == PostAnswerKind::kPosted) return answer;
-  const std::string bodyText = HtmlText(BodyOf(page));
+  const std::string bodyText = PageText(BodyOf(page));
   if (kind == PostAnswerKind::kError) {
     answer.text =
         bodyText.empty() ? refusedBlank : Bounded(RefusalReason(bodyText), kMaxAnswerText);

@@ -55,7 +55,7 @@ PostAnswer ClassifyPostAnswer(std::string_view page, std::string_view postUrl);
 // The readable text of an HTML fragment: tags removed (line breaks for <br>, paragraphs, rows and
 // other blocks), scripts, styles and comments dropped, character references decoded, blanks
 // collapsed, each line trimmed, empty lines dropped; lines joined by LF.
-std::string HtmlText(std::string_view html);
+std::string PageText(std::string_view html);
 
 // Resolves `reference` (an action or link as written in a page) against the absolute URL `base`:
 // an absolute or scheme-relative URL, an absolute path, or a path relative to base's folder with

@@ -244,7 +244,7 @@ TEST_F(BoardMenuUpdaterTest, FailedDownloadKeepsTheListsAndStillRecordsTheHistor
   const MenuUpdateResult result = updater.RunUpdate();
   EXPECT_EQ(result.Code(), MenuUpdateCode::kFetchFailed);
   EXPECT_EQ(result.Reason(), S("ボード一覧の取得に失敗。"));
-  EXPECT_LT(result.Fetch(), 0);
+  EXPECT_LT(FetchResultNumber(result.Fetch()), 0);
   EXPECT_EQ(updater.CurrentRunFlag(), BoardMenuUpdater::kIdle);
   EXPECT_TRUE(ui.messages.empty()) << "the caller shows the reason";
   EXPECT_EQ(dir.ReadFile("ini/board.ini"), "[a]\r\nb=http://c.5ch.io/d/\r\n\r\n");
