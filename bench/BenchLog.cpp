@@ -7,7 +7,7 @@
 namespace velkor::bench {
 namespace {
 
-constexpr int kPhrasesPerLine = 4;
+constexpr int kPhrasesPerLine = 7;
 
 // A small deterministic generator, so every machine makes the same logs.
 class Random {

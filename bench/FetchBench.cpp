@@ -168,6 +168,7 @@ void FetchFullOverTls(benchmark::State& state) {
     bytes = body.size();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.counters["body_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(FetchFullOverTls)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,5 +1,5 @@
 // Answers, posts by ID and NG filtering of a loaded thread: the shared generated log (BenchLog.h)
-// with 1000 replies of about 500 bytes, answering earlier replies in every anchor form the linker
+// with 1000 replies of about 600 bytes, answering earlier replies in every anchor form the linker
 // knows, under 60 IDs. The NG rules are 100: 40 words, 20 names, 15 IDs, 10 mails and 15 regular
 // expressions, a few global ones chaining; a handful of them match, so the chain has something to
 // carry.
