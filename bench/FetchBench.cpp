@@ -22,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchLog.h"
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
 
@@ -62,15 +63,11 @@ void Write(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The served log: 1 MB of dat lines.
+// The served log: the shared generated kind (BenchLog.h), 1 MB.
 std::string Dat() {
-  std::string dat;
-  for (int i = 1; dat.size() < 1024 * 1024; ++i) {
-    dat += "name<>sage<>2024/01/02 03:04:05 ID:abcdefgh<> reply " + std::to_string(i) + " " +
-           std::string(180, 'x') + " <>" + (i == 1 ? "title" : "") + "\n";
-  }
-  dat.resize(1024 * 1024 - 1);
-  return dat + "\n";
+  bench::LogShape shape(1);
+  shape.minBytes = 1024 * 1024;
+  return bench::MakeThreadLog(shape);
 }
 
 // nginx with TLS, running for the program's lifetime.
@@ -92,7 +89,9 @@ class Server {
             "/ca.key -CAcreateserial -days 30 -out " + dir_ + "/server.crt -extfile " + dir_ +
             "/server.ext");
     if (!made) return;
-    Write(dir_ + "/www" + kPath, Dat());
+    const std::string dat = Dat();
+    bytes_ = dat.size();
+    Write(dir_ + "/www" + kPath, dat);
     port_ = FreePort();
     std::string conf = ::geteuid() == 0 ? "user root;\n" : "";
     conf += "daemon off;\nmaster_process off;\nworker_processes 1;\npid " + dir_ +
@@ -125,6 +124,7 @@ class Server {
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
 
+  std::size_t Bytes() const { return bytes_; }
   bool Ready() const { return pid_ > 0 && Accepts(port_); }
   std::string Url() const { return std::string("https://") + kHost + kPath; }
   std::string Curl() const {
@@ -138,6 +138,7 @@ class Server {
   }
 
   std::string dir_;
+  std::size_t bytes_ = 0;
   unsigned short port_ = 0;
   pid_t pid_ = -1;
 };
@@ -166,6 +167,7 @@ void FetchFullOverTls(benchmark::State& state) {
     bytes = body.size();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.counters["body_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(FetchFullOverTls)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -185,7 +187,7 @@ void CurlOverTls(benchmark::State& state) {
     }
     state.SetIterationTime(seconds);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 1024 * 1024));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * server.Bytes()));
 }
 BENCHMARK(CurlOverTls)->Unit(benchmark::kMillisecond)->UseManualTime();
 

@@ -1,6 +1,6 @@
 // The window's own timings, on Qt's offscreen platform, in a generated data directory (a
 // 1,100-board list, 100 favourites, one favourite board with stored threads of 1000 and 4000
-// replies of about 900 bytes each):
+// replies of the shared generated kind, BenchLog.h):
 //
 // - GuiOpenThread/<replies>: from the click on a thread row (OpenSelectedThread with the row
 //   selected) to the page loaded (DocumentLoaded) and to the page's first frame (a
@@ -44,11 +44,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchLog.h"
+#include "ScratchDir.h"
 #include "app/DataDir.h"
-#include "app/GuiUiHooks.h"
-#include "app/TMainForm.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/TMainForm.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/ui/SubjectListView.h"
@@ -77,29 +79,6 @@ std::string ListBoardUrl(int threads) {
 
 std::string DatName(int replies, int copy) {
   return std::to_string(1700000000 + replies * 100 + copy) + ".dat";
-}
-
-std::string MakeLog(int replies) {
-  const std::string name = Sjis("名無しさん");
-  const std::string text =
-      Sjis("これはベンチマーク用の書き込みです。日本語の本文がしばらく続きます。");
-  const std::string title = Sjis("ベンチマークのスレッド");
-  std::string log;
-  for (int k = 1; k <= replies; ++k) {
-    const std::string earlier = std::to_string(k > 1 ? k - 1 : 1);
-    log += name + "<>" + (k % 3 == 0 ? "sage" : "") + "<>2026/12/07(" + Sjis("月") +
-           ") 12:34:56.78 ID:AbCdEfGh<> ";
-    log += "<a href=\"../test/read.cgi/board0/1234567890/" + earlier +
-           "\" target=\"_blank\">&gt;&gt;" + earlier + "</a> <br> ";
-    for (int line = 0; line < 6; ++line) log += text + " <br> ";
-    log += Sjis("＞＞１２－１５") + " &gt;&gt;3, 5 " + text + " <br> ";
-    log += "http://example.com/path/" + std::to_string(k) + "?q=a&amp;b=c <br> ";
-    log += "&quot;" + text + "&quot; &lt;tag&gt; &amp; ";
-    log += "<>";
-    if (k == 1) log += title;
-    log += "\n";
-  }
-  return log;
 }
 
 // Writes the data directory: board list, favourites and the stored threads of the bench board.
@@ -131,7 +110,7 @@ void MakeDataDir(const std::string& root) {
   std::string subjects;
   int rank = 0;
   auto addThread = [&](int replies, int copy) {
-    const std::string log = MakeLog(replies);
+    const std::string log = bench::MakeThreadLog(bench::LogShape(replies));
     const std::string dat = DatName(replies, copy);
     ReplaceFile(dir + dat, log);
     ++rank;
@@ -392,8 +371,8 @@ int main(int argc, char* argv[]) {
   if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   if (argc >= 3 && std::strcmp(argv[1], kChildFlag) == 0) return RunStartupChild(argc, argv);
 
-  char pattern[] = "/tmp/velkor-gui-bench-XXXXXX";
-  const std::string root = ::mkdtemp(pattern) != nullptr ? pattern : "";
+  const bench::ScratchDir scratch("velkor-gui-bench-");
+  const std::string& root = scratch.Path();
   if (root.empty()) return 1;
   MakeDataDir(root);
 
@@ -432,6 +411,5 @@ int main(int argc, char* argv[]) {
   benchmark::Shutdown();
   ThreadTabs().CloseAllTabs();
   theWindow.reset();
-  std::filesystem::remove_all(root);
   return 0;
 }

@@ -1,7 +1,8 @@
 // Log search over a large generated log tree: SearchFavoriteLogs with a plain word and with regular
 // expressions, beside grep -r -l and ripgrep (rg -l) on the same tree.
 //
-// The tree (20 boards x 500 logs, about 500 MB) is generated once into $VELKOR_BENCH_DIR, or
+// The tree (20 boards x 500 logs of the shared generated kind (BenchLog.h), about 500 MB, each log
+// with its own seed) is generated once into $VELKOR_BENCH_DIR, or
 // /tmp/velkor-search-bench, and reused by later runs; a marker file tells a complete tree.
 
 #include <benchmark/benchmark.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchLog.h"
 #include "app/DataDir.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
@@ -35,91 +37,15 @@ constexpr const char* kExpression = "velk[o0]rneed(le|el)";
 // The same places again, but without plain text at the start: the engine's own search decides.
 constexpr const char* kClassFirst = "[uv]elk[o0]rneed(le|el)";
 
-// A small deterministic generator, so every machine builds the same tree.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return state_;
-  }
-  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
-
- private:
-  std::uint64_t state_;
-};
-
-const std::vector<std::string>& Phrases() {
-  static const std::vector<std::string> phrases = [] {
-    std::vector<std::string> list;
-    for (const char* utf8 : {"それは違うと思う",
-                             "今日は雨が降っている",
-                             "スレッドを立てました",
-                             "ＩＤ変わった？",
-                             "ワロタ",
-                             "この板は平和だな",
-                             "http://example.com/page.html",
-                             ">>123 ",
-                             "sage進行で",
-                             "ソースはどこ？",
-                             "ＵＰ主乙",
-                             "Linux",
-                             "kernel",
-                             "テスト",
-                             "ＡＢＣ",
-                             "release 2.0",
-                             "ちょっと待て",
-                             "見てきた",
-                             "なるほど",
-                             "予報では明日も雨"}) {
-      list.push_back(Sjis(utf8));
-    }
-    return list;
-  }();
-  return phrases;
-}
-
-std::string MakeLog(Random& random, bool plant) {
-  static const std::string name = Sjis("名無しさん");
-  static const std::string date = Sjis("2026/12/07(月) 12:34:56 ID:");
-  std::string log;
-  log.reserve(kLogBytes + 512);
-  const std::size_t plantAt = kLogBytes / 2 + random.Below(kLogBytes / 2);
-  bool planted = !plant;
-  int number = 0;
-  while (log.size() < kLogBytes) {
-    ++number;
-    log += name + "<>" + (random.Below(3) == 0 ? "sage" : "") + "<>" + date;
-    for (int i = 0; i < 8; ++i) log += static_cast<char>('a' + random.Below(26));
-    log += "<> ";
-    const std::size_t parts = 3 + random.Below(6);
-    for (std::size_t i = 0; i < parts; ++i) {
-      log += Phrases()[random.Below(Phrases().size())];
-      log += i + 1 < parts ? " <br> " : " ";
-    }
-    if (!planted && log.size() >= plantAt) {
-      log += kWord;
-      planted = true;
-    }
-    log += "<>";
-    if (number == 1) log += "title";
-    log += "\n";
-  }
-  return log;
-}
-
 // The data directory with the tree, generated on first use.
 const std::string& TreeDir() {
   static const std::string dir = [] {
     const char* env = std::getenv("VELKOR_BENCH_DIR");
     const std::string root = env != nullptr && *env != '\0' ? env : "/tmp/velkor-search-bench";
-    const std::string marker = root + "/complete";
+    const std::string marker = root + "/complete.2";  // made by the current generator
     if (!std::filesystem::exists(marker)) {
       std::filesystem::remove_all(root);
       std::filesystem::create_directories(root + "/ini");
-      Random random(20261207);
       std::ofstream favorites(root + "/ini/subscrib.ini", std::ios::binary);
       favorites << "[bench]\r\n";
       for (int b = 0; b < kBoards; ++b) {
@@ -133,8 +59,14 @@ const std::string& TreeDir() {
           const std::string dat = std::to_string(1700000000 + t) + ".dat";
           subjects << "[" << dat << "]\r\nNowNo=" << t + 1 << "\r\nTitle=thread " << t
                    << "\r\nGotCount=1\r\n\r\n";
-          std::ofstream(boardDir + dat, std::ios::binary)
-              << MakeLog(random, (b * kLogsPerBoard + t) % kPlantEvery == 0);
+          const int index = b * kLogsPerBoard + t;
+          bench::LogShape shape(1);
+          shape.minBytes = kLogBytes;
+          shape.seed = static_cast<std::uint64_t>(index) + 1;
+          if (index % kPlantEvery == 0) shape.plant = kWord;
+          shape.plantAfter =
+              kLogBytes / 2 + static_cast<std::size_t>(index * 7919) % (kLogBytes / 2);
+          std::ofstream(boardDir + dat, std::ios::binary) << bench::MakeThreadLog(shape);
         }
       }
       favorites << "\r\n";

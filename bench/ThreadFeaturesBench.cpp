@@ -1,17 +1,15 @@
-// Answers, posts by ID and NG filtering of a loaded thread.
-//
-// The thread is generated: 1000 replies of about 500 bytes of Shift_JIS text, each answering one
-// to three earlier replies in the anchor forms the linker knows (server-linked "&gt;&gt;n",
-// full-width "＞＞ｎ", ranges and lists), posted under 60 IDs (a few heavy posters among them),
-// with names carrying trips now and then. The NG rules are 100: 40 words, 20 names, 15 IDs, 10
-// mails and 15 regular expressions, a few global ones chaining; a handful of them match, so the
-// chain has something to carry.
+// Answers, posts by ID and NG filtering of a loaded thread: the shared generated log (BenchLog.h)
+// with 1000 replies of about 600 bytes, answering earlier replies in every anchor form the linker
+// knows, under 60 IDs. The NG rules are 100: 40 words, 20 names, 15 IDs, 10 mails and 15 regular
+// expressions, a few global ones chaining; a handful of them match, so the chain has something to
+// carry.
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
 
+#include "BenchLog.h"
 #include "base/Sjis.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgFilter.h"
@@ -21,45 +19,9 @@
 namespace velkor {
 namespace {
 
-constexpr int kReplies = 1000;
-
-std::string IdOf(int k) {
-  // Replies 1, 7, 13, ... share one heavy poster; the rest spread over 59 IDs.
-  const int poster = k % 6 == 1 ? 0 : 1 + (k * 7919) % 59;
-  return "Id" + std::to_string(poster) + "xYz0";
-}
-
 ReplyList MakeThread() {
-  const std::string name = Sjis("名無しさん");
-  const std::string trip = Sjis("</b>◆Trip") + "AbC <b>";
-  const std::string text = Sjis("これはベンチマーク用の書き込みです。日本語の本文が続きます。");
-  const std::string fullWidthMarker = Sjis("＞＞");
-  const std::string digits[] = {Sjis("０"), Sjis("１"), Sjis("２"), Sjis("３"), Sjis("４"),
-                                Sjis("５"), Sjis("６"), Sjis("７"), Sjis("８"), Sjis("９")};
-  std::string log;
-  for (int k = 1; k <= kReplies; ++k) {
-    const int a = k > 1 ? 1 + (k * 31) % (k - 1) : 1;
-    const int b = k > 2 ? 1 + (k * 17) % (k - 1) : 1;
-    log += name + (k % 10 == 0 ? trip : "") + "<>" + (k % 3 == 0 ? "sage" : "") + "<>2026/12/07(" +
-           Sjis("月") + ") 12:34:56.78 ID:" + IdOf(k) + "<> ";
-    log += "<a href=\"../test/read.cgi/board/1234567890/" + std::to_string(a) +
-           "\" target=\"_blank\">&gt;&gt;" + std::to_string(a) + "</a> <br> ";
-    if (k % 4 == 0) {
-      log += fullWidthMarker;
-      for (char c : std::to_string(b)) log += digits[c - '0'];
-      log += " ";
-    }
-    if (k % 9 == 0) log += "&gt;&gt;" + std::to_string(b) + "-" + std::to_string(b + 2) + " ";
-    if (k % 11 == 0) log += "&gt;&gt;" + std::to_string(a) + "," + std::to_string(b) + " ";
-    for (int line = 0; line < 3; ++line) log += text + " <br> ";
-    log += "token" + std::to_string(k) + " &quot;" + text + "&quot; &amp; <br> ";
-    if (k % 97 == 0) log += Sjis("宣伝") + " http://spam.example/ ";
-    log += "<>";
-    if (k == 1) log += Sjis("ベンチマークのスレッド");
-    log += "\n";
-  }
   ReplyList replies;
-  LoadRepliesFromText(replies, log);
+  LoadRepliesFromText(replies, bench::MakeThreadLog(bench::LogShape(1000, 3)));
   return replies;
 }
 
@@ -71,7 +33,7 @@ std::vector<NgRule> MakeRules() {
   add(NgKind::kWord, Sjis("宣伝"), true);
   for (int i = 1; i < 40; ++i) add(NgKind::kWord, Sjis("禁止語") + std::to_string(i));
   for (int i = 0; i < 20; ++i) add(NgKind::kName, Sjis("◆NgTrip") + std::to_string(i));
-  add(NgKind::kId, IdOf(2));
+  add(NgKind::kId, bench::PosterId(2));
   for (int i = 1; i < 15; ++i) add(NgKind::kId, "NoSuchId" + std::to_string(i));
   for (int i = 0; i < 10; ++i) add(NgKind::kMail, "mail" + std::to_string(i) + "@example");
   add(NgKind::kRegex, "spam\\.example/$", true);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/DataDir.h"
+#include "app/StrayTempFiles.h"
 #include "cli/CliCommand.h"
 #include "cli/CliUiHooks.h"
 #include "net/ConnectOverrides.h"
@@ -59,6 +60,8 @@ int main(int argc, char* argv[]) {
   for (const CliCommand& command : CliCommands()) {
     if (name != command.name) continue;
     InitDataDir(dataDir.empty() ? ExecutableDir() : dataDir);
+    // The window may start meanwhile: it must not take this process's temporary files for strays.
+    const StrayTempFiles::Guard guard;
     SetUiHooks(&CliHooks());
     InstallStopSignals();
     CliArgs commandArgs(

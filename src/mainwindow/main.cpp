@@ -9,6 +9,7 @@
 
 #include "app/DataDir.h"
 #include "app/StartupOptions.h"
+#include "app/StrayTempFiles.h"
 #include "base/FileUtil.h"
 #include "base/SingleInstanceLock.h"
 #include "mainwindow/BrowserSandbox.h"
@@ -52,6 +53,8 @@ int main(int argc, char* argv[]) {
       QMessageBox::critical(nullptr, "velkor", QString::fromLocal8Bit(std::strerror(errno)));
       return 0;
   }
+  // What a crash left half-written; only the holder of the lock may clean, before it writes.
+  StrayTempFiles::Remove();
 
   TMainForm mainForm;
   GuiUiHooks hooks(&mainForm);

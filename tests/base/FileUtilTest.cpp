@@ -1,10 +1,15 @@
 #include "base/FileUtil.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "base/TempFile.h"
 #include "support/TempDataDir.h"
@@ -27,17 +32,30 @@ TEST(FileUtilTest, ReplaceWritesWholeFileAndLeavesNoTemporary) {
 
 TEST(FileUtilTest, ReplaceFailureKeepsOldFile) {
   test::TempDataDir dir;
-  const std::string path = dir.Path() + "/missing-folder/a.txt";
-  EXPECT_FALSE(ReplaceFile(path, "x"));
+  EXPECT_FALSE(ReplaceFile(dir.Path() + "/missing-folder/a.txt", "x"));
   const std::string kept = dir.Path() + "/kept.txt";
   ASSERT_TRUE(ReplaceFile(kept, "old"));
-  // A read-only folder refuses the temporary file (root ignores folder permissions).
-  if (::geteuid() != 0) {
-    ::chmod(dir.Path().c_str(), 0500);
-    EXPECT_FALSE(ReplaceFile(kept, "new"));
-    ::chmod(dir.Path().c_str(), 0700);
-    EXPECT_EQ(ReadWholeFile(kept), "old");
+  EXPECT_FALSE(ReplaceFile(kept + "/a.txt", "x")) << "a file as the folder";
+  // A write that fails after the temporary file was made (a full disk; here the file-size limit,
+  // which binds root too) keeps the old file and leaves no temporary file behind.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{2, 2};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::_exit(ReplaceFile(kept, "new and longer") ? 1 : 0);
   }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write did not fail";
+  EXPECT_EQ(ReadWholeFile(kept), "old");
+  std::vector<std::string> names;
+  for (auto& e : std::filesystem::directory_iterator(dir.Path())) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"ini", "kept.txt", "log"}));
   EXPECT_FALSE(ReadWholeFile(dir.Path()).has_value()) << "a directory is not a file";
 }
 

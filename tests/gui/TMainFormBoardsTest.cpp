@@ -71,6 +71,21 @@ bool WithMenu(QMenu* menu, const std::function<void()>& open, const std::functio
   return shown;
 }
 
+// A menu as text: items by object name and caption, separators as "-", submenus in brackets.
+QString Outline(const QMenu* menu) {
+  QStringList entries;
+  for (const QAction* item : menu->actions()) {
+    if (item->isSeparator()) {
+      entries << "-";
+    } else if (const QMenu* sub = item->menu()) {
+      entries << sub->objectName() + ":" + sub->title() + "[" + Outline(sub) + "]";
+    } else {
+      entries << item->objectName() + ":" + item->text();
+    }
+  }
+  return entries.join(" ");
+}
+
 QStringList EnabledItems(QMenu* menu) {
   QStringList names;
   for (QAction* item : menu->actions()) {
@@ -233,6 +248,11 @@ class TMainFormBoardsTest : public QObject {
     auto* menu = form_->findChild<QMenu*>("threadPM");
     QStringList all = {"threadNewTabMI", "threadURLCopyMI", "threadTitleCopyMI",
                        "threadOpenBrowserMI", "threadDeleteLogMI"};
+    QCOMPARE(
+        Outline(menu),
+        QString::fromUtf8("threadNewTabMI:アクティブなタブで開く threadURLCopyMI:URLをコピー "
+                          "threadTitleCopyMI:タイトルをコピー threadOpenBrowserMI:ブラウザで開く "
+                          "- threadDeleteLogMI:ログ削除"));
     view_->clearSelection();
     emit menu->aboutToShow();
     QCOMPARE(EnabledItems(menu), QStringList());
@@ -273,6 +293,13 @@ class TMainFormBoardsTest : public QObject {
     };
     auto* tabs = form_->findChild<QTabWidget*>("tabPageControl");
     QCOMPARE(tabs->count(), 0);
+    QCOMPARE(Outline(form_->findChild<QMenu*>("tabPM")),
+             QString::fromUtf8(
+                 "tabCloseMI:このタブを閉じる tabControlMI:操作[tabDeleteLogMI:ログ削除] "
+                 "tabCloseOtherMI:これ以外のタブを閉じる - tabTitleCopyMI:タイトルをコピー "
+                 "tabURLCopyMI:URLをコピー - tabHistoryMI:履歴[tabHistory1MI:1 tabHistory2MI:2 "
+                 "tabHistory3MI:3 tabHistory4MI:4 tabHistory5MI:5] - "
+                 "tabOpenBrowserMI:ブラウザで開く"));
     int past = rowOf("落ちたスレ");
     QVERIFY(past >= 0);
     QTest::mouseClick(view_->viewport(), Qt::LeftButton, {},
@@ -354,6 +381,11 @@ class TMainFormBoardsTest : public QObject {
     bool shown = WithMenu(
         menu, [&] { emit boards_->customContextMenuRequested(at); },
         [&] {
+          QCOMPARE(
+              Outline(menu),
+              QString::fromUtf8("bbsAllSubscribeMI:お気に入り "
+                                "bbsAllUnsubscribeMI:お気に入りから削除 - "
+                                "bbsAllURLCopyMI:URLコピー bbsAllOpenBrowserMI:ブラウザで開く"));
           QCOMPARE(EnabledItems(menu),
                    (QStringList{"bbsAllSubscribeMI", "bbsAllURLCopyMI", "bbsAllOpenBrowserMI"}));
           form_->findChild<QAction*>("bbsAllURLCopyMI")->trigger();
@@ -392,6 +424,11 @@ class TMainFormBoardsTest : public QObject {
     bool shown = WithMenu(
         menu, [&] { emit favorites_->customContextMenuRequested(QPoint(5, 5)); },
         [&] {
+          QCOMPARE(Outline(menu),
+                   QString::fromUtf8("subscribeAddFavoriteButtonMI:常駐ボタンに登録 - "
+                                     "subscribeURLCopyMI:URLコピー "
+                                     "subscribeOpenBrowserMI:ブラウザで開く - "
+                                     "subscribeUnsubscribeMI:お気に入りから削除"));
           QCOMPARE(EnabledItems(menu), all);
           form_->findChild<QAction*>("subscribeAddFavoriteButtonMI")->trigger();
         });
@@ -498,7 +535,10 @@ class TMainFormBoardsTest : public QObject {
       QVERIFY(target != nullptr);
       bool shown = WithMenu(
           menu, [&] { QTest::mouseClick(target, Qt::RightButton); },
-          [&] { form_->findChild<QAction*>("bbsButtonDeleteMI")->trigger(); });
+          [&] {
+            QCOMPARE(Outline(menu), QString::fromUtf8("bbsButtonDeleteMI:削除"));
+            form_->findChild<QAction*>("bbsButtonDeleteMI")->trigger();
+          });
       QVERIFY(shown);
     }
     QCOMPARE(ReadText(IniDir() + "/favbrd.lst"), QString(""));
@@ -572,6 +612,11 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 1);
     ThreadTab* before = ThreadTabs().ActiveTab();
     QVERIFY(FileExists(LogDir() + "/news.test/flash/subject.ini"));
+    QCOMPARE(
+        Outline(form_->findChild<QMenu*>("optionPM")),
+        QString::fromUtf8("optionOptionMI:設定... - optionSidebarShowMI:サイドバーを表示/隠す - "
+                          "optionSweepMI:ログ整理[optionLogSweeperMI:実行...] "
+                          "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about..."));
     form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
     QCOMPARE(favorites_->SelectedNode(), nullptr);
     QVERIFY(!form_->Subjects().IsBound());

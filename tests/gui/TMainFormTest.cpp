@@ -28,25 +28,6 @@
 
 using namespace velkor;
 
-namespace {
-
-// A menu as text: items by caption and object name, separators as "-", submenus in brackets.
-QString Outline(const QMenu* menu) {
-  QStringList entries;
-  for (const QAction* item : menu->actions()) {
-    if (item->isSeparator()) {
-      entries << "-";
-    } else if (const QMenu* sub = item->menu()) {
-      entries << sub->objectName() + ":" + sub->title() + "[" + Outline(sub) + "]";
-    } else {
-      entries << item->objectName() + ":" + item->text();
-    }
-  }
-  return entries.join(" ");
-}
-
-}  // namespace
-
 class TMainFormTest : public QObject {
   Q_OBJECT
 
@@ -110,44 +91,6 @@ class TMainFormTest : public QObject {
                  .split('|'));
     QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
-  }
-
-  // Every menu's items, captions and separators.
-  void menuOutlines_data() {
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QString>("outline");
-    auto row = [](const char* menu, const char* outline) {
-      QTest::newRow(menu) << QString(menu) << QString::fromUtf8(outline);
-    };
-    row("optionPM",
-        "optionOptionMI:設定... - optionSidebarShowMI:サイドバーを表示/隠す - "
-        "optionSweepMI:ログ整理[optionLogSweeperMI:実行...] "
-        "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about...");
-    row("bbsAllPM",
-        "bbsAllSubscribeMI:お気に入り bbsAllUnsubscribeMI:お気に入りから削除 - "
-        "bbsAllURLCopyMI:URLコピー bbsAllOpenBrowserMI:ブラウザで開く");
-    row("subscribePM",
-        "subscribeAddFavoriteButtonMI:常駐ボタンに登録 - subscribeURLCopyMI:URLコピー "
-        "subscribeOpenBrowserMI:ブラウザで開く - subscribeUnsubscribeMI:お気に入りから削除");
-    row("bbsButtonDeletePM", "bbsButtonDeleteMI:削除");
-    row("threadPM",
-        "threadNewTabMI:新しいタブで開く threadURLCopyMI:URLをコピー "
-        "threadTitleCopyMI:タイトルをコピー threadOpenBrowserMI:ブラウザで開く - "
-        "threadDeleteLogMI:ログ削除");
-    row("tabPM",
-        "tabCloseMI:このタブを閉じる tabControlMI:操作[tabDeleteLogMI:ログ削除] "
-        "tabCloseOtherMI:これ以外のタブを閉じる - tabTitleCopyMI:タイトルをコピー "
-        "tabURLCopyMI:URLをコピー - tabHistoryMI:履歴[tabHistory1MI:1 tabHistory2MI:2 "
-        "tabHistory3MI:3 tabHistory4MI:4 tabHistory5MI:5] - tabOpenBrowserMI:ブラウザで開く");
-  }
-
-  void menuOutlines() {
-    QFETCH(QString, menu);
-    QFETCH(QString, outline);
-    TMainForm form;
-    auto* found = form.findChild<QMenu*>(menu);
-    QVERIFY(found != nullptr);
-    QCOMPARE(Outline(found), outline);
   }
 
   // The tool row: buttons, the show-type box with its hint, the "設定" button dropping down the

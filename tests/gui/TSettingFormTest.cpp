@@ -44,6 +44,14 @@ class TSettingFormTest : public QObject {
     Config().Open(IniDir() + "/config.ini");
     DisplaySettings display;
     Config().LoadSettings(AppSettings(), display);
+    Config().FillSettingsDialog(AppSettings(), 10, 10, stored_);
+  }
+
+  // Every test starts from the same settings.
+  void init() {
+    Config().SaveSettingsDialog(stored_, true);
+    DisplaySettings display;
+    Config().LoadSettings(AppSettings(), display);
   }
 
   // The dialog opens on "こだわり" and shows the configuration and the given font sizes.
@@ -62,72 +70,116 @@ class TSettingFormTest : public QObject {
     QVERIFY(form.tabStyleButtons->button(2)->isChecked());
     QCOMPARE(form.findChild<QLabel*>("threadNewLabel")->palette().color(QPalette::Window),
              QColor(255, 0, 0));
-    QVERIFY(form.findChild<QCheckBox*>("debugLogCheckBox")->isHidden());
-    QVERIFY(form.findChild<QPushButton*>("defaultBrowserButton")->isHidden());
-  }
-
-  // Every control carries its name and caption; the colour buttons carry the tag of their sample.
-  void controlsHaveTheirCaptionsAndTags_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("tag");
-    const struct {
-      const char* name;
-      const char* caption;
-      int tag;
-    } rows[] = {
-        {"threadGroupBox", "スレッドタブ", -1},
-        {"newTabCheckBox", "スレッドは常に新しいタブで開く", -1},
-        {"tabMultiLineCheckBox", "タブは複数行表示が好み", -1},
-        {"tabStyleRadioGroup", "タブのスタイル", -1},
-        {"browserLabel", "外部ブラウザ", -1},
-        {"browserButton", "参照...", -1},
-        {"defaultBrowserButton", "標準", -1},
-        {"bbsMenuGroupBox", "ボード一覧", -1},
-        {"bbsMenuFontLabel", "文字の大きさ", -1},
-        {"subscribeLabel", "お気に入り", -1},
-        {"colorSubscribeButton", "背景色...", 0},
-        {"subjectGroupBox", "スレッド一覧", -1},
-        {"subjectFontLabel", "文字の大きさ", -1},
-        {"threadNewLabel", "新規スレッド", -1},
-        {"coloNewThreadButton", "背景色...", 1},
-        {"threadUnreadLabel", "未読有り", -1},
-        {"colorUnreadButton", "背景色...", 2},
-        {"threadLogExistLabel", "取得ログ有", -1},
-        {"colorLogExistButton", "背景色...", 3},
-        {"threadNologLabel", "取得ログ無", -1},
-        {"colorNologButton", "背景色...", 4},
-        {"thread1000OverLabel", "1000レス超え", -1},
-        {"colorOver1000Button", "背景色...", 5},
-        {"threadPastLabel", "dat落ち", -1},
-        {"colorPastButton", "背景色...", 6},
-        {"subjectGzipCheckBox", "subject.txtをgzipで取得", -1},
-        {"debugLogCheckBox", "通信の詳細ログを取る", -1},
-        {"GroupBox3", "キャッシュサーバ", -1},
-        {"cache1CB", "", -1},
-        {"cache1Label", "をホスト名に含む→", -1},
-        {"okButton", "OK", -1},
-        {"cancelButton", "キャンセル", -1},
-    };
-    for (const auto& row : rows) {
-      QTest::newRow(row.name) << QString::fromLatin1(row.name) << QString::fromUtf8(row.caption)
-                              << row.tag;
+    // Made but never shown.
+    for (const auto& [name, caption] : {std::pair{"debugLogCheckBox", "通信の詳細ログを取る"},
+                                        std::pair{"defaultBrowserButton", "標準"}}) {
+      const auto* hidden = form.findChild<QWidget*>(name);
+      QVERIFY2(hidden != nullptr, name);
+      QVERIFY(hidden->isHidden());
+      QCOMPARE(CaptionOf(hidden), QString::fromUtf8(caption));
     }
   }
 
-  void controlsHaveTheirCaptionsAndTags() {
+  // Each control, found by its name in its group and with its caption and the caption of the label
+  // beside it, is clicked once (the pickers answer /opt/browser, size 12, colour #112233), and
+  // "OK" writes the changed key. A colour button paints the sample it belongs to.
+  void clickingEachControlWritesItsKey_data() {
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("labelCaption");
+    QTest::addColumn<QString>("asks");
+    QTest::addColumn<QByteArray>("written");
+    const struct {
+      const char* group;  // "name:title" of the group box holding both, or "" for the page
+      const char* name;
+      const char* caption;
+      const char* label;
+      const char* labelCaption;
+      const char* asks;  // the question the click puts (PresetDialogs' record), or ""
+      const char* written;
+    } rows[] = {
+        {"threadGroupBox:スレッドタブ", "newTabCheckBox", "スレッドは常に新しいタブで開く", "", "",
+         "", "NewTabOpen=1\r\n"},
+        {"threadGroupBox:スレッドタブ", "tabMultiLineCheckBox", "タブは複数行表示が好み", "", "",
+         "", "TabMultiLine=1\r\n"},
+        {"", "browserButton", "参照...", "browserLabel", "外部ブラウザ", "file|ブラウザの指定|",
+         "BrowserApp=/opt/browser\r\n"},
+        {"bbsMenuGroupBox:ボード一覧", "bbsMenuFontButton", "10", "bbsMenuFontLabel",
+         "文字の大きさ", "font||", "BoardFontSize=12\r\n"},
+        {"bbsMenuGroupBox:ボード一覧", "colorSubscribeButton", "背景色...", "subscribeLabel",
+         "お気に入り", "colour||", "SubjectSubscribeColor=3351057\r\n"},
+        {"subjectGroupBox:スレッド一覧", "threadFontButton", "10", "subjectFontLabel",
+         "文字の大きさ", "font||", "ThreadFontSize=12\r\n"},
+        {"subjectGroupBox:スレッド一覧", "coloNewThreadButton", "背景色...", "threadNewLabel",
+         "新規スレッド", "colour||", "NewThreadColor=3351057\r\n"},
+        {"subjectGroupBox:スレッド一覧", "colorUnreadButton", "背景色...", "threadUnreadLabel",
+         "未読有り", "colour||", "UnreadThreadColor=3351057\r\n"},
+        {"subjectGroupBox:スレッド一覧", "colorLogExistButton", "背景色...", "threadLogExistLabel",
+         "取得ログ有", "colour||", "LogExistThreadColor=3351057\r\n"},
+        {"subjectGroupBox:スレッド一覧", "colorNologButton", "背景色...", "threadNologLabel",
+         "取得ログ無", "colour||", "NologThreadColor=3351057\r\n"},
+        {"subjectGroupBox:スレッド一覧", "colorOver1000Button", "背景色...", "thread1000OverLabel",
+         "1000レス超え", "colour||", "Over1000ThreadColor=3351057\r\n"},
+        {"subjectGroupBox:スレッド一覧", "colorPastButton", "背景色...", "threadPastLabel",
+         "dat落ち", "colour||", "PastThreadColor=3351057\r\n"},
+        {"", "subjectGzipCheckBox", "subject.txtをgzipで取得", "", "", "", "SubjectGzip=0\r\n"},
+        {"GroupBox3:キャッシュサーバ", "cache1CB", "", "cache1Label", "をホスト名に含む→", "",
+         "[CacheServer]\r\nEnable=1\r\n"},
+    };
+    for (const auto& row : rows) {
+      QTest::newRow(row.name) << QString::fromUtf8(row.group) << QString::fromLatin1(row.name)
+                              << QString::fromUtf8(row.caption) << QString::fromLatin1(row.label)
+                              << QString::fromUtf8(row.labelCaption) << QString::fromUtf8(row.asks)
+                              << QByteArray(row.written);
+    }
+  }
+
+  void clickingEachControlWritesItsKey() {
+    QFETCH(QString, group);
     QFETCH(QString, name);
     QFETCH(QString, caption);
-    QFETCH(int, tag);
+    QFETCH(QString, label);
+    QFETCH(QString, labelCaption);
+    QFETCH(QString, asks);
+    QFETCH(QByteArray, written);
     TSettingForm form(nullptr, 10, 10);
-    const QObject* control = form.findChild<QObject*>(name);
+    const QWidget* holder = &form;
+    if (!group.isEmpty()) {
+      holder = form.findChild<QGroupBox*>(group.section(':', 0, 0));
+      QVERIFY(holder != nullptr);
+      QCOMPARE(CaptionOf(holder), group.section(':', 1));
+    }
+    auto* control = holder->findChild<QAbstractButton*>(name);
     QVERIFY(control != nullptr);
     QCOMPARE(CaptionOf(control), caption);
-    if (tag >= 0) QCOMPARE(control->property("tag").toInt(), tag);
+    const QLabel* sample = label.isEmpty() ? nullptr : holder->findChild<QLabel*>(label);
+    if (!label.isEmpty()) {
+      QVERIFY(sample != nullptr);
+      QCOMPARE(CaptionOf(sample), labelCaption);
+    }
+    test::PresetDialogs dialogs;
+    dialogs.files.push_back("/opt/browser");
+    dialogs.fontSizes.push_back(12);
+    dialogs.colours.push_back(QColor(0x11, 0x22, 0x33));
+    control->click();
+    QCOMPARE(dialogs.asked, asks.isEmpty() ? QStringList() : QStringList{asks});
+    if (asks == "colour||") {
+      QCOMPARE(sample->palette().color(QPalette::Window), QColor(0x11, 0x22, 0x33));
+    }
+    auto* ok = form.findChild<QPushButton*>("okButton");
+    QCOMPARE(CaptionOf(ok), QString("OK"));
+    ok->click();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    const std::string bytes = ConfigBytes();
+    QVERIFY2(bytes.find(written.toStdString()) != std::string::npos, bytes.c_str());
   }
 
   void tabStyleItems() {
     TSettingForm form(nullptr, 10, 10);
+    QCOMPARE(CaptionOf(form.findChild<QGroupBox*>("tabStyleRadioGroup")),
+             QString::fromUtf8("タブのスタイル"));
     QStringList items;
     for (int i = 0; i < 3; ++i) items << form.tabStyleButtons->button(i)->text();
     QCOMPARE(items, QStringList({QString::fromUtf8("標準"), QString::fromUtf8("ボタン"),
@@ -160,7 +212,9 @@ class TSettingFormTest : public QObject {
     form.coloNewThreadButton->click();
     QCOMPARE(dialogs.asked, QStringList{"colour||"});
     QCOMPARE(form.threadNewLabel->palette().color(QPalette::Window), QColor(1, 2, 3));
-    form.cancelButton->click();
+    auto* cancel = form.findChild<QPushButton*>("cancelButton");
+    QCOMPARE(CaptionOf(cancel), QString::fromUtf8("キャンセル"));
+    cancel->click();
     QCOMPARE(form.result(), int(QDialog::Rejected));
     QCOMPARE(ConfigBytes(), before);
     QCOMPARE(AppSettings().newThreadColor, newColour);
@@ -203,6 +257,7 @@ class TSettingFormTest : public QObject {
 
  private:
   test::TempDataDir dir_;
+  SettingsDialogValues stored_;
 };
 
 QTEST_MAIN(TSettingFormTest)
