@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "TestImages.h"
+#include "base/FileUtil.h"
 #include "support/TempDataDir.h"
 
 namespace velkor {
@@ -162,6 +164,28 @@ TEST(ImageHeaderPrefixTest, NoCutFilePassesAndHeadersNeverChange) {
       }
     }
   }
+}
+
+// Files written by real encoders (the fuzz target's seeds): every one is whole and 37×23.
+TEST(ImageHeaderEncodedFilesTest, AcceptsWhatEncodersWrite) {
+  const std::filesystem::path seeds =
+      std::filesystem::path(VELKOR_TEST_SOURCE_DIR) / "../fuzz/corpus/image_header";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(seeds)) {
+    const std::optional<std::string> bytes = ReadWholeFile(entry.path().string());
+    ASSERT_TRUE(bytes);
+    const auto result = CheckImageBody(*bytes, "", std::nullopt);
+    ASSERT_TRUE(result.IsOk()) << entry.path() << " " << result.Reason();
+    std::string extension = entry.path().extension().string().substr(1);
+    if (extension == "jpg") extension = "jpeg";
+    EXPECT_EQ(ImageTypeName(result.Value().type), extension) << entry.path();
+    EXPECT_EQ(result.Value().width, 37u) << entry.path();
+    EXPECT_EQ(result.Value().height, 23u) << entry.path();
+    EXPECT_EQ(result.Value().animated, entry.path().filename().string().starts_with("animated"))
+        << entry.path();
+    ++files;
+  }
+  EXPECT_GE(files, 9);
 }
 
 struct ClaimCase {
