@@ -234,14 +234,5 @@ INSTANTIATE_TEST_SUITE_P(
         ClaimCase{"HugePngNamesItsSize", MakePng(100000, 100000), "image/png", ImageType::kPng,
                   kTooLarge, "エラー:画像が大きすぎます(100000×100000、5000万画素まで)"}));
 
-TEST(ImageTypeNameTest, NamesRoundTrip) {
-  for (ImageType type :
-       {ImageType::kPng, ImageType::kJpeg, ImageType::kGif, ImageType::kWebp, ImageType::kBmp}) {
-    EXPECT_EQ(ParseImageTypeName(ImageTypeName(type)), type);
-  }
-  EXPECT_EQ(ImageTypeName(ImageType::kJpeg), "jpeg");
-  EXPECT_EQ(ParseImageTypeName("jpg"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace velkor
