@@ -18,7 +18,6 @@
 
 #include "BenchLog.h"
 #include "app/DataDir.h"
-#include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
