@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -26,6 +27,9 @@ namespace {
 constexpr std::size_t kMaxRequestHead = 16 * 1024;
 constexpr long long kIdleSeconds = 15;
 constexpr std::size_t kChunkSize = 8 * 1024;
+constexpr std::size_t kMaxConnections = 1024;
+// Descriptors kept free for everything that is not a connection.
+constexpr rlim_t kReservedFds = 16;
 
 long long Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(
@@ -118,6 +122,17 @@ std::string Chunked(std::string_view body) {
     out += "\r\n";
   }
   return out + "0\r\n\r\n";
+}
+
+// How many connections may be open at once: below the process's descriptor limit with room for the
+// listening socket, standard streams and files, and never more than kMaxConnections.
+std::size_t ConnectionLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return kMaxConnections;
+  }
+  rlim_t usable = limit.rlim_cur > kReservedFds + 1 ? limit.rlim_cur - kReservedFds : 1;
+  return static_cast<std::size_t>(std::min<rlim_t>(usable, kMaxConnections));
 }
 
 bool ParseNumber(const std::string& text, long long& value) {
@@ -280,7 +295,8 @@ bool DemoServer::Listen(unsigned short port, std::string& error) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0 ||
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, SOMAXCONN) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
     close(fd);
@@ -294,18 +310,40 @@ bool DemoServer::Listen(unsigned short port, std::string& error) {
 
 void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
   std::vector<std::unique_ptr<Connection>> connections;
-  auto drop = [](Connection& c) {
+  std::size_t live = 0;  // connections whose socket is open
+  auto drop = [&live](Connection& c) {
+    if (c.fd < 0) return;
     if (c.ssl) {
       if (c.answered) SSL_shutdown(c.ssl);
       SSL_free(c.ssl);
     }
     close(c.fd);
     c.fd = -1;
+    --live;
   };
+  // Makes room for a new connection by closing the oldest one still waiting for its request; false
+  // when every open connection is being answered.
+  auto dropOldestIdle = [&]() {
+    for (auto& c : connections) {
+      if (c->fd >= 0 && !c->answered) {
+        drop(*c);
+        return true;
+      }
+    }
+    return false;
+  };
+  const std::size_t limit = ConnectionLimit();
+  bool acceptPaused = false;
   long long nextStep = stepSeconds > 0 ? Now() + stepSeconds : 0;
   while (!stop) {
     std::vector<pollfd> fds;
-    fds.push_back({listenFd_, POLLIN, 0});
+    // The listening socket is left out while accepting cannot succeed, since it stays readable and
+    // would wake every poll at once: for one round after the system refused a descriptor with no
+    // idle connection to give up, and while every allowed connection is being answered.
+    bool roomToAccept = live < limit || std::any_of(connections.begin(), connections.end(),
+                                                    [](const auto& c) { return !c->answered; });
+    fds.push_back({acceptPaused || !roomToAccept ? -1 : listenFd_, POLLIN, 0});
+    acceptPaused = false;
     for (const auto& c : connections) {
       bool writing = c->answered || c->wantWrite;
       fds.push_back({c->fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0});
@@ -323,8 +361,17 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
       }
     } else {
       if (fds[0].revents & POLLIN) {
-        for (int fd;
-             (fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+        while (live < limit || dropOldestIdle()) {
+          int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+          if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+              if (dropOldestIdle()) continue;
+              acceptPaused = true;
+            }
+            break;
+          }
+          ++live;
           auto c = std::make_unique<Connection>();
           c->fd = fd;
           c->deadline = now + kIdleSeconds;
@@ -341,6 +388,7 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
       }
       for (std::size_t i = 1; i < fds.size(); ++i) {
         Connection& c = *connections[i - 1];
+        if (c.fd < 0) continue;
         if (fds[i].revents == 0) {
           if (now > c.deadline) drop(c);
           continue;

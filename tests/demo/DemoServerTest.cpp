@@ -1,13 +1,22 @@
 #include "demo/DemoServer.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "base/Sjis.h"
@@ -156,7 +165,8 @@ TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
 // A demo-server process and the two lines it printed.
 class DemoServerProcess {
  public:
-  explicit DemoServerProcess(std::vector<std::string> extra) {
+  // `fdLimit` > 0: the server runs with that soft limit of open descriptors.
+  explicit DemoServerProcess(std::vector<std::string> extra, rlim_t fdLimit = 0) {
     int out[2];
     if (pipe(out) != 0) return;
     std::vector<std::string> args = {VELKOR_CLI_PATH, "--data-dir",     ::testing::TempDir(),
@@ -164,6 +174,10 @@ class DemoServerProcess {
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = fork();
     if (pid_ == 0) {
+      rlimit limit{};
+      getrlimit(RLIMIT_NOFILE, &limit);
+      limit.rlim_cur = fdLimit > 0 ? fdLimit : limit.rlim_cur;
+      if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(126);
       dup2(out[1], 1);
       close(out[0]);
       std::vector<char*> argv;
@@ -191,6 +205,19 @@ class DemoServerProcess {
     int status = 0;
     status_ = waitpid(pid_, &status, 0) == pid_ ? status : 0x7F00;
     return status_;
+  }
+  // Seconds of CPU the server process has used so far (user and system), from /proc.
+  double CpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long long ticks = 0;
+    // After the name: state is field 3, utime 14, stime 15.
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+      if (i >= 14) ticks += std::stoll(field);
+    }
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
   }
   // The port of the printed connect value.
   std::string Port() const { return connectTo.substr(connectTo.rfind(':') + 1); }
@@ -255,6 +282,114 @@ TEST(DemoServerProcessTest, TlsIsTrustedThroughItsOwnCa) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   std::filesystem::remove_all(root);
 }
+
+// A loopback TCP connection to the server, closed with the object.
+class Client {
+ public:
+  // Non-blocking connect: an idle client does not wait for the server to accept it.
+  explicit Client(const std::string& port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<unsigned short>(std::stoi(port)));
+    fcntl(fd_, F_SETFL, O_NONBLOCK);
+    connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+  ~Client() { close(fd_); }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  // True once the connection is established (the server's system took it, accepted or not).
+  bool Connected() { return Wait(POLLOUT); }
+  // Sends `bytes` once the connection is writable; false when it failed or was closed.
+  bool Send(std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (!Wait(POLLOUT)) return false;
+      long n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n < 0 && errno != EAGAIN) return false;
+      if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  // Everything the server sends until it closes the connection (empty after a reset).
+  std::string ReadAll() {
+    std::string answer;
+    char buffer[4096];
+    while (Wait(POLLIN)) {
+      long n = recv(fd_, buffer, sizeof buffer, 0);
+      if (n == 0 || (n < 0 && errno != EAGAIN)) break;
+      if (n > 0) answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    return answer;
+  }
+
+ private:
+  // A generous bound that only keeps a broken server from hanging the test.
+  bool Wait(short events) {
+    pollfd p{fd_, events, 0};
+    return poll(&p, 1, 60000) == 1;
+  }
+  int fd_;
+};
+
+struct LoadCase {
+  const char* name;
+  rlim_t fdLimit;  // the server's descriptor limit; 0: as inherited
+  int idle;        // connections that never send anything
+  int trickling;   // connections that send half a request head a byte at a time, then stall
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class DemoServerLoadTest : public ::testing::TestWithParam<LoadCase> {};
+
+// Under a flood of connections that hold the server's descriptors, a normal request is still
+// answered and the server sleeps in poll instead of spinning: its CPU time stays far below the time
+// that passed.
+TEST_P(DemoServerLoadTest, NormalRequestsStayAnswered) {
+  const LoadCase& c = GetParam();
+  rlimit own{};
+  getrlimit(RLIMIT_NOFILE, &own);
+  ASSERT_GT(own.rlim_cur, static_cast<rlim_t>(c.idle + c.trickling + 64));
+  DemoServerProcess server({}, c.fdLimit);
+  ASSERT_FALSE(server.connectTo.empty());
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuBefore = server.CpuSeconds();
+  std::vector<std::unique_ptr<Client>> flood;
+  for (int i = 0; i < c.idle; ++i) flood.push_back(std::make_unique<Client>(server.Port()));
+  for (auto& client : flood) ASSERT_TRUE(client->Connected());
+  const std::string request = Get("hayabusa.5ch.io", "/cook/subject.txt");
+  std::vector<std::unique_ptr<Client>> trickling;
+  for (int i = 0; i < c.trickling; ++i)
+    trickling.push_back(std::make_unique<Client>(server.Port()));
+  for (std::size_t at = 0; at < request.size() / 2; ++at) {
+    for (auto& client : trickling) client->Send(request.substr(at, 1));
+    usleep(20000);
+  }
+  for (int round = 0; round < 3; ++round) {
+    Client normal(server.Port());
+    ASSERT_TRUE(normal.Send(request));
+    std::string answer = normal.ReadAll();
+    EXPECT_EQ(answer.substr(0, 15), "HTTP/1.1 200 OK") << "round " << round;
+    EXPECT_NE(answer.find(".dat<>"), std::string::npos);
+  }
+  usleep(1000000);
+  const double cpu = server.CpuSeconds() - cpuBefore;
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(cpu, wall / 10) << "CPU " << cpu << " s in " << wall << " s";
+  int status = server.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Floods, DemoServerLoadTest,
+                         ::testing::Values(LoadCase{"exhausted_handles", 128, 150, 0},
+                                           LoadCase{"idle_flood", 0, 2000, 0},
+                                           LoadCase{"trickling", 0, 0, 200},
+                                           LoadCase{"trickling_exhausted", 64, 40, 40}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velkor::demo
