@@ -48,17 +48,26 @@ struct BoardSpec {
   std::string_view name;
   std::string_view host;
   std::string_view dir;
+  // SETTING.TXT: BBS_NONAME_NAME, BBS_MESSAGE_COUNT, BBS_LINE_NUMBER, BBS_NAME_COUNT,
+  // BBS_MAIL_COUNT, BBS_SUBJECT_COUNT.
+  std::string_view noName;
+  int messageCount;
+  int lineNumber;
+  int nameCount;
+  int mailCount;
+  int subjectCount;
 };
 
 constexpr std::array<BoardSpec, 8> kBoards = {{
-    {"ニュース", "ニュース速報", "asahi.5ch.io", "newsplus"},
-    {"ニュース", "芸能速報", "kizuna.5ch.io", "mnewsplus"},
-    {"ニュース", "科学ニュース", "asahi.5ch.io", "scinews"},
-    {"趣味", "鉄道総合", "kizuna.5ch.io", "train"},
-    {"趣味", "料理", "hayabusa.5ch.io", "cook"},
-    {"趣味", "将棋・囲碁", "hayabusa.5ch.io", "bgame"},
-    {"雑談", "雑談系", "mao.5ch.io", "zatsudan"},
-    {"雑談", "なんでも実況", "mao.5ch.io", "livejupiter"},
+    {"ニュース", "ニュース速報", "asahi.5ch.io", "newsplus", "名無しさん＠お腹いっぱい。", 4096, 32,
+     64, 64, 128},
+    {"ニュース", "芸能速報", "kizuna.5ch.io", "mnewsplus", "名無しさん", 2048, 32, 64, 64, 96},
+    {"ニュース", "科学ニュース", "asahi.5ch.io", "scinews", "名無しのひみつ", 2048, 32, 64, 64, 96},
+    {"趣味", "鉄道総合", "kizuna.5ch.io", "train", "名無しの鉄オタ", 2048, 32, 64, 64, 96},
+    {"趣味", "料理", "hayabusa.5ch.io", "cook", "名無しさん", 1024, 16, 48, 32, 64},
+    {"趣味", "将棋・囲碁", "hayabusa.5ch.io", "bgame", "名無し名人", 2048, 32, 64, 64, 96},
+    {"雑談", "雑談系", "mao.5ch.io", "zatsudan", "名無しさん", 2048, 32, 64, 64, 96},
+    {"雑談", "なんでも実況", "mao.5ch.io", "livejupiter", "風吹けば名無し", 2048, 20, 96, 64, 96},
 }};
 
 const std::vector<std::string>& Topics() {
@@ -163,8 +172,9 @@ const std::vector<std::string>& Links() {
   return table;
 }
 
-// "2026/12/07(月) 23:50:12.34" in Japan time.
-std::string DateText(long long when, int hundredths) {
+}  // namespace
+
+std::string DemoDate(long long when, int hundredths) {
   static const auto weekdays = SjisTable({"日", "月", "火", "水", "木", "金", "土"});
   std::time_t t = static_cast<std::time_t>(when + 9 * 3600);
   std::tm tm{};
@@ -176,6 +186,8 @@ std::string DateText(long long when, int hundredths) {
                 hundredths);
   return head + weekdays[static_cast<std::size_t>(tm.tm_wday)] + tail;
 }
+
+namespace {
 
 std::string IdText(Random& random) {
   static constexpr std::string_view kChars =
@@ -206,6 +218,8 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now)
     board.host = std::string(kBoards[b].host);
     board.dir = std::string(kBoards[b].dir);
     board.subjectModified = now;
+    board.settings = {Sjis(kBoards[b].noName), kBoards[b].messageCount, kBoards[b].lineNumber,
+                      kBoards[b].nameCount,    kBoards[b].mailCount,    kBoards[b].subjectCount};
     Random random(Mix(0xD3E0, b));
     std::vector<long long> used;
     for (int i = 0; i < kThreadsPerBoard; ++i) {
@@ -256,7 +270,7 @@ std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int
           static_cast<std::uint64_t>(number)));
   std::string name = number == 1 ? Names()[0] : random.Pick(Names());
   std::string mail = number == 1 ? std::string() : random.Pick(Mails());
-  std::string date = DateText(when, random.Below(100)) + " ID:" + IdText(random);
+  std::string date = DemoDate(when, random.Below(100)) + " ID:" + IdText(random);
   std::vector<std::string> lines;
   if (number > 1 && random.Chance(35)) {
     int target = 1 + random.Below(number - 1);
@@ -384,6 +398,7 @@ DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
   if (rest == "subject.txt") {
     return {200, SubjectText(*board), "text/plain", board->subjectModified, ""};
   }
+  if (rest == "SETTING.TXT") return {200, SettingText(*board), "text/plain", start_, ""};
   std::size_t lastSlash = rest.rfind('/');
   std::string_view file = rest.substr(lastSlash + 1);
   std::string_view folder = rest.substr(0, lastSlash == std::string_view::npos ? 0 : lastSlash);
@@ -431,28 +446,102 @@ int DemoNetwork::Grow(std::string_view boardDir, long long key, int count, long 
     thread.dat += ReplyLine(*board, thread, thread.replies + 1, now);
     ++thread.replies;
   }
-  thread.lastPost = now;
-  // A Last-Modified that always moves forward, so a conditional request made in the same second as
-  // the last change still sees this one.
-  thread.modified = std::max(now, thread.modified + 1);
-  board->subjectModified = std::max(now, board->subjectModified + 1);
-  std::rotate(board->threads.begin(), it, it + 1);
+  Touch(*board, it, true, now);
   return added;
 }
 
-void DemoNetwork::Retire(Board& board, long long now) {
-  Thread last = std::move(board.threads.back());
-  board.threads.pop_back();
-  board.archive[last.key] = std::move(last);
-  Random random(Mix(0xA11CE, stepCount_));
-  long long key = now;
+void DemoNetwork::Touch(Board& board, std::vector<Thread>::iterator thread, bool age,
+                        long long now) {
+  thread->lastPost = now;
+  // A Last-Modified that always moves forward, so a conditional request made in the same second as
+  // the last change still sees this one.
+  thread->modified = std::max(now, thread->modified + 1);
+  board.subjectModified = std::max(now, board.subjectModified + 1);
+  if (age) std::rotate(board.threads.begin(), thread, thread + 1);
+}
+
+const DemoBoardSettings* DemoNetwork::Settings(std::string_view host, std::string_view dir) const {
+  for (const Board& board : boards_) {
+    if ((host.empty() || board.host == host) && board.dir == dir) return &board.settings;
+  }
+  return nullptr;
+}
+
+DemoThreadState DemoNetwork::ThreadState(std::string_view dir, long long key) const {
+  for (const Board& board : boards_) {
+    if (board.dir != dir) continue;
+    for (const Thread& thread : board.threads) {
+      if (thread.key == key) {
+        return thread.replies >= kMaxReplies ? DemoThreadState::kFull : DemoThreadState::kOpen;
+      }
+    }
+    return board.archive.count(key) ? DemoThreadState::kArchived : DemoThreadState::kMissing;
+  }
+  return DemoThreadState::kMissing;
+}
+
+int DemoNetwork::AppendReply(std::string_view dir, long long key, const std::string& line, bool age,
+                             long long now) {
+  Board* board = FindBoard("", dir);
+  if (!board) return 0;
+  auto it = std::find_if(board->threads.begin(), board->threads.end(),
+                         [key](const Thread& t) { return t.key == key; });
+  if (it == board->threads.end() || it->replies >= kMaxReplies) return 0;
+  BuildDat(*board, *it);
+  it->dat += line;
+  int number = ++it->replies;
+  Touch(*board, it, age, now);
+  return number;
+}
+
+long long DemoNetwork::StartThread(std::string_view dir, const std::string& title,
+                                   const std::string& line, long long now) {
+  Board* board = FindBoard("", dir);
+  if (!board) return 0;
+  Thread thread;
+  thread.key = FreeKey(*board, now);
+  thread.title = title;
+  thread.dat = line;
+  thread.baseReplies = 1;
+  thread.replies = 1;
+  thread.lastPost = now;
+  thread.modified = now;
+  long long key = thread.key;
+  PushThread(*board, std::move(thread), now);
+  return key;
+}
+
+std::string DemoNetwork::SettingText(const Board& board) const {
+  const DemoBoardSettings& s = board.settings;
+  return "BBS_TITLE=" + board.name + "\nBBS_TITLE_ORIG=" + board.name +
+         "\nBBS_NONAME_NAME=" + s.noName + "\nBBS_LINE_NUMBER=" + std::to_string(s.lineNumber) +
+         "\nBBS_MESSAGE_COUNT=" + std::to_string(s.messageCount) +
+         "\nBBS_NAME_COUNT=" + std::to_string(s.nameCount) +
+         "\nBBS_MAIL_COUNT=" + std::to_string(s.mailCount) +
+         "\nBBS_SUBJECT_COUNT=" + std::to_string(s.subjectCount) + "\n";
+}
+
+long long DemoNetwork::FreeKey(const Board& board, long long key) const {
   while (board.archive.count(key) || std::any_of(board.threads.begin(), board.threads.end(),
                                                  [key](const Thread& t) { return t.key == key; })) {
     ++key;
   }
-  board.threads.insert(board.threads.begin(), NewThread(board, key, 1, key, random.Next()));
-  board.threads.front().modified = now;
+  return key;
+}
+
+void DemoNetwork::PushThread(Board& board, Thread thread, long long now) {
+  Thread last = std::move(board.threads.back());
+  board.threads.pop_back();
+  board.archive[last.key] = std::move(last);
+  board.threads.insert(board.threads.begin(), std::move(thread));
   board.subjectModified = std::max(now, board.subjectModified + 1);
+}
+
+void DemoNetwork::Retire(Board& board, long long now) {
+  Random random(Mix(0xA11CE, stepCount_));
+  Thread thread = NewThread(board, FreeKey(board, now), 1, now, random.Next());
+  thread.modified = now;
+  PushThread(board, std::move(thread), now);
 }
 
 std::string DemoNetwork::Step(long long now) {

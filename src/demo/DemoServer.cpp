@@ -17,14 +17,15 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/Sjis.h"
+#include "demo/DemoRequest.h"
 
 namespace velkor::demo {
 namespace {
 
-constexpr std::size_t kMaxRequestHead = 16 * 1024;
 constexpr long long kIdleSeconds = 15;
 constexpr std::size_t kChunkSize = 8 * 1024;
 constexpr std::size_t kMaxConnections = 1024;
@@ -53,28 +54,15 @@ std::string ReasonPhrase(int status) {
       return "Not Found";
     case 405:
       return "Method Not Allowed";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Payload Too Large";
     case 416:
       return "Range Not Satisfiable";
     default:
       return "Internal Server Error";
   }
-}
-
-// The value of header `name` (case-insensitive) in a request head, blanks trimmed; empty when
-// absent.
-std::string HeaderValue(std::string_view head, std::string_view name) {
-  std::size_t at = head.find("\r\n");
-  while (at != std::string_view::npos && at + 2 < head.size()) {
-    std::size_t start = at + 2;
-    std::size_t end = head.find("\r\n", start);
-    std::string_view line = head.substr(start, end == std::string_view::npos ? end : end - start);
-    std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && EqualsIgnoreAsciiCase(line.substr(0, colon), name)) {
-      return std::string(TrimView(line.substr(colon + 1)));
-    }
-    at = end;
-  }
-  return std::string();
 }
 
 // "bytes=FIRST-" or "bytes=FIRST-LAST"; false for anything else (which is then ignored, as a
@@ -196,10 +184,7 @@ std::string DemoServer::ControlAnswer(std::string_view path, long long now) {
          std::to_string(text.size()) + "\r\nConnection: close\r\n\r\n" + text;
 }
 
-std::string DemoServer::Answer(std::string_view request, long long now) {
-  std::string_view firstLine = request.substr(0, request.find("\r\n"));
-  std::size_t sp1 = firstLine.find(' ');
-  std::size_t sp2 = firstLine.rfind(' ');
+std::string DemoServer::Answer(std::string_view bytes, long long now) {
   std::string common = "Date: " + HttpDate(now) + "\r\nServer: velkor-demo\r\n";
   auto simple = [&](int status, std::string extra) {
     std::string body =
@@ -208,19 +193,26 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
            extra + "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
            "\r\nConnection: close\r\n\r\n" + body;
   };
-  if (sp1 == std::string_view::npos || sp2 == sp1 || firstLine.substr(sp2 + 1, 5) != "HTTP/") {
-    return simple(400, "");
+  std::optional<DemoRequest> request = DemoRequest::Parse(bytes);
+  if (!request) return simple(400, "");
+  const std::string& method = request->Method();
+  std::string_view path = request->Path();
+  if (method == "POST" && path == "/test/bbs.cgi") {
+    // A body is taken only by its Content-Length, and only whole.
+    std::optional<std::size_t> length = request->ContentLength();
+    if (request->Header("Transfer-Encoding") || !length) return simple(411, "");
+    if (*length > DemoRequest::kMaxBody) return simple(413, "");
+    if (request->Body().size() != *length) return simple(400, "");
+    DemoPostAnswer posted = post_.Answer(*request, now);
+    return "HTTP/1.1 200 OK\r\n" + common + "Content-Type: text/html; charset=Shift_JIS\r\n" +
+           posted.headers + "Content-Length: " + std::to_string(posted.page.size()) +
+           "\r\nConnection: close\r\n\r\n" + posted.page;
   }
-  std::string_view method = firstLine.substr(0, sp1);
-  std::string_view target = firstLine.substr(sp1 + 1, sp2 - sp1 - 1);
   if (method != "GET" && method != "HEAD") return simple(405, "Allow: GET, HEAD\r\n");
-  std::string_view path = target.substr(0, target.find('?'));
   if (path == "/_demo/step" || path.substr(0, 12) == "/_demo/grow/")
     return ControlAnswer(path, now);
 
-  std::string host = HeaderValue(request, "Host");
-  host = host.substr(0, host.find(':'));
-  DemoResource resource = network_.Find(AsciiLowerCopy(host), path);
+  DemoResource resource = network_.Find(request->Host(), path);
   if (resource.status == 404) return simple(404, "");
   if (resource.status == 302) return simple(302, "Location: " + resource.location + "\r\n");
 
@@ -228,7 +220,7 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
                      "\r\nLast-Modified: " + HttpDate(resource.modified) +
                      "\r\nAccept-Ranges: bytes\r\nConnection: close\r\n";
   long long since = 0;
-  if (ParseHttpDate(HeaderValue(request, "If-Modified-Since"), since) &&
+  if (ParseHttpDate(request->Header("If-Modified-Since").value_or(""), since) &&
       resource.modified <= since) {
     return "HTTP/1.1 304 Not Modified\r\n" + head + "\r\n";
   }
@@ -237,7 +229,7 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
   long long size = static_cast<long long>(body.size());
   long long first = 0;
   long long last = 0;
-  if (ParseRange(HeaderValue(request, "Range"), first, last)) {
+  if (ParseRange(request->Header("Range").value_or(""), first, last)) {
     if (first >= size) {
       return "HTTP/1.1 416 Range Not Satisfiable\r\n" + head + "Content-Range: bytes */" +
              std::to_string(size) + "\r\nContent-Length: 0\r\n\r\n";
@@ -250,12 +242,12 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
            "\r\nContent-Length: " + std::to_string(part.size()) + "\r\n\r\n" +
            (bodyWanted ? part : std::string());
   }
-  std::string encodings = AsciiLowerCopy(HeaderValue(request, "Accept-Encoding"));
+  std::string encodings = AsciiLowerCopy(request->Header("Accept-Encoding").value_or(""));
   if (encodings.find("gzip") != std::string::npos) {
     std::string packed = Gzip(body);
     if (!packed.empty()) {
       head += "Content-Encoding: gzip\r\nVary: Accept-Encoding\r\n";
-      if (firstLine.substr(sp2 + 1) == "HTTP/1.1") {
+      if (request->Http11()) {
         return "HTTP/1.1 200 OK\r\n" + head + "Transfer-Encoding: chunked\r\n\r\n" +
                (bodyWanted ? Chunked(packed) : std::string());
       }
@@ -413,12 +405,15 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
             }
           }
           c.in.append(buffer, static_cast<std::size_t>(n));
-          std::size_t end = c.in.find("\r\n\r\n");
-          if (end == std::string::npos) {
-            if (c.in.size() > kMaxRequestHead) drop(c);
+          std::size_t size = DemoRequest::Size(c.in);
+          if (size == 0) {
+            // Still reading: a head is bounded here, a body by the Content-Length Size accepted.
+            if (c.in.find("\r\n\r\n") == std::string::npos && c.in.size() > DemoRequest::kMaxHead) {
+              drop(c);
+            }
             continue;
           }
-          c.out = Answer(std::string_view(c.in).substr(0, end + 4), now);
+          c.out = Answer(std::string_view(c.in).substr(0, size), now);
           c.answered = true;
           continue;
         }

@@ -391,5 +391,30 @@ INSTANTIATE_TEST_SUITE_P(Floods, DemoServerLoadTest,
                                            LoadCase{"trickling_exhausted", 64, 40, 40}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A POST is framed by its Content-Length: a body that arrives after the head is waited for; a POST
+// without a length, or with one above the bound, is answered at once instead of being read.
+TEST(DemoServerProcessTest, PostBodiesAreFramedByTheirLength) {
+  DemoServerProcess server({});
+  ASSERT_FALSE(server.connectTo.empty());
+  const std::string body = "bbs=cook&time=1&MESSAGE=%82%A0";
+  const std::string head =
+      "POST /test/bbs.cgi HTTP/1.1\r\nHost: hayabusa.5ch.io\r\nUser-Agent: Monazilla/1.00\r\n"
+      "Content-Type: application/x-www-form-urlencoded\r\nReferer: http://hayabusa.5ch.io/\r\n";
+  Client split(server.Port());
+  ASSERT_TRUE(split.Send(head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n"));
+  usleep(300000);
+  ASSERT_TRUE(split.Send(body));
+  std::string answer = split.ReadAll();
+  EXPECT_EQ(answer.substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_NE(answer.find("<!-- 2ch_X:error -->"), std::string::npos);
+  Client unframed(server.Port());
+  ASSERT_TRUE(unframed.Send(head + "\r\n" + body));
+  EXPECT_EQ(unframed.ReadAll().substr(0, 28), "HTTP/1.1 411 Length Required");
+  Client huge(server.Port());
+  ASSERT_TRUE(huge.Send(head + "Content-Length: 100000\r\n\r\n" + body));
+  EXPECT_EQ(huge.ReadAll().substr(0, 30), "HTTP/1.1 413 Payload Too Large");
+  server.Stop();
+}
+
 }  // namespace
 }  // namespace velkor::demo
