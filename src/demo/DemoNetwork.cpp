@@ -114,6 +114,19 @@ const std::vector<std::string>& TitleForms() {
   return table;
 }
 
+// Titles of threads that come in series, a thread and its successor: %T a topic, %N the part
+// number, %W the same in full-width digits.
+const std::vector<std::string>& SeriesForms() {
+  static const auto table =
+      SjisTable({"%Tについて語るスレ Part%N", "%T総合スレ その%N", "【定期】%T情報交換★%N",
+                 "%Tを語る %Nスレ目", "%T雑談 Part%W", "%T総合★%W"});
+  return table;
+}
+
+// The part numbers of the series, of the full thread; its successor has the next. 9 and 99 grow a
+// digit.
+constexpr std::array<int, 8> kSeriesNumbers = {12, 39, 9, 99, 4, 21, 150, 7};
+
 const std::vector<std::string>& Names() {
   static const auto table =
       SjisTable({"名無しさん", "名無しさん＠お腹いっぱい。", "風吹けば名無し", "名無しさん",
@@ -206,6 +219,36 @@ std::string FullWidthNumber(int n) {
   return text;
 }
 
+std::string Fill(std::string text, const std::string& topic, int number) {
+  for (std::size_t at; (at = text.find("%T")) != std::string::npos;) text.replace(at, 2, topic);
+  for (std::size_t at; (at = text.find("%N")) != std::string::npos;) {
+    text.replace(at, 2, std::to_string(number));
+  }
+  for (std::size_t at; (at = text.find("%W")) != std::string::npos;) {
+    text.replace(at, 2, FullWidthNumber(number));
+  }
+  return text;
+}
+
+// Which of a thread's heavy posters wrote reply `number`: 0 (who also started the thread), 1, 2,
+// or -1 for anyone else. About a third of the replies come from them.
+int HeavyPoster(int board, long long key, int number) {
+  if (number == 1) return 0;
+  std::uint64_t roll =
+      Mix(Mix(0x4EA7, static_cast<std::uint64_t>(board) << 40 ^ static_cast<std::uint64_t>(key)),
+          static_cast<std::uint64_t>(number)) %
+      100;
+  return roll < 14 ? 0 : roll < 24 ? 1 : roll < 32 ? 2 : -1;
+}
+
+// A heavy poster's ID: the same all day (Japan time), another the next day.
+std::string HeavyId(int board, long long key, int poster, long long when) {
+  long long day = (when + 9 * 3600) / (24 * 3600);
+  Random random(Mix(Mix(static_cast<std::uint64_t>(board), static_cast<std::uint64_t>(key)),
+                    static_cast<std::uint64_t>(day * 8 + poster)));
+  return IdText(random);
+}
+
 }  // namespace
 
 DemoNetwork::DemoNetwork(std::string scheme, long long now)
@@ -233,6 +276,7 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now)
       long long lastPost = now - random.Below(static_cast<int>(std::max(1LL, now - key)));
       board.threads.push_back(NewThread(board, key, replies, lastPost, random.Next()));
     }
+    MakeSeries(board);
     std::stable_sort(board.threads.begin(), board.threads.end(),
                      [](const Thread& a, const Thread& b) { return a.lastPost > b.lastPost; });
     for (int i = 0; i < 3; ++i) {
@@ -243,6 +287,29 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now)
   }
 }
 
+void DemoNetwork::MakeSeries(Board& board) const {
+  std::vector<std::size_t> taken;
+  for (std::size_t full = 0; full < board.threads.size(); ++full) {
+    if (board.threads[full].replies < kMaxReplies) continue;
+    // The successor: the next thread in generation order that was started later and is open.
+    std::size_t next = full + 1;
+    while (next < board.threads.size() &&
+           (board.threads[next].key < board.threads[full].key ||
+            board.threads[next].replies >= kMaxReplies ||
+            std::find(taken.begin(), taken.end(), next) != taken.end())) {
+      ++next;
+    }
+    if (next == board.threads.size()) continue;
+    taken.push_back(next);
+    std::size_t series = static_cast<std::size_t>(board.index) * 2 + taken.size() - 1;
+    const std::string& form = SeriesForms()[series % SeriesForms().size()];
+    const std::string& topic = Topics()[Mix(0x5E41E5, series) % Topics().size()];
+    int number = kSeriesNumbers[series % kSeriesNumbers.size()];
+    board.threads[full].title = Fill(form, topic, number);
+    board.threads[next].title = Fill(form, topic, number + 1);
+  }
+}
+
 DemoNetwork::Thread DemoNetwork::NewThread(const Board& board, long long key, int replies,
                                            long long lastPost, std::uint64_t seed) const {
   (void)board;
@@ -250,12 +317,10 @@ DemoNetwork::Thread DemoNetwork::NewThread(const Board& board, long long key, in
   std::string title =
       TitleForms()[static_cast<std::size_t>(random.Below(static_cast<int>(TitleForms().size())))];
   std::string topic = random.Pick(Topics());
-  std::string part = std::to_string(2 + random.Below(40));
-  for (std::size_t at; (at = title.find("%T")) != std::string::npos;) title.replace(at, 2, topic);
-  for (std::size_t at; (at = title.find("%N")) != std::string::npos;) title.replace(at, 2, part);
+  int part = 2 + random.Below(40);
   Thread thread;
   thread.key = key;
-  thread.title = title;
+  thread.title = Fill(title, topic, part);
   thread.baseReplies = replies;
   thread.replies = replies;
   thread.lastPost = std::max(lastPost, key);
@@ -270,7 +335,11 @@ std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int
           static_cast<std::uint64_t>(number)));
   std::string name = number == 1 ? Names()[0] : random.Pick(Names());
   std::string mail = number == 1 ? std::string() : random.Pick(Mails());
-  std::string date = DemoDate(when, random.Below(100)) + " ID:" + IdText(random);
+  // The ID's draws come before the hundredths' (the order the generated network has always had).
+  std::string id = IdText(random);
+  int heavy = HeavyPoster(board.index, thread.key, number);
+  std::string date = DemoDate(when, random.Below(100)) +
+                     " ID:" + (heavy < 0 ? id : HeavyId(board.index, thread.key, heavy, when));
   std::vector<std::string> lines;
   if (number > 1 && random.Chance(35)) {
     int target = 1 + random.Below(number - 1);
@@ -425,7 +494,8 @@ DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
   }
   auto archived = board->archive.find(key);
   if (archived != board->archive.end() && digits.size() >= 5 &&
-      folder == "kako/" + digits.substr(0, 4) + "/" + digits.substr(0, 5)) {
+      (folder == "kako/" + digits.substr(0, 4) + "/" + digits.substr(0, 5) ||
+       folder == "oyster/" + digits.substr(0, 4))) {
     BuildDat(*board, archived->second);
     return {200, archived->second.dat, "text/plain", archived->second.modified, ""};
   }

@@ -110,6 +110,9 @@ class DemoNetwork {
     long long subjectModified = 0;
   };
 
+  // Gives each full thread of a freshly generated board a successor: a later open thread, both
+  // titled as parts of one series (the successor's part number one greater).
+  void MakeSeries(Board& board) const;
   Thread NewThread(const Board& board, long long key, int replies, long long lastPost,
                    std::uint64_t seed) const;
   void BuildDat(const Board& board, Thread& thread) const;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -77,6 +78,12 @@ TEST_P(DemoServerStatusTest, AnswersLikeABoardServer) {
   const StatusCase& c = GetParam();
   std::string path = c.path;
   if (path == "DAT") path = DatPath(network_.ThreadKeys("cook")[5]);
+  if (path == "OYSTER") {
+    // The list's last thread, pushed into the archive by a new thread.
+    std::string key = std::to_string(network_.ThreadKeys("cook").back());
+    network_.StartThread("cook", "t", "n<><>d<> m <>t\n", kStart + 5);
+    path = "/cook/oyster/" + key.substr(0, 4) + "/" + key + ".dat";
+  }
   Answered answer = Ask(Get("hayabusa.5ch.io", path, c.extra));
   EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), std::string("HTTP/1.1 ") + c.status);
   EXPECT_NE(answer.head.find(c.header), std::string::npos) << answer.head;
@@ -98,6 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Content-Range: bytes */"},
         StatusCase{"gzip", "/cook/subject.txt", "Accept-Encoding: gzip\r\n", "200 OK",
                    "Transfer-Encoding: chunked"},
+        StatusCase{"archive at the oyster path", "OYSTER", "", "200 OK", "Last-Modified: "},
+        StatusCase{"range at the oyster path", "OYSTER", "Range: bytes=10-\r\n",
+                   "206 Partial Content", "Content-Range: bytes 10-"},
+        StatusCase{"listed thread not at the oyster path", "/cook/oyster/1796/1796600000.dat", "",
+                   "404 Not Found", ""},
+        StatusCase{"limits", "/cook/SETTING.TXT", "", "200 OK", "Content-Type: text/plain"},
         StatusCase{"other board's host", "/newsplus/subject.txt", "", "404 Not Found", ""},
         StatusCase{"no such thread", "/cook/dat/123.dat", "", "404 Not Found", ""},
         StatusCase{"outside the board", "/cook/../etc/passwd", "", "404 Not Found", ""}),
@@ -141,6 +154,102 @@ TEST_F(DemoServerTest, GrowthIsSeenByConditionalAndRangeRequests) {
   EXPECT_EQ(SplitLines(tail.body.substr(1)).size(), std::size_t{2});
   EXPECT_EQ(Ask(Get("hayabusa.5ch.io", "/cook/subject.txt", kSince)).head.substr(0, 15),
             "HTTP/1.1 200 OK");
+}
+
+// Every full thread has a listed successor started later whose title is the same but for a part
+// number one greater, in each of the number forms (Part12, その12, ★12, 12スレ目, full-width).
+TEST_F(DemoServerTest, FullThreadsHaveSuccessors) {
+  // The title with its last number (ASCII or full-width digits, Shift_JIS 0x82 0x4F-0x58)
+  // increased by one.
+  auto next = [](const std::string& title) {
+    auto wideDigit = [&](std::size_t i) {
+      return static_cast<unsigned char>(title[i]) == 0x82 && i + 1 < title.size() &&
+             title[i + 1] >= 0x4F && title[i + 1] <= 0x58;
+    };
+    std::size_t start = 0;
+    std::size_t end = 0;
+    std::string digits;
+    for (std::size_t i = 0; i < title.size();) {
+      std::size_t width = wideDigit(i) || IsLeadByte(title[i]) ? 2 : 1;
+      char digit = wideDigit(i) ? static_cast<char>('0' + title[i + 1] - 0x4F)
+                   : std::isdigit(static_cast<unsigned char>(title[i])) ? title[i]
+                                                                        : '\0';
+      if (digit != '\0') {
+        if (i != end) {
+          start = i;
+          digits.clear();
+        }
+        digits += digit;
+        end = i + width;
+      }
+      i += width;
+    }
+    if (digits.empty()) return std::string();
+    bool wide = end - start == 2 * digits.size();
+    std::string increased;
+    for (char c : std::to_string(std::stoi(digits) + 1)) {
+      increased +=
+          wide ? std::string{'\x82', static_cast<char>(0x4F + c - '0')} : std::string(1, c);
+    }
+    return title.substr(0, start) + increased + title.substr(end);
+  };
+  std::string forms;
+  int series = 0;
+  for (const std::string& dir : network_.BoardDirs()) {
+    std::map<std::string, long long> keyOfTitle;
+    std::vector<std::pair<long long, std::string>> full;
+    std::string list;
+    for (const std::string& host : network_.Hosts()) {
+      DemoResource resource = network_.Find(host, "/" + dir + "/subject.txt");
+      if (resource.status == 200) list = resource.body;
+    }
+    for (std::string_view line : SplitLines(list)) {
+      std::size_t title = line.find("<>") + 2;
+      std::size_t count = line.rfind(" (");
+      long long key = std::stoll(std::string(line.substr(0, 10)));
+      std::string text(line.substr(title, count - title));
+      keyOfTitle[text] = key;
+      if (line.ends_with(" (1000)")) full.emplace_back(key, text);
+    }
+    EXPECT_EQ(full.size(), 2u) << dir;
+    for (const auto& [key, title] : full) {
+      auto successor = keyOfTitle.find(next(title));
+      ASSERT_NE(successor, keyOfTitle.end()) << dir << " " << SjisToUtf8Lossy(title);
+      EXPECT_GT(successor->second, key);
+      forms += title + "\n";
+      ++series;
+    }
+  }
+  EXPECT_EQ(series, 16);
+  for (const std::string& form : {std::string("Part1"), Sjis("その"), Sjis("★"), Sjis("スレ目"),
+                                  std::string("Part\x82"), Sjis("★") + "\x82"}) {
+    EXPECT_NE(SjisFind(forms, form), std::string::npos) << SjisToUtf8Lossy(form);
+  }
+}
+
+// Threads have heavy posters: in a long thread one ID comes back again and again.
+TEST_F(DemoServerTest, HeavyPostersRepeatTheirIds) {
+  long long key = network_.ThreadKeys("cook")[0];
+  std::size_t most = 0;
+  for (long long candidate : network_.ThreadKeys("cook")) {
+    std::string dat = Dat(candidate);
+    if (SplitLines(dat).size() > most && SplitLines(dat).size() < 1000) {
+      most = SplitLines(dat).size();
+      key = candidate;
+    }
+  }
+  ASSERT_GE(most, 100u);
+  std::map<std::string, int> posts;
+  const std::string dat = Dat(key);
+  for (std::string_view line : SplitLines(dat)) {
+    std::size_t id = line.find(" ID:");
+    ASSERT_NE(id, std::string_view::npos);
+    // The day and the ID: an ID counts within one day only.
+    ++posts[std::string(line.substr(0, 10)) + std::string(line.substr(id, 13))];
+  }
+  int repeated = 0;
+  for (const auto& [id, count] : posts) repeated = std::max(repeated, count);
+  EXPECT_GE(repeated, 5);
 }
 
 // A thread that fell off its list answers 302 to its archive copy, which is served.
