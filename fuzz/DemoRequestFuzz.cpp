@@ -2,9 +2,9 @@
 // and body). Oracles: the answer is one well-formed HTTP answer whose head lines are printable
 // ASCII (nothing from the request reaches a header raw); it is bounded in size; a redirect stays
 // on the network's own hosts; and a request is served (2xx) only for a path made of plain segments
-// that names one of the network's own kinds of resource, never a path that climbs, doubles a
-// slash, or hides a segment behind an escape. The control paths (/_demo/) answer only their
-// one-line summaries.
+// that names one of the network's own kinds of resource (a page, list, log, form target or
+// picture), never a path that climbs, doubles a slash, or hides a segment behind an escape. The
+// control paths (/_demo/) answer only their one-line summaries.
 
 #include <cstdint>
 #include <string>
@@ -50,7 +50,10 @@ bool ServablePath(std::string_view path) {
   }
   std::string_view last = segments.back();
   return last == "bbsmenu.html" || last == "subject.txt" || last == "SETTING.TXT" ||
-         last == "bbs.cgi" || EndsWith(last, ".dat");
+         last == "bbs.cgi" || EndsWith(last, ".dat") ||
+         (segments.size() == 2 && segments.front() == "i" &&
+          (EndsWith(last, ".png") || EndsWith(last, ".jpg") || EndsWith(last, ".gif") ||
+           EndsWith(last, ".webp") || EndsWith(last, ".bmp")));
 }
 
 }  // namespace

@@ -356,6 +356,15 @@ std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int
   if (random.Chance(6))
     lines.push_back(random.Pick(Links()) + std::to_string(random.Below(100000)));
   if (random.Chance(3)) lines.insert(lines.end(), ArtLines().begin(), ArtLines().end());
+  // One reply in twenty shows a picture of the image host (hostile ones included).
+  std::uint64_t picture = Mix(Mix(0x1A6E, static_cast<std::uint64_t>(board.index) << 40 ^
+                                              static_cast<std::uint64_t>(thread.key)),
+                              static_cast<std::uint64_t>(number));
+  if (picture % 20 == 0) {
+    const std::vector<DemoImage>& images = images_.All();
+    lines.push_back(scheme_ + "://" + std::string(DemoImages::kHost) + "/i/" +
+                    images[(picture / 20) % images.size()].name);
+  }
   if (number == 1) {
     static const std::string intro = Sjis("スレ立てました。マターリいきましょう");
     lines.insert(lines.begin(), intro);
@@ -385,6 +394,7 @@ std::vector<std::string> DemoNetwork::Hosts() const {
     if (std::find(hosts.begin(), hosts.end(), board.host) == hosts.end())
       hosts.push_back(board.host);
   }
+  hosts.emplace_back(DemoImages::kHost);
   return hosts;
 }
 
@@ -451,6 +461,12 @@ DemoNetwork::Board* DemoNetwork::FindBoard(std::string_view host, std::string_vi
 
 DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
   DemoResource resource;
+  if (host == DemoImages::kHost) {
+    if (const DemoImage* image = images_.Find(path)) {
+      return {200, image->bytes, image->contentType, start_, ""};
+    }
+    return resource;
+  }
   if (host == kMenuHost) {
     if (path == "/bbsmenu.html") {
       resource = {200, MenuPage(), "text/html", start_, ""};

@@ -4,7 +4,8 @@
 // a thread list of 300 threads and their dat files, all generated from a fixed seed (the same
 // network on every start, dated relative to the start time) and kept in memory. The network grows
 // on request: threads get new replies, the thread lists are reordered, the last thread of a list
-// falls off into the archive and a new thread takes the top. Texts are Shift_JIS bytes as the board
+// falls off into the archive and a new thread takes the top. Replies link pictures of the image
+// host (DemoImages). Texts are Shift_JIS bytes as the board
 // servers serve them. Not thread-safe; the demo server drives it from its single thread.
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "demo/DemoImages.h"
 
 namespace velkor::demo {
 
@@ -51,7 +54,7 @@ class DemoNetwork {
   // `now` (seconds since the epoch) dates the threads and is the first Last-Modified of everything.
   DemoNetwork(std::string scheme, long long now);
 
-  // The menu host first, then each board host once.
+  // The menu host first, then each board host once, then the image host.
   std::vector<std::string> Hosts() const;
   std::string MenuUrl() const;
   // "http" or "https", as given at construction.
@@ -133,6 +136,7 @@ class DemoNetwork {
   long long start_ = 0;
   std::uint64_t stepCount_ = 0;
   std::vector<Board> boards_;
+  DemoImages images_;
 };
 
 }  // namespace velkor::demo

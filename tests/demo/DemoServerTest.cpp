@@ -351,7 +351,7 @@ TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
     items.push_back(server.connectTo.substr(at, comma == std::string::npos ? comma : comma - at));
     at = comma == std::string::npos ? server.connectTo.size() + 1 : comma + 1;
   }
-  EXPECT_EQ(items.size(), std::size_t{5});
+  EXPECT_EQ(items.size(), std::size_t{6});
   std::string error;
   ASSERT_TRUE(AddConnectOverrides(items, error)) << error;
   HttpSession session;
