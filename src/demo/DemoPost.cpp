@@ -42,14 +42,35 @@ std::string Field(const std::vector<std::pair<std::string, std::string>>& fields
   return std::string();
 }
 
+bool IsTrailByte(char c) {
+  auto b = static_cast<unsigned char>(c);
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// The text without lead bytes that lack their second byte (a reader would take the next byte,
+// perhaps the "<" of a dat field separator, as their second).
+std::string WholeCharacters(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!IsLeadByte(text[i])) {
+      out += text[i];
+    } else if (i + 1 < text.size() && IsTrailByte(text[i + 1])) {
+      out += text.substr(i++, 2);
+    }
+  }
+  return out;
+}
+
 // A field as it goes into a dat line: "<", ">" and '"' as entities ("&" stays, so character
 // references survive), zero bytes dropped; line breaks become " <br> " in a message and are
-// dropped elsewhere.
+// dropped elsewhere. Two-byte characters pass whole.
 std::string DatText(std::string_view text, bool message) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
-    if (c == '<') {
+    if (IsLeadByte(c) && i + 1 < text.size()) {
+      out += text.substr(i++, 2);
+    } else if (c == '<') {
       out += "&lt;";
     } else if (c == '>') {
       out += "&gt;";
@@ -157,7 +178,8 @@ DemoPostAnswer DemoPost::Answer(const DemoRequest& request, long long now) {
   if (request.Header("Referer").value_or("").rfind(scheme, 0) != 0) {
     return ErrorPage(Sjis("投稿データが壊れています。"));
   }
-  const auto fields = DemoRequest::FormFields(request.Body());
+  auto fields = DemoRequest::FormFields(request.Body());
+  for (auto& field : fields) field.second = WholeCharacters(field.second);
   const std::string bbs = Field(fields, "bbs");
   const DemoBoardSettings* settings = network_.Settings(request.Host(), bbs);
   if (!settings) return ErrorPage(Sjis("板情報が正しくありません。"));

@@ -186,7 +186,8 @@ TEST_F(DemoPostTest, ConfirmationThenReplyIsInTheLog) {
   const std::string before = Get("/cook/dat/" + std::to_string(openKey_) + ".dat").body;
   const int count = Count(openKey_);
   Form form = Reply(Sjis("<b>\"太字\"</b>\r\n二行目 &#128512;"));
-  Set(form, "FROM", Sjis("テスト<>名前"));
+  // A name that ends in half a character: the lead byte would swallow the separator's "<".
+  Set(form, "FROM", Sjis("テスト<>名前") + "\x82");
   Set(form, "mail", "");
   Answered confirm = Post(form, "");
   EXPECT_EQ(Kind(confirm), "cookie");
@@ -200,6 +201,7 @@ TEST_F(DemoPostTest, ConfirmationThenReplyIsInTheLog) {
   EXPECT_EQ(Get("/cook/dat/" + std::to_string(openKey_) + ".dat").body, before);
 
   Form hidden = HiddenFields(confirm.body);
+  Set(form, "FROM", Sjis("テスト<>名前"));
   for (const auto& [name, value] : form) {
     if (name == "submit") continue;
     EXPECT_NE(std::find(hidden.begin(), hidden.end(), std::pair(name, value)), hidden.end())
