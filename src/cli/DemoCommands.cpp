@@ -18,11 +18,12 @@ namespace {
 
 int RunDemoServer(CliArgs& args);
 
-const CliCommand kDemoServer = {"demo-server", "[--port N] [--root DIR] [--tls] [--step-seconds N]",
-                                "serve a generated board network on loopback until SIGINT/SIGTERM; "
-                                "print the board-menu URL and "
-                                "the VELKOR_CONNECT_TO value for its hosts",
-                                RunDemoServer};
+const CliCommand kDemoServer = {
+    "demo-server", "[--port N] [--root DIR] [--tls] [--step-seconds N] [--post-interval SECONDS]",
+    "serve a generated board network on loopback until SIGINT/SIGTERM; "
+    "print the board-menu URL and "
+    "the VELKOR_CONNECT_TO value for its hosts",
+    RunDemoServer};
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -35,10 +36,14 @@ int RunDemoServer(CliArgs& args) {
   auto root = args.TakeOption("--root");
   bool tls = args.TakeFlag("--tls");
   auto stepSeconds = args.TakeIntOption("--step-seconds");
+  auto postInterval = args.TakeIntOption("--post-interval");
   if (!CheckArgs(args, kDemoServer, 0, 0)) return kExitUsage;
   if (port && (*port < 0 || *port > 65535)) return UsageError(kDemoServer, "bad --port");
   if (stepSeconds && (*stepSeconds < 0 || *stepSeconds > 86400)) {
     return UsageError(kDemoServer, "bad --step-seconds");
+  }
+  if (postInterval && (*postInterval < 0 || *postInterval > 86400)) {
+    return UsageError(kDemoServer, "bad --post-interval");
   }
 
   struct sigaction action {};
@@ -53,6 +58,7 @@ int RunDemoServer(CliArgs& args) {
                       .count();
   demo::DemoNetwork network(tls ? "https" : "http", now);
   demo::DemoServer server(network);
+  server.SetPostInterval(static_cast<int>(postInterval.value_or(10)));
   demo::DemoTls certificates;
   std::string error;
   if (!server.Listen(static_cast<unsigned short>(port.value_or(0)), error)) return Failure(error);

@@ -48,17 +48,26 @@ struct BoardSpec {
   std::string_view name;
   std::string_view host;
   std::string_view dir;
+  // SETTING.TXT: BBS_NONAME_NAME, BBS_MESSAGE_COUNT, BBS_LINE_NUMBER, BBS_NAME_COUNT,
+  // BBS_MAIL_COUNT, BBS_SUBJECT_COUNT.
+  std::string_view noName;
+  int messageCount;
+  int lineNumber;
+  int nameCount;
+  int mailCount;
+  int subjectCount;
 };
 
 constexpr std::array<BoardSpec, 8> kBoards = {{
-    {"ニュース", "ニュース速報", "asahi.5ch.io", "newsplus"},
-    {"ニュース", "芸能速報", "kizuna.5ch.io", "mnewsplus"},
-    {"ニュース", "科学ニュース", "asahi.5ch.io", "scinews"},
-    {"趣味", "鉄道総合", "kizuna.5ch.io", "train"},
-    {"趣味", "料理", "hayabusa.5ch.io", "cook"},
-    {"趣味", "将棋・囲碁", "hayabusa.5ch.io", "bgame"},
-    {"雑談", "雑談系", "mao.5ch.io", "zatsudan"},
-    {"雑談", "なんでも実況", "mao.5ch.io", "livejupiter"},
+    {"ニュース", "ニュース速報", "asahi.5ch.io", "newsplus", "名無しさん＠お腹いっぱい。", 4096, 32,
+     64, 64, 128},
+    {"ニュース", "芸能速報", "kizuna.5ch.io", "mnewsplus", "名無しさん", 2048, 32, 64, 64, 96},
+    {"ニュース", "科学ニュース", "asahi.5ch.io", "scinews", "名無しのひみつ", 2048, 32, 64, 64, 96},
+    {"趣味", "鉄道総合", "kizuna.5ch.io", "train", "名無しの鉄オタ", 2048, 32, 64, 64, 96},
+    {"趣味", "料理", "hayabusa.5ch.io", "cook", "名無しさん", 1024, 16, 48, 32, 64},
+    {"趣味", "将棋・囲碁", "hayabusa.5ch.io", "bgame", "名無し名人", 2048, 32, 64, 64, 96},
+    {"雑談", "雑談系", "mao.5ch.io", "zatsudan", "名無しさん", 2048, 32, 64, 64, 96},
+    {"雑談", "なんでも実況", "mao.5ch.io", "livejupiter", "風吹けば名無し", 2048, 20, 96, 64, 96},
 }};
 
 const std::vector<std::string>& Topics() {
@@ -104,6 +113,19 @@ const std::vector<std::string>& TitleForms() {
                  "%Tで打線組んだｗｗｗ", "%Tが好きな人の数→", "%T初心者スレ その%N"});
   return table;
 }
+
+// Titles of threads that come in series, a thread and its successor: %T a topic, %N the part
+// number, %W the same in full-width digits.
+const std::vector<std::string>& SeriesForms() {
+  static const auto table =
+      SjisTable({"%Tについて語るスレ Part%N", "%T総合スレ その%N", "【定期】%T情報交換★%N",
+                 "%Tを語る %Nスレ目", "%T雑談 Part%W", "%T総合★%W"});
+  return table;
+}
+
+// The part numbers of the series, of the full thread; its successor has the next. 9 and 99 grow a
+// digit.
+constexpr std::array<int, 8> kSeriesNumbers = {12, 39, 9, 99, 4, 21, 150, 7};
 
 const std::vector<std::string>& Names() {
   static const auto table =
@@ -163,8 +185,9 @@ const std::vector<std::string>& Links() {
   return table;
 }
 
-// "2026/12/07(月) 23:50:12.34" in Japan time.
-std::string DateText(long long when, int hundredths) {
+}  // namespace
+
+std::string DemoDate(long long when, int hundredths) {
   static const auto weekdays = SjisTable({"日", "月", "火", "水", "木", "金", "土"});
   std::time_t t = static_cast<std::time_t>(when + 9 * 3600);
   std::tm tm{};
@@ -176,6 +199,8 @@ std::string DateText(long long when, int hundredths) {
                 hundredths);
   return head + weekdays[static_cast<std::size_t>(tm.tm_wday)] + tail;
 }
+
+namespace {
 
 std::string IdText(Random& random) {
   static constexpr std::string_view kChars =
@@ -194,6 +219,36 @@ std::string FullWidthNumber(int n) {
   return text;
 }
 
+std::string Fill(std::string text, const std::string& topic, int number) {
+  for (std::size_t at; (at = text.find("%T")) != std::string::npos;) text.replace(at, 2, topic);
+  for (std::size_t at; (at = text.find("%N")) != std::string::npos;) {
+    text.replace(at, 2, std::to_string(number));
+  }
+  for (std::size_t at; (at = text.find("%W")) != std::string::npos;) {
+    text.replace(at, 2, FullWidthNumber(number));
+  }
+  return text;
+}
+
+// Which of a thread's heavy posters wrote reply `number`: 0 (who also started the thread), 1, 2,
+// or -1 for anyone else. About a third of the replies come from them.
+int HeavyPoster(int board, long long key, int number) {
+  if (number == 1) return 0;
+  std::uint64_t roll =
+      Mix(Mix(0x4EA7, static_cast<std::uint64_t>(board) << 40 ^ static_cast<std::uint64_t>(key)),
+          static_cast<std::uint64_t>(number)) %
+      100;
+  return roll < 14 ? 0 : roll < 24 ? 1 : roll < 32 ? 2 : -1;
+}
+
+// A heavy poster's ID: the same all day (Japan time), another the next day.
+std::string HeavyId(int board, long long key, int poster, long long when) {
+  long long day = (when + 9 * 3600) / (24 * 3600);
+  Random random(Mix(Mix(static_cast<std::uint64_t>(board), static_cast<std::uint64_t>(key)),
+                    static_cast<std::uint64_t>(day * 8 + poster)));
+  return IdText(random);
+}
+
 }  // namespace
 
 DemoNetwork::DemoNetwork(std::string scheme, long long now)
@@ -206,6 +261,8 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now)
     board.host = std::string(kBoards[b].host);
     board.dir = std::string(kBoards[b].dir);
     board.subjectModified = now;
+    board.settings = {Sjis(kBoards[b].noName), kBoards[b].messageCount, kBoards[b].lineNumber,
+                      kBoards[b].nameCount,    kBoards[b].mailCount,    kBoards[b].subjectCount};
     Random random(Mix(0xD3E0, b));
     std::vector<long long> used;
     for (int i = 0; i < kThreadsPerBoard; ++i) {
@@ -219,6 +276,7 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now)
       long long lastPost = now - random.Below(static_cast<int>(std::max(1LL, now - key)));
       board.threads.push_back(NewThread(board, key, replies, lastPost, random.Next()));
     }
+    MakeSeries(board);
     std::stable_sort(board.threads.begin(), board.threads.end(),
                      [](const Thread& a, const Thread& b) { return a.lastPost > b.lastPost; });
     for (int i = 0; i < 3; ++i) {
@@ -229,6 +287,29 @@ DemoNetwork::DemoNetwork(std::string scheme, long long now)
   }
 }
 
+void DemoNetwork::MakeSeries(Board& board) const {
+  std::vector<std::size_t> taken;
+  for (std::size_t full = 0; full < board.threads.size(); ++full) {
+    if (board.threads[full].replies < kMaxReplies) continue;
+    // The successor: the next thread in generation order that was started later and is open.
+    std::size_t next = full + 1;
+    while (next < board.threads.size() &&
+           (board.threads[next].key < board.threads[full].key ||
+            board.threads[next].replies >= kMaxReplies ||
+            std::find(taken.begin(), taken.end(), next) != taken.end())) {
+      ++next;
+    }
+    if (next == board.threads.size()) continue;
+    taken.push_back(next);
+    std::size_t series = static_cast<std::size_t>(board.index) * 2 + taken.size() - 1;
+    const std::string& form = SeriesForms()[series % SeriesForms().size()];
+    const std::string& topic = Topics()[Mix(0x5E41E5, series) % Topics().size()];
+    int number = kSeriesNumbers[series % kSeriesNumbers.size()];
+    board.threads[full].title = Fill(form, topic, number);
+    board.threads[next].title = Fill(form, topic, number + 1);
+  }
+}
+
 DemoNetwork::Thread DemoNetwork::NewThread(const Board& board, long long key, int replies,
                                            long long lastPost, std::uint64_t seed) const {
   (void)board;
@@ -236,12 +317,10 @@ DemoNetwork::Thread DemoNetwork::NewThread(const Board& board, long long key, in
   std::string title =
       TitleForms()[static_cast<std::size_t>(random.Below(static_cast<int>(TitleForms().size())))];
   std::string topic = random.Pick(Topics());
-  std::string part = std::to_string(2 + random.Below(40));
-  for (std::size_t at; (at = title.find("%T")) != std::string::npos;) title.replace(at, 2, topic);
-  for (std::size_t at; (at = title.find("%N")) != std::string::npos;) title.replace(at, 2, part);
+  int part = 2 + random.Below(40);
   Thread thread;
   thread.key = key;
-  thread.title = title;
+  thread.title = Fill(title, topic, part);
   thread.baseReplies = replies;
   thread.replies = replies;
   thread.lastPost = std::max(lastPost, key);
@@ -256,7 +335,11 @@ std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int
           static_cast<std::uint64_t>(number)));
   std::string name = number == 1 ? Names()[0] : random.Pick(Names());
   std::string mail = number == 1 ? std::string() : random.Pick(Mails());
-  std::string date = DateText(when, random.Below(100)) + " ID:" + IdText(random);
+  // The ID's draws come before the hundredths' (the order the generated network has always had).
+  std::string id = IdText(random);
+  int heavy = HeavyPoster(board.index, thread.key, number);
+  std::string date = DemoDate(when, random.Below(100)) +
+                     " ID:" + (heavy < 0 ? id : HeavyId(board.index, thread.key, heavy, when));
   std::vector<std::string> lines;
   if (number > 1 && random.Chance(35)) {
     int target = 1 + random.Below(number - 1);
@@ -273,6 +356,15 @@ std::string DemoNetwork::ReplyLine(const Board& board, const Thread& thread, int
   if (random.Chance(6))
     lines.push_back(random.Pick(Links()) + std::to_string(random.Below(100000)));
   if (random.Chance(3)) lines.insert(lines.end(), ArtLines().begin(), ArtLines().end());
+  // One reply in twenty shows a picture of the image host (hostile ones included).
+  std::uint64_t picture = Mix(Mix(0x1A6E, static_cast<std::uint64_t>(board.index) << 40 ^
+                                              static_cast<std::uint64_t>(thread.key)),
+                              static_cast<std::uint64_t>(number));
+  if (picture % 20 == 0) {
+    const std::vector<DemoImage>& images = images_.All();
+    lines.push_back(scheme_ + "://" + std::string(DemoImages::kHost) + "/i/" +
+                    images[(picture / 20) % images.size()].name);
+  }
   if (number == 1) {
     static const std::string intro = Sjis("スレ立てました。マターリいきましょう");
     lines.insert(lines.begin(), intro);
@@ -302,6 +394,7 @@ std::vector<std::string> DemoNetwork::Hosts() const {
     if (std::find(hosts.begin(), hosts.end(), board.host) == hosts.end())
       hosts.push_back(board.host);
   }
+  hosts.emplace_back(DemoImages::kHost);
   return hosts;
 }
 
@@ -368,6 +461,12 @@ DemoNetwork::Board* DemoNetwork::FindBoard(std::string_view host, std::string_vi
 
 DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
   DemoResource resource;
+  if (host == DemoImages::kHost) {
+    if (const DemoImage* image = images_.Find(path)) {
+      return {200, image->bytes, image->contentType, start_, ""};
+    }
+    return resource;
+  }
   if (host == kMenuHost) {
     if (path == "/bbsmenu.html") {
       resource = {200, MenuPage(), "text/html", start_, ""};
@@ -384,6 +483,7 @@ DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
   if (rest == "subject.txt") {
     return {200, SubjectText(*board), "text/plain", board->subjectModified, ""};
   }
+  if (rest == "SETTING.TXT") return {200, SettingText(*board), "text/plain", start_, ""};
   std::size_t lastSlash = rest.rfind('/');
   std::string_view file = rest.substr(lastSlash + 1);
   std::string_view folder = rest.substr(0, lastSlash == std::string_view::npos ? 0 : lastSlash);
@@ -410,7 +510,8 @@ DemoResource DemoNetwork::Find(std::string_view host, std::string_view path) {
   }
   auto archived = board->archive.find(key);
   if (archived != board->archive.end() && digits.size() >= 5 &&
-      folder == "kako/" + digits.substr(0, 4) + "/" + digits.substr(0, 5)) {
+      (folder == "kako/" + digits.substr(0, 4) + "/" + digits.substr(0, 5) ||
+       folder == "oyster/" + digits.substr(0, 4))) {
     BuildDat(*board, archived->second);
     return {200, archived->second.dat, "text/plain", archived->second.modified, ""};
   }
@@ -431,28 +532,102 @@ int DemoNetwork::Grow(std::string_view boardDir, long long key, int count, long 
     thread.dat += ReplyLine(*board, thread, thread.replies + 1, now);
     ++thread.replies;
   }
-  thread.lastPost = now;
-  // A Last-Modified that always moves forward, so a conditional request made in the same second as
-  // the last change still sees this one.
-  thread.modified = std::max(now, thread.modified + 1);
-  board->subjectModified = std::max(now, board->subjectModified + 1);
-  std::rotate(board->threads.begin(), it, it + 1);
+  Touch(*board, it, true, now);
   return added;
 }
 
-void DemoNetwork::Retire(Board& board, long long now) {
-  Thread last = std::move(board.threads.back());
-  board.threads.pop_back();
-  board.archive[last.key] = std::move(last);
-  Random random(Mix(0xA11CE, stepCount_));
-  long long key = now;
+void DemoNetwork::Touch(Board& board, std::vector<Thread>::iterator thread, bool age,
+                        long long now) {
+  thread->lastPost = now;
+  // A Last-Modified that always moves forward, so a conditional request made in the same second as
+  // the last change still sees this one.
+  thread->modified = std::max(now, thread->modified + 1);
+  board.subjectModified = std::max(now, board.subjectModified + 1);
+  if (age) std::rotate(board.threads.begin(), thread, thread + 1);
+}
+
+const DemoBoardSettings* DemoNetwork::Settings(std::string_view host, std::string_view dir) const {
+  for (const Board& board : boards_) {
+    if ((host.empty() || board.host == host) && board.dir == dir) return &board.settings;
+  }
+  return nullptr;
+}
+
+DemoThreadState DemoNetwork::ThreadState(std::string_view dir, long long key) const {
+  for (const Board& board : boards_) {
+    if (board.dir != dir) continue;
+    for (const Thread& thread : board.threads) {
+      if (thread.key == key) {
+        return thread.replies >= kMaxReplies ? DemoThreadState::kFull : DemoThreadState::kOpen;
+      }
+    }
+    return board.archive.count(key) ? DemoThreadState::kArchived : DemoThreadState::kMissing;
+  }
+  return DemoThreadState::kMissing;
+}
+
+int DemoNetwork::AppendReply(std::string_view dir, long long key, const std::string& line, bool age,
+                             long long now) {
+  Board* board = FindBoard("", dir);
+  if (!board) return 0;
+  auto it = std::find_if(board->threads.begin(), board->threads.end(),
+                         [key](const Thread& t) { return t.key == key; });
+  if (it == board->threads.end() || it->replies >= kMaxReplies) return 0;
+  BuildDat(*board, *it);
+  it->dat += line;
+  int number = ++it->replies;
+  Touch(*board, it, age, now);
+  return number;
+}
+
+long long DemoNetwork::StartThread(std::string_view dir, const std::string& title,
+                                   const std::string& line, long long now) {
+  Board* board = FindBoard("", dir);
+  if (!board) return 0;
+  Thread thread;
+  thread.key = FreeKey(*board, now);
+  thread.title = title;
+  thread.dat = line;
+  thread.baseReplies = 1;
+  thread.replies = 1;
+  thread.lastPost = now;
+  thread.modified = now;
+  long long key = thread.key;
+  PushThread(*board, std::move(thread), now);
+  return key;
+}
+
+std::string DemoNetwork::SettingText(const Board& board) const {
+  const DemoBoardSettings& s = board.settings;
+  return "BBS_TITLE=" + board.name + "\nBBS_TITLE_ORIG=" + board.name +
+         "\nBBS_NONAME_NAME=" + s.noName + "\nBBS_LINE_NUMBER=" + std::to_string(s.lineNumber) +
+         "\nBBS_MESSAGE_COUNT=" + std::to_string(s.messageCount) +
+         "\nBBS_NAME_COUNT=" + std::to_string(s.nameCount) +
+         "\nBBS_MAIL_COUNT=" + std::to_string(s.mailCount) +
+         "\nBBS_SUBJECT_COUNT=" + std::to_string(s.subjectCount) + "\n";
+}
+
+long long DemoNetwork::FreeKey(const Board& board, long long key) const {
   while (board.archive.count(key) || std::any_of(board.threads.begin(), board.threads.end(),
                                                  [key](const Thread& t) { return t.key == key; })) {
     ++key;
   }
-  board.threads.insert(board.threads.begin(), NewThread(board, key, 1, key, random.Next()));
-  board.threads.front().modified = now;
+  return key;
+}
+
+void DemoNetwork::PushThread(Board& board, Thread thread, long long now) {
+  Thread last = std::move(board.threads.back());
+  board.threads.pop_back();
+  board.archive[last.key] = std::move(last);
+  board.threads.insert(board.threads.begin(), std::move(thread));
   board.subjectModified = std::max(now, board.subjectModified + 1);
+}
+
+void DemoNetwork::Retire(Board& board, long long now) {
+  Random random(Mix(0xA11CE, stepCount_));
+  Thread thread = NewThread(board, FreeKey(board, now), 1, now, random.Next());
+  thread.modified = now;
+  PushThread(board, std::move(thread), now);
 }
 
 std::string DemoNetwork::Step(long long now) {

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -16,16 +17,20 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/Sjis.h"
+#include "demo/DemoRequest.h"
 
 namespace velkor::demo {
 namespace {
 
-constexpr std::size_t kMaxRequestHead = 16 * 1024;
 constexpr long long kIdleSeconds = 15;
 constexpr std::size_t kChunkSize = 8 * 1024;
+constexpr std::size_t kMaxConnections = 1024;
+// Descriptors kept free for everything that is not a connection.
+constexpr rlim_t kReservedFds = 16;
 
 long long Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(
@@ -49,28 +54,15 @@ std::string ReasonPhrase(int status) {
       return "Not Found";
     case 405:
       return "Method Not Allowed";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Payload Too Large";
     case 416:
       return "Range Not Satisfiable";
     default:
       return "Internal Server Error";
   }
-}
-
-// The value of header `name` (case-insensitive) in a request head, blanks trimmed; empty when
-// absent.
-std::string HeaderValue(std::string_view head, std::string_view name) {
-  std::size_t at = head.find("\r\n");
-  while (at != std::string_view::npos && at + 2 < head.size()) {
-    std::size_t start = at + 2;
-    std::size_t end = head.find("\r\n", start);
-    std::string_view line = head.substr(start, end == std::string_view::npos ? end : end - start);
-    std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && EqualsIgnoreAsciiCase(line.substr(0, colon), name)) {
-      return std::string(TrimView(line.substr(colon + 1)));
-    }
-    at = end;
-  }
-  return std::string();
 }
 
 // "bytes=FIRST-" or "bytes=FIRST-LAST"; false for anything else (which is then ignored, as a
@@ -118,6 +110,17 @@ std::string Chunked(std::string_view body) {
     out += "\r\n";
   }
   return out + "0\r\n\r\n";
+}
+
+// How many connections may be open at once: below the process's descriptor limit with room for the
+// listening socket, standard streams and files, and never more than kMaxConnections.
+std::size_t ConnectionLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return kMaxConnections;
+  }
+  rlim_t usable = limit.rlim_cur > kReservedFds + 1 ? limit.rlim_cur - kReservedFds : 1;
+  return static_cast<std::size_t>(std::min<rlim_t>(usable, kMaxConnections));
 }
 
 bool ParseNumber(const std::string& text, long long& value) {
@@ -181,10 +184,7 @@ std::string DemoServer::ControlAnswer(std::string_view path, long long now) {
          std::to_string(text.size()) + "\r\nConnection: close\r\n\r\n" + text;
 }
 
-std::string DemoServer::Answer(std::string_view request, long long now) {
-  std::string_view firstLine = request.substr(0, request.find("\r\n"));
-  std::size_t sp1 = firstLine.find(' ');
-  std::size_t sp2 = firstLine.rfind(' ');
+std::string DemoServer::Answer(std::string_view bytes, long long now) {
   std::string common = "Date: " + HttpDate(now) + "\r\nServer: velkor-demo\r\n";
   auto simple = [&](int status, std::string extra) {
     std::string body =
@@ -193,19 +193,26 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
            extra + "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
            "\r\nConnection: close\r\n\r\n" + body;
   };
-  if (sp1 == std::string_view::npos || sp2 == sp1 || firstLine.substr(sp2 + 1, 5) != "HTTP/") {
-    return simple(400, "");
+  std::optional<DemoRequest> request = DemoRequest::Parse(bytes);
+  if (!request) return simple(400, "");
+  const std::string& method = request->Method();
+  std::string_view path = request->Path();
+  if (method == "POST" && path == "/test/bbs.cgi") {
+    // A body is taken only by its Content-Length, and only whole.
+    std::optional<std::size_t> length = request->ContentLength();
+    if (request->Header("Transfer-Encoding") || !length) return simple(411, "");
+    if (*length > DemoRequest::kMaxBody) return simple(413, "");
+    if (request->Body().size() != *length) return simple(400, "");
+    DemoPostAnswer posted = post_.Answer(*request, now);
+    return "HTTP/1.1 200 OK\r\n" + common + "Content-Type: text/html; charset=Shift_JIS\r\n" +
+           posted.headers + "Content-Length: " + std::to_string(posted.page.size()) +
+           "\r\nConnection: close\r\n\r\n" + posted.page;
   }
-  std::string_view method = firstLine.substr(0, sp1);
-  std::string_view target = firstLine.substr(sp1 + 1, sp2 - sp1 - 1);
   if (method != "GET" && method != "HEAD") return simple(405, "Allow: GET, HEAD\r\n");
-  std::string_view path = target.substr(0, target.find('?'));
   if (path == "/_demo/step" || path.substr(0, 12) == "/_demo/grow/")
     return ControlAnswer(path, now);
 
-  std::string host = HeaderValue(request, "Host");
-  host = host.substr(0, host.find(':'));
-  DemoResource resource = network_.Find(AsciiLowerCopy(host), path);
+  DemoResource resource = network_.Find(request->Host(), path);
   if (resource.status == 404) return simple(404, "");
   if (resource.status == 302) return simple(302, "Location: " + resource.location + "\r\n");
 
@@ -213,7 +220,7 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
                      "\r\nLast-Modified: " + HttpDate(resource.modified) +
                      "\r\nAccept-Ranges: bytes\r\nConnection: close\r\n";
   long long since = 0;
-  if (ParseHttpDate(HeaderValue(request, "If-Modified-Since"), since) &&
+  if (ParseHttpDate(request->Header("If-Modified-Since").value_or(""), since) &&
       resource.modified <= since) {
     return "HTTP/1.1 304 Not Modified\r\n" + head + "\r\n";
   }
@@ -222,7 +229,7 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
   long long size = static_cast<long long>(body.size());
   long long first = 0;
   long long last = 0;
-  if (ParseRange(HeaderValue(request, "Range"), first, last)) {
+  if (ParseRange(request->Header("Range").value_or(""), first, last)) {
     if (first >= size) {
       return "HTTP/1.1 416 Range Not Satisfiable\r\n" + head + "Content-Range: bytes */" +
              std::to_string(size) + "\r\nContent-Length: 0\r\n\r\n";
@@ -235,12 +242,12 @@ std::string DemoServer::Answer(std::string_view request, long long now) {
            "\r\nContent-Length: " + std::to_string(part.size()) + "\r\n\r\n" +
            (bodyWanted ? part : std::string());
   }
-  std::string encodings = AsciiLowerCopy(HeaderValue(request, "Accept-Encoding"));
+  std::string encodings = AsciiLowerCopy(request->Header("Accept-Encoding").value_or(""));
   if (encodings.find("gzip") != std::string::npos) {
     std::string packed = Gzip(body);
     if (!packed.empty()) {
       head += "Content-Encoding: gzip\r\nVary: Accept-Encoding\r\n";
-      if (firstLine.substr(sp2 + 1) == "HTTP/1.1") {
+      if (request->Http11()) {
         return "HTTP/1.1 200 OK\r\n" + head + "Transfer-Encoding: chunked\r\n\r\n" +
                (bodyWanted ? Chunked(packed) : std::string());
       }
@@ -280,7 +287,8 @@ bool DemoServer::Listen(unsigned short port, std::string& error) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0 ||
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, SOMAXCONN) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
     close(fd);
@@ -294,18 +302,40 @@ bool DemoServer::Listen(unsigned short port, std::string& error) {
 
 void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
   std::vector<std::unique_ptr<Connection>> connections;
-  auto drop = [](Connection& c) {
+  std::size_t live = 0;  // connections whose socket is open
+  auto drop = [&live](Connection& c) {
+    if (c.fd < 0) return;
     if (c.ssl) {
       if (c.answered) SSL_shutdown(c.ssl);
       SSL_free(c.ssl);
     }
     close(c.fd);
     c.fd = -1;
+    --live;
   };
+  // Makes room for a new connection by closing the oldest one still waiting for its request; false
+  // when every open connection is being answered.
+  auto dropOldestIdle = [&]() {
+    for (auto& c : connections) {
+      if (c->fd >= 0 && !c->answered) {
+        drop(*c);
+        return true;
+      }
+    }
+    return false;
+  };
+  const std::size_t limit = ConnectionLimit();
+  bool acceptPaused = false;
   long long nextStep = stepSeconds > 0 ? Now() + stepSeconds : 0;
   while (!stop) {
     std::vector<pollfd> fds;
-    fds.push_back({listenFd_, POLLIN, 0});
+    // The listening socket is left out while accepting cannot succeed, since it stays readable and
+    // would wake every poll at once: for one round after the system refused a descriptor with no
+    // idle connection to give up, and while every allowed connection is being answered.
+    bool roomToAccept = live < limit || std::any_of(connections.begin(), connections.end(),
+                                                    [](const auto& c) { return !c->answered; });
+    fds.push_back({acceptPaused || !roomToAccept ? -1 : listenFd_, POLLIN, 0});
+    acceptPaused = false;
     for (const auto& c : connections) {
       bool writing = c->answered || c->wantWrite;
       fds.push_back({c->fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0});
@@ -323,8 +353,17 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
       }
     } else {
       if (fds[0].revents & POLLIN) {
-        for (int fd;
-             (fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+        while (live < limit || dropOldestIdle()) {
+          int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+          if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+              if (dropOldestIdle()) continue;
+              acceptPaused = true;
+            }
+            break;
+          }
+          ++live;
           auto c = std::make_unique<Connection>();
           c->fd = fd;
           c->deadline = now + kIdleSeconds;
@@ -341,6 +380,7 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
       }
       for (std::size_t i = 1; i < fds.size(); ++i) {
         Connection& c = *connections[i - 1];
+        if (c.fd < 0) continue;
         if (fds[i].revents == 0) {
           if (now > c.deadline) drop(c);
           continue;
@@ -365,12 +405,15 @@ void DemoServer::Run(const volatile std::sig_atomic_t& stop, int stepSeconds) {
             }
           }
           c.in.append(buffer, static_cast<std::size_t>(n));
-          std::size_t end = c.in.find("\r\n\r\n");
-          if (end == std::string::npos) {
-            if (c.in.size() > kMaxRequestHead) drop(c);
+          std::size_t size = DemoRequest::Size(c.in);
+          if (size == 0) {
+            // Still reading: a head is bounded here, a body by the Content-Length Size accepted.
+            if (c.in.find("\r\n\r\n") == std::string::npos && c.in.size() > DemoRequest::kMaxHead) {
+              drop(c);
+            }
             continue;
           }
-          c.out = Answer(std::string_view(c.in).substr(0, end + 4), now);
+          c.out = Answer(std::string_view(c.in).substr(0, size), now);
           c.answered = true;
           continue;
         }

@@ -3,8 +3,9 @@
 // A small single-threaded HTTP/1.1 server on loopback that serves a DemoNetwork the way the board
 // servers do: gzip (chunked) when asked, Last-Modified / If-Modified-Since (304), single byte
 // ranges (206, 416), 302 to the archive for a thread that fell off its board, "Connection: close"
-// after every answer. Optionally over TLS. Besides the network's own paths it answers two control
-// paths on every host, for scripts and tests that want the network to grow when they say so:
+// after every answer. Optionally over TLS. POST /test/bbs.cgi on every host posts (DemoPost).
+// Besides the network's own paths it answers two control paths on every host, for scripts and
+// tests that want the network to grow when they say so:
 //   /_demo/step                          one step of the network's life (see DemoNetwork::Step)
 //   /_demo/grow/DIR/KEY[/N]              N (default 1) new replies to one thread
 //   (DemoNetwork::Grow)
@@ -14,6 +15,7 @@
 #include <string_view>
 
 #include "demo/DemoNetwork.h"
+#include "demo/DemoPost.h"
 
 struct ssl_ctx_st;
 
@@ -21,7 +23,7 @@ namespace velkor::demo {
 
 class DemoServer {
  public:
-  explicit DemoServer(DemoNetwork& network) : network_(network) {}
+  explicit DemoServer(DemoNetwork& network) : network_(network), post_(network) {}
   ~DemoServer();
   DemoServer(const DemoServer&) = delete;
   DemoServer& operator=(const DemoServer&) = delete;
@@ -33,13 +35,17 @@ class DemoServer {
   // HTTP.
   void UseTls(ssl_ctx_st* context) { tls_ = context; }
 
+  // Posts from one cookie closer together than `seconds` are refused (default 10; 0 allows any).
+  void SetPostInterval(int seconds) { post_.SetInterval(seconds); }
+
   // Serves until `stop` becomes non-zero (set it from a signal handler), stepping the network every
   // `stepSeconds` seconds (0: only when asked through /_demo/step). Each step's summary goes to
   // stderr. Open connections are closed on return.
   void Run(const volatile std::sig_atomic_t& stop, int stepSeconds);
 
-  // The whole answer (head and body) to one request head, as of `now` (seconds since the epoch).
-  // Used by Run for every request; tests call it directly.
+  // The whole answer (head and body) to one request (its head and, for a POST, its body, as
+  // DemoRequest::Size frames it), as of `now` (seconds since the epoch). Used by Run for every
+  // request; tests call it directly.
   std::string Answer(std::string_view request, long long now);
 
  private:
@@ -47,6 +53,7 @@ class DemoServer {
   std::string ControlAnswer(std::string_view path, long long now);
 
   DemoNetwork& network_;
+  DemoPost post_;
   int listenFd_ = -1;
   unsigned short port_ = 0;
   ssl_ctx_st* tls_ = nullptr;

@@ -1,13 +1,23 @@
 #include "demo/DemoServer.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "base/Sjis.h"
@@ -68,6 +78,12 @@ TEST_P(DemoServerStatusTest, AnswersLikeABoardServer) {
   const StatusCase& c = GetParam();
   std::string path = c.path;
   if (path == "DAT") path = DatPath(network_.ThreadKeys("cook")[5]);
+  if (path == "OYSTER") {
+    // The list's last thread, pushed into the archive by a new thread.
+    std::string key = std::to_string(network_.ThreadKeys("cook").back());
+    network_.StartThread("cook", "t", "n<><>d<> m <>t\n", kStart + 5);
+    path = "/cook/oyster/" + key.substr(0, 4) + "/" + key + ".dat";
+  }
   Answered answer = Ask(Get("hayabusa.5ch.io", path, c.extra));
   EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), std::string("HTTP/1.1 ") + c.status);
   EXPECT_NE(answer.head.find(c.header), std::string::npos) << answer.head;
@@ -89,6 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Content-Range: bytes */"},
         StatusCase{"gzip", "/cook/subject.txt", "Accept-Encoding: gzip\r\n", "200 OK",
                    "Transfer-Encoding: chunked"},
+        StatusCase{"archive at the oyster path", "OYSTER", "", "200 OK", "Last-Modified: "},
+        StatusCase{"range at the oyster path", "OYSTER", "Range: bytes=10-\r\n",
+                   "206 Partial Content", "Content-Range: bytes 10-"},
+        StatusCase{"listed thread not at the oyster path", "/cook/oyster/1796/1796600000.dat", "",
+                   "404 Not Found", ""},
+        StatusCase{"limits", "/cook/SETTING.TXT", "", "200 OK", "Content-Type: text/plain"},
         StatusCase{"other board's host", "/newsplus/subject.txt", "", "404 Not Found", ""},
         StatusCase{"no such thread", "/cook/dat/123.dat", "", "404 Not Found", ""},
         StatusCase{"outside the board", "/cook/../etc/passwd", "", "404 Not Found", ""}),
@@ -134,6 +156,102 @@ TEST_F(DemoServerTest, GrowthIsSeenByConditionalAndRangeRequests) {
             "HTTP/1.1 200 OK");
 }
 
+// Every full thread has a listed successor started later whose title is the same but for a part
+// number one greater, in each of the number forms (Part12, その12, ★12, 12スレ目, full-width).
+TEST_F(DemoServerTest, FullThreadsHaveSuccessors) {
+  // The title with its last number (ASCII or full-width digits, Shift_JIS 0x82 0x4F-0x58)
+  // increased by one.
+  auto next = [](const std::string& title) {
+    auto wideDigit = [&](std::size_t i) {
+      return static_cast<unsigned char>(title[i]) == 0x82 && i + 1 < title.size() &&
+             title[i + 1] >= 0x4F && title[i + 1] <= 0x58;
+    };
+    std::size_t start = 0;
+    std::size_t end = 0;
+    std::string digits;
+    for (std::size_t i = 0; i < title.size();) {
+      std::size_t width = wideDigit(i) || IsLeadByte(title[i]) ? 2 : 1;
+      char digit = wideDigit(i) ? static_cast<char>('0' + title[i + 1] - 0x4F)
+                   : std::isdigit(static_cast<unsigned char>(title[i])) ? title[i]
+                                                                        : '\0';
+      if (digit != '\0') {
+        if (i != end) {
+          start = i;
+          digits.clear();
+        }
+        digits += digit;
+        end = i + width;
+      }
+      i += width;
+    }
+    if (digits.empty()) return std::string();
+    bool wide = end - start == 2 * digits.size();
+    std::string increased;
+    for (char c : std::to_string(std::stoi(digits) + 1)) {
+      increased +=
+          wide ? std::string{'\x82', static_cast<char>(0x4F + c - '0')} : std::string(1, c);
+    }
+    return title.substr(0, start) + increased + title.substr(end);
+  };
+  std::string forms;
+  int series = 0;
+  for (const std::string& dir : network_.BoardDirs()) {
+    std::map<std::string, long long> keyOfTitle;
+    std::vector<std::pair<long long, std::string>> full;
+    std::string list;
+    for (const std::string& host : network_.Hosts()) {
+      DemoResource resource = network_.Find(host, "/" + dir + "/subject.txt");
+      if (resource.status == 200) list = resource.body;
+    }
+    for (std::string_view line : SplitLines(list)) {
+      std::size_t title = line.find("<>") + 2;
+      std::size_t count = line.rfind(" (");
+      long long key = std::stoll(std::string(line.substr(0, 10)));
+      std::string text(line.substr(title, count - title));
+      keyOfTitle[text] = key;
+      if (line.ends_with(" (1000)")) full.emplace_back(key, text);
+    }
+    EXPECT_EQ(full.size(), 2u) << dir;
+    for (const auto& [key, title] : full) {
+      auto successor = keyOfTitle.find(next(title));
+      ASSERT_NE(successor, keyOfTitle.end()) << dir << " " << SjisToUtf8Lossy(title);
+      EXPECT_GT(successor->second, key);
+      forms += title + "\n";
+      ++series;
+    }
+  }
+  EXPECT_EQ(series, 16);
+  for (const std::string& form : {std::string("Part1"), Sjis("その"), Sjis("★"), Sjis("スレ目"),
+                                  std::string("Part\x82"), Sjis("★") + "\x82"}) {
+    EXPECT_NE(SjisFind(forms, form), std::string::npos) << SjisToUtf8Lossy(form);
+  }
+}
+
+// Threads have heavy posters: in a long thread one ID comes back again and again.
+TEST_F(DemoServerTest, HeavyPostersRepeatTheirIds) {
+  long long key = network_.ThreadKeys("cook")[0];
+  std::size_t most = 0;
+  for (long long candidate : network_.ThreadKeys("cook")) {
+    std::string dat = Dat(candidate);
+    if (SplitLines(dat).size() > most && SplitLines(dat).size() < 1000) {
+      most = SplitLines(dat).size();
+      key = candidate;
+    }
+  }
+  ASSERT_GE(most, 100u);
+  std::map<std::string, int> posts;
+  const std::string dat = Dat(key);
+  for (std::string_view line : SplitLines(dat)) {
+    std::size_t id = line.find(" ID:");
+    ASSERT_NE(id, std::string_view::npos);
+    // The day and the ID: an ID counts within one day only.
+    ++posts[std::string(line.substr(0, 10)) + std::string(line.substr(id, 13))];
+  }
+  int repeated = 0;
+  for (const auto& [id, count] : posts) repeated = std::max(repeated, count);
+  EXPECT_GE(repeated, 5);
+}
+
 // A thread that fell off its list answers 302 to its archive copy, which is served.
 TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
   long long last = network_.ThreadKeys("cook").back();
@@ -156,7 +274,8 @@ TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
 // A demo-server process and the two lines it printed.
 class DemoServerProcess {
  public:
-  explicit DemoServerProcess(std::vector<std::string> extra) {
+  // `fdLimit` > 0: the server runs with that soft limit of open descriptors.
+  explicit DemoServerProcess(std::vector<std::string> extra, rlim_t fdLimit = 0) {
     int out[2];
     if (pipe(out) != 0) return;
     std::vector<std::string> args = {VELKOR_CLI_PATH, "--data-dir",     ::testing::TempDir(),
@@ -164,6 +283,10 @@ class DemoServerProcess {
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = fork();
     if (pid_ == 0) {
+      rlimit limit{};
+      getrlimit(RLIMIT_NOFILE, &limit);
+      limit.rlim_cur = fdLimit > 0 ? fdLimit : limit.rlim_cur;
+      if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(126);
       dup2(out[1], 1);
       close(out[0]);
       std::vector<char*> argv;
@@ -192,6 +315,19 @@ class DemoServerProcess {
     status_ = waitpid(pid_, &status, 0) == pid_ ? status : 0x7F00;
     return status_;
   }
+  // Seconds of CPU the server process has used so far (user and system), from /proc.
+  double CpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long long ticks = 0;
+    // After the name: state is field 3, utime 14, stime 15.
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+      if (i >= 14) ticks += std::stoll(field);
+    }
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  }
   // The port of the printed connect value.
   std::string Port() const { return connectTo.substr(connectTo.rfind(':') + 1); }
 
@@ -215,7 +351,7 @@ TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
     items.push_back(server.connectTo.substr(at, comma == std::string::npos ? comma : comma - at));
     at = comma == std::string::npos ? server.connectTo.size() + 1 : comma + 1;
   }
-  EXPECT_EQ(items.size(), std::size_t{5});
+  EXPECT_EQ(items.size(), std::size_t{6});
   ASSERT_TRUE(AddConnectOverrides(items).IsOk());
   HttpSession session;
   std::string page;
@@ -253,6 +389,145 @@ TEST(DemoServerProcessTest, TlsIsTrustedThroughItsOwnCa) {
   int status = server.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   std::filesystem::remove_all(root);
+}
+
+// A loopback TCP connection to the server, closed with the object.
+class Client {
+ public:
+  // Non-blocking connect: an idle client does not wait for the server to accept it.
+  explicit Client(const std::string& port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<unsigned short>(std::stoi(port)));
+    fcntl(fd_, F_SETFL, O_NONBLOCK);
+    connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+  ~Client() { close(fd_); }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  // True once the connection is established (the server's system took it, accepted or not).
+  bool Connected() { return Wait(POLLOUT); }
+  // Sends `bytes` once the connection is writable; false when it failed or was closed.
+  bool Send(std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (!Wait(POLLOUT)) return false;
+      long n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n < 0 && errno != EAGAIN) return false;
+      if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  // Everything the server sends until it closes the connection (empty after a reset).
+  std::string ReadAll() {
+    std::string answer;
+    char buffer[4096];
+    while (Wait(POLLIN)) {
+      long n = recv(fd_, buffer, sizeof buffer, 0);
+      if (n == 0 || (n < 0 && errno != EAGAIN)) break;
+      if (n > 0) answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    return answer;
+  }
+
+ private:
+  // A generous bound that only keeps a broken server from hanging the test.
+  bool Wait(short events) {
+    pollfd p{fd_, events, 0};
+    return poll(&p, 1, 60000) == 1;
+  }
+  int fd_;
+};
+
+struct LoadCase {
+  const char* name;
+  rlim_t fdLimit;  // the server's descriptor limit; 0: as inherited
+  int idle;        // connections that never send anything
+  int trickling;   // connections that send half a request head a byte at a time, then stall
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class DemoServerLoadTest : public ::testing::TestWithParam<LoadCase> {};
+
+// Under a flood of connections that hold the server's descriptors, a normal request is still
+// answered and the server sleeps in poll instead of spinning: its CPU time stays far below the time
+// that passed.
+TEST_P(DemoServerLoadTest, NormalRequestsStayAnswered) {
+  const LoadCase& c = GetParam();
+  // The test's own end of every connection needs a descriptor too.
+  const rlim_t needed = static_cast<rlim_t>(c.idle + c.trickling + 64);
+  rlimit own{};
+  getrlimit(RLIMIT_NOFILE, &own);
+  if (own.rlim_cur < needed && own.rlim_max >= needed) {
+    own.rlim_cur = needed;
+    setrlimit(RLIMIT_NOFILE, &own);
+  }
+  ASSERT_GE(own.rlim_cur, needed);
+  DemoServerProcess server({}, c.fdLimit);
+  ASSERT_FALSE(server.connectTo.empty());
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuBefore = server.CpuSeconds();
+  std::vector<std::unique_ptr<Client>> flood;
+  for (int i = 0; i < c.idle; ++i) flood.push_back(std::make_unique<Client>(server.Port()));
+  for (auto& client : flood) ASSERT_TRUE(client->Connected());
+  const std::string request = Get("hayabusa.5ch.io", "/cook/subject.txt");
+  std::vector<std::unique_ptr<Client>> trickling;
+  for (int i = 0; i < c.trickling; ++i)
+    trickling.push_back(std::make_unique<Client>(server.Port()));
+  for (std::size_t at = 0; at < request.size() / 2; ++at) {
+    for (auto& client : trickling) client->Send(request.substr(at, 1));
+    usleep(20000);
+  }
+  for (int round = 0; round < 3; ++round) {
+    Client normal(server.Port());
+    ASSERT_TRUE(normal.Send(request));
+    std::string answer = normal.ReadAll();
+    EXPECT_EQ(answer.substr(0, 15), "HTTP/1.1 200 OK") << "round " << round;
+    EXPECT_NE(answer.find(".dat<>"), std::string::npos);
+  }
+  usleep(1000000);
+  const double cpu = server.CpuSeconds() - cpuBefore;
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(cpu, wall / 10) << "CPU " << cpu << " s in " << wall << " s";
+  int status = server.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Floods, DemoServerLoadTest,
+                         ::testing::Values(LoadCase{"exhausted_handles", 128, 150, 0},
+                                           LoadCase{"idle_flood", 0, 2000, 0},
+                                           LoadCase{"trickling", 0, 0, 200},
+                                           LoadCase{"trickling_exhausted", 64, 40, 40}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A POST is framed by its Content-Length: a body that arrives after the head is waited for; a POST
+// without a length, or with one above the bound, is answered at once instead of being read.
+TEST(DemoServerProcessTest, PostBodiesAreFramedByTheirLength) {
+  DemoServerProcess server({});
+  ASSERT_FALSE(server.connectTo.empty());
+  const std::string body = "bbs=cook&time=1&MESSAGE=%82%A0";
+  const std::string head =
+      "POST /test/bbs.cgi HTTP/1.1\r\nHost: hayabusa.5ch.io\r\nUser-Agent: Monazilla/1.00\r\n"
+      "Content-Type: application/x-www-form-urlencoded\r\nReferer: http://hayabusa.5ch.io/\r\n";
+  Client split(server.Port());
+  ASSERT_TRUE(split.Send(head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n"));
+  usleep(300000);
+  ASSERT_TRUE(split.Send(body));
+  std::string answer = split.ReadAll();
+  EXPECT_EQ(answer.substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_NE(answer.find("<!-- 2ch_X:error -->"), std::string::npos);
+  Client unframed(server.Port());
+  ASSERT_TRUE(unframed.Send(head + "\r\n" + body));
+  EXPECT_EQ(unframed.ReadAll().substr(0, 28), "HTTP/1.1 411 Length Required");
+  Client huge(server.Port());
+  ASSERT_TRUE(huge.Send(head + "Content-Length: 100000\r\n\r\n" + body));
+  EXPECT_EQ(huge.ReadAll().substr(0, 30), "HTTP/1.1 413 Payload Too Large");
+  server.Stop();
 }
 
 }  // namespace
