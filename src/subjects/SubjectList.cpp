@@ -247,6 +247,16 @@ bool SubjectList::StoreFetched(std::string_view log, const std::string& datName,
   return !flush || Flush();
 }
 
+bool SubjectList::MarkPast(const std::string& datName, bool flush) {
+  if (!IsBound()) return false;
+  auto nowNo = ini_->ReadNumber<std::int32_t>(datName, "NowNo", 0);
+  if (nowNo >= 0) {
+    ini_->WriteInteger(datName, "PreNo", nowNo);
+    ini_->WriteInteger(datName, "NowNo", -1);
+  }
+  return !flush || Flush();
+}
+
 bool SubjectList::ResetThread(const std::string& datName, bool flush) {
   if (!IsBound() || !ResetThreadState(*ini_, dir_, datName)) return false;
   return !flush || Flush();

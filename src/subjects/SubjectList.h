@@ -158,6 +158,10 @@ class SubjectList {
   // subject.ini when flush is set (false when that write fails or unbound).
   bool StoreFetched(std::string_view log, const std::string& datName, bool flush,
                     const std::string& lastModified);
+  // Marks the thread as no longer listed, as a merge marks a thread that fell off the list: a
+  // thread with NowNo >= 0 gets PreNo = NowNo and NowNo = -1; one already past is left alone.
+  // Writes subject.ini when flush is set (false when that write fails or unbound).
+  bool MarkPast(const std::string& datName, bool flush);
   // Deletes the log Dir() + datName and resets GotCount 0, Unread 1, LastModified empty, DatSize 0;
   // writes subject.ini when flush is set. A name that is not "<decimal>.dat" is refused (false).
   bool ResetThread(const std::string& datName, bool flush);
