@@ -301,8 +301,22 @@ std::int32_t SubjectList::SetUnreadAt(std::size_t row, const std::string& datNam
   return stored;
 }
 
+std::vector<ThreadItem> SubjectList::ThreadsWithNewReplies() const {
+  std::vector<ThreadItem> found;
+  if (!IsBound()) return found;
+  for (const IniDocument::Section& section : ini_->Sections()) {
+    ThreadItem item = ReadItemFrom(section);
+    if (item.nowNo > 0 && item.gotCount > 0 && item.resCount > item.gotCount) {
+      found.push_back(std::move(item));
+    }
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const ThreadItem& a, const ThreadItem& b) { return a.nowNo < b.nowNo; });
+  return found;
+}
+
 ThreadItem SubjectList::ReadItem(const std::string& datName) const {
-  if (const IniDocument::Section* section = ini_->FindSection(datName)) {
+  if (const IniDocument::Section* section = IsBound() ? ini_->FindSection(datName) : nullptr) {
     ThreadItem item = ReadItemFrom(*section);
     item.datName = datName;
     return item;

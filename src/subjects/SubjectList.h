@@ -178,6 +178,12 @@ class SubjectList {
   // Re-reads ResCount, GotCount, Unread, LastModified and DatSize of the row's thread and
   // recomputes its state. Rank, previous rank and title stay.
   void RefreshRow(std::size_t row);
+  // The listed threads (NowNo > 0) with a stored log (GotCount > 0) for which the last list
+  // announced more replies than are stored (ResCount > GotCount), by rank; empty while unbound.
+  // Rows are not touched.
+  std::vector<ThreadItem> ThreadsWithNewReplies() const;
+  // The thread's values as a row would show them (defaults when it has no section).
+  ThreadItem ReadItem(const std::string& datName) const;
   // Index of the first row whose dat name equals datName exactly, or -1.
   int IndexOfDat(std::string_view datName) const;
   // Writes subject.ini (after operations called with flush off). False when unbound or on failure.
@@ -216,7 +222,6 @@ class SubjectList {
 
  private:
   std::string IniPath() const;
-  ThreadItem ReadItem(const std::string& datName) const;
   void ResetSortDirections();
 
   std::unique_ptr<IniDocument> ini_;
