@@ -64,7 +64,9 @@ CheckReport NewReplyCheck::Run(const std::vector<CheckBoard>& boards, const Chec
         } else if (refreshed.Code() == Update::kUnchanged) {
           result.state = BoardCheckState::kUnchanged;
         } else {
-          result = {BoardCheckState::kFailed, refreshed.Reason()};
+          // A stopped download fails with whatever its transport saw; the user asked for it.
+          result = {BoardCheckState::kFailed,
+                    stopRequested_ ? net_text::Aborted() : refreshed.Reason()};
         }
         // A failed board still shows what its stored list knows: those replies are still new.
         if (list.IsBound() && list.Dir() == dir) {
