@@ -406,10 +406,8 @@ void SubjectList::FilterRows(const TextMatcher& matcher) {
   std::erase_if(rows_, [&](std::size_t index) { return !matcher(items_[index].title); });
 }
 
-std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t row) const {
+std::array<std::string, kSubjectColumnCount> ThreadCellTexts(const ThreadItem& item) {
   std::array<std::string, kSubjectColumnCount> texts;
-  if (row >= rows_.size()) return texts;
-  const ThreadItem& item = items_[rows_[row]];
   auto text = [&texts](SubjectColumn column) -> std::string& {
     return texts[static_cast<std::size_t>(column)];
   };
@@ -423,6 +421,11 @@ std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t 
   text(SubjectColumn::kDatSize) = WithThousands(item.datSize);
   text(SubjectColumn::kDatName) = item.datName;
   return texts;
+}
+
+std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t row) const {
+  if (row >= rows_.size()) return {};
+  return ThreadCellTexts(items_[rows_[row]]);
 }
 
 Colour SubjectList::RowColour(std::size_t row) const {

@@ -104,6 +104,9 @@ std::int32_t UnreadCountOf(std::int32_t gotCount, std::int32_t unread);
 // unread, past, log, new, over 1000; otherwise the no-log colour).
 Colour ThreadStateColour(std::uint8_t state, const Settings& settings);
 
+// The texts of columns 0 to 9 of a row showing this thread (CP932; column 0 is always empty).
+std::array<std::string, kSubjectColumnCount> ThreadCellTexts(const ThreadItem& item);
+
 // Yes/no answer whether a text (CP932) matches, used by the search over titles and logs.
 using TextMatcher = std::function<bool(std::string_view text)>;
 // Called by Fill while rows are added (every 64 sections), with the current row count, so that a
