@@ -741,6 +741,12 @@ void TMainForm::ShowCheckList(bool show) {
 
 void TMainForm::RunNewReplyCheck() {
   if (check_.Running()) return;
+  // Started from inside a running download of the shown board (the window stays live while it
+  // waits), the check would stop that download when it reaches the board; it waits for it instead.
+  if (reloadDepth != 0 || subjects.RunningFetch() != nullptr) {
+    StatusBar->showMessage(QString::fromUtf8("新着チェック: 読み込み中のため開始しません"));
+    return;
+  }
   std::vector<CheckBoard> boards;
   for (const BoardEntry& entry : Favorites().AllBoards()) {
     boards.push_back({entry.category, entry.name, entry.url});

@@ -82,7 +82,8 @@ class TMainForm : public QMainWindow {
   // after the other and shows the threads with new replies of all boards in checkListView, in
   // place of the thread list; with checkFetchLogsMI on, their logs are brought up to date too.
   // Progress and the stop button sit in the status bar; favourites with new replies are shown in
-  // bold until opened. While it runs no board is opened or reloaded. Does nothing while it runs.
+  // bold until opened. While it runs no board is opened or reloaded. Does nothing while it runs,
+  // and only says so in the status bar while a download of the shown board runs.
   void RunNewReplyCheck();
   // Stops a running check at once: the running request ends within one wait slice.
   void StopNewReplyCheck();

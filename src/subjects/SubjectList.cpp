@@ -332,6 +332,8 @@ void SubjectList::RefreshRow(std::size_t row) {
   if (!IsBound() || row >= rows_.size()) return;
   ThreadItem& item = items_[rows_[row]];
   ThreadItem fresh = ReadItem(item.datName);
+  item.nowNo = fresh.nowNo;
+  item.preNo = fresh.preNo;
   item.resCount = fresh.resCount;
   item.gotCount = fresh.gotCount;
   item.unread = fresh.unread;

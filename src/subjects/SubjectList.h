@@ -178,8 +178,9 @@ class SubjectList {
   std::int32_t SetUnread(const std::string& datName, std::int32_t n, bool flush);
   // SetUnread, then the row's item takes the stored value and its state is recomputed.
   std::int32_t SetUnreadAt(std::size_t row, const std::string& datName, bool flush, std::int32_t n);
-  // Re-reads ResCount, GotCount, Unread, LastModified and DatSize of the row's thread and
-  // recomputes its state. Rank, previous rank and title stay.
+  // Re-reads NowNo, PreNo, ResCount, GotCount, Unread, LastModified and DatSize of the row's
+  // thread and recomputes its state (a log found in the archive makes the thread past). The title
+  // stays.
   void RefreshRow(std::size_t row);
   // The listed threads (NowNo > 0) with a stored log (GotCount > 0) for which the last list
   // announced more replies than are stored (ResCount > GotCount), by rank; empty while unbound.

@@ -327,6 +327,12 @@ TEST_F(SubjectRowsTest, RowOperationsKeepRowsAndStateInStep) {
   EXPECT_EQ(list.Row(row).datSize, 27);
   EXPECT_EQ(list.Row(row).lastModified, " T");
   EXPECT_EQ(UnreadCountOf(list.Row(row).gotCount, list.Row(row).unread), 2);
+  ASSERT_TRUE(list.MarkPast("30.dat", true));
+  list.RefreshRow(row);
+  EXPECT_EQ(list.CellTexts(row)[1], "dat") << "a log from the archive shows the thread as past";
+  EXPECT_EQ(list.CellTexts(row)[2], "1");
+  ASSERT_TRUE(list.MarkPast("30.dat", true));
+  EXPECT_EQ(Value("30.dat", "PreNo"), 1) << "already past: left alone";
 
   ASSERT_TRUE(list.DeleteLog(row, "30.dat", false));
   EXPECT_FALSE(data.Exists(std::string(kBoard) + "30.dat"));
