@@ -94,7 +94,8 @@ void PrepareCacheServerFor(const std::string& boardUrl) {
 
 // Whether the new-reply check also fetches the logs: config.ini [Kodawari] CheckFetchesLogs.
 // AppConfig rewrites config.ini from its own copy when it saves, so the key is written into the
-// file on every change and again after the window's last save.
+// file on every change and, when it changed, again after the window's last save. A key never
+// changed is never written.
 constexpr char kCheckSection[] = "Kodawari";
 constexpr char kCheckFetchesLogsKey[] = "CheckFetchesLogs";
 
@@ -474,7 +475,8 @@ void TMainForm::FormCreate() {
   subjectListView->SetColumnWidths(Config().LoadColumnWidths(kThreadListColumns));
   {
     const QSignalBlocker quiet(checkFetchLogsMI);
-    checkFetchLogsMI->setChecked(ReadCheckFetchesLogs());
+    checkFetchesLogsAtStart_ = ReadCheckFetchesLogs();
+    checkFetchLogsMI->setChecked(checkFetchesLogsAtStart_);
   }
 
   WindowLayout layout = Config().LoadWindowLayout();
@@ -526,7 +528,10 @@ void TMainForm::FormDestroy() {
   layout.subjectHeight = subjectHeight;
   Config().SaveWindowLayout(layout, false);
   Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
-  WriteCheckFetchesLogs(checkFetchLogsMI->isChecked());
+  // Config's save wrote the value read at start back (or none): a changed one is written again.
+  if (checkFetchLogsMI->isChecked() != checkFetchesLogsAtStart_) {
+    WriteCheckFetchesLogs(checkFetchLogsMI->isChecked());
+  }
 }
 
 void TMainForm::FormActivate() {
