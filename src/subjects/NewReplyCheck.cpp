@@ -77,7 +77,8 @@ CheckReport NewReplyCheck::Run(const std::vector<CheckBoard>& boards, const Chec
               CheckedFetch fetched = options.fetchLog(list, found.item.datName);
               if (!fetched.result.IsOk() && fetched.result.Code() != Update::kUnchanged) {
                 report.fetchFailures.push_back(
-                    {index, found.item.datName, fetched.result.Reason()});
+                    {index, found.item.datName,
+                     stopRequested_ ? net_text::Aborted() : fetched.result.Reason()});
               }
               found.newReplies = fetched.added;
               if (list.IsBound() && list.Dir() == dir)
@@ -88,9 +89,6 @@ CheckReport NewReplyCheck::Run(const std::vector<CheckBoard>& boards, const Chec
         }
         current_ = nullptr;
       }
-    }
-    if (stopRequested_ && result.state == BoardCheckState::kNotChecked) {
-      result = {BoardCheckState::kFailed, net_text::Aborted()};
     }
     if (options.progress) options.progress(index + 1, boards.size());
   }
