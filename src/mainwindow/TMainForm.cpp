@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -23,6 +25,7 @@
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "app/UrlPaths.h"
+#include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "boards/FavoriteButtonBar.h"
@@ -34,8 +37,10 @@
 #include "mainwindow/TSettingForm.h"
 #include "net/CacheServerUrl.h"
 #include "search/ui/TSearchForm.h"
+#include "subjects/BoardDir.h"
 #include "subjects/ThreadState.h"
 #include "subjects/TitleText.h"
+#include "subjects/ui/NewReplyListModel.h"
 #include "subjects/ui/SubjectListModel.h"
 #include "subjects/ui/SubjectListView.h"
 #include "sweeper/LogSweeper.h"
@@ -85,6 +90,27 @@ void PrepareCacheServerFor(const std::string& boardUrl) {
     AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(Sjis("警告")),
                              FromSjis(prepared.Reason()));
   }
+}
+
+// Whether the new-reply check also fetches the logs: config.ini [Kodawari] CheckFetchesLogs.
+// AppConfig rewrites config.ini from its own copy when it saves, so the key is written into the
+// file on every change and, when it changed, again after the window's last save. A key never
+// changed is never written.
+constexpr char kCheckSection[] = "Kodawari";
+constexpr char kCheckFetchesLogsKey[] = "CheckFetchesLogs";
+
+bool ReadCheckFetchesLogs() {
+  IniDocument ini;
+  ini.Load(IniDir() + "/config.ini");
+  return ini.ReadBool(kCheckSection, kCheckFetchesLogsKey, false);
+}
+
+void WriteCheckFetchesLogs(bool on) {
+  const std::string path = IniDir() + "/config.ini";
+  IniDocument ini;
+  ini.Load(path);
+  ini.WriteBool(kCheckSection, kCheckFetchesLogsKey, on);
+  static_cast<void>(ini.Save(path));
 }
 
 // A download's result that the status bar does not show yet: a file that could not be written.
@@ -242,6 +268,9 @@ void TMainForm::BuildLayout() {
   subjectOptionToolButton = addToolButton("subjectOptionToolButton", "設定");
   subjectOptionToolButton->setPopupMode(QToolButton::InstantPopup);
   subjectFindToolButton = addToolButton("subjectFindToolButton", "検索");
+  subjectCheckToolButton = addToolButton("subjectCheckToolButton", "新着チェック");
+  subjectCheckToolButton->setPopupMode(QToolButton::MenuButtonPopup);
+  subjectCheckToolButton->setToolTip(QString::fromUtf8("お気に入りの板の新着チェック (F9)"));
   toolLayout->addWidget(subjectToolBar);
   subjectShowTypeCB = new QComboBox(subjectToolPanel);
   subjectShowTypeCB->setObjectName("subjectShowTypeCB");
@@ -266,6 +295,17 @@ void TMainForm::BuildLayout() {
   subjectLayout->addWidget(subjectToolPanel);
   subjectListView = new SubjectListView(subjects, SubjectPanel);
   subjectLayout->addWidget(subjectListView, 1);
+  checkListView = new QTableView(SubjectPanel);
+  checkListView->setObjectName("checkListView");
+  checkModel = new NewReplyListModel(checkListView);
+  checkListView->setModel(checkModel);
+  checkListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  checkListView->setSelectionMode(QAbstractItemView::SingleSelection);
+  checkListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  checkListView->setWordWrap(false);
+  checkListView->verticalHeader()->hide();
+  checkListView->hide();
+  subjectLayout->addWidget(checkListView, 1);
   XSplitter->addWidget(SubjectPanel);
 
   BrowserPanel = Panel("BrowserPanel", XSplitter);
@@ -284,6 +324,15 @@ void TMainForm::BuildLayout() {
   StatusBar = statusBar();
   StatusBar->setObjectName("StatusBar");
   StatusBar->setSizeGripEnabled(true);
+  checkProgressLabel = new QLabel(StatusBar);
+  checkProgressLabel->setObjectName("checkProgressLabel");
+  checkStopButton = new QToolButton(StatusBar);
+  checkStopButton->setObjectName("checkStopButton");
+  checkStopButton->setText(QString::fromUtf8("中止"));
+  StatusBar->addPermanentWidget(checkProgressLabel);
+  StatusBar->addPermanentWidget(checkStopButton);
+  checkProgressLabel->hide();
+  checkStopButton->hide();
 }
 
 void TMainForm::BuildMenus() {
@@ -322,6 +371,17 @@ void TMainForm::BuildMenus() {
   bbsButtonDeletePM->setObjectName("bbsButtonDeletePM");
   bbsButtonDeleteMI = AddItem(bbsButtonDeletePM, "bbsButtonDeleteMI", "削除");
 
+  checkPM = new QMenu(this);
+  checkPM->setObjectName("checkPM");
+  checkFetchLogsMI = AddItem(checkPM, "checkFetchLogsMI", "取得もする");
+  checkFetchLogsMI->setCheckable(true);
+  subjectCheckToolButton->setMenu(checkPM);
+  checkAction = new QAction(this);
+  checkAction->setObjectName("checkAction");
+  checkAction->setShortcut(Qt::Key_F9);
+  checkAction->setShortcutContext(Qt::ApplicationShortcut);
+  addAction(checkAction);
+
   threadPM = new QMenu(this);
   threadPM->setObjectName("threadPM");
   threadNewTabMI = AddItem(threadPM, "threadNewTabMI", "新しいタブで開く");
@@ -341,6 +401,12 @@ void TMainForm::ConnectCommands() {
   connect(subjectReloadToolButton, &QToolButton::clicked, this, [this] { ReloadSubjects(); });
   connect(subjectFindToolButton, &QToolButton::clicked, this,
           &TMainForm::subjectFindToolButtonClick);
+  connect(subjectCheckToolButton, &QToolButton::clicked, this, &TMainForm::RunNewReplyCheck);
+  connect(checkAction, &QAction::triggered, this, &TMainForm::RunNewReplyCheck);
+  connect(checkStopButton, &QToolButton::clicked, this, &TMainForm::StopNewReplyCheck);
+  connect(checkFetchLogsMI, &QAction::toggled, this, [](bool on) { WriteCheckFetchesLogs(on); });
+  connect(checkListView, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { OpenCheckedThread(index.row(), clickOpensNewTab_); });
   connect(subjectShowTypeCB, &QComboBox::activated, this, &TMainForm::subjectShowTypeCBChange);
   connect(sidebarPageControl->tabBar(), &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) {
@@ -407,6 +473,11 @@ void TMainForm::FormCreate() {
   Config().LoadSettings(AppSettings(), display);
   ApplyDisplaySettings(display);
   subjectListView->SetColumnWidths(Config().LoadColumnWidths(kThreadListColumns));
+  {
+    const QSignalBlocker quiet(checkFetchLogsMI);
+    checkFetchesLogsAtStart_ = ReadCheckFetchesLogs();
+    checkFetchLogsMI->setChecked(checkFetchesLogsAtStart_);
+  }
 
   WindowLayout layout = Config().LoadWindowLayout();
   setGeometry(layout.left, layout.top, layout.width, layout.height);
@@ -457,6 +528,10 @@ void TMainForm::FormDestroy() {
   layout.subjectHeight = subjectHeight;
   Config().SaveWindowLayout(layout, false);
   Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
+  // Config's save wrote the value read at start back (or none): a changed one is written again.
+  if (checkFetchLogsMI->isChecked() != checkFetchesLogsAtStart_) {
+    WriteCheckFetchesLogs(checkFetchLogsMI->isChecked());
+  }
 }
 
 void TMainForm::FormActivate() {
@@ -608,6 +683,8 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
   currentBoardNode.category = category;
   currentBoardNode.name = name;
   SetSubjectExpanded(true);
+  ShowCheckList(false);
+  subscribeTreeView->SetBoardMarked(category, name, false);
   subjectListView->Model().BeginRowsReset();
   subjects.Bind(SubjectIniPath(boardDir), Favorites().BoardUrl(category, name));
   subjectListView->Model().EndRowsReset();
@@ -615,6 +692,8 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
 }
 
 bool TMainForm::ReloadSubjects() {
+  // The check refreshes the boards itself, one request at a time.
+  if (check_.Running()) return false;
   ++reloadDepth;
   PrepareCacheServerFor(subjects.BoardUrlFromDir());
   UpdateResult refreshed = subjects.Refresh();
@@ -632,8 +711,13 @@ void TMainForm::SubjectListViewClick() {
 void TMainForm::OpenSelectedThread(bool newTab) {
   std::vector<int> selected = subjectListView->SelectedRows();
   if (selected.size() != 1) return;
+  OpenRow(selected.front(), newTab);
+}
+
+void TMainForm::OpenRow(int selectedRow, bool newTab) {
+  if (selectedRow < 0 || static_cast<std::size_t>(selectedRow) >= subjects.RowCount()) return;
   const std::string boardDir = subjects.Dir();
-  const ThreadItem& item = subjects.Row(static_cast<std::size_t>(selected.front()));
+  const ThreadItem& item = subjects.Row(static_cast<std::size_t>(selectedRow));
   const std::string datName = item.datName;
   const std::string title = item.title;
   BusyCursor busy;
@@ -652,6 +736,117 @@ void TMainForm::OpenSelectedThread(bool newTab) {
   subjectListView->RepaintRow(row);
   SetSubjectExpanded(false);
   ThreadTabs().OpenThread(boardDir, datName, "midoku", firstUnread, newTab ? 1 : 0, title);
+}
+
+void TMainForm::ShowCheckList(bool show) {
+  checkListView->setVisible(show);
+  subjectListView->setVisible(!show);
+  subjectShowTypeCB->setEnabled(!show);
+}
+
+void TMainForm::RunNewReplyCheck() {
+  if (check_.Running()) return;
+  // Started from inside a running download of the shown board (the window stays live while it
+  // waits), the check would stop that download when it reaches the board; it waits for it instead.
+  if (reloadDepth != 0 || subjects.RunningFetch() != nullptr) {
+    StatusBar->showMessage(QString::fromUtf8("新着チェック: 読み込み中のため開始しません"));
+    return;
+  }
+  std::vector<CheckBoard> boards;
+  for (const BoardEntry& entry : Favorites().AllBoards()) {
+    boards.push_back({entry.category, entry.name, entry.url});
+  }
+  for (const CheckBoard& board : boards) {
+    subscribeTreeView->SetBoardMarked(board.category, board.name, false);
+  }
+  ShowCheckList(true);
+  SetSubjectExpanded(true);
+  BBSNameLabel->setText(QString::fromUtf8("新着チェック"));
+  checkModel->SetThreads({}, {});
+  subjectReloadToolButton->setEnabled(false);
+  subjectCheckToolButton->setEnabled(false);
+  checkProgressLabel->show();
+  checkStopButton->show();
+  checkStopButton->setEnabled(true);
+
+  CheckOptions options;
+  options.shownList = [this] { return &subjects; };
+  options.progress = [this](std::size_t done, std::size_t total) {
+    checkProgressLabel->setText(QString::fromUtf8("新着チェック %1/%2").arg(done).arg(total));
+  };
+  if (checkFetchLogsMI->isChecked()) {
+    options.fetchLog = [](SubjectList& list, const std::string& datName) {
+      ThreadFetchReport fetched = FetchThreadReplies(list, datName);
+      return CheckedFetch{fetched.result, fetched.added};
+    };
+  }
+  // Opening another board meanwhile would refresh a list beside the check.
+  ++reloadDepth;
+  CheckReport report = check_.Run(boards, options);
+  --reloadDepth;
+
+  const std::string shownDir = subjects.Dir();
+  for (std::size_t index = 0; index < boards.size(); ++index) {
+    if (report.boards[index].state == BoardCheckState::kChanged && subjects.IsBound() &&
+        SafeBoardDir(boards[index].url) == shownDir) {
+      subjectListView->Fill(ShownMask());
+    }
+  }
+  std::vector<std::string> failed;
+  for (std::size_t index = 0; index < boards.size(); ++index) {
+    if (report.boards[index].state == BoardCheckState::kFailed) {
+      failed.push_back(boards[index].name);
+    }
+  }
+  for (const NewReplyThread& thread : report.threads) {
+    subscribeTreeView->SetBoardMarked(boards[thread.board].category, boards[thread.board].name,
+                                      true);
+  }
+  QString summary = report.stopped ? QString::fromUtf8("新着チェックを中止しました: %1件")
+                                   : QString::fromUtf8("新着チェック完了: %1件");
+  summary = summary.arg(report.threads.size());
+  if (!failed.empty()) {
+    QStringList names;
+    for (const std::string& name : failed) names << FromSjis(name);
+    summary += QString::fromUtf8(" (失敗: %1)").arg(names.join(QString::fromUtf8("、")));
+  }
+  if (!report.cacheServerWarning.empty()) {
+    summary += QString::fromUtf8(" ") + FromSjis(report.cacheServerWarning);
+  }
+  checkModel->SetThreads(std::move(boards), std::move(report.threads));
+  checkProgressLabel->hide();
+  checkStopButton->hide();
+  subjectReloadToolButton->setEnabled(true);
+  subjectCheckToolButton->setEnabled(true);
+  StatusBar->showMessage(summary);
+}
+
+void TMainForm::StopNewReplyCheck() {
+  check_.Stop();
+  checkStopButton->setEnabled(false);
+}
+
+void TMainForm::OpenCheckedThread(int row, bool newTab) {
+  if (check_.Running() || row < 0 || row >= checkModel->rowCount()) return;
+  const CheckBoard board = checkModel->BoardOf(row);
+  const std::string datName = checkModel->Thread(row).item.datName;
+  const std::optional<std::string> boardDir = SafeBoardDir(board.url);
+  if (!boardDir) return;
+  if (!subjects.IsBound() || subjects.Dir() != *boardDir) {
+    subjectListView->Model().BeginRowsReset();
+    subjects.Bind(SubjectIniPath(*boardDir), board.url);
+    subjectListView->Model().EndRowsReset();
+    currentBoardNode.level = 2;
+    currentBoardNode.category = board.category;
+    currentBoardNode.name = board.name;
+  }
+  if (subjects.IndexOfDat(datName) < 0) subjectListView->Fill(ShowTypeMask(ShowType::kAll));
+  OpenRow(subjects.IndexOfDat(datName), newTab);
+  // The list may have been bound elsewhere while the log downloaded; the row shows what is stored.
+  if (subjects.IsBound() && subjects.Dir() == *boardDir && row < checkModel->rowCount() &&
+      checkModel->Thread(row).item.datName == datName) {
+    checkModel->UpdateItem(row, subjects.ReadItem(datName));
+  }
 }
 
 void TMainForm::OpenThreadInNewTab(const std::string& boardDir, const std::string& datName,
@@ -858,6 +1053,8 @@ void TMainForm::optionOptionMIClick() {
 }
 
 void TMainForm::optionLogSweeperMIClick() {
+  // The check writes into the log tree the sweeper is about to clean.
+  if (check_.Running()) return;
   subscribeTreeView->clearSelection();
   subjectListView->Model().BeginRowsReset();
   subjects.Release();

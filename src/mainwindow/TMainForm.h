@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "subjects/NewReplyCheck.h"
 #include "subjects/SubjectList.h"
 
 class QAction;
@@ -16,6 +17,7 @@ class QMenu;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
+class QTableView;
 class QToolBar;
 class QToolButton;
 class QTreeWidgetItem;
@@ -25,6 +27,7 @@ namespace velkor {
 
 class BoardTreeWidget;
 class FavoriteToolBar;
+class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
 class ThreadTabStrip;
@@ -75,6 +78,20 @@ class TMainForm : public QMainWindow {
 
   SubjectList& Subjects() { return subjects; }
 
+  // The new-reply check ("新着チェック", F9): refreshes every favourite board's thread list one
+  // after the other and shows the threads with new replies of all boards in checkListView, in
+  // place of the thread list; with checkFetchLogsMI on, their logs are brought up to date too.
+  // Progress and the stop button sit in the status bar; favourites with new replies are shown in
+  // bold until opened. While it runs no board is opened or reloaded. Does nothing while it runs,
+  // and only says so in the status bar while a download of the shown board runs.
+  void RunNewReplyCheck();
+  // Stops a running check at once: the running request ends within one wait slice.
+  void StopNewReplyCheck();
+  bool NewReplyCheckRunning() const { return check_.Running(); }
+  // Opens the thread of a row of the check's list as from its own board: the thread list is bound
+  // to that board (its stored state), then the row's thread is opened as a click on it would.
+  void OpenCheckedThread(int row, bool newTab);
+
   // Widths the splitters last remembered (saved as SidebarWidth and SubjectHeight).
   int SidebarWidth() const { return sidebarWidth; }
   int SubjectHeight() const { return subjectHeight; }
@@ -101,6 +118,11 @@ class TMainForm : public QMainWindow {
   void FormCreate();
   void FormDestroy();
   void FormActivate();
+
+  // Opens the thread of a row of the shown list (OpenSelectedThread's steps).
+  void OpenRow(int row, bool newTab);
+  // Shows the check's list (true) or the shown board's thread list (false) in the thread-list pane.
+  void ShowCheckList(bool show);
 
   // The show-type mask of the selected item of subjectShowTypeCB.
   std::uint8_t ShownMask() const;
@@ -169,6 +191,16 @@ class TMainForm : public QMainWindow {
   QWidget* expandPanel = nullptr;
   QToolButton* expandSpeedButton = nullptr;
   SubjectListView* subjectListView = nullptr;
+  // The new-reply check: its tool button (with the menu holding checkFetchLogsMI), its list, and
+  // its progress text and stop button in the status bar.
+  QToolButton* subjectCheckToolButton = nullptr;
+  QMenu* checkPM = nullptr;
+  QAction* checkFetchLogsMI = nullptr;
+  QAction* checkAction = nullptr;
+  QTableView* checkListView = nullptr;
+  NewReplyListModel* checkModel = nullptr;
+  QLabel* checkProgressLabel = nullptr;
+  QToolButton* checkStopButton = nullptr;
   QWidget* BrowserPanel = nullptr;
   QTabWidget* tabPageControl = nullptr;
   // The tab row in several lines, shown instead of tabPageControl's tab bar (TabMultiLine).
@@ -217,6 +249,9 @@ class TMainForm : public QMainWindow {
   bool clickOpensNewTab_ = false;
   TSearchForm* searchForm = nullptr;
   SubjectList subjects;
+  NewReplyCheck check_;
+  // CheckFetchesLogs as read from config.ini when the window was made.
+  bool checkFetchesLogsAtStart_ = false;
 };
 
 }  // namespace velkor

@@ -247,6 +247,16 @@ bool SubjectList::StoreFetched(std::string_view log, const std::string& datName,
   return !flush || Flush();
 }
 
+bool SubjectList::MarkPast(const std::string& datName, bool flush) {
+  if (!IsBound()) return false;
+  auto nowNo = ini_->ReadNumber<std::int32_t>(datName, "NowNo", 0);
+  if (nowNo >= 0) {
+    ini_->WriteInteger(datName, "PreNo", nowNo);
+    ini_->WriteInteger(datName, "NowNo", -1);
+  }
+  return !flush || Flush();
+}
+
 bool SubjectList::ResetThread(const std::string& datName, bool flush) {
   if (!IsBound() || !ResetThreadState(*ini_, dir_, datName)) return false;
   return !flush || Flush();
@@ -291,8 +301,22 @@ std::int32_t SubjectList::SetUnreadAt(std::size_t row, const std::string& datNam
   return stored;
 }
 
+std::vector<ThreadItem> SubjectList::ThreadsWithNewReplies() const {
+  std::vector<ThreadItem> found;
+  if (!IsBound()) return found;
+  for (const IniDocument::Section& section : ini_->Sections()) {
+    ThreadItem item = ReadItemFrom(section);
+    if (item.nowNo > 0 && item.gotCount > 0 && item.resCount > item.gotCount) {
+      found.push_back(std::move(item));
+    }
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const ThreadItem& a, const ThreadItem& b) { return a.nowNo < b.nowNo; });
+  return found;
+}
+
 ThreadItem SubjectList::ReadItem(const std::string& datName) const {
-  if (const IniDocument::Section* section = ini_->FindSection(datName)) {
+  if (const IniDocument::Section* section = IsBound() ? ini_->FindSection(datName) : nullptr) {
     ThreadItem item = ReadItemFrom(*section);
     item.datName = datName;
     return item;
@@ -308,6 +332,8 @@ void SubjectList::RefreshRow(std::size_t row) {
   if (!IsBound() || row >= rows_.size()) return;
   ThreadItem& item = items_[rows_[row]];
   ThreadItem fresh = ReadItem(item.datName);
+  item.nowNo = fresh.nowNo;
+  item.preNo = fresh.preNo;
   item.resCount = fresh.resCount;
   item.gotCount = fresh.gotCount;
   item.unread = fresh.unread;
@@ -382,10 +408,8 @@ void SubjectList::FilterRows(const TextMatcher& matcher) {
   std::erase_if(rows_, [&](std::size_t index) { return !matcher(items_[index].title); });
 }
 
-std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t row) const {
+std::array<std::string, kSubjectColumnCount> ThreadCellTexts(const ThreadItem& item) {
   std::array<std::string, kSubjectColumnCount> texts;
-  if (row >= rows_.size()) return texts;
-  const ThreadItem& item = items_[rows_[row]];
   auto text = [&texts](SubjectColumn column) -> std::string& {
     return texts[static_cast<std::size_t>(column)];
   };
@@ -399,6 +423,11 @@ std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t 
   text(SubjectColumn::kDatSize) = WithThousands(item.datSize);
   text(SubjectColumn::kDatName) = item.datName;
   return texts;
+}
+
+std::array<std::string, kSubjectColumnCount> SubjectList::CellTexts(std::size_t row) const {
+  if (row >= rows_.size()) return {};
+  return ThreadCellTexts(items_[rows_[row]]);
 }
 
 Colour SubjectList::RowColour(std::size_t row) const {

@@ -104,6 +104,9 @@ std::int32_t UnreadCountOf(std::int32_t gotCount, std::int32_t unread);
 // unread, past, log, new, over 1000; otherwise the no-log colour).
 Colour ThreadStateColour(std::uint8_t state, const Settings& settings);
 
+// The texts of columns 0 to 9 of a row showing this thread (CP932; column 0 is always empty).
+std::array<std::string, kSubjectColumnCount> ThreadCellTexts(const ThreadItem& item);
+
 // Yes/no answer whether a text (CP932) matches, used by the search over titles and logs.
 using TextMatcher = std::function<bool(std::string_view text)>;
 // Called by Fill while rows are added (every 64 sections), with the current row count, so that a
@@ -158,6 +161,10 @@ class SubjectList {
   // subject.ini when flush is set (false when that write fails or unbound).
   bool StoreFetched(std::string_view log, const std::string& datName, bool flush,
                     const std::string& lastModified);
+  // Marks the thread as no longer listed, as a merge marks a thread that fell off the list: a
+  // thread with NowNo >= 0 gets PreNo = NowNo and NowNo = -1; one already past is left alone.
+  // Writes subject.ini when flush is set (false when that write fails or unbound).
+  bool MarkPast(const std::string& datName, bool flush);
   // Deletes the log Dir() + datName and resets GotCount 0, Unread 1, LastModified empty, DatSize 0;
   // writes subject.ini when flush is set. A name that is not "<decimal>.dat" is refused (false).
   bool ResetThread(const std::string& datName, bool flush);
@@ -171,9 +178,16 @@ class SubjectList {
   std::int32_t SetUnread(const std::string& datName, std::int32_t n, bool flush);
   // SetUnread, then the row's item takes the stored value and its state is recomputed.
   std::int32_t SetUnreadAt(std::size_t row, const std::string& datName, bool flush, std::int32_t n);
-  // Re-reads ResCount, GotCount, Unread, LastModified and DatSize of the row's thread and
-  // recomputes its state. Rank, previous rank and title stay.
+  // Re-reads NowNo, PreNo, ResCount, GotCount, Unread, LastModified and DatSize of the row's
+  // thread and recomputes its state (a log found in the archive makes the thread past). The title
+  // stays.
   void RefreshRow(std::size_t row);
+  // The listed threads (NowNo > 0) with a stored log (GotCount > 0) for which the last list
+  // announced more replies than are stored (ResCount > GotCount), by rank; empty while unbound.
+  // Rows are not touched.
+  std::vector<ThreadItem> ThreadsWithNewReplies() const;
+  // The thread's values as a row would show them (defaults when it has no section).
+  ThreadItem ReadItem(const std::string& datName) const;
   // Index of the first row whose dat name equals datName exactly, or -1.
   int IndexOfDat(std::string_view datName) const;
   // Writes subject.ini (after operations called with flush off). False when unbound or on failure.
@@ -212,7 +226,6 @@ class SubjectList {
 
  private:
   std::string IniPath() const;
-  ThreadItem ReadItem(const std::string& datName) const;
   void ResetSortDirections();
 
   std::unique_ptr<IniDocument> ini_;

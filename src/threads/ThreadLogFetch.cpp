@@ -1,5 +1,6 @@
 #include "threads/ThreadLogFetch.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
 #include "subjects/ThreadState.h"
+#include "threads/ArchiveUrl.h"
 
 namespace velkor {
 namespace {
@@ -35,6 +37,59 @@ void AgreeWithLog(SubjectList& list, const std::string& datName, std::string_vie
   list.StoreFetched(log, datName, true, std::string());
 }
 
+// A fetch context that also remembers the last status text its fetch reported.
+struct WatchedContext : FetchContext {
+  std::string lastText;
+};
+
+int WatchingStatusHandler(const char* message, void* context, std::int32_t received,
+                          std::int32_t total) {
+  if (message != nullptr && context != nullptr) {
+    static_cast<WatchedContext*>(static_cast<FetchContext*>(context))->lastText = message;
+  }
+  return StandardStatusHandler(message, context, received, total);
+}
+
+const std::string& FromArchiveText() {
+  static const std::string text = Sjis("過去ログ倉庫から取得しました.");
+  return text;
+}
+
+// True when the dat's answer says the thread is no longer served under dat/: a 302, or a 404.
+// A whole fetch reports a 404 as "code:404"; a range fetch reports no text for a status it cannot
+// use, so its failure right after the request was sent stands for such a status.
+bool GoneFromTheList(const FetchOutcome& fetched, const WatchedContext& context,
+                     bool differential) {
+  static const std::string notFound = "code:404";
+  if (fetched.Code() == FetchResult::kMoved) return true;
+  if (fetched.Code() != FetchResult::kFailed) return false;
+  return context.lastText == notFound ||
+         (differential && context.lastText == net_text::SendingRequest());
+}
+
+// True when `log` starts with a dat line: its first line holds the "<>" field separator.
+bool LooksLikeDat(std::string_view log) {
+  return log.substr(0, log.find('\n')).find("<>") != std::string_view::npos;
+}
+
+// Asks the board's archive for the log: whole when none is stored, else from the stored log's last
+// byte (never conditionally: the stored time stamp belongs to the dat's answers). On true `log` and
+// `lastModified` hold the archived log and its time stamp; on false both are left as they were.
+bool FetchFromArchive(HttpSession& session, const std::string& boardUrl, const std::string& datName,
+                      std::string& log, std::string& lastModified) {
+  auto archiveUrl = ArchiveLogUrl(boardUrl, datName);
+  if (!archiveUrl.IsOk()) return false;
+  std::string archived = log;
+  std::string archiveModified;
+  FetchOutcome fetched =
+      archived.empty() ? FetchFull(session, archiveUrl.Value(), archived, archiveModified, false)
+                       : FetchDifferential(session, archiveUrl.Value(), archived, archiveModified);
+  if (!fetched.IsOk() || !LooksLikeDat(archived)) return false;
+  log = std::move(archived);
+  lastModified = std::move(archiveModified);
+  return true;
+}
+
 }  // namespace
 
 UpdateResult UpdateThreadLog(SubjectList& list, std::string_view datNameView) {
@@ -51,14 +106,19 @@ UpdateResult UpdateThreadLog(SubjectList& list, std::string_view datNameView) {
   return FetchThreadLog(list, datName);
 }
 
-UpdateResult FetchThreadLog(SubjectList& list, std::string_view datNameView) {
+UpdateResult FetchThreadLog(SubjectList& list, std::string_view datName) {
+  return FetchThreadReplies(list, datName).result;
+}
+
+ThreadFetchReport FetchThreadReplies(SubjectList& list, std::string_view datNameView) {
   static const std::string notAThread = Sjis("エラー:スレッドのログではありません");
   static const std::string unreadable = Sjis("エラー:ログを読めません");
   static const std::string emptyLog = Sjis("エラー:ログが空です");
   const std::string datName(datNameView);
-  if (!list.IsBound() || !IsThreadDatName(datName)) return {Update::kFailed, notAThread};
+  if (!list.IsBound() || !IsThreadDatName(datName)) return {{Update::kFailed, notAThread}};
   const std::string dir = list.Dir();
-  const std::string url = CacheServerUrl(list.BoardUrlFromDir()) + "dat/" + datName;
+  const std::string boardUrl = list.BoardUrlFromDir();
+  const std::string url = CacheServerUrl(boardUrl) + "dat/" + datName;
   const std::string path = dir + datName;
 
   std::string log;
@@ -66,24 +126,27 @@ UpdateResult FetchThreadLog(SubjectList& list, std::string_view datNameView) {
   if (stored) {
     auto bytes = ReadWholeFile(path);
     // Never replace a log that exists but cannot be read.
-    if (!bytes) return {Update::kFailed, unreadable + ": " + path};
+    if (!bytes) return {{Update::kFailed, unreadable + ": " + path}};
     log = std::move(*bytes);
   }
   if (stored) AgreeWithLog(list, datName, log);
   std::string lastModified = ReadLastModified(*list.Ini(), datName);
   const std::size_t storedSize = log.size();
+  const std::int32_t storedCount = stored ? CountLines(log) : 0;
 
-  FetchContext context;
+  WatchedContext context;
   // A fetch started while another runs for the board (the window stays live) hands the slot back
   // when it ends.
   FetchContext* previous = list.RunningFetch();
   list.SetRunningFetch(&context);
   FetchOutcome fetched;
+  bool fromArchive = false;
   {
     HttpSession session;
-    session.SetStatusHandler(&context, StandardStatusHandler);
+    session.SetStatusHandler(static_cast<FetchContext*>(&context), WatchingStatusHandler);
     // An empty stored log has no last byte to continue from: fetch it whole.
-    if (!log.empty()) {
+    const bool differential = !log.empty();
+    if (differential) {
       fetched = FetchDifferential(session, url, log, lastModified);
     } else {
       // Without a stored log the fetch is unconditional: a time stamp kept for a log that is gone
@@ -91,21 +154,34 @@ UpdateResult FetchThreadLog(SubjectList& list, std::string_view datNameView) {
       lastModified.clear();
       fetched = FetchFull(session, url, log, lastModified, false);
     }
+    if (GoneFromTheList(fetched, context, differential)) {
+      fromArchive = FetchFromArchive(session, boardUrl, datName, log, lastModified);
+    }
   }
   if (list.RunningFetch() == &context) list.SetRunningFetch(previous);
 
-  if (fetched.Code() == FetchResult::kNotModified) return {Update::kUnchanged};
-  if (!fetched.IsOk()) return {Update::kFailed, fetched.Reason()};
-  if (log.empty()) return {Update::kFailed, emptyLog};
+  if (!fromArchive) {
+    if (fetched.Code() == FetchResult::kNotModified) return {{Update::kUnchanged}};
+    if (!fetched.IsOk()) return {{Update::kFailed, fetched.Reason()}};
+  }
+  if (log.empty()) return {{Update::kFailed, emptyLog}};
   // The list may have been re-bound to another board while the download ran.
-  if (!list.IsBound() || list.Dir() != dir) return {Update::kFailed, net_text::Aborted()};
-  if (!ReplaceFile(path, log)) return {Update::kNotWritten, WriteFailureText(path)};
-  if (!list.StoreFetched(log, datName, true, lastModified)) {
-    return {Update::kNotWritten, WriteFailureText(dir + "subject.ini")};
+  if (!list.IsBound() || list.Dir() != dir) return {{Update::kFailed, net_text::Aborted()}};
+  const std::string iniPath = dir + "subject.ini";
+  if (!ReplaceFile(path, log)) return {{Update::kNotWritten, WriteFailureText(path)}};
+  if (!list.StoreFetched(log, datName, !fromArchive, lastModified)) {
+    return {{Update::kNotWritten, WriteFailureText(iniPath)}};
+  }
+  if (fromArchive && !list.MarkPast(datName, true)) {
+    return {{Update::kNotWritten, WriteFailureText(iniPath)}};
   }
   // A differential answer that brought no byte is "nothing new"; a whole answer always counts.
   const bool grew = !stored || log.size() != storedSize;
-  return {grew ? Update::kOk : Update::kUnchanged};
+  ThreadFetchReport report{{grew ? Update::kOk : Update::kUnchanged}};
+  report.added = std::max(0, CountLines(log) - storedCount);
+  report.fromArchive = fromArchive;
+  if (fromArchive) StandardStatusHandler(FromArchiveText().c_str(), &context, 0, 0);
+  return report;
 }
 
 }  // namespace velkor

@@ -133,7 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"ShowOutOfRange", {"threads", "ニュース", "速報", "--show", "6"}, 2},
         RefusedCase{"SortOutOfRange", {"threads", "ニュース", "速報", "--sort", "10"}, 2},
         RefusedCase{"BookmarkNotANumber", {"bookmark", "ニュース", "速報", "20", "x"}, 2},
-        RefusedCase{"OpenOnUnsafeBoard", {"open", "ニュース", "悪い板", "10"}, 1}),
+        RefusedCase{"OpenOnUnsafeBoard", {"open", "ニュース", "悪い板", "10"}, 1},
+        RefusedCase{"CheckTakesNoBoard", {"check", "ニュース"}, 2},
+        RefusedCase{"NextKeyNotDecimal", {"next", "ニュース", "速報", "../20"}, 2},
+        RefusedCase{"NextOnUnknownBoard", {"next", "ニュース", "なし", "20"}, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

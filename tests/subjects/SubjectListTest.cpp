@@ -341,6 +341,13 @@ TEST_F(SubjectRowsTest, RowOperationsKeepRowsAndStateInStep) {
   ASSERT_TRUE(list.DeleteLog(past, "20.dat", true));
   EXPECT_EQ(list.CellTexts(past)[1], "dat") << "a past thread stays past without its log";
   EXPECT_FALSE(list.ResetThread("../20.dat", true));
+
+  ASSERT_TRUE(list.MarkPast("30.dat", true));
+  list.RefreshRow(row);
+  EXPECT_EQ(list.CellTexts(row)[1], "dat") << "a log from the archive shows the thread as past";
+  EXPECT_EQ(list.CellTexts(row)[2], "1");
+  ASSERT_TRUE(list.MarkPast("30.dat", true));
+  EXPECT_EQ(Value("30.dat", "PreNo"), 1) << "already past: left alone";
 }
 
 TEST_F(SubjectRowsTest, FilterRowsKeepsMatchingTitles) {

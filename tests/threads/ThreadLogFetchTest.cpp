@@ -251,6 +251,106 @@ TEST_F(ThreadLogServerTest, AStateThatClaimsMoreThanTheLogIsCorrected) {
       << IniOnDisk();
 }
 
+// The archive: a thread whose dat answers 302 or 404 is looked for under oyster/ before the fetch
+// gives up; each row gives the dat's answer, whether a log is stored, the archive's answer and
+// what must come of it.
+struct ArchiveCase {
+  const char* name;
+  const char* datAnswer;
+  bool logStored;
+  bool archiveAsked;
+  const char* archiveAnswer;  // "{RANGE}" stands for a 206 that continues Dat(1, 3) with Dat(4, 5)
+  bool found;
+};
+
+class ArchiveTest : public ThreadLogServerTest, public ::testing::WithParamInterface<ArchiveCase> {
+ protected:
+  static constexpr char kDat[] = "1234567890.dat";
+  std::string Key(const char* key) const { return list.Ini()->ReadString(kDat, key, "<none>"); }
+};
+
+TEST_P(ArchiveTest, ADatGoneFromTheListIsLookedForInTheArchive) {
+  const ArchiveCase& row = GetParam();
+  ASSERT_TRUE(list.Merge({S("1234567890.dat<>過去スレ (5)"), S("123.dat<>テストスレ (3)")}));
+  const std::string path = list.Dir() + kDat;
+  if (row.logStored) {
+    ASSERT_TRUE(ReplaceFile(path, Dat(1, 3)));
+    ASSERT_TRUE(list.StoreFetched(Dat(1, 3), kDat, true, " Mon, 07 Dec 2026 10:00:00 GMT"));
+  }
+  const std::string logBefore = ReadWholeFile(path).value_or("<missing>");
+  const std::string iniBefore = IniOnDisk();
+  std::string archiveAnswer = row.archiveAnswer;
+  if (archiveAnswer == "{RANGE}") {
+    const std::string range = "\n" + Dat(4, 5);
+    const std::size_t first = Dat(1, 3).size() - 1;
+    archiveAnswer = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                    std::to_string(first) + "-" + std::to_string(first + range.size() - 1) + "/" +
+                    std::to_string(first + range.size()) + "\r\nLast-Modified: Tue, 08 Dec 2026 " +
+                    "10:00:00 GMT\r\nContent-Length: " + std::to_string(range.size()) + "\r\n\r\n" +
+                    range;
+  }
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(row.datAnswer).Close());
+  server.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(archiveAnswer).Close());
+
+  ThreadFetchReport report = FetchThreadReplies(list, kDat);
+  ASSERT_EQ(server.Requests().size(), row.archiveAsked ? 2u : 1u);
+  if (row.archiveAsked) {
+    const std::string asked = server.Requests()[1].bytes;
+    EXPECT_TRUE(asked.starts_with("GET /board/oyster/1234/1234567890.dat HTTP/1.1\r\n")) << asked;
+    EXPECT_EQ(asked.find("If-Modified-Since"), std::string::npos) << asked;
+    EXPECT_EQ(asked.find("Range: bytes=" + std::to_string(Dat(1, 3).size() - 1) + "-\r\n") !=
+                  std::string::npos,
+              row.logStored)
+        << asked;
+  }
+  EXPECT_EQ(report.fromArchive, row.found);
+  if (!row.found) {
+    EXPECT_EQ(report.result.Code(), Update::kFailed);
+    EXPECT_EQ(ReadWholeFile(path).value_or("<missing>"), logBefore);
+    EXPECT_EQ(IniOnDisk(), iniBefore);
+    EXPECT_TRUE(ui.statusTexts.empty() ||
+                ui.statusTexts.back() != S("過去ログ倉庫から取得しました."));
+    return;
+  }
+  EXPECT_EQ(report.result.Code(), Update::kOk);
+  EXPECT_EQ(ReadWholeFile(path).value_or("<missing>"), Dat(1, 5));
+  EXPECT_EQ(report.added, row.logStored ? 2 : 5);
+  IniDocument onDisk;
+  onDisk.Parse(IniOnDisk());
+  EXPECT_EQ(onDisk.ReadInteger(kDat, "GotCount", 0), 5);
+  EXPECT_EQ(onDisk.ReadInteger(kDat, "NowNo", 0), -1) << "shown as past";
+  EXPECT_EQ(onDisk.ReadInteger(kDat, "PreNo", 0), 1) << "with its last rank";
+  EXPECT_EQ(onDisk.ReadString(kDat, "LastModified", ""), " Tue, 08 Dec 2026 10:00:00 GMT");
+  ASSERT_FALSE(ui.statusTexts.empty());
+  EXPECT_EQ(ui.statusTexts.back(), S("過去ログ倉庫から取得しました."));
+}
+
+const std::string kWholeArchive =
+    "HTTP/1.1 200 OK\r\nLast-Modified: Tue, 08 Dec 2026 10:00:00 "
+    "GMT\r\nContent-Length: " +
+    std::to_string(Dat(1, 5).size()) + "\r\n\r\n" + Dat(1, 5);
+const std::string kMoved =
+    "HTTP/1.1 302 Found\r\nLocation: http://news.example.net/board/kako/1234/12345/"
+    "1234567890.dat\r\nContent-Length: 0\r\n\r\n";
+const std::string kNotFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+const std::string kPageBody = "<html>not here</html>\n<>\n";
+const std::string kPage = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kPageBody.size()) +
+                          "\r\n\r\n" + kPageBody;
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ArchiveTest,
+    ::testing::Values(
+        ArchiveCase{"MovedWhole", kMoved.c_str(), false, true, kWholeArchive.c_str(), true},
+        ArchiveCase{"NotFoundWhole", kNotFound.c_str(), false, true, kWholeArchive.c_str(), true},
+        ArchiveCase{"MovedRange", kMoved.c_str(), true, true, "{RANGE}", true},
+        ArchiveCase{"NotFoundRange", kNotFound.c_str(), true, true, "{RANGE}", true},
+        ArchiveCase{"ArchiveMissing", kMoved.c_str(), true, true, kNotFound.c_str(), false},
+        ArchiveCase{"ArchiveAnswersAPage", kNotFound.c_str(), false, true, kPage.c_str(), false},
+        ArchiveCase{"ServerErrorIsNoArchive",
+                    "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n", false, false,
+                    kWholeArchive.c_str(), false}),
+    [](const ::testing::TestParamInfo<ArchiveCase>& info) { return info.param.name; });
+
 class RefusedNameTest : public ThreadLogServerTest,
                         public ::testing::WithParamInterface<const char*> {};
 

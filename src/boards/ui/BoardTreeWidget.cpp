@@ -94,6 +94,24 @@ QTreeWidgetItem* BoardTreeWidget::FindBoardNode(const std::string& category,
   return nullptr;
 }
 
+void BoardTreeWidget::SetBoardMarked(const std::string& category, const std::string& name,
+                                     bool marked) {
+  QTreeWidgetItem* node = FindBoardNode(category, name);
+  if (node == nullptr) return;
+  if (!marked) {
+    node->setData(0, Qt::FontRole, QVariant());
+    return;
+  }
+  QFont bold = font();
+  bold.setBold(true);
+  node->setFont(0, bold);
+}
+
+bool BoardTreeWidget::IsBoardMarked(const std::string& category, const std::string& name) const {
+  const QTreeWidgetItem* node = FindBoardNode(category, name);
+  return node != nullptr && node->data(0, Qt::FontRole).isValid() && node->font(0).bold();
+}
+
 int BoardTreeWidget::NodeCount() const {
   QTreeWidgetItem* root = Root();
   if (root == nullptr) return 0;

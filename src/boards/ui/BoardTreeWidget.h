@@ -31,6 +31,10 @@ class BoardTreeWidget : public QTreeWidget, public BoardCatalogObserver {
   // The selected node, or null.
   QTreeWidgetItem* SelectedNode() const;
 
+  // Shows the board node (category, name) in bold, or plain again; a tree rebuild shows all plain.
+  void SetBoardMarked(const std::string& category, const std::string& name, bool marked);
+  bool IsBoardMarked(const std::string& category, const std::string& name) const;
+
   // When set, board nodes that `favorites` contains are drawn on `colour` while not selected.
   void MarkSubscribed(const BoardCatalog* favorites, const QColor& colour);
   const QColor& SubscribedColour() const { return subscribedColour_; }
