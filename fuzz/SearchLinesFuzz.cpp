@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RegexEngine engine;
   engine.Load();
   engine.SetFoldWidth(size % 2 == 1);
-  if (!engine.Prepare(input.line, (size / 2) % 2 == 1)) return 0;
+  if (!engine.Prepare(input.line, (size / 2) % 2 == 1).IsOk()) return 0;
   int expected = 0;
   const auto lines = SplitLines(input.rest);
   for (std::size_t i = 0; i < lines.size() && expected == 0; ++i) {

@@ -52,8 +52,11 @@ int RunSearch(CliArgs& args) {
 
   RegexEngine engine;
   engine.Load();
-  // A word the engine refuses has had its message shown (on stderr).
-  if (!engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts)) return kExitFailure;
+  if (const Result<PrepareCode> prepared =
+          engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts);
+      !prepared.IsOk()) {
+    return Failure(SjisToUtf8Lossy(prepared.Reason()));
+  }
   const bool cancelRequested = false;
   const WalkProgress progress = MakeWalkProgress({}, cancelRequested);
   std::string html;

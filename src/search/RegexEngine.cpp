@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/UiHooks.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -21,12 +20,6 @@ bool InitialiseOniguruma() {
     return onig_initialize(encodings, 1);
   }();
   return result == ONIG_NORMAL;
-}
-
-// The caption of the search dialog, which owns the engine's message boxes.
-const std::string& DialogCaption() {
-  static const std::string caption = Sjis("検索");
-  return caption;
 }
 
 // Characters that carry syntax in Oniguruma's Ruby syntax, and line ends (which a line never
@@ -365,13 +358,10 @@ std::string RegexEngine::VersionText() const {
   return std::string("Oniguruma ") + onig_version() + " " + onig_copyright();
 }
 
-bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
-  if (!loaded_) return false;
+Result<PrepareCode> RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
+  if (!loaded_) return {PrepareCode::kNotLoaded};
   Finish();
-  if (!InitialiseOniguruma()) {
-    Ui().ShowMessage(MessageIcon::kError, DialogCaption(), CannotInitialiseText());
-    return false;
-  }
+  if (!InitialiseOniguruma()) return {PrepareCode::kCannotInitialise, CannotInitialiseText()};
   const std::string word = foldWidth_ ? FoldFullWidthAscii(searchText) : std::string(searchText);
   OnigRegex regex = nullptr;
   OnigErrorInfo info;
@@ -380,9 +370,8 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
                           ignoreCase ? ONIG_OPTION_IGNORECASE : ONIG_OPTION_NONE,
                           ONIG_ENCODING_SJIS, ONIG_SYNTAX_RUBY, &info);
   if (rc != ONIG_NORMAL) {
-    Ui().ShowMessage(MessageIcon::kError, DialogCaption(),
-                     rc == ONIGERR_MEMORY ? CannotInitialiseText() : BadWordText());
-    return false;
+    if (rc == ONIGERR_MEMORY) return {PrepareCode::kCannotInitialise, CannotInitialiseText()};
+    return {PrepareCode::kBadWord, BadWordText()};
   }
   regex_ = regex;
   literal_ = IsPlainWord(word);
@@ -409,7 +398,7 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
     }
   }
   pattern_ = std::string(searchText);
-  return true;
+  return {};
 }
 
 void RegexEngine::SetNeedle(std::string_view text) {

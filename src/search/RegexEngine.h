@@ -3,7 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
+
 namespace velkor {
+
+// Why RegexEngine::Prepare refused a search word. kNotLoaded carries no reason: a missing engine
+// fails silently.
+enum class PrepareCode { kOk, kNotLoaded, kCannotInitialise, kBadWord };
 
 // The search word matcher: Oniguruma in its native Shift_JIS encoding (Ruby syntax). Subjects are
 // CP932 bytes; a pattern never matches across the two bytes of one character, and letter-case
@@ -11,7 +17,8 @@ namespace velkor {
 //
 // Use: Load once, then for every search Prepare, Matches / FirstMatchingLine as often as needed,
 // Finish. The three user-visible failures have fixed texts (NotFoundText, CannotInitialiseText,
-// BadWordText); Prepare shows the last two through Ui().ShowMessage, VersionText gives the first.
+// BadWordText); Prepare returns the last two as its reason, VersionText gives the first. Nothing is
+// shown: the caller shows the reason.
 class RegexEngine {
  public:
   RegexEngine() = default;
@@ -27,11 +34,11 @@ class RegexEngine {
   // "Oniguruma " + version + the library's notice; NotFoundText() when not loaded.
   std::string VersionText() const;
 
-  // Compiles the search word (CP932). Returns false without a message when the engine is not
-  // loaded; shows CannotInitialiseText() when Oniguruma cannot start or runs out of memory,
-  // BadWordText() when it rejects the pattern; in both cases the previous compiled pattern is gone.
-  // On success the word becomes Pattern().
-  bool Prepare(std::string_view searchText, bool ignoreCase);
+  // Compiles the search word (CP932). kNotLoaded (no reason) when the engine is not loaded;
+  // kCannotInitialise (reason CannotInitialiseText()) when Oniguruma cannot start or runs out of
+  // memory, kBadWord (reason BadWordText()) when it rejects the pattern; in both cases the previous
+  // compiled pattern is gone. On success the word becomes Pattern().
+  Result<PrepareCode> Prepare(std::string_view searchText, bool ignoreCase);
 
   // True when the prepared pattern matches somewhere in `text`. False when nothing is prepared.
   bool Matches(std::string_view text) const;

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "base/Integer.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -38,17 +39,6 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   text.swap(out);
 }
 
-// True when the line starts with a non-zero integer after blanks and an optional sign.
-bool HasLeadingKey(std::string_view line) {
-  std::size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || (line[i] >= '\t' && line[i] <= '\r'))) ++i;
-  if (i < line.size() && (line[i] == '-' || line[i] == '+')) ++i;
-  for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
-    if (line[i] != '0') return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool ParseSubjectLine(std::string_view line, SubjectLine& out) {
@@ -81,7 +71,7 @@ std::string DecodeTitleEntities(std::string_view raw) {
 
 void JoinBrokenLines(std::vector<std::string>& lines) {
   for (std::size_t i = lines.size(); i-- > 1;) {
-    if (HasLeadingKey(lines[i])) continue;
+    if (LeadingIntegerIsNonZero(lines[i])) continue;
     std::string& previous = lines[i - 1];
     while (!previous.empty() && static_cast<unsigned char>(previous.back()) <= 0x20) {
       previous.pop_back();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Deployment.h"
+#include "base/Integer.h"
 #include "threads/ReplyChars.h"
 #include "threads/TextReplace.h"
 
@@ -28,18 +29,6 @@ std::size_t AnchorMarkerAt(std::string_view text, std::size_t pos) {
   }
   if (c == '&' && StartsWith(text, pos, kGt)) return kGt.size();
   return 0;
-}
-
-// True when the number text, read as a decimal integer (leading white space, an optional sign, then
-// digits), is not 0. Only the digits' being all zero matters, so no length of number overflows.
-bool LeadingNumberIsNonZero(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (text[i] != '0') return true;
-  }
-  return false;
 }
 
 constexpr std::array<bool, 256> MakeUrlTable() {
@@ -155,8 +144,8 @@ void AppendLinkedReplyAnchors(std::string& out, std::string_view text) {
     const std::string_view prefix = text.substr(prefixStart, numberStart - prefixStart);
     const std::string_view raw = text.substr(numberStart, i - numberStart);
     const bool link =
-        !raw.empty() && (LeadingNumberIsNonZero(normalised) ||
-                         LeadingNumberIsNonZero(std::string_view(normalised).substr(1)));
+        !raw.empty() && (LeadingIntegerIsNonZero(normalised) ||
+                         LeadingIntegerIsNonZero(std::string_view(normalised).substr(1)));
     if (link) {
       out.append("<a href=\"#a");
       out.append(normalised);

@@ -255,8 +255,7 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
         break;
       case NgKind::kRegex: {
         auto engine = std::make_unique<RegexEngine>();
-        std::string error;
-        if (!PrepareNgRegex(*engine, rule.pattern, error)) continue;
+        if (!PrepareNgRegex(*engine, rule.pattern).IsOk()) continue;
         m->regexes.push_back({std::move(engine), HitOf(rule)});
         combinable = combinable && IsCombinable(rule.pattern);
         combined.append(combined.empty() ? "(?:" : "|(?:").append(rule.pattern).append(")");
@@ -269,8 +268,7 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
   if (!any) return;
   if (combinable && m->regexes.size() > 1) {
     m->anyRegex = std::make_unique<RegexEngine>();
-    std::string error;
-    if (!PrepareNgRegex(*m->anyRegex, combined, error)) m->anyRegex.reset();
+    if (!PrepareNgRegex(*m->anyRegex, combined).IsOk()) m->anyRegex.reset();
   }
   matchers_ = std::move(m);
 }

@@ -133,7 +133,13 @@ void TSearchForm::startButtonClick() {
   if (searching_ || !engine_) return;
   SetInputsEnabled(false);
   engine_->SetFoldWidth(foldWidth_);
-  if (!engine_->Prepare(ToSjis(keyEdit->text()), !nocaseCheckBox->isChecked())) {
+  if (const Result<PrepareCode> prepared =
+          engine_->Prepare(ToSjis(keyEdit->text()), !nocaseCheckBox->isChecked());
+      !prepared.IsOk()) {
+    if (!prepared.Reason().empty()) {
+      AppDialogs().ShowMessage(this, QMessageBox::Critical, windowTitle(),
+                               FromSjis(prepared.Reason()));
+    }
     Ready();
     keyEdit->setFocus();
     return;

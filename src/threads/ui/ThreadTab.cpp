@@ -26,9 +26,9 @@
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
+#include "threads/ThreadLinks.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
-#include "threads/ThreadLinks.h"
 #include "threads/ui/ThreadTabOwner.h"
 #include "threads/ui/ThreadView.h"
 
@@ -433,8 +433,9 @@ void ThreadTab::AddNgRuleWithPattern(NgKind kind, const std::string& pattern) {
   rule.kind = kind;
   rule.pattern = pattern;
   if (kind == NgKind::kId) rule.board = NgBoardOfLogPath(boardDir_);
-  std::string error;
-  if (!AddNgRule(rule, error)) Ui().SetStatusText(error);
+  if (const Result<NgRuleFileCode> added = AddNgRule(rule); !added.IsOk()) {
+    Ui().SetStatusText(added.Reason());
+  }
 }
 
 }  // namespace velkor
