@@ -25,22 +25,23 @@
 #include "app/UrlPaths.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
-#include "boards/ui/BoardTreeWidget.h"
 #include "boards/FavoriteButtonBar.h"
+#include "boards/ui/BoardTreeWidget.h"
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
 #include "search/ui/TSearchForm.h"
-#include "subjects/ui/SubjectListModel.h"
-#include "subjects/ui/SubjectListView.h"
 #include "subjects/ThreadState.h"
 #include "subjects/TitleText.h"
+#include "subjects/ui/SubjectListModel.h"
+#include "subjects/ui/SubjectListView.h"
 #include "sweeper/LogSweeper.h"
-#include "threads/ui/PopupWindow.h"
+#include "threads/DatRenderer.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
+#include "threads/ui/PopupWindow.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
 
@@ -612,13 +613,14 @@ void TMainForm::OpenSelectedThread(bool newTab) {
   subjects.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
   subjectListView->RepaintRow(row);
   SetSubjectExpanded(false);
-  ThreadTabs().OpenThread(boardDir, datName, "midoku", firstUnread, newTab ? 1 : 0, title);
+  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
+                          newTab ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
 }
 
 void TMainForm::OpenThreadInNewTab(const std::string& boardDir, const std::string& datName,
                                    const std::string& anchor, int firstUnread,
                                    const std::string& title) {
-  ThreadTabs().OpenThread(boardDir, datName, anchor, firstUnread, 1, title);
+  ThreadTabs().OpenThread(boardDir, datName, anchor, firstUnread, TabChoice::kNewTab, title);
 }
 
 std::string TMainForm::ThreadUrlOfRow(int row) const {

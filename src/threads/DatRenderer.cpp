@@ -220,7 +220,7 @@ std::string RenderPage(const Skin& skin, const ReplyList& replies, std::string_v
   };
   if (start > 0) append(skin.res, 1);
   for (long long k = start + 1; k <= read; ++k) append(skin.res, static_cast<int>(k));
-  page.append("<a name=\"midoku\"></a>").append(skin.bookmark);
+  page.append("<a name=\"").append(kUnreadAnchor).append("\"></a>").append(skin.bookmark);
   for (long long k = read + 1; k <= n; ++k) append(skin.newRes, static_cast<int>(k));
   page.append(skin.footer);
   return page;

@@ -44,7 +44,7 @@ std::string RenderFilteredPage(const Skin& skin, const NgOutcome& outcome, std::
   };
   if (start > 0) append(skin.res, 1);
   for (long long k = start + 1; k <= read; ++k) append(skin.res, k);
-  page.append("<a name=\"midoku\"></a>").append(skin.bookmark);
+  page.append("<a name=\"").append(kUnreadAnchor).append("\"></a>").append(skin.bookmark);
   for (long long k = read + 1; k <= n; ++k) append(skin.newRes, k);
   page.append(skin.footer);
   return page;
@@ -83,7 +83,7 @@ std::string BuildFilteredPopupTextFromLogText(std::string_view logText, const Ng
     }
     filtered.push_back('\n');
   }
-  const bool selectsFirst = spec.empty() || spec == "midoku";
+  const bool selectsFirst = spec.empty() || spec == kUnreadAnchor;
   ReplySelection selection;
   if (selectsFirst) {
     selection.Select(1);

@@ -117,7 +117,7 @@ std::string BuildPopupText(const ReplyList& replies, std::string_view spec, int 
 std::string BuildPopupTextFromLogText(std::string_view logText, std::string_view spec,
                                       int lineLimit) {
   ReplySelection selection;
-  if (spec.empty() || spec == "midoku") {
+  if (spec.empty() || spec == kUnreadAnchor) {
     selection.Select(1);
   } else {
     selection = ParseReplySpec(spec);

@@ -8,9 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "threads/NgFilter.h"
 #include "threads/ReplyList.h"
 
 namespace velkor {
+
+// What the path of a thread URL starts with on every board host.
+inline constexpr std::string_view kReadCgiPath = "/test/read.cgi/";
 
 // A link to a thread whose log is stored.
 struct StoredThreadLink {
@@ -27,7 +31,7 @@ struct LinkAction {
   enum Kind {
     kNone,        // nothing to do
     kMenu,        // a reply number: show the reply menu for menuNumber
-    kJump,        // scroll to `anchor` ("midoku" or "a<n>")
+    kJump,        // scroll to `anchor` (kUnreadAnchor or "a<n>")
     kShowAll,     // show every reply
     kOpenThread,  // open the stored thread boardDir + datName in a new tab
     kExternal,    // hand `url` to a program outside
@@ -63,7 +67,10 @@ struct HoverAction {
 // in-page replies and `lineLimit` bounding the text.
 HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, int lineLimit);
 
-// The integer at the start of `text` (leading blanks, an optional sign, digits), 0 without digits.
-long long LeadingInteger(std::string_view text);
+// HoverPopup with the NG rules applied: a reply of this page comes from `shown` (the tab's replies
+// as its rules leave them; null when no rule applies to the thread), a stored thread's replies are
+// judged by the rules of that thread's board. A pop-up that the rules leave empty is hidden.
+HoverAction FilteredHoverPopup(const ReplyList& replies, const NgOutcome* shown,
+                               std::string_view statusText, int lineLimit);
 
 }  // namespace velkor

@@ -42,6 +42,9 @@ using namespace velkor;
 
 namespace {
 
+constexpr TabChoice kActive = TabChoice::kActiveTab;
+constexpr TabChoice kNew = TabChoice::kNewTab;
+
 std::string DatLine(int k, const std::string& title = std::string()) {
   return "name" + std::to_string(k) + "<>sage<>2026/12/07<> message " + std::to_string(k) + " <>" +
          title + "\n";
@@ -104,12 +107,12 @@ class ThreadTabListTest : public QObject {
 
   // Mode 1 always opens a new tab, mode 0 reuses the active one; the caption is the title.
   void openThreadModes() {
-    Open(100, 0, "t100");
+    Open(100, kActive, "t100");
     QCOMPARE(tabs_->count(), 1);
-    Open(101, 1, "t101");
+    Open(101, kNew, "t101");
     QCOMPARE(tabs_->count(), 2);
     QCOMPARE(tabs_->currentIndex(), 1);
-    Open(102, 0, "t102");
+    Open(102, kActive, "t102");
     QCOMPARE(tabs_->count(), 2);
     QCOMPARE(tabs_->tabText(1), QString("t102"));
     QCOMPARE(list_->ActiveCaption(), std::string("t102"));
@@ -122,23 +125,23 @@ class ThreadTabListTest : public QObject {
   // A thread shown under the same title is only activated, whatever the mode; another title
   // opens it again.
   void openThreadActivatesExistingTab() {
-    Open(100, 1, "t100");
-    Open(101, 1, "t101");
+    Open(100, kNew, "t100");
+    Open(101, kNew, "t101");
     ThreadTab* first = list_->TabAt(0);
     WaitLoaded(first);
     const std::string page = first->Document();
-    Open(100, 1, "t100");
+    Open(100, kNew, "t100");
     QCOMPARE(tabs_->count(), 2);
     QCOMPARE(tabs_->currentIndex(), 0);
-    Open(100, 0, "t100");
+    Open(100, kActive, "t100");
     QCOMPARE(tabs_->count(), 2);
     QCOMPARE(first->Document(), page);
-    Open(100, 1, "renamed");
+    Open(100, kNew, "renamed");
     QCOMPARE(tabs_->count(), 3);
   }
 
   void captionsKeepAmpersands() {
-    Open(100, 1, "A&B");
+    Open(100, kNew, "A&B");
     QCOMPARE(list_->ActiveCaption(), std::string("A&B"));
     QCOMPARE(tabs_->tabText(0), QString("A&&B"));
   }
@@ -159,7 +162,7 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(tabs_->count(), 3);
 
     AppSettings().newTabOpen = false;
-    Open(100, 0, "t100");
+    Open(100, kActive, "t100");
     list_->ShowPage("<html>five</html>", "page5", false);
     ThreadTab* tab = list_->ActiveTab();
     QCOMPARE(tab->BoardDir(), std::string());
@@ -169,7 +172,7 @@ class ThreadTabListTest : public QObject {
   }
 
   void closeTabs() {
-    for (int key = 100; key < 105; ++key) Open(key, 1, "t" + std::to_string(key));
+    for (int key = 100; key < 105; ++key) Open(key, kNew, "t" + std::to_string(key));
     list_->CloseTab(1);
     QCOMPARE(tabs_->count(), 4);
     QCOMPARE(list_->Tabs().size(), std::size_t{4});
@@ -180,7 +183,7 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(tabs_->count(), 1);
     QCOMPARE(tabs_->tabText(0), QString("t103"));
     QCOMPARE(list_->Tabs().size(), std::size_t{1});
-    Open(104, 1, "t104");
+    Open(104, kNew, "t104");
     list_->CloseAllTabs();
     QCOMPARE(tabs_->count(), 0);
     QVERIFY(list_->Tabs().empty());
@@ -202,10 +205,10 @@ class ThreadTabListTest : public QObject {
   // Six threads in one tab leave the last five, newest first; showing one again moves it to the
   // front without a duplicate.
   void historyKeepsFiveNewestFirst() {
-    for (int key = 100; key < 106; ++key) Open(key, 0, "t" + std::to_string(key));
+    for (int key = 100; key < 106; ++key) Open(key, kActive, "t" + std::to_string(key));
     QCOMPARE(list_->ActiveHistoryTitles(),
              (std::vector<std::string>{"t105", "t104", "t103", "t102", "t101"}));
-    Open(102, 0, "t102");
+    Open(102, kActive, "t102");
     QCOMPARE(list_->ActiveHistoryTitles(),
              (std::vector<std::string>{"t102", "t105", "t104", "t103", "t101"}));
     QCOMPARE(list_->ActiveTab()->HistoryPaths(),
@@ -216,8 +219,8 @@ class ThreadTabListTest : public QObject {
 
   // A history entry reopens its thread with the stored reading position and moves to the front.
   void historyEntryReopensWithStoredUnread() {
-    Open(100, 0, "t100");
-    Open(101, 0, "t101");
+    Open(100, kActive, "t100");
+    Open(101, kActive, "t101");
     WriteIni("[100.dat]\r\nUnread=3\r\n\r\n");
     list_->OpenActiveHistoryEntry(1);
     ThreadTab* tab = list_->ActiveTab();
@@ -231,14 +234,14 @@ class ThreadTabListTest : public QObject {
   }
 
   void threadUrlForm() {
-    Open(100, 0, "t100");
+    Open(100, kActive, "t100");
     QCOMPARE(list_->ActiveThreadUrl(), std::string("http://host.example/test/read.cgi/board/100"));
   }
 
   // "ここまで読んだ" on reply 120 stores 120 and draws the marker between 119 and 120.
   void bookmarkWritesUnreadToSubjectIni() {
     WriteIni("[200.dat]\r\nTitle=big\r\nUnread=121\r\nGotCount=120\r\n\r\n");
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     ThreadTab* tab = list_->ActiveTab();
     QSignalSpy changed(list_, &ThreadTabList::ThreadStateChanged);
     tab->SetMenuReplyNumber(120);
@@ -263,7 +266,7 @@ class ThreadTabListTest : public QObject {
     SubjectList subjects;
     QVERIFY(subjects.Bind(boardDir_ + "subject.ini"));
     list_->SetShownSubjects([&subjects] { return &subjects; });
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     list_->ActiveTab()->SetMenuReplyNumber(7);
     list_->SetActiveBookmark();
     QCOMPARE(subjects.UnreadOf("200.dat"), 7);
@@ -279,7 +282,7 @@ class ThreadTabListTest : public QObject {
     WriteIni(
         "[150.dat]\r\nTitle=x\r\nGotCount=4\r\nUnread=3\r\nLastModified= Mon\r\nDatSize=99\r\n"
         "\r\n");
-    Open(150, 0, "x", 3);
+    Open(150, kActive, "x", 3);
     ThreadTab* tab = list_->ActiveTab();
     const std::string page = tab->Document();
     list_->DeleteActiveThreadLog();
@@ -300,7 +303,7 @@ class ThreadTabListTest : public QObject {
   void directWritesKeepTheFileLayout() {
     WriteThread(150, 4);
     WriteIni("[140.dat]\r\nTitle=a\r\n\r\n[150.dat]\r\nTitle=x\r\n\r\n");
-    Open(150, 0, "x", 3);
+    Open(150, kActive, "x", 3);
     list_->DeleteActiveThreadLog();
     QCOMPARE(*ReadWholeFile(boardDir_ + "subject.ini"),
              std::string("[140.dat]\r\nTitle=a\r\n\r\n[150.dat]\r\nTitle=x\r\nGotCount=0\r\n"
@@ -315,7 +318,7 @@ class ThreadTabListTest : public QObject {
   // A subject.ini that exists but cannot be read is left alone rather than replaced. (A link to
   // /proc/self/mem opens as a regular file whose first read fails, whoever runs the test.)
   void unreadableSubjectIniIsNotReplaced() {
-    Open(100, 0, "t100");
+    Open(100, kActive, "t100");
     const QString path = QString::fromStdString(boardDir_ + "subject.ini");
     QFile::remove(path);
     QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
@@ -328,7 +331,7 @@ class ThreadTabListTest : public QObject {
   // The page shows 50 read replies; a jump to an omitted one shows every reply and keeps all of
   // them shown.
   void jumpToOmittedReplyRendersAll() {
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     ThreadTab* tab = list_->ActiveTab();
     QCOMPARE(tab->OldShown(), 50);
     QVERIFY(tab->Document().find("<a name=\"a3\">") == std::string::npos);
@@ -341,7 +344,7 @@ class ThreadTabListTest : public QObject {
 
   // A click on a shown reply anchor scrolls without drawing the page again.
   void jumpToShownReplyKeepsPage() {
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     ThreadTab* tab = list_->ActiveTab();
     WaitLoaded(tab);
     int result = -2;
@@ -367,7 +370,7 @@ class ThreadTabListTest : public QObject {
   }
 
   void showAllLink() {
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     ThreadTab* tab = list_->ActiveTab();
     tab->LinkFollowed("about:blank#all");
     QCOMPARE(tab->OldShown(), 0);
@@ -376,7 +379,7 @@ class ThreadTabListTest : public QObject {
 
   // A reply number link remembers the number for the bookmark; a non-number gives 0.
   void menuLinkSetsMenuReplyNumber() {
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     ThreadTab* tab = list_->ActiveTab();
     tab->LinkFollowed("menu:42");
     QCOMPARE(tab->MenuReplyNumber(), 42);
@@ -392,7 +395,7 @@ class ThreadTabListTest : public QObject {
   // A link to a stored thread opens it in a new tab with its stored title and reading position.
   void linkToStoredThreadOpensNewTab() {
     WriteIni("[101.dat]\r\nTitle=" + test_S("他のスレ") + "\r\nUnread=2\r\n\r\n");
-    Open(100, 0, "t100");
+    Open(100, kActive, "t100");
     list_->ActiveTab()->LinkFollowed("http://host.example/test/read.cgi/board/101/2");
     QCOMPARE(tabs_->count(), 2);
     ThreadTab* tab = list_->ActiveTab();
@@ -406,7 +409,7 @@ class ThreadTabListTest : public QObject {
   void clicksInThePage() {
     QVERIFY(ReplaceFile(boardDir_ + "300.dat",
                         "a<><>d<>see http://host.example/test/read.cgi/board/101/ now<>t\n"));
-    Open(300, 0, "t300");
+    Open(300, kActive, "t300");
     ThreadTab* tab = list_->ActiveTab();
     WaitLoaded(tab);
     QSignalSpy followed(tab->View(), &ThreadView::LinkFollowed);
@@ -445,7 +448,7 @@ class ThreadTabListTest : public QObject {
   void rightClickOnSelectedNumbers() {
     QVERIFY(ReplaceFile(boardDir_ + "400.dat",
                         Sjis("a<><>d<>first<>t\nb<><>d<>see <b>１－２</b> here<>\n")));
-    Open(400, 0, "t400");
+    Open(400, kActive, "t400");
     ThreadTab* tab = list_->ActiveTab();
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
@@ -471,7 +474,7 @@ class ThreadTabListTest : public QObject {
   // Resting the mouse on a reply anchor shows that reply; moving off the link hides it.
   void hoverOverReplyAnchor() {
     QVERIFY(ReplaceFile(boardDir_ + "401.dat", "a<><>d<>first<>t\nb<><>d<>&gt;&gt;1 said<>\n"));
-    Open(401, 0, "t401");
+    Open(401, kActive, "t401");
     ThreadTab* tab = list_->ActiveTab();
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
@@ -498,7 +501,7 @@ class ThreadTabListTest : public QObject {
       log += "r" + std::to_string(k) + "<><>d<>&gt;&gt;" + std::to_string(k - 1) + "<br>says<>\n";
     }
     QVERIFY(ReplaceFile(boardDir_ + "402.dat", log));
-    Open(402, 0, "t402");
+    Open(402, kActive, "t402");
     ThreadTab* tab = list_->ActiveTab();
     // The pop-ups open upwards, above the window, so the pointer always finds them on top.
     tabs_->setGeometry(0, 420, 600, 170);
@@ -577,7 +580,7 @@ class ThreadTabListTest : public QObject {
                                                     "b<><>d ID:Heavy1<>&gt;&gt;1 ok<>\n"
                                                     "c<><>d ID:Solo<>＞＞１－２<>\n"
                                                     "d<><>d ID:Heavy1<>&gt;&gt;3<>\n")));
-    Open(403, 0, "t403");
+    Open(403, kActive, "t403");
     ThreadTab* tab = list_->ActiveTab();
     tabs_->setGeometry(0, 300, 600, 290);
     tabs_->show();
@@ -630,7 +633,7 @@ class ThreadTabListTest : public QObject {
     QVERIFY(ReplaceFile(boardDir_ + "404.dat",
                         "a<><>d ID:X1<>first<>t\nb<><>d ID:Y2<>buy spam now<>\n"
                         "c<><>d ID:Z3<>&gt;&gt;2 no<>\n"));
-    Open(404, 0, "t404");
+    Open(404, kActive, "t404");
     ThreadTab* tab = list_->ActiveTab();
     WaitLoaded(tab);
     const std::string plain = tab->Document();
@@ -669,7 +672,7 @@ class ThreadTabListTest : public QObject {
   void contextMenuAddsNgRules() {
     QVERIFY(ReplaceFile(boardDir_ + "405.dat",
                         Sjis("a<><>d ID:AbC1<>first<>t\n名無し<><>d ID:XyZ9<>second reply<>\n")));
-    Open(405, 0, "t405");
+    Open(405, kActive, "t405");
     ThreadTab* tab = list_->ActiveTab();
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
@@ -708,7 +711,7 @@ class ThreadTabListTest : public QObject {
   }
 
   void viewAndPopup() {
-    Open(200, 0, "big", 121);
+    Open(200, kActive, "big", 121);
     WaitLoaded(list_->ActiveTab());
     tabs_->show();
     QTest::qWait(300);
@@ -743,8 +746,8 @@ class ThreadTabListTest : public QObject {
     QVERIFY(ReplaceFile(boardDir_ + std::to_string(key) + ".dat", log));
   }
   void WriteIni(const std::string& text) { QVERIFY(ReplaceFile(boardDir_ + "subject.ini", text)); }
-  void Open(int key, int mode, const std::string& title, int unread = 1) {
-    list_->OpenThread(boardDir_, std::to_string(key) + ".dat", "midoku", unread, mode, title);
+  void Open(int key, TabChoice where, const std::string& title, int unread = 1) {
+    list_->OpenThread(boardDir_, std::to_string(key) + ".dat", "midoku", unread, where, title);
   }
   static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
   // Runs a script in the program's script world that returns [x, y] and gives that point (a null

@@ -150,7 +150,7 @@ void ThreadTab::OpenHistoryEntry(int index) {
   const std::string dir = path.substr(0, slash + 1);
   const std::string file = path.substr(slash + 1);
   const int unread = ThreadState(dir, file, ShownSubjects()).FirstUnread();
-  ShowThread(dir, file, "midoku", unread, title);
+  ShowThread(dir, file, std::string(kUnreadAnchor), unread, title);
 }
 
 void ThreadTab::SetBookmark() {
@@ -159,7 +159,7 @@ void ThreadTab::SetBookmark() {
   ThreadState state(boardDir_, datName_, ShownSubjects());
   if (!state.StoreFirstUnread(firstUnread_)) ReportIniFailure(state.FilePath());
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
-  Rerender("midoku");
+  Rerender(std::string(kUnreadAnchor));
 }
 
 void ThreadTab::DeleteThreadLog() {
@@ -237,25 +237,8 @@ void ThreadTab::OpenExternally(const std::string& url) {
 }
 
 void ThreadTab::LinkHovered(const std::string& statusText) {
-  HoverAction action = HoverPopup(replies_, statusText, PopupMaxLines());
-  constexpr std::string_view kInPage = "about:blank#a";
-  if (ng_ && action.kind == HoverAction::kShow && statusText.starts_with(kInPage)) {
-    action.text = ShownPopupText(statusText.substr(kInPage.size()));
-    if (action.text.empty()) action.kind = HoverAction::kHide;
-  }
-  StoredThreadLink stored;
-  if (action.kind == HoverAction::kShow &&
-      statusText.find("/test/read.cgi/") != std::string::npos &&
-      FindStoredThread(statusText, stored)) {
-    // Another stored thread's pop-up honours the rules of its own board.
-    const std::string path = stored.boardDir + stored.datName;
-    const NgFilter filter = LoadNgFilterFor(path);
-    if (!filter.Empty()) {
-      action.text = BuildFilteredPopupTextFromLogText(ReadWholeFile(path).value_or(std::string()),
-                                                      filter, stored.anchor, PopupMaxLines());
-      if (action.text.empty()) action.kind = HoverAction::kHide;
-    }
-  }
+  const HoverAction action =
+      FilteredHoverPopup(replies_, ng_ ? &*ng_ : nullptr, statusText, PopupMaxLines());
   switch (action.kind) {
     case HoverAction::kHide:
       AppPopup().HideHover();
@@ -270,8 +253,7 @@ void ThreadTab::LinkHovered(const std::string& statusText) {
 
 PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& statusText) const {
   StoredThreadLink stored;
-  if (statusText.find("/test/read.cgi/") != std::string::npos &&
-      FindStoredThread(statusText, stored)) {
+  if (statusText.find(kReadCgiPath) != std::string::npos && FindStoredThread(statusText, stored)) {
     // Anchors in a pop-up of another thread point into that thread.
     // Read when the first anchor is hovered, not with every pop-up of a link.
     const std::string path = stored.boardDir + stored.datName;
