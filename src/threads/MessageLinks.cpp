@@ -47,6 +47,68 @@ std::size_t FindByte(std::string_view text, char c, std::size_t from) {
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
 }
 
+// Position of `tag` (lower case, starting with "<") in `text` at or after `from`, letters in any
+// case, or npos. "<" never is the second byte of a CP932 character, so a byte search is exact.
+std::size_t FindTagAnyCase(std::string_view text, std::string_view tag, std::size_t from) {
+  for (std::size_t at = FindByte(text, '<', from); at < text.size();
+       at = FindByte(text, '<', at + 1)) {
+    if (text.size() - at < tag.size()) break;
+    bool equal = true;
+    for (std::size_t i = 1; i < tag.size() && equal; ++i) {
+      const char c = text[at + i];
+      equal = (c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c) == tag[i];
+    }
+    if (equal) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The markup a field keeps: the tags the boards themselves write into names and messages. Anything
+// else is shown as text.
+constexpr std::string_view kKeptTags[] = {"<br>", "<b>", "</b>", "<hr>", "<i>", "</i>", "</font>"};
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Length of the "<font" tag at `at` when it holds only colour and size attributes with plain
+// values ("<font color=red>", "<font color=\"#FF0000\" size=2>"), else 0.
+std::size_t KeptFontTagLength(std::string_view text, std::size_t at) {
+  constexpr std::string_view kFont = "<font";
+  if (text.compare(at, kFont.size(), kFont) != 0) return 0;
+  std::size_t i = at + kFont.size();
+  while (true) {
+    if (i >= text.size()) return 0;
+    if (text[i] == '>') return i + 1 - at;
+    if (text[i] != ' ') return 0;
+    ++i;
+    std::size_t nameEnd = i;
+    while (nameEnd < text.size() && text[nameEnd] >= 'a' && text[nameEnd] <= 'z') ++nameEnd;
+    const std::string_view name = text.substr(i, nameEnd - i);
+    if ((name != "color" && name != "size") || nameEnd >= text.size() || text[nameEnd] != '=') {
+      return 0;
+    }
+    i = nameEnd + 1;
+    const bool quoted = i < text.size() && text[i] == '"';
+    if (quoted) ++i;
+    const std::size_t valueStart = i;
+    while (i < text.size() && (IsAsciiAlnum(text[i]) || text[i] == '#')) ++i;
+    if (i == valueStart) return 0;
+    if (quoted) {
+      if (i >= text.size() || text[i] != '"') return 0;
+      ++i;
+    }
+  }
+}
+
+// Length of the kept tag that starts at `at` (a "<"), or 0.
+std::size_t KeptTagLength(std::string_view text, std::size_t at) {
+  for (std::string_view tag : kKeptTags) {
+    if (text.compare(at, tag.size(), tag) == 0) return tag.size();
+  }
+  return KeptFontTagLength(text, at);
+}
+
 // A redirector prefix and the scheme-only start that replaces it.
 struct RedirectorPrefix {
   std::string prefix;       // "http://ime.nu/"
@@ -82,18 +144,43 @@ std::string LinkTarget(std::string_view url) {
 }  // namespace
 
 void AppendStrippedAnchorTags(std::string& out, std::string_view text) {
+  constexpr std::string_view kOpen = "<a";
+  constexpr std::string_view kClose = "</a>";
   std::size_t pos = 0;
   while (true) {
-    std::size_t open = text.find("<a", pos);
+    std::size_t open = FindTagAnyCase(text, kOpen, pos);
     if (open == std::string_view::npos) break;
     out.append(text, pos, open - pos);
-    std::size_t close = text.find('>', open + 2);
+    std::size_t close = text.find('>', open + kOpen.size());
     if (close == std::string_view::npos) return;
     pos = close + 1;
-    std::size_t end = text.find("</a>", pos);
+    std::size_t end = FindTagAnyCase(text, kClose, pos);
     if (end == std::string_view::npos) break;
     out.append(text, pos, end - pos);
-    pos = end + 4;
+    pos = end + kClose.size();
+  }
+  out.append(text, pos);
+}
+
+std::string NeutraliseMarkup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendNeutralisedMarkup(out, text);
+  return out;
+}
+
+void AppendNeutralisedMarkup(std::string& out, std::string_view text) {
+  std::size_t pos = 0;
+  for (std::size_t at = FindByte(text, '<', 0); at < text.size(); at = FindByte(text, '<', pos)) {
+    const std::size_t kept = KeptTagLength(text, at);
+    out.append(text, pos, at - pos);
+    if (kept > 0) {
+      out.append(text, at, kept);
+      pos = at + kept;
+    } else {
+      out.append("&lt;");
+      pos = at + 1;
+    }
   }
   out.append(text, pos);
 }

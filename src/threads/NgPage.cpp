@@ -4,6 +4,7 @@
 
 #include "threads/DatRenderer.h"
 #include "threads/LogLines.h"
+#include "threads/MessageLinks.h"
 #include "threads/PopupText.h"
 #include "threads/ReplySpec.h"
 #include "threads/TextReplace.h"
@@ -35,7 +36,7 @@ std::string RenderFilteredPage(const Skin& skin, const NgOutcome& outcome, std::
       std::max(0LL, std::min<long long>(firstUnread, static_cast<long long>(n) + 1) - 1);
   const long long start = (oldShown > 0 && oldShown < read) ? read - oldShown : 0;
   std::string page;
-  AppendReplaced(page, skin.header, "<&TITLE>", title);
+  AppendReplaced(page, skin.header, "<&TITLE>", NeutraliseMarkup(title));
   auto append = [&](const std::string& tmpl, long long number) {
     const int k = static_cast<int>(number);
     const bool hidden = outcome.VerdictOf(k) == NgVerdict::kHidden;
