@@ -64,8 +64,11 @@ int RunRender(CliArgs& args) {
   const std::string sjisTitle = Utf8ToSjisLossy(title.value_or(""));
   const NgFilter filter = NgFilterFor(log);
   if (filter.Empty()) return WritePage(page, RenderPage(replies, sjisTitle, *unread, *oldShown));
-  return WritePage(
-      page, RenderFilteredPage(AppSkin(), filter.Apply(replies), sjisTitle, *unread, *oldShown));
+  const NgOutcome outcome = filter.Apply(replies);
+  if (!outcome.switchedOff.empty()) {
+    std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(NgSwitchedOffText(outcome.switchedOff)).c_str());
+  }
+  return WritePage(page, RenderFilteredPage(AppSkin(), outcome, sjisTitle, *unread, *oldShown));
 }
 
 int RunPopup(CliArgs& args) {

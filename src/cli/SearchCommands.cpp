@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include "app/Settings.h"
@@ -32,6 +33,13 @@ const CliCommand kSweep = {"sweep", "[--page FILE]",
                            "and write the report page",
                            RunSweep};
 
+// Says on stderr that the search stopped matching because the word cost too much.
+void ReportExhaustion(const RegexEngine& engine) {
+  if (engine.Exhausted()) {
+    std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(RegexEngine::TooCostlyText()).c_str());
+  }
+}
+
 int RunSearch(CliArgs& args) {
   const auto scope = args.TakeIntOption("--scope");
   const bool caseCounts = args.TakeFlag("--case");
@@ -52,6 +60,7 @@ int RunSearch(CliArgs& args) {
 
   RegexEngine engine;
   engine.Load();
+  engine.SetBudget(kSearchMatchBudget);
   if (const Result<PrepareCode> prepared =
           engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts);
       !prepared.IsOk()) {
@@ -64,6 +73,7 @@ int RunSearch(CliArgs& args) {
     case 0:
       list.Fill(kShowTypeMasks[0]);
       SearchShownTitles(list, engine);
+      ReportExhaustion(engine);
       engine.Finish();
       PrintThreadRows(list);
       return kExitOk;
@@ -79,6 +89,7 @@ int RunSearch(CliArgs& args) {
       html = SearchFavoriteLogs(engine, progress);
       break;
   }
+  ReportExhaustion(engine);
   engine.Finish();
   return WritePage(page, html);
 }

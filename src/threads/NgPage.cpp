@@ -63,7 +63,7 @@ std::string BuildFilteredPopupTextFromLogText(std::string_view logText, const Ng
   ReplyList replies;
   LoadRepliesFromText(replies, logText);
   NgOutcome outcome;
-  outcome.verdicts = filter.Judge(replies);
+  outcome.verdicts = filter.Judge(replies).verdicts;
   if (!outcome.AnyFiltered()) return BuildPopupTextFromLogText(logText, spec, lineLimit);
   // The log again with every filtered line replaced by a line of "あぼーん" fields; line 1 keeps
   // the title (the text after its last ">").

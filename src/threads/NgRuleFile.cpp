@@ -230,6 +230,11 @@ ResultWith<NgRuleEdit, NgRuleFileCode> AddNgRuleToFile(const std::string& path, 
   if (Result<NgRuleFileCode> loaded = LoadForEdit(file, path, onProblem); !loaded.IsOk()) {
     return loaded;
   }
+  if (rule.kind == NgKind::kRegex) {
+    if (const Outcome cost = NgRegexCostCheck(rule.pattern); !cost.IsOk()) {
+      return {NgRuleFileCode::kRefused, cost.Reason()};
+    }
+  }
   const std::size_t before = file.Rules().size();
   ResultWith<int, NgRuleFileCode> added = file.Add(rule);
   if (!added.IsOk()) return {added.Code(), added.Reason()};

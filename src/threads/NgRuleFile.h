@@ -94,8 +94,8 @@ struct NgRuleEdit {
 // The one edit of the rule file that the window and the CLI both make: reads the file at `path`
 // afresh (its damaged lines go to `onProblem` when given), adds `rule` unless an equal rule is
 // there, and writes the file crash-safely when it changed. kRefused for a rule NgRuleFile::Check
-// refuses; kUnreadable, kUnwritable as Load and Save give them. A failure leaves the file as it
-// was.
+// refuses and for a regular expression too costly to match (NgRegexCostCheck); kUnreadable,
+// kUnwritable as Load and Save give them. A failure leaves the file as it was.
 ResultWith<NgRuleEdit, NgRuleFileCode> AddNgRuleToFile(const std::string& path, const NgRule& rule,
                                                        const NgProblemSink& onProblem = {});
 

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <iterator>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/Sjis.h"
 
 #include "support/RecordingUiHooks.h"
@@ -43,6 +46,70 @@ TEST(RegexEngineTest, RejectedPatternGivesTheBadWordReasonAndShowsNothing) {
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_FALSE(engine.Matches("abc")) << "the earlier pattern is gone";
   EXPECT_EQ(engine.Pattern(), "abc") << "the word of the last successful preparation";
+}
+
+// A search that gives up (a pattern that backtracks without end on the text) exhausts the engine
+// until the next preparation: every later answer is "no match", at no cost. A plain word never
+// exhausts it.
+TEST(RegexEngineTest, ASearchThatGivesUpExhaustsTheEngine) {
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("(a+)+$", false).IsOk());
+  const std::string run = std::string(64, 'a') + "!";
+  EXPECT_EQ(engine.TryMatch(run), MatchResult::kTooCostly);
+  EXPECT_FALSE(engine.Exhausted()) << "TryMatch leaves the engine alone";
+  EXPECT_TRUE(engine.Matches("aaa"));
+  EXPECT_FALSE(engine.Matches(run));
+  EXPECT_TRUE(engine.Exhausted());
+  EXPECT_FALSE(engine.Matches("aaa"));
+  EXPECT_EQ(engine.FirstMatchingLine("aaa\n"), 0);
+  ASSERT_TRUE(engine.Prepare("(a+)+$", false).IsOk());
+  EXPECT_FALSE(engine.Exhausted());
+  EXPECT_EQ(engine.FirstMatchingLine(run + "\naaa\n"), 0) << "the first line exhausts it";
+  ASSERT_TRUE(engine.Prepare("aaa", false).IsOk());
+  EXPECT_EQ(engine.FirstMatchingLine(run + "\naaa\n"), 1);
+  EXPECT_FALSE(engine.Exhausted());
+}
+
+// A subject longer than the limit is matched on its first bytes, cut where a character starts.
+TEST(RegexEngineTest, LongSubjectsAreCutAtACharacterStart) {
+  RegexEngine engine;
+  engine.Load();
+  engine.SetSubjectLimit(5);
+  ASSERT_TRUE(engine.Prepare(S("い+"), false).IsOk());
+  EXPECT_TRUE(engine.Matches(S("aいaaa")));
+  EXPECT_FALSE(engine.Matches(S("aaaあい"))) << "beyond the first five bytes";
+  ASSERT_TRUE(engine.Prepare("^aaaa$", false).IsOk());
+  EXPECT_TRUE(engine.Matches(S("aaaaい"))) << "cut before the two-byte character";
+}
+
+// A clock that moves on by 10 ms each time it is read.
+class TickingClock final : public Clock {
+ public:
+  TickingClock() { SetClockForTesting(this); }
+  ~TickingClock() override { SetClockForTesting(nullptr); }
+  TickingClock(const TickingClock&) = delete;
+  TickingClock& operator=(const TickingClock&) = delete;
+  TimePoint Now() const override { return now_ += std::chrono::milliseconds(10); }
+
+ private:
+  mutable TimePoint now_{};
+};
+
+// With a budget the time spent matching adds up over the calls; once it is spent the engine is
+// exhausted, until the next preparation.
+TEST(RegexEngineTest, ABudgetBoundsTheTimeOfAWholeSearch) {
+  const TickingClock clock;
+  RegexEngine engine;
+  engine.Load();
+  engine.SetBudget(std::chrono::milliseconds(45));
+  ASSERT_TRUE(engine.Prepare("b.", false).IsOk());
+  int matched = 0;
+  for (int i = 0; i < 10; ++i) matched += engine.Matches("abc") ? 1 : 0;
+  EXPECT_EQ(matched, 5) << "the fifth call spends 50 ms";
+  EXPECT_TRUE(engine.Exhausted());
+  ASSERT_TRUE(engine.Prepare("b.", false).IsOk());
+  EXPECT_TRUE(engine.Matches("abc"));
 }
 
 TEST(RegexEngineTest, FinishDropsThePattern) {

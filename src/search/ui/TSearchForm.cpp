@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "app/UiHooks.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "gui/Dialogs.h"
@@ -133,6 +134,7 @@ void TSearchForm::startButtonClick() {
   if (searching_ || !engine_) return;
   SetInputsEnabled(false);
   engine_->SetFoldWidth(foldWidth_);
+  engine_->SetBudget(kSearchMatchBudget);
   if (const Result<PrepareCode> prepared =
           engine_->Prepare(ToSjis(keyEdit->text()), !nocaseCheckBox->isChecked());
       !prepared.IsOk()) {
@@ -170,6 +172,7 @@ void TSearchForm::startButtonClick() {
     default:
       break;
   }
+  if (engine_->Exhausted()) Ui().SetStatusText(RegexEngine::TooCostlyText());
   engine_->Finish();
   searching_ = false;
   // A close during the walk has already ended the dialog with its own result.

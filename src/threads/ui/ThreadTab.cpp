@@ -291,6 +291,7 @@ void ThreadTab::ApplyNgRules() {
     ng_.reset();
   } else {
     ng_ = filter.Apply(replies_);
+    if (!ng_->switchedOff.empty()) Ui().SetStatusText(NgSwitchedOffText(ng_->switchedOff));
   }
   answers_ = ReplyAnswers(ShownReplies());
   ids_ = PosterIds(ShownReplies());
