@@ -7,6 +7,7 @@
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "cli/CliCommand.h"
+#include "net/FetchContext.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
@@ -37,6 +38,11 @@ NgFilter NgFilterFor(const std::string& log) {
   return filter;
 }
 
+// Whether SIGINT or SIGTERM asked the command to stop (reported as the command's failure).
+bool Stopped() {
+  return StopOfAllFetchesRequested();
+}
+
 // An int option within [min, INT_MAX]; a value out of range is reported like any malformed number.
 std::optional<int> TakeBoundedInt(CliArgs& args, std::string_view name, int fallback, int min,
                                   std::string& error) {
@@ -61,10 +67,12 @@ int RunRender(CliArgs& args) {
   LoadSkin();
   ReplyList replies;
   if (!LoadReplies(replies, log)) return Failure("cannot read " + log);
+  if (Stopped()) return Failure("stopped");
   const std::string sjisTitle = Utf8ToSjisLossy(title.value_or(""));
   const NgFilter filter = NgFilterFor(log);
   if (filter.Empty()) return WritePage(page, RenderPage(replies, sjisTitle, *unread, *oldShown));
   const NgOutcome outcome = filter.Apply(replies);
+  if (Stopped()) return Failure("stopped");
   if (!outcome.switchedOff.empty()) {
     std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(NgSwitchedOffText(outcome.switchedOff)).c_str());
   }
@@ -79,6 +87,7 @@ int RunPopup(CliArgs& args) {
   const std::string& log = args.Positionals()[0];
   const std::optional<std::string> logText = ReadWholeFile(log);
   if (!logText) return Failure("cannot read " + log);
+  if (Stopped()) return Failure("stopped");
   std::string text = BuildFilteredPopupTextFromLogText(
       *logText, NgFilterFor(log), Utf8ToSjisLossy(args.Positionals()[1]), *lines);
   if (!text.empty()) PrintSjisLine(text);

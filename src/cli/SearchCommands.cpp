@@ -9,6 +9,7 @@
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
 #include "cli/FavoriteBoardArgs.h"
+#include "net/FetchContext.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
 #include "subjects/BoardDir.h"
@@ -66,13 +67,17 @@ int RunSearch(CliArgs& args) {
       !prepared.IsOk()) {
     return Failure(SjisToUtf8Lossy(prepared.Reason()));
   }
-  const bool cancelRequested = false;
-  const WalkProgress progress = MakeWalkProgress({}, cancelRequested);
+  // SIGINT and SIGTERM stop the walk at its next step; the page then holds what was found.
+  const WalkProgress progress = [](const std::string*, int, int) {
+    return StopOfAllFetchesRequested() ? 1 : 0;
+  };
+  if (StopOfAllFetchesRequested()) return Failure("stopped");
   std::string html;
   switch (*scope) {
     case 0:
       list.Fill(kShowTypeMasks[0]);
       SearchShownTitles(list, engine);
+      if (StopOfAllFetchesRequested()) return Failure("stopped");
       ReportExhaustion(engine);
       engine.Finish();
       PrintThreadRows(list);
@@ -89,6 +94,7 @@ int RunSearch(CliArgs& args) {
       html = SearchFavoriteLogs(engine, progress);
       break;
   }
+  if (StopOfAllFetchesRequested()) return Failure("stopped");
   ReportExhaustion(engine);
   engine.Finish();
   return WritePage(page, html);
