@@ -45,13 +45,6 @@ DatFields MakeFields(const LineFields& fields) {
 
 constexpr std::string_view kAmpNbsp = "&ampnbsp;";
 
-// A name, mail or date field as the page shows it: no link or markup of its own beyond what the
-// boards write (StripAnchorTags, then NeutraliseMarkup). Fields without "<" are taken as they are.
-std::string NeutralField(std::string_view field) {
-  if (field.find('<') == std::string_view::npos) return std::string(field);
-  return NeutraliseMarkup(StripAnchorTags(field));
-}
-
 // Appends `text` with every double quote as "&quot;", so that it stays inside a quoted attribute.
 void AppendAttributeValue(std::string& out, std::string_view text) {
   AppendReplaced(out, text, "\"", "&quot;");
@@ -191,8 +184,9 @@ void LoadRepliesFromText(ReplyList& replies, std::string_view logText) {
     std::string linked;
     linked.reserve(anchored.size() + anchored.size() / 8 + 16);
     AppendLinkedUrls(linked, anchored);
-    replies.Add(NeutralField(FieldOrBroken(fields, 0)), NeutralField(FieldOrBroken(fields, 1)),
-                NeutralField(FieldOrBroken(fields, 2)), std::move(linked));
+    replies.Add(NeutraliseField(FieldOrBroken(fields, 0)),
+                NeutraliseField(FieldOrBroken(fields, 1)),
+                NeutraliseField(FieldOrBroken(fields, 2)), std::move(linked));
   }
 }
 

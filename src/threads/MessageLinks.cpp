@@ -169,6 +169,11 @@ std::string NeutraliseMarkup(std::string_view text) {
   return out;
 }
 
+std::string NeutraliseField(std::string_view text) {
+  if (text.find('<') == std::string_view::npos) return std::string(text);
+  return NeutraliseMarkup(StripAnchorTags(text));
+}
+
 void AppendNeutralisedMarkup(std::string& out, std::string_view text) {
   std::size_t pos = 0;
   for (std::size_t at = FindByte(text, '<', 0); at < text.size(); at = FindByte(text, '<', pos)) {

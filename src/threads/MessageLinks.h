@@ -19,6 +19,10 @@ std::string StripAnchorTags(std::string_view text);
 // every field after StripAnchorTags, before the program adds its own links.
 std::string NeutraliseMarkup(std::string_view text);
 
+// A name, mail or date field (or a title) as pages and pop-ups show it: StripAnchorTags, then
+// NeutraliseMarkup. A text without "<" is taken as it is.
+std::string NeutraliseField(std::string_view text);
+
 // Links reply anchors: a run of markers ("＞", "&gt;", "≫", "》") followed by reply-number
 // characters becomes <a href="#a{normalised number}">{markers}{number as written}</a>. A number
 // whose value is 0 (also after its first character) stays plain text, as do markers without a
