@@ -5,7 +5,8 @@
 // full-width "＞＞ｎ", ranges and lists), posted under 60 IDs (a few heavy posters among them),
 // with names carrying trips now and then. The NG rules are 100: 40 words, 20 names, 15 IDs, 10
 // mails and 15 regular expressions, a few global ones chaining; a handful of them match, so the
-// chain has something to carry.
+// chain has something to carry. BM_NgFilterCostlyRules judges a hostile thread under rules that
+// would backtrack without end.
 
 #include <benchmark/benchmark.h>
 
@@ -118,6 +119,34 @@ void BM_NgFilterBuild100Rules(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_NgFilterBuild100Rules)->Unit(benchmark::kMicrosecond);
+
+// A hostile thread: 1000 replies of "aaa…a!" (40 letters) under a rule set that backtracks without
+// end on them; the matching budget switches the rules off, so the page is judged in bounded time.
+// Argument: which rule set (0 "(a+)+$", 1 "(a|aa)+$", 2 "(?:a+){20}b", 3 "((a+)+)+z", 4 all four
+// and "a.*b.*c.*d" together).
+void BM_NgFilterCostlyRules(benchmark::State& state) {
+  ReplyList replies;
+  for (int k = 1; k <= kReplies; ++k) replies.Add("n", "", "d", std::string(40, 'a') + "!");
+  const std::vector<std::string> patterns = {"(a+)+$", "(a|aa)+$", "(?:a+){20}b", "((a+)+)+z"};
+  std::vector<NgRule> rules;
+  const auto set = static_cast<std::size_t>(state.range(0));
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (set == i || set == patterns.size()) {
+      rules.push_back(NgRule{NgKind::kRegex, patterns[i], "", false, false});
+    }
+  }
+  if (set == patterns.size())
+    rules.push_back(NgRule{NgKind::kRegex, "a.*b.*c.*d", "", false, false});
+  const NgFilter filter(rules, "");
+  std::size_t off = 0;
+  for (auto _ : state) {
+    const NgOutcome outcome = filter.Apply(replies);
+    off = outcome.switchedOff.size();
+    benchmark::DoNotOptimize(outcome.verdicts.data());
+  }
+  state.counters["switched_off"] = static_cast<double>(off);
+}
+BENCHMARK(BM_NgFilterCostlyRules)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velkor
