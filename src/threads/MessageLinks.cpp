@@ -109,6 +109,10 @@ std::size_t KeptTagLength(std::string_view text, std::size_t at) {
   return KeptFontTagLength(text, at);
 }
 
+// The schemes a linked URL may start with, each before "://", longest first, so that the earliest
+// start wins ("https" before "ttps", "http" before "ttp").
+constexpr std::string_view kUrlSchemes[] = {"https", "http", "ttps", "ttp", "ftp"};
+
 // A redirector prefix and the scheme-only start that replaces it.
 struct RedirectorPrefix {
   std::string prefix;       // "http://ime.nu/"
@@ -258,18 +262,13 @@ void AppendLinkedUrls(std::string& out, std::string_view text) {
     // The earliest character start among "https://", "http://", "ttps://", "ttp://" and "ftp://"
     // ending in this "://".
     std::size_t start = std::string_view::npos;
-    if (colon >= pos + 5 && text.compare(colon - 5, 5, "https") == 0 &&
-        IsCharStart(text, pos, colon - 5)) {
-      start = colon - 5;
-    } else if (colon >= pos + 4 &&
-               (text.compare(colon - 4, 4, "http") == 0 ||
-                text.compare(colon - 4, 4, "ttps") == 0) &&
-               IsCharStart(text, pos, colon - 4)) {
-      start = colon - 4;
-    } else if (colon >= pos + 3 &&
-               (text.compare(colon - 3, 3, "ttp") == 0 || text.compare(colon - 3, 3, "ftp") == 0) &&
-               IsCharStart(text, pos, colon - 3)) {
-      start = colon - 3;
+    for (std::string_view scheme : kUrlSchemes) {
+      if (colon >= pos + scheme.size() &&
+          text.compare(colon - scheme.size(), scheme.size(), scheme) == 0 &&
+          IsCharStart(text, pos, colon - scheme.size())) {
+        start = colon - scheme.size();
+        break;
+      }
     }
     if (start == std::string_view::npos) {
       // ":" is a character of its own, so the text up to it can be appended as it is.
