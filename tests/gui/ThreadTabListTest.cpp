@@ -24,8 +24,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "PresetDialogs.h"
 #include "app/DataDir.h"
 #include "app/Settings.h"
+#include "app/UiHooks.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -41,6 +47,24 @@
 using namespace velkor;
 
 namespace {
+
+// Keeps the status texts the core and the tabs show, while it lives.
+class StatusRecorder final : public UiHooks {
+ public:
+  StatusRecorder() : previous_(Ui()) { SetUiHooks(this); }
+  ~StatusRecorder() override { SetUiHooks(&previous_); }
+  StatusRecorder(const StatusRecorder&) = delete;
+  StatusRecorder& operator=(const StatusRecorder&) = delete;
+  void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
+  void ShowHtmlPage(const std::string&, const std::string&) override {}
+  void SetStatusText(const std::string& text) override { texts.push_back(text); }
+  void ProcessEvents() override {}
+
+  std::vector<std::string> texts;
+
+ private:
+  UiHooks& previous_;
+};
 
 constexpr TabChoice kActive = TabChoice::kActiveTab;
 constexpr TabChoice kNew = TabChoice::kNewTab;
@@ -666,6 +690,32 @@ class ThreadTabListTest : public QObject {
     QTest::mouseClick(form.removeButton, Qt::LeftButton);
     QCOMPARE(form.ruleLV->topLevelItemCount(), 0);
     QCOMPARE(tab->Document(), plain);
+  }
+
+  // A regular expression that backtracks without end is refused by the dialog; one already in
+  // ng.txt is switched off for the thread and named in the status bar, and the page is shown.
+  void costlyRegexRulesAreRefusedOrSwitchedOff() {
+    std::string log;
+    for (int k = 0; k < 300; ++k) log += "n<><>d<>" + std::string(40, 'a') + "!<>\n";
+    QVERIFY(ReplaceFile(boardDir_ + "406.dat", log));
+    test::PresetDialogs dialogs;
+    TNgForm form("host.example/board");
+    form.kindCB->setCurrentIndex(4);
+    form.patternEdit->setText("(a+)+$");
+    QTest::mouseClick(form.addButton, Qt::LeftButton);
+    QCOMPARE(
+        dialogs.asked,
+        QStringList("message|" + QString::fromUtf8("NG設定") + "|" +
+                    QString::fromUtf8("エラー:この正規表現は重すぎるためNGルールにできません.")));
+    QCOMPARE(form.ruleLV->topLevelItemCount(), 0);
+
+    QVERIFY(ReplaceFile(NgRuleFile::DefaultPath(), "regex\t(a+)+$\r\n"));
+    StatusRecorder status;
+    Open(406, kActive, "t406");
+    QVERIFY(std::find(status.texts.begin(), status.texts.end(),
+                      Sjis("警告:重すぎるNGルールをこのスレでは止めました: regex (a+)+$")) !=
+            status.texts.end());
+    QVERIFY(list_->ActiveTab()->Document().find("<a name=\"a300\">") != std::string::npos);
   }
 
   // The context menu's NG entries add rules for the selection or for the reply clicked.
