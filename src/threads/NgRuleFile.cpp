@@ -49,22 +49,13 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
 }
 
 // The rule a line holds, or the reason it holds none.
-bool ParseRuleLine(std::string_view line, NgRule& rule, std::string& reason) {
+ResultWith<NgRule> ParseRuleLine(std::string_view line) {
   const std::vector<std::string_view> fields = SplitTabs(line);
-  if (fields.size() < 2) {
-    reason = "no TAB between kind and pattern";
-    return false;
-  }
-  if (fields.size() > 4) {
-    reason = "more than four fields";
-    return false;
-  }
+  if (fields.size() < 2) return Failed("no TAB between kind and pattern");
+  if (fields.size() > 4) return Failed("more than four fields");
   const std::optional<NgKind> kind = ParseNgKind(fields[0]);
-  if (!kind) {
-    reason = "unknown kind \"" + std::string(fields[0]) + "\"";
-    return false;
-  }
-  rule = NgRule{};
+  if (!kind) return Failed("unknown kind \"" + std::string(fields[0]) + "\"");
+  NgRule rule;
   rule.kind = *kind;
   rule.pattern = std::string(fields[1]);
   if (fields.size() > 2 && fields[2] != "global") rule.board = std::string(fields[2]);
@@ -78,13 +69,11 @@ bool ParseRuleLine(std::string_view line, NgRule& rule, std::string& reason) {
     if (mode == "hidden") {
       rule.hidden = true;
     } else if (mode != "abone") {
-      reason = "unknown mode \"" + std::string(fields[3]) + "\"";
-      return false;
+      return Failed("unknown mode \"" + std::string(fields[3]) + "\"");
     }
   }
-  const Outcome checked = NgRuleFile::Check(rule);
-  reason = checked.Reason();
-  return checked.IsOk();
+  if (Outcome checked = NgRuleFile::Check(rule); !checked.IsOk()) return checked;
+  return rule;
 }
 
 std::string RuleLine(const NgRule& rule) {
@@ -126,13 +115,12 @@ void NgRuleFile::Parse(std::string_view text) {
     ++number;
     Line entry{std::string(line), -1};
     if (!IsComment(line)) {
-      NgRule rule;
-      std::string reason;
-      if (ParseRuleLine(line, rule, reason)) {
+      ResultWith<NgRule> parsed = ParseRuleLine(line);
+      if (parsed.IsOk()) {
         entry.rule = static_cast<int>(rules_.size());
-        rules_.push_back(std::move(rule));
+        rules_.push_back(std::move(parsed).Value());
       } else {
-        problems_.push_back({number, std::move(reason)});
+        problems_.push_back({number, parsed.Reason()});
       }
     }
     lines_.push_back(std::move(entry));

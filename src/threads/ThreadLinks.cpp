@@ -1,5 +1,6 @@
 #include "threads/ThreadLinks.h"
 
+#include <optional>
 #include <vector>
 
 #include "app/DataDir.h"
@@ -55,13 +56,13 @@ std::string AnchorForRemainder(std::string_view remainder) {
   return "a" + AbsText(LeadingInteger(number, kAnchorNumberCap));
 }
 
-// Where a read.cgi URL's log lives below LogDir(), whether or not it exists. False when the URL
+// Where a read.cgi URL's log lives below LogDir(), whether or not it exists. None when the URL
 // does not name host, board and key, or when one of them is not a safe path component.
-bool ThreadLogLocation(std::string_view url, StoredThreadLink& link) {
+std::optional<StoredThreadLink> ThreadLogLocation(std::string_view url) {
   std::string remainder;
   const std::string path = ThreadUrlToLogPath(url, remainder);
   // "/host/board/key.dat": exactly three components, none of which may leave the log tree.
-  if (path.empty() || path[0] != '/') return false;
+  if (path.empty() || path[0] != '/') return std::nullopt;
   std::vector<std::string_view> parts;
   std::string_view rest = std::string_view(path).substr(1);
   for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
@@ -69,24 +70,24 @@ bool ThreadLogLocation(std::string_view url, StoredThreadLink& link) {
     rest.remove_prefix(slash + 1);
   }
   parts.push_back(rest);
-  if (parts.size() != 3) return false;
+  if (parts.size() != 3) return std::nullopt;
   for (std::string_view part : parts) {
-    if (!IsSafePathComponent(part)) return false;
+    if (!IsSafePathComponent(part)) return std::nullopt;
   }
+  StoredThreadLink link;
   link.boardDir = LogDir() + "/";
   link.boardDir.append(parts[0]).append("/").append(parts[1]).append("/");
   link.datName.assign(parts[2]);
   link.anchor = std::move(remainder);
-  return true;
+  return link;
 }
 
 }  // namespace
 
-bool FindStoredThread(std::string_view url, StoredThreadLink& link) {
-  StoredThreadLink found;
-  if (!ThreadLogLocation(url, found) || !FileExists(found.boardDir + found.datName)) return false;
-  link = std::move(found);
-  return true;
+std::optional<StoredThreadLink> FindStoredThread(std::string_view url) {
+  std::optional<StoredThreadLink> found = ThreadLogLocation(url);
+  if (!found || !FileExists(found->boardDir + found->datName)) return std::nullopt;
+  return found;
 }
 
 bool IsExternalLinkAllowed(std::string_view url) {
@@ -118,15 +119,14 @@ LinkAction ClassifyLink(std::string_view url) {
     return action;
   }
   if (url.find(kReadCgiPath) != std::string_view::npos) {
-    StoredThreadLink link;
-    if (FindStoredThread(url, link)) {
-      const ThreadState state(link.boardDir, link.datName);
+    if (std::optional<StoredThreadLink> link = FindStoredThread(url)) {
+      const ThreadState state(link->boardDir, link->datName);
       action.kind = LinkAction::kOpenThread;
       action.title = state.Title();
       action.firstUnread = state.FirstUnread();
-      action.anchor = AnchorForRemainder(link.anchor);
-      action.boardDir = std::move(link.boardDir);
-      action.datName = std::move(link.datName);
+      action.anchor = AnchorForRemainder(link->anchor);
+      action.boardDir = std::move(link->boardDir);
+      action.datName = std::move(link->datName);
       return action;
     }
   }
@@ -149,12 +149,11 @@ HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, in
     }
     text = BuildPopupText(replies, fragment, lineLimit);
   } else if (statusText.find(kReadCgiPath) != std::string_view::npos) {
-    StoredThreadLink link;
-    if (FindStoredThread(statusText, link)) {
-      text = BuildPopupTextFromLog(link.boardDir + link.datName, link.anchor, lineLimit);
-    } else if (ThreadLogLocation(statusText, link)) {
+    if (const std::optional<StoredThreadLink> link = FindStoredThread(statusText)) {
+      text = BuildPopupTextFromLog(link->boardDir + link->datName, link->anchor, lineLimit);
+    } else if (const std::optional<StoredThreadLink> place = ThreadLogLocation(statusText)) {
       // A thread that was never fetched shows its title, when its board knows it.
-      text = ThreadState(link.boardDir, link.datName).Title();
+      text = ThreadState(place->boardDir, place->datName).Title();
     }
   }
   if (!text.empty()) {
@@ -168,16 +167,16 @@ HoverAction FilteredHoverPopup(const ReplyList& replies, const NgOutcome* shown,
                                std::string_view statusText, int lineLimit) {
   HoverAction action = HoverPopup(replies, statusText, lineLimit);
   if (action.kind != HoverAction::kShow) return action;
-  StoredThreadLink stored;
+  std::optional<StoredThreadLink> stored;
   if (shown != nullptr && StartsWith(statusText, kReplyAnchor)) {
     action.text = BuildFilteredPopupText(*shown, statusText.substr(kReplyAnchor.size()), lineLimit);
   } else if (statusText.find(kReadCgiPath) != std::string_view::npos &&
-             FindStoredThread(statusText, stored)) {
-    const std::string path = stored.boardDir + stored.datName;
+             (stored = FindStoredThread(statusText))) {
+    const std::string path = stored->boardDir + stored->datName;
     const NgFilter filter = LoadNgFilterFor(path);
     if (filter.Empty()) return action;
     action.text = BuildFilteredPopupTextFromLogText(ReadWholeFile(path).value_or(std::string()),
-                                                    filter, stored.anchor, lineLimit);
+                                                    filter, stored->anchor, lineLimit);
   } else {
     return action;
   }

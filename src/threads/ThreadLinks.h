@@ -5,6 +5,7 @@
 // that form before asking here. Texts are CP932. Nothing here touches the GUI; the stored-thread
 // rules read the log tree below LogDir() (whether a log exists, its reading state).
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,9 +24,9 @@ struct StoredThreadLink {
   std::string anchor;    // whatever followed the key in the URL
 };
 
-// Finds the stored log a read.cgi URL points to. False when the URL names no log below LogDir()
+// Finds the stored log a read.cgi URL points to. None when the URL names no log below LogDir()
 // (also when a host, board or key is not a safe path component) or the log file does not exist.
-bool FindStoredThread(std::string_view url, StoredThreadLink& link);
+std::optional<StoredThreadLink> FindStoredThread(std::string_view url);
 
 struct LinkAction {
   enum Kind {

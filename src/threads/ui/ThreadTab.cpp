@@ -252,11 +252,12 @@ void ThreadTab::LinkHovered(const std::string& statusText) {
 }
 
 PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& statusText) const {
-  StoredThreadLink stored;
-  if (statusText.find(kReadCgiPath) != std::string::npos && FindStoredThread(statusText, stored)) {
+  std::optional<StoredThreadLink> stored;
+  if (statusText.find(kReadCgiPath) != std::string::npos &&
+      (stored = FindStoredThread(statusText))) {
     // Anchors in a pop-up of another thread point into that thread.
     // Read when the first anchor is hovered, not with every pop-up of a link.
-    const std::string path = stored.boardDir + stored.datName;
+    const std::string path = stored->boardDir + stored->datName;
     auto other = std::make_shared<std::optional<NgOutcome>>();
     return [path, other](const std::string& spec) {
       if (!other->has_value()) {
