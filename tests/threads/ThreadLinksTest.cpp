@@ -12,6 +12,7 @@
 #include "threads/DatRenderer.h"
 #include "threads/NgRuleFile.h"
 #include "threads/PopupAnchors.h"
+#include "threads/StoredThreadPopups.h"
 
 namespace velkor {
 namespace {
@@ -173,6 +174,11 @@ TEST_F(ThreadLinksTest, FilteredHoverPopupAppliesEachThreadsRules) {
                   .IsOk());
   EXPECT_EQ(FilteredHoverPopup(replies_, nullptr, kStoredUrl + "/2", 40).text,
             S("スレの題\r\n\r\n2 名前：あぼーん メール：あぼーん 投稿日：あぼーん\r\nあぼーん"));
+  // Anchors inside that pop-up show the other thread's replies under the same rules.
+  StoredThreadPopups popups(boardDir_ + "100.dat");
+  EXPECT_EQ(popups.PopupText("1-2", 40),
+            S("1 名前：one メール： 投稿日：d1\r\nfirst reply\r\n\r\n"
+              "2 名前：あぼーん メール：あぼーん 投稿日：あぼーん\r\nあぼーん"));
 }
 
 struct AnchorCase {

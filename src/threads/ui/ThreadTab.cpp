@@ -26,6 +26,7 @@
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
+#include "threads/StoredThreadPopups.h"
 #include "threads/ThreadLinks.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
@@ -256,17 +257,8 @@ PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& st
   if (statusText.find(kReadCgiPath) != std::string::npos &&
       (stored = FindStoredThread(statusText))) {
     // Anchors in a pop-up of another thread point into that thread.
-    // Read when the first anchor is hovered, not with every pop-up of a link.
-    const std::string path = stored->boardDir + stored->datName;
-    auto other = std::make_shared<std::optional<NgOutcome>>();
-    return [path, other](const std::string& spec) {
-      if (!other->has_value()) {
-        ReplyList replies;
-        LoadReplies(replies, path);
-        *other = LoadNgFilterFor(path).Apply(replies);
-      }
-      return BuildFilteredPopupText(**other, spec, PopupMaxLines());
-    };
+    auto other = std::make_shared<StoredThreadPopups>(stored->boardDir + stored->datName);
+    return [other](const std::string& spec) { return other->PopupText(spec, PopupMaxLines()); };
   }
   QPointer<const ThreadTab> self(this);
   return [self](const std::string& spec) {
