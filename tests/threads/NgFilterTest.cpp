@@ -16,6 +16,20 @@ namespace {
 
 using test::S;
 
+// Regex rules are judged under a time budget. The clock stands still for every test of this
+// program, so counted work alone decides its verdicts; a test that needs time to pass installs a
+// clock of its own.
+class FrozenClock final : public testing::Environment {
+ public:
+  void SetUp() override { SetClockForTesting(&clock_); }
+  void TearDown() override { SetClockForTesting(nullptr); }
+
+ private:
+  ManualClock clock_;
+};
+
+testing::Environment* const kFrozenClock = testing::AddGlobalTestEnvironment(new FrozenClock);
+
 // A real-looking thread: a trip, server link markup, a full-width anchor, entities, a character
 // ("オ", 0x83 0x49) whose second byte is an ASCII "I", and a broken character (a lead byte before
 // "&gt;").
@@ -196,14 +210,17 @@ ReplyList Repeated(const std::string& message, int count) {
 // A clock that moves on by `step` each time it is read: every bounded match then costs one step.
 class TickingClock final : public Clock {
  public:
-  explicit TickingClock(std::chrono::milliseconds step) : step_(step) { SetClockForTesting(this); }
-  ~TickingClock() override { SetClockForTesting(nullptr); }
+  explicit TickingClock(std::chrono::milliseconds step) : step_(step), previous_(&CurrentClock()) {
+    SetClockForTesting(this);
+  }
+  ~TickingClock() override { SetClockForTesting(previous_); }
   TickingClock(const TickingClock&) = delete;
   TickingClock& operator=(const TickingClock&) = delete;
   TimePoint Now() const override { return now_ += step_; }
 
  private:
   std::chrono::milliseconds step_;
+  const Clock* previous_;
   mutable TimePoint now_{};
 };
 
