@@ -83,7 +83,7 @@ void RunSearch(benchmark::State& state, const char* word, bool ignoreCase) {
   OpenCatalogs();
   RegexEngine engine;
   engine.Load();
-  if (!engine.Prepare(word, ignoreCase)) {
+  if (!engine.Prepare(word, ignoreCase).IsOk()) {
     state.SkipWithError("the word was rejected");
     return;
   }

@@ -2,7 +2,8 @@
 // with 1000 replies of about 600 bytes, answering earlier replies in every anchor form the linker
 // knows, under 60 IDs. The NG rules are 100: 40 words, 20 names, 15 IDs, 10 mails and 15 regular
 // expressions, a few global ones chaining; a handful of them match, so the chain has something to
-// carry.
+// carry. BM_NgFilterCostlyRules judges a
+// hostile thread under rules that would backtrack without end.
 
 #include <benchmark/benchmark.h>
 
@@ -80,6 +81,37 @@ void BM_NgFilterBuild100Rules(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_NgFilterBuild100Rules)->Unit(benchmark::kMicrosecond);
+
+// A hostile thread: 1000 replies of "aaa…a!" under rules that would backtrack without end on them,
+// or that cost the square of a long message; the matching budget switches the rules off, so the
+// page is judged in bounded time. Argument: the rule set (0 "(a+)+$", 1 "(a|aa)+$",
+// 2 "(?:a+){20}b", 3 "((a+)+)+z", 4 all four and "a.*b.*c.*d", on 40-letter messages; 5
+// "a.*b.*c.*d" and "a.*a.*a.*a.*x" on 4000-letter messages).
+void BM_NgFilterCostlyRules(benchmark::State& state) {
+  const auto set = static_cast<std::size_t>(state.range(0));
+  const std::size_t letters = set == 5 ? 4000 : 40;
+  ReplyList replies;
+  for (int k = 1; k <= kReplies; ++k) replies.Add("n", "", "d", std::string(letters, 'a') + "!");
+  const std::vector<std::string> patterns = {"(a+)+$", "(a|aa)+$", "(?:a+){20}b", "((a+)+)+z"};
+  std::vector<NgRule> rules;
+  auto add = [&rules](const std::string& pattern) {
+    rules.push_back(NgRule{NgKind::kRegex, pattern, "", false, false});
+  };
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (set == i || set == 4) add(patterns[i]);
+  }
+  if (set == 4 || set == 5) add("a.*b.*c.*d");
+  if (set == 5) add("a.*a.*a.*a.*x");
+  const NgFilter filter(rules, "");
+  std::size_t off = 0;
+  for (auto _ : state) {
+    const NgOutcome outcome = filter.Apply(replies);
+    off = outcome.switchedOff.size();
+    benchmark::DoNotOptimize(outcome.verdicts.data());
+  }
+  state.counters["switched_off"] = static_cast<double>(off);
+}
+BENCHMARK(BM_NgFilterCostlyRules)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velkor

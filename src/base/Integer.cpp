@@ -54,4 +54,14 @@ std::int64_t LeadingInteger(std::string_view text, std::int64_t cap) {
   return negative ? -value : value;
 }
 
+bool LeadingIntegerIsNonZero(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (text[i] != '0') return true;
+  }
+  return false;
+}
+
 }  // namespace velkor

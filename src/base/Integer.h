@@ -37,4 +37,8 @@ requires(sizeof(T) < 8 || std::is_signed_v<T>) std::optional<T> ParseInteger(
 // to [-cap, cap]; 0 when no digit follows.
 std::int64_t LeadingInteger(std::string_view text, std::int64_t cap);
 
+// True when LeadingInteger would read a value other than 0: blanks, an optional sign, then digits
+// of which one is not '0'. No length of digits overflows.
+bool LeadingIntegerIsNonZero(std::string_view text);
+
 }  // namespace velkor

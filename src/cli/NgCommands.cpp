@@ -28,24 +28,25 @@ std::string RuleListLine(int number, const NgRule& rule) {
          "\t" + NgScopeText(rule) + "\t" + NgModeText(rule);
 }
 
-// Reads the rule file, reporting its damaged lines on stderr; false after reporting a file that
-// exists but cannot be read.
-bool LoadRuleFile(NgRuleFile& file) {
-  if (!file.Load(NgRuleFile::DefaultPath())) {
-    Failure("cannot read " + SjisToUtf8Lossy(NgRuleFile::DefaultPath()));
-    return false;
-  }
-  for (const NgRuleFile::Problem& problem : file.Problems()) {
-    std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(NgProblemText(problem)).c_str());
-  }
-  return true;
+void ReportProblem(const NgRuleFile::Problem& problem) {
+  std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(NgProblemText(problem)).c_str());
 }
 
-int SaveRuleFile(const NgRuleFile& file) {
-  if (!file.Save(NgRuleFile::DefaultPath())) {
-    return Failure("cannot write " + SjisToUtf8Lossy(NgRuleFile::DefaultPath()));
+// The failure of a rule file operation as the CLI reports it.
+int EditFailure(NgRuleFileCode code, const std::string& reason, const std::string& number = {}) {
+  const std::string path = SjisToUtf8Lossy(NgRuleFile::DefaultPath());
+  switch (code) {
+    case NgRuleFileCode::kUnreadable:
+      return Failure("cannot read " + path);
+    case NgRuleFileCode::kUnwritable:
+      return Failure("cannot write " + path);
+    case NgRuleFileCode::kNoSuchRule:
+      return Failure("no rule " + number);
+    case NgRuleFileCode::kOk:
+    case NgRuleFileCode::kRefused:
+      break;
   }
-  return kExitOk;
+  return Failure(SjisToUtf8Lossy(reason));
 }
 
 // The options of "ng add", taken before the positionals are looked at.
@@ -81,15 +82,10 @@ int RunAdd(CliArgs& args, const AddOptions& options) {
       return Failure("no favourite board " + board->first + " / " + board->second);
     }
   }
-  NgRuleFile file;
-  if (!LoadRuleFile(file)) return kExitFailure;
-  const std::size_t before = file.Rules().size();
-  std::string error;
-  const int number = file.Add(rule, error);
-  if (number == 0) return Failure(SjisToUtf8Lossy(error));
-  if (file.Rules().size() > before) {
-    if (const int code = SaveRuleFile(file); code != kExitOk) return code;
-  }
+  const ResultWith<NgRuleEdit, NgRuleFileCode> added =
+      AddNgRuleToFile(NgRuleFile::DefaultPath(), rule, ReportProblem);
+  if (!added.IsOk()) return EditFailure(added.Code(), added.Reason());
+  const int number = added.Value().number;
   PrintSjisLine(RuleListLine(number, rule));
   return kExitOk;
 }
@@ -97,7 +93,10 @@ int RunAdd(CliArgs& args, const AddOptions& options) {
 int RunList(CliArgs& args) {
   if (!CheckArgs(args, kNg, 1, 1)) return kExitUsage;
   NgRuleFile file;
-  if (!LoadRuleFile(file)) return kExitFailure;
+  if (const Result<NgRuleFileCode> loaded = file.Load(NgRuleFile::DefaultPath()); !loaded.IsOk()) {
+    return EditFailure(loaded.Code(), loaded.Reason());
+  }
+  for (const NgRuleFile::Problem& problem : file.Problems()) ReportProblem(problem);
   int number = 0;
   for (const NgRule& rule : file.Rules()) PrintSjisLine(RuleListLine(++number, rule));
   return kExitOk;
@@ -113,10 +112,10 @@ int RunRemove(CliArgs& args) {
     number = number * 10 + (c - '0');
   }
   if (text.empty()) return UsageError(kNg, "NUMBER wants a rule number");
-  NgRuleFile file;
-  if (!LoadRuleFile(file)) return kExitFailure;
-  if (!file.Remove(number)) return Failure("no rule " + text);
-  return SaveRuleFile(file);
+  const ResultWith<NgRuleEdit, NgRuleFileCode> removed =
+      RemoveNgRuleFromFile(NgRuleFile::DefaultPath(), number, ReportProblem);
+  if (!removed.IsOk()) return EditFailure(removed.Code(), removed.Reason(), text);
+  return kExitOk;
 }
 
 int RunNg(CliArgs& args) {

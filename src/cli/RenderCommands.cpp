@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "base/FileUtil.h"
+#include "base/Result.h"
 #include "base/Sjis.h"
 #include "cli/CliCommand.h"
+#include "net/FetchContext.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
@@ -37,47 +39,55 @@ NgFilter NgFilterFor(const std::string& log) {
   return filter;
 }
 
+// Whether SIGINT or SIGTERM asked the command to stop (reported as the command's failure).
+bool Stopped() {
+  return StopOfAllFetchesRequested();
+}
+
 // An int option within [min, INT_MAX]; a value out of range is reported like any malformed number.
-std::optional<int> TakeBoundedInt(CliArgs& args, std::string_view name, int fallback, int min,
-                                  std::string& error) {
+ResultWith<int> TakeBoundedInt(CliArgs& args, std::string_view name, int fallback, int min) {
   std::optional<long long> value = args.TakeIntOption(name);
   if (!value) return fallback;
-  if (*value < min || *value > INT_MAX) {
-    error = std::string(name) + " is out of range";
-    return std::nullopt;
-  }
+  if (*value < min || *value > INT_MAX) return Failed(std::string(name) + " is out of range");
   return static_cast<int>(*value);
 }
 
 int RunRender(CliArgs& args) {
   auto page = args.TakeOption("--page");
   auto title = args.TakeOption("--title");
-  std::string rangeError;
-  auto unread = TakeBoundedInt(args, "--unread", 1, INT_MIN, rangeError);
-  auto oldShown = TakeBoundedInt(args, "--old-shown", 50, INT_MIN, rangeError);
+  const ResultWith<int> unread = TakeBoundedInt(args, "--unread", 1, INT_MIN);
+  const ResultWith<int> oldShown = TakeBoundedInt(args, "--old-shown", 50, INT_MIN);
   if (!CheckArgs(args, kRender, 1, 1)) return kExitUsage;
-  if (!unread || !oldShown) return UsageError(kRender, rangeError);
+  if (!unread.IsOk()) return UsageError(kRender, unread.Reason());
+  if (!oldShown.IsOk()) return UsageError(kRender, oldShown.Reason());
   const std::string& log = args.Positionals()[0];
   LoadSkin();
   ReplyList replies;
   if (!LoadReplies(replies, log)) return Failure("cannot read " + log);
+  if (Stopped()) return Failure("stopped");
   const std::string sjisTitle = Utf8ToSjisLossy(title.value_or(""));
   const NgFilter filter = NgFilterFor(log);
-  if (filter.Empty()) return WritePage(page, RenderPage(replies, sjisTitle, *unread, *oldShown));
+  if (filter.Empty())
+    return WritePage(page, RenderPage(replies, sjisTitle, unread.Value(), oldShown.Value()));
+  const NgOutcome outcome = filter.Apply(replies);
+  if (Stopped()) return Failure("stopped");
+  if (!outcome.switchedOff.empty()) {
+    std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(NgSwitchedOffText(outcome.switchedOff)).c_str());
+  }
   return WritePage(
-      page, RenderFilteredPage(AppSkin(), filter.Apply(replies), sjisTitle, *unread, *oldShown));
+      page, RenderFilteredPage(AppSkin(), outcome, sjisTitle, unread.Value(), oldShown.Value()));
 }
 
 int RunPopup(CliArgs& args) {
-  std::string rangeError;
-  auto lines = TakeBoundedInt(args, "--lines", INT_MAX, 1, rangeError);
+  const ResultWith<int> lines = TakeBoundedInt(args, "--lines", INT_MAX, 1);
   if (!CheckArgs(args, kPopup, 2, 2)) return kExitUsage;
-  if (!lines) return UsageError(kPopup, rangeError);
+  if (!lines.IsOk()) return UsageError(kPopup, lines.Reason());
   const std::string& log = args.Positionals()[0];
   const std::optional<std::string> logText = ReadWholeFile(log);
   if (!logText) return Failure("cannot read " + log);
+  if (Stopped()) return Failure("stopped");
   std::string text = BuildFilteredPopupTextFromLogText(
-      *logText, NgFilterFor(log), Utf8ToSjisLossy(args.Positionals()[1]), *lines);
+      *logText, NgFilterFor(log), Utf8ToSjisLossy(args.Positionals()[1]), lines.Value());
   if (!text.empty()) PrintSjisLine(text);
   return kExitOk;
 }

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -10,6 +11,7 @@
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
 #include "cli/FavoriteBoardArgs.h"
+#include "net/FetchContext.h"
 #include "search/RegexEngine.h"
 #include "search/SearchWalks.h"
 #include "subjects/BoardDir.h"
@@ -34,6 +36,13 @@ const CliCommand kSweep = {"sweep", "[--page FILE]",
                            "and write the report page",
                            RunSweep};
 
+// Says on stderr that the search stopped matching because the word cost too much.
+void ReportExhaustion(const RegexEngine& engine) {
+  if (engine.Exhausted()) {
+    std::fprintf(stderr, "%s\n", SjisToUtf8Lossy(RegexEngine::TooCostlyText()).c_str());
+  }
+}
+
 int RunSearch(CliArgs& args) {
   const auto scope = args.TakeIntOption("--scope");
   const bool caseCounts = args.TakeFlag("--case");
@@ -54,15 +63,24 @@ int RunSearch(CliArgs& args) {
 
   RegexEngine engine;
   engine.Load();
-  // A word the engine refuses has had its message shown (on stderr).
-  if (!engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts)) return kExitFailure;
-  const bool cancelRequested = false;
-  const WalkProgress progress = MakeWalkProgress({}, cancelRequested);
+  engine.SetBudget(kSearchMatchBudget);
+  if (const Result<PrepareCode> prepared =
+          engine.Prepare(Utf8ToSjisLossy(args.Positionals()[0]), !caseCounts);
+      !prepared.IsOk()) {
+    return Failure(SjisToUtf8Lossy(prepared.Reason()));
+  }
+  // SIGINT and SIGTERM stop the walk at its next step; the page then holds what was found.
+  const WalkProgress progress = [](const std::string*, int, int) {
+    return StopOfAllFetchesRequested() ? 1 : 0;
+  };
+  if (StopOfAllFetchesRequested()) return Failure("stopped");
   std::string html;
   switch (*scope) {
     case 0:
       list.Fill(kShowTypeMasks[0]);
       SearchShownTitles(list, engine);
+      if (StopOfAllFetchesRequested()) return Failure("stopped");
+      ReportExhaustion(engine);
       engine.Finish();
       PrintThreadRows(list);
       return kExitOk;
@@ -80,6 +98,8 @@ int RunSearch(CliArgs& args) {
       html = SearchFavoriteLogs(Favorites(), engine, progress);
       break;
   }
+  if (StopOfAllFetchesRequested()) return Failure("stopped");
+  ReportExhaustion(engine);
   engine.Finish();
   return WritePage(page, html);
 }

@@ -16,7 +16,9 @@ using namespace velkor::cli;
 namespace {
 
 // SIGINT and SIGTERM stop the running download as the stop button does, so the command ends through
-// its ordinary failure path with its files intact. A second signal ends the process at once.
+// its ordinary failure path with its files intact; commands that do not download (render, search)
+// look at the same request between their steps (StopOfAllFetchesRequested). A second signal ends
+// the process at once. The two signals are unblocked, so one already pending is taken at once.
 void StopFetches(int) {
   RequestStopOfAllFetches();
 }
@@ -28,6 +30,11 @@ void InstallStopSignals() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigprocmask(SIG_UNBLOCK, &stops, nullptr);
 }
 
 }  // namespace

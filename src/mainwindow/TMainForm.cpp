@@ -44,6 +44,7 @@
 #include "subjects/ui/SubjectListModel.h"
 #include "subjects/ui/SubjectListView.h"
 #include "sweeper/LogSweeper.h"
+#include "threads/DatRenderer.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 #include "threads/ui/PopupWindow.h"
@@ -735,7 +736,8 @@ void TMainForm::OpenRow(int selectedRow, bool newTab) {
   subjects.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
   subjectListView->RepaintRow(row);
   SetSubjectExpanded(false);
-  ThreadTabs().OpenThread(boardDir, datName, "midoku", firstUnread, newTab ? 1 : 0, title);
+  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
+                          newTab ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
 }
 
 void TMainForm::ShowCheckList(bool show) {
@@ -852,7 +854,7 @@ void TMainForm::OpenCheckedThread(int row, bool newTab) {
 void TMainForm::OpenThreadInNewTab(const std::string& boardDir, const std::string& datName,
                                    const std::string& anchor, int firstUnread,
                                    const std::string& title) {
-  ThreadTabs().OpenThread(boardDir, datName, anchor, firstUnread, 1, title);
+  ThreadTabs().OpenThread(boardDir, datName, anchor, firstUnread, TabChoice::kNewTab, title);
 }
 
 std::string TMainForm::ThreadUrlOfRow(int row) const {

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/UiHooks.h"
 #include "base/Sjis.h"
 
 namespace velkor {
@@ -21,12 +20,6 @@ bool InitialiseOniguruma() {
     return onig_initialize(encodings, 1);
   }();
   return result == ONIG_NORMAL;
-}
-
-// The caption of the search dialog, which owns the engine's message boxes.
-const std::string& DialogCaption() {
-  static const std::string caption = Sjis("検索");
-  return caption;
 }
 
 // Characters that carry syntax in Oniguruma's Ruby syntax, and line ends (which a line never
@@ -51,35 +44,6 @@ bool IsPlainWord(std::string_view word) {
     } else if (kSyntax.find(static_cast<char>(c)) != std::string_view::npos || c == 0x80 ||
                c >= 0xFD) {
       return false;
-    }
-  }
-  return true;
-}
-
-// True for a pattern whose matches depend only on the bytes they cover: no anchors ("^", "$", "\A",
-// "\z", "\Z", "\G"), no boundary tests ("\b", "\B", "\y", "\Y") and no "(?" constructs
-// (look-arounds, options, atomic and absent groups). For such a pattern a match inside one line is
-// also a match in the whole text, so a search over the whole text tells where the first matching
-// line can begin at the earliest. (A boundary test after a possessive repeat that ran to the end of
-// the line sees the line end in the whole text, not the end of the subject, and may then fail
-// there.) Errs on the careful side: a "^" in a character class also counts.
-bool IsContextFree(std::string_view pattern) {
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char c = pattern[i];
-    if (IsLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
-    if (c == '^' || c == '$') return false;
-    if (c == '(' && next == '?') return false;
-    if (c == '\\') {
-      if (next == 'A' || next == 'z' || next == 'Z' || next == 'G' || next == 'b' || next == 'B' ||
-          next == 'y' || next == 'Y') {
-        return false;
-      }
-      ++i;  // the escaped character
-      if (i < pattern.size() && IsLeadByte(pattern[i])) ++i;
     }
   }
   return true;
@@ -340,6 +304,11 @@ RegexEngine::~RegexEngine() {
   Finish();
 }
 
+const std::string& RegexEngine::TooCostlyText() {
+  static const std::string text = Sjis("警告:検索ワードが重すぎるため途中で止めました.");
+  return text;
+}
+
 const std::string& RegexEngine::NotFoundText() {
   static const std::string text = Sjis("（・３・）アルェー　hmJre.dllが見つからないＹＯ");
   return text;
@@ -365,13 +334,10 @@ std::string RegexEngine::VersionText() const {
   return std::string("Oniguruma ") + onig_version() + " " + onig_copyright();
 }
 
-bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
-  if (!loaded_) return false;
+Result<PrepareCode> RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
+  if (!loaded_) return {PrepareCode::kNotLoaded};
   Finish();
-  if (!InitialiseOniguruma()) {
-    Ui().ShowMessage(MessageIcon::kError, DialogCaption(), CannotInitialiseText());
-    return false;
-  }
+  if (!InitialiseOniguruma()) return {PrepareCode::kCannotInitialise, CannotInitialiseText()};
   const std::string word = foldWidth_ ? FoldFullWidthAscii(searchText) : std::string(searchText);
   OnigRegex regex = nullptr;
   OnigErrorInfo info;
@@ -380,13 +346,21 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
                           ignoreCase ? ONIG_OPTION_IGNORECASE : ONIG_OPTION_NONE,
                           ONIG_ENCODING_SJIS, ONIG_SYNTAX_RUBY, &info);
   if (rc != ONIG_NORMAL) {
-    Ui().ShowMessage(MessageIcon::kError, DialogCaption(),
-                     rc == ONIGERR_MEMORY ? CannotInitialiseText() : BadWordText());
-    return false;
+    if (rc == ONIGERR_MEMORY) return {PrepareCode::kCannotInitialise, CannotInitialiseText()};
+    return {PrepareCode::kBadWord, BadWordText()};
   }
   regex_ = regex;
+  OnigMatchParam* param = onig_new_match_param();
+  if (param == nullptr) {
+    Finish();
+    return {PrepareCode::kCannotInitialise, CannotInitialiseText()};
+  }
+  onig_set_retry_limit_in_match_of_match_param(param, kRetryLimit);
+  onig_set_retry_limit_in_search_of_match_param(param, kRetryLimit);
+  matchParam_ = param;
+  spent_ = {};
+  exhausted_ = false;
   literal_ = IsPlainWord(word);
-  contextFree_ = IsContextFree(word);
   SetNeedle(literal_ ? word : RequiredText(word));
   if (ignoreCase) {
     for (std::size_t i = 0; i < needle_.size(); ++i) {
@@ -409,7 +383,7 @@ bool RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {
     }
   }
   pattern_ = std::string(searchText);
-  return true;
+  return {};
 }
 
 void RegexEngine::SetNeedle(std::string_view text) {
@@ -420,18 +394,53 @@ void RegexEngine::SetNeedle(std::string_view text) {
 
 void RegexEngine::Finish() {
   if (regex_ != nullptr) onig_free(static_cast<OnigRegex>(regex_));
+  if (matchParam_ != nullptr) onig_free_match_param(static_cast<OnigMatchParam*>(matchParam_));
   regex_ = nullptr;
+  matchParam_ = nullptr;
   literal_ = false;
-  contextFree_ = false;
   SetNeedle({});
+}
+
+MatchResult RegexEngine::Search(std::string_view text) const {
+  if (text.size() > subjectLimit_) {
+    std::size_t cut = subjectLimit_;
+    while (cut > 0 && !IsCharBoundary(text, cut)) --cut;
+    text = text.substr(0, cut);
+  }
+  const auto* begin = reinterpret_cast<const OnigUChar*>(text.data());
+  const auto* end = begin + text.size();
+  const int rc =
+      onig_search_with_param(static_cast<OnigRegex>(regex_), begin, end, begin, end, nullptr,
+                             ONIG_OPTION_NONE, static_cast<OnigMatchParam*>(matchParam_));
+  if (rc >= 0) return MatchResult::kMatch;
+  return rc == ONIG_MISMATCH ? MatchResult::kNoMatch : MatchResult::kTooCostly;
 }
 
 bool RegexEngine::MatchesRaw(std::string_view text) const {
   if (literal_) return FindNeedle(text, 0, true) != std::string_view::npos;
-  const auto* begin = reinterpret_cast<const OnigUChar*>(text.data());
-  const auto* end = begin + text.size();
-  return onig_search(static_cast<OnigRegex>(regex_), begin, end, begin, end, nullptr,
-                     ONIG_OPTION_NONE) >= 0;
+  if (exhausted_) return false;
+  const Clock::TimePoint start = budget_ ? CurrentClock().Now() : Clock::TimePoint();
+  const MatchResult result = Search(text);
+  if (budget_) {
+    spent_ += CurrentClock().Now() - start;
+    if (spent_ > *budget_) exhausted_ = true;
+  }
+  if (result == MatchResult::kTooCostly) exhausted_ = true;
+  return result == MatchResult::kMatch;
+}
+
+MatchResult RegexEngine::TryMatch(std::string_view text) const {
+  if (regex_ == nullptr) return MatchResult::kNoMatch;
+  std::string folded;
+  if (foldWidth_) {
+    folded = FoldFullWidthAscii(text);
+    text = folded;
+  }
+  if (literal_) {
+    return FindNeedle(text, 0, true) != std::string_view::npos ? MatchResult::kMatch
+                                                               : MatchResult::kNoMatch;
+  }
+  return Search(text);
 }
 
 bool RegexEngine::Matches(std::string_view text) const {
@@ -451,39 +460,30 @@ int RegexEngine::FirstMatchingLine(std::string_view text) const {
     const std::size_t pos = FindNeedle(text, 0, true);
     return pos == std::string_view::npos ? 0 : LineNumberAt(text, pos);
   }
-  const bool byNeedle = !needle_.empty();
-  if (!byNeedle && !contextFree_) {
+  if (needle_.empty()) {
     int number = 0;
     for (std::string_view line : SplitLines(text)) {
       ++number;
       if (MatchesRaw(line)) return number;
+      if (exhausted_) return 0;
     }
     return 0;
   }
-  // Every match holds the needle's bytes; and a context-free pattern that matches inside a line
-  // also matches there in the whole text. Either way no line before the one holding the next
-  // candidate can match, so only the lines holding candidates are tried one by one. Needle hits
-  // are taken on any byte: whether a place starts a character in broken text is Oniguruma's to
-  // decide when it matches the line.
-  std::size_t at = byNeedle ? FindNeedle(text, 0, false) : SearchFrom(text, 0);
-  while (at != std::string_view::npos) {
+  // Every match holds the needle's bytes, so no line before the one holding the next candidate
+  // can match: only the lines holding candidates are tried one by one. Needle hits are taken on
+  // any byte: whether a place starts a character in broken text is Oniguruma's to decide when it
+  // matches the line. (Each line is searched on its own, so the bounds on one search hold.)
+  std::size_t at = FindNeedle(text, 0, false);
+  while (at != std::string_view::npos && !exhausted_) {
     const LineSpan line = LineAround(text, at);
     if (!line.exists) return 0;
     if (MatchesRaw(text.substr(line.begin, line.end - line.begin))) {
       return LineNumberAt(text, line.begin);
     }
     if (line.next >= text.size()) return 0;
-    at = byNeedle ? FindNeedle(text, line.next, false) : SearchFrom(text, line.next);
+    at = FindNeedle(text, line.next, false);
   }
   return 0;
-}
-
-std::size_t RegexEngine::SearchFrom(std::string_view text, std::size_t from) const {
-  const auto* begin = reinterpret_cast<const OnigUChar*>(text.data());
-  const auto* end = begin + text.size();
-  const int at = onig_search(static_cast<OnigRegex>(regex_), begin, end, begin + from, end, nullptr,
-                             ONIG_OPTION_NONE);
-  return at < 0 ? std::string_view::npos : static_cast<std::size_t>(at);
 }
 
 std::size_t RegexEngine::FindNeedle(std::string_view text, std::size_t from, bool boundary) const {

@@ -33,11 +33,6 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   text.swap(out);
 }
 
-// True when the line starts with a non-zero integer after blanks and an optional sign.
-bool HasLeadingKey(std::string_view line) {
-  return LeadingInteger(line, std::numeric_limits<std::int64_t>::max()) != 0;
-}
-
 }  // namespace
 
 bool ParseSubjectLine(std::string_view line, SubjectLine& out) {
@@ -69,7 +64,7 @@ std::string DecodeTitleEntities(std::string_view raw) {
 
 void JoinBrokenLines(std::vector<std::string>& lines) {
   for (std::size_t i = lines.size(); i-- > 1;) {
-    if (HasLeadingKey(lines[i])) continue;
+    if (LeadingIntegerIsNonZero(lines[i])) continue;
     std::string& previous = lines[i - 1];
     while (!previous.empty() && static_cast<unsigned char>(previous.back()) <= 0x20) {
       previous.pop_back();

@@ -45,6 +45,11 @@ DatFields MakeFields(const LineFields& fields) {
 
 constexpr std::string_view kAmpNbsp = "&ampnbsp;";
 
+// Appends `text` with every double quote as "&quot;", so that it stays inside a quoted attribute.
+void AppendAttributeValue(std::string& out, std::string_view text) {
+  AppendReplaced(out, text, "\"", "&quot;");
+}
+
 // Position of `tag` (at least two bytes) in `text` at or after `from`, or npos. Tags start with
 // "<", which templates use often; the second byte rules out most candidates without a full compare.
 std::size_t FindTag(std::string_view text, std::string_view tag, std::size_t from) {
@@ -103,7 +108,9 @@ void AppendReply(std::string& out, std::string_view tmpl, std::string_view name,
 
   b.nameWithMail.clear();
   if (!mail.empty() && mail != " ") {
-    b.nameWithMail.append("<a href=\"mailto:").append(mail).append("\"><b>");
+    b.nameWithMail.append("<a href=\"mailto:");
+    AppendAttributeValue(b.nameWithMail, mail);
+    b.nameWithMail.append("\"><b>");
     b.nameWithMail.append(name).append("</b></a>");
   } else {
     b.nameWithMail.append("<b>").append(name).append("</b>");
@@ -157,6 +164,7 @@ void LoadRepliesFromText(ReplyList& replies, std::string_view logText) {
   replies.Reserve(logText.size() / 200 + 1);
   std::string unescaped;
   std::string stripped;
+  std::string neutral;
   std::string anchored;
   LogLineReader reader(logText);
   for (std::string_view line; reader.Next(line);) {
@@ -169,13 +177,16 @@ void LoadRepliesFromText(ReplyList& replies, std::string_view logText) {
     }
     stripped.clear();
     AppendStrippedAnchorTags(stripped, message);
+    neutral.clear();
+    AppendNeutralisedMarkup(neutral, stripped);
     anchored.clear();
-    AppendLinkedReplyAnchors(anchored, stripped);
+    AppendLinkedReplyAnchors(anchored, neutral);
     std::string linked;
     linked.reserve(anchored.size() + anchored.size() / 8 + 16);
     AppendLinkedUrls(linked, anchored);
-    replies.Add(std::string(FieldOrBroken(fields, 0)), std::string(FieldOrBroken(fields, 1)),
-                std::string(FieldOrBroken(fields, 2)), std::move(linked));
+    replies.Add(NeutraliseField(FieldOrBroken(fields, 0)),
+                NeutraliseField(FieldOrBroken(fields, 1)),
+                NeutraliseField(FieldOrBroken(fields, 2)), std::move(linked));
   }
 }
 
@@ -212,7 +223,7 @@ std::string RenderPage(const Skin& skin, const ReplyList& replies, std::string_v
 
   std::string page;
   page.reserve(estimate);
-  AppendReplaced(page, skin.header, "<&TITLE>", title);
+  AppendReplaced(page, skin.header, "<&TITLE>", NeutraliseMarkup(title));
   ReplyBuffers buffers;
   auto append = [&](const std::string& tmpl, int k) {
     AppendReply(page, tmpl, replies.Name(k), replies.Mail(k), replies.Date(k), replies.Message(k),
@@ -220,7 +231,7 @@ std::string RenderPage(const Skin& skin, const ReplyList& replies, std::string_v
   };
   if (start > 0) append(skin.res, 1);
   for (long long k = start + 1; k <= read; ++k) append(skin.res, static_cast<int>(k));
-  page.append("<a name=\"midoku\"></a>").append(skin.bookmark);
+  page.append("<a name=\"").append(kUnreadAnchor).append("\"></a>").append(skin.bookmark);
   for (long long k = read + 1; k <= n; ++k) append(skin.newRes, static_cast<int>(k));
   page.append(skin.footer);
   return page;

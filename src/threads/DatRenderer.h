@@ -12,6 +12,9 @@
 
 namespace velkor {
 
+// The name of the page anchor at the unread marker ("#midoku" jumps there). A page holds it once.
+inline constexpr std::string_view kUnreadAnchor = "midoku";
+
 // The four fields of a log line. Whatever follows the fourth separator (the title on line 1) is
 // not kept.
 struct DatFields {

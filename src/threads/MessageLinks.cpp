@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Deployment.h"
+#include "base/Integer.h"
 #include "threads/ReplyChars.h"
 #include "threads/TextReplace.h"
 
@@ -30,18 +31,6 @@ std::size_t AnchorMarkerAt(std::string_view text, std::size_t pos) {
   return 0;
 }
 
-// True when the number text, read as a decimal integer (leading white space, an optional sign, then
-// digits), is not 0. Only the digits' being all zero matters, so no length of number overflows.
-bool LeadingNumberIsNonZero(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (text[i] != '0') return true;
-  }
-  return false;
-}
-
 constexpr std::array<bool, 256> MakeUrlTable() {
   std::array<bool, 256> table{};
   constexpr std::string_view chars =
@@ -57,6 +46,72 @@ std::size_t FindByte(std::string_view text, char c, std::size_t from) {
   const void* hit = std::memchr(text.data() + from, c, text.size() - from);
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
 }
+
+// Position of `tag` (lower case, starting with "<") in `text` at or after `from`, letters in any
+// case, or npos. "<" never is the second byte of a CP932 character, so a byte search is exact.
+std::size_t FindTagAnyCase(std::string_view text, std::string_view tag, std::size_t from) {
+  for (std::size_t at = FindByte(text, '<', from); at < text.size();
+       at = FindByte(text, '<', at + 1)) {
+    if (text.size() - at < tag.size()) break;
+    bool equal = true;
+    for (std::size_t i = 1; i < tag.size() && equal; ++i) {
+      const char c = text[at + i];
+      equal = (c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c) == tag[i];
+    }
+    if (equal) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The markup a field keeps: the tags the boards themselves write into names and messages. Anything
+// else is shown as text.
+constexpr std::string_view kKeptTags[] = {"<br>", "<b>", "</b>", "<hr>", "<i>", "</i>", "</font>"};
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Length of the "<font" tag at `at` when it holds only colour and size attributes with plain
+// values ("<font color=red>", "<font color=\"#FF0000\" size=2>"), else 0.
+std::size_t KeptFontTagLength(std::string_view text, std::size_t at) {
+  constexpr std::string_view kFont = "<font";
+  if (text.compare(at, kFont.size(), kFont) != 0) return 0;
+  std::size_t i = at + kFont.size();
+  while (true) {
+    if (i >= text.size()) return 0;
+    if (text[i] == '>') return i + 1 - at;
+    if (text[i] != ' ') return 0;
+    ++i;
+    std::size_t nameEnd = i;
+    while (nameEnd < text.size() && text[nameEnd] >= 'a' && text[nameEnd] <= 'z') ++nameEnd;
+    const std::string_view name = text.substr(i, nameEnd - i);
+    if ((name != "color" && name != "size") || nameEnd >= text.size() || text[nameEnd] != '=') {
+      return 0;
+    }
+    i = nameEnd + 1;
+    const bool quoted = i < text.size() && text[i] == '"';
+    if (quoted) ++i;
+    const std::size_t valueStart = i;
+    while (i < text.size() && (IsAsciiAlnum(text[i]) || text[i] == '#')) ++i;
+    if (i == valueStart) return 0;
+    if (quoted) {
+      if (i >= text.size() || text[i] != '"') return 0;
+      ++i;
+    }
+  }
+}
+
+// Length of the kept tag that starts at `at` (a "<"), or 0.
+std::size_t KeptTagLength(std::string_view text, std::size_t at) {
+  for (std::string_view tag : kKeptTags) {
+    if (text.compare(at, tag.size(), tag) == 0) return tag.size();
+  }
+  return KeptFontTagLength(text, at);
+}
+
+// The schemes a linked URL may start with, each before "://", longest first, so that the earliest
+// start wins ("https" before "ttps", "http" before "ttp").
+constexpr std::string_view kUrlSchemes[] = {"https", "http", "ttps", "ttp", "ftp"};
 
 // A redirector prefix and the scheme-only start that replaces it.
 struct RedirectorPrefix {
@@ -93,18 +148,48 @@ std::string LinkTarget(std::string_view url) {
 }  // namespace
 
 void AppendStrippedAnchorTags(std::string& out, std::string_view text) {
+  constexpr std::string_view kOpen = "<a";
+  constexpr std::string_view kClose = "</a>";
   std::size_t pos = 0;
   while (true) {
-    std::size_t open = text.find("<a", pos);
+    std::size_t open = FindTagAnyCase(text, kOpen, pos);
     if (open == std::string_view::npos) break;
     out.append(text, pos, open - pos);
-    std::size_t close = text.find('>', open + 2);
+    std::size_t close = text.find('>', open + kOpen.size());
     if (close == std::string_view::npos) return;
     pos = close + 1;
-    std::size_t end = text.find("</a>", pos);
+    std::size_t end = FindTagAnyCase(text, kClose, pos);
     if (end == std::string_view::npos) break;
     out.append(text, pos, end - pos);
-    pos = end + 4;
+    pos = end + kClose.size();
+  }
+  out.append(text, pos);
+}
+
+std::string NeutraliseMarkup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendNeutralisedMarkup(out, text);
+  return out;
+}
+
+std::string NeutraliseField(std::string_view text) {
+  if (text.find('<') == std::string_view::npos) return std::string(text);
+  return NeutraliseMarkup(StripAnchorTags(text));
+}
+
+void AppendNeutralisedMarkup(std::string& out, std::string_view text) {
+  std::size_t pos = 0;
+  for (std::size_t at = FindByte(text, '<', 0); at < text.size(); at = FindByte(text, '<', pos)) {
+    const std::size_t kept = KeptTagLength(text, at);
+    out.append(text, pos, at - pos);
+    if (kept > 0) {
+      out.append(text, at, kept);
+      pos = at + kept;
+    } else {
+      out.append("&lt;");
+      pos = at + 1;
+    }
   }
   out.append(text, pos);
 }
@@ -155,8 +240,8 @@ void AppendLinkedReplyAnchors(std::string& out, std::string_view text) {
     const std::string_view prefix = text.substr(prefixStart, numberStart - prefixStart);
     const std::string_view raw = text.substr(numberStart, i - numberStart);
     const bool link =
-        !raw.empty() && (LeadingNumberIsNonZero(normalised) ||
-                         LeadingNumberIsNonZero(std::string_view(normalised).substr(1)));
+        !raw.empty() && (LeadingIntegerIsNonZero(normalised) ||
+                         LeadingIntegerIsNonZero(std::string_view(normalised).substr(1)));
     if (link) {
       out.append("<a href=\"#a");
       out.append(normalised);
@@ -177,18 +262,13 @@ void AppendLinkedUrls(std::string& out, std::string_view text) {
     // The earliest character start among "https://", "http://", "ttps://", "ttp://" and "ftp://"
     // ending in this "://".
     std::size_t start = std::string_view::npos;
-    if (colon >= pos + 5 && text.compare(colon - 5, 5, "https") == 0 &&
-        IsCharStart(text, pos, colon - 5)) {
-      start = colon - 5;
-    } else if (colon >= pos + 4 &&
-               (text.compare(colon - 4, 4, "http") == 0 ||
-                text.compare(colon - 4, 4, "ttps") == 0) &&
-               IsCharStart(text, pos, colon - 4)) {
-      start = colon - 4;
-    } else if (colon >= pos + 3 &&
-               (text.compare(colon - 3, 3, "ttp") == 0 || text.compare(colon - 3, 3, "ftp") == 0) &&
-               IsCharStart(text, pos, colon - 3)) {
-      start = colon - 3;
+    for (std::string_view scheme : kUrlSchemes) {
+      if (colon >= pos + scheme.size() &&
+          text.compare(colon - scheme.size(), scheme.size(), scheme) == 0 &&
+          IsCharStart(text, pos, colon - scheme.size())) {
+        start = colon - scheme.size();
+        break;
+      }
     }
     if (start == std::string_view::npos) {
       // ":" is a character of its own, so the text up to it can be appended as it is.

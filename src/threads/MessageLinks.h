@@ -9,10 +9,19 @@
 
 namespace velkor {
 
-// Removes the server's own link markup ("<a ...>" and "</a>") and keeps the link text. An "<a"
-// whose
-// ">" is missing drops itself and the rest of the text.
+// Removes the server's own link markup ("<a ...>" and "</a>", letters in any case) and keeps the
+// link text. An "<a" whose ">" is missing drops itself and the rest of the text.
 std::string StripAnchorTags(std::string_view text);
+
+// Every "<" that does not open a tag the boards write themselves ("<br>", "<b>", "</b>", "<hr>",
+// "<i>", "</i>", "<font>" with colour and size only, "</font>") becomes "&lt;", so a field or title
+// from the network shows as text: no script, frame, image, form or anchor of its own. Applied to
+// every field after StripAnchorTags, before the program adds its own links.
+std::string NeutraliseMarkup(std::string_view text);
+
+// A name, mail or date field (or a title) as pages and pop-ups show it: StripAnchorTags, then
+// NeutraliseMarkup. A text without "<" is taken as it is.
+std::string NeutraliseField(std::string_view text);
 
 // Links reply anchors: a run of markers ("＞", "&gt;", "≫", "》") followed by reply-number
 // characters becomes <a href="#a{normalised number}">{markers}{number as written}</a>. A number
@@ -28,6 +37,7 @@ std::string LinkUrls(std::string_view text);
 
 // Appending forms of the three conversions, for callers that reuse buffers.
 void AppendStrippedAnchorTags(std::string& out, std::string_view text);
+void AppendNeutralisedMarkup(std::string& out, std::string_view text);
 void AppendLinkedReplyAnchors(std::string& out, std::string_view text);
 void AppendLinkedUrls(std::string& out, std::string_view text);
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
 
+#include "base/Clock.h"
 #include "base/Sjis.h"
 #include "search/RegexEngine.h"
 #include "threads/PosterIds.h"
@@ -188,12 +190,81 @@ bool IsCombinable(std::string_view pattern) {
   return true;
 }
 
+// The time the regex rules spend on one thread, and which of them are still on (kNgRuleBudget,
+// kNgPageBudget).
+class RegexBudget {
+ public:
+  RegexBudget(std::size_t rules, bool prefilter)
+      : rules_(rules), on_(rules), prefilter_(prefilter) {}
+
+  bool AnyOn() const { return on_ > 0; }
+
+  // Whether any rule may match `message`, as the combined expression of all rules tells; true
+  // without it, and from the first time it gives up.
+  bool MayMatch(const RegexEngine* combined, std::string_view message) {
+    if (!prefilter_ || combined == nullptr) return true;
+    std::chrono::steady_clock::duration unused{};
+    const MatchResult result = Timed(*combined, message, unused);
+    if (result == MatchResult::kTooCostly) prefilter_ = false;
+    return result != MatchResult::kNoMatch;
+  }
+
+  // Whether rule `i` matches `message`; false for a rule switched off. A rule whose search gives
+  // up, or that spent its budget, is switched off and added to `switchedOff`.
+  bool Try(std::size_t i, const RegexEngine& engine, std::string_view message, const NgRule& rule,
+           std::vector<NgRule>& switchedOff) {
+    State& state = rules_[i];
+    if (state.off) return false;
+    const MatchResult result = Timed(engine, message, state.spent);
+    if (result == MatchResult::kTooCostly || state.spent > kNgRuleBudget) {
+      state.off = true;
+      --on_;
+      switchedOff.push_back(rule);
+    }
+    return result == MatchResult::kMatch;
+  }
+
+  // Once the page budget is spent, switches off every rule still on.
+  template <typename Regexes>
+  void CheckPage(const Regexes& regexes, std::vector<NgRule>& switchedOff) {
+    if (page_ <= kNgPageBudget) return;
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+      if (rules_[i].off) continue;
+      rules_[i].off = true;
+      switchedOff.push_back(regexes[i].rule);
+    }
+    on_ = 0;
+  }
+
+ private:
+  struct State {
+    std::chrono::steady_clock::duration spent{};
+    bool off = false;
+  };
+
+  MatchResult Timed(const RegexEngine& engine, std::string_view message,
+                    std::chrono::steady_clock::duration& spent) {
+    const Clock::TimePoint start = CurrentClock().Now();
+    const MatchResult result = engine.TryMatch(message);
+    const std::chrono::steady_clock::duration used = CurrentClock().Now() - start;
+    spent += used;
+    page_ += used;
+    return result;
+  }
+
+  std::vector<State> rules_;
+  std::size_t on_;
+  bool prefilter_;
+  std::chrono::steady_clock::duration page_{};
+};
+
 }  // namespace
 
 struct NgFilter::Matchers {
   struct Regex {
     std::unique_ptr<RegexEngine> engine;
     Hit hit;
+    NgRule rule;
   };
 
   LiteralSet words;  // on the visible message
@@ -255,9 +326,9 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
         break;
       case NgKind::kRegex: {
         auto engine = std::make_unique<RegexEngine>();
-        std::string error;
-        if (!PrepareNgRegex(*engine, rule.pattern, error)) continue;
-        m->regexes.push_back({std::move(engine), HitOf(rule)});
+        engine->SetSubjectLimit(kNgRegexSubjectLimit);
+        if (!PrepareNgRegex(*engine, rule.pattern).IsOk()) continue;
+        m->regexes.push_back({std::move(engine), HitOf(rule), rule});
         combinable = combinable && IsCombinable(rule.pattern);
         combined.append(combined.empty() ? "(?:" : "|(?:").append(rule.pattern).append(")");
         break;
@@ -269,17 +340,20 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
   if (!any) return;
   if (combinable && m->regexes.size() > 1) {
     m->anyRegex = std::make_unique<RegexEngine>();
-    std::string error;
-    if (!PrepareNgRegex(*m->anyRegex, combined, error)) m->anyRegex.reset();
+    m->anyRegex->SetSubjectLimit(kNgRegexSubjectLimit);
+    if (!PrepareNgRegex(*m->anyRegex, combined).IsOk()) m->anyRegex.reset();
   }
   matchers_ = std::move(m);
 }
 
-std::vector<NgVerdict> NgFilter::Judge(const ReplyList& replies) const {
+NgJudgement NgFilter::Judge(const ReplyList& replies) const {
   const int n = replies.Count();
-  std::vector<NgVerdict> verdicts(static_cast<std::size_t>(n), NgVerdict::kShown);
-  if (!matchers_) return verdicts;
+  NgJudgement judgement;
+  std::vector<NgVerdict>& verdicts = judgement.verdicts;
+  verdicts.assign(static_cast<std::size_t>(n), NgVerdict::kShown);
+  if (!matchers_) return judgement;
   const Matchers& m = *matchers_;
+  RegexBudget budget(m.regexes.size(), m.anyRegex != nullptr);
   const bool needsMessage = !m.words.Empty() || !m.regexes.empty();
   // What the chaining rules alone make of each reply; this is what its answers inherit.
   std::vector<NgVerdict> chained(static_cast<std::size_t>(n), NgVerdict::kShown);
@@ -303,17 +377,20 @@ std::vector<NgVerdict> NgFilter::Judge(const ReplyList& replies) const {
       message.clear();
       AppendVisibleText(message, replies.Message(k));
       m.words.Match(message, hit);
-      if (!hit.Final() && !m.regexes.empty() && (!m.anyRegex || m.anyRegex->Matches(message))) {
-        for (const Matchers::Regex& regex : m.regexes) {
-          if (regex.engine->Matches(message)) hit.Add(regex.hit);
-          if (hit.Final()) break;
+      if (!hit.Final() && budget.AnyOn() && budget.MayMatch(m.anyRegex.get(), message)) {
+        for (std::size_t i = 0; i < m.regexes.size() && !hit.Final(); ++i) {
+          const Matchers::Regex& regex = m.regexes[i];
+          if (budget.Try(i, *regex.engine, message, regex.rule, judgement.switchedOff)) {
+            hit.Add(regex.hit);
+          }
         }
+        budget.CheckPage(m.regexes, judgement.switchedOff);
       }
     }
     verdicts[static_cast<std::size_t>(k - 1)] = hit.verdict;
     chained[static_cast<std::size_t>(k - 1)] = hit.chained;
   }
-  if (!m.chains) return verdicts;
+  if (!m.chains) return judgement;
   // Answers point back at earlier replies, so one pass in reply order carries the chain along.
   const ReplyAnswers answers(replies);
   for (int k = 1; k <= n; ++k) {
@@ -324,12 +401,14 @@ std::vector<NgVerdict> NgFilter::Judge(const ReplyList& replies) const {
     }
     verdicts[i] = Stronger(verdicts[i], chained[i]);
   }
-  return verdicts;
+  return judgement;
 }
 
 NgOutcome NgFilter::Apply(const ReplyList& replies) const {
   NgOutcome outcome;
-  outcome.verdicts = Judge(replies);
+  NgJudgement judgement = Judge(replies);
+  outcome.verdicts = std::move(judgement.verdicts);
+  outcome.switchedOff = std::move(judgement.switchedOff);
   outcome.replies.Reserve(static_cast<std::size_t>(replies.Count()));
   for (int k = 1; k <= replies.Count(); ++k) {
     if (outcome.verdicts[static_cast<std::size_t>(k - 1)] == NgVerdict::kShown) {
@@ -339,6 +418,54 @@ NgOutcome NgFilter::Apply(const ReplyList& replies) const {
     }
   }
   return outcome;
+}
+
+std::string NgSwitchedOffText(const std::vector<NgRule>& rules) {
+  if (rules.empty()) return {};
+  std::string text = Sjis("警告:重すぎるNGルールをこのスレでは止めました: ");
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    if (i > 0) text += " / ";
+    text.append(NgKindName(rules[i].kind)).append(" ").append(rules[i].pattern);
+  }
+  return text;
+}
+
+Outcome NgRegexCostCheck(std::string_view pattern) {
+  RegexEngine engine;
+  engine.SetSubjectLimit(kNgRegexSubjectLimit);
+  if (!PrepareNgRegex(engine, pattern).IsOk()) return {};
+  // Runs of each character the pattern names (and of a few common ones), then one that no run
+  // of them ends with: what makes nested or overlapping repeats try every way to split the run.
+  std::vector<std::string> characters = {"a", "0", " ", Sjis("あ")};
+  std::string literals;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const std::size_t length = IsLeadByte(pattern[i]) && i + 1 < pattern.size() ? 2 : 1;
+    const std::string character(pattern.substr(i, length));
+    i += length - 1;
+    const unsigned char c = static_cast<unsigned char>(character[0]);
+    if (length == 1 && !(std::isalnum(c) || c == ' ')) continue;
+    literals += character;
+    if (std::find(characters.begin(), characters.end(), character) == characters.end()) {
+      characters.push_back(character);
+    }
+  }
+  std::vector<std::string> texts;
+  for (const std::string& character : characters) {
+    std::string run;
+    for (int k = 0; k < 64; ++k) run += character;
+    texts.push_back(run + "!");
+  }
+  if (!literals.empty()) {
+    std::string run;
+    while (run.size() < 256) run += literals;
+    texts.push_back(run + "!");
+  }
+  for (const std::string& text : texts) {
+    if (engine.TryMatch(text) == MatchResult::kTooCostly) {
+      return Failed(Sjis("エラー:この正規表現は重すぎるためNGルールにできません."));
+    }
+  }
+  return {};
 }
 
 }  // namespace velkor

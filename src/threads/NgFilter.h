@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Result.h"
 #include "threads/NgRule.h"
 #include "threads/ReplyList.h"
 
@@ -26,6 +28,9 @@ struct NgOutcome {
   // Per reply (index k-1).
   std::vector<NgVerdict> verdicts;
 
+  // The regex rules switched off for this thread because they cost too much (NgFilter::Judge).
+  std::vector<NgRule> switchedOff;
+
   NgVerdict VerdictOf(int k) const {
     return k >= 1 && k <= static_cast<int>(verdicts.size())
                ? verdicts[static_cast<std::size_t>(k - 1)]
@@ -37,6 +42,33 @@ struct NgOutcome {
 
 // The text that stands in for each field of a filtered reply: "あぼーん".
 const std::string& AboneText();
+
+// Bounds on the regex rules' matching for one thread, so that no rule and no log can stall the
+// view: a regex rule that spends more than kNgRuleBudget on one thread, or whose search gives up
+// (RegexEngine::kRetryLimit), is switched off for the rest of that thread; once the regex rules
+// together spent kNgPageBudget on it, every regex rule still on is switched off. Time is read
+// from CurrentClock(). A regex rule looks at the first kNgRegexSubjectLimit bytes of a message's
+// visible text.
+inline constexpr std::chrono::milliseconds kNgRuleBudget{200};
+inline constexpr std::chrono::milliseconds kNgPageBudget{400};
+inline constexpr std::size_t kNgRegexSubjectLimit = 4096;
+
+// The verdicts on a thread and the rules switched off while judging it.
+struct NgJudgement {
+  std::vector<NgVerdict> verdicts;  // per reply (index k-1)
+  std::vector<NgRule> switchedOff;  // in the order they were switched off
+};
+
+// What the window's status bar and the CLI's stderr say about rules switched off (CP932):
+// "警告:重すぎるNGルールをこのスレでは止めました: " and each rule as "kind pattern", joined by
+// " / ". Empty when there is none.
+std::string NgSwitchedOffText(const std::vector<NgRule>& rules);
+
+// Whether a regex rule's pattern may be added: Failed with the reason (CP932) when a search of one
+// of the test texts made from the pattern's own characters ("aaa…a!" for "(a+)+$") gives up
+// under RegexEngine::kRetryLimit. Deterministic: counted work, not time. A pattern the engine
+// refuses passes here (NgRuleFile::Check reports it).
+Outcome NgRegexCostCheck(std::string_view pattern);
 
 // The NG rules that apply to one board, ready to judge its threads. Regex rules the search engine
 // refuses are left out (NgRuleFile reports them).
@@ -57,7 +89,8 @@ class NgFilter {
   // every reply that answers (ReplyAnswers) an earlier reply it reached, directly or through
   // further answers, with its own verdict; a rule without chaining never reaches answers, even of
   // a reply that a chaining rule reached too.
-  std::vector<NgVerdict> Judge(const ReplyList& replies) const;
+  // Regex rules run under the bounds above; the rules switched off are named in the judgement.
+  NgJudgement Judge(const ReplyList& replies) const;
 
   // Judge, and the replies with the filtered ones replaced.
   NgOutcome Apply(const ReplyList& replies) const;

@@ -4,6 +4,7 @@
 
 #include "threads/DatRenderer.h"
 #include "threads/LogLines.h"
+#include "threads/MessageLinks.h"
 #include "threads/PopupText.h"
 #include "threads/ReplySpec.h"
 #include "threads/TextReplace.h"
@@ -35,7 +36,7 @@ std::string RenderFilteredPage(const Skin& skin, const NgOutcome& outcome, std::
       std::max(0LL, std::min<long long>(firstUnread, static_cast<long long>(n) + 1) - 1);
   const long long start = (oldShown > 0 && oldShown < read) ? read - oldShown : 0;
   std::string page;
-  AppendReplaced(page, skin.header, "<&TITLE>", title);
+  AppendReplaced(page, skin.header, "<&TITLE>", NeutraliseMarkup(title));
   auto append = [&](const std::string& tmpl, long long number) {
     const int k = static_cast<int>(number);
     const bool hidden = outcome.VerdictOf(k) == NgVerdict::kHidden;
@@ -44,7 +45,7 @@ std::string RenderFilteredPage(const Skin& skin, const NgOutcome& outcome, std::
   };
   if (start > 0) append(skin.res, 1);
   for (long long k = start + 1; k <= read; ++k) append(skin.res, k);
-  page.append("<a name=\"midoku\"></a>").append(skin.bookmark);
+  page.append("<a name=\"").append(kUnreadAnchor).append("\"></a>").append(skin.bookmark);
   for (long long k = read + 1; k <= n; ++k) append(skin.newRes, k);
   page.append(skin.footer);
   return page;
@@ -62,7 +63,7 @@ std::string BuildFilteredPopupTextFromLogText(std::string_view logText, const Ng
   ReplyList replies;
   LoadRepliesFromText(replies, logText);
   NgOutcome outcome;
-  outcome.verdicts = filter.Judge(replies);
+  outcome.verdicts = filter.Judge(replies).verdicts;
   if (!outcome.AnyFiltered()) return BuildPopupTextFromLogText(logText, spec, lineLimit);
   // The log again with every filtered line replaced by a line of "あぼーん" fields; line 1 keeps
   // the title (the text after its last ">").
@@ -83,7 +84,7 @@ std::string BuildFilteredPopupTextFromLogText(std::string_view logText, const Ng
     }
     filtered.push_back('\n');
   }
-  const bool selectsFirst = spec.empty() || spec == "midoku";
+  const bool selectsFirst = spec.empty() || spec == kUnreadAnchor;
   ReplySelection selection;
   if (selectsFirst) {
     selection.Select(1);

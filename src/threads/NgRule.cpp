@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "app/DataDir.h"
-#include "app/UiHooks.h"
 #include "app/UrlPaths.h"
 #include "search/RegexEngine.h"
 
@@ -21,36 +20,11 @@ std::string JoinBoard(const std::string& host, const std::string& boardPath) {
   return host + "/" + std::string(board);
 }
 
-// Keeps the engine's message boxes to itself: rules are checked when the rule file is read and
-// when a rule is added, and their callers report a refused pattern in their own way.
-class MessageCatcher : public UiHooks {
- public:
-  MessageCatcher() : previous_(Ui()) { SetUiHooks(this); }
-  ~MessageCatcher() override { SetUiHooks(&previous_); }
-  MessageCatcher(const MessageCatcher&) = delete;
-  MessageCatcher& operator=(const MessageCatcher&) = delete;
-
-  void ShowMessage(MessageIcon, const std::string&, const std::string& text) override {
-    message = text;
-  }
-  void ShowHtmlPage(const std::string&, const std::string&) override {}
-  void SetStatusText(const std::string&) override {}
-  void ProcessEvents() override {}
-
-  std::string message;
-
- private:
-  UiHooks& previous_;
-};
-
 }  // namespace
 
-bool PrepareNgRegex(RegexEngine& engine, std::string_view pattern, std::string& error) {
-  MessageCatcher catcher;
+Result<PrepareCode> PrepareNgRegex(RegexEngine& engine, std::string_view pattern) {
   if (!engine.IsLoaded()) engine.Load();
-  if (engine.Prepare(pattern, false)) return true;
-  error = catcher.message.empty() ? RegexEngine::BadWordText() : catcher.message;
-  return false;
+  return engine.Prepare(pattern, false);
 }
 
 std::string_view NgKindName(NgKind kind) {

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace velkor {
+#include "search/RegexEngine.h"
 
-class RegexEngine;
+namespace velkor {
 
 // What an NG rule looks at in a reply.
 enum class NgKind {
@@ -50,9 +50,8 @@ std::string NgBoardOfLogPath(std::string_view path);
 // split or names no board.
 std::string NgBoardOfUrl(std::string_view url);
 
-// Compiles `pattern` (CP932) into `engine` for a regex rule, letter case counting, without showing
-// any message. On failure returns false with the search engine's own error text (CP932) in
-// `error`.
-bool PrepareNgRegex(RegexEngine& engine, std::string_view pattern, std::string& error);
+// Compiles `pattern` (CP932) into `engine` (loading it first) for a regex rule, letter case
+// counting. A refused pattern gives the search engine's own reason (CP932).
+Result<PrepareCode> PrepareNgRegex(RegexEngine& engine, std::string_view pattern);
 
 }  // namespace velkor

@@ -8,6 +8,7 @@
 #include "base/Sjis.h"
 #include "threads/DatRenderer.h"
 #include "threads/LogLines.h"
+#include "threads/MessageLinks.h"
 #include "threads/ReplyChars.h"
 #include "threads/ReplySpec.h"
 #include "threads/TextReplace.h"
@@ -117,7 +118,7 @@ std::string BuildPopupText(const ReplyList& replies, std::string_view spec, int 
 std::string BuildPopupTextFromLogText(std::string_view logText, std::string_view spec,
                                       int lineLimit) {
   ReplySelection selection;
-  if (spec.empty() || spec == "midoku") {
+  if (spec.empty() || spec == kUnreadAnchor) {
     selection.Select(1);
   } else {
     selection = ParseReplySpec(spec);
@@ -132,7 +133,8 @@ std::string BuildPopupTextFromLogText(std::string_view logText, std::string_view
   if (n > 0) {
     std::string_view first = logLines[0];
     std::size_t gt = first.rfind('>');
-    lines.AddUnbounded(gt == std::string_view::npos ? std::string_view() : first.substr(gt + 1));
+    lines.AddUnbounded(gt == std::string_view::npos ? std::string()
+                                                    : NeutraliseField(first.substr(gt + 1)));
     lines.AddUnbounded("");
   }
   // The title lines stay when no reply is added; once one is, they count toward the limit.
@@ -142,8 +144,10 @@ std::string BuildPopupTextFromLogText(std::string_view logText, std::string_view
       lines.CutToLimit();
       break;
     }
+    // The fields as the thread page shows them: no markup of a log's own cuts the text short.
     const DatFields fields = SplitDatLineRaw(logLines[static_cast<std::size_t>(k - 1)]);
-    lines.AddReply(k, fields.name, fields.mail, fields.date, fields.message);
+    lines.AddReply(k, NeutraliseField(fields.name), NeutraliseField(fields.mail),
+                   NeutraliseField(fields.date), NeutraliseField(fields.message));
   }
   return FinishPopup(lines.Text(), "&ampnbsp;");
 }

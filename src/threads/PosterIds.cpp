@@ -17,7 +17,7 @@ std::string_view ReplyIdOf(std::string_view date) {
     if (IsCharStart(date, 0, at)) break;
     ++at;
   }
-  const std::size_t begin = at + 3;
+  const std::size_t begin = at + kId.size();
   std::size_t end = begin;
   while (end < date.size() && static_cast<unsigned char>(date[end]) > ' ' && date[end] != '<') {
     ++end;

@@ -1,12 +1,17 @@
 #include "threads/ThreadLinks.h"
 
+#include <optional>
 #include <vector>
 
 #include "app/DataDir.h"
 #include "app/UrlPaths.h"
 #include "base/FileUtil.h"
+#include "base/Integer.h"
 #include "base/Sjis.h"
 #include "subjects/ThreadState.h"
+#include "threads/DatRenderer.h"
+#include "threads/NgPage.h"
+#include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
 
 namespace velkor {
@@ -17,6 +22,9 @@ constexpr std::string_view kBlank = "about:blank";
 constexpr std::string_view kBlankFragment = "about:blank#";
 constexpr std::string_view kMenu = "menu:";
 constexpr std::string_view kMailto = "mailto:";
+constexpr std::string_view kReplyAnchor = "about:blank#a";
+// Reply numbers in link fragments are read up to this value; none above 1000 is on a page.
+constexpr std::int64_t kAnchorNumberCap = 100000000000;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -42,19 +50,19 @@ std::string AbsText(long long value) {
 
 // The anchor a link to another thread scrolls to: the unread marker, or the reply it names.
 std::string AnchorForRemainder(std::string_view remainder) {
-  if (remainder.empty() || remainder[0] == 'l') return "midoku";
+  if (remainder.empty() || remainder[0] == 'l') return std::string(kUnreadAnchor);
   std::string_view number = remainder;
   if (number[0] == 'n') number.remove_prefix(1);
-  return "a" + AbsText(LeadingInteger(number));
+  return "a" + AbsText(LeadingInteger(number, kAnchorNumberCap));
 }
 
-// Where a read.cgi URL's log lives below LogDir(), whether or not it exists. False when the URL
+// Where a read.cgi URL's log lives below LogDir(), whether or not it exists. None when the URL
 // does not name host, board and key, or when one of them is not a safe path component.
-bool ThreadLogLocation(std::string_view url, StoredThreadLink& link) {
+std::optional<StoredThreadLink> ThreadLogLocation(std::string_view url) {
   std::string remainder;
   const std::string path = ThreadUrlToLogPath(url, remainder);
   // "/host/board/key.dat": exactly three components, none of which may leave the log tree.
-  if (path.empty() || path[0] != '/') return false;
+  if (path.empty() || path[0] != '/') return std::nullopt;
   std::vector<std::string_view> parts;
   std::string_view rest = std::string_view(path).substr(1);
   for (std::size_t slash; (slash = rest.find('/')) != std::string_view::npos;) {
@@ -62,36 +70,24 @@ bool ThreadLogLocation(std::string_view url, StoredThreadLink& link) {
     rest.remove_prefix(slash + 1);
   }
   parts.push_back(rest);
-  if (parts.size() != 3) return false;
+  if (parts.size() != 3) return std::nullopt;
   for (std::string_view part : parts) {
-    if (!IsSafePathComponent(part)) return false;
+    if (!IsSafePathComponent(part)) return std::nullopt;
   }
+  StoredThreadLink link;
   link.boardDir = LogDir() + "/";
   link.boardDir.append(parts[0]).append("/").append(parts[1]).append("/");
   link.datName.assign(parts[2]);
   link.anchor = std::move(remainder);
-  return true;
+  return link;
 }
 
 }  // namespace
 
-long long LeadingInteger(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < 100000000000LL) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
-
-bool FindStoredThread(std::string_view url, StoredThreadLink& link) {
-  StoredThreadLink found;
-  if (!ThreadLogLocation(url, found) || !FileExists(found.boardDir + found.datName)) return false;
-  link = std::move(found);
-  return true;
+std::optional<StoredThreadLink> FindStoredThread(std::string_view url) {
+  std::optional<StoredThreadLink> found = ThreadLogLocation(url);
+  if (!found || !FileExists(found->boardDir + found->datName)) return std::nullopt;
+  return found;
 }
 
 bool IsExternalLinkAllowed(std::string_view url) {
@@ -110,27 +106,27 @@ LinkAction ClassifyLink(std::string_view url) {
   }
   if (StartsWith(url, kBlankFragment)) {
     const std::string_view fragment = url.substr(kBlankFragment.size());
-    if (fragment == "midoku") {
+    if (fragment == kUnreadAnchor) {
       action.kind = LinkAction::kJump;
-      action.anchor = "midoku";
+      action.anchor = kUnreadAnchor;
     } else if (fragment == "all") {
       action.kind = LinkAction::kShowAll;
     } else {
       action.kind = LinkAction::kJump;
-      action.anchor = "a" + AbsText(LeadingInteger(fragment.substr(fragment.empty() ? 0 : 1)));
+      action.anchor = "a" + AbsText(LeadingInteger(fragment.substr(fragment.empty() ? 0 : 1),
+                                                   kAnchorNumberCap));
     }
     return action;
   }
-  if (url.find("/read.cgi/") != std::string_view::npos) {
-    StoredThreadLink link;
-    if (FindStoredThread(url, link)) {
-      const ThreadState state(link.boardDir, link.datName);
+  if (url.find(kReadCgiPath) != std::string_view::npos) {
+    if (std::optional<StoredThreadLink> link = FindStoredThread(url)) {
+      const ThreadState state(link->boardDir, link->datName);
       action.kind = LinkAction::kOpenThread;
       action.title = state.Title();
       action.firstUnread = state.FirstUnread();
-      action.anchor = AnchorForRemainder(link.anchor);
-      action.boardDir = std::move(link.boardDir);
-      action.datName = std::move(link.datName);
+      action.anchor = AnchorForRemainder(link->anchor);
+      action.boardDir = std::move(link->boardDir);
+      action.datName = std::move(link->datName);
       return action;
     }
   }
@@ -143,7 +139,6 @@ HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, in
   HoverAction action;
   if (statusText.empty()) return action;
   std::string text;
-  constexpr std::string_view kReplyAnchor = "about:blank#a";
   if (StartsWith(statusText, kMailto)) {
     text.assign(statusText.substr(kMailto.size()));
   } else if (StartsWith(statusText, kReplyAnchor)) {
@@ -153,19 +148,39 @@ HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, in
       return action;
     }
     text = BuildPopupText(replies, fragment, lineLimit);
-  } else if (statusText.find("/test/read.cgi/") != std::string_view::npos) {
-    StoredThreadLink link;
-    if (FindStoredThread(statusText, link)) {
-      text = BuildPopupTextFromLog(link.boardDir + link.datName, link.anchor, lineLimit);
-    } else if (ThreadLogLocation(statusText, link)) {
+  } else if (statusText.find(kReadCgiPath) != std::string_view::npos) {
+    if (const std::optional<StoredThreadLink> link = FindStoredThread(statusText)) {
+      text = BuildPopupTextFromLog(link->boardDir + link->datName, link->anchor, lineLimit);
+    } else if (const std::optional<StoredThreadLink> place = ThreadLogLocation(statusText)) {
       // A thread that was never fetched shows its title, when its board knows it.
-      text = ThreadState(link.boardDir, link.datName).Title();
+      text = ThreadState(place->boardDir, place->datName).Title();
     }
   }
   if (!text.empty()) {
     action.kind = HoverAction::kShow;
     action.text = std::move(text);
   }
+  return action;
+}
+
+HoverAction FilteredHoverPopup(const ReplyList& replies, const NgOutcome* shown,
+                               std::string_view statusText, int lineLimit) {
+  HoverAction action = HoverPopup(replies, statusText, lineLimit);
+  if (action.kind != HoverAction::kShow) return action;
+  std::optional<StoredThreadLink> stored;
+  if (shown != nullptr && StartsWith(statusText, kReplyAnchor)) {
+    action.text = BuildFilteredPopupText(*shown, statusText.substr(kReplyAnchor.size()), lineLimit);
+  } else if (statusText.find(kReadCgiPath) != std::string_view::npos &&
+             (stored = FindStoredThread(statusText))) {
+    const std::string path = stored->boardDir + stored->datName;
+    const NgFilter filter = LoadNgFilterFor(path);
+    if (filter.Empty()) return action;
+    action.text = BuildFilteredPopupTextFromLogText(ReadWholeFile(path).value_or(std::string()),
+                                                    filter, stored->anchor, lineLimit);
+  } else {
+    return action;
+  }
+  if (action.text.empty()) action.kind = HoverAction::kHide;
   return action;
 }
 

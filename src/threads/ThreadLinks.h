@@ -5,12 +5,17 @@
 // that form before asking here. Texts are CP932. Nothing here touches the GUI; the stored-thread
 // rules read the log tree below LogDir() (whether a log exists, its reading state).
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "threads/NgFilter.h"
 #include "threads/ReplyList.h"
 
 namespace velkor {
+
+// What the path of a thread URL starts with on every board host.
+inline constexpr std::string_view kReadCgiPath = "/test/read.cgi/";
 
 // A link to a thread whose log is stored.
 struct StoredThreadLink {
@@ -19,15 +24,15 @@ struct StoredThreadLink {
   std::string anchor;    // whatever followed the key in the URL
 };
 
-// Finds the stored log a read.cgi URL points to. False when the URL names no log below LogDir()
+// Finds the stored log a read.cgi URL points to. None when the URL names no log below LogDir()
 // (also when a host, board or key is not a safe path component) or the log file does not exist.
-bool FindStoredThread(std::string_view url, StoredThreadLink& link);
+std::optional<StoredThreadLink> FindStoredThread(std::string_view url);
 
 struct LinkAction {
   enum Kind {
     kNone,        // nothing to do
     kMenu,        // a reply number: show the reply menu for menuNumber
-    kJump,        // scroll to `anchor` ("midoku" or "a<n>")
+    kJump,        // scroll to `anchor` (kUnreadAnchor or "a<n>")
     kShowAll,     // show every reply
     kOpenThread,  // open the stored thread boardDir + datName in a new tab
     kExternal,    // hand `url` to a program outside
@@ -63,7 +68,10 @@ struct HoverAction {
 // in-page replies and `lineLimit` bounding the text.
 HoverAction HoverPopup(const ReplyList& replies, std::string_view statusText, int lineLimit);
 
-// The integer at the start of `text` (leading blanks, an optional sign, digits), 0 without digits.
-long long LeadingInteger(std::string_view text);
+// HoverPopup with the NG rules applied: a reply of this page comes from `shown` (the tab's replies
+// as its rules leave them; null when no rule applies to the thread), a stored thread's replies are
+// judged by the rules of that thread's board. A pop-up that the rules leave empty is hidden.
+HoverAction FilteredHoverPopup(const ReplyList& replies, const NgOutcome* shown,
+                               std::string_view statusText, int lineLimit);
 
 }  // namespace velkor

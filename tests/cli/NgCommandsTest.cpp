@@ -51,6 +51,11 @@ TEST(NgCommandsTest, RefusesWhatItCannotStore) {
   EXPECT_EQ(regex.exitCode, 1);
   EXPECT_NE(regex.err.find("（・３・）アルェー　検索ワードがおかしいＹＯ"), std::string::npos)
       << regex.err;
+  auto costly = test::RunCli(dir, {"ng", "add", "regex", "(a+)+$"});
+  EXPECT_EQ(costly.exitCode, 1);
+  EXPECT_NE(costly.err.find("エラー:この正規表現は重すぎるためNGルールにできません."),
+            std::string::npos)
+      << costly.err;
   EXPECT_EQ(test::RunCli(dir, {"ng", "add", "word", "a\tb"}).exitCode, 1);
   auto board = test::RunCli(dir, {"ng", "add", "word", "x", "--board", "ニュース", "無い"});
   EXPECT_EQ(board.exitCode, 1);

@@ -171,7 +171,7 @@ class TSearchFormTest : public QObject {
 
   // A word the engine rejects is reported and the dialog stays ready for another one.
   void badWordKeepsTheDialogOpen() {
-    test::RecordingUiHooks ui;
+    test::PresetDialogs dialogs;
     SubjectList list;
     QVERIFY(list.Bind(dir_.Path() + "/log/host1/a/subject.ini"));
     list.Fill(0xFF);
@@ -182,8 +182,9 @@ class TSearchFormTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.keyEdit->setText("velkor(");
     form.startButton->click();
-    QCOMPARE(ui.messages.size(), std::size_t(1));
-    QCOMPARE(ui.messages[0].text, RegexEngine::BadWordText());
+    QCOMPARE(dialogs.asked,
+             QStringList("message|" + QString::fromUtf8("検索") + "|" +
+                         QString::fromUtf8("（・３・）アルェー　検索ワードがおかしいＹＯ")));
     QCOMPARE(changes, 0);
     QCOMPARE(list.RowCount(), std::size_t(3));
     QVERIFY(form.isVisible());

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <iterator>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/Sjis.h"
 
 #include "support/RecordingUiHooks.h"
@@ -18,11 +21,11 @@ namespace {
 using test::S;
 
 TEST(RegexEngineTest, UnloadedEngineIsMissingAndSilent) {
-  test::RecordingUiHooks ui;
   RegexEngine engine;
   EXPECT_EQ(engine.VersionText(), S("（・３・）アルェー　hmJre.dllが見つからないＹＯ"));
-  EXPECT_FALSE(engine.Prepare("abc", true));
-  EXPECT_TRUE(ui.messages.empty());
+  const Result<PrepareCode> prepared = engine.Prepare("abc", true);
+  EXPECT_EQ(prepared.Code(), PrepareCode::kNotLoaded);
+  EXPECT_EQ(prepared.Reason(), "");
   EXPECT_FALSE(engine.Matches("abc"));
 }
 
@@ -32,23 +35,87 @@ TEST(RegexEngineTest, VersionNamesOniguruma) {
   EXPECT_EQ(engine.VersionText().rfind("Oniguruma 6.", 0), 0u) << engine.VersionText();
 }
 
-TEST(RegexEngineTest, RejectedPatternShowsTheBadWordMessage) {
+TEST(RegexEngineTest, RejectedPatternGivesTheBadWordReasonAndShowsNothing) {
   test::RecordingUiHooks ui;
   RegexEngine engine;
   engine.Load();
-  ASSERT_TRUE(engine.Prepare("abc", true));
-  EXPECT_FALSE(engine.Prepare("(abc", true));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, S("（・３・）アルェー　検索ワードがおかしいＹＯ"));
-  EXPECT_EQ(ui.messages[0].caption, S("検索"));
+  ASSERT_TRUE(engine.Prepare("abc", true).IsOk());
+  const Result<PrepareCode> prepared = engine.Prepare("(abc", true);
+  EXPECT_EQ(prepared.Code(), PrepareCode::kBadWord);
+  EXPECT_EQ(prepared.Reason(), S("（・３・）アルェー　検索ワードがおかしいＹＯ"));
+  EXPECT_TRUE(ui.messages.empty());
   EXPECT_FALSE(engine.Matches("abc")) << "the earlier pattern is gone";
   EXPECT_EQ(engine.Pattern(), "abc") << "the word of the last successful preparation";
+}
+
+// A search that gives up (a pattern that backtracks without end on the text) exhausts the engine
+// until the next preparation: every later answer is "no match", at no cost. A plain word never
+// exhausts it.
+TEST(RegexEngineTest, ASearchThatGivesUpExhaustsTheEngine) {
+  RegexEngine engine;
+  engine.Load();
+  ASSERT_TRUE(engine.Prepare("(a+)+$", false).IsOk());
+  const std::string run = std::string(64, 'a') + "!";
+  EXPECT_EQ(engine.TryMatch(run), MatchResult::kTooCostly);
+  EXPECT_FALSE(engine.Exhausted()) << "TryMatch leaves the engine alone";
+  EXPECT_TRUE(engine.Matches("aaa"));
+  EXPECT_FALSE(engine.Matches(run));
+  EXPECT_TRUE(engine.Exhausted());
+  EXPECT_FALSE(engine.Matches("aaa"));
+  EXPECT_EQ(engine.FirstMatchingLine("aaa\n"), 0);
+  ASSERT_TRUE(engine.Prepare("(a+)+$", false).IsOk());
+  EXPECT_FALSE(engine.Exhausted());
+  EXPECT_EQ(engine.FirstMatchingLine(run + "\naaa\n"), 0) << "the first line exhausts it";
+  ASSERT_TRUE(engine.Prepare("aaa", false).IsOk());
+  EXPECT_EQ(engine.FirstMatchingLine(run + "\naaa\n"), 1);
+  EXPECT_FALSE(engine.Exhausted());
+}
+
+// A subject longer than the limit is matched on its first bytes, cut where a character starts.
+TEST(RegexEngineTest, LongSubjectsAreCutAtACharacterStart) {
+  RegexEngine engine;
+  engine.Load();
+  engine.SetSubjectLimit(5);
+  ASSERT_TRUE(engine.Prepare(S("い+"), false).IsOk());
+  EXPECT_TRUE(engine.Matches(S("aいaaa")));
+  EXPECT_FALSE(engine.Matches(S("aaaあい"))) << "beyond the first five bytes";
+  ASSERT_TRUE(engine.Prepare("^aaaa$", false).IsOk());
+  EXPECT_TRUE(engine.Matches(S("aaaaい"))) << "cut before the two-byte character";
+}
+
+// A clock that moves on by 10 ms each time it is read.
+class TickingClock final : public Clock {
+ public:
+  TickingClock() { SetClockForTesting(this); }
+  ~TickingClock() override { SetClockForTesting(nullptr); }
+  TickingClock(const TickingClock&) = delete;
+  TickingClock& operator=(const TickingClock&) = delete;
+  TimePoint Now() const override { return now_ += std::chrono::milliseconds(10); }
+
+ private:
+  mutable TimePoint now_{};
+};
+
+// With a budget the time spent matching adds up over the calls; once it is spent the engine is
+// exhausted, until the next preparation.
+TEST(RegexEngineTest, ABudgetBoundsTheTimeOfAWholeSearch) {
+  const TickingClock clock;
+  RegexEngine engine;
+  engine.Load();
+  engine.SetBudget(std::chrono::milliseconds(45));
+  ASSERT_TRUE(engine.Prepare("b.", false).IsOk());
+  int matched = 0;
+  for (int i = 0; i < 10; ++i) matched += engine.Matches("abc") ? 1 : 0;
+  EXPECT_EQ(matched, 5) << "the fifth call spends 50 ms";
+  EXPECT_TRUE(engine.Exhausted());
+  ASSERT_TRUE(engine.Prepare("b.", false).IsOk());
+  EXPECT_TRUE(engine.Matches("abc"));
 }
 
 TEST(RegexEngineTest, FinishDropsThePattern) {
   RegexEngine engine;
   engine.Load();
-  ASSERT_TRUE(engine.Prepare("abc", false));
+  ASSERT_TRUE(engine.Prepare("abc", false).IsOk());
   EXPECT_TRUE(engine.Matches("xabcx"));
   engine.Finish();
   EXPECT_FALSE(engine.Matches("xabcx"));
@@ -74,7 +141,7 @@ TEST_P(FirstLineTest, PlainScanAgreesWithTheRegexEngine) {
        {S(c.pattern), "(" + S(c.pattern) + ")", "(?:" + S(c.pattern) + ")"}) {
     RegexEngine engine;
     engine.Load();
-    ASSERT_TRUE(engine.Prepare(pattern, c.ignoreCase)) << pattern;
+    ASSERT_TRUE(engine.Prepare(pattern, c.ignoreCase).IsOk()) << pattern;
     EXPECT_EQ(engine.FirstMatchingLine(S(c.text)), c.line) << pattern;
     // A one-line text matches as a whole exactly when its line does.
     const std::string text = c.text;
@@ -166,7 +233,7 @@ TEST(RegexEngineTest, FastPathsAgreeWithLineByLineOnRandomTexts) {
       for (const bool ignoreCase : {false, true}) {
         RegexEngine engine;
         engine.Load();
-        ASSERT_TRUE(engine.Prepare(S(pattern), ignoreCase)) << pattern;
+        ASSERT_TRUE(engine.Prepare(S(pattern), ignoreCase).IsOk()) << pattern;
         int expected = 0;
         const std::vector<std::string_view> lines = SplitLines(text);
         for (std::size_t k = 0; k < lines.size() && expected == 0; ++k) {
@@ -196,7 +263,7 @@ TEST(RegexEngineTest, AnchorsAndLookAroundsWorkPerLine) {
       {"a(?=\\r)", "a\r\na", 0},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(engine.Prepare(c.pattern, false)) << c.pattern;
+    ASSERT_TRUE(engine.Prepare(c.pattern, false).IsOk()) << c.pattern;
     EXPECT_EQ(engine.FirstMatchingLine(c.text), c.line) << c.pattern;
   }
 }
@@ -204,12 +271,12 @@ TEST(RegexEngineTest, AnchorsAndLookAroundsWorkPerLine) {
 TEST(RegexEngineTest, RegularExpressionsWorkPerLine) {
   RegexEngine engine;
   engine.Load();
-  ASSERT_TRUE(engine.Prepare("^b.*d$", false));
+  ASSERT_TRUE(engine.Prepare("^b.*d$", false).IsOk());
   EXPECT_EQ(engine.FirstMatchingLine("abcd\nbcd\n"), 2);
-  ASSERT_TRUE(engine.Prepare("a.b", false));
+  ASSERT_TRUE(engine.Prepare("a.b", false).IsOk());
   EXPECT_EQ(engine.FirstMatchingLine("a\nb\naxb"), 3) << "no match across a line end";
   EXPECT_TRUE(engine.Matches(S("aアb"))) << "one dot takes one two-byte character";
-  ASSERT_TRUE(engine.Prepare(S("ス(レ|ト)"), true));
+  ASSERT_TRUE(engine.Prepare(S("ス(レ|ト)"), true).IsOk());
   EXPECT_EQ(engine.FirstMatchingLine(S("スト\n")), 1);
 }
 
@@ -217,7 +284,7 @@ TEST(RegexEngineTest, TruncatedTwoByteCharacterAtTheEndIsSafe) {
   RegexEngine engine;
   engine.Load();
   for (const char* word : {"x", "x.", "(?:x)"}) {
-    ASSERT_TRUE(engine.Prepare(word, true));
+    ASSERT_TRUE(engine.Prepare(word, true).IsOk());
     EXPECT_EQ(engine.FirstMatchingLine(std::string("a\nx\x83")), word == std::string("x.") ? 0 : 2)
         << word;
   }
@@ -227,10 +294,10 @@ TEST(RegexEngineTest, WidthFoldingIsAnOption) {
   RegexEngine engine;
   engine.Load();
   EXPECT_FALSE(engine.FoldWidth());
-  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true));
+  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true).IsOk());
   EXPECT_FALSE(engine.Matches("xabc1"));
   engine.SetFoldWidth(true);
-  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true));
+  ASSERT_TRUE(engine.Prepare(S("ＡＢＣ１"), true).IsOk());
   EXPECT_TRUE(engine.Matches("xabc1"));
   EXPECT_TRUE(engine.Matches(S("ａｂｃ１")));
   EXPECT_EQ(engine.FirstMatchingLine(S("abc\nａｂｃ１\n")), 2);

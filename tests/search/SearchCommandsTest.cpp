@@ -54,6 +54,17 @@ TEST_F(SearchCommandsTest, ScopeZeroPrintsTheMatchingRows) {
   EXPECT_EQ(result.out.find("天気"), std::string::npos);
 }
 
+// A word that backtracks without end on a log's line stops matching at once; the page is written
+// with what was found and stderr says that the search was cut short.
+TEST_F(SearchCommandsTest, CostlyWordIsCutShortAndSaysSo) {
+  dir.WriteFile("log/host1/a/101.dat", std::string(64, 'a') + "!\n");
+  const auto result = test::RunCli(dir, {"search", "--scope", "3", "(a+)+$"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.err.find("警告:検索ワードが重すぎるため途中で止めました."), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.out.find("(a+)+$"), std::string::npos) << "the page is written";
+}
+
 TEST_F(SearchCommandsTest, RejectedPatternIsReportedAndFails) {
   const auto result = test::RunCli(dir, {"search", "--scope", "3", "(abc"});
   EXPECT_EQ(result.exitCode, 1);

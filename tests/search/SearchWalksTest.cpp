@@ -54,7 +54,7 @@ class SearchWalksTest : public ::testing::Test {
   }
 
   bool Prepare(const std::string& word, bool ignoreCase = true) {
-    return engine.Prepare(S(word), ignoreCase);
+    return engine.Prepare(S(word), ignoreCase).IsOk();
   }
 
   test::TempDataDir dir;

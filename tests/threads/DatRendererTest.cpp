@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <ostream>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "support/TempDataDir.h"
 #include "threads/Skin.h"
@@ -263,6 +265,57 @@ TEST(LoadRepliesTest, ConvertsEachLineAndCountsBrokenLines) {
   EXPECT_EQ(replies.Date(3), BrokenFieldText());
   EXPECT_EQ(replies.Message(4), "last");
 }
+
+// The anchors of a page: what each "<a" tag (any case) names with a `name` or `id` attribute
+// (quoted attribute values read as a whole).
+std::vector<std::string> AnchorNames(const std::string& page) {
+  static const std::regex anchor(
+      R"(<a\b(?:"[^"]*"|'[^']*'|[^>"'])*?[\s/](?:name|id)\s*=\s*["']?([^"' >]*))",
+      std::regex::icase);
+  std::vector<std::string> names;
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), anchor);
+       it != std::sregex_iterator(); ++it) {
+    names.push_back((*it)[1]);
+  }
+  return names;
+}
+
+struct PlantCase {
+  const char* name;
+  int field;  // 0 name, 1 mail, 2 date, 3 message
+  const char* planted;
+};
+
+void PrintTo(const PlantCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PlantedMarkerTest : public testing::TestWithParam<PlantCase> {};
+
+// A log cannot plant an unread marker of its own, in any field and any letter case: the page holds
+// the renderer's marker once, before the first unread reply, and its reply anchors only.
+TEST_P(PlantedMarkerTest, ThePageHoldsExactlyOneMarker) {
+  const PlantCase& c = GetParam();
+  std::string fields[4] = {"n", "m", "d", "text"};
+  fields[c.field] = std::string("x") + c.planted + " y</A>z";
+  ReplyList replies;
+  LoadRepliesFromText(replies, "a<>b<>c<>first<>t\n" + fields[0] + "<>" + fields[1] + "<>" +
+                                   fields[2] + "<>" + fields[3] + "<>\nq<><>e<>last<>\n");
+  Skin skin;
+  skin.res = skin.newRes = "<dt><NUMBER/> <MAILNAME/> [<MAIL/>] <DATE/><dd><MESSAGE/><br><br>";
+  const std::string page = RenderPage(skin, replies, "t", 3, 50);
+  EXPECT_EQ(AnchorNames(page), (std::vector<std::string>{"a1", "a2", "midoku", "a3"})) << page;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, PlantedMarkerTest,
+    testing::Values(PlantCase{"UpperCaseInTheMessage", 3, "<A NAME=\"midoku\">"},
+                    PlantCase{"LowerCaseInTheName", 0, "<a name=\"midoku\">"},
+                    PlantCase{"MixedCaseInTheDate", 2, "<A name=midoku>"},
+                    PlantCase{"IdInTheMail", 1, "<a id='midoku'>"},
+                    PlantCase{"AttributeBreakingOutOfTheMailLink", 1, "\" name=\"midoku"},
+                    PlantCase{"SlashForBlankInTheMessage", 3, "<A/NAME=midoku>"}),
+    [](const testing::TestParamInfo<PlantCase>& info) { return std::string(info.param.name); });
 
 TEST(LoadRepliesTest, UnreadableLogLeavesAnEmptyList) {
   test::TempDataDir dir;

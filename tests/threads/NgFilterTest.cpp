@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "base/Clock.h"
 #include "support/TempDataDir.h"
 #include "threads/DatRenderer.h"
 
@@ -13,6 +15,20 @@ namespace velkor {
 namespace {
 
 using test::S;
+
+// Regex rules are judged under a time budget. The clock stands still for every test of this
+// program, so counted work alone decides its verdicts; a test that needs time to pass installs a
+// clock of its own.
+class FrozenClock final : public testing::Environment {
+ public:
+  void SetUp() override { SetClockForTesting(&clock_); }
+  void TearDown() override { SetClockForTesting(nullptr); }
+
+ private:
+  ManualClock clock_;
+};
+
+testing::Environment* const kFrozenClock = testing::AddGlobalTestEnvironment(new FrozenClock);
 
 // A real-looking thread: a trip, server link markup, a full-width anchor, entities, a character
 // ("オ", 0x83 0x49) whose second byte is an ASCII "I", and a broken character (a lead byte before
@@ -62,7 +78,7 @@ class NgFilterTest : public testing::TestWithParam<FilterCase> {};
 
 TEST_P(NgFilterTest, Judges) {
   const NgFilter filter(GetParam().rules, GetParam().board);
-  EXPECT_EQ(Describe(filter.Judge(LoadThread())), GetParam().verdicts);
+  EXPECT_EQ(Describe(filter.Judge(LoadThread()).verdicts), GetParam().verdicts);
 }
 
 using K = NgKind;
@@ -183,6 +199,89 @@ INSTANTIATE_TEST_SUITE_P(
                     VisibleCase{"UnknownEntityKept", "&copy; & x", "&copy; & x"},
                     VisibleCase{"UnclosedTagDropsTheRest", "a<b c", "a"}),
     [](const testing::TestParamInfo<VisibleCase>& info) { return std::string(info.param.name); });
+
+// A thread of `count` replies whose messages are the same text.
+ReplyList Repeated(const std::string& message, int count) {
+  ReplyList replies;
+  for (int k = 1; k <= count; ++k) replies.Add("n", "", "d", message);
+  return replies;
+}
+
+// A clock that moves on by `step` each time it is read: every bounded match then costs one step.
+class TickingClock final : public Clock {
+ public:
+  explicit TickingClock(std::chrono::milliseconds step) : step_(step), previous_(&CurrentClock()) {
+    SetClockForTesting(this);
+  }
+  ~TickingClock() override { SetClockForTesting(previous_); }
+  TickingClock(const TickingClock&) = delete;
+  TickingClock& operator=(const TickingClock&) = delete;
+  TimePoint Now() const override { return now_ += step_; }
+
+ private:
+  std::chrono::milliseconds step_;
+  const Clock* previous_;
+  mutable TimePoint now_{};
+};
+
+// A rule whose search never ends on a poster's text ("(a+)+$" on "aaa…a!") gives up on the first
+// reply, is switched off for the thread and named; the other rules go on judging every reply.
+TEST(NgBudgetTest, ARuleThatBacktracksWithoutEndIsSwitchedOff) {
+  const ReplyList replies = Repeated(std::string(40, 'a') + "!", 1000);
+  const NgFilter filter({NgRule{NgKind::kRegex, "(a+)+$", "", false, false},
+                         NgRule{NgKind::kRegex, "zzz", "", false, false},
+                         NgRule{NgKind::kWord, "!", "", true, false}},
+                        "");
+  const NgJudgement judgement = filter.Judge(replies);
+  ASSERT_EQ(judgement.switchedOff.size(), 1u);
+  EXPECT_EQ(judgement.switchedOff[0].pattern, "(a+)+$");
+  EXPECT_EQ(Describe(judgement.verdicts), std::string(1000, 'H'));
+  EXPECT_EQ(NgSwitchedOffText(judgement.switchedOff),
+            S("警告:重すぎるNGルールをこのスレでは止めました: regex (a+)+$"));
+}
+
+// Time spent is added up per rule and per thread: a rule is switched off once it spent
+// kNgRuleBudget, and every rule still on once all of them spent kNgPageBudget. Replies judged
+// before keep their verdicts.
+TEST(NgBudgetTest, RuleAndPageBudgetsSwitchRulesOff) {
+  const TickingClock clock(std::chrono::milliseconds(10));  // one bounded match: 10 ms
+  const ReplyList replies = Repeated("x", 100);
+  const NgJudgement one =
+      NgFilter({NgRule{NgKind::kRegex, "x$", "", false, false}}, "").Judge(replies);
+  ASSERT_EQ(one.switchedOff.size(), 1u);
+  EXPECT_EQ(Describe(one.verdicts), std::string(21, 'A') + std::string(79, '-'));
+
+  // Three rules, none combinable ("\1"), 10 ms each per reply: the page budget runs out on the
+  // fourteenth reply, before any rule spent its own.
+  const NgJudgement three = NgFilter({NgRule{NgKind::kRegex, "(y)\\1", "", false, false},
+                                      NgRule{NgKind::kRegex, "(z)\\1", "", false, false},
+                                      NgRule{NgKind::kRegex, "(x)", "", false, false}},
+                                     "")
+                                .Judge(replies);
+  EXPECT_EQ(three.switchedOff.size(), 3u);
+  EXPECT_EQ(Describe(three.verdicts), std::string(14, 'A') + std::string(86, '-'));
+}
+
+struct CostCase {
+  const char* pattern;
+  bool refused;
+};
+
+class NgCostCheckTest : public testing::TestWithParam<CostCase> {};
+
+// Patterns whose nested or overlapping repeats try every split of a run are refused when added;
+// ordinary expressions pass.
+TEST_P(NgCostCheckTest, RefusesPatternsThatBlowTheBudgetOnATestText) {
+  EXPECT_EQ(!NgRegexCostCheck(S(GetParam().pattern)).IsOk(), GetParam().refused)
+      << GetParam().pattern;
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, NgCostCheckTest,
+                         testing::Values(CostCase{"(a+)+$", true}, CostCase{"(a|aa)+$", true},
+                                         CostCase{"(?:a+){20}b", true}, CostCase{"((a+)+)+z", true},
+                                         CostCase{"(\\w+\\s?)+$", true}, CostCase{"(あ+)+$", true},
+                                         CostCase{"^(?:age)+$", false}, CostCase{"a.*b", false},
+                                         CostCase{"宣伝|広告", false}, CostCase{"(", false}));
 
 }  // namespace
 }  // namespace velkor

@@ -1,8 +1,10 @@
 #include "threads/NgRuleFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include <ostream>
 #include <string>
@@ -15,6 +17,29 @@ namespace velkor {
 namespace {
 
 using test::S;
+
+// While it lives, no file of the process may grow beyond `bytes`: writes past that fail with EFBIG
+// (SIGXFSZ ignored), whoever runs the test.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = nullptr;
+};
 
 // Each rule as "kind|pattern|scope|mode", joined by " / ".
 std::string Describe(const std::vector<NgRule>& rules) {
@@ -64,9 +89,8 @@ TEST_P(NgRuleFileDamageTest, SkipsReportsAndKeepsTheLine) {
       << file.Problems()[0].reason;
   EXPECT_EQ(NgProblemText(file.Problems()[0]).rfind("ng.txt line 2 skipped: ", 0), 0u);
 
-  std::string error;
-  EXPECT_EQ(file.Add(NgRule{NgKind::kId, "x", "", false, false}, error), 3);
-  ASSERT_TRUE(file.Remove(1));
+  EXPECT_EQ(file.Add(NgRule{NgKind::kId, "x", "", false, false}).Value(), 3);
+  ASSERT_TRUE(file.Remove(1).IsOk());
   EXPECT_EQ(file.Text(), damaged + "\r\nword\ttwo\r\nid\tx\tglobal\tabone\r\n");
 }
 
@@ -87,12 +111,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NgRuleFileTest, AddRemoveAndRoundTrip) {
   NgRuleFile file;
-  std::string error;
-  EXPECT_EQ(file.Add(NgRule{NgKind::kWord, S("宣伝"), "", false, true}, error), 1);
-  EXPECT_EQ(file.Add(NgRule{NgKind::kName, "n", "h/b", true, false}, error), 2);
-  EXPECT_EQ(file.Add(NgRule{NgKind::kWord, S("宣伝"), "", false, true}, error), 1)
+  EXPECT_EQ(file.Add(NgRule{NgKind::kWord, S("宣伝"), "", false, true}).Value(), 1);
+  EXPECT_EQ(file.Add(NgRule{NgKind::kName, "n", "h/b", true, false}).Value(), 2);
+  EXPECT_EQ(file.Add(NgRule{NgKind::kWord, S("宣伝"), "", false, true}).Value(), 1)
       << "an equal rule is not added twice";
-  EXPECT_EQ(file.Add(NgRule{NgKind::kWord, S("宣伝"), "", true, true}, error), 3)
+  EXPECT_EQ(file.Add(NgRule{NgKind::kWord, S("宣伝"), "", true, true}).Value(), 3)
       << "another mode is another rule";
   const std::string text = file.Text();
   EXPECT_EQ(text.rfind("# NG rules", 0), 0u) << "a new file explains itself";
@@ -102,16 +125,15 @@ TEST(NgRuleFileTest, AddRemoveAndRoundTrip) {
   EXPECT_EQ(again.Rules(), file.Rules());
   EXPECT_EQ(again.Text(), text);
 
-  EXPECT_FALSE(again.Remove(0));
-  EXPECT_FALSE(again.Remove(4));
-  ASSERT_TRUE(again.Remove(2));
+  EXPECT_EQ(again.Remove(0).Code(), NgRuleFileCode::kNoSuchRule);
+  EXPECT_EQ(again.Remove(4).Reason(), S("エラー:そのNGルールはありません."));
+  ASSERT_TRUE(again.Remove(2).IsOk());
   EXPECT_EQ(Describe(again.Rules()),
             S("word|宣伝|global|abone+chain / word|宣伝|global|hidden+chain"));
 }
 
 TEST(NgRuleFileTest, RefusesRulesItCouldNotReadBack) {
   NgRuleFile file;
-  std::string error;
   for (const NgRule& rule : {NgRule{NgKind::kWord, "", "", false, false},
                              NgRule{NgKind::kWord, "a\tb", "", false, false},
                              NgRule{NgKind::kWord, "a\nb", "", false, false},
@@ -119,12 +141,13 @@ TEST(NgRuleFileTest, RefusesRulesItCouldNotReadBack) {
                              NgRule{NgKind::kWord, std::string("a\0b", 3), "", false, false},
                              NgRule{NgKind::kWord, "a", "news", false, false},
                              NgRule{NgKind::kWord, "a", "h/..", false, false}}) {
-    error.clear();
-    EXPECT_EQ(file.Add(rule, error), 0) << rule.pattern << " " << rule.board;
-    EXPECT_FALSE(error.empty());
+    const ResultWith<int, NgRuleFileCode> added = file.Add(rule);
+    EXPECT_EQ(added.Code(), NgRuleFileCode::kRefused) << rule.pattern << " " << rule.board;
+    EXPECT_FALSE(added.Reason().empty());
   }
-  EXPECT_EQ(file.Add(NgRule{NgKind::kRegex, "[a", "", false, false}, error), 0);
-  EXPECT_EQ(error, RegexEngine::BadWordText()) << "the search engine's own text";
+  EXPECT_EQ(file.Add(NgRule{NgKind::kRegex, "[a", "", false, false}).Reason(),
+            RegexEngine::BadWordText())
+      << "the search engine's own text";
   EXPECT_TRUE(file.Rules().empty());
   EXPECT_EQ(file.Text(), "") << "nothing to write";
 }
@@ -132,29 +155,74 @@ TEST(NgRuleFileTest, RefusesRulesItCouldNotReadBack) {
 TEST(NgRuleFileTest, LoadAndSaveOnDisk) {
   test::TempDataDir dir;
   NgRuleFile file;
-  EXPECT_TRUE(file.Load(NgRuleFile::DefaultPath())) << "a missing file is an empty list";
+  EXPECT_TRUE(file.Load(NgRuleFile::DefaultPath()).IsOk()) << "a missing file is an empty list";
   EXPECT_TRUE(file.Rules().empty());
   EXPECT_EQ(NgRuleFile::DefaultPath(), dir.Path() + "/ini/ng.txt");
 
-  std::string error;
-  file.Add(NgRule{NgKind::kId, "Abc", "", false, false}, error);
-  ASSERT_TRUE(file.Save(NgRuleFile::DefaultPath()));
+  ASSERT_TRUE(file.Add(NgRule{NgKind::kId, "Abc", "", false, false}).IsOk());
+  ASSERT_TRUE(file.Save(NgRuleFile::DefaultPath()).IsOk());
   NgRuleFile reread;
-  ASSERT_TRUE(reread.Load(NgRuleFile::DefaultPath()));
+  ASSERT_TRUE(reread.Load(NgRuleFile::DefaultPath()).IsOk());
   EXPECT_EQ(reread.Rules(), file.Rules());
 
-  EXPECT_FALSE(reread.Load(dir.Path() + "/ini")) << "a folder is no rule file";
+  const Result<NgRuleFileCode> folder = reread.Load(dir.Path() + "/ini");
+  EXPECT_EQ(folder.Code(), NgRuleFileCode::kUnreadable) << "a folder is no rule file";
+  EXPECT_EQ(folder.Reason(), S("エラー:") + dir.Path() + S("/ini を読み込めませんでした."));
   EXPECT_TRUE(reread.Rules().empty());
 
-  // A file that cannot be replaced stays as it was.
+  // A file that cannot be replaced stays as it was: every write beyond a few bytes fails, for root
+  // as for anyone.
   const std::string before = dir.ReadFile("ini/ng.txt");
-  if (geteuid() != 0) {
-    ASSERT_EQ(chmod((dir.Path() + "/ini").c_str(), 0500), 0);
-    file.Add(NgRule{NgKind::kId, "Def", "", false, false}, error);
-    EXPECT_FALSE(file.Save(NgRuleFile::DefaultPath()));
-    chmod((dir.Path() + "/ini").c_str(), 0700);
-    EXPECT_EQ(dir.ReadFile("ini/ng.txt"), before);
+  ASSERT_TRUE(file.Add(NgRule{NgKind::kId, "Def", "", false, false}).IsOk());
+  Result<NgRuleFileCode> saved;
+  {
+    FileSizeLimit limit(8);
+    saved = file.Save(NgRuleFile::DefaultPath());
   }
+  EXPECT_EQ(saved.Code(), NgRuleFileCode::kUnwritable);
+  EXPECT_EQ(saved.Reason(),
+            S("エラー:") + NgRuleFile::DefaultPath() + S(" を書き込めませんでした."));
+  EXPECT_EQ(dir.ReadFile("ini/ng.txt"), before);
+}
+
+// The edit the window and the CLI share reads the file afresh, reports its damaged lines, writes
+// only what changed and leaves the file alone when it fails.
+TEST(NgRuleFileTest, EditsReadAfreshAndWriteOnlyChanges) {
+  test::TempDataDir dir;
+  const std::string path = NgRuleFile::DefaultPath();
+  dir.WriteFile("ini/ng.txt", "bad line\r\nword\tx\r\n");
+  std::vector<int> damaged;
+  const auto sink = [&damaged](const NgRuleFile::Problem& p) { damaged.push_back(p.line); };
+
+  const auto same = AddNgRuleToFile(path, NgRule{NgKind::kWord, "x", "", false, false}, sink);
+  ASSERT_TRUE(same.IsOk());
+  EXPECT_EQ(same.Value().number, 1);
+  EXPECT_FALSE(same.Value().changed);
+  EXPECT_EQ(damaged, std::vector<int>{1});
+
+  const auto added = AddNgRuleToFile(path, NgRule{NgKind::kId, "y", "", true, false});
+  ASSERT_TRUE(added.IsOk());
+  EXPECT_EQ(added.Value().number, 2);
+  EXPECT_TRUE(added.Value().changed);
+  EXPECT_EQ(dir.ReadFile("ini/ng.txt"), "bad line\r\nword\tx\r\nid\ty\tglobal\thidden\r\n");
+
+  const std::string before = dir.ReadFile("ini/ng.txt");
+  EXPECT_EQ(AddNgRuleToFile(path, NgRule{NgKind::kRegex, "(", "", false, false}).Code(),
+            NgRuleFileCode::kRefused);
+  EXPECT_EQ(RemoveNgRuleFromFile(path, NgRule{NgKind::kId, "z", "", false, false}).Code(),
+            NgRuleFileCode::kNoSuchRule);
+  EXPECT_EQ(RemoveNgRuleFromFile(path, 3).Code(), NgRuleFileCode::kNoSuchRule);
+  EXPECT_EQ(dir.ReadFile("ini/ng.txt"), before);
+
+  ASSERT_TRUE(RemoveNgRuleFromFile(path, NgRule{NgKind::kWord, "x", "", false, false}).IsOk());
+  const auto removed = RemoveNgRuleFromFile(path, 1);
+  ASSERT_TRUE(removed.IsOk());
+  EXPECT_EQ(dir.ReadFile("ini/ng.txt"), "bad line\r\n");
+
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);  // a rule file that cannot be read is not replaced
+  EXPECT_EQ(AddNgRuleToFile(path, NgRule{NgKind::kWord, "x", "", false, false}).Code(),
+            NgRuleFileCode::kUnreadable);
 }
 
 TEST(NgRuleFileTest, FilterForALogTakesItsBoardsRules) {

@@ -1,7 +1,11 @@
 // Black-box tests of velkor-cli's render and popup commands.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -111,6 +115,67 @@ TEST(RenderCommandsTest, PopupPrintsUtf8) {
   EXPECT_EQ(test::RunCli(dir, {"popup", dir.Path() + "/none.dat", "1"}).exitCode, 1);
   EXPECT_EQ(test::RunCli(dir, {"popup", dir.Path() + "/log.dat"}).exitCode, 2);
   EXPECT_EQ(test::RunCli(dir, {"popup", dir.Path() + "/log.dat", "1", "--lines", "0"}).exitCode, 2);
+}
+
+// A rule whose matching runs away is switched off for the page and named on stderr; the page is
+// written all the same.
+TEST(RenderCommandsTest, RenderNamesARuleSwitchedOffAsTooCostly) {
+  test::TempDataDir dir;
+  std::string log;
+  for (int k = 0; k < 1000; ++k) log += "n<><>d<>" + std::string(40, 'a') + "!<>\n";
+  dir.WriteFile("1.dat", log);
+  dir.WriteFile("ini/ng.txt", "regex\t(a+)+$\r\n");
+  const auto page = test::RunCli(dir, {"render", dir.Path() + "/1.dat"});
+  EXPECT_EQ(page.exitCode, 0) << page.err;
+  EXPECT_NE(page.err.find("警告:重すぎるNGルールをこのスレでは止めました: regex (a+)+$"),
+            std::string::npos)
+      << page.err;
+  EXPECT_NE(page.out.find("<a name=\"a1000\">"), std::string::npos);
+}
+
+// Runs velkor-cli with SIGTERM already pending: blocked and raised before exec, so the command
+// receives it as soon as it lets the signal through. Returns the exit code; stderr goes to `err`.
+int RunWithPendingStop(const test::TempDataDir& dir, const std::vector<std::string>& args,
+                       std::string& err) {
+  const std::string errPath = dir.Path() + "/stderr.txt";
+  std::vector<std::string> argv{VELKOR_CLI_PATH, "--data-dir", dir.Path()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, 2);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stop, nullptr);
+    ::raise(SIGTERM);
+    std::vector<char*> cargv;
+    for (std::string& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    ::execv(cargv[0], cargv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  err = dir.ReadFile("stderr.txt");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// SIGTERM (and SIGINT) stop render, popup and search, which do not download, as they stop a
+// download.
+TEST(RenderCommandsTest, AStopSignalStopsCommandsThatDoNotDownload) {
+  test::TempDataDir dir;
+  dir.WriteFile("log.dat", kLog);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"render", dir.Path() + "/log.dat"},
+        std::vector<std::string>{"popup", dir.Path() + "/log.dat", "1"},
+        std::vector<std::string>{"search", "--scope", "3", "word"}}) {
+    std::string err;
+    EXPECT_EQ(RunWithPendingStop(dir, args, err), 1) << args[0] << ": " << err;
+    EXPECT_NE(err.find("stopped"), std::string::npos) << args[0] << ": " << err;
+  }
 }
 
 }  // namespace

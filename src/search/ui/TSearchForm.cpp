@@ -136,7 +136,14 @@ void TSearchForm::startButtonClick() {
   if (searching_ || !engine_) return;
   SetInputsEnabled(false);
   engine_->SetFoldWidth(foldWidth_);
-  if (!engine_->Prepare(ToSjis(keyEdit->text()), !nocaseCheckBox->isChecked())) {
+  engine_->SetBudget(kSearchMatchBudget);
+  if (const Result<PrepareCode> prepared =
+          engine_->Prepare(ToSjis(keyEdit->text()), !nocaseCheckBox->isChecked());
+      !prepared.IsOk()) {
+    if (!prepared.Reason().empty()) {
+      AppDialogs().ShowMessage(this, QMessageBox::Critical, windowTitle(),
+                               FromSjis(prepared.Reason()));
+    }
     Ready();
     keyEdit->setFocus();
     return;
@@ -169,6 +176,7 @@ void TSearchForm::startButtonClick() {
       break;
   }
   if (page) Ui().ShowHtmlPage(*page, SearchResultTitle());
+  if (engine_->Exhausted()) Ui().SetStatusText(RegexEngine::TooCostlyText());
   engine_->Finish();
   searching_ = false;
   // A close during the walk has already ended the dialog with its own result.

@@ -120,15 +120,6 @@ QRect PlacePopup(QPoint cursor, QSize size, QRect screen);
 // moving up from the anchor enters it at once; kept on `screen` as PlacePopup keeps pop-ups.
 QRect PlaceChildPopup(QRect anchor, QSize size, QRect screen);
 
-// The reply anchors of a pop-up text (CP932, lines ending in LF), as the thread page links them:
-// for each, its byte offset, byte length and normalised number text.
-struct PopupTextAnchor {
-  std::size_t offset;
-  std::size_t length;
-  std::string spec;
-};
-std::vector<PopupTextAnchor> FindPopupAnchors(const std::string& text);
-
 // The process-wide pop-up window, made on first use.
 PopupWindow& AppPopup();
 

@@ -26,47 +26,21 @@ namespace {
 constexpr NgKind kKinds[] = {NgKind::kWord, NgKind::kName, NgKind::kMail, NgKind::kId,
                              NgKind::kRegex};
 
-// The rule file as it is now; false with the reason when it exists but cannot be read.
-bool LoadRules(NgRuleFile& file, std::string& error) {
-  const std::string path = NgRuleFile::DefaultPath();
-  if (file.Load(path)) return true;
-  error = Sjis("エラー:") + path + Sjis(" を読み込めませんでした.");
-  return false;
-}
-
-bool SaveRules(const NgRuleFile& file, std::string& error) {
-  const std::string path = NgRuleFile::DefaultPath();
-  if (file.Save(path)) return true;
-  error = Sjis("エラー:") + path + Sjis(" を書き込めませんでした.");
-  return false;
+// Redraws the open threads after an edit that changed the file; the edit's outcome otherwise.
+Result<NgRuleFileCode> Reapplied(const ResultWith<NgRuleEdit, NgRuleFileCode>& edit) {
+  if (!edit.IsOk()) return {edit.Code(), edit.Reason()};
+  if (edit.Value().changed) ReapplyNgRulesToOpenTabs();
+  return {};
 }
 
 }  // namespace
 
-bool AddNgRule(const NgRule& rule, std::string& error) {
-  NgRuleFile file;
-  if (!LoadRules(file, error)) return false;
-  const std::size_t before = file.Rules().size();
-  if (file.Add(rule, error) == 0) return false;
-  if (file.Rules().size() == before) return true;
-  if (!SaveRules(file, error)) return false;
-  ReapplyNgRulesToOpenTabs();
-  return true;
+Result<NgRuleFileCode> AddNgRule(const NgRule& rule) {
+  return Reapplied(AddNgRuleToFile(NgRuleFile::DefaultPath(), rule));
 }
 
-bool RemoveNgRule(const NgRule& rule, std::string& error) {
-  NgRuleFile file;
-  if (!LoadRules(file, error)) return false;
-  const auto& rules = file.Rules();
-  const auto found = std::find(rules.begin(), rules.end(), rule);
-  if (found == rules.end()) {
-    error = Sjis("エラー:そのNGルールはありません.");
-    return false;
-  }
-  file.Remove(static_cast<int>(found - rules.begin()) + 1);
-  if (!SaveRules(file, error)) return false;
-  ReapplyNgRulesToOpenTabs();
-  return true;
+Result<NgRuleFileCode> RemoveNgRule(const NgRule& rule) {
+  return Reapplied(RemoveNgRuleFromFile(NgRuleFile::DefaultPath(), rule));
 }
 
 void ReapplyNgRulesToOpenTabs() {
@@ -133,9 +107,8 @@ void TNgForm::FillRules() {
   ruleLV->clear();
   shown_.clear();
   NgRuleFile file;
-  std::string error;
-  if (!LoadRules(file, error)) {
-    AppDialogs().ShowMessage(this, QMessageBox::Warning, windowTitle(), FromSjis(error));
+  if (const Result<NgRuleFileCode> loaded = file.Load(NgRuleFile::DefaultPath()); !loaded.IsOk()) {
+    AppDialogs().ShowMessage(this, QMessageBox::Warning, windowTitle(), FromSjis(loaded.Reason()));
     return;
   }
   int number = 0;
@@ -158,9 +131,8 @@ void TNgForm::addButtonClick() {
   if (boardOnlyCB->isEnabled() && boardOnlyCB->isChecked()) rule.board = board_;
   rule.hidden = hiddenCB->isChecked();
   rule.chain = chainCB->isChecked();
-  std::string error;
-  if (!AddNgRule(rule, error)) {
-    AppDialogs().ShowMessage(this, QMessageBox::Warning, windowTitle(), FromSjis(error));
+  if (const Result<NgRuleFileCode> added = AddNgRule(rule); !added.IsOk()) {
+    AppDialogs().ShowMessage(this, QMessageBox::Warning, windowTitle(), FromSjis(added.Reason()));
     return;
   }
   patternEdit->clear();
@@ -170,9 +142,9 @@ void TNgForm::addButtonClick() {
 void TNgForm::removeButtonClick() {
   const int row = ruleLV->indexOfTopLevelItem(ruleLV->currentItem());
   if (row < 0 || static_cast<std::size_t>(row) >= shown_.size()) return;
-  std::string error;
-  if (!RemoveNgRule(shown_[static_cast<std::size_t>(row)], error)) {
-    AppDialogs().ShowMessage(this, QMessageBox::Warning, windowTitle(), FromSjis(error));
+  if (const Result<NgRuleFileCode> removed = RemoveNgRule(shown_[static_cast<std::size_t>(row)]);
+      !removed.IsOk()) {
+    AppDialogs().ShowMessage(this, QMessageBox::Warning, windowTitle(), FromSjis(removed.Reason()));
   }
   FillRules();
 }

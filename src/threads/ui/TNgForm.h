@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <string>
 
-#include "threads/NgRule.h"
+#include "threads/NgRuleFile.h"
 
 class QCheckBox;
 class QComboBox;
@@ -44,13 +44,12 @@ class TNgForm : public QDialog {
   std::vector<NgRule> shown_;
 };
 
-// Adds `rule` to the NG rule file (read afresh, written crash-safely) and redraws every open thread
-// with the new rules. False with the reason (CP932) in `error` when the rule is refused or the file
-// cannot be read or written; the file is then unchanged. An equal rule already there is success.
-bool AddNgRule(const NgRule& rule, std::string& error);
+// Adds `rule` to the NG rule file (AddNgRuleToFile) and, when the file changed, redraws every open
+// thread with the new rules. The failure's reason is for the window to show.
+Result<NgRuleFileCode> AddNgRule(const NgRule& rule);
 
-// Removes the rule equal to `rule` from the file, the same way. False when there is none.
-bool RemoveNgRule(const NgRule& rule, std::string& error);
+// Removes the rule equal to `rule` from the file (RemoveNgRuleFromFile), the same way.
+Result<NgRuleFileCode> RemoveNgRule(const NgRule& rule);
 
 // Reads the NG rules again in every open thread tab and draws those showing a thread anew.
 void ReapplyNgRulesToOpenTabs();

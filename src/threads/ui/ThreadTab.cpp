@@ -26,9 +26,10 @@
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
+#include "threads/StoredThreadPopups.h"
+#include "threads/ThreadLinks.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
-#include "threads/ThreadLinks.h"
 #include "threads/ui/ThreadTabOwner.h"
 #include "threads/ui/ThreadView.h"
 
@@ -150,7 +151,7 @@ void ThreadTab::OpenHistoryEntry(int index) {
   const std::string dir = path.substr(0, slash + 1);
   const std::string file = path.substr(slash + 1);
   const int unread = ThreadState(dir, file, ShownSubjects()).FirstUnread();
-  ShowThread(dir, file, "midoku", unread, title);
+  ShowThread(dir, file, std::string(kUnreadAnchor), unread, title);
 }
 
 void ThreadTab::SetBookmark() {
@@ -159,7 +160,7 @@ void ThreadTab::SetBookmark() {
   ThreadState state(boardDir_, datName_, ShownSubjects());
   if (!state.StoreFirstUnread(firstUnread_)) ReportIniFailure(state.FilePath());
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
-  Rerender("midoku");
+  Rerender(std::string(kUnreadAnchor));
 }
 
 void ThreadTab::DeleteThreadLog() {
@@ -237,25 +238,8 @@ void ThreadTab::OpenExternally(const std::string& url) {
 }
 
 void ThreadTab::LinkHovered(const std::string& statusText) {
-  HoverAction action = HoverPopup(replies_, statusText, PopupMaxLines());
-  constexpr std::string_view kInPage = "about:blank#a";
-  if (ng_ && action.kind == HoverAction::kShow && statusText.starts_with(kInPage)) {
-    action.text = ShownPopupText(statusText.substr(kInPage.size()));
-    if (action.text.empty()) action.kind = HoverAction::kHide;
-  }
-  StoredThreadLink stored;
-  if (action.kind == HoverAction::kShow &&
-      statusText.find("/test/read.cgi/") != std::string::npos &&
-      FindStoredThread(statusText, stored)) {
-    // Another stored thread's pop-up honours the rules of its own board.
-    const std::string path = stored.boardDir + stored.datName;
-    const NgFilter filter = LoadNgFilterFor(path);
-    if (!filter.Empty()) {
-      action.text = BuildFilteredPopupTextFromLogText(ReadWholeFile(path).value_or(std::string()),
-                                                      filter, stored.anchor, PopupMaxLines());
-      if (action.text.empty()) action.kind = HoverAction::kHide;
-    }
-  }
+  const HoverAction action =
+      FilteredHoverPopup(replies_, ng_ ? &*ng_ : nullptr, statusText, PopupMaxLines());
   switch (action.kind) {
     case HoverAction::kHide:
       AppPopup().HideHover();
@@ -269,21 +253,12 @@ void ThreadTab::LinkHovered(const std::string& statusText) {
 }
 
 PopupWindow::AnchorResolver ThreadTab::PopupAnchorResolver(const std::string& statusText) const {
-  StoredThreadLink stored;
-  if (statusText.find("/test/read.cgi/") != std::string::npos &&
-      FindStoredThread(statusText, stored)) {
+  std::optional<StoredThreadLink> stored;
+  if (statusText.find(kReadCgiPath) != std::string::npos &&
+      (stored = FindStoredThread(statusText))) {
     // Anchors in a pop-up of another thread point into that thread.
-    // Read when the first anchor is hovered, not with every pop-up of a link.
-    const std::string path = stored.boardDir + stored.datName;
-    auto other = std::make_shared<std::optional<NgOutcome>>();
-    return [path, other](const std::string& spec) {
-      if (!other->has_value()) {
-        ReplyList replies;
-        LoadReplies(replies, path);
-        *other = LoadNgFilterFor(path).Apply(replies);
-      }
-      return BuildFilteredPopupText(**other, spec, PopupMaxLines());
-    };
+    auto other = std::make_shared<StoredThreadPopups>(stored->boardDir + stored->datName);
+    return [other](const std::string& spec) { return other->PopupText(spec, PopupMaxLines()); };
   }
   QPointer<const ThreadTab> self(this);
   return [self](const std::string& spec) {
@@ -309,6 +284,7 @@ void ThreadTab::ApplyNgRules() {
     ng_.reset();
   } else {
     ng_ = filter.Apply(replies_);
+    if (!ng_->switchedOff.empty()) Ui().SetStatusText(NgSwitchedOffText(ng_->switchedOff));
   }
   answers_ = ReplyAnswers(ShownReplies());
   ids_ = PosterIds(ShownReplies());
@@ -433,8 +409,9 @@ void ThreadTab::AddNgRuleWithPattern(NgKind kind, const std::string& pattern) {
   rule.kind = kind;
   rule.pattern = pattern;
   if (kind == NgKind::kId) rule.board = NgBoardOfLogPath(boardDir_);
-  std::string error;
-  if (!AddNgRule(rule, error)) Ui().SetStatusText(error);
+  if (const Result<NgRuleFileCode> added = AddNgRule(rule); !added.IsOk()) {
+    Ui().SetStatusText(added.Reason());
+  }
 }
 
 }  // namespace velkor

@@ -89,7 +89,7 @@ void ThreadTabList::Forget(QObject* tab) {
 }
 
 void ThreadTabList::OpenThread(const std::string& boardDir, const std::string& datName,
-                               const std::string& anchor, int firstUnread, int mode,
+                               const std::string& anchor, int firstUnread, TabChoice where,
                                const std::string& title) {
   if (tabs_ == nullptr) return;
   WaitCursor wait;
@@ -102,7 +102,7 @@ void ThreadTabList::OpenThread(const std::string& boardDir, const std::string& d
       return;
     }
   }
-  ThreadTab* tab = (mode == 1 || tabs_->count() == 0) ? nullptr : ActiveTab();
+  ThreadTab* tab = (where == TabChoice::kNewTab || tabs_->count() == 0) ? nullptr : ActiveTab();
   if (tab == nullptr) tab = NewTab();
   tab->SetCaption(title);
   tab->ShowThread(boardDir, datName, anchor, firstUnread, title);
@@ -291,7 +291,7 @@ void ThreadTabList::ReplyMenuRequested(QPoint globalPos) {
 void ThreadTabList::ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
                                        const std::string& anchor, int firstUnread,
                                        const std::string& title) {
-  OpenThread(boardDir, datName, anchor, firstUnread, 1, title);
+  OpenThread(boardDir, datName, anchor, firstUnread, TabChoice::kNewTab, title);
 }
 
 ThreadTabList& ThreadTabs() {

@@ -18,6 +18,9 @@ namespace velkor {
 class SubjectList;
 class ThreadTab;
 
+// Where OpenThread shows a thread.
+enum class TabChoice { kActiveTab, kNewTab };
+
 // The thread-view tabs of the main window (tabPageControl): owns every ThreadTab, decides whether a
 // thread opens in a new tab, in the active tab or in the tab that already shows it, and closes
 // tabs, and owns the tab menu. Board directories are full paths ending in "/"; texts are CP932.
@@ -32,13 +35,14 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void SetTabControl(QTabWidget* tabs);
   QTabWidget* TabControl() const { return tabs_; }
 
-  // Shows a thread: mode 0 in the active tab (a new one when there is none), mode 1 in a new tab.
+  // Shows a thread in the tab `where` chooses (the active tab is a new one when there is none).
   // A tab already showing the same thread (caption, board directory and log name) is activated,
   // and shows the thread again only when its log got more replies or `firstUnread` names another
   // stored reply (ThreadTab::ShowAgainIfChanged). `anchor` is where the page scrolls to ("midoku"
   // for the unread marker, "a<n>" for a reply).
   void OpenThread(const std::string& boardDir, const std::string& datName,
-                  const std::string& anchor, int firstUnread, int mode, const std::string& title);
+                  const std::string& anchor, int firstUnread, TabChoice where,
+                  const std::string& title);
   // Shows a page that is not a thread (about, reports, search results).
   void ShowPage(const std::string& html, const std::string& caption, bool newTab);
 
