@@ -181,6 +181,8 @@ std::string ThreadTab::ThreadUrl() const {
 }
 
 void ThreadTab::WriteDocument(const std::string& html) {
+  // The pop-ups showed the page being replaced.
+  AppPopup().HidePopup();
   document_ = html;
   view_->WriteDocument(html);
 }

@@ -12,6 +12,7 @@
 #include "app/Settings.h"
 #include "gui/GuiText.h"
 #include "subjects/TitleText.h"
+#include "threads/ui/PopupWindow.h"
 #include "threads/ui/ThreadTab.h"
 
 namespace velkor {
@@ -61,6 +62,8 @@ void ThreadTabList::SetTabControl(QTabWidget* tabs) {
     connect(tabs_, &QObject::destroyed, this, [this](QObject* gone) {
       if (gone == tabs_) tabs_ = nullptr;
     });
+    // A pop-up, pinned or not, belongs to the page it came from.
+    connect(tabs_, &QTabWidget::currentChanged, this, [] { AppPopup().HidePopup(); });
   }
 }
 

@@ -11,6 +11,7 @@
 #include <QWebEngineScriptCollection>
 
 #include "threads/ui/LinkBridge.h"
+#include "threads/ui/ReadingPlace.h"
 #include "threads/ui/ThreadPage.h"
 #include "threads/ui/ThreadSchemeHandler.h"
 #include "threads/ui/ThreadViewProfile.h"
@@ -31,6 +32,7 @@ QString ClickListenerScript() {
   var bridge = null;
   new QWebChannel(qt.webChannelTransport, function (channel) {
     bridge = channel.objects.velkorLinks;
+    window.velkorBridge = bridge;
   });
   document.addEventListener('click', function (event) {
     if (event.button !== 0) return;
@@ -163,11 +165,21 @@ ThreadView::ThreadView(QWidget* parent)
   listener.setRunsOnSubFrames(false);
   listener.setSourceCode(ClickListenerScript());
   page_->scripts().insert(listener);
+  QWebEngineScript tracker;
+  tracker.setName(QStringLiteral("velkor-reading-place"));
+  tracker.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  tracker.setWorldId(QWebEngineScript::ApplicationWorld);
+  tracker.setRunsOnSubFrames(false);
+  tracker.setSourceCode(ReadingPlaceTrackerScript());
+  page_->scripts().insert(tracker);
   setPage(page_);
 
   connect(bridge_, &LinkBridge::LinkClicked, this,
           [this](const QString& href) { emit LinkFollowed(DocumentForm(href)); });
   connect(bridge_, &LinkBridge::DecorationHovered, this, &ThreadView::DecorationUnderMouse);
+  connect(bridge_, &LinkBridge::ReadingPlaceChanged, this, [this](int reply, double offset) {
+    place_ = {reply, offset};
+  });
   connect(page_, &ThreadPage::LinkRequested, this,
           [this](const QUrl& url) { emit LinkFollowed(DocumentForm(url.toString())); });
   connect(page_, &QWebEnginePage::linkHovered, this,
@@ -218,6 +230,8 @@ void ThreadView::WriteDocument(const std::string& html) {
   page_->SetDocumentUrl(url);
   loading_ = true;
   restoreScroll_ = false;
+  restorePlace_ = false;
+  place_ = ReadingPlace();
   page_->load(url);
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
@@ -226,9 +240,16 @@ void ThreadView::WriteDocument(const std::string& html) {
 
 void ThreadView::RewriteDocument(const std::string& html) {
   const QPointF at = page_->scrollPosition();
+  const ReadingPlace place = place_;
   WriteDocument(html);
-  savedScroll_ = at;
-  restoreScroll_ = true;
+  // The reply at the top stays there; only a page never scrolled keeps its pixel offset.
+  if (place.reply > 0) {
+    place_ = place;
+    restorePlace_ = true;
+  } else {
+    savedScroll_ = at;
+    restoreScroll_ = true;
+  }
 }
 
 void ThreadView::Decorate(const QJsonObject& decorations) {
@@ -264,6 +285,11 @@ void ThreadView::LifecycleRecommended(int recommended) {
 void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
   if (!finished || url != page_->DocumentUrl()) return;
   loading_ = false;
+  if (restorePlace_) {
+    restorePlace_ = false;
+    if (ok)
+      page_->runJavaScript(RestoreReadingPlaceScript(place_), QWebEngineScript::ApplicationWorld);
+  }
   if (restoreScroll_) {
     restoreScroll_ = false;
     if (ok) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "threads/ui/ReadingPlace.h"
+
 class QMenu;
 class QWebChannel;
 
@@ -53,9 +55,11 @@ class ThreadView : public QWebEngineView {
   void SetMenuExtender(std::function<void(QMenu*, const QString& selection, QPoint pos)> extender) {
     menuExtender_ = std::move(extender);
   }
-  // Replaces the page with `html` as WriteDocument does, but keeps the place the view was
-  // scrolled to.
+  // Replaces the page with `html` as WriteDocument does, but keeps the reader's place: the reply
+  // at the top of the view stays there (ReadingPlace), whatever the new page shows above it.
   void RewriteDocument(const std::string& html);
+  // Where the reader is in the page, as last scrolled (reply 0 at the top or before any scroll).
+  const ReadingPlace& Place() const { return place_; }
   // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
   // page's bytes stay as written). `decorations` maps reply numbers (as text) to
   // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool}: the count
@@ -105,6 +109,8 @@ class ThreadView : public QWebEngineView {
   bool loading_ = false;
   bool restoreScroll_ = false;
   QPointF savedScroll_;
+  bool restorePlace_ = false;
+  ReadingPlace place_;
   std::vector<PendingScroll> pending_;
   std::function<bool(const QString&)> contextMenuHandler_;
   std::function<void(QMenu*, const QString&, QPoint)> menuExtender_;
