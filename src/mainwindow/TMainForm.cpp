@@ -34,6 +34,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
+#include "mainwindow/SweepQuestion.h"
 #include "mainwindow/TSettingForm.h"
 #include "net/CacheServerUrl.h"
 #include "search/ui/TSearchForm.h"
@@ -48,6 +49,7 @@
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
 
@@ -1057,20 +1059,41 @@ void TMainForm::optionOptionMIClick() {
 void TMainForm::optionLogSweeperMIClick() {
   // The check writes into the log tree the sweeper is about to clean.
   if (check_.Running()) return;
-  subscribeTreeView->clearSelection();
-  subjectListView->Model().BeginRowsReset();
-  subjects.Release();
-  subjectListView->Model().EndRowsReset();
-  currentBoardNode = NodeRef();
-  BBSNameLabel->setText(QString::fromUtf8("板名"));
-  ThreadTabs().CloseAllTabs();
   LogSweeper sweeper(LogDir(), Favorites().AllUrls(), [](const std::string& path) {
     return QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(path)));
   });
+  const QString caption = FromSjis(LogSweeper::ReportTitle());
+  const SweepPlan plan = sweeper.Plan();
+  if (plan.paths.empty()) {
+    AppDialogs().ShowMessage(this, QMessageBox::Information, caption, NothingToSweepText());
+    return;
+  }
+  // What shows a log that goes closes first: its tabs, and the list when its board goes.
+  const auto goes = [&plan](const std::string& path) {
+    return std::any_of(plan.paths.begin(), plan.paths.end(), [&path](const std::string& gone) {
+      return path == gone || path.rfind(gone + "/", 0) == 0;
+    });
+  };
+  std::vector<ThreadTab*> closing;
+  for (ThreadTab* tab : ThreadTabs().Tabs()) {
+    if (!tab->DatName().empty() && goes(tab->BoardDir() + tab->DatName())) closing.push_back(tab);
+  }
+  if (!AppDialogs().Ask(this, caption, SweepQuestion(plan, static_cast<int>(closing.size())))) {
+    return;
+  }
+  for (ThreadTab* tab : closing) ThreadTabs().CloseTab(tabPageControl->indexOf(tab));
+  if (subjects.IsBound() && goes(subjects.Dir())) {
+    subscribeTreeView->clearSelection();
+    subjectListView->Model().BeginRowsReset();
+    subjects.Release();
+    subjectListView->Model().EndRowsReset();
+    currentBoardNode = NodeRef();
+    BBSNameLabel->setText(QString::fromUtf8("板名"));
+  }
   const SweepReport report = sweeper.SweepLogs();
   ShowHtmlPage(report.page, LogSweeper::ReportTitle());
   if (!report.result.IsOk()) {
-    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(LogSweeper::ReportTitle()),
+    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, caption,
                              FromSjis(report.result.Reason()));
   }
 }

@@ -28,6 +28,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include "PresetDialogs.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
@@ -296,7 +297,10 @@ class DemoEndToEndTest : public QObject {
     // Give up the second board, sweep: its logs go, the favourite's stay.
     SubscriptionMenu("雑談", "雑談系", "bbsAllUnsubscribeMI");
     QVERIFY(favorites_->FindBoardNode(Sjis("雑談"), Sjis("雑談系")) == nullptr);
+    test::PresetDialogs dialogs;
+    dialogs.answers.push_back(true);
     form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
+    QCOMPARE(dialogs.asked.size(), 1);
     QVERIFY(!DirectoryExists(LogDir() + "/mao.5ch.io/zatsudan"));
     QVERIFY(FileExists(boardDir + datName));
   }

@@ -599,35 +599,48 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(view_->model()->index(0, 3).data().toString(), QString::fromUtf8("天気の話"));
   }
 
-  // "ログ整理" → "実行...": the favourites' selection is cleared, the list released and emptied,
-  // the label reset and every tab closed; the sweeper's report then shows in a tab of its own.
-  void logSweeperCommandClearsTheWindowFirst() {
+  // "ログ整理" → "実行..." says what would go and asks first: "いいえ" leaves everything as it
+  // was; "はい" closes the tabs of the logs that go (the list stays: its board is a favourite) and
+  // shows the report in a tab of its own. With nothing left to remove it says so.
+  void logSweeperCommandAsksFirst() {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataDir_.path().toStdString() + "/xdg"));
     test::PresetDialogs dialogs;
     favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
-    QVERIFY(favorites_->SelectedNode() != nullptr);
     QVERIFY(form_->Subjects().IsBound());
+    const std::string flash = LogDir() + "/news.test/flash/";
+    WriteSjis(flash + "1000000002.dat", "a<>b<>c<>d<>e\n");
     form_->ShowHtmlPage("<html>x</html>", "x");
+    ThreadTabs().OpenThread(flash, "1000000002.dat", "midoku", 1, TabChoice::kNewTab, "gone");
     auto* tabs = form_->findChild<QTabWidget*>("tabPageControl");
-    QCOMPARE(tabs->count(), 1);
-    ThreadTab* before = ThreadTabs().ActiveTab();
-    QVERIFY(FileExists(LogDir() + "/news.test/flash/subject.ini"));
+    QCOMPARE(tabs->count(), 2);
     QCOMPARE(
         Outline(form_->findChild<QMenu*>("optionPM")),
         QString::fromUtf8("optionOptionMI:設定... - optionSidebarShowMI:サイドバーを表示/隠す - "
                           "optionSweepMI:ログ整理[optionLogSweeperMI:実行...] "
                           "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about..."));
-    form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
-    QCOMPARE(favorites_->SelectedNode(), nullptr);
-    QVERIFY(!form_->Subjects().IsBound());
-    QCOMPARE(view_->model()->rowCount(), 0);
-    QCOMPARE(label_->text(), QString::fromUtf8("板名"));
-    QCOMPARE(tabs->count(), 1);
-    QVERIFY(ThreadTabs().ActiveTab() != before);
-    QCOMPARE(tabs->tabText(0), QString::fromUtf8("ログ整理"));
-    // The board that is no favourite any more lost its logs.
-    QVERIFY(!FileExists(LogDir() + "/news.test/flash/subject.ini"));
-    QVERIFY(dialogs.asked.isEmpty());
+    auto* sweep = form_->findChild<QAction*>("optionLogSweeperMI");
+    sweep->trigger();
+    const QString question = QString::fromUtf8(
+        "question|ログ整理|1板のログ1件をゴミ箱に移します。\n"
+        "表示中のタブ1つを閉じます。よろしいですか？");
+    QCOMPARE(dialogs.asked, QStringList{question});
+    QVERIFY(FileExists(flash + "1000000002.dat"));
+    QCOMPARE(tabs->count(), 2);
+
+    dialogs.answers.push_back(true);
+    sweep->trigger();
+    QCOMPARE(dialogs.asked, (QStringList{question, question}));
+    QVERIFY(!FileExists(flash + "1000000002.dat"));
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QString("x"));
+    QCOMPARE(tabs->tabText(1), QString::fromUtf8("ログ整理"));
+    QVERIFY(form_->Subjects().IsBound());
+    QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
+
+    sweep->trigger();
+    QCOMPARE(dialogs.asked.last(),
+             QString::fromUtf8("message|ログ整理|整理するログはありません。"));
+    QCOMPARE(tabs->count(), 2);
   }
 
  private:
