@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QShortcut>
@@ -283,6 +284,11 @@ void TMainForm::BuildLayout() {
     subjectShowTypeCB->addItem(QString::fromUtf8(item));
   }
   toolLayout->addWidget(subjectShowTypeCB);
+  subjectFilterButton = new QToolButton(subjectToolPanel);
+  subjectFilterButton->setObjectName("subjectFilterButton");
+  subjectFilterButton->setToolTip(QString::fromUtf8("絞込みを解除"));
+  subjectFilterButton->hide();
+  toolLayout->addWidget(subjectFilterButton);
   BBSNameLabel = new QLabel(QString::fromUtf8("板名"), subjectToolPanel);
   BBSNameLabel->setObjectName("BBSNameLabel");
   BBSNameLabel->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -411,6 +417,11 @@ void TMainForm::ConnectCommands() {
   connect(checkListView, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { OpenCheckedThread(index.row(), clickOpensNewTab_); });
   connect(subjectShowTypeCB, &QComboBox::activated, this, &TMainForm::subjectShowTypeCBChange);
+  connect(subjectListView, &SubjectListView::FilterChanged, this, [this](const QString& word) {
+    subjectFilterButton->setText(QString::fromUtf8("絞込み: %1 ×").arg(word));
+    subjectFilterButton->setVisible(!word.isEmpty());
+  });
+  connect(subjectFilterButton, &QToolButton::clicked, this, [this] { FillSubjects(ShownMask()); });
   connect(sidebarPageControl->tabBar(), &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) {
             optionPM->exec(sidebarPageControl->tabBar()->mapToGlobal(pos));
@@ -1044,7 +1055,10 @@ void TMainForm::bbsButtonDeleteMIClick() {
 
 void TMainForm::subjectFindToolButtonClick() {
   if (searchForm == nullptr) searchForm = new TSearchForm(this);
-  searchForm->Prepare(&subjects, [this] { subjectListView->RowsChanged(); });
+  searchForm->Prepare(&subjects, [this] {
+    subjectListView->RowsChanged();
+    subjectListView->ShowFiltered(searchForm->keyEdit->text());
+  });
   AppDialogs().Exec(*searchForm);
   ThreadTabs().FocusActiveTab();
 }

@@ -187,6 +187,8 @@ class TMainForm : public QMainWindow {
   QToolButton* subjectOptionToolButton = nullptr;
   QToolButton* subjectFindToolButton = nullptr;
   QComboBox* subjectShowTypeCB = nullptr;
+  // Shown while a title filter narrows the list; a click ends it.
+  QToolButton* subjectFilterButton = nullptr;
   QLabel* BBSNameLabel = nullptr;
   QWidget* expandPanel = nullptr;
   QToolButton* expandSpeedButton = nullptr;

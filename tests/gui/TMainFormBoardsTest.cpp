@@ -232,15 +232,21 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(view_->model()->rowCount(), 2);
   }
 
-  // The first click on "順位" puts the highest rank first, the second restores ascending order.
+  // The first click on "順位" puts the highest rank first, the second restores ascending order;
+  // the header's arrow shows the column and direction of the order shown.
   void columnClickSorts() {
     auto* header = view_->horizontalHeader();
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), 1);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(1) + 5, 5));
     QCOMPARE(view_->model()->index(0, 1).data().toString(), QString("1"));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(1) + 5, 5));
     QCOMPARE(view_->model()->index(0, 1).data().toString(), QString("dat"));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
   }
 
   // The single-thread items need exactly one selected row, "ログ削除" at least one.
@@ -593,10 +599,18 @@ class TMainFormBoardsTest : public QObject {
       search.keyEdit->setText(QString::fromUtf8("天気"));
       search.startButton->click();
     });
+    auto* filter = form_->findChild<QToolButton*>("subjectFilterButton");
+    QVERIFY(filter != nullptr && !filter->isVisible());
     form_->findChild<QToolButton*>("subjectFindToolButton")->click();
     QCOMPARE(dialogs.asked, QStringList{"window||SearchForm"});
     QCOMPARE(view_->model()->rowCount(), 1);
     QCOMPARE(view_->model()->index(0, 3).data().toString(), QString::fromUtf8("天気の話"));
+    // The filter shows beside the show type, naming its word, until it is cleared.
+    QVERIFY(filter->isVisible());
+    QVERIFY(filter->text().contains(QString::fromUtf8("天気")));
+    filter->click();
+    QVERIFY(!filter->isVisible());
+    QCOMPARE(view_->model()->rowCount(), 2);
   }
 
   // "ログ整理" → "実行..." says what would go and asks first: "いいえ" leaves everything as it

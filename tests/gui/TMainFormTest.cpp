@@ -228,6 +228,30 @@ class TMainFormTest : public QObject {
     QVERIFY(ReadWholeFile(IniDir() + "/config.ini")->find("NewTabOpen=1") != std::string::npos);
   }
 
+  // A larger list font widens the columns with it: ranks and counts stay whole, not "1…".
+  void columnsFollowTheListFont() {
+    TMainForm form;
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    const int titleWidth = view->columnWidth(3);
+    test::PresetDialogs dialogs;
+    dialogs.fontSizes.push_back(24);
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto& settings = static_cast<TSettingForm&>(dialog);
+      settings.threadFontButton->click();
+      settings.okButton->click();
+    });
+    form.findChild<QAction*>("optionOptionMI")->trigger();
+    QCOMPARE(view->font().pointSize(), 24);
+    const QFontMetrics metrics(view->font());
+    for (int column : {1, 2, 4, 5, 6}) {
+      QVERIFY2(view->columnWidth(column) > metrics.horizontalAdvance("0000"),
+               qPrintable(QString::number(column)));
+    }
+    QVERIFY(view->columnWidth(8) > metrics.horizontalAdvance("0,000,000"));
+    QVERIFY(view->columnWidth(3) > titleWidth);
+    QCOMPARE(view->columnWidth(0), 0);
+  }
+
   // As root the browser sandbox is switched off with one warning line; for anyone else it stays on.
   void browserSandboxOffOnlyForRoot() {
     const QByteArray saved = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
