@@ -44,6 +44,19 @@ QString ReadingPlaceTrackerScript() {
     pending = true;
     requestAnimationFrame(report);
   }, true);
+  // A page written to be shown at an anchor goes there as soon as the anchor has been parsed with
+  // enough text after it to reach the top of the view, instead of when the whole page has loaded.
+  var target = decodeURIComponent(location.hash.substring(1));
+  function seek() {
+    var anchor = document.anchors && document.anchors.namedItem(target);
+    if (anchor) {
+      var top = anchor.getBoundingClientRect().top;
+      if (Math.abs(top) > 1) window.scrollTo(0, top + window.pageYOffset);
+      if (Math.abs(anchor.getBoundingClientRect().top) <= 1) return;
+    }
+    if (document.readyState === 'loading') requestAnimationFrame(seek);
+  }
+  if (target) requestAnimationFrame(seek);
 })();
 )JS");
 }

@@ -16,6 +16,8 @@ struct ReadingPlace {
 // A script for the program's script world, run when a page's document is created: after every
 // scroll (at most once a frame) it reports the page's reading place through the web channel
 // object the view's link listener publishes as window.velkorBridge (readingPlace(reply, offset)).
+// A page loaded with a fragment ("#midoku") is scrolled to that anchor while it is still being
+// parsed, as soon as the anchor can reach the top of the view.
 QString ReadingPlaceTrackerScript();
 
 // A script for a loaded page that scrolls `place` back into view: the reply, or when the page no

@@ -57,9 +57,6 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
   view_->SetMenuExtender([this](QMenu* menu, const QString& selection, QPoint pos) {
     ExtendMenu(menu, selection, pos);
   });
-  connect(view_, &ThreadView::DocumentLoaded, this, [this](bool ok) {
-    if (ok) DecoratePage();
-  });
   connect(view_, &ThreadView::DecorationUnderMouse, this, &ThreadTab::DecorationHovered);
   LiveTabs().push_back(this);
   WriteDocument(std::string());
@@ -89,7 +86,8 @@ void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datNa
   ApplyNgRules();
   const std::string html = RenderShown(title, firstUnread, kOldShown);
   RecordHistory(boardDir + datName, title);
-  WriteDocument(html);
+  view_->SetDecorations(Decorations());
+  WriteDocument(html, anchor);
   JumpTo(anchor);
   FocusDocument();
 }
@@ -108,12 +106,13 @@ bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
 void ThreadTab::ShowHtml(const std::string& html) {
   boardDir_.clear();
   datName_.clear();
+  view_->SetDecorations({});
   WriteDocument(html);
   FocusDocument();
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
-  WriteDocument(RenderShown(caption_, firstUnread_, oldShown_));
+  WriteDocument(RenderShown(caption_, firstUnread_, oldShown_), anchor);
   ScrollToAnchor(anchor);
 }
 
@@ -180,11 +179,11 @@ std::string ThreadTab::ThreadUrl() const {
                            false);
 }
 
-void ThreadTab::WriteDocument(const std::string& html) {
+void ThreadTab::WriteDocument(const std::string& html, const std::string& anchor) {
   // The pop-ups showed the page being replaced.
   AppPopup().HidePopup();
   document_ = html;
-  view_->WriteDocument(html);
+  view_->WriteDocument(html, anchor);
 }
 
 void ThreadTab::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {
@@ -306,11 +305,11 @@ void ThreadTab::ReapplyNgRules() {
   if (boardDir_.empty() || datName_.empty()) return;
   ApplyNgRules();
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
+  view_->SetDecorations(Decorations());
   view_->RewriteDocument(document_);
 }
 
-void ThreadTab::DecoratePage() {
-  if (boardDir_.empty() || datName_.empty()) return;
+QJsonObject ThreadTab::Decorations() const {
   const int threshold = AppSettings().heavyPosterThreshold;
   QJsonObject decorations;
   const ReplyList& shown = ShownReplies();
@@ -327,7 +326,7 @@ void ThreadTab::DecoratePage() {
     }
     if (!reply.isEmpty()) decorations.insert(QString::number(k), reply);
   }
-  view_->Decorate(decorations);
+  return decorations;
 }
 
 void ThreadTab::DecorationHovered(const QString& kind, int reply) {

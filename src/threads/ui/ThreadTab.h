@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QPoint>
 #include <QWidget>
 #include <functional>
@@ -9,10 +10,10 @@
 
 #include "threads/NgFilter.h"
 #include "threads/NgRule.h"
-#include "threads/ui/PopupWindow.h"
 #include "threads/PosterIds.h"
 #include "threads/ReplyAnswers.h"
 #include "threads/ReplyList.h"
+#include "threads/ui/PopupWindow.h"
 
 class QMenu;
 
@@ -73,8 +74,9 @@ class ThreadTab : public QWidget {
   // thread.
   std::string ThreadUrl() const;
 
-  // Replaces the page with `html`; the view starts at the top.
-  void WriteDocument(const std::string& html);
+  // Replaces the page with `html`; the view starts at the top, or at `anchor` as soon as the
+  // browser has it (ThreadView::WriteDocument).
+  void WriteDocument(const std::string& html, const std::string& anchor = {});
   // Scrolls to the anchor once the page is loaded, then calls `done` with 1 (found), 0 (not
   // found) or -1 (failed).
   void ScrollToAnchor(const std::string& name, std::function<void(int)> done = {});
@@ -134,8 +136,8 @@ class ThreadTab : public QWidget {
   void ApplyNgRules();
   // The thread page of the shown replies.
   std::string RenderShown(const std::string& title, int firstUnread, int oldShown) const;
-  // Adds the answer counts and IDs to the loaded page.
-  void DecoratePage();
+  // The answer counts and IDs of the shown replies, as ThreadView::SetDecorations takes them.
+  QJsonObject Decorations() const;
   void DecorationHovered(const QString& kind, int reply);
   void ExtendMenu(QMenu* menu, const QString& selection, QPoint pos);
   void AddNgRuleForReply(NgKind kind, int reply);

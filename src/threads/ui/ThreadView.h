@@ -33,8 +33,9 @@ class ThreadView : public QWebEngineView {
   ~ThreadView() override;
 
   // Replaces the whole page with `html` (CP932 bytes, shown as Shift_JIS); the view starts at the
-  // top. The page loads asynchronously; ScrollToAnchor waits for it.
-  void WriteDocument(const std::string& html);
+  // top, or at `anchor` (a plain anchor name) as soon as the browser has parsed it. The page loads
+  // asynchronously; ScrollToAnchor waits for it.
+  void WriteDocument(const std::string& html, const std::string& anchor = {});
   // Scrolls so that the anchor named `name` is at the top, once the current page has loaded, and
   // then tells `done` whether it was found (kScrollFailed when the page did not load or was
   // replaced meanwhile). `done` may be empty.
@@ -60,13 +61,10 @@ class ThreadView : public QWebEngineView {
   void RewriteDocument(const std::string& html);
   // Where the reader is in the page, as last scrolled (reply 0 at the top or before any scroll).
   const ReadingPlace& Place() const { return place_; }
-  // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
-  // page's bytes stay as written). `decorations` maps reply numbers (as text) to
-  // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool}: the count
-  // "(3)" goes after the reply's number link "menu:k"; "ID:text" in the reply's header is followed
-  // by " (position/count)", both marked (coloured when heavy). The mouse entering and leaving
-  // them is reported by DecorationUnderMouse.
-  void Decorate(const QJsonObject& decorations);
+  // The reply decorations of the pages written from now on, added while each loads
+  // (DecorationScript of threads/ui/PageDecorations.h describes them); empty: none. The mouse
+  // entering and leaving them is reported by DecorationUnderMouse.
+  void SetDecorations(const QJsonObject& decorations);
   // Calls `done` with the number of the reply shown at `pos` (view coordinates): the last reply
   // anchor "a<k>" before the element there; 0 when there is none or the page cannot tell.
   void ReplyAt(QPoint pos, std::function<void(int)> done);
