@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -37,6 +38,7 @@
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/SweepQuestion.h"
 #include "mainwindow/TSettingForm.h"
+#include "mainwindow/ThreadOpener.h"
 #include "net/CacheServerUrl.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/BoardDir.h"
@@ -482,6 +484,15 @@ void TMainForm::ConnectCommands() {
 void TMainForm::FormCreate() {
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
+  opener_ = std::make_unique<ThreadOpener>(ThreadOpener::Window{
+      [this] { return &subjects; }, [this](int row) { subjectListView->RepaintRow(row); },
+      [this] { SetSubjectExpanded(false); },
+      [this](const UpdateResult& result) { ShowUnwritten(statusBar(), result); },
+      [](const std::string& boardUrl) { PrepareCacheServerFor(boardUrl); }});
+  ThreadTabs().SetUnstoredThreadOpener(
+      [this](const std::string& boardDir, const std::string& datName, const std::string& anchor) {
+        return OpenUnstoredThread(boardDir, datName, anchor);
+      });
   Config().Open(IniDir() + "/config.ini");
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
@@ -528,6 +539,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FormDestroy() {
   ThreadTabs().SetShownSubjects({});
+  ThreadTabs().SetUnstoredThreadOpener({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
@@ -730,27 +742,30 @@ void TMainForm::OpenSelectedThread(bool newTab) {
 
 void TMainForm::OpenRow(int selectedRow, bool newTab) {
   if (selectedRow < 0 || static_cast<std::size_t>(selectedRow) >= subjects.RowCount()) return;
-  const std::string boardDir = subjects.Dir();
   const ThreadItem& item = subjects.Row(static_cast<std::size_t>(selectedRow));
-  const std::string datName = item.datName;
-  const std::string title = item.title;
+  ThreadOpener::Request request{subjects.BoardUrlFromDir(),
+                                subjects.Dir(),
+                                item.datName,
+                                std::string(kUnreadAnchor),
+                                item.title,
+                                newTab ? TabChoice::kNewTab : TabChoice::kActiveTab};
   BusyCursor busy;
-  PrepareCacheServerFor(subjects.BoardUrlFromDir());
-  UpdateResult updated = UpdateThreadLog(subjects, datName);
-  ShowUnwritten(statusBar(), updated);
-  // The download lets the window run: the list may have been refilled or bound to another board.
-  if (subjects.Dir() != boardDir) return;
-  int row = subjects.IndexOfDat(datName);
-  if (row < 0) return;
-  if (updated.Code() == Update::kOk || updated.Code() == Update::kUnchanged) {
-    subjects.RefreshRow(static_cast<std::size_t>(row));
+  opener_->Open(request);
+}
+
+bool TMainForm::OpenUnstoredThread(const std::string& boardDir, const std::string& datName,
+                                   const std::string& anchor) {
+  for (const BoardEntry& board : Favorites().AllBoards()) {
+    if (SafeBoardDir(board.url) != boardDir) continue;
+    ThreadOpener::Request request{board.url, boardDir, datName, anchor, {}, TabChoice::kNewTab};
+    // After the click that asked for it has been handled: the download lets the window run.
+    QTimer::singleShot(0, this, [this, request] {
+      BusyCursor busy;
+      opener_->Open(request);
+    });
+    return true;
   }
-  int firstUnread = subjects.UnreadOf(datName);
-  subjects.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
-  subjectListView->RepaintRow(row);
-  SetSubjectExpanded(false);
-  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
-                          newTab ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
+  return false;
 }
 
 void TMainForm::ShowCheckList(bool show) {

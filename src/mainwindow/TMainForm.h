@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ class FavoriteToolBar;
 class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
+class ThreadOpener;
 class ThreadTabStrip;
 
 // The main window: the side bar with the board list and the favourites, the favourite-button bar,
@@ -121,6 +123,10 @@ class TMainForm : public QMainWindow {
 
   // Opens the thread of a row of the shown list (OpenSelectedThread's steps).
   void OpenRow(int row, bool newTab);
+  // A link from a page without a thread to a thread whose log is not stored: a thread of a
+  // favourite board is fetched and opened in a new tab (true); any other is left (false).
+  bool OpenUnstoredThread(const std::string& boardDir, const std::string& datName,
+                          const std::string& anchor);
   // Shows the check's list (true) or the shown board's thread list (false) in the thread-list pane.
   void ShowCheckList(bool show);
 
@@ -251,6 +257,7 @@ class TMainForm : public QMainWindow {
   bool clickOpensNewTab_ = false;
   TSearchForm* searchForm = nullptr;
   SubjectList subjects;
+  std::unique_ptr<ThreadOpener> opener_;
   NewReplyCheck check_;
   // CheckFetchesLogs as read from config.ini when the window was made.
   bool checkFetchesLogsAtStart_ = false;

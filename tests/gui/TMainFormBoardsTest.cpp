@@ -330,6 +330,8 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 1);
     QCOMPARE(tabs->tabText(0), QString::fromUtf8("新スレ"));
     QCOMPARE(ThreadTabs().ActiveTab()->FirstUnread(), 1);
+    // Its log could not be fetched (the host is closed): the tab says so.
+    QVERIFY(ThreadTabs().ActiveTab()->findChild<QWidget*>("fetchFailurePanel")->isVisible());
 
     // The tab now has a history of two threads: "履歴" offers exactly those, newest first.
     emit form_->findChild<QMenu*>("tabPM")->aboutToShow();

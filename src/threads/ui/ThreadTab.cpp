@@ -28,6 +28,7 @@
 #include "threads/PopupText.h"
 #include "threads/StoredThreadPopups.h"
 #include "threads/ThreadLinks.h"
+#include "threads/ui/FetchFailurePanel.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
 #include "threads/ui/ThreadTabOwner.h"
@@ -44,10 +45,23 @@ void ReportIniFailure(const std::string& path) {
 }  // namespace
 
 ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
-    : QWidget(parent), owner_(owner), view_(new ThreadView(this)) {
+    : QWidget(parent),
+      owner_(owner),
+      view_(new ThreadView(this)),
+      failure_(new FetchFailurePanel(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
+  layout->addWidget(failure_);
+  failure_->hide();
+  // Queued: the retry's download lets the window run, which may close this tab meanwhile.
+  connect(
+      failure_, &FetchFailurePanel::RetryClicked, this,
+      [this] {
+        const std::function<void()> retry = retry_;
+        if (retry) retry();
+      },
+      Qt::QueuedConnection);
   connect(view_, &ThreadView::LinkFollowed, this,
           [this](const QString& url) { LinkFollowed(ToSjis(url)); });
   connect(view_, &ThreadView::LinkUnderMouse, this,
@@ -109,6 +123,24 @@ void ThreadTab::ShowHtml(const std::string& html) {
   view_->SetDecorations({});
   WriteDocument(html);
   FocusDocument();
+}
+
+void ThreadTab::ShowFailure(const std::string& boardDir, const std::string& datName,
+                            const std::string& reason, std::function<void()> retry) {
+  WriteDocument(std::string());
+  boardDir_ = boardDir;
+  datName_ = datName;
+  firstUnread_ = 1;
+  oldShown_ = kOldShown;
+  RecordHistory(boardDir + datName, caption_);
+  replies_.Clear();
+  ng_.reset();
+  answers_ = ReplyAnswers(replies_);
+  ids_ = PosterIds(replies_);
+  retry_ = std::move(retry);
+  failure_->SetReason(reason);
+  view_->hide();
+  failure_->show();
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
@@ -182,6 +214,9 @@ std::string ThreadTab::ThreadUrl() const {
 void ThreadTab::WriteDocument(const std::string& html, const std::string& anchor) {
   // The pop-ups showed the page being replaced.
   AppPopup().HidePopup();
+  failure_->hide();
+  retry_ = nullptr;
+  view_->show();
   document_ = html;
   view_->WriteDocument(html, anchor);
 }
@@ -222,6 +257,14 @@ void ThreadTab::LinkFollowed(const std::string& url) {
       }
       break;
     case LinkAction::kExternal:
+      // From search results or a report, a thread of a board the program reads opens in it.
+      if (boardDir_.empty() && owner_ != nullptr && url.find(kReadCgiPath) != std::string::npos) {
+        const std::optional<ThreadLinkTarget> target = LocateThread(url);
+        if (target &&
+            owner_->UnstoredThreadLinkFollowed(target->boardDir, target->datName, target->anchor)) {
+          break;
+        }
+      }
       OpenExternally(action.url);
       break;
   }

@@ -19,6 +19,7 @@ class QMenu;
 
 namespace velkor {
 
+class FetchFailurePanel;
 class SubjectList;
 class ThreadTabOwner;
 class ThreadView;
@@ -47,6 +48,12 @@ class ThreadTab : public QWidget {
   // Shows a page that is not a thread; the tab then has no thread but keeps its replies, history
   // and reading position.
   void ShowHtml(const std::string& html);
+  // For the thread boardDir + datName whose log could not be fetched and is not stored: shows
+  // `reason` (CP932) and a button "再試行" calling `retry` in place of the page. The tab then
+  // stands for that thread with no reply (in its history under the caption, nothing read);
+  // showing a thread or a page replaces the failure.
+  void ShowFailure(const std::string& boardDir, const std::string& datName,
+                   const std::string& reason, std::function<void()> retry);
   // Renders the replies in memory again (caption as title) and scrolls to `anchor`.
   void Rerender(const std::string& anchor);
   // Scrolls to `anchor`; when the page does not hold it, shows every reply and scrolls again.
@@ -147,6 +154,8 @@ class ThreadTab : public QWidget {
 
   ThreadTabOwner* owner_;
   ThreadView* view_;
+  FetchFailurePanel* failure_;
+  std::function<void()> retry_;
   std::vector<std::string> historyPaths_;
   std::vector<std::string> historyTitles_;
   std::string caption_;

@@ -96,19 +96,55 @@ void ThreadTabList::OpenThread(const std::string& boardDir, const std::string& d
                                const std::string& title) {
   if (tabs_ == nullptr) return;
   WaitCursor wait;
-  for (int i = 0; i < tabs_->count(); ++i) {
-    ThreadTab* tab = TabAt(i);
-    if (tab != nullptr && tab->Caption() == title && tab->BoardDir() == boardDir &&
-        tab->DatName() == datName) {
-      tabs_->setCurrentIndex(i);
-      tab->ShowAgainIfChanged(anchor, firstUnread);
-      return;
-    }
+  int index = -1;
+  if (ThreadTab* shown = TabShowing(boardDir, datName, title, &index)) {
+    tabs_->setCurrentIndex(index);
+    shown->ShowAgainIfChanged(anchor, firstUnread);
+    return;
   }
   ThreadTab* tab = (where == TabChoice::kNewTab || tabs_->count() == 0) ? nullptr : ActiveTab();
   if (tab == nullptr) tab = NewTab();
   tab->SetCaption(title);
   tab->ShowThread(boardDir, datName, anchor, firstUnread, title);
+}
+
+ThreadTab* ThreadTabList::TabShowing(const std::string& boardDir, const std::string& datName,
+                                     const std::string& title, int* pageIndex) const {
+  for (int i = 0; tabs_ != nullptr && i < tabs_->count(); ++i) {
+    ThreadTab* tab = TabAt(i);
+    if (tab != nullptr && tab->Caption() == title && tab->BoardDir() == boardDir &&
+        tab->DatName() == datName) {
+      *pageIndex = i;
+      return tab;
+    }
+  }
+  return nullptr;
+}
+
+void ThreadTabList::ShowFetchFailure(const std::string& boardDir, const std::string& datName,
+                                     const std::string& title, const std::string& reason,
+                                     TabChoice where, std::function<void()> retry) {
+  if (tabs_ == nullptr) return;
+  int index = -1;
+  ThreadTab* tab = TabShowing(boardDir, datName, title, &index);
+  if (tab != nullptr) {
+    tabs_->setCurrentIndex(index);
+  } else {
+    tab = (where == TabChoice::kNewTab || tabs_->count() == 0) ? nullptr : ActiveTab();
+    if (tab == nullptr) tab = NewTab();
+    tab->SetCaption(title);
+  }
+  tab->ShowFailure(boardDir, datName, reason, std::move(retry));
+}
+
+void ThreadTabList::SetUnstoredThreadOpener(UnstoredThreadOpener opener) {
+  unstoredThreadOpener_ = std::move(opener);
+}
+
+bool ThreadTabList::UnstoredThreadLinkFollowed(const std::string& boardDir,
+                                               const std::string& datName,
+                                               const std::string& anchor) {
+  return unstoredThreadOpener_ && unstoredThreadOpener_(boardDir, datName, anchor);
 }
 
 void ThreadTabList::ShowPage(const std::string& html, const std::string& caption, bool newTab) {

@@ -45,6 +45,17 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
                   const std::string& title);
   // Shows a page that is not a thread (about, reports, search results).
   void ShowPage(const std::string& html, const std::string& caption, bool newTab);
+  // For a thread whose log could not be fetched and is not stored: the tab chosen as OpenThread
+  // chooses it (the tab already standing for the thread first) is captioned `title` and shows
+  // `reason` with a retry that calls `retry` (ThreadTab::ShowFailure).
+  void ShowFetchFailure(const std::string& boardDir, const std::string& datName,
+                        const std::string& title, const std::string& reason, TabChoice where,
+                        std::function<void()> retry);
+  // Who takes links from pages without a thread to threads whose logs are not stored
+  // (ThreadTabOwner::UnstoredThreadLinkFollowed); unset: nobody, they go outside.
+  using UnstoredThreadOpener = std::function<bool(
+      const std::string& boardDir, const std::string& datName, const std::string& anchor)>;
+  void SetUnstoredThreadOpener(UnstoredThreadOpener opener);
 
   void CloseTab(int pageIndex);
   void CloseOtherTabs(int pageIndex);
@@ -90,6 +101,8 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
                           const std::string& anchor, int firstUnread,
                           const std::string& title) override;
+  bool UnstoredThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
+                                  const std::string& anchor) override;
 
   // The tab of the page at `pageIndex`, or null.
   ThreadTab* TabAt(int pageIndex) const;
@@ -104,6 +117,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
 
  private:
   ThreadTab* NewTab();
+  // The tab showing boardDir + datName under `title`, or null.
+  ThreadTab* TabShowing(const std::string& boardDir, const std::string& datName,
+                        const std::string& title, int* pageIndex) const;
   void Forget(QObject* tab);
   void BuildTabMenu();
   // Before the tab menu shows: the history items name the active tab's history.
@@ -112,6 +128,7 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   QTabWidget* tabs_ = nullptr;
   std::vector<ThreadTab*> list_;
   std::function<SubjectList*()> shownSubjects_;
+  UnstoredThreadOpener unstoredThreadOpener_;
   QMenu* replyMenu_ = nullptr;
   QMenu* ownReplyMenu_ = nullptr;
   QPointer<QMenu> tabMenu_;
