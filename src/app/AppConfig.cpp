@@ -16,6 +16,7 @@ constexpr const char* kMenuSection = "BBSMenuURL";
 constexpr const char* kDefaultColumns = "0,38,38,325,40,40,40,180,100,120";
 constexpr int kFallbackColumnWidth = 40;
 constexpr int kDefaultViewStyle = 180;
+constexpr int kDefaultPageFontSize = 12;
 
 // The seven colour keys in file order, with their defaults and Settings fields.
 struct ColourKey {
@@ -69,6 +70,8 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
   settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
   settings.heavyPosterThreshold = doc_.ReadNumber<int>(kKodawari, "HeavyPosterThreshold", 5);
+  settings.restoreSession = doc_.ReadBool(kKodawari, "RestoreSession", true);
+  display.pageFontSize = doc_.ReadNumber<int>(kLookFeel, "PageFontSize", kDefaultPageFontSize);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {
@@ -132,6 +135,8 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.browserApp = settings.browserApp;
   values.boardFontSize = boardFontSize;
   values.threadFontSize = threadFontSize;
+  values.pageFontSize = doc_.ReadNumber<int>(kLookFeel, "PageFontSize", kDefaultPageFontSize);
+  values.restoreSession = settings.restoreSession;
   for (std::size_t i = 0; i < 7; ++i) values.colours[i] = settings.*kColourKeys[i].field;
   values.cacheServerEnable = settings.cacheServerEnable;
   values.cacheServerMatch = settings.cacheServerMatch;
@@ -146,10 +151,12 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   doc_.WriteBool(kKodawari, "TabMultiLine", values.tabMultiLine);
   doc_.WriteInteger(kKodawari, "TabStyle", values.tabStyle);
   doc_.WriteString(kKodawari, "BrowserApp", values.browserApp);
+  doc_.WriteBool(kKodawari, "RestoreSession", values.restoreSession);
   doc_.WriteInteger(kLookFeel, "BoardFontSize", values.boardFontSize);
   doc_.WriteInteger(kLookFeel, "ThreadFontSize", values.threadFontSize);
   for (std::size_t i = 0; i < 7; ++i)
     doc_.WriteInteger(kLookFeel, kColourKeys[i].key, values.colours[i]);
+  doc_.WriteInteger(kLookFeel, "PageFontSize", values.pageFontSize);
   doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
   doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
   doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);

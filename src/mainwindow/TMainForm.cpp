@@ -22,10 +22,13 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 #include "app/AboutPage.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
+#include "app/Session.h"
 #include "app/UrlPaths.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -36,6 +39,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
+#include "mainwindow/SessionTabs.h"
 #include "mainwindow/SweepQuestion.h"
 #include "mainwindow/TSettingForm.h"
 #include "mainwindow/ThreadOpener.h"
@@ -55,6 +59,7 @@
 #include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 namespace velkor {
 namespace {
@@ -554,6 +559,13 @@ void TMainForm::FormDestroy() {
   layout.subjectHeight = subjectHeight;
   Config().SaveWindowLayout(layout, false);
   Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
+  Session session;
+  if (currentBoardNode.level == 2) {
+    session.category = currentBoardNode.category;
+    session.board = currentBoardNode.name;
+  }
+  CollectSessionTabs(ThreadTabs(), session);
+  static_cast<void>(SaveSession(SessionPath(), session));
   // Config's save wrote the value read at start back (or none): a changed one is written again.
   if (checkFetchLogsMI->isChecked() != checkFetchesLogsAtStart_) {
     WriteCheckFetchesLogs(checkFetchLogsMI->isChecked());
@@ -606,6 +618,11 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   listFont.setPointSize(display.threadFontSize > 0 ? display.threadFontSize : 10);
   subjectListView->setFont(listFont);
   subjectListView->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont).height() + 4);
+
+  // The thread pages' text: points as the other sizes, pixels for the browser (96 per inch).
+  const int pagePoints = display.pageFontSize > 0 ? display.pageFontSize : 12;
+  ThreadViewProfile()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize,
+                                               (pagePoints * 4 + 1) / 3);
 
   clickOpensNewTab_ = AppSettings().newTabOpen;
   threadNewTabMI->setText(
@@ -695,7 +712,7 @@ void TMainForm::subscribeTreeViewChange(QTreeWidgetItem* node) {
   OpenBoard(board.category, board.name);
 }
 
-void TMainForm::OpenBoard(const std::string& category, const std::string& name) {
+void TMainForm::OpenBoard(const std::string& category, const std::string& name, bool download) {
   if (reloadDepth != 0) return;
   std::string relative = Favorites().BoardLogDir(category, name);
   if (relative.empty()) return;
@@ -714,7 +731,20 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
   subjectListView->Model().BeginRowsReset();
   subjects.Bind(SubjectIniPath(boardDir), Favorites().BoardUrl(category, name));
   subjectListView->Model().EndRowsReset();
-  if (!ReloadSubjects()) subjectListView->Fill(ShownMask());
+  if (!download || !ReloadSubjects()) subjectListView->Fill(ShownMask());
+}
+
+void TMainForm::RestoreSession() {
+  if (!AppSettings().restoreSession) return;
+  const Session session = LoadSession(SessionPath());
+  if (QTreeWidgetItem* node = subscribeTreeView->FindBoardNode(session.category, session.board)) {
+    const QSignalBlocker quiet(subscribeTreeView);
+    subscribeTreeView->setCurrentItem(node);
+    OpenBoard(session.category, session.board, false);
+  }
+  if (session.tabs.empty()) return;
+  SetSubjectExpanded(false);
+  RestoreSessionTabs(session, ThreadTabs(), &subjects);
 }
 
 bool TMainForm::ReloadSubjects() {

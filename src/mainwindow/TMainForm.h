@@ -60,9 +60,13 @@ class TMainForm : public QMainWindow {
   void ToggleSidebar();
 
   // Shows a favourite board's thread list: does nothing while a thread-list download runs.
-  // Binds the list to the board's log directory, downloads the list and, when that brings no new
-  // list, shows the stored state.
-  void OpenBoard(const std::string& category, const std::string& name);
+  // Binds the list to the board's log directory, downloads the list (unless `download` is off)
+  // and, when that brings no new list, shows the stored state.
+  void OpenBoard(const std::string& category, const std::string& name, bool download = true);
+  // With the setting RestoreSession on: shows again, from what is stored (nothing is downloaded),
+  // the favourite board and the thread tabs that were open when the window was last closed
+  // (app/Session.h); a tab whose log is gone is skipped. The window saves them when it closes.
+  void RestoreSession();
   // Downloads the shown board's thread list again; true when a new list was merged and shown.
   // A second call while one runs asks that download to stop.
   bool ReloadSubjects();

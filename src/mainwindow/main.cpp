@@ -67,6 +67,7 @@ int main(int argc, char* argv[]) {
   }
 
   mainForm.show();
+  mainForm.RestoreSession();
   QApplication::exec();
   SetUiHooks(nullptr);
   return 0;

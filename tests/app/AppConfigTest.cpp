@@ -123,24 +123,30 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   EXPECT_EQ(values.threadFontSize, 9);
   EXPECT_EQ(values.colours[2], 0x00A2FF);
   EXPECT_EQ(values.browserApp, "firefox");
+  EXPECT_EQ(values.pageFontSize, 12);
+  EXPECT_TRUE(values.restoreSession);
   values.newTabOpen = true;
   values.colours[6] = 255;
   values.cacheServerHost = "cache.example";
+  values.pageFontSize = 14;
+  values.restoreSession = false;
   config.SaveSettingsDialog(values, true);
-  EXPECT_EQ(
-      FileText(),
-      "[Kodawari]\r\nTabMultiLine=1\r\nTabStyle=2\r\nSubjectGzip=1\r\nDebugLog=0\r\n"
-      "NewTabOpen=1\r\nBrowserApp=firefox\r\n\r\n"
-      "[LookFeel]\r\nBoardFontSize=12\r\nThreadFontSize=9\r\nSubjectSubscribeColor=65535\r\n"
-      "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
-      "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n\r\n"
-      "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
+  EXPECT_EQ(FileText(),
+            "[Kodawari]\r\nTabMultiLine=1\r\nTabStyle=2\r\nSubjectGzip=1\r\nDebugLog=0\r\n"
+            "NewTabOpen=1\r\nBrowserApp=firefox\r\nRestoreSession=0\r\n\r\n"
+            "[LookFeel]\r\nBoardFontSize=12\r\nThreadFontSize=9\r\nSubjectSubscribeColor=65535\r\n"
+            "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
+            "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n"
+            "PageFontSize=14\r\n\r\n"
+            "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
   Settings reloaded;
   DisplaySettings display;
   config.LoadSettings(reloaded, display);
   EXPECT_TRUE(reloaded.newTabOpen);
   EXPECT_EQ(reloaded.pastThreadColor, 255);
   EXPECT_EQ(display.tabStyle, 2);
+  EXPECT_FALSE(reloaded.restoreSession);
+  EXPECT_EQ(display.pageFontSize, 14);
 }
 
 TEST_F(AppConfigTest, WindowLayoutWrittenInTableOrder) {

@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QtTest>
 
 #include "PresetDialogs.h"
@@ -25,6 +27,7 @@
 #include "mainwindow/TMainForm.h"
 #include "mainwindow/TSettingForm.h"
 #include "subjects/ui/SubjectListView.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 using namespace velkor;
 
@@ -213,14 +216,18 @@ class TMainFormTest : public QObject {
     QCOMPARE(tree->font().pointSize(), 10);
     test::PresetDialogs dialogs;
     dialogs.fontSizes.push_back(14);
+    dialogs.fontSizes.push_back(15);
     dialogs.windows.push_back([](QDialog& dialog) {
       auto& settings = static_cast<TSettingForm&>(dialog);
       settings.newTabCheckBox->setChecked(true);
       settings.bbsMenuFontButton->click();
+      settings.pageFontButton->click();
       settings.okButton->click();
     });
     form.findChild<QAction*>("optionOptionMI")->trigger();
-    QCOMPARE(dialogs.asked, (QStringList{"window||SettingForm", "font||"}));
+    QCOMPARE(dialogs.asked, (QStringList{"window||SettingForm", "font||", "font||"}));
+    // The thread pages' text: 15 points are 20 pixels.
+    QCOMPARE(ThreadViewProfile()->settings()->fontSize(QWebEngineSettings::DefaultFontSize), 20);
     QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
              QString::fromUtf8("アクティブなタブで開く"));
     QCOMPARE(tree->font().pointSize(), 14);
