@@ -14,11 +14,19 @@
 #include "base/SingleInstanceLock.h"
 #include "mainwindow/BrowserSandbox.h"
 #include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/InstanceChannel.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
 
 using namespace velkor;
+
+namespace {
+
+// How long a second start waits for the running program to take its request.
+constexpr int kRaiseWaitMs = 2000;
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -42,12 +50,15 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Velkor");
 
-  // One running program per data directory; a second start ends silently.
+  // One running program per data directory; a second start brings its window to the front.
   SingleInstanceLock lock;
   switch (lock.Acquire(IniDir() + "/velkor.lock")) {
     case SingleInstanceLock::Result::kAcquired:
       break;
     case SingleInstanceLock::Result::kHeldElsewhere:
+      if (!InstanceChannel::AskToRaise(AppDir(), kRaiseWaitMs)) {
+        std::fprintf(stderr, "velkor: Velkor is already running on %s\n", AppDir().c_str());
+      }
       return 0;
     case SingleInstanceLock::Result::kFailed:
       QMessageBox::critical(nullptr, "velkor", QString::fromLocal8Bit(std::strerror(errno)));
@@ -59,6 +70,13 @@ int main(int argc, char* argv[]) {
   TMainForm mainForm;
   GuiUiHooks hooks(&mainForm);
   SetUiHooks(&hooks);
+  InstanceChannel channel;
+  channel.Listen(AppDir(), [&mainForm] {
+    if (mainForm.isMinimized()) mainForm.showNormal();
+    mainForm.show();
+    mainForm.raise();
+    mainForm.activateWindow();
+  });
 
   if (options.boardMenuSwitch) {
     RunBoardMenuUpdate(&mainForm, true, false);

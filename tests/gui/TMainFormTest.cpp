@@ -24,6 +24,7 @@
 #include "base/Sjis.h"
 #include "mainwindow/BrowserSandbox.h"
 #include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/InstanceChannel.h"
 #include "mainwindow/TMainForm.h"
 #include "mainwindow/TSettingForm.h"
 #include "subjects/ui/SubjectListView.h"
@@ -257,6 +258,20 @@ class TMainFormTest : public QObject {
     QVERIFY(view->columnWidth(8) > metrics.horizontalAdvance("0,000,000"));
     QVERIFY(view->columnWidth(3) > titleWidth);
     QCOMPARE(view->columnWidth(0), 0);
+  }
+
+  // A second start reaches the program running on the same data directory, which brings its
+  // window to the front; with nobody running on it, nobody answers.
+  void secondStartReachesTheRunningProgram() {
+    const std::string dir = dataDir_.path().toStdString();
+    QVERIFY(!InstanceChannel::AskToRaise(dir, 500));
+    InstanceChannel channel;
+    int raised = 0;
+    QVERIFY(channel.Listen(dir, [&raised] { ++raised; }));
+    QVERIFY(InstanceChannel::AskToRaise(dir, 2000));
+    QTRY_COMPARE(raised, 1);
+    QVERIFY(!InstanceChannel::AskToRaise(dir + "/other", 500));
+    QVERIFY(InstanceChannel::NameFor(dir) != InstanceChannel::NameFor(dir + "/other"));
   }
 
   // As root the browser sandbox is switched off with one warning line; for anyone else it stays on.
