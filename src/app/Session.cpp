@@ -53,6 +53,7 @@ Session LoadSession(const std::string& path) {
   if (!ini.Load(path)) return session;
   session.category = ini.ReadString(kSession, "Category", "");
   session.board = ini.ReadString(kSession, "Board", "");
+  session.maximized = ini.ReadBool(kSession, "Maximized", false);
   const long long active = ini.ReadInteger(kSession, "ActiveTab", -1);
   for (std::size_t index = 0; ini.SectionExists(TabSection(index)); ++index) {
     const std::string section = TabSection(index);
@@ -73,6 +74,7 @@ bool SaveSession(const std::string& path, const Session& session) {
   ini.WriteString(kSession, "Category", session.category);
   ini.WriteString(kSession, "Board", session.board);
   ini.WriteInteger(kSession, "ActiveTab", session.activeTab);
+  ini.WriteBool(kSession, "Maximized", session.maximized);
   for (std::size_t index = 0; index < session.tabs.size(); ++index) {
     const SessionTab& tab = session.tabs[index];
     const std::string section = TabSection(index);

@@ -9,7 +9,8 @@ namespace velkor {
 // board whose threads were listed and the thread tabs, in tab order, each with the place the
 // reader was at. Kept in ini/session.ini (CP932, an INI document like the others):
 //
-//   [Session]             Category=<category>, Board=<board name>, ActiveTab=<0-based index>
+//   [Session]             Category=<category>, Board=<board name>, ActiveTab=<0-based index>,
+//                         Maximized=0|1 (the window's size and place are config.ini's)
 //   [Tab1], [Tab2], ...   Folder=<host>/<board> below the log directory, Dat=<key>.dat,
 //                         Anchor=midoku or a<reply>, Title=<the tab's caption>
 struct SessionTab {
@@ -24,6 +25,7 @@ struct Session {
   std::string board;
   std::vector<SessionTab> tabs;
   int activeTab = -1;  // index into tabs, -1 for none
+  bool maximized = false;
 };
 
 // ini/session.ini of the data directory.

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -43,6 +44,7 @@
 #include "mainwindow/SweepQuestion.h"
 #include "mainwindow/TSettingForm.h"
 #include "mainwindow/ThreadOpener.h"
+#include "mainwindow/WindowGeometry.h"
 #include "net/CacheServerUrl.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/BoardDir.h"
@@ -442,6 +444,7 @@ void TMainForm::ConnectCommands() {
 
   connect(BBSTreeView, &QWidget::customContextMenuRequested, this,
           &TMainForm::BBSTreeViewContextPopup);
+  connect(BBSTreeView, &QTreeWidget::itemDoubleClicked, this, &TMainForm::BBSTreeViewDblClick);
   connect(bbsAllPM, &QMenu::aboutToShow, this, &TMainForm::bbsAllPMPopup);
   connect(bbsAllSubscribeMI, &QAction::triggered, this, &TMainForm::bbsAllSubscribeMIClick);
   connect(bbsAllUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
@@ -510,11 +513,22 @@ void TMainForm::FormCreate() {
   }
 
   WindowLayout layout = Config().LoadWindowLayout();
-  setGeometry(layout.left, layout.top, layout.width, layout.height);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  layoutGeometry_ = QRect(layout.left, layout.top, layout.width, layout.height);
+  // The file's defaults are what a window never moved nor resized writes: a first start.
+  const WindowLayout unset;
+  const std::optional<QRect> saved =
+      layoutGeometry_ == QRect(unset.left, unset.top, unset.width, unset.height)
+          ? std::nullopt
+          : std::optional<QRect>(layoutGeometry_);
+  openedGeometry_ =
+      OpeningGeometry(saved, screen != nullptr ? screen->availableGeometry() : QRect());
+  setGeometry(openedGeometry_);
+  if (LoadSession(SessionPath()).maximized) setWindowState(Qt::WindowMaximized);
   sidebarWidth = layout.sidebarWidth;
   subjectHeight = layout.subjectHeight;
   SidebarPanel->setVisible(layout.sidebarVisible);
-  YSplitter->setSizes({sidebarWidth, std::max(1, layout.width - sidebarWidth)});
+  YSplitter->setSizes({sidebarWidth, std::max(1, width() - sidebarWidth)});
   SetSubjectExpanded(true);
 
   OpenCatalogs();
@@ -549,7 +563,14 @@ void TMainForm::FormDestroy() {
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
   WindowLayout layout;
-  QRect frame = geometry();
+  // A maximized window keeps the size it has when it is not. One never moved nor resized keeps
+  // what the file held: the window system may have shifted it by its frame, no more.
+  const QRect shown = isMaximized() ? normalGeometry() : geometry();
+  const QPoint shift = shown.topLeft() - openedGeometry_.topLeft();
+  const QPoint margin = geometry().topLeft() - frameGeometry().topLeft();
+  const bool placedAsOpened = shown.size() == openedGeometry_.size() && shift.x() >= 0 &&
+                              shift.y() >= 0 && shift.x() <= margin.x() && shift.y() <= margin.y();
+  const QRect frame = placedAsOpened ? layoutGeometry_ : shown;
   layout.top = frame.top();
   layout.left = frame.left();
   layout.width = frame.width();
@@ -560,6 +581,7 @@ void TMainForm::FormDestroy() {
   Config().SaveWindowLayout(layout, false);
   Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
   Session session;
+  session.maximized = isMaximized();
   if (currentBoardNode.level == 2) {
     session.category = currentBoardNode.category;
     session.board = currentBoardNode.name;
@@ -666,7 +688,13 @@ void TMainForm::SetSubjectExpanded(bool expand) {
     subjectExpanded_ = false;
     XSplitter->setStretchFactor(0, 0);
     XSplitter->setStretchFactor(1, 1);
-    XSplitter->setSizes({subjectHeight, std::max(1, total - subjectHeight)});
+    // However small the remembered height, the list keeps its tool row, header and five rows,
+    // as far as the pane leaves half of itself to the thread.
+    const int usable = subjectToolPanel->sizeHint().height() +
+                       subjectListView->horizontalHeader()->sizeHint().height() +
+                       5 * subjectListView->verticalHeader()->defaultSectionSize();
+    const int height = std::max(subjectHeight, std::min(usable, total / 2));
+    XSplitter->setSizes({height, std::max(1, total - height)});
   }
 }
 
@@ -983,6 +1011,30 @@ void TMainForm::BBSTreeViewContextPopup(const QPoint& pos) {
   if (QTreeWidgetItem* node = BBSTreeView->itemAt(pos)) BBSTreeView->setCurrentItem(node);
   popupNode = RefOf(BBSTreeView->SelectedNode());
   bbsAllPM->exec(BBSTreeView->viewport()->mapToGlobal(pos));
+}
+
+void TMainForm::BBSTreeViewDblClick(QTreeWidgetItem* node) {
+  const NodeRef board = RefOf(node);
+  if (board.level != 2) return;
+  // Only favourites are read: a board opened from the board list becomes one first.
+  const bool adding = !Favorites().Contains(board.category, board.name);
+  if (adding) {
+    const CatalogResult added = Favorites().AddBoard(
+        board.category, board.name, BoardList().BoardUrl(board.category, board.name));
+    ShowFavoritesFailure(added);
+    if (!added.IsOk()) return;
+    subscribeTreeView->expandAll();
+    BBSTreeView->viewport()->update();
+  }
+  if (QTreeWidgetItem* favorite = subscribeTreeView->FindBoardNode(board.category, board.name)) {
+    subscribeTreeView->setCurrentItem(favorite);
+  }
+  if (!adding) return;
+  // Said after the board's download, whose last status text it keeps.
+  QString text = QString::fromUtf8("「%1」をお気に入りに追加しました").arg(FromSjis(board.name));
+  if (!StatusBar->currentMessage().isEmpty())
+    text += QStringLiteral("  ") + StatusBar->currentMessage();
+  StatusBar->showMessage(text);
 }
 
 void TMainForm::bbsAllPMPopup() {

@@ -149,6 +149,8 @@ class TMainForm : public QMainWindow {
   void subscribeTreeViewChange(QTreeWidgetItem* node);
   void subscribeTreeViewContextPopup(const QPoint& pos);
   void BBSTreeViewContextPopup(const QPoint& pos);
+  // A double click on a board of the board list opens it, making it a favourite first.
+  void BBSTreeViewDblClick(QTreeWidgetItem* node);
   void bbsAllPMPopup();
   void bbsAllSubscribeMIClick();
   void UnsubscribeClick();
@@ -251,6 +253,9 @@ class TMainForm : public QMainWindow {
   NodeRef currentBoardNode;
   int sidebarWidth = 180;
   int subjectHeight = 130;
+  // The geometry config.ini held at start and the one the window opened with.
+  QRect layoutGeometry_;
+  QRect openedGeometry_;
   // Drop-down menu last built for a favourite button, and the button last clicked or right-clicked.
   QMenu* buttonMenu = nullptr;
   QPointer<QToolButton> activeButton;

@@ -17,9 +17,10 @@ TEST(SessionTest, WhatIsSavedComesBack) {
   session.tabs = {{"hobby.test/fish", "1000000001.dat", "a120", S("釣れた")},
                   {"news.test/flash", "1000000002.dat", "midoku", "two\r\nlines"}};
   session.activeTab = 1;
+  session.maximized = true;
   ASSERT_TRUE(SaveSession(SessionPath(), session));
   EXPECT_EQ(dir.ReadFile("ini/session.ini"),
-            S("[Session]\r\nCategory=趣味\r\nBoard=釣り\r\nActiveTab=1\r\n\r\n"
+            S("[Session]\r\nCategory=趣味\r\nBoard=釣り\r\nActiveTab=1\r\nMaximized=1\r\n\r\n"
               "[Tab1]\r\nFolder=hobby.test/fish\r\nDat=1000000001.dat\r\nAnchor=a120\r\n"
               "Title=釣れた\r\n\r\n"
               "[Tab2]\r\nFolder=news.test/flash\r\nDat=1000000002.dat\r\nAnchor=midoku\r\n"
@@ -32,6 +33,7 @@ TEST(SessionTest, WhatIsSavedComesBack) {
   EXPECT_EQ(loaded.tabs[0].anchor, "a120");
   EXPECT_EQ(loaded.tabs[1].title, "twolines");
   EXPECT_EQ(loaded.activeTab, 1);
+  EXPECT_TRUE(loaded.maximized);
   EXPECT_TRUE(LoadSession(dir.Path() + "/ini/none.ini").tabs.empty());
 }
 

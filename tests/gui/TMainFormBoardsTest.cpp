@@ -659,7 +659,36 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 2);
   }
 
+  // A double click on a board of the board list opens it; one that is no favourite becomes one
+  // first (only favourites are read), and the status bar says so.
+  void doubleClickInBoardListOpensTheBoard() {
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    pages->setCurrentIndex(0);
+    boards_->expandAll();
+    GiveUpTheFlashBoard();
+    QTreeWidgetItem* flash = boards_->FindBoardNode(Sjis("ニュース"), Sjis("速報"));
+    QVERIFY(flash != nullptr);
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) == nullptr);
+    const QPoint at = boards_->visualItemRect(flash).center();
+    QTest::mouseClick(boards_->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(boards_->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) != nullptr);
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：速報"));
+    QVERIFY(ReadText(IniDir() + "/subscrib.ini")
+                .contains(QString::fromUtf8("速報=http://news.test/flash/")));
+    QVERIFY2(form_->statusBar()->currentMessage().contains(QString::fromUtf8("お気に入りに追加")),
+             qPrintable(form_->statusBar()->currentMessage()));
+    pages->setCurrentIndex(1);
+  }
+
  private:
+  // 速報 is no favourite (the sweep test gave it up; run alone, it is given up here).
+  void GiveUpTheFlashBoard() {
+    if (favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) != nullptr) {
+      QVERIFY(Favorites().RemoveBoard(Sjis("ニュース"), Sjis("速報")).IsOk());
+    }
+  }
+
   QTemporaryDir dataDir_;
   std::unique_ptr<TMainForm> form_;
   std::unique_ptr<GuiUiHooks> hooks_;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -16,6 +17,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QtTest>
+#include <cstdlib>
 
 #include "PresetDialogs.h"
 #include "app/AppConfig.h"
@@ -27,6 +29,7 @@
 #include "mainwindow/InstanceChannel.h"
 #include "mainwindow/TMainForm.h"
 #include "mainwindow/TSettingForm.h"
+#include "mainwindow/WindowGeometry.h"
 #include "subjects/ui/SubjectListView.h"
 #include "threads/ui/ThreadViewProfile.h"
 
@@ -41,13 +44,18 @@ class TMainFormTest : public QObject {
     InitDataDir(dataDir_.path().toStdString());
   }
 
-  // With no configuration the window opens titled Velkor at the top-left corner, 640 x 480, with
-  // the side bar 180 wide showing the favourites page and the thread list filling the right side.
+  // With no configuration the window opens titled Velkor, large enough for the thread list and a
+  // thread beside the side bar (most of the screen, centred on it), with the side bar 180 wide
+  // showing the favourites page and the thread list filling the right side.
   void firstStartDefaults() {
     TMainForm form;
     QCOMPARE(form.windowTitle(), QString("Velkor"));
     QCOMPARE(form.objectName(), QString("MainForm"));
-    QCOMPARE(form.geometry(), QRect(0, 0, 640, 480));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(screen.contains(form.geometry()));
+    QVERIFY(form.width() >= std::min(960, screen.width()));
+    QVERIFY(form.height() >= std::min(680, screen.height()));
+    QVERIFY(std::abs(form.geometry().center().x() - screen.center().x()) <= 1);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -78,6 +86,22 @@ class TMainFormTest : public QObject {
     QCOMPARE(name->text(), QString::fromUtf8("板名"));
     QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
              QString::fromUtf8("新しいタブで開く"));
+  }
+
+  // A saved geometry is kept, but brought onto the screen when it lies outside it or is larger.
+  void openingGeometry_data() {
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("on the screen") << QRect(10, 20, 700, 500) << QRect(10, 20, 700, 500);
+    QTest::newRow("beyond the right edge") << QRect(1500, 20, 700, 500) << QRect(580, 20, 700, 500);
+    QTest::newRow("above the top") << QRect(10, -300, 700, 500) << QRect(10, 0, 700, 500);
+    QTest::newRow("larger than the screen") << QRect(-50, 0, 3000, 2000) << QRect(0, 0, 1280, 1024);
+  }
+
+  void openingGeometry() {
+    QFETCH(QRect, saved);
+    QFETCH(QRect, expected);
+    QCOMPARE(OpeningGeometry(saved, QRect(0, 0, 1280, 1024)), expected);
   }
 
   // The columns get the default widths and the captions of the thread list.
@@ -123,27 +147,36 @@ class TMainFormTest : public QObject {
   }
 
   // "+" switches between the list filling the pane and the list sharing it at the remembered
-  // height, and back.
+  // height, and back. Shared, the list keeps room for its tool row, its header and five rows,
+  // however small the remembered height.
   void plusAlternatesArrangements() {
     TMainForm form;
+    form.setGeometry(0, 0, 900, 700);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* plus = form.findChild<QToolButton*>("expandSpeedButton");
     QCOMPARE(plus->text(), QString("+"));
     auto* subject = form.findChild<QWidget*>("SubjectPanel");
     auto* browser = form.findChild<QWidget*>("BrowserPanel");
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    const int usable = form.findChild<QWidget*>("subjectToolPanel")->sizeHint().height() +
+                       view->horizontalHeader()->sizeHint().height() +
+                       5 * view->verticalHeader()->defaultSectionSize();
+    QVERIFY(usable > 130);
+    QCOMPARE(form.SubjectHeight(), 130);
 
     plus->click();
     QVERIFY(!form.IsSubjectExpanded());
-    QCOMPARE(subject->height(), 130);
-    QVERIFY(browser->height() > 100);
+    QVERIFY2(subject->height() >= usable, qPrintable(QString::number(subject->height())));
+    const int shared = subject->height();
+    QVERIFY(browser->height() > 200);
 
     plus->click();
     QVERIFY(form.IsSubjectExpanded());
     QVERIFY(browser->height() <= 1);
 
     plus->click();
-    QCOMPARE(subject->height(), 130);
+    QCOMPARE(subject->height(), shared);
   }
 
   // "サイドバーを表示/隠す" hides the side bar and shows it again at its remembered width.
@@ -162,8 +195,24 @@ class TMainFormTest : public QObject {
   }
 
   // Closing writes the geometry, the remembered sizes and the column widths, the latter as the
-  // user left them.
+  // user left them. A window never moved nor resized writes the geometry the file held (on a
+  // first start the file's defaults) and opens large again.
   void savesLayoutAndColumnWidths() {
+    Config().SaveWindowLayout(WindowLayout{}, true);
+    for (const bool show : {false, true}) {
+      {
+        TMainForm form;
+        if (show) {
+          form.show();
+          QVERIFY(QTest::qWaitForWindowExposed(&form));
+        }
+        QVERIFY(form.width() > 640);
+      }
+      auto text = ReadWholeFile(IniDir() + "/config.ini");
+      QVERIFY(text.has_value());
+      QVERIFY2(text->starts_with("[MainForm]\r\ntop=0\r\nleft=0\r\nwidth=640\r\nheight=480\r\n"),
+               text->c_str());
+    }
     {
       TMainForm form;
       form.setGeometry(10, 20, 700, 500);
@@ -201,7 +250,7 @@ class TMainFormTest : public QObject {
     QTest::mouseMove(handle, start + QPoint(0, 40));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(0, 40));
     QCOMPARE(form.SubjectHeight(), form.findChild<QWidget*>("SubjectPanel")->height());
-    QVERIFY(form.SubjectHeight() > 130);
+    QVERIFY(form.SubjectHeight() > 170);
     int remembered = form.SubjectHeight();
     form.resize(800, 600);
     QCOMPARE(form.SubjectHeight(), remembered);
