@@ -39,6 +39,7 @@
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "mainwindow/NativeLook.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/SessionTabs.h"
 #include "mainwindow/SweepQuestion.h"
@@ -544,7 +545,11 @@ void TMainForm::FormCreate() {
   FavoriteButtons().Load(IniDir() + "/favbrd.lst");
   favoriteToolBar->Bind(&FavoriteButtons());
 
-  LoadSkin();
+  if (DesktopIsDark()) {
+    LoadDarkSkin();
+  } else {
+    LoadSkin();
+  }
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {

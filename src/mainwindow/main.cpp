@@ -12,9 +12,11 @@
 #include "app/StrayTempFiles.h"
 #include "base/FileUtil.h"
 #include "base/SingleInstanceLock.h"
+#include "mainwindow/BrowserLogs.h"
 #include "mainwindow/BrowserSandbox.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/InstanceChannel.h"
+#include "mainwindow/NativeLook.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
@@ -45,10 +47,12 @@ int main(int argc, char* argv[]) {
   InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);
 
   DisableBrowserSandboxForRoot(::geteuid(), stderr);
+  QuietBrowserLogs();
   // The thread views (Qt WebEngine) share OpenGL contexts with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Velkor");
+  LoadQtTranslations(app);
 
   // One running program per data directory; a second start brings its window to the front.
   SingleInstanceLock lock;

@@ -209,6 +209,9 @@ class TMainFormBoardsTest : public QObject {
     // The past thread with unread replies has the unread colour (orange), not the past one.
     QCOMPARE(view_->model()->index(0, 3).data(Qt::BackgroundRole).value<QBrush>().color(),
              QColor(0xFF, 0xA2, 0x00));
+    // Its text is black whatever the palette (white on it under a dark one would not read).
+    QCOMPARE(view_->model()->index(0, 3).data(Qt::ForegroundRole).value<QBrush>().color(),
+             QColor(Qt::black));
     QCOMPARE(ReadText(iniPath), before);
     QVERIFY(form_->statusBar()->currentMessage().startsWith(QString::fromUtf8("エラー:")));
   }

@@ -2,6 +2,7 @@
 // arrangements, the side bar, and what the window writes back when it closes.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QtTest>
@@ -24,13 +26,16 @@
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "mainwindow/BrowserLogs.h"
 #include "mainwindow/BrowserSandbox.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/InstanceChannel.h"
+#include "mainwindow/NativeLook.h"
 #include "mainwindow/TMainForm.h"
 #include "mainwindow/TSettingForm.h"
 #include "mainwindow/WindowGeometry.h"
 #include "subjects/ui/SubjectListView.h"
+#include "threads/Skin.h"
 #include "threads/ui/ThreadViewProfile.h"
 
 using namespace velkor;
@@ -341,6 +346,55 @@ class TMainFormTest : public QObject {
                QByteArray(uid == 0 ? "velkor: running as root: the browser sandbox is off\n" : ""));
     }
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", saved);
+  }
+
+  // The browser's log lines are left out unless asked for or a log level is set already.
+  void quietBrowserFlags_data() {
+    QTest::addColumn<QString>("flags");
+    QTest::addColumn<bool>("debug");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << "" << false << "--log-level=3";
+    QTest::newRow("others kept") << "--no-sandbox" << false << "--no-sandbox --log-level=3";
+    QTest::newRow("level given") << "--log-level=0" << false << "--log-level=0";
+    QTest::newRow("debugging") << "--no-sandbox" << true << "--no-sandbox";
+  }
+
+  void quietBrowserFlags() {
+    QFETCH(QString, flags);
+    QFETCH(bool, debug);
+    QFETCH(QString, expected);
+    QCOMPARE(QString::fromStdString(QuietBrowserFlags(flags.toStdString(), debug)), expected);
+  }
+
+  // Qt's own texts come in Japanese when its translations are installed.
+  void qtTextsInJapanese() {
+    QVERIFY(LoadQtTranslations(*qApp));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+             QString::fromUtf8("キャンセル"));
+    for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+      QCoreApplication::removeTranslator(translator);
+      delete translator;
+    }
+  }
+
+  // Under a dark palette the window takes the dark skin set (from its own folder) and the list's
+  // coloured rows keep dark text; under a light one the light set as before.
+  void darkPaletteTakesTheDarkSkin() {
+    const QPalette light = QApplication::palette();
+    const Skin saved = AppSkin();
+    QVERIFY(!DesktopIsDark());
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    QVERIFY(DesktopIsDark());
+    {
+      TMainForm form;
+      QCOMPARE(AppSkin().header, DarkSkin().header);
+      QVERIFY(QFile::exists(QString::fromStdString(DarkSkinDir() + "/Header.html")));
+    }
+    QApplication::setPalette(light);
+    AppSkin() = saved;
   }
 
  private:
