@@ -69,6 +69,13 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
   settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
   settings.heavyPosterThreshold = doc_.ReadNumber<int>(kKodawari, "HeavyPosterThreshold", 5);
+  const int imageLoad = doc_.ReadNumber<int>(kKodawari, "ImageLoad", 1);
+  settings.imageLoad = imageLoad >= 0 && imageLoad <= 2
+                           ? static_cast<Settings::ImageLoad>(imageLoad)
+                           : Settings::ImageLoad::kOnClick;
+  settings.imageMosaic = doc_.ReadBool(kKodawari, "ImageMosaic", false);
+  settings.imageCacheMegabytes = std::clamp(doc_.ReadNumber<int>(kKodawari, "ImageCacheSize", 300),
+                                            1, kMaxImageCacheMegabytes);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {
@@ -136,6 +143,9 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.cacheServerEnable = settings.cacheServerEnable;
   values.cacheServerMatch = settings.cacheServerMatch;
   values.cacheServerHost = settings.cacheServerHost;
+  values.imageLoad = settings.imageLoad;
+  values.imageMosaic = settings.imageMosaic;
+  values.imageCacheMegabytes = settings.imageCacheMegabytes;
 }
 
 void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flush) {
@@ -153,6 +163,20 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
   doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
   doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);
+  // The image keys are written only when they change what the file gives, so a file whose image
+  // settings were left alone keeps its bytes.
+  Settings current;
+  DisplaySettings display;
+  LoadSettings(current, display);
+  if (values.imageLoad != current.imageLoad) {
+    doc_.WriteInteger(kKodawari, "ImageLoad", static_cast<int>(values.imageLoad));
+  }
+  if (values.imageMosaic != current.imageMosaic) {
+    doc_.WriteBool(kKodawari, "ImageMosaic", values.imageMosaic);
+  }
+  if (values.imageCacheMegabytes != current.imageCacheMegabytes) {
+    doc_.WriteInteger(kKodawari, "ImageCacheSize", values.imageCacheMegabytes);
+  }
   if (flush) Flush();
 }
 

@@ -9,6 +9,9 @@
 
 namespace velkor {
 
+// The largest image cache size limit read from the file, in megabytes (1 TB).
+inline constexpr int kMaxImageCacheMegabytes = 1 << 20;
+
 // The configuration file (ini/config.ini) in memory. Every operation does nothing while no file is
 // bound. Writes change the memory copy; a flush replaces the whole file crash-safely. Write
 // failures are not reported. Numbers are read with IniDocument::ReadNumber: a value that is no
@@ -21,7 +24,9 @@ class AppConfig {
   bool IsBound() const { return bound_; }
 
   // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
-  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit).
+  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit;
+  // ImageLoad: 0 never, 1 on click, 2 automatically, any other value 1; ImageCacheSize:
+  // megabytes, within 1 ... kMaxImageCacheMegabytes).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;
@@ -36,7 +41,9 @@ class AppConfig {
   // sizes of the side-bar trees and the thread list.
   void FillSettingsDialog(const Settings& settings, int boardFontSize, int threadFontSize,
                           SettingsDialogValues& values) const;
-  // Writes the dialog values to the file. Settings in memory are not changed (call LoadSettings).
+  // Writes the dialog values to the file; the image keys (ImageLoad, ImageMosaic, ImageCacheSize)
+  // only when they differ from what the file gives. Settings in memory are not changed (call
+  // LoadSettings).
   void SaveSettingsDialog(const SettingsDialogValues& values, bool flush);
 
   // Replaces `list` with History1 (default: the service's board menu URL) even when empty, then

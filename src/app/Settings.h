@@ -33,6 +33,14 @@ struct Settings {
   // An ID with at least this many posts in a thread is marked as a heavy poster; 0 or less marks
   // none.
   int heavyPosterThreshold = 5;
+
+  // When images of a thread are fetched (Kodawari ImageLoad: 0, 1, 2).
+  enum class ImageLoad { kNever = 0, kOnClick = 1, kAutomatic = 2 };
+  ImageLoad imageLoad = ImageLoad::kOnClick;
+  // Thumbnails are shown blurred until clicked (Kodawari ImageMosaic).
+  bool imageMosaic = false;
+  // The image cache's size limit in megabytes (2^20 bytes; Kodawari ImageCacheSize).
+  int imageCacheMegabytes = 300;
 };
 
 // The process-wide settings record.
@@ -61,6 +69,9 @@ struct SettingsDialogValues {
   bool cacheServerEnable = false;
   std::string cacheServerMatch;
   std::string cacheServerHost;
+  Settings::ImageLoad imageLoad = Settings::ImageLoad::kOnClick;
+  bool imageMosaic = false;
+  int imageCacheMegabytes = 300;
 };
 
 }  // namespace velkor

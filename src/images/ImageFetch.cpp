@@ -1,0 +1,101 @@
+#include "images/ImageFetch.h"
+
+#include "base/Sjis.h"
+#include "images/ImageCache.h"
+#include "images/ImageHeader.h"
+#include "images/ImageLinks.h"
+#include "net/Fetch.h"
+
+namespace velkor {
+namespace {
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+const std::string& TooLargeText() {
+  static const std::string text = Sjis("エラー:画像が20MBを超えています");
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::string> ImageRedirectTarget(std::string_view from, std::string_view location) {
+  const std::size_t schemeEnd = from.find("://");
+  if (schemeEnd == std::string_view::npos || location.empty()) return std::nullopt;
+  const std::string_view afterScheme = from.substr(schemeEnd + 3);
+  const std::string_view origin = from.substr(
+      0, schemeEnd + 3 + std::min(afterScheme.find_first_of("/?#"), afterScheme.size()));
+  const std::string_view tail = from.substr(origin.size());
+  const std::string_view path = tail.substr(0, tail.find_first_of("?#"));
+  std::string target;
+  if (StartsWithIgnoringCase(location, "http://") || StartsWithIgnoringCase(location, "https://")) {
+    target = location;
+  } else if (location.starts_with("//")) {
+    target = std::string(from.substr(0, schemeEnd + 1)) + std::string(location);
+  } else if (location.starts_with("/")) {
+    target = std::string(origin) + std::string(location);
+  } else if (location.starts_with("?")) {
+    target = std::string(origin) + std::string(path.empty() ? "/" : path) + std::string(location);
+  } else {
+    const std::size_t slash = path.rfind('/');
+    const std::string_view directory =
+        slash == std::string_view::npos ? "/" : path.substr(0, slash + 1);
+    target = std::string(origin) + std::string(directory) + std::string(location);
+  }
+  target.erase(std::min(target.find('#'), target.size()));
+  if (!IsFetchableUrl(target)) return std::nullopt;
+  return target;
+}
+
+std::string WatchImageAnswer(std::string_view header, std::string_view body) {
+  if (HttpSession::HasContentLength(header) &&
+      static_cast<std::uint64_t>(HttpSession::ContentLength(header)) > kMaxImageBytes) {
+    return TooLargeText();
+  }
+  if (body.size() > kMaxImageBytes) return TooLargeText();
+  const ResultWith<ImageInfo, ImageCheck> head = ReadImageHeader(body);
+  if (head.IsOk() || head.Code() == ImageCheck::kTruncated) return {};
+  return CheckImageBody(body, HttpSession::FieldValue(header, "Content-Type"), std::nullopt)
+      .Reason();
+}
+
+ResultWith<FetchedImage, ImageFetchCode> FetchImage(HttpSession& session, const std::string& url,
+                                                    const std::string& referer) {
+  bool refused = false;
+  const AnswerWatcher watch = [&refused](std::string_view header, std::string_view body) {
+    std::string refusal = WatchImageAnswer(header, body);
+    refused = !refusal.empty();
+    return refusal;
+  };
+  std::string at = url;
+  for (int hops = 0;; ++hops) {
+    FetchedAnswer answer;
+    const FetchOutcome fetched = FetchAnswer(session, at, referer, watch, answer);
+    if (!fetched.IsOk()) {
+      return {refused ? ImageFetchCode::kRefused : ImageFetchCode::kFailed, fetched.Reason()};
+    }
+    if (answer.status == 200) {
+      return FetchedImage{std::move(answer.body),
+                          HttpSession::FieldValue(answer.header, "Content-Type")};
+    }
+    if (!IsRedirect(answer.status)) {
+      return {ImageFetchCode::kFailed, Sjis("エラー:画像を取得できませんでした (HTTP ") +
+                                           std::to_string(answer.status) + ")"};
+    }
+    if (hops == kMaxImageRedirects) {
+      return {ImageFetchCode::kFailed, Sjis("エラー:画像の転送が多すぎます")};
+    }
+    std::optional<std::string> next =
+        ImageRedirectTarget(at, HttpSession::FieldValue(answer.header, "Location"));
+    if (!next) return {ImageFetchCode::kRefused, Sjis("エラー:画像の転送先が正しくありません")};
+    at = std::move(*next);
+  }
+}
+
+}  // namespace velkor
