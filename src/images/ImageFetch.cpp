@@ -1,5 +1,7 @@
 #include "images/ImageFetch.h"
 
+#include <algorithm>
+
 #include "base/Sjis.h"
 #include "images/ImageCache.h"
 #include "images/ImageHeader.h"
@@ -9,11 +11,6 @@
 namespace velkor {
 namespace {
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
 bool IsRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -21,6 +18,23 @@ bool IsRedirect(int status) {
 const std::string& TooLargeText() {
   static const std::string text = Sjis("エラー:画像が20MBを超えています");
   return text;
+}
+
+bool IsAsciiAlpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// True when `reference` starts with a scheme ("name:" before any "/", "?" or "#").
+bool HasScheme(std::string_view reference) {
+  const std::size_t colon = reference.find(':');
+  if (colon == 0 || colon == std::string_view::npos || !IsAsciiAlpha(reference[0]) ||
+      colon > reference.find_first_of("/?#")) {
+    return false;
+  }
+  return std::all_of(
+      reference.begin() + 1, reference.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+        return IsAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+      });
 }
 
 }  // namespace
@@ -34,7 +48,7 @@ std::optional<std::string> ImageRedirectTarget(std::string_view from, std::strin
   const std::string_view tail = from.substr(origin.size());
   const std::string_view path = tail.substr(0, tail.find_first_of("?#"));
   std::string target;
-  if (StartsWithIgnoringCase(location, "http://") || StartsWithIgnoringCase(location, "https://")) {
+  if (HasScheme(location)) {
     target = location;
   } else if (location.starts_with("//")) {
     target = std::string(from.substr(0, schemeEnd + 1)) + std::string(location);

@@ -33,11 +33,12 @@ struct FetchedImage {
   std::string contentType;  // the answer's Content-Type value; empty when it has none
 };
 
-// Where a redirect from `from` (an http or https URL) leads with this Location value: an absolute
-// http(s) URL as it is, "//host/..." with the scheme of `from`, "/path" on the host of `from`, any
-// other text relative to the directory of `from`'s path ("?query" to its path); the fragment is
-// dropped. nullopt when the result is no URL IsFetchableUrl takes (another scheme, a blank or a
-// byte no link holds, too long), so a redirect can lead nowhere a link could not.
+// Where a redirect from `from` (an http or https URL) leads with this Location value: a URL with a
+// scheme as it is (so one of another scheme than http and https leads nowhere), "//host/..." with
+// the scheme of `from`, "/path" on the host of `from`, any other text relative to the directory of
+// `from`'s path ("?query" to its path); the fragment is dropped. nullopt when the result is no URL
+// IsFetchableUrl takes (another scheme, a blank or a byte no link holds, too long), so a redirect
+// can lead nowhere a link could not.
 std::optional<std::string> ImageRedirectTarget(std::string_view from, std::string_view location);
 
 // Judges an image answer while it arrives, from its header and the body so far: a Content-Length
