@@ -33,6 +33,7 @@
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "images/ui/ThreadImages.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
 #include "net/CacheServerUrl.h"
@@ -48,6 +49,7 @@
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
 
@@ -502,6 +504,8 @@ void TMainForm::FormCreate() {
   favoriteToolBar->Bind(&FavoriteButtons());
 
   LoadSkin();
+  images_ = std::make_unique<ThreadImages>(this);
+  ThreadTab::SetExtension(images_.get());
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
@@ -514,6 +518,8 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
+  ThreadTab::SetExtension(nullptr);
+  images_.reset();
   ThreadTabs().SetShownSubjects({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
@@ -1051,7 +1057,10 @@ void TMainForm::optionOptionMIClick() {
   int boardFontSize = subscribeTreeView->font().pointSize();
   int threadFontSize = subjectListView->font().pointSize();
   TSettingForm form(this, boardFontSize, threadFontSize);
-  if (AppDialogs().Exec(form) == QDialog::Accepted) ApplyDisplaySettings(form.Display());
+  if (AppDialogs().Exec(form) == QDialog::Accepted) {
+    ApplyDisplaySettings(form.Display());
+    images_->Service().ApplySettings();
+  }
 }
 
 void TMainForm::optionLogSweeperMIClick() {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ class FavoriteToolBar;
 class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
+class ThreadImages;
 class ThreadTabStrip;
 
 // The main window: the side bar with the board list and the favourites, the favourite-button bar,
@@ -252,6 +254,8 @@ class TMainForm : public QMainWindow {
   NewReplyCheck check_;
   // CheckFetchesLogs as read from config.ini when the window was made.
   bool checkFetchesLogsAtStart_ = false;
+  // The images of the thread tabs, from FormCreate to FormDestroy.
+  std::unique_ptr<ThreadImages> images_;
 };
 
 }  // namespace velkor

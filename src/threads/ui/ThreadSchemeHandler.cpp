@@ -31,7 +31,17 @@ int ThreadSchemeHandler::SlotOf(const QUrl& url) {
   return ok ? slot : -1;
 }
 
+void ThreadSchemeHandler::AddSource(const QString& name, Source source) {
+  sources_.insert(name, std::move(source));
+}
+
 void ThreadSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+  const QString path = job->requestUrl().path();
+  const auto source = sources_.constFind(path.section(QLatin1Char('/'), 0, 0));
+  if (job->requestUrl().scheme() == QLatin1String(kScheme) && source != sources_.constEnd()) {
+    source.value()(job);
+    return;
+  }
   const auto found = pages_.constFind(SlotOf(job->requestUrl()));
   if (found == pages_.constEnd()) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);

@@ -30,6 +30,7 @@
 #include "threads/ThreadLinks.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
+#include "threads/ui/ThreadTabExtension.h"
 #include "threads/ui/ThreadTabOwner.h"
 #include "threads/ui/ThreadView.h"
 
@@ -40,6 +41,8 @@ namespace {
 void ReportIniFailure(const std::string& path) {
   Ui().SetStatusText(Sjis("エラー:") + path + Sjis(" を書き込めませんでした."));
 }
+
+ThreadTabExtension* extension = nullptr;
 
 }  // namespace
 
@@ -58,7 +61,9 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
     ExtendMenu(menu, selection, pos);
   });
   connect(view_, &ThreadView::DocumentLoaded, this, [this](bool ok) {
-    if (ok) DecoratePage();
+    if (!ok) return;
+    DecoratePage();
+    if (extension != nullptr) extension->PageLoaded(*this);
   });
   connect(view_, &ThreadView::DecorationUnderMouse, this, &ThreadTab::DecorationHovered);
   LiveTabs().push_back(this);
@@ -77,6 +82,10 @@ std::vector<ThreadTab*>& ThreadTab::LiveTabs() {
 void ThreadTab::ReapplyNgRulesInAllTabs() {
   const std::vector<ThreadTab*> tabs = LiveTabs();
   for (ThreadTab* tab : tabs) tab->ReapplyNgRules();
+}
+
+void ThreadTab::SetExtension(ThreadTabExtension* installed) {
+  extension = installed;
 }
 
 void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datName,
@@ -199,6 +208,7 @@ void ThreadTab::SetCaption(const std::string& caption) {
 }
 
 void ThreadTab::LinkFollowed(const std::string& url) {
+  if (extension != nullptr && extension->LinkFollowed(*this, url)) return;
   const LinkAction action = ClassifyLink(url);
   switch (action.kind) {
     case LinkAction::kNone:
@@ -238,6 +248,7 @@ void ThreadTab::OpenExternally(const std::string& url) {
 }
 
 void ThreadTab::LinkHovered(const std::string& statusText) {
+  if (extension != nullptr && extension->LinkHovered(*this, statusText)) return;
   const HoverAction action =
       FilteredHoverPopup(replies_, ng_ ? &*ng_ : nullptr, statusText, PopupMaxLines());
   switch (action.kind) {
