@@ -180,12 +180,12 @@ std::string ImageService::ImagePath(const std::string& imageUrl) const {
 }
 
 QString ImageService::ThumbnailUrl(const Image& image) {
-  return QStringLiteral("velkor:thumb/%1").arg(image.id);
+  return QStringLiteral("velkor:/thumb/%1").arg(image.id);
 }
 
 void ImageService::ServeThumbnail(QWebEngineUrlRequestJob* job) const {
   bool ok = false;
-  const int id = job->requestUrl().path().section(QLatin1Char('/'), 1, 1).toInt(&ok);
+  const int id = job->requestUrl().path().section(QLatin1Char('/'), -1).toInt(&ok);
   const auto url = urlsById_.find(id);
   const Image* image = ok && url != urlsById_.end() ? &Find(url->second) : nullptr;
   if (image == nullptr || image->state != Image::kReady) {

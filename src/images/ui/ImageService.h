@@ -23,7 +23,7 @@ namespace velkor {
 // The window's images: the image rules, the loader that brings images into the cache
 // (ImageLoader, off the window's thread), their thumbnails (made off the window's thread, kept in
 // the cache and in memory) and the state of every image asked for in this run. The thumbnails go
-// to the pages through the thread views' own scheme as "velkor:thumb/<id>", never as a remote
+// to the pages through the thread views' own scheme as "velkor:/thumb/<id>", never as a remote
 // load. One service lives while the main window does (Current()).
 class ImageService : public QObject {
   Q_OBJECT
@@ -41,11 +41,11 @@ class ImageService : public QObject {
     std::string reason;       // kFailed: CP932, for the image's place
     ImageCache::Entry entry;  // kReady
     QByteArray thumbnail;     // kReady: a PNG of at most kMaxThumbnailSide a side
-    int id = 0;               // its number in "velkor:thumb/<id>"
+    int id = 0;               // its number in "velkor:/thumb/<id>"
   };
 
   // Uses the cache in ImageCache::DefaultDir() with the size limit of AppSettings(), sets the
-  // decoding allocation limit and serves "velkor:thumb/..." to the thread views.
+  // decoding allocation limit and serves "velkor:/thumb/..." to the thread views.
   explicit ImageService(QObject* parent = nullptr);
   // Waits for the decodes and fetches under way to stop, then writes the cache's uses.
   ~ImageService() override;

@@ -18,7 +18,9 @@
 namespace velkor {
 namespace {
 
-constexpr std::string_view kThumbnailLink = "velkor:image/";
+// A thumbnail's link: "velkor:/image/<index>", a form a page does not read relative to its own
+// address.
+constexpr std::string_view kThumbnailLink = "velkor:/image/";
 
 // The numbers of the replies on the page (their anchors "a<k>").
 constexpr const char* kRepliesScript = R"JS(
@@ -87,7 +89,7 @@ constexpr const char* kDrawScript = R"JS(
     while (cell.firstChild) cell.removeChild(cell.firstChild);
     if (item.state === 'ready') {
       var link = document.createElement('a');
-      link.href = 'velkor:image/' + item.index;
+      link.href = 'velkor:/image/' + item.index;
       link.title = item.url;
       link.style.display = 'inline-block';
       link.style.overflow = 'hidden';
@@ -147,17 +149,17 @@ void ThreadImages::PageLoaded(ThreadTab& tab) {
     connect(&tab, &QObject::destroyed, this, [this, gone] { tabs_.erase(gone); });
   }
   entry->second = TabImages();
-  QPointer<ThreadTab> self(&tab);
-  tab.View()->page()->runJavaScript(QString::fromUtf8(kRepliesScript),
-                                    QWebEngineScript::ApplicationWorld,
-                                    [this, self](const QVariant& result) {
-                                      if (self.isNull()) return;
-                                      std::vector<int> replies;
-                                      for (const QVariant& number : result.toList()) {
-                                        replies.push_back(number.toInt());
-                                      }
-                                      ReadPage(*self, replies);
-                                    });
+  // A page that goes away answers with no value, perhaps while its tab and this go too.
+  QPointer<ThreadImages> self(this);
+  QPointer<ThreadTab> shown(&tab);
+  tab.View()->page()->runJavaScript(
+      QString::fromUtf8(kRepliesScript), QWebEngineScript::ApplicationWorld,
+      [self, shown](const QVariant& result) {
+        if (self.isNull() || shown.isNull() || result.typeId() != QMetaType::QVariantList) return;
+        std::vector<int> replies;
+        for (const QVariant& number : result.toList()) replies.push_back(number.toInt());
+        self->ReadPage(*shown, replies);
+      });
 }
 
 void ThreadImages::ReadPage(ThreadTab& tab, const std::vector<int>& replies) {
@@ -182,7 +184,11 @@ void ThreadImages::ReadPage(ThreadTab& tab, const std::vector<int>& replies) {
 
 void ThreadImages::Draw(ThreadTab& tab, const std::string& imageUrl) {
   TabImages* images = Find(tab);
-  if (images == nullptr || !images->loaded) return;
+  // A discarded page runs no script; it is drawn whole when it loads again.
+  if (images == nullptr || !images->loaded ||
+      tab.View()->page()->lifecycleState() == QWebEnginePage::LifecycleState::Discarded) {
+    return;
+  }
   QJsonArray items;
   for (std::size_t i = 0; i < images->shown.size(); ++i) {
     const Shown& shown = images->shown[i];

@@ -36,9 +36,10 @@ void ThreadSchemeHandler::AddSource(const QString& name, Source source) {
 }
 
 void ThreadSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+  // "velkor:/name/..." (the form a page can name without it being read relative to the page).
   const QString path = job->requestUrl().path();
-  const auto source = sources_.constFind(path.section(QLatin1Char('/'), 0, 0));
-  if (job->requestUrl().scheme() == QLatin1String(kScheme) && source != sources_.constEnd()) {
+  const auto source = sources_.constFind(path.section(QLatin1Char('/'), 1, 1));
+  if (path.startsWith(QLatin1Char('/')) && source != sources_.constEnd()) {
     source.value()(job);
     return;
   }
