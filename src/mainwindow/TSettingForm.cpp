@@ -258,10 +258,13 @@ void TSettingForm::BuildImagePage() {
                               "imageLoadRadioGroup");
   imageLoadButtons = new QButtonGroup(imageLoadRadioGroup);
   auto* loadLayout = new QVBoxLayout(imageLoadRadioGroup);
+  const std::pair<const char*, const char*> loads[] = {
+      {"読み込まない", "imageNeverRadioButton"},
+      {"リンクをクリックしたとき", "imageOnClickRadioButton"},
+      {"サムネイルを自動で読み込む", "imageAutoRadioButton"}};
   int index = 0;
-  for (const char* caption :
-       {"読み込まない", "リンクをクリックしたとき", "サムネイルを自動で読み込む"}) {
-    auto* radio = new QRadioButton(QString::fromUtf8(caption), imageLoadRadioGroup);
+  for (const auto& [caption, name] : loads) {
+    auto* radio = Named(new QRadioButton(QString::fromUtf8(caption), imageLoadRadioGroup), name);
     imageLoadButtons->addButton(radio, index++);
     loadLayout->addWidget(radio);
   }
