@@ -67,13 +67,15 @@ std::optional<std::string> ImageRedirectTarget(std::string_view from, std::strin
   return target;
 }
 
-std::string WatchImageAnswer(std::string_view header, std::string_view body) {
+std::string WatchImageAnswer(std::string_view header, std::string_view body, bool& headerPassed) {
   if (HttpSession::HasContentLength(header) &&
       static_cast<std::uint64_t>(HttpSession::ContentLength(header)) > kMaxImageBytes) {
     return TooLargeText();
   }
   if (body.size() > kMaxImageBytes) return TooLargeText();
+  if (headerPassed) return {};
   const ResultWith<ImageInfo, ImageCheck> head = ReadImageHeader(body);
+  headerPassed = head.IsOk();
   if (head.IsOk() || head.Code() == ImageCheck::kTruncated) return {};
   return CheckImageBody(body, HttpSession::FieldValue(header, "Content-Type"), std::nullopt)
       .Reason();
@@ -82,14 +84,17 @@ std::string WatchImageAnswer(std::string_view header, std::string_view body) {
 ResultWith<FetchedImage, ImageFetchCode> FetchImage(HttpSession& session, const std::string& url,
                                                     const std::string& referer) {
   bool refused = false;
-  const AnswerWatcher watch = [&refused](std::string_view header, std::string_view body) {
-    std::string refusal = WatchImageAnswer(header, body);
+  bool headerPassed = false;
+  const AnswerWatcher watch = [&refused, &headerPassed](std::string_view header,
+                                                        std::string_view body) {
+    std::string refusal = WatchImageAnswer(header, body, headerPassed);
     refused = !refusal.empty();
     return refusal;
   };
   std::string at = url;
   for (int hops = 0;; ++hops) {
     FetchedAnswer answer;
+    headerPassed = false;
     const FetchOutcome fetched = FetchAnswer(session, at, referer, watch, answer);
     if (!fetched.IsOk()) {
       return {refused ? ImageFetchCode::kRefused : ImageFetchCode::kFailed, fetched.Reason()};

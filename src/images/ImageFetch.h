@@ -44,8 +44,10 @@ std::optional<std::string> ImageRedirectTarget(std::string_view from, std::strin
 // Judges an image answer while it arrives, from its header and the body so far: a Content-Length
 // or a body above kMaxImageBytes is refused ("エラー:画像が20MBを超えています"), and so is a start
 // that ReadImageHeader refuses for any reason but kTruncated (with CheckImageBody's reason, so a
-// text/html answer is told as an HTML page). The reason (CP932), or empty to read on.
-std::string WatchImageAnswer(std::string_view header, std::string_view body);
+// text/html answer is told as an HTML page). `headerPassed` (false at the start of an answer) is
+// set once the header reader took the start; from then on only the size is looked at, so watching a
+// whole body stays linear in it. The reason (CP932), or empty to read on.
+std::string WatchImageAnswer(std::string_view header, std::string_view body, bool& headerPassed);
 
 // Fetches the image at `url` (an IsFetchableUrl URL) through `session`, sending `referer` (empty:
 // none). Redirects (301, 302, 303, 307, 308) are followed through ImageRedirectTarget, at most

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/BackgroundThread.h"
 #include "base/Sjis.h"
 #include "images/ImageFetch.h"
 #include "net/HttpSession.h"
@@ -80,6 +81,7 @@ void ImageLoader::OpenCacheOnce() {
 }
 
 void ImageLoader::LookupLoop() {
+  MakeThisThreadBackground();
   for (;;) {
     std::string url;
     {
@@ -113,6 +115,7 @@ void ImageLoader::LookupLoop() {
 }
 
 void ImageLoader::FetchLoop() {
+  MakeThisThreadBackground();
   for (;;) {
     Job job;
     {

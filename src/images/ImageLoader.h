@@ -31,11 +31,11 @@ using ImageLoadOutcome = ResultWith<ImageCache::Entry, ImageLoadCode>;
 
 // Brings images into the cache for the window, off the caller's thread, so that the caller never
 // waits for the network or the disk: one thread looks images up in the cache, kMaxFetches threads
-// fetch them (FetchImage on a session of their own that never touches the user interface), at most
-// one per host at a time, in the order asked for. Whatever a URL came to in this run (cached,
-// stored, refused, failed) is remembered, so an image is fetched at most once however often it is
-// shown; a request for a URL already on its way joins it. Every method may be called from any
-// thread.
+// fetch them (all of them background threads, MakeThisThreadBackground) (FetchImage on a session of
+// their own that never touches the user interface), at most one per host at a time, in the order
+// asked for. Whatever a URL came to in this run (cached, stored, refused, failed) is remembered, so
+// an image is fetched at most once however often it is shown; a request for a URL already on its
+// way joins it. Every method may be called from any thread.
 class ImageLoader {
  public:
   static constexpr int kMaxFetches = 2;

@@ -8,6 +8,7 @@
 
 #include "app/Settings.h"
 #include "app/UiHooks.h"
+#include "base/BackgroundThread.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "images/ImageRuleFile.h"
@@ -56,6 +57,12 @@ ImageService::ImageService(QObject* parent) : QObject(parent) {
         QMetaObject::invokeMethod(
             this, [this, imageUrl, outcome] { Heard(imageUrl, outcome); }, Qt::QueuedConnection);
       });
+  current = this;
+}
+
+void ImageService::ServeThumbnails() {
+  if (serving_) return;
+  serving_ = true;
   QPointer<const ImageService> self(this);
   ThreadPages()->AddSource(QStringLiteral("thumb"), [self](QWebEngineUrlRequestJob* job) {
     if (self.isNull()) {
@@ -64,7 +71,6 @@ ImageService::ImageService(QObject* parent) : QObject(parent) {
       self->ServeThumbnail(job);
     }
   });
-  current = this;
 }
 
 ImageService::~ImageService() {
@@ -110,6 +116,7 @@ const ImageService::Image& ImageService::Find(const std::string& imageUrl) const
 }
 
 const ImageService::Image& ImageService::Request(const ImageLink& link, ImageLoader::Mode mode) {
+  ServeThumbnails();
   Image& image = Entry(link.imageUrl);
   if (image.state == Image::kReady) return image;
   if (image.state == Image::kFailed && mode != ImageLoader::Mode::kFetchAgain) return image;
@@ -147,6 +154,7 @@ void ImageService::MakeThumbnailOf(const std::string& imageUrl, const ImageCache
   const bool stored = entry.thumbnailBytes != 0;
   // The destructor waits for the pool: the task may use the service and its loader.
   pool_.start([this, imageUrl, stored] {
+    MakeThisThreadBackground();
     std::optional<QByteArray> png =
         stored ? StoredThumbnail(loader_->ThumbnailPath(imageUrl)) : std::nullopt;
     ResultWith<QByteArray> made =
@@ -203,6 +211,7 @@ void ImageService::DecodeWhole(const std::string& imageUrl, QObject* receiver,
   const std::string path = ImagePath(imageUrl);
   QPointer<QObject> target(receiver);
   pool_.start([this, path, target, done = std::move(done)] {
+    MakeThisThreadBackground();
     ResultWith<DecodedImage> decoded = DecodeImageFile(path);
     QMetaObject::invokeMethod(
         this,

@@ -21,10 +21,11 @@ class QWebEngineUrlRequestJob;
 namespace velkor {
 
 // The window's images: the image rules, the loader that brings images into the cache
-// (ImageLoader, off the window's thread), their thumbnails (made off the window's thread, kept in
-// the cache and in memory) and the state of every image asked for in this run. The thumbnails go
-// to the pages through the thread views' own scheme as "velkor:/thumb/<id>", never as a remote
-// load. One service lives while the main window does (Current()).
+// (ImageLoader, off the window's thread), their thumbnails (made off the window's thread on two
+// background threads, kept in the cache and in memory) and the state of every image asked for in
+// this run. The thumbnails go to the pages through the thread views' own scheme as
+// "velkor:/thumb/<id>", never as a remote load. One service lives while the main window does
+// (Current()).
 class ImageService : public QObject {
   Q_OBJECT
 
@@ -44,8 +45,9 @@ class ImageService : public QObject {
     int id = 0;               // its number in "velkor:/thumb/<id>"
   };
 
-  // Uses the cache in ImageCache::DefaultDir() with the size limit of AppSettings(), sets the
-  // decoding allocation limit and serves "velkor:/thumb/..." to the thread views.
+  // Uses the cache in ImageCache::DefaultDir() with the size limit of AppSettings() and sets the
+  // decoding allocation limit. "velkor:/thumb/..." is served to the thread views from the first
+  // request on (their browser profile is made when a view first needs it, not at start).
   explicit ImageService(QObject* parent = nullptr);
   // Waits for the decodes and fetches under way to stop, then writes the cache's uses.
   ~ImageService() override;
@@ -93,12 +95,14 @@ class ImageService : public QObject {
   void Heard(const std::string& imageUrl, const ImageLoadOutcome& outcome);
   // Makes (or reads) the thumbnail of a cached image off the window's thread.
   void MakeThumbnailOf(const std::string& imageUrl, const ImageCache::Entry& entry);
+  void ServeThumbnails();
   void ServeThumbnail(QWebEngineUrlRequestJob* job) const;
 
   std::map<std::string, Image> images_;
   std::map<int, std::string> urlsById_;
   std::set<std::string> revealed_;
   int nextId_ = 1;
+  bool serving_ = false;
   std::string rulesText_;
   ImageLinks links_;
   QThreadPool pool_;
