@@ -3,13 +3,14 @@
 // come from a scripted loopback server.
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QtTest>
 #include <memory>
 #include <string>
 
-#include "../images/TestImages.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "images/ui/ImagePopup.h"
@@ -28,8 +29,15 @@ using Script = HttpTestServer::Script;
 
 namespace {
 
-std::string PngAnswer(std::uint32_t width, std::uint32_t height) {
-  return "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n" + test::MakePng(width, height);
+// A PNG Qt decodes, of `width` × `height` pixels, as a server sends it.
+std::string PngAnswer(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(QColor(30, 140, 60));
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "png");
+  return "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n" + png.toStdString();
 }
 
 std::string Reply(const std::string& message) {
@@ -73,17 +81,16 @@ class ThreadImagesTest : public QObject {
     server_.AddConnection(
         Script().ReadRequest().Send("HTTP/1.1 200 OK\r\n\r\n<html>removed</html>").Close());
     WaitLoaded();
-    QCOMPARE(Script("document.querySelectorAll('[data-velkor-images]').length").toInt(), 0);
+    QCOMPARE(Js("document.querySelectorAll('[data-velkor-images]').length").toInt(), 0);
     Click("a[href=\"http://img.test/c.png\"]");
     QTRY_COMPARE(Thumbnails(), 1);
     // 300×150 shows as 200×100, and it is really there.
-    QCOMPARE(Script("document.querySelector('img').naturalWidth").toInt(), 200);
+    QCOMPARE(Js("document.querySelector('img').naturalWidth").toInt(), 200);
     Click("a[href=\"http://img.test/d.jpg\"]");
-    QTRY_VERIFY(Script("document.body.innerText")
+    QTRY_VERIFY(Js("document.body.innerText")
                     .toString()
                     .contains(QString::fromUtf8("エラー:画像ではなくHTMLページが返されました")));
-    QCOMPARE(Script("document.querySelector('[data-velkor-images=\"3\"]').children.length").toInt(),
-             2);
+    QCOMPARE(Js("document.querySelector('[data-velkor-images=\"3\"]').children.length").toInt(), 2);
     QCOMPARE(server_.Requests().size(), std::size_t{2});
   }
 
@@ -105,13 +112,14 @@ class ThreadImagesTest : public QObject {
     tab_->Rerender("midoku");
     WaitLoaded();
     QTRY_COMPARE(Thumbnails(), 4);
-    QVERIFY(Script("document.querySelector('a[href=\"velkor:/image/1\"] img').style.filter")
+    QVERIFY(Js("document.querySelector('a[href=\"velkor:/image/1\"] img').style.filter")
                 .toString()
                 .contains("blur"));
-    QVERIFY(!images_->LinkHovered(*tab_, "http://img.test/b.png")) << "no pop-up under a mosaic";
+    QVERIFY2(!images_->LinkHovered(*tab_, "http://img.test/b.png"), "no pop-up under a mosaic");
     Click("a[href=\"velkor:/image/1\"]");
-    QTRY_VERIFY(Script("document.querySelector('a[href=\"velkor:/image/1\"] img').style.filter")
-                    .toString() == "");
+    QTRY_VERIFY(
+        Js("document.querySelector('a[href=\"velkor:/image/1\"] img').style.filter").toString() ==
+        "");
     QVERIFY(images_->Viewer() == nullptr);
     Click("a[href=\"velkor:/image/1\"]");
     QTRY_VERIFY(images_->Viewer() != nullptr && images_->Viewer()->isVisible());
@@ -143,7 +151,7 @@ class ThreadImagesTest : public QObject {
     tab_->Rerender("midoku");
     WaitLoaded();
     QTest::qWait(200);
-    QCOMPARE(Script("document.querySelectorAll('[data-velkor-images]').length").toInt(), 0);
+    QCOMPARE(Js("document.querySelectorAll('[data-velkor-images]').length").toInt(), 0);
     QVERIFY(!images_->LinkFollowed(*tab_, "http://img.test/a.png"));
     QVERIFY(!images_->LinkHovered(*tab_, "http://img.test/a.png"));
     QCOMPARE(server_.Requests().size(), std::size_t{4});
@@ -153,7 +161,7 @@ class ThreadImagesTest : public QObject {
  private:
   void WaitLoaded() { QTRY_VERIFY(!tab_->View()->IsLoading()); }
 
-  QVariant Script(const QString& expression) {
+  QVariant Js(const QString& expression) {
     auto result = std::make_shared<QVariant>();
     auto done = std::make_shared<bool>(false);
     tab_->View()->page()->runJavaScript(expression, QWebEngineScript::ApplicationWorld,
@@ -167,16 +175,15 @@ class ThreadImagesTest : public QObject {
 
   // Thumbnails on the page that have loaded.
   int Thumbnails() {
-    return Script(
-               "Array.from(document.querySelectorAll('img[src^=\"velkor:/thumb/\"]'))"
-               ".filter(function (i) { return i.complete && i.naturalWidth > 0; }).length")
+    return Js("Array.from(document.querySelectorAll('img[src^=\"velkor:/thumb/\"]'))"
+              ".filter(function (i) { return i.complete && i.naturalWidth > 0; }).length")
         .toInt();
   }
 
   void Click(const QString& selector) {
-    QVERIFY2(Script(QString("(function () { var a = document.querySelector('%1');"
-                            " if (!a) return false; a.click(); return true; })()")
-                        .arg(selector))
+    QVERIFY2(Js(QString("(function () { var a = document.querySelector('%1');"
+                        " if (!a) return false; a.click(); return true; })()")
+                    .arg(selector))
                  .toBool(),
              qPrintable(selector));
   }
