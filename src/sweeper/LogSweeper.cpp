@@ -83,7 +83,7 @@ SweepReport LogSweeper::SweepLogs() {
 
 void LogSweeper::RemovePath(const std::string& path, std::string& report) {
   if (!(remover_ && remover_(path))) failedPaths_.push_back(path);
-  report += path;
+  report += HtmlText(path);
   report += "<br>";
 }
 

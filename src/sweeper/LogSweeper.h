@@ -13,7 +13,8 @@ namespace velkor {
 using PathRemover = std::function<bool(const std::string& path)>;
 
 // What a sweep came to: the report page (CP932, to be shown under LogSweeper::ReportTitle()), which
-// lists every path handed to the remover, removed or not; and a failure when some removals failed,
+// lists every path handed to the remover, removed or not (as text: a folder named with markup
+// stays text); and a failure when some removals failed,
 // whose reason (to be shown as a warning under the same title) names those paths, one per line.
 struct SweepReport {
   std::string page;
