@@ -36,9 +36,10 @@ std::vector<HttpField> ParseHeaderFields(std::string_view header) {
       continue;
     }
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos || colon == 0) continue;
-    fields.emplace_back(std::string(TrimView(line.substr(0, colon))),
-                        std::string(TrimView(line.substr(colon + 1))));
+    if (colon == std::string_view::npos) continue;
+    const std::string_view name = TrimView(line.substr(0, colon));
+    if (name.empty()) continue;
+    fields.emplace_back(std::string(name), std::string(TrimView(line.substr(colon + 1))));
   }
   return fields;
 }

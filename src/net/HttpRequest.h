@@ -40,8 +40,8 @@ struct HttpResponse {
   std::string Value(std::string_view name) const;
 };
 
-// The fields of a response header as HttpResponse::fields holds them; the status line is passed
-// over.
+// The fields of a response header as HttpResponse::fields holds them; the status line, lines
+// without a colon and fields without a name are passed over.
 std::vector<HttpField> ParseHeaderFields(std::string_view header);
 
 // How far a request got. Only kOk carries the answer.

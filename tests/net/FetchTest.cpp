@@ -114,10 +114,11 @@ TEST_F(FetchTest, DifferentialRequestLinesInOrder) {
 }
 
 TEST_F(FetchTest, RequestWithMethodQueryFieldsAndBodyAnsweredWithEveryField) {
-  Serve(HttpAnswer("HTTP/1.1 200 OK",
-                   {"Set-Cookie: a=1; path=/", "x-resnum: 12", "Set-Cookie: b=2", "X-Long: first",
-                    "  second", "Transfer-Encoding: chunked", "Content-Encoding: gzip"},
-                   Chunked(GzipBytes(std::string("answer\0page", 11) + std::string(40, 'p')), 7)));
+  Serve(HttpAnswer(
+      "HTTP/1.1 200 OK",
+      {"Set-Cookie: a=1; path=/", "x-resnum: 12", "Set-Cookie: b=2", "X-Long: first", "  second",
+       "\x01: nameless", "Transfer-Encoding: chunked", "Content-Encoding: gzip"},
+      Chunked(GzipBytes(std::string("answer\0page", 11) + std::string(40, 'p')), 7)));
   HttpRequest request;
   request.method = "POST";
   request.url = "http://example.test/test/bbs.cgi?guid=ON#form";
@@ -143,6 +144,7 @@ TEST_F(FetchTest, RequestWithMethodQueryFieldsAndBodyAnsweredWithEveryField) {
   EXPECT_EQ(answer.Values("SET-COOKIE"), (std::vector<std::string>{"a=1; path=/", "b=2"}));
   EXPECT_EQ(answer.Value("X-Resnum"), "12");
   EXPECT_EQ(answer.Value("x-long"), "first second");
+  EXPECT_EQ(answer.fields.size(), 6u) << "a field without a name is none";
   EXPECT_EQ(answer.body, std::string("answer\0page", 11) + std::string(40, 'p'));
   EXPECT_EQ(session.State(), kSessionClosed);
 }
