@@ -53,7 +53,8 @@ BoardLimits LoadBoardLimits(const std::string& boardUrl, const std::string& boar
   {
     HttpSession session;
     session.SetStatusHandler(&context, StandardStatusHandler);
-    fetched = FetchFull(session, boardUrl + "SETTING.TXT", text, lastModified, false);
+    const std::string folder = boardUrl.ends_with('/') ? boardUrl : boardUrl + "/";
+    fetched = FetchFull(session, folder + "SETTING.TXT", text, lastModified, false);
   }
   if (fetched.Code() == FetchResult::kNotModified) {
     CheckedBoards().insert(boardDir);
@@ -126,6 +127,7 @@ PostResult PostFlow::Accept() {
   if (running_ || !confirmationWaits_) return Refuse("エラー:承諾を待っている確認はありません");
   confirmationWaits_ = false;
   running_ = true;
+  context_.abortRequested = 0;
   HttpRequest request;
   request.method = confirmation_.method;
   const std::string body = FormBody(confirmation_.fields);

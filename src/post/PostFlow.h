@@ -77,7 +77,7 @@ class PostResult : public Result<PostCode> {
   // The confirmation page's form (kConfirm), which Accept sends back.
   ConfirmForm form;
   // What went wrong after the post itself (the thread not fetched, the reply not found, a file not
-  // written), one CP932 line each, to show beside the result.
+  // written), one CP932 text each, to show beside the result.
   std::vector<std::string> notes;
 };
 
@@ -97,8 +97,9 @@ class PostFlow {
   // with the cookies, to its action (on the post's own server), and goes on as Send does. Without a
   // confirmation waiting: kLocalRefused, nothing sent.
   PostResult Accept();
-  // Asks the running network step to stop (the window's stop button). A request that went out
-  // still ends as kMayHaveBeenPosted.
+  // Asks the running download of SETTING.TXT or the running POST to stop (the window's stop
+  // button; the fetch of the thread afterwards stops through the thread list's RunningFetch). A
+  // request that went out still ends as kMayHaveBeenPosted. Accept starts afresh.
   void Stop() { context_.abortRequested = 1; }
 
  private:
