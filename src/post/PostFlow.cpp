@@ -111,7 +111,19 @@ SubjectList& PostFlow::List() {
 
 std::string PostFlow::Title() {
   if (draft_.key.empty()) return draft_.subject;
-  return ReadTitle(*List().Ini(), draft_.key + ".dat");
+  if (std::string title = ReadTitle(*List().Ini(), draft_.key + ".dat"); !title.empty()) {
+    return title;
+  }
+  // A thread the list does not know: the title is the last field of the log's first line.
+  const std::string log = ReadWholeFile(boardDir_ + draft_.key + ".dat").value_or("");
+  std::string_view first = log;
+  first = first.substr(0, first.find_first_of("\r\n"));
+  std::size_t at = 0;
+  for (int field = 0; field < 4 && at != std::string_view::npos; ++field) {
+    at = first.find("<>", at);
+    if (at != std::string_view::npos) at += 2;
+  }
+  return at == std::string_view::npos ? std::string() : DecodeTitleEntities(first.substr(at));
 }
 
 PostResult PostFlow::Send() {
