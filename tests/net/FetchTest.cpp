@@ -156,7 +156,8 @@ struct ReachCase {
   RequestReach reach;
   int requests;  // requests the server read
   int status = 0;
-  const char* field = "";  // a value for an extra field
+  const char* field = "";   // a value for an extra field
+  const char* stopAt = "";  // the status text (UTF-8) at which the user stops
 };
 
 void PrintTo(const ReachCase& c, std::ostream* os) {
@@ -176,6 +177,11 @@ const ReachCase kReachCases[] = {
        server.AddConnection(Script().ReadRequest().Hold(std::make_shared<HttpTestServer::Gate>()));
      },
      RequestReach::kNoAnswer, 1},
+    {"StoppedWhileWaitingForTheAnswer",
+     [](HttpTestServer& server) {
+       server.AddConnection(Script().ReadRequest().Hold(std::make_shared<HttpTestServer::Gate>()));
+     },
+     RequestReach::kNoAnswer, 1, 0, "", "警告:タイムアウト"},
     {"AnswerCutShort",
      [](HttpTestServer& server) {
        server.AddConnection(Script()
@@ -228,6 +234,7 @@ TEST_P(RequestReachTest, TellsWhetherTheRequestMayHaveArrived) {
   request.method = "POST";
   request.url = "http://example.test/test/bbs.cgi";
   request.fields = {{"X-Field", c.field}};
+  recorder.stopAtText = S(c.stopAt);
   request.body = "MESSAGE=x";
   RequestOutcome answered = SendHttpRequest(session, request);
   EXPECT_EQ(answered.Code(), c.reach) << answered.Reason();
