@@ -33,6 +33,15 @@ constexpr ColourKey kColourKeys[7] = {
     {"PastThreadColor", 0xFFFF, &Settings::pastThreadColor},
 };
 
+// A User-Agent from the file: a value that could break the request line (a control byte) or
+// says nothing is not used.
+std::string UsableUserAgent(std::string value) {
+  const bool control = std::any_of(value.begin(), value.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  return value.empty() || control ? std::string(kUserAgent) : value;
+}
+
 }  // namespace
 
 AppConfig& Config() {
@@ -58,6 +67,7 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.fetchTimeLimit = std::max(0, doc_.ReadNumber<int>(kKodawari, "FetchTimeLimit", 120));
   settings.newTabOpen = doc_.ReadBool(kKodawari, "NewTabOpen", false);
   settings.browserApp = doc_.ReadString(kKodawari, "BrowserApp", "");
+  settings.userAgent = UsableUserAgent(doc_.ReadString(kKodawari, "UserAgent", ""));
   display.boardFontSize = doc_.ReadNumber<int>(kLookFeel, "BoardFontSize", 10);
   display.threadFontSize = doc_.ReadNumber<int>(kLookFeel, "ThreadFontSize", 10);
   for (const ColourKey& c : kColourKeys) {

@@ -21,7 +21,8 @@ class AppConfig {
   bool IsBound() const { return bound_; }
 
   // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
-  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit).
+  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit;
+  // Kodawari UserAgent: used when present, not empty and free of control bytes, else kUserAgent).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;

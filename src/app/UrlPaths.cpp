@@ -106,6 +106,16 @@ void LogPathToBoard(std::string_view logPath, std::string& host, std::string& bo
   host.assign(hostStart == std::string_view::npos ? above : above.substr(hostStart + 1));
 }
 
+std::string OwnPostsFileName(std::string_view datName) {
+  constexpr std::string_view kDat = ".dat";
+  if (!datName.ends_with(kDat) || datName.size() == kDat.size()) return {};
+  const std::string_view key = datName.substr(0, datName.size() - kDat.size());
+  for (char c : key) {
+    if (c < '0' || c > '9') return {};
+  }
+  return std::string(key) + ".own";
+}
+
 bool IsSafePathComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   // A control byte is never the second byte of a CP932 character; "\" may be one and is refused

@@ -22,7 +22,9 @@ struct SweepReport {
 };
 
 // Cleans the log tree: removes the folders of boards that are no longer favourites, host folders
-// that are left empty, and files in favourite boards' folders that belong to no known thread. Every
+// that are left empty, and files in favourite boards' folders that belong to no known thread (a
+// thread's log "<key>.dat" and its own-post list "<key>.own" stay while subject.ini knows the
+// thread; the board's lists and SETTING.TXT with setting.ini stay). Every
 // removal goes through the injected remover and is listed on a report page.
 //
 // The sweeper stays inside the log directory: it lists only real folders (a symbolic link is never
