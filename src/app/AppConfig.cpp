@@ -50,7 +50,7 @@ AppConfig& Config() {
 }
 
 void AppConfig::Open(const std::string& path) {
-  if (bound_) return;
+  if (bound_ && path == path_) return;
   bound_ = true;
   path_ = path;
   doc_.Load(path);
@@ -58,6 +58,39 @@ void AppConfig::Open(const std::string& path) {
 
 void AppConfig::Flush() {
   if (bound_) doc_.Save(path_);
+}
+
+bool AppConfig::ReadFlag(std::string_view section, std::string_view key, bool fallback) const {
+  return doc_.ReadBool(section, key, fallback);
+}
+
+void AppConfig::WriteFlag(std::string_view section, std::string_view key, bool value, bool flush) {
+  if (!bound_) return;
+  doc_.WriteBool(section, key, value);
+  if (flush) Flush();
+}
+
+int AppConfig::ReadNumber(std::string_view section, std::string_view key, int fallback, int min,
+                          int max) const {
+  const int value = doc_.ReadNumber(section, key, fallback);
+  return value < min || value > max ? fallback : value;
+}
+
+void AppConfig::WriteNumber(std::string_view section, std::string_view key, int value, bool flush) {
+  if (!bound_) return;
+  doc_.WriteInteger(section, key, value);
+  if (flush) Flush();
+}
+
+std::string AppConfig::ReadText(std::string_view section, std::string_view key) const {
+  return doc_.ReadString(section, key, "");
+}
+
+void AppConfig::WriteText(std::string_view section, std::string_view key, std::string_view value,
+                          bool flush) {
+  if (!bound_) return;
+  doc_.WriteString(section, key, value);
+  if (flush) Flush();
 }
 
 void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const {
