@@ -75,7 +75,7 @@ std::string ThreadUrlToLogPath(std::string_view url, std::string& remainder) {
   std::string path;
   SplitUrl(url, host, path);
   std::string_view rest = path;
-  rest.remove_prefix(std::min<std::size_t>(rest.size(), 15));  // "/test/read.cgi/"
+  rest.remove_prefix(std::min(rest.size(), kReadCgiPath.size()));
   std::string result = "/" + host + "/";
   std::size_t slash = SjisFindChar(rest, '/');
   if (slash == std::string_view::npos) return result;
@@ -228,7 +228,8 @@ std::string ThreadUrl(std::string_view boardUrl, std::string_view key, bool fina
       slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
   std::string url;
   url.reserve(boardUrl.size() + key.size() + 24);
-  url.append(scheme).append("://").append(host).append("/test/read.cgi").append(path);
+  url.append(scheme).append("://").append(host).append(kReadCgiPath);
+  if (!path.empty()) url.append(path.substr(1));
   if (url.back() != '/') url += '/';
   url.append(key);
   if (finalSlash) url += '/';

@@ -9,6 +9,9 @@
 
 namespace velkor {
 
+// What the path of a thread URL starts with on every board host.
+inline constexpr std::string_view kReadCgiPath = "/test/read.cgi/";
+
 // Longest part SplitUrl accepts, in bytes after decoding.
 inline constexpr std::size_t kMaxUrlPartLength = 511;
 
