@@ -23,12 +23,13 @@ std::vector<std::string> ReadList(const IniDocument& ini, std::string_view secti
   return list;
 }
 
-// Puts `text` (line breaks as blanks: the file keeps one line per entry) first in `list`; true
-// when the list changed.
+// Puts `given` (line breaks as blanks and without blanks at its ends, as the file keeps it)
+// first in `list`; true when the list changed.
 bool PutFirst(std::vector<std::string>& list, std::string_view given) {
   std::string text(given);
   std::replace_if(
       text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  text = std::string(TrimView(text));
   if (text.empty() || (!list.empty() && list.front() == text)) return false;
   std::erase(list, text);
   list.insert(list.begin(), text);

@@ -23,9 +23,10 @@ class PostHistory {
   const std::vector<std::string>& Names() const { return names_; }
   const std::vector<std::string>& Mails() const { return mails_; }
 
-  // Puts `name` and `mail` first (an equal older entry goes; the oldest beyond kSize go; an empty
-  // text is not kept) and saves the file. Nothing is written when both lists stay as they were.
-  // Fails when the file cannot be written; the lists in memory keep the change.
+  // Puts `name` and `mail` first (line breaks as blanks, trimmed; an equal older entry goes; the
+  // oldest beyond kSize go; an empty text is not kept) and saves the file. Nothing is written when
+  // both lists stay as they were. Fails when the file cannot be written; the lists in memory keep
+  // the change.
   Outcome Remember(std::string_view name, std::string_view mail);
 
  private:
