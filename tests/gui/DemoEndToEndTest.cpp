@@ -2,7 +2,7 @@
 // test on a free loopback port, growing only when the test says so): board-menu update,
 // subscribing, a board's thread list, a thread, a reply pop-up, the bookmark, new replies under the
 // unread marker, log search and the log sweeper; then posting from the reply window, own replies
-// in the page and answers to them in the caption.
+// in the page and answers to them in the caption, a new thread.
 
 #include <QAction>
 #include <QApplication>
@@ -316,7 +316,8 @@ class DemoEndToEndTest : public QObject {
   // A reply from the reply window: "これにレス" puts the anchor in, the typed text is previewed
   // and counted, the confirmation is answered, and the thread's tab shows the new reply marked as
   // the user's own. A refused post keeps its text as a draft, also once the window is closed. A
-  // reply answering the own one counts in the caption of its tab while that is in the background.
+  // new thread opens in a tab of its own. A reply answering the own one counts in the caption of
+  // its tab while that is in the background.
   void postsFromTheReplyWindow() {
     test::PresetDialogs dialogs;
     const std::string boardDir = LogDir() + "/hayabusa.5ch.io/cook/";
@@ -418,6 +419,21 @@ class DemoEndToEndTest : public QObject {
     window = PostWindows().Window(boardDir, fullDat);
     QCOMPARE(window->messageEdit->toPlainText(), QString::fromUtf8("届かない"));
     window->close();
+
+    // A new thread from the thread list's "スレ立て": the refreshed list shows it and it opens in a
+    // new tab.
+    QTest::mouseClick(form_->findChild<QToolButton*>("subjectNewThreadToolButton"), Qt::LeftButton);
+    window = PostWindows().Window(boardDir, std::string());
+    QVERIFY(!window.isNull() && window->subjectEdit != nullptr);
+    window->subjectEdit->setText(QString::fromUtf8("窓から立てたスレ"));
+    window->messageEdit->setPlainText(QString::fromUtf8("一番乗り"));
+    const int tabsBefore = tabs_->count();
+    QTest::mouseClick(window->postButton, Qt::LeftButton);
+    QTRY_VERIFY(window.isNull());
+    QVERIFY(RowOf(ThreadTabs().ActiveTab()->DatName()) >= 0);
+    QCOMPARE(tabs_->count(), tabsBefore + 1);
+    QCOMPARE(tabs_->tabText(tabs_->currentIndex()), QString::fromUtf8("窓から立てたスレ"));
+    QCOMPARE(ThreadTabs().ActiveTab()->OwnReplies(), std::vector<int>{1});
 
     // Someone answers the own reply while its tab is in the background: the caption counts it
     // until the tab is viewed.
