@@ -395,6 +395,9 @@ void TReplyForm::Post() {
   flow_ = nullptr;
   busy_ = false;
   UpdateButtons();
+  // The flow may have brought the board's SETTING.TXT up to date.
+  limits_ = ParseSettingText(ReadBoardSetting(boardDir_).text);
+  UpdateCounts();
   Finish(result);
 }
 
