@@ -36,6 +36,7 @@
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
 #include "net/CacheServerUrl.h"
+#include "post/ui/ReplyWindows.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/BoardDir.h"
 #include "subjects/ThreadState.h"
@@ -48,6 +49,7 @@
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
 
@@ -256,6 +258,7 @@ void TMainForm::BuildLayout() {
   subjectCheckToolButton = addToolButton("subjectCheckToolButton", "新着チェック");
   subjectCheckToolButton->setPopupMode(QToolButton::MenuButtonPopup);
   subjectCheckToolButton->setToolTip(QString::fromUtf8("お気に入りの板の新着チェック (F9)"));
+  subjectNewThreadToolButton = addToolButton("subjectNewThreadToolButton", "スレ立て");
   toolLayout->addWidget(subjectToolBar);
   subjectShowTypeCB = new QComboBox(subjectToolPanel);
   subjectShowTypeCB->setObjectName("subjectShowTypeCB");
@@ -351,6 +354,8 @@ void TMainForm::BuildMenus() {
   subscribeOpenBrowserMI = AddItem(subscribePM, "subscribeOpenBrowserMI", "ブラウザで開く");
   subscribePM->addSeparator();
   subscribeUnsubscribeMI = AddItem(subscribePM, "subscribeUnsubscribeMI", "お気に入りから削除");
+  subscribePM->addSeparator();
+  subscribeNewThreadMI = AddItem(subscribePM, "subscribeNewThreadMI", "スレ立て");
 
   bbsButtonDeletePM = new QMenu(this);
   bbsButtonDeletePM->setObjectName("bbsButtonDeletePM");
@@ -421,6 +426,17 @@ void TMainForm::ConnectCommands() {
   connect(subscribeURLCopyMI, &QAction::triggered, this, &TMainForm::URLCopyClick);
   connect(subscribeOpenBrowserMI, &QAction::triggered, this, &TMainForm::OpenBrowserClick);
   connect(subscribeUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
+  connect(subscribeNewThreadMI, &QAction::triggered, this, [this] {
+    if (popupNode.level == 2) PostWindows().OpenNewThreadWindow(BoardUrlOf(popupNode), this);
+  });
+  connect(subjectNewThreadToolButton, &QToolButton::clicked, this, [this] {
+    if (currentBoardNode.level == 2) {
+      PostWindows().OpenNewThreadWindow(BoardUrlOf(currentBoardNode), this);
+    }
+  });
+  connect(&PostWindows(), &ReplyWindows::BoardListRefreshed, this, [this](const QString& dir) {
+    if (subjects.IsBound() && subjects.Dir() == ToSjis(dir)) subjectListView->Fill(ShownMask());
+  });
   connect(BBSNameLabel, &QWidget::customContextMenuRequested, this,
           &TMainForm::BBSNameLabelContextPopup);
 
@@ -452,6 +468,7 @@ void TMainForm::ConnectCommands() {
 }
 
 void TMainForm::FormCreate() {
+  InstallThreadPosting(&PostWindows());
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
   Config().Open(IniDir() + "/config.ini");
@@ -498,6 +515,8 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
+  PostWindows().CloseAll();
+  InstallThreadPosting(nullptr);
   ThreadTabs().SetShownSubjects({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
@@ -941,7 +960,8 @@ void TMainForm::OpenBrowserClick() {
 void TMainForm::subscribeTreeViewContextPopup(const QPoint& pos) {
   popupNode = RefOf(subscribeTreeView->SelectedNode());
   subscribeAddFavoriteButtonMI->setEnabled(popupNode.level == 1 || popupNode.level == 2);
-  for (QAction* item : {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI}) {
+  for (QAction* item :
+       {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI, subscribeNewThreadMI}) {
     item->setEnabled(popupNode.level == 2);
   }
   subscribePM->exec(subscribeTreeView->viewport()->mapToGlobal(pos));
@@ -951,7 +971,8 @@ void TMainForm::BBSNameLabelContextPopup(const QPoint& pos) {
   if (currentBoardNode.level != 2) return;
   popupNode = currentBoardNode;
   subscribeAddFavoriteButtonMI->setEnabled(false);
-  for (QAction* item : {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI}) {
+  for (QAction* item :
+       {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI, subscribeNewThreadMI}) {
     item->setEnabled(true);
   }
   subscribePM->exec(BBSNameLabel->mapToGlobal(pos));

@@ -194,6 +194,8 @@ class TMainForm : public QMainWindow {
   // The new-reply check: its tool button (with the menu holding checkFetchLogsMI), its list, and
   // its progress text and stop button in the status bar.
   QToolButton* subjectCheckToolButton = nullptr;
+  // "スレ立て": the new-thread window of the shown board (also in subscribePM).
+  QToolButton* subjectNewThreadToolButton = nullptr;
   QMenu* checkPM = nullptr;
   QAction* checkFetchLogsMI = nullptr;
   QAction* checkAction = nullptr;
@@ -224,6 +226,7 @@ class TMainForm : public QMainWindow {
   QAction* subscribeURLCopyMI = nullptr;
   QAction* subscribeOpenBrowserMI = nullptr;
   QAction* subscribeUnsubscribeMI = nullptr;
+  QAction* subscribeNewThreadMI = nullptr;
   QMenu* bbsButtonDeletePM = nullptr;
   QAction* bbsButtonDeleteMI = nullptr;
   QMenu* threadPM = nullptr;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <set>
 
 #include "app/UrlPaths.h"
 #include "base/FileUtil.h"
@@ -32,40 +31,6 @@ std::int64_t CalendarNow() {
 
 PostResult Refuse(const char* utf8) {
   return {PostCode::kLocalRefused, Sjis(utf8)};
-}
-
-// The boards whose SETTING.TXT was brought up to date in this run (their folders).
-std::set<std::string>& CheckedBoards() {
-  static std::set<std::string> boards;
-  return boards;
-}
-
-// The board's limits: its SETTING.TXT, fetched (conditionally, when one is stored) the first time
-// this run posts to the board and kept beside its logs. A failed download leaves what is stored (no
-// limits when nothing is): the server checks again anyway.
-BoardLimits LoadBoardLimits(const std::string& boardUrl, const std::string& boardDir,
-                            FetchContext& context, std::vector<std::string>& notes) {
-  StoredBoardSetting stored = ReadBoardSetting(boardDir);
-  if (CheckedBoards().contains(boardDir)) return ParseSettingText(stored.text);
-  std::string text;
-  std::string lastModified = stored.text.empty() ? std::string() : stored.lastModified;
-  FetchOutcome fetched;
-  {
-    HttpSession session;
-    session.SetStatusHandler(&context, StandardStatusHandler);
-    const std::string folder = boardUrl.ends_with('/') ? boardUrl : boardUrl + "/";
-    fetched = FetchFull(session, folder + "SETTING.TXT", text, lastModified, false);
-  }
-  if (fetched.Code() == FetchResult::kNotModified) {
-    CheckedBoards().insert(boardDir);
-  } else if (fetched.IsOk() && !text.empty()) {
-    CheckedBoards().insert(boardDir);
-    if (Outcome kept = StoreBoardSetting(boardDir, text, lastModified); !kept.IsOk()) {
-      notes.push_back(kept.Reason());
-    }
-    stored.text = std::move(text);
-  }
-  return ParseSettingText(stored.text);
 }
 
 // The folder name the form's "bbs" field carries: the last segment of the board URL's path.

@@ -1,16 +1,20 @@
 // The whole window against the offline demo board network (velkor-cli demo-server, started by the
 // test on a free loopback port, growing only when the test says so): board-menu update,
 // subscribing, a board's thread list, a thread, a reply pop-up, the bookmark, new replies under the
-// unread marker, log search and the log sweeper.
+// unread marker, log search and the log sweeper; then posting from the reply window, own replies
+// in the page and answers to them in the caption, a new thread.
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,6 +32,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include "PresetDialogs.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
@@ -39,6 +44,12 @@
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
 #include "net/HttpSession.h"
+#include "post/OwnPosts.h"
+#include "post/PostDrafts.h"
+#include "post/PostFlow.h"
+#include "post/ui/ReplyWindows.h"
+#include "post/ui/TPostConfirmForm.h"
+#include "post/ui/TReplyForm.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/ui/SubjectListView.h"
 #include "threads/DatRenderer.h"
@@ -114,7 +125,8 @@ class DemoEndToEndTest : public QObject {
   void initTestCase() {
     QVERIFY(dataDir_.isValid() && serverDir_.isValid());
     server_.setProgram(VELKOR_CLI_PATH);
-    server_.setArguments({"--data-dir", serverDir_.path(), "demo-server", "--step-seconds", "0"});
+    server_.setArguments({"--data-dir", serverDir_.path(), "demo-server", "--step-seconds", "0",
+                          "--post-interval", "0"});
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The server ends with the test, even when the test dies.
     server_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -301,6 +313,163 @@ class DemoEndToEndTest : public QObject {
     QVERIFY(FileExists(boardDir + datName));
   }
 
+  // A reply from the reply window: "これにレス" puts the anchor in, the typed text is previewed
+  // and counted, the confirmation is answered, and the thread's tab shows the new reply marked as
+  // the user's own. A refused post keeps its text as a draft, also once the window is closed. A
+  // new thread opens in a tab of its own. A reply answering the own one counts in the caption of
+  // its tab while that is in the background.
+  void postsFromTheReplyWindow() {
+    test::PresetDialogs dialogs;
+    const std::string boardDir = LogDir() + "/hayabusa.5ch.io/cook/";
+    // The list is not modified since the first test: every stored thread is shown.
+    form_->OpenBoard(Sjis("趣味"), Sjis("料理"));
+    auto* showType = form_->findChild<QComboBox*>("subjectShowTypeCB");
+    showType->setCurrentIndex(1);
+    emit showType->activated(1);
+    QCOMPARE(view_->model()->rowCount(), 300);
+    int openRow = -1;
+    int fullRow = -1;
+    for (int r = 0; r < view_->model()->rowCount(); ++r) {
+      const int res = view_->model()->index(r, kResColumn).data().toString().toInt();
+      if (openRow < 0 && res >= 60 && res <= 400) openRow = r;
+      if (fullRow < 0 && res >= 1000) fullRow = r;
+    }
+    QVERIFY(openRow >= 0 && fullRow >= 0);
+    const std::string datName = OpenRow(openRow);
+    QVERIFY(!datName.empty());
+    const std::string key = datName.substr(0, datName.size() - 4);
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    WaitLoaded(tab);
+    const int replies = tab->Replies().Count();
+    const int mine = replies + 1;
+    QVERIFY(tab->WriteButton()->isVisible());
+
+    // "これにレス" on reply 1; the tab's button brings the same window up.
+    ClickInPage(tab, "a[href=\"menu:1\"]");
+    QTRY_VERIFY(ThreadTabs().ReplyMenu()->isVisible());
+    auto* replyItem = ThreadTabs().ReplyMenu()->findChild<QAction*>("ieReplyMI");
+    QVERIFY(replyItem != nullptr && replyItem->isEnabled());
+    ThreadTabs().ReplyMenu()->hide();
+    replyItem->trigger();
+    QPointer<TReplyForm> window = PostWindows().Window(boardDir, datName);
+    QVERIFY(!window.isNull());
+    QCOMPARE(window->messageEdit->toPlainText(), QString(">>1\n"));
+    QTest::mouseClick(tab->WriteButton(), Qt::LeftButton);
+    QCOMPARE(PostWindows().Window(boardDir, datName), window.data());
+
+    QTest::keyClicks(window->nameComboBox->lineEdit(), "tester");
+    window->sageCheckBox->click();
+    QCOMPARE(window->mailComboBox->currentText(), QString("sage"));
+    window->messageEdit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(window->messageEdit, "hello ");
+    window->messageEdit->insertPlainText(QString::fromUtf8("窓から <b>"));
+    // The board's limits are fetched once the window is open, and the counts measure against them.
+    QTRY_VERIFY2(window->countLabel->text().contains("/1024"),
+                 qPrintable(window->countLabel->text()));
+    QVERIFY(!window->Busy());
+    window->messagePageControl->setCurrentWidget(window->previewPage);
+    const std::string& preview = window->PreviewDocument();
+    QVERIFY(preview.find(Sjis("hello 窓から &lt;b&gt;")) != std::string::npos);
+    QVERIFY(preview.find("<a name=\"a" + std::to_string(mine) + "\">") != std::string::npos);
+
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto* confirm = qobject_cast<TPostConfirmForm*>(&dialog);
+      QVERIFY(confirm != nullptr);
+      QVERIFY(confirm->confirmTextEdit->toPlainText().contains(QString::fromUtf8("クッキー")));
+      confirm->confirmPostButton->click();
+    });
+    QTest::mouseClick(window->postButton, Qt::LeftButton);
+    QCOMPARE(dialogs.asked, QStringList{"window||PostConfirmForm"});
+    QTRY_VERIFY(window.isNull());
+    QCOMPARE(ReadOwnPosts(boardDir, datName).Value(), std::vector<int>{mine});
+    QVERIFY(!FileExists(DraftPath("http://hayabusa.5ch.io/cook/", key)));
+    QVERIFY(ReadWholeFile(LogDir() + "/kakikomi.txt")->find("hello") != std::string::npos);
+    QCOMPARE(ThreadTabs().ActiveTab(), tab);
+    QCOMPARE(tab->Replies().Count(), mine);
+    QCOMPARE(tab->OwnReplies(), std::vector<int>{mine});
+    QTRY_VERIFY(OwnMarkShown(tab, mine));
+    const QVariantList place =
+        FromScript(tab, QString("(function () { var a = document.anchors.namedItem('a%1');"
+                                " return [a.getBoundingClientRect().top, window.innerHeight,"
+                                " window.pageYOffset]; })()")
+                            .arg(mine));
+    QCOMPARE(place.size(), 3);
+    QVERIFY(place[0].toDouble() >= 0 && place[0].toDouble() < place[1].toDouble());
+    QVERIFY(place[2].toDouble() > 0);
+
+    // A thread at 1000: the server's reason in the window, the text kept, also in the draft.
+    const std::string fullDat = OpenRow(fullRow);
+    ThreadTab* full = ThreadTabs().ActiveTab();
+    QVERIFY(full != tab && full->DatName() == fullDat);
+    full->ReplyTo(0);
+    window = PostWindows().Window(boardDir, fullDat);
+    QVERIFY(!window.isNull());
+    QCOMPARE(window->nameComboBox->itemText(0), QString("tester"));
+    window->messageEdit->setPlainText(QString::fromUtf8("届かない"));
+    QTest::mouseClick(window->postButton, Qt::LeftButton);
+    QVERIFY2(window->ResultText().contains(QString::fromUtf8("1000を超えました")),
+             qPrintable(window->ResultText()));
+    QCOMPARE(window->messageEdit->toPlainText(), QString::fromUtf8("届かない"));
+    window->close();
+    QTRY_VERIFY(window.isNull());
+    const std::string fullDraft =
+        DraftPath("http://hayabusa.5ch.io/cook/", fullDat.substr(0, fullDat.size() - 4));
+    QCOMPARE(ReadDraft(fullDraft).Value().message, std::string("届かない"));
+    QTest::mouseClick(full->WriteButton(), Qt::LeftButton);
+    window = PostWindows().Window(boardDir, fullDat);
+    QCOMPARE(window->messageEdit->toPlainText(), QString::fromUtf8("届かない"));
+    window->close();
+
+    // A new thread from the thread list's "スレ立て": the refreshed list shows it and it opens in a
+    // new tab.
+    QTest::mouseClick(form_->findChild<QToolButton*>("subjectNewThreadToolButton"), Qt::LeftButton);
+    window = PostWindows().Window(boardDir, std::string());
+    QVERIFY(!window.isNull() && window->subjectEdit != nullptr);
+    window->subjectEdit->setText(QString::fromUtf8("窓から立てたスレ"));
+    window->messageEdit->setPlainText(QString::fromUtf8("一番乗り"));
+    const int tabsBefore = tabs_->count();
+    QTest::mouseClick(window->postButton, Qt::LeftButton);
+    QTRY_VERIFY(window.isNull());
+    QVERIFY(RowOf(ThreadTabs().ActiveTab()->DatName()) >= 0);
+    QCOMPARE(tabs_->count(), tabsBefore + 1);
+    QCOMPARE(tabs_->tabText(tabs_->currentIndex()), QString::fromUtf8("窓から立てたスレ"));
+    QCOMPARE(ThreadTabs().ActiveTab()->OwnReplies(), std::vector<int>{1});
+
+    // Someone answers the own reply while its tab is in the background: the caption counts it
+    // until the tab is viewed.
+    PostDraft answer;
+    answer.boardUrl = "http://hayabusa.5ch.io/cook/";
+    answer.key = key;
+    answer.message = ">>" + std::to_string(mine);
+    PostFlow flow(answer, &form_->Subjects());
+    const PostResult answered = flow.Send();
+    QVERIFY2(answered.Posted(), answered.Reason().c_str());
+    QVERIFY(MarkOwnPost(boardDir, datName, answered.number, false).IsOk());
+    QVERIFY(tab->ShowAgainIfChanged("midoku", tab->FirstUnread()));
+    QCOMPARE(tab->UnseenAnswersToOwn(), 1);
+    const int tabIndex = tabs_->indexOf(tab);
+    QVERIFY(tabs_->tabText(tabIndex).startsWith(QString::fromUtf8("[返信1] ")));
+    tabs_->setCurrentIndex(tabIndex);
+    QCOMPARE(tab->UnseenAnswersToOwn(), 0);
+    QVERIFY(!tabs_->tabText(tabIndex).startsWith(QString::fromUtf8("[返信")));
+    WaitLoaded(tab);
+    QTRY_VERIFY(FromScript(tab, QString("[!!document.querySelector("
+                                        "'a[data-velkor-to-own=\"%1\"]')]")
+                                    .arg(answered.number))
+                    .value(0)
+                    .toBool());
+
+    // The answer marked as own by hand, from its number's menu.
+    ClickInPage(tab, QString("a[href=\"menu:%1\"]").arg(answered.number));
+    QTRY_VERIFY(ThreadTabs().ReplyMenu()->isVisible());
+    auto* ownItem = ThreadTabs().ReplyMenu()->findChild<QAction*>("ieOwnMI");
+    QVERIFY(ownItem != nullptr && ownItem->isEnabled() && !ownItem->isChecked());
+    ThreadTabs().ReplyMenu()->hide();
+    ownItem->trigger();
+    QCOMPARE(ReadOwnPosts(boardDir, datName).Value(), (std::vector<int>{mine, answered.number}));
+    QTRY_VERIFY(OwnMarkShown(tab, answered.number));
+  }
+
  private:
   int Lines() {
     QByteArray all = server_.peek(4096);
@@ -357,6 +526,18 @@ class DemoEndToEndTest : public QObject {
   }
 
   static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
+
+  // Whether the page marks reply `number` as the user's own, beside its number.
+  static bool OwnMarkShown(ThreadTab* tab, int number) {
+    const QVariantList mark = FromScript(
+        tab, QString("(function () { var m = document.querySelector('[data-velkor-own=\"%1\"]');"
+                     " var link = document.querySelector('a[href=\"menu:%1\"]');"
+                     " return [!!m && !!link && m.parentNode === link.parentNode &&"
+                     " !!(link.compareDocumentPosition(m) & Node.DOCUMENT_POSITION_FOLLOWING)];"
+                     " })()")
+                 .arg(number));
+    return mark.value(0).toBool();
+  }
 
   static QVariantList FromScript(ThreadTab* tab, const QString& script) {
     auto result = std::make_shared<QVariantList>();

@@ -295,6 +295,7 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 0);
     QCOMPARE(Outline(form_->findChild<QMenu*>("tabPM")),
              QString::fromUtf8(
+                 "tabWriteMI:書き込み - "
                  "tabCloseMI:このタブを閉じる tabControlMI:操作[tabDeleteLogMI:ログ削除] "
                  "tabCloseOtherMI:これ以外のタブを閉じる - tabTitleCopyMI:タイトルをコピー "
                  "tabURLCopyMI:URLをコピー - tabHistoryMI:履歴[tabHistory1MI:1 tabHistory2MI:2 "
@@ -418,7 +419,7 @@ class TMainFormBoardsTest : public QObject {
   void favouritesMenuOnBoards() {
     auto* menu = form_->findChild<QMenu*>("subscribePM");
     QStringList all = {"subscribeAddFavoriteButtonMI", "subscribeURLCopyMI",
-                       "subscribeOpenBrowserMI", "subscribeUnsubscribeMI"};
+                       "subscribeOpenBrowserMI", "subscribeUnsubscribeMI", "subscribeNewThreadMI"};
     favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
     QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
     bool shown = WithMenu(
@@ -428,7 +429,8 @@ class TMainFormBoardsTest : public QObject {
                    QString::fromUtf8("subscribeAddFavoriteButtonMI:常駐ボタンに登録 - "
                                      "subscribeURLCopyMI:URLコピー "
                                      "subscribeOpenBrowserMI:ブラウザで開く - "
-                                     "subscribeUnsubscribeMI:お気に入りから削除"));
+                                     "subscribeUnsubscribeMI:お気に入りから削除 - "
+                                     "subscribeNewThreadMI:スレ立て"));
           QCOMPARE(EnabledItems(menu), all);
           form_->findChild<QAction*>("subscribeAddFavoriteButtonMI")->trigger();
         });

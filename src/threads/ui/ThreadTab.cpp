@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -30,6 +31,7 @@
 #include "threads/ThreadLinks.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
+#include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTabOwner.h"
 #include "threads/ui/ThreadView.h"
 
@@ -44,10 +46,24 @@ void ReportIniFailure(const std::string& path) {
 }  // namespace
 
 ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
-    : QWidget(parent), owner_(owner), view_(new ThreadView(this)) {
+    : QWidget(parent),
+      owner_(owner),
+      view_(new ThreadView(this)),
+      writeButton_(new QToolButton(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  auto* bar = new QHBoxLayout();
+  bar->setContentsMargins(0, 0, 2, 0);
+  bar->addStretch(1);
+  writeButton_->setObjectName(QStringLiteral("writeButton"));
+  writeButton_->setText(QString::fromUtf8("書き込み"));
+  writeButton_->setAutoRaise(true);
+  writeButton_->setVisible(false);
+  bar->addWidget(writeButton_);
+  layout->addLayout(bar);
   layout->addWidget(view_);
+  connect(writeButton_, &QToolButton::clicked, this, [this] { ReplyTo(0); });
   connect(view_, &ThreadView::LinkFollowed, this,
           [this](const QString& url) { LinkFollowed(ToSjis(url)); });
   connect(view_, &ThreadView::LinkUnderMouse, this,
@@ -81,12 +97,15 @@ void ThreadTab::ReapplyNgRulesInAllTabs() {
 
 void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datName,
                            const std::string& anchor, int firstUnread, const std::string& title) {
+  const bool sameThread = boardDir == boardDir_ && datName == datName_;
   boardDir_ = boardDir;
   datName_ = datName;
   firstUnread_ = firstUnread;
   oldShown_ = kOldShown;
   LoadReplies(replies_, boardDir + datName);
+  if (!sameThread) seenReplies_ = std::clamp(firstUnread - 1, 0, replies_.Count());
   ApplyNgRules();
+  UpdateWriteButton();
   const std::string html = RenderShown(title, firstUnread, kOldShown);
   RecordHistory(boardDir + datName, title);
   WriteDocument(html);
@@ -108,6 +127,8 @@ bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
 void ThreadTab::ShowHtml(const std::string& html) {
   boardDir_.clear();
   datName_.clear();
+  LoadOwnPosts();
+  UpdateWriteButton();
   WriteDocument(html);
   FocusDocument();
 }
@@ -288,6 +309,68 @@ void ThreadTab::ApplyNgRules() {
   }
   answers_ = ReplyAnswers(ShownReplies());
   ids_ = PosterIds(ShownReplies());
+  LoadOwnPosts();
+}
+
+void ThreadTab::LoadOwnPosts() {
+  own_.clear();
+  answersToOwn_.clear();
+  ThreadPosting* posting = InstalledThreadPosting();
+  if (posting != nullptr && !boardDir_.empty() && !datName_.empty()) {
+    auto read = posting->OwnReplies(boardDir_, datName_);
+    if (read.IsOk()) {
+      own_ = std::move(read).Value();
+    } else {
+      Ui().SetStatusText(read.Reason());
+    }
+  }
+  for (int k : own_) {
+    const auto answers = answers_.AnswersTo(k);
+    answersToOwn_.insert(answersToOwn_.end(), answers.begin(), answers.end());
+  }
+  std::sort(answersToOwn_.begin(), answersToOwn_.end());
+  answersToOwn_.erase(std::unique(answersToOwn_.begin(), answersToOwn_.end()), answersToOwn_.end());
+  CountUnseenAnswers();
+}
+
+void ThreadTab::CountUnseenAnswers() {
+  if (isVisible()) seenReplies_ = replies_.Count();
+  const auto unseen = std::count_if(answersToOwn_.begin(), answersToOwn_.end(),
+                                    [this](int k) { return k > seenReplies_; });
+  if (unseen == unseenAnswersToOwn_) return;
+  unseenAnswersToOwn_ = static_cast<int>(unseen);
+  if (owner_ != nullptr) owner_->TabCaptionChanged(*this);
+}
+
+void ThreadTab::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  CountUnseenAnswers();
+}
+
+bool ThreadTab::IsOwnReply(int number) const {
+  return std::binary_search(own_.begin(), own_.end(), number);
+}
+
+void ThreadTab::SetOwnReply(int number, bool own) {
+  ThreadPosting* posting = InstalledThreadPosting();
+  if (posting == nullptr || boardDir_.empty() || datName_.empty()) return;
+  if (Outcome marked = posting->MarkOwnReply(boardDir_, datName_, number, own); !marked.IsOk()) {
+    Ui().SetStatusText(marked.Reason());
+    return;
+  }
+  LoadOwnPosts();
+  view_->RewriteDocument(document_);
+}
+
+void ThreadTab::ReplyTo(int replyNumber) {
+  ThreadPosting* posting = InstalledThreadPosting();
+  if (posting == nullptr || boardDir_.empty() || datName_.empty()) return;
+  posting->OpenReplyWindow(*this, replyNumber);
+}
+
+void ThreadTab::UpdateWriteButton() {
+  writeButton_->setVisible(InstalledThreadPosting() != nullptr && !boardDir_.empty() &&
+                           !datName_.empty());
 }
 
 std::string ThreadTab::RenderShown(const std::string& title, int firstUnread, int oldShown) const {
@@ -316,6 +399,10 @@ void ThreadTab::DecoratePage() {
     QJsonObject reply;
     const std::size_t answers = answers_.AnswersTo(k).size();
     if (answers > 0) reply.insert(QStringLiteral("answers"), static_cast<int>(answers));
+    if (IsOwnReply(k)) reply.insert(QStringLiteral("own"), true);
+    if (std::binary_search(answersToOwn_.begin(), answersToOwn_.end(), k)) {
+      reply.insert(QStringLiteral("toOwn"), true);
+    }
     const PosterIds::Poster* poster = ids_.PosterOf(k);
     if (poster != nullptr) {
       reply.insert(QStringLiteral("id"), FromSjis(poster->id));

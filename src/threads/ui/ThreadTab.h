@@ -9,12 +9,13 @@
 
 #include "threads/NgFilter.h"
 #include "threads/NgRule.h"
-#include "threads/ui/PopupWindow.h"
 #include "threads/PosterIds.h"
 #include "threads/ReplyAnswers.h"
 #include "threads/ReplyList.h"
+#include "threads/ui/PopupWindow.h"
 
 class QMenu;
+class QToolButton;
 
 namespace velkor {
 
@@ -115,9 +116,37 @@ class ThreadTab : public QWidget {
   const std::vector<std::string>& HistoryPaths() const { return historyPaths_; }
   const std::vector<std::string>& HistoryTitles() const { return historyTitles_; }
   const ReplyList& Replies() const { return replies_; }
+
+  // The user's own replies in the thread (ThreadPosting), ascending, and the shown replies that
+  // answer them (ascending): the page marks the former beside their numbers and highlights the
+  // latter once it has loaded, so the page's bytes stay as rendered.
+  const std::vector<int>& OwnReplies() const { return own_; }
+  const std::vector<int>& AnswersToOwn() const { return answersToOwn_; }
+  bool IsOwnReply(int number) const;
+  // Marks reply `number` as the user's own or not ("自分の書き込み" in the reply menu) and marks
+  // the page anew at the place it was scrolled to. Without a thread or posting side: nothing. A
+  // failure is told in the status bar.
+  void SetOwnReply(int number, bool own);
+  // How many replies answering an own reply arrived since the tab was last viewed (shown on
+  // screen); the tab's caption shows it. A thread newly shown in the tab counts from its first
+  // unread reply.
+  int UnseenAnswersToOwn() const { return unseenAnswersToOwn_; }
+  // The button that opens the reply window, shown while the tab shows a thread and posting is
+  // installed.
+  QToolButton* WriteButton() const { return writeButton_; }
+
   // The page last written.
   const std::string& Document() const { return document_; }
   ThreadView* View() const { return view_; }
+
+ public slots:
+  // Opens the reply window of the thread this tab shows ("書き込み"), or brings its open one up;
+  // `replyNumber` > 0 puts ">>replyNumber" into its message ("これにレス"). Without a thread or
+  // posting side: nothing.
+  void ReplyTo(int replyNumber = 0);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   void RecordHistory(const std::string& path, const std::string& title);
@@ -132,6 +161,12 @@ class ThreadTab : public QWidget {
   static std::vector<ThreadTab*>& LiveTabs();
   // Judges replies_ by the NG rules of the tab's board and counts answers and IDs of the result.
   void ApplyNgRules();
+  // Reads the own replies and finds the shown replies that answer them.
+  void LoadOwnPosts();
+  // Counts the answers to own replies not seen yet (all are seen while the tab is on screen) and
+  // tells the owner when the count changed.
+  void CountUnseenAnswers();
+  void UpdateWriteButton();
   // The thread page of the shown replies.
   std::string RenderShown(const std::string& title, int firstUnread, int oldShown) const;
   // Adds the answer counts and IDs to the loaded page.
@@ -158,6 +193,11 @@ class ThreadTab : public QWidget {
   std::optional<NgOutcome> ng_;  // set when a rule applies to the thread
   ReplyAnswers answers_;
   PosterIds ids_;
+  std::vector<int> own_;
+  std::vector<int> answersToOwn_;
+  int seenReplies_ = 0;  // the replies shown when the tab was last on screen
+  int unseenAnswersToOwn_ = 0;
+  QToolButton* writeButton_;
 };
 
 }  // namespace velkor

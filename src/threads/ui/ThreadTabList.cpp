@@ -12,6 +12,7 @@
 #include "app/Settings.h"
 #include "gui/GuiText.h"
 #include "subjects/TitleText.h"
+#include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTab.h"
 
 namespace velkor {
@@ -55,6 +56,7 @@ void ThreadTabList::SetTabControl(QTabWidget* tabs) {
   tabs_ = tabs;
   tabHistoryItems_.clear();
   tabHistoryMI_ = nullptr;
+  tabWriteMI_ = nullptr;
   tabMenu_ = nullptr;
   if (tabs_ != nullptr) {
     BuildTabMenu();
@@ -193,8 +195,34 @@ QMenu* ThreadTabList::ReplyMenu() {
     QAction* bookmark = ownReplyMenu_->addAction(QString::fromUtf8("ここまで読んだ"));
     bookmark->setObjectName(QStringLiteral("ieBookmarkMI"));
     connect(bookmark, &QAction::triggered, this, &ThreadTabList::SetActiveBookmark);
+    ownReplyMenu_->addSeparator();
+    ieReplyMI_ = ownReplyMenu_->addAction(QString::fromUtf8("これにレス"));
+    ieReplyMI_->setObjectName(QStringLiteral("ieReplyMI"));
+    connect(ieReplyMI_, &QAction::triggered, this, [this] {
+      if (ThreadTab* tab = ActiveTab()) tab->ReplyTo(tab->MenuReplyNumber());
+    });
+    ieOwnMI_ = ownReplyMenu_->addAction(QString::fromUtf8("自分の書き込み"));
+    ieOwnMI_->setObjectName(QStringLiteral("ieOwnMI"));
+    ieOwnMI_->setCheckable(true);
+    connect(ieOwnMI_, &QAction::triggered, this, [this](bool own) {
+      if (ThreadTab* tab = ActiveTab()) tab->SetOwnReply(tab->MenuReplyNumber(), own);
+    });
+    connect(ownReplyMenu_, &QMenu::aboutToShow, this, &ThreadTabList::iePMPopup);
   }
   return ownReplyMenu_;
+}
+
+void ThreadTabList::iePMPopup() {
+  const ThreadTab* tab = ActiveTab();
+  const bool thread = InstalledThreadPosting() != nullptr && tab != nullptr &&
+                      !tab->DatName().empty() && tab->MenuReplyNumber() > 0;
+  ieReplyMI_->setEnabled(thread);
+  ieOwnMI_->setEnabled(thread);
+  ieOwnMI_->setChecked(thread && tab->IsOwnReply(tab->MenuReplyNumber()));
+}
+
+void ThreadTabList::OpenReplyWindow() {
+  if (ThreadTab* tab = ActiveTab()) tab->ReplyTo(0);
 }
 
 void ThreadTabList::ShowReplyMenu(QPoint globalPos) {
@@ -213,6 +241,8 @@ void ThreadTabList::BuildTabMenu() {
   auto* menu = new QMenu(tabs_);
   tabMenu_ = menu;
   menu->setObjectName(QStringLiteral("tabPM"));
+  tabWriteMI_ = AddItem(menu, "tabWriteMI", "書き込み");
+  menu->addSeparator();
   QAction* close = AddItem(menu, "tabCloseMI", "このタブを閉じる");
   auto* control = new QMenu(QString::fromUtf8("操作"), menu);
   control->setObjectName(QStringLiteral("tabControlMI"));
@@ -236,6 +266,7 @@ void ThreadTabList::BuildTabMenu() {
   QAction* openBrowser = AddItem(menu, "tabOpenBrowserMI", "ブラウザで開く");
 
   connect(menu, &QMenu::aboutToShow, this, &ThreadTabList::tabPMPopup);
+  connect(tabWriteMI_, &QAction::triggered, this, &ThreadTabList::OpenReplyWindow);
   connect(close, &QAction::triggered, this, [this] {
     if (tabs_ != nullptr && tabs_->count() > 0) CloseTab(tabs_->currentIndex());
   });
@@ -257,6 +288,9 @@ void ThreadTabList::BuildTabMenu() {
 }
 
 void ThreadTabList::tabPMPopup() {
+  const ThreadTab* active = ActiveTab();
+  tabWriteMI_->setEnabled(InstalledThreadPosting() != nullptr && active != nullptr &&
+                          !active->DatName().empty());
   tabHistoryMI_->setEnabled(false);
   for (std::size_t i = 0; i < tabHistoryItems_.size(); ++i) {
     tabHistoryItems_[i]->setText(QString::number(i + 1));
@@ -276,7 +310,11 @@ void ThreadTabList::TabCaptionChanged(ThreadTab& tab) {
   const int index = tabs_->indexOf(&tab);
   // "&" would mark a shortcut key in a tab caption.
   if (index < 0) return;
-  tabs_->setTabText(index, TitleMenuText(tab.Caption()));
+  QString text = TitleMenuText(tab.Caption());
+  if (tab.UnseenAnswersToOwn() > 0) {
+    text = QString::fromUtf8("[返信%1] ").arg(tab.UnseenAnswersToOwn()) + text;
+  }
+  tabs_->setTabText(index, text);
   emit TabsChanged();
 }
 

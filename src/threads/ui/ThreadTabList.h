@@ -68,22 +68,26 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void SetShownSubjects(std::function<SubjectList*()> source);
   SubjectList* ShownSubjects() const override;
 
-  // The reply menu a reply-number link opens (iePM with "ここまで読んだ", which sets the active
-  // tab's bookmark). The list makes its own unless the main window hands over its menu.
+  // The reply menu a reply-number link opens (iePM: "ここまで読んだ", which sets the active tab's
+  // bookmark; "これにレス", which opens the tab's reply window with ">>N"; "自分の書き込み",
+  // checked for an own reply, which marks or unmarks it). The list makes its own unless the main
+  // window hands over its menu.
   void SetReplyMenu(QMenu* menu);
   QMenu* ReplyMenu();
   // Opens the reply menu at `globalPos`.
   void ShowReplyMenu(QPoint globalPos);
 
   // The tab menu (tabPM) of the tab control, made with it (a child of it, so the window's tests
-  // find it by name): "このタブを閉じる", "操作" → "ログ削除", "これ以外のタブを閉じる",
+  // find it by name): "書き込み" (the reply window), "このタブを閉じる", "操作" → "ログ削除",
+  // "これ以外のタブを閉じる",
   // "タイトルをコピー", "URLをコピー", "履歴" (the active tab's history) and "ブラウザで開く", each
   // acting on the active tab. Null without a tab control.
   QMenu* TabMenu();
   // Opens the tab menu at `globalPos` and returns when it closes.
   void ExecTabMenu(QPoint globalPos);
 
-  // ThreadTabOwner.
+  // ThreadTabOwner. A caption is shown with "[返信N] " in front while N replies to the user's own
+  // posts have not been seen in the tab (ThreadTab::UnseenAnswersToOwn).
   void TabCaptionChanged(ThreadTab& tab) override;
   void TabThreadStateChanged(const ThreadTab& tab) override;
   void ReplyMenuRequested(QPoint globalPos) override;
@@ -95,6 +99,10 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   ThreadTab* TabAt(int pageIndex) const;
   // All live tabs in order of creation.
   const std::vector<ThreadTab*>& Tabs() const { return list_; }
+
+ public slots:
+  // Opens the reply window of the active tab's thread ("書き込み"); nothing without one.
+  void OpenReplyWindow();
 
  signals:
   // The thread list should re-read the row of this thread (its log or reading state changed).
@@ -108,6 +116,8 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void BuildTabMenu();
   // Before the tab menu shows: the history items name the active tab's history.
   void tabPMPopup();
+  // Before the reply menu shows: its posting items fit the active tab and its menu reply number.
+  void iePMPopup();
 
   QTabWidget* tabs_ = nullptr;
   std::vector<ThreadTab*> list_;
@@ -116,6 +126,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   QMenu* ownReplyMenu_ = nullptr;
   QPointer<QMenu> tabMenu_;
   QMenu* tabHistoryMI_ = nullptr;
+  QAction* tabWriteMI_ = nullptr;
+  QAction* ieReplyMI_ = nullptr;
+  QAction* ieOwnMI_ = nullptr;
   std::vector<QAction*> tabHistoryItems_;
 };
 

@@ -83,6 +83,24 @@ constexpr const char* kDecorateScript = R"JS(
     var link = document.querySelector('a[href="menu:' + reply + '"]');
     if (!link) continue;
     var info = data[reply];
+    if (info.toOwn) {
+      link.setAttribute('data-velkor-to-own', reply);
+      var block = link.closest('dt,dd,li,p,div,td');
+      if (!block || block === document.body) block = link;
+      block.style.backgroundColor = '#ffefc8';
+      var next = block.nextElementSibling;
+      if (block.tagName === 'DT' && next && next.tagName === 'DD') {
+        next.style.backgroundColor = '#ffefc8';
+      }
+    }
+    if (info.own) {
+      var own = document.createElement('span');
+      own.textContent = '[\u81ea\u5206]';
+      own.style.color = '#0050d0';
+      own.style.fontWeight = 'bold';
+      own.setAttribute('data-velkor-own', reply);
+      link.parentNode.insertBefore(own, link.nextSibling);
+    }
     if (info.answers) {
       var count = document.createElement('span');
       count.textContent = '(' + info.answers + ')';

@@ -58,10 +58,13 @@ class ThreadView : public QWebEngineView {
   void RewriteDocument(const std::string& html);
   // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
   // page's bytes stay as written). `decorations` maps reply numbers (as text) to
-  // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool}: the count
-  // "(3)" goes after the reply's number link "menu:k"; "ID:text" in the reply's header is followed
-  // by " (position/count)", both marked (coloured when heavy). The mouse entering and leaving
-  // them is reported by DecorationUnderMouse.
+  // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool} and/or
+  // {"own": true} and/or {"toOwn": true}: the count "(3)" goes after the reply's number link
+  // "menu:k"; "ID:text" in the reply's header is followed by " (position/count)", both marked
+  // (coloured when heavy); an own reply gets "[自分]" right after its number link (a span with
+  // data-velkor-own); a reply answering an own one gets a background on the block holding its
+  // number link (and, for a <dt>, on the <dd> after it) and data-velkor-to-own on the link. The
+  // mouse entering and leaving the count and the ID is reported by DecorationUnderMouse.
   void Decorate(const QJsonObject& decorations);
   // Calls `done` with the number of the reply shown at `pos` (view coordinates): the last reply
   // anchor "a<k>" before the element there; 0 when there is none or the page cannot tell.
