@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/KeyBindings.h"
 #include "app/Settings.h"
 #include "app/WindowLayout.h"
 #include "base/IniDocument.h"
@@ -46,6 +47,11 @@ class AppConfig {
   void WriteMenuHistory(const std::vector<std::string>& list, bool flush);
   std::string ReadMenuTimestamp() const;
   void WriteMenuTimestamp(const std::string& text, bool flush);
+
+  // The keys of the window's commands ([Keys], KeyBindings). Unbound: the defaults.
+  KeyBindings LoadKeyBindings() const;
+  // Writes the commands `keys` changed (KeyBindings::Write); the rest of [Keys] stays as it is.
+  void SaveKeyBindings(const KeyBindings& keys, bool flush);
 
   // Rewrites the file from memory.
   void Flush();
