@@ -55,11 +55,13 @@ void KeyBindings::Read(const IniDocument& ini) {
 }
 
 void KeyBindings::Write(IniDocument& ini) const {
-  for (const auto& [name, text] : changed_) {
-    if (text) {
-      ini.WriteString(kSection, name, *text);
+  for (const KeyCommand& command : kCommands) {
+    const auto changed = changed_.find(command.name);
+    if (changed == changed_.end()) continue;
+    if (changed->second) {
+      ini.WriteString(kSection, command.name, *changed->second);
     } else {
-      ini.DeleteKey(kSection, name);
+      ini.DeleteKey(kSection, command.name);
     }
   }
 }

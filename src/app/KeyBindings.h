@@ -34,7 +34,8 @@ class KeyBindings {
 
   // Takes the [Keys] values of the known commands from `ini`.
   void Read(const IniDocument& ini);
-  // Writes the commands changed by Set: a text as the value, the default as a removed key.
+  // Writes the commands changed by Set, in table order: a text as the value (new keys at the
+  // section's end), the default as a removed key.
   void Write(IniDocument& ini) const;
 
   // The keys of `name`: the stored text, else the default (empty for an unknown name).

@@ -67,12 +67,15 @@ QString KeyMap::Caption(std::string_view command) {
 }
 
 std::optional<QList<QKeySequence>> KeyMap::Parse(const QString& text) {
-  // Keys are joined by ";"; a ";" right after "+" (or opening a key) is the key itself.
+  // Keys are joined by ";". A ";" opening a key, or right after the "+" that joins a modifier
+  // ("Ctrl+;"), is the key itself; after "++" the "+" was the key ("Ctrl++; Ctrl+=").
   QStringList parts;
   QString part;
   for (const QChar c : text) {
     const QString trimmed = part.trimmed();
-    if (c == QLatin1Char(';') && !trimmed.isEmpty() && !trimmed.endsWith(QLatin1Char('+'))) {
+    const bool joins = trimmed.endsWith(QLatin1Char('+')) && trimmed.size() >= 2 &&
+                       trimmed[trimmed.size() - 2] != QLatin1Char('+');
+    if (c == QLatin1Char(';') && !trimmed.isEmpty() && !joins) {
       parts.append(trimmed);
       part.clear();
     } else {
@@ -109,7 +112,10 @@ void KeyMap::Apply(const KeyBindings& bindings) {
   QSet<QKeySequence> taken;
   for (const KeyCommand& command : KeyCommands()) {
     std::optional<QList<QKeySequence>> keys = Parse(FromSjis(bindings.Keys(command.name)));
-    if (!keys) keys = Parse(QString::fromLatin1(command.defaultKeys));
+    const auto clashes = [&taken](const QKeySequence& key) { return taken.contains(key); };
+    if (!keys || std::any_of(keys->begin(), keys->end(), clashes)) {
+      keys = Parse(QString::fromLatin1(command.defaultKeys));
+    }
     QList<QKeySequence> free;
     for (const QKeySequence& key : keys.value_or(QList<QKeySequence>())) {
       if (taken.contains(key)) continue;

@@ -38,9 +38,10 @@ class KeyMap : public QObject {
   static QString PortableText(const QList<QKeySequence>& keys);
   static QString NativeText(const QList<QKeySequence>& keys);
 
-  // Takes the keys of every command from `bindings`; a text Parse cannot use gives the command's
-  // default keys. A key an earlier command of the table has already taken is left to that one, so
-  // no key is ever ambiguous. Every registered action, menu entry and tooltip shows the new keys.
+  // Takes the keys of every command from `bindings`; a text Parse cannot use, or one naming a key
+  // an earlier command of the table has, gives the command its default keys. A default key an
+  // earlier command has is left to that one, so no key is ever ambiguous. Every registered action,
+  // menu entry and tooltip shows the new keys.
   void Apply(const KeyBindings& bindings);
   // The keys of `command` as applied (empty for a name that is no command).
   QList<QKeySequence> Keys(std::string_view command) const;

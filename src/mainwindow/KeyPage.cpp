@@ -1,7 +1,9 @@
 #include "mainwindow/KeyPage.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QPushButton>
@@ -61,13 +63,7 @@ KeyPage::KeyPage(const KeyMap& keys, QWidget* parent) : QWidget(parent) {
   layout->addLayout(editRow);
   layout->addWidget(keyMessageLabel);
 
-  // One key at a time: each key pressed in the field is taken at once and the field cleared.
-  connect(keyEdit, &QKeySequenceEdit::keySequenceChanged, this, [this](const QKeySequence& key) {
-    if (key.isEmpty()) return;
-    const QKeySequence single(key[0]);
-    keyEdit->clear();
-    Assign({single});
-  });
+  keyEdit->installEventFilter(this);
   connect(keyDefaultButton, &QPushButton::clicked, this, [this] {
     const int row = keyTable->currentRow();
     if (row < 0) return;
@@ -75,6 +71,36 @@ KeyPage::KeyPage(const KeyMap& keys, QWidget* parent) : QWidget(parent) {
                .value_or(QList<QKeySequence>()));
   });
   connect(keyClearButton, &QPushButton::clicked, this, [this] { Assign({}); });
+}
+
+bool KeyPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != keyEdit || event->type() != QEvent::KeyPress) {
+    return QWidget::eventFilter(watched, event);
+  }
+  // One key at a time, taken as it is pressed (the field would wait a second for up to four).
+  const auto* press = static_cast<QKeyEvent*>(event);
+  int key = press->key();
+  Qt::KeyboardModifiers modifiers = press->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                                          Qt::AltModifier | Qt::MetaModifier);
+  switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+    case Qt::Key_unknown:
+      return true;
+    case Qt::Key_Backtab:  // Shift+Tab as the keyboard reports it
+      key = Qt::Key_Tab;
+      modifiers |= Qt::ShiftModifier;
+      break;
+    default:
+      break;
+  }
+  const QKeySequence pressed(QKeyCombination(modifiers, static_cast<Qt::Key>(key)));
+  keyEdit->setKeySequence(pressed);
+  Assign({pressed});
+  return true;
 }
 
 QList<QKeySequence> KeyPage::KeysAt(int row) const {

@@ -38,6 +38,9 @@ class KeyPage : public QWidget {
   QPushButton* keyClearButton;
   QLabel* keyMessageLabel;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   // Gives the selected command `keys`, unless one of them belongs to another command.
   void Assign(const QList<QKeySequence>& keys);

@@ -285,6 +285,8 @@ void ThreadView::LifecycleRecommended(int recommended) {
 void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
   if (!finished || url != page_->DocumentUrl()) return;
   loading_ = false;
+  // A discarded page comes back with the zoom it was made with.
+  if (zoomFactor() != ThreadPageZoom().Factor()) setZoomFactor(ThreadPageZoom().Factor());
   if (restoreScroll_) {
     restoreScroll_ = false;
     if (ok) {
