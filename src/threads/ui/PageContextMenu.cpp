@@ -48,7 +48,9 @@ void PageContextMenu::Open(ThreadTab& tab, const ThreadView::PageClick& click) {
 }
 
 QMenu* PageContextMenu::Build(ThreadTab& tab, const ThreadView::PageClick& click, int reply) {
-  auto* menu = new QMenu(&tab);
+  // Not the tab's child: a command may close the tab (or the window may, while a reload lets it
+  // run), and the menu must outlive the action it is running.
+  auto* menu = new QMenu();
   menu->setObjectName(QStringLiteral("threadViewPM"));
   const bool thread = !tab.BoardDir().empty() && !tab.DatName().empty();
   const std::string selection(TrimView(ToSjis(click.selection)));

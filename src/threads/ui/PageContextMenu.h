@@ -23,7 +23,8 @@ class PageContextMenu {
   // Opens the menu for `click` in `tab`'s page once the page has said which reply lies under the
   // pointer (the last reply anchor before it, asked asynchronously).
   static void Open(ThreadTab& tab, const ThreadView::PageClick& click);
-  // The menu itself for the reply `reply` under the pointer (0: none); owned by the caller.
+  // The menu itself for the reply `reply` under the pointer (0: none); owned by the caller, without
+  // a parent. Its entries do nothing once the tab is gone.
   static QMenu* Build(ThreadTab& tab, const ThreadView::PageClick& click, int reply);
   // What "リンクをコピー" puts on the clipboard for `link` (CP932): a link into the page or a
   // reply number becomes the thread's address with the replies
