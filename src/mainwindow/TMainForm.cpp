@@ -325,7 +325,10 @@ void TMainForm::BuildLayout() {
   tabStrip = new ThreadTabStrip(tabPageControl, BrowserPanel);
   tabStrip->hide();
   auto* browserLayout = TightLayout<QVBoxLayout>(BrowserPanel);
-  browserLayout->addWidget(tabStrip);
+  tabRow = new QHBoxLayout;
+  tabRow->setContentsMargins(0, 0, 0, 0);
+  tabRow->addWidget(tabStrip, 1);
+  browserLayout->addLayout(tabRow);
   browserLayout->addWidget(tabPageControl, 1);
   findBar = new FindBar(ThreadTabs(), tabPageControl, BrowserPanel);
   browserLayout->addWidget(findBar);
@@ -408,6 +411,10 @@ void TMainForm::ConnectCommands() {
       new WindowKeys(*this, {tabPageControl, findBar, [this] { subjectReloadToolButton->click(); },
                              [this] { return FocusPanes(); }});
   AppKeys().Bind("CheckNewReplies", checkAction);
+  // The tab bar's corner goes with the bar; beside the tab rows the strip has its own button.
+  stripReloadButton = keys_->ReloadButton(BrowserPanel, "tabStripReloadButton");
+  stripReloadButton->hide();
+  tabRow->addWidget(stripReloadButton, 0, Qt::AlignTop);
   AppKeys().Show("Quit", optionQuitMI);
   AppKeys().ShowTip("CheckNewReplies", subjectCheckToolButton,
                     QString::fromUtf8("お気に入りの板の新着チェック"));
@@ -637,6 +644,7 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   // for the button styles; in several lines the strip of buttons that wraps into rows.
   tabStrip->SetButtonStyle(display.tabStyle);
   tabStrip->setVisible(display.tabMultiLine);
+  stripReloadButton->setVisible(display.tabMultiLine);
   tabPageControl->tabBar()->setVisible(!display.tabMultiLine);
   tabPageControl->setDocumentMode(display.tabStyle != 0);
   tabPageControl->tabBar()->setDrawBase(display.tabStyle == 0);

@@ -12,6 +12,7 @@
 
 class QAction;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -215,6 +216,9 @@ class TMainForm : public QMainWindow {
   // The find bar under the tabs, and the window's keys (docs/keys.md).
   FindBar* findBar = nullptr;
   WindowKeys* keys_ = nullptr;
+  // The row of the multi-line tab strip and its "再読み込み" button.
+  QHBoxLayout* tabRow = nullptr;
+  QToolButton* stripReloadButton = nullptr;
   QStatusBar* StatusBar = nullptr;
 
   QMenu* optionPM = nullptr;

@@ -70,11 +70,7 @@ WindowKeys::WindowKeys(QMainWindow& window, Targets targets)
   connect(&ThreadPageCommands(), &PageCommands::FindRequested, find, &FindBar::Open);
 
   if (!tabs_.isNull()) {
-    auto* reload = new QToolButton(tabs_);
-    reload->setObjectName(QStringLiteral("tabReloadButton"));
-    reload->setAutoRaise(true);
-    reload->setDefaultAction(Action("ReloadThread"));
-    tabs_->setCornerWidget(reload, Qt::TopRightCorner);
+    tabs_->setCornerWidget(ReloadButton(tabs_, "tabReloadButton"), Qt::TopRightCorner);
   }
   qApp->installEventFilter(this);
 }
@@ -99,6 +95,14 @@ QAction* WindowKeys::Action(std::string_view name) const {
   const auto found = std::find_if(actions_.begin(), actions_.end(),
                                   [&wanted](QAction* a) { return a->objectName() == wanted; });
   return found != actions_.end() ? *found : nullptr;
+}
+
+QToolButton* WindowKeys::ReloadButton(QWidget* parent, const char* name) const {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoRaise(true);
+  button->setDefaultAction(Action("ReloadThread"));
+  return button;
 }
 
 void WindowKeys::FocusNextPane(bool forward) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QAction;
+class QToolButton;
 class QMainWindow;
 class QWidget;
 
@@ -43,6 +44,9 @@ class WindowKeys : public QObject {
 
   // The action of the command `name` (KeyCommands), or null.
   QAction* Action(std::string_view name) const;
+  // A tool button named `name` for ReloadThread (the tab row's "再読み込み"); the tab control's
+  // corner has one already.
+  QToolButton* ReloadButton(QWidget* parent, const char* name) const;
   // Moves the focus to the next (or previous) pane of the ring; from outside the ring to its first.
   void FocusNextPane(bool forward);
 
