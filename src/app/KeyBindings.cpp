@@ -75,13 +75,6 @@ std::string KeyBindings::Keys(std::string_view name) const {
   return std::string(DefaultKeysOf(name).value_or(std::string_view()));
 }
 
-bool KeyBindings::IsStored(std::string_view name) const {
-  if (const auto changed = changed_.find(name); changed != changed_.end()) {
-    return changed->second.has_value();
-  }
-  return stored_.contains(name);
-}
-
 void KeyBindings::Set(std::string_view name, std::optional<std::string> text) {
   if (!DefaultKeysOf(name)) return;
   changed_.insert_or_assign(std::string(name), std::move(text));

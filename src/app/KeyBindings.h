@@ -40,8 +40,6 @@ class KeyBindings {
 
   // The keys of `name`: the stored text, else the default (empty for an unknown name).
   std::string Keys(std::string_view name) const;
-  // Whether config.ini holds a text for `name` (which the window may still find unusable).
-  bool IsStored(std::string_view name) const;
 
   // Gives `name` the keys `text`; nullopt goes back to the default. Unknown names are ignored.
   void Set(std::string_view name, std::optional<std::string> text);

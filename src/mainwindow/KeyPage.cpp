@@ -103,11 +103,6 @@ bool KeyPage::eventFilter(QObject* watched, QEvent* event) {
   return true;
 }
 
-QList<QKeySequence> KeyPage::KeysAt(int row) const {
-  if (row < 0 || static_cast<std::size_t>(row) >= keys_.size()) return {};
-  return keys_[static_cast<std::size_t>(row)];
-}
-
 void KeyPage::Assign(const QList<QKeySequence>& keys) {
   const int row = keyTable->currentRow();
   if (row < 0) {

@@ -29,9 +29,6 @@ class KeyPage : public QWidget {
   // keys equal to the default remove the entry, so the command follows the default.
   void Save() const;
 
-  // The keys the page holds for the command of `row` (KeyCommands order).
-  QList<QKeySequence> KeysAt(int row) const;
-
   QTableWidget* keyTable;
   QKeySequenceEdit* keyEdit;
   QPushButton* keyDefaultButton;

@@ -86,15 +86,11 @@ QAction* WindowKeys::Add(std::string_view name, std::function<void()> command) {
   if (command) connect(action, &QAction::triggered, this, std::move(command));
   window_.addAction(action);
   AppKeys().Bind(name, action);
-  actions_.push_back(action);
   return action;
 }
 
 QAction* WindowKeys::Action(std::string_view name) const {
-  const QString wanted = ActionName(name);
-  const auto found = std::find_if(actions_.begin(), actions_.end(),
-                                  [&wanted](QAction* a) { return a->objectName() == wanted; });
-  return found != actions_.end() ? *found : nullptr;
+  return AppKeys().Action(name);
 }
 
 QToolButton* WindowKeys::ReloadButton(QWidget* parent, const char* name) const {

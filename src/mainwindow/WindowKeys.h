@@ -42,7 +42,7 @@ class WindowKeys : public QObject {
   WindowKeys(QMainWindow& window, Targets targets);
   ~WindowKeys() override;
 
-  // The action of the command `name` (KeyCommands), or null.
+  // The action of the command `name` (KeyCommands), or null (AppKeys().Action).
   QAction* Action(std::string_view name) const;
   // A tool button named `name` for ReloadThread (the tab row's "再読み込み"); the tab control's
   // corner has one already.
@@ -59,7 +59,6 @@ class WindowKeys : public QObject {
   QMainWindow& window_;
   Targets targets_;
   QPointer<QTabWidget> tabs_;  // goes before this object when the window is destroyed
-  std::vector<QAction*> actions_;
 };
 
 }  // namespace velkor
