@@ -131,15 +131,19 @@ void ThreadTab::JumpTo(const std::string& anchor) {
 }
 
 void ThreadTab::Reload() {
-  if (boardDir_.empty() || datName_.empty()) return;
+  // A second reload asked for while the first downloads (the window runs meanwhile) waits for
+  // nothing: the first brings the replies.
+  if (boardDir_.empty() || datName_.empty() || reloading_) return;
   const std::string boardDir = boardDir_;
   const std::string datName = datName_;
   QPointer<ThreadTab> self(this);
+  reloading_ = true;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const ThreadRefetch refetched = RefetchThread(boardDir, datName, ShownSubjects());
   QApplication::restoreOverrideCursor();
   // The download let the window run: the tab may be gone or show something else by now.
   if (self.isNull()) return;
+  reloading_ = false;
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
   if (!refetched.cacheServerWarning.empty()) {
     AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(Sjis("警告")),

@@ -75,7 +75,8 @@ class ThreadTab : public QWidget {
 
   // "再読み込み": fetches the thread's log again (threads/ThreadRefetch.h) and shows the replies it
   // brought below those shown, the view staying where it was and the unread marker where it was;
-  // the status bar says how many came. Without a thread: nothing.
+  // the status bar says how many came. Without a thread, or while a reload of the tab downloads:
+  // nothing.
   void Reload();
 
   // Back and forward over the places jumps left (JumpHistory): following an in-page reply link,
@@ -194,6 +195,7 @@ class ThreadTab : public QWidget {
   ReplyAnswers answers_;
   PosterIds ids_;
   JumpHistory jumps_;
+  bool reloading_ = false;  // Reload's download runs
 };
 
 }  // namespace velkor
