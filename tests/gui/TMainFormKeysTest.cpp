@@ -35,6 +35,7 @@
 #include "subjects/ui/SubjectListView.h"
 #include "support/HttpTestServer.h"
 #include "threads/ui/FindBar.h"
+#include "threads/ui/PageCommands.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
@@ -312,6 +313,17 @@ class TMainFormKeysTest : public QObject {
     QTRY_COMPARE(bar->findCountLabel->text(), QString("1/1"));
     Press(Qt::Key_Escape);
     QVERIFY(!bar->isVisible());
+
+    // The page's menu: "検索" opens the bar with the selection, "選択範囲で検索" the log search.
+    emit ThreadPageCommands().FindRequested(QString::fromUtf8("猫"));
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->findEdit->text(), QString::fromUtf8("猫"));
+    test::PresetDialogs dialogs;
+    QString word;
+    dialogs.windows.push_back(
+        [&word](QDialog& dialog) { word = dialog.findChild<QLineEdit*>("keyEdit")->text(); });
+    emit ThreadPageCommands().LogSearchRequested(QString::fromUtf8("猫"));
+    QCOMPARE(word, QString::fromUtf8("猫"));
   }
 
   // Shift+F5 fetches the shown thread's new replies and shows them below, the view staying where

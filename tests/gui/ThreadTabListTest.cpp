@@ -829,6 +829,32 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(replies.at(0).at(2).toInt(), 1);
     QCOMPARE(replies.at(0).at(1).toString(), QString("406.dat"));
     menu->close();
+    QTRY_VERIFY(FindTopLevel("threadViewPM") == nullptr);
+
+    // On a selection: copied, searched in the logs, and the words of an NG rule.
+    QSignalSpy searches(&ThreadPageCommands(), &PageCommands::LogSearchRequested);
+    const QPoint selected = PointFromScript(
+        tab,
+        "(function () { var range = document.createRange();"
+        " var text = document.evaluate(\"//text()[contains(., 'second')]\", document, null,"
+        " XPathResult.FIRST_ORDERED_NODE_TYPE, null).singleNodeValue;"
+        " range.setStart(text, text.data.indexOf('second'));"
+        " range.setEnd(text, text.data.indexOf('second') + 6);"
+        " window.getSelection().removeAllRanges(); window.getSelection().addRange(range);"
+        " var r = range.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!selected.isNull());
+    QTRY_COMPARE(tab->View()->selectedText(), QString("second"));
+    menu = rightClick(selected);
+    QVERIFY(menu != nullptr);
+    QCOMPARE(enabled(menu), QString("copyMI searchSelectionMI replyToMI ngWordMI ngNameMI ngIdMI "
+                                    "ngEditMI selectAllMI findMI reloadMI"));
+    menu->findChild<QAction*>("copyMI")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QString("second"));
+    menu->findChild<QAction*>("searchSelectionMI")->trigger();
+    QCOMPARE(searches.count(), 1);
+    QCOMPARE(searches.at(0).at(0).toString(), QString("second"));
+    menu->close();
   }
 
   void viewAndPopup() {
