@@ -228,4 +228,16 @@ void AppConfig::WriteMenuTimestamp(const std::string& text, bool flush) {
   if (flush) Flush();
 }
 
+KeyBindings AppConfig::LoadKeyBindings() const {
+  KeyBindings keys;
+  if (bound_) keys.Read(doc_);
+  return keys;
+}
+
+void AppConfig::SaveKeyBindings(const KeyBindings& keys, bool flush) {
+  if (!bound_) return;
+  keys.Write(doc_);
+  if (flush) Flush();
+}
+
 }  // namespace velkor

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/KeyBindings.h"
 #include "app/Settings.h"
 #include "app/WindowLayout.h"
 #include "base/IniDocument.h"
@@ -62,6 +63,10 @@ class AppConfig {
   std::string ReadText(std::string_view section, std::string_view key) const;
   void WriteText(std::string_view section, std::string_view key, std::string_view value,
                  bool flush);
+  // The keys of the window's commands ([Keys], KeyBindings). Unbound: the defaults.
+  KeyBindings LoadKeyBindings() const;
+  // Writes the commands `keys` changed (KeyBindings::Write); the rest of [Keys] stays as it is.
+  void SaveKeyBindings(const KeyBindings& keys, bool flush);
 
   // Rewrites the file from memory.
   void Flush();

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QShortcut>
@@ -33,8 +35,10 @@
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
+#include "mainwindow/WindowKeys.h"
 #include "net/CacheServerUrl.h"
 #include "post/ui/ReplyWindows.h"
 #include "search/ui/TSearchForm.h"
@@ -48,10 +52,14 @@
 #include "threads/DatRenderer.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
+#include "threads/ui/FindBar.h"
+#include "threads/ui/PageCommands.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/ThreadPosting.h"
+#include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
+#include "threads/ui/ThreadView.h"
 
 namespace velkor {
 namespace {
@@ -257,7 +265,6 @@ void TMainForm::BuildLayout() {
   subjectFindToolButton = addToolButton("subjectFindToolButton", "検索");
   subjectCheckToolButton = addToolButton("subjectCheckToolButton", "新着チェック");
   subjectCheckToolButton->setPopupMode(QToolButton::MenuButtonPopup);
-  subjectCheckToolButton->setToolTip(QString::fromUtf8("お気に入りの板の新着チェック (F9)"));
   subjectNewThreadToolButton = addToolButton("subjectNewThreadToolButton", "スレ立て");
   toolLayout->addWidget(subjectToolBar);
   subjectShowTypeCB = new QComboBox(subjectToolPanel);
@@ -305,8 +312,13 @@ void TMainForm::BuildLayout() {
   tabStrip = new ThreadTabStrip(tabPageControl, BrowserPanel);
   tabStrip->hide();
   auto* browserLayout = TightLayout<QVBoxLayout>(BrowserPanel);
-  browserLayout->addWidget(tabStrip);
+  tabRow = new QHBoxLayout;
+  tabRow->setContentsMargins(0, 0, 0, 0);
+  tabRow->addWidget(tabStrip, 1);
+  browserLayout->addLayout(tabRow);
   browserLayout->addWidget(tabPageControl, 1);
+  findBar = new FindBar(ThreadTabs(), tabPageControl, BrowserPanel);
+  browserLayout->addWidget(findBar);
   XSplitter->addWidget(BrowserPanel);
 
   StatusBar = statusBar();
@@ -335,6 +347,8 @@ void TMainForm::BuildMenus() {
   optionBBSMenuUpdateMI = AddItem(optionPM, "optionBBSMenuUpdateMI", "ボード一覧更新...");
   optionPM->addSeparator();
   optionAboutMI = AddItem(optionPM, "optionAboutMI", "about...");
+  optionPM->addSeparator();
+  optionQuitMI = AddItem(optionPM, "optionQuitMI", "終了");
   subjectOptionToolButton->setMenu(optionPM);
 
   bbsAllPM = new QMenu(this);
@@ -368,7 +382,6 @@ void TMainForm::BuildMenus() {
   subjectCheckToolButton->setMenu(checkPM);
   checkAction = new QAction(this);
   checkAction->setObjectName("checkAction");
-  checkAction->setShortcut(Qt::Key_F9);
   checkAction->setShortcutContext(Qt::ApplicationShortcut);
   addAction(checkAction);
 
@@ -383,6 +396,38 @@ void TMainForm::BuildMenus() {
 }
 
 void TMainForm::ConnectCommands() {
+  keys_ =
+      new WindowKeys(*this, {tabPageControl, findBar, [this] { subjectReloadToolButton->click(); },
+                             [this] { return FocusPanes(); }});
+  AppKeys().Bind("CheckNewReplies", checkAction);
+  // The tab bar's corner goes with the bar; beside the tab rows the strip has its own button.
+  stripReloadButton = keys_->ReloadButton(BrowserPanel, "tabStripReloadButton");
+  stripReloadButton->hide();
+  tabRow->addWidget(stripReloadButton, 0, Qt::AlignTop);
+  AppKeys().Show("Quit", optionQuitMI);
+  AppKeys().ShowTip("CheckNewReplies", subjectCheckToolButton,
+                    QString::fromUtf8("お気に入りの板の新着チェック"));
+  AppKeys().ShowTip("RefreshList", subjectReloadToolButton,
+                    QString::fromUtf8("スレッド一覧を更新"));
+  connect(optionQuitMI, &QAction::triggered, keys_->Action("Quit"), &QAction::trigger);
+  connect(&ThreadPageCommands(), &PageCommands::LogSearchRequested, this,
+          &TMainForm::OpenLogSearch);
+  // Writing: the key and the page's "これにレス" open the reply window of the tab they act on.
+  connect(keys_->Action("Reply"), &QAction::triggered, &ThreadTabs(),
+          &ThreadTabList::OpenReplyWindow);
+  connect(&ThreadPageCommands(), &PageCommands::ReplyRequested, this,
+          [](const QString& boardDir, const QString& datName, int reply, const QString&) {
+            ThreadTab* tab = ThreadTabs().ActiveTab();
+            if (tab != nullptr && FromSjis(tab->BoardDir()) == boardDir &&
+                FromSjis(tab->DatName()) == datName) {
+              tab->ReplyTo(reply);
+            }
+          });
+  for (QWidget* view :
+       {static_cast<QWidget*>(subjectListView), static_cast<QWidget*>(checkListView),
+        static_cast<QWidget*>(subscribeTreeView)}) {
+    view->installEventFilter(this);
+  }
   connect(YSplitter, &QSplitter::splitterMoved, this,
           [this] { sidebarWidth = SidebarPanel->width(); });
   connect(XSplitter, &QSplitter::splitterMoved, this,
@@ -472,6 +517,7 @@ void TMainForm::FormCreate() {
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
   Config().Open(IniDir() + "/config.ini");
+  AppKeys().Apply(Config().LoadKeyBindings());
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
   ApplyDisplaySettings(display);
@@ -544,6 +590,25 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      // Enter opens the row or board as a click does.
+      if (watched == subjectListView) {
+        OpenSelectedThread(clickOpensNewTab_);
+        return true;
+      }
+      if (watched == checkListView) {
+        OpenCheckedThread(checkListView->currentIndex().row(), clickOpensNewTab_);
+        return true;
+      }
+      if (watched == subscribeTreeView) {
+        const NodeRef board = RefOf(subscribeTreeView->SelectedNode());
+        if (board.level == 2) OpenBoard(board.category, board.name);
+        return true;
+      }
+    }
+  }
   const bool tabStrip = watched == tabPageControl || watched == tabPageControl->tabBar();
   if (tabStrip && event->type() == QEvent::FocusIn) {
     // The tab widget hands its focus to its tab bar; either way the page takes it.
@@ -589,6 +654,7 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   // for the button styles; in several lines the strip of buttons that wraps into rows.
   tabStrip->SetButtonStyle(display.tabStyle);
   tabStrip->setVisible(display.tabMultiLine);
+  stripReloadButton->setVisible(display.tabMultiLine);
   tabPageControl->tabBar()->setVisible(!display.tabMultiLine);
   tabPageControl->setDocumentMode(display.tabStyle != 0);
   tabPageControl->tabBar()->setDrawBase(display.tabStyle == 0);
@@ -1042,17 +1108,38 @@ void TMainForm::bbsButtonDeleteMIClick() {
 }
 
 void TMainForm::subjectFindToolButtonClick() {
+  OpenLogSearch(QString());
+}
+
+void TMainForm::OpenLogSearch(const QString& text) {
   if (searchForm == nullptr) searchForm = new TSearchForm(this);
   searchForm->Prepare(&subjects, [this] { subjectListView->RowsChanged(); });
+  if (!text.isEmpty()) searchForm->keyEdit->setText(text);
   AppDialogs().Exec(*searchForm);
   ThreadTabs().FocusActiveTab();
+}
+
+std::vector<QWidget*> TMainForm::FocusPanes() const {
+  std::vector<QWidget*> panes;
+  if (!SidebarPanel->isHidden()) {
+    panes.push_back(sidebarPageControl->currentWidget() == BBSTabSheet
+                        ? static_cast<QWidget*>(BBSTreeView)
+                        : static_cast<QWidget*>(subscribeTreeView));
+  }
+  panes.push_back(checkListView->isVisible() ? static_cast<QWidget*>(checkListView)
+                                             : static_cast<QWidget*>(subjectListView));
+  if (ThreadTab* tab = ThreadTabs().ActiveTab()) panes.push_back(tab->View());
+  return panes;
 }
 
 void TMainForm::optionOptionMIClick() {
   int boardFontSize = subscribeTreeView->font().pointSize();
   int threadFontSize = subjectListView->font().pointSize();
   TSettingForm form(this, boardFontSize, threadFontSize);
-  if (AppDialogs().Exec(form) == QDialog::Accepted) ApplyDisplaySettings(form.Display());
+  if (AppDialogs().Exec(form) == QDialog::Accepted) {
+    ApplyDisplaySettings(form.Display());
+    AppKeys().Apply(Config().LoadKeyBindings());
+  }
 }
 
 void TMainForm::optionLogSweeperMIClick() {

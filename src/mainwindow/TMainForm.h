@@ -12,6 +12,7 @@
 
 class QAction;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -27,10 +28,12 @@ namespace velkor {
 
 class BoardTreeWidget;
 class FavoriteToolBar;
+class FindBar;
 class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
 class ThreadTabStrip;
+class WindowKeys;
 
 // The main window: the side bar with the board list and the favourites, the favourite-button bar,
 // the thread list of the shown board and the thread-view tabs. It owns the thread list
@@ -134,6 +137,11 @@ class TMainForm : public QMainWindow {
   std::string BoardUrlOf(const NodeRef& node) const;
   void ApplyFavoriteBarVisibility();
   void ApplySubscribedColour();
+  // The panes F6 visits, those shown now: the side bar's tree, the thread (or check) list, the
+  // active tab's page.
+  std::vector<QWidget*> FocusPanes() const;
+  // Opens the log search dialog; a non-empty `text` becomes its search word.
+  void OpenLogSearch(const QString& text);
 
   // Handlers.
   void subscribeTreeViewChange(QTreeWidgetItem* node);
@@ -207,6 +215,12 @@ class TMainForm : public QMainWindow {
   QTabWidget* tabPageControl = nullptr;
   // The tab row in several lines, shown instead of tabPageControl's tab bar (TabMultiLine).
   ThreadTabStrip* tabStrip = nullptr;
+  // The find bar under the tabs, and the window's keys (docs/keys.md).
+  FindBar* findBar = nullptr;
+  WindowKeys* keys_ = nullptr;
+  // The row of the multi-line tab strip and its "再読み込み" button.
+  QHBoxLayout* tabRow = nullptr;
+  QToolButton* stripReloadButton = nullptr;
   QStatusBar* StatusBar = nullptr;
 
   QMenu* optionPM = nullptr;
@@ -216,6 +230,7 @@ class TMainForm : public QMainWindow {
   QAction* optionLogSweeperMI = nullptr;
   QAction* optionBBSMenuUpdateMI = nullptr;
   QAction* optionAboutMI = nullptr;
+  QAction* optionQuitMI = nullptr;
   QMenu* bbsAllPM = nullptr;
   QAction* bbsAllSubscribeMI = nullptr;
   QAction* bbsAllUnsubscribeMI = nullptr;

@@ -16,6 +16,8 @@
 #include "base/Sjis.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
+#include "mainwindow/KeyPage.h"
 
 namespace velkor {
 namespace {
@@ -49,6 +51,8 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
   BuildConfigPage();
   BuildLookFeelPage();
   BuildNetworkPage();
+  keyTabSheet = new KeyPage(AppKeys());
+  PageControl->addTab(keyTabSheet, QString::fromUtf8("キー"));
 
   okButton = Named(new QPushButton(QString::fromUtf8("OK"), this), "okButton");
   okButton->setDefault(true);
@@ -279,6 +283,7 @@ void TSettingForm::CollectValues() {
 
 void TSettingForm::okButtonClick() {
   CollectValues();
+  keyTabSheet->Save();
   Config().SaveSettingsDialog(values_, true);
   Config().LoadSettings(AppSettings(), display_);
   accept();

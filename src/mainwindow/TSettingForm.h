@@ -16,6 +16,8 @@ class QWidget;
 
 namespace velkor {
 
+class KeyPage;
+
 // The settings dialog, made for one use. Creation fills the controls from AppSettings(), the
 // configuration file (TabMultiLine, TabStyle) and the given font sizes of the side-bar trees and
 // the thread list. "OK" writes every value to config.ini (flushed), reads the settings back into
@@ -77,6 +79,9 @@ class TSettingForm : public QDialog {
   QLineEdit* cache2Edit;
   QLabel* cache2Label;
   QLineEdit* cacheserver2Edit;
+
+  // "キー": the keys of the window's commands ([Keys]).
+  KeyPage* keyTabSheet;
 
   QPushButton* okButton;
   QPushButton* cancelButton;

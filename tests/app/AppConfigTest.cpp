@@ -178,6 +178,30 @@ TEST_F(AppConfigTest, WindowLayoutWrittenInTableOrder) {
             "ViewStyle=180\r\nSidebarWidth=180\r\nSubjectHeight=130\r\n\r\n");
 }
 
+// [Keys]: stored texts replace the defaults; only changed commands are written, so a text the
+// window cannot use and an unknown name stay in the file; going back to the default removes the
+// key.
+TEST_F(AppConfigTest, KeyBindingsKeepWhatWasNotChanged) {
+  AppConfig& config =
+      Open("[Keys]\r\nCloseTab=Ctrl+Alt+W\r\nFind=Ctrl+Nonsense\r\nLater=Ctrl+L\r\nQuit=\r\n\r\n");
+  KeyBindings keys = config.LoadKeyBindings();
+  EXPECT_EQ(keys.Keys("CloseTab"), "Ctrl+Alt+W");
+  EXPECT_EQ(keys.Keys("Find"), "Ctrl+Nonsense");
+  EXPECT_EQ(keys.Keys("Quit"), "") << "an empty value means no key";
+  EXPECT_EQ(keys.Keys("ZoomIn"), "Ctrl++; Ctrl+=");
+  EXPECT_EQ(keys.Keys("Later"), "") << "not a command";
+
+  keys.Set("ZoomOut", "Ctrl+Shift+-");
+  keys.Set("CloseTab", std::nullopt);
+  keys.Set("Later", "F12");
+  EXPECT_EQ(keys.Keys("CloseTab"), "Ctrl+W");
+  config.SaveKeyBindings(keys, true);
+  EXPECT_EQ(
+      FileText(),
+      "[Keys]\r\nFind=Ctrl+Nonsense\r\nLater=Ctrl+L\r\nQuit=\r\nZoomOut=Ctrl+Shift+-\r\n\r\n");
+  EXPECT_EQ(AppConfig().LoadKeyBindings().Keys("Find"), "Ctrl+F") << "unbound: the defaults";
+}
+
 TEST(AppConfigUnboundTest, DoesNothingWithoutFile) {
   AppConfig config;
   Settings settings;

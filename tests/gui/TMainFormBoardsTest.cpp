@@ -296,7 +296,8 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(Outline(form_->findChild<QMenu*>("tabPM")),
              QString::fromUtf8(
                  "tabWriteMI:書き込み - "
-                 "tabCloseMI:このタブを閉じる tabControlMI:操作[tabDeleteLogMI:ログ削除] "
+                 "tabCloseMI:このタブを閉じる tabReopenMI:閉じたタブを開き直す "
+                 "tabReloadMI:再読み込み tabControlMI:操作[tabDeleteLogMI:ログ削除] "
                  "tabCloseOtherMI:これ以外のタブを閉じる - tabTitleCopyMI:タイトルをコピー "
                  "tabURLCopyMI:URLをコピー - tabHistoryMI:履歴[tabHistory1MI:1 tabHistory2MI:2 "
                  "tabHistory3MI:3 tabHistory4MI:4 tabHistory5MI:5] - "
@@ -618,7 +619,8 @@ class TMainFormBoardsTest : public QObject {
         Outline(form_->findChild<QMenu*>("optionPM")),
         QString::fromUtf8("optionOptionMI:設定... - optionSidebarShowMI:サイドバーを表示/隠す - "
                           "optionSweepMI:ログ整理[optionLogSweeperMI:実行...] "
-                          "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about..."));
+                          "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about... - "
+                          "optionQuitMI:終了"));
     form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
     QCOMPARE(favorites_->SelectedNode(), nullptr);
     QVERIFY(!form_->Subjects().IsBound());

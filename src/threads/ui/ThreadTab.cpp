@@ -1,9 +1,9 @@
 #include "threads/ui/ThreadTab.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QJsonObject>
-#include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QToolButton>
@@ -29,6 +29,8 @@
 #include "threads/PopupText.h"
 #include "threads/StoredThreadPopups.h"
 #include "threads/ThreadLinks.h"
+#include "threads/ThreadRefetch.h"
+#include "threads/ui/PageContextMenu.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
 #include "threads/ui/ThreadPosting.h"
@@ -70,9 +72,8 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
           [this](const QString& url) { LinkHovered(ToSjis(url)); });
   view_->SetContextMenuHandler(
       [this](const QString& selection) { return SelectionContextMenu(ToSjis(selection)); });
-  view_->SetMenuExtender([this](QMenu* menu, const QString& selection, QPoint pos) {
-    ExtendMenu(menu, selection, pos);
-  });
+  view_->SetMenuProvider(
+      [this](const ThreadView::PageClick& click) { PageContextMenu::Open(*this, click); });
   connect(view_, &ThreadView::DocumentLoaded, this, [this](bool ok) {
     if (ok) DecoratePage();
   });
@@ -98,6 +99,7 @@ void ThreadTab::ReapplyNgRulesInAllTabs() {
 void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datName,
                            const std::string& anchor, int firstUnread, const std::string& title) {
   const bool sameThread = boardDir == boardDir_ && datName == datName_;
+  if (!sameThread) jumps_.Clear();
   boardDir_ = boardDir;
   datName_ = datName;
   firstUnread_ = firstUnread;
@@ -125,6 +127,7 @@ bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
 }
 
 void ThreadTab::ShowHtml(const std::string& html) {
+  jumps_.Clear();
   boardDir_.clear();
   datName_.clear();
   LoadOwnPosts();
@@ -146,6 +149,109 @@ void ThreadTab::JumpTo(const std::string& anchor) {
     self->oldShown_ = 0;
     self->Rerender(anchor);
   });
+}
+
+void ThreadTab::Reload() {
+  // A second reload asked for while the first downloads (the window runs meanwhile) waits for
+  // nothing: the first brings the replies.
+  if (boardDir_.empty() || datName_.empty() || reloading_) return;
+  const std::string boardDir = boardDir_;
+  const std::string datName = datName_;
+  QPointer<ThreadTab> self(this);
+  reloading_ = true;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const ThreadRefetch refetched = RefetchThread(boardDir, datName, ShownSubjects());
+  QApplication::restoreOverrideCursor();
+  // The download let the window run: the tab may be gone or show something else by now.
+  if (self.isNull()) return;
+  reloading_ = false;
+  if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
+  if (!refetched.cacheServerWarning.empty()) {
+    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(Sjis("警告")),
+                             FromSjis(refetched.cacheServerWarning));
+  }
+  const UpdateResult& result = refetched.fetch.result;
+  if (result.Code() == Update::kNotWritten) Ui().SetStatusText(result.Reason());
+  if (boardDir_ != boardDir || datName_ != datName) return;
+  if (result.Code() != Update::kOk) return;
+  LoadReplies(replies_, boardDir_ + datName_);
+  ApplyNgRules();
+  document_ = RenderShown(caption_, firstUnread_, oldShown_);
+  view_->RewriteDocument(document_);
+  if (refetched.fetch.added > 0) {
+    Ui().SetStatusText(Sjis("新着レス ") + std::to_string(refetched.fetch.added) + Sjis(" 件"));
+  }
+}
+
+void ThreadTab::RecordSpot() {
+  QPointer<ThreadTab> self(this);
+  view_->ReadSpot([self](std::optional<ReadingSpot> spot) {
+    if (!self.isNull() && spot) self->jumps_.Record(*spot);
+  });
+}
+
+void ThreadTab::GoBack() {
+  if (!jumps_.CanGoBack()) return;
+  QPointer<ThreadTab> self(this);
+  view_->ReadSpot([self](std::optional<ReadingSpot> spot) {
+    if (self.isNull() || !spot) return;
+    if (const std::optional<ReadingSpot> target = self->jumps_.Back(*spot)) {
+      self->GoToSpot(*target);
+    }
+  });
+}
+
+void ThreadTab::GoForward() {
+  if (!jumps_.CanGoForward()) return;
+  QPointer<ThreadTab> self(this);
+  view_->ReadSpot([self](std::optional<ReadingSpot> spot) {
+    if (self.isNull() || !spot) return;
+    if (const std::optional<ReadingSpot> target = self->jumps_.Forward(*spot)) {
+      self->GoToSpot(*target);
+    }
+  });
+}
+
+void ThreadTab::GoToSpot(ReadingSpot spot) {
+  const std::string anchor = spot.reply > 0 ? "a" + std::to_string(spot.reply) : std::string();
+  QPointer<ThreadTab> self(this);
+  view_->ScrollToAnchor(anchor, spot.offset, [self, anchor, spot](int result) {
+    if (self.isNull() || result != ThreadView::kAnchorNotFound || self->oldShown_ == 0) return;
+    self->oldShown_ = 0;
+    self->WriteDocument(self->RenderShown(self->caption_, self->firstUnread_, 0));
+    self->view_->ScrollToAnchor(anchor, spot.offset, {});
+  });
+}
+
+ThreadTab::Snapshot ThreadTab::TakeSnapshot() const {
+  Snapshot snapshot;
+  snapshot.caption = caption_;
+  snapshot.boardDir = boardDir_;
+  snapshot.datName = datName_;
+  if (boardDir_.empty() || datName_.empty()) snapshot.html = document_;
+  snapshot.firstUnread = firstUnread_;
+  snapshot.oldShown = oldShown_;
+  snapshot.scroll = view_->page()->scrollPosition();
+  return snapshot;
+}
+
+void ThreadTab::ShowSnapshot(const Snapshot& snapshot) {
+  SetCaption(snapshot.caption);
+  if (snapshot.boardDir.empty() || snapshot.datName.empty()) {
+    ShowHtml(snapshot.html);
+  } else {
+    jumps_.Clear();
+    boardDir_ = snapshot.boardDir;
+    datName_ = snapshot.datName;
+    firstUnread_ = snapshot.firstUnread;
+    oldShown_ = snapshot.oldShown;
+    LoadReplies(replies_, boardDir_ + datName_);
+    ApplyNgRules();
+    RecordHistory(boardDir_ + datName_, caption_);
+    WriteDocument(RenderShown(caption_, firstUnread_, oldShown_));
+    FocusDocument();
+  }
+  view_->ScrollToAnchor(std::string(), static_cast<int>(snapshot.scroll.y()), {});
 }
 
 void ThreadTab::RecordHistory(const std::string& path, const std::string& title) {
@@ -229,9 +335,11 @@ void ThreadTab::LinkFollowed(const std::string& url) {
       if (owner_ != nullptr) owner_->ReplyMenuRequested(QCursor::pos());
       break;
     case LinkAction::kJump:
+      RecordSpot();
       JumpTo(action.anchor);
       break;
     case LinkAction::kShowAll:
+      RecordSpot();
       oldShown_ = 0;
       Rerender(std::string());
       break;
@@ -437,32 +545,6 @@ void ThreadTab::DecorationHovered(const QString& kind, int reply) {
   AppPopup().ShowHover(text, QCursor::pos(), PopupAnchorResolver(std::string()));
 }
 
-void ThreadTab::ExtendMenu(QMenu* menu, const QString& selection, QPoint pos) {
-  if (boardDir_.empty() || datName_.empty()) return;
-  const std::string selected(TrimView(ToSjis(selection)));
-  menu->addSeparator();
-  QPointer<ThreadTab> self(this);
-  const auto add = [&](const char* caption, const char* name, NgKind kind, bool enabled) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    action->setEnabled(enabled);
-    connect(action, &QAction::triggered, this, [self, kind, selected, pos] {
-      if (!self.isNull()) self->AddNgRuleFromMenu(kind, selected, pos);
-    });
-  };
-  add("NGワードに追加", "ngWordMI", NgKind::kWord, !selected.empty());
-  add("NG名前に追加", "ngNameMI", NgKind::kName, true);
-  add("NGIDに追加", "ngIdMI", NgKind::kId, true);
-  QAction* edit = menu->addAction(QString::fromUtf8("NG設定..."));
-  edit->setObjectName(QStringLiteral("ngEditMI"));
-  const std::string board = NgBoardOfLogPath(boardDir_);
-  connect(edit, &QAction::triggered, this, [self, board] {
-    if (self.isNull()) return;
-    TNgForm form(board, self);
-    AppDialogs().Exec(form);
-  });
-}
-
 void ThreadTab::AddNgRuleFromMenu(NgKind kind, const std::string& selection, QPoint pos) {
   if (!selection.empty()) {
     AddNgRuleWithPattern(kind, selection);
@@ -475,14 +557,16 @@ void ThreadTab::AddNgRuleFromMenu(NgKind kind, const std::string& selection, QPo
   });
 }
 
+std::string ThreadTab::NgPatternOf(NgKind kind, int reply) const {
+  if (reply < 1 || reply > replies_.Count()) return {};
+  if (kind == NgKind::kName) return std::string(TrimView(NgVisibleText(replies_.Name(reply))));
+  if (kind == NgKind::kId) return std::string(ReplyIdOf(replies_.Date(reply)));
+  return {};
+}
+
 void ThreadTab::AddNgRuleForReply(NgKind kind, int reply) {
   if (reply < 1 || reply > replies_.Count()) return;
-  std::string pattern;
-  if (kind == NgKind::kName) {
-    pattern = std::string(TrimView(NgVisibleText(replies_.Name(reply))));
-  } else if (kind == NgKind::kId) {
-    pattern = std::string(ReplyIdOf(replies_.Date(reply)));
-  }
+  const std::string pattern = NgPatternOf(kind, reply);
   if (pattern.empty()) {
     Ui().SetStatusText(Sjis("警告:") + std::to_string(reply) +
                        Sjis(" には追加できる値がありません."));

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
 #include <QWidget>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "threads/JumpHistory.h"
 #include "threads/NgFilter.h"
 #include "threads/NgRule.h"
 #include "threads/PosterIds.h"
@@ -74,6 +76,35 @@ class ThreadTab : public QWidget {
   // thread.
   std::string ThreadUrl() const;
 
+  // "再読み込み": fetches the thread's log again (threads/ThreadRefetch.h) and shows the replies it
+  // brought below those shown, the view staying where it was and the unread marker where it was;
+  // the status bar says how many came. Without a thread, or while a reload of the tab downloads:
+  // nothing.
+  void Reload();
+
+  // Back and forward over the places jumps left (JumpHistory): following an in-page reply link,
+  // the unread marker's link or "すべて表示" records where the reader was; going back scrolls there
+  // again (showing every reply when that reply is among the omitted ones). Nothing without a place
+  // to go to. Showing another thread or a page forgets the places.
+  void GoBack();
+  void GoForward();
+  const JumpHistory& Jumps() const { return jumps_; }
+
+  // What a closed tab leaves to open it again: the thread with its marker and omitted replies as
+  // shown (or the page's HTML for a tab without a thread), and where it was scrolled to.
+  struct Snapshot {
+    std::string caption;
+    std::string boardDir;
+    std::string datName;
+    std::string html;
+    int firstUnread = 1;
+    int oldShown = kOldShown;
+    QPointF scroll;
+  };
+  Snapshot TakeSnapshot() const;
+  // Shows what `snapshot` holds, the thread read from its log again, and scrolls back.
+  void ShowSnapshot(const Snapshot& snapshot);
+
   // Replaces the page with `html`; the view starts at the top.
   void WriteDocument(const std::string& html);
   // Scrolls to the anchor once the page is loaded, then calls `done` with 1 (found), 0 (not
@@ -85,7 +116,7 @@ class ThreadTab : public QWidget {
   void LinkFollowed(const std::string& url);
   void LinkHovered(const std::string& statusText);
   // A right-click: shows the pop-up of selected reply numbers; false when the selection is not
-  // made of them (the browser then shows its own menu).
+  // made of them (the page's menu, PageContextMenu, then opens).
   bool SelectionContextMenu(const std::string& selectedText);
 
   // Reads the NG rules for the tab's board again and, when it shows a thread, draws the page anew
@@ -98,6 +129,11 @@ class ThreadTab : public QWidget {
   // `pos` (view coordinates; found asynchronously). Words need a selection; ID rules belong to
   // the tab's board, the others are global. Failures go to the status bar.
   void AddNgRuleFromMenu(NgKind kind, const std::string& selection, QPoint pos);
+  // The pattern a rule of `kind` takes from reply `reply` as shown: the name as the reader sees it
+  // or the ID; empty for a word, for a reply that is not there, or when it has no such value.
+  std::string NgPatternOf(NgKind kind, int reply) const;
+  // Hands a link to the BrowserApp program or the desktop (web, ftp and mail links only).
+  void OpenExternally(const std::string& url);
   // The replies as the page shows them (the NG rules applied), who answers whom among them and
   // their posters' IDs.
   const ReplyList& ShownReplies() const { return ng_ ? ng_->replies : replies_; }
@@ -152,7 +188,6 @@ class ThreadTab : public QWidget {
   void RecordHistory(const std::string& path, const std::string& title);
   // The owner's shown thread list, or null.
   SubjectList* ShownSubjects() const;
-  void OpenExternally(const std::string& url);
   // How anchors inside the pop-up for `statusText` are resolved: into the thread a stored-thread
   // link names, else into this tab's replies.
   PopupWindow::AnchorResolver PopupAnchorResolver(const std::string& statusText) const;
@@ -172,9 +207,12 @@ class ThreadTab : public QWidget {
   // Adds the answer counts and IDs to the loaded page.
   void DecoratePage();
   void DecorationHovered(const QString& kind, int reply);
-  void ExtendMenu(QMenu* menu, const QString& selection, QPoint pos);
   void AddNgRuleForReply(NgKind kind, int reply);
   void AddNgRuleWithPattern(NgKind kind, const std::string& pattern);
+  // Before a jump: records the place the reader is at.
+  void RecordSpot();
+  // Scrolls to `spot`, showing every reply first when its reply is among the omitted ones.
+  void GoToSpot(ReadingSpot spot);
   // The pop-up text of the shown replies `spec` selects (hidden replies left out).
   std::string ShownPopupText(const std::string& spec) const;
 
@@ -198,6 +236,8 @@ class ThreadTab : public QWidget {
   int seenReplies_ = 0;  // the replies shown when the tab was last on screen
   int unseenAnswersToOwn_ = 0;
   QToolButton* writeButton_;
+  JumpHistory jumps_;
+  bool reloading_ = false;  // Reload's download runs
 };
 
 }  // namespace velkor

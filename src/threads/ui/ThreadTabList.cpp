@@ -11,6 +11,7 @@
 
 #include "app/Settings.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
 #include "subjects/TitleText.h"
 #include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTab.h"
@@ -123,6 +124,8 @@ void ThreadTabList::ShowPage(const std::string& html, const std::string& caption
 void ThreadTabList::CloseTab(int pageIndex) {
   ThreadTab* tab = TabAt(pageIndex);
   if (tab == nullptr) return;
+  closed_.push_back(tab->TakeSnapshot());
+  if (closed_.size() > kClosedTabLimit) closed_.erase(closed_.begin());
   Forget(tab);
   delete tab;
   emit TabsChanged();
@@ -139,6 +142,24 @@ void ThreadTabList::CloseAllTabs() {
   list_.clear();
   for (ThreadTab* tab : tabs) delete tab;
   if (!tabs.empty()) emit TabsChanged();
+}
+
+void ThreadTabList::ReopenClosedTab() {
+  if (tabs_ == nullptr || closed_.empty()) return;
+  WaitCursor wait;
+  const ThreadTab::Snapshot snapshot = std::move(closed_.back());
+  closed_.pop_back();
+  NewTab()->ShowSnapshot(snapshot);
+}
+
+void ThreadTabList::ActivateNextTab(bool forward) {
+  if (tabs_ == nullptr || tabs_->count() < 2) return;
+  const int count = tabs_->count();
+  tabs_->setCurrentIndex((tabs_->currentIndex() + (forward ? 1 : count - 1)) % count);
+}
+
+void ThreadTabList::ReloadActiveThread() {
+  if (ThreadTab* tab = ActiveTab()) tab->Reload();
 }
 
 void ThreadTabList::FocusActiveTab() {
@@ -244,6 +265,11 @@ void ThreadTabList::BuildTabMenu() {
   tabWriteMI_ = AddItem(menu, "tabWriteMI", "書き込み");
   menu->addSeparator();
   QAction* close = AddItem(menu, "tabCloseMI", "このタブを閉じる");
+  tabReopenMI_ = AddItem(menu, "tabReopenMI", "閉じたタブを開き直す");
+  tabReloadMI_ = AddItem(menu, "tabReloadMI", "再読み込み");
+  AppKeys().Show("CloseTab", close);
+  AppKeys().Show("ReopenClosedTab", tabReopenMI_);
+  AppKeys().Show("ReloadThread", tabReloadMI_);
   auto* control = new QMenu(QString::fromUtf8("操作"), menu);
   control->setObjectName(QStringLiteral("tabControlMI"));
   menu->addMenu(control);
@@ -274,6 +300,8 @@ void ThreadTabList::BuildTabMenu() {
     if (tabs_ != nullptr && tabs_->count() > 0) CloseOtherTabs(tabs_->currentIndex());
   });
   connect(deleteLog, &QAction::triggered, this, &ThreadTabList::DeleteActiveThreadLog);
+  connect(tabReopenMI_, &QAction::triggered, this, &ThreadTabList::ReopenClosedTab);
+  connect(tabReloadMI_, &QAction::triggered, this, &ThreadTabList::ReloadActiveThread);
   connect(titleCopy, &QAction::triggered, this, [this] {
     if (ActiveTab() != nullptr) {
       QApplication::clipboard()->setText(QString::fromStdString(TitleForDisplay(ActiveCaption())));
@@ -288,9 +316,11 @@ void ThreadTabList::BuildTabMenu() {
 }
 
 void ThreadTabList::tabPMPopup() {
+  tabReopenMI_->setEnabled(HasClosedTab());
   const ThreadTab* active = ActiveTab();
   tabWriteMI_->setEnabled(InstalledThreadPosting() != nullptr && active != nullptr &&
                           !active->DatName().empty());
+  tabReloadMI_->setEnabled(active != nullptr && !active->DatName().empty());
   tabHistoryMI_->setEnabled(false);
   for (std::size_t i = 0; i < tabHistoryItems_.size(); ++i) {
     tabHistoryItems_[i]->setText(QString::number(i + 1));

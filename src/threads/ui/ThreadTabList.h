@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabOwner.h"
 
 class QAction;
@@ -46,9 +47,21 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   // Shows a page that is not a thread (about, reports, search results).
   void ShowPage(const std::string& html, const std::string& caption, bool newTab);
 
+  // Closes the tab of the page; CloseTab and CloseOtherTabs keep what each closed tab showed for
+  // ReopenClosedTab (the newest kClosedTabLimit tabs). CloseAllTabs keeps nothing (the log
+  // clean-up closes them all before it removes logs).
   void CloseTab(int pageIndex);
   void CloseOtherTabs(int pageIndex);
   void CloseAllTabs();
+  // Opens the tab closed last again in a new tab at the end, as it was shown and scrolled; nothing
+  // when no closed tab is kept.
+  void ReopenClosedTab();
+  bool HasClosedTab() const { return !closed_.empty(); }
+  static constexpr std::size_t kClosedTabLimit = 10;
+  // Makes the next (or previous) page of the row the active one, from the last back to the first.
+  void ActivateNextTab(bool forward);
+  // Reloads the thread of the active tab (ThreadTab::Reload).
+  void ReloadActiveThread();
   // Moves keyboard focus into the document of the active tab, if there is one.
   void FocusActiveTab();
 
@@ -78,10 +91,10 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void ShowReplyMenu(QPoint globalPos);
 
   // The tab menu (tabPM) of the tab control, made with it (a child of it, so the window's tests
-  // find it by name): "書き込み" (the reply window), "このタブを閉じる", "操作" → "ログ削除",
-  // "これ以外のタブを閉じる",
-  // "タイトルをコピー", "URLをコピー", "履歴" (the active tab's history) and "ブラウザで開く", each
-  // acting on the active tab. Null without a tab control.
+  // find it by name): "書き込み" (the reply window), "このタブを閉じる", "閉じたタブを開き直す",
+  // "再読み込み", "操作" → "ログ削除", "これ以外のタブを閉じる", "タイトルをコピー", "URLをコピー",
+  // "履歴" (the active tab's history) and "ブラウザで開く", each acting on the active tab. Null
+  // without a tab control.
   QMenu* TabMenu();
   // Opens the tab menu at `globalPos` and returns when it closes.
   void ExecTabMenu(QPoint globalPos);
@@ -130,6 +143,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   QAction* ieReplyMI_ = nullptr;
   QAction* ieOwnMI_ = nullptr;
   std::vector<QAction*> tabHistoryItems_;
+  QAction* tabReopenMI_ = nullptr;
+  QAction* tabReloadMI_ = nullptr;
+  std::vector<ThreadTab::Snapshot> closed_;  // newest last
 };
 
 // The process-wide tab list.

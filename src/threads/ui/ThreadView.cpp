@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QJsonDocument>
-#include <QMenu>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
@@ -11,6 +10,7 @@
 #include <QWebEngineScriptCollection>
 
 #include "threads/ui/LinkBridge.h"
+#include "threads/ui/PageZoom.h"
 #include "threads/ui/ThreadPage.h"
 #include "threads/ui/ThreadSchemeHandler.h"
 #include "threads/ui/ThreadViewProfile.h"
@@ -154,6 +154,24 @@ constexpr const char* kReplyAtScript = R"JS(
 })
 )JS";
 
+// The place at the top of the view: [reply, pixels the view's top lies below its anchor], the
+// reply being the last one whose anchor is at or above the top; [0, scroll position] above the
+// first reply.
+constexpr const char* kReadSpotScript = R"JS(
+(function () {
+  var anchors = document.anchors;
+  var spot = [0, Math.round(window.pageYOffset)];
+  for (var i = 0; i < anchors.length; ++i) {
+    var name = anchors[i].getAttribute('name') || '';
+    if (!/^a[0-9]+$/.test(name)) continue;
+    var top = anchors[i].getBoundingClientRect().top;
+    if (top > 0.5) break;
+    spot = [parseInt(name.substring(1), 10), Math.round(-top)];
+  }
+  return spot;
+})()
+)JS";
+
 bool IsPlainAnchorName(const std::string& name) {
   if (name.empty()) return false;
   for (char c : name) {
@@ -182,6 +200,9 @@ ThreadView::ThreadView(QWidget* parent)
   listener.setSourceCode(ClickListenerScript());
   page_->scripts().insert(listener);
   setPage(page_);
+  setZoomFactor(ThreadPageZoom().Factor());
+  connect(&ThreadPageZoom(), &PageZoom::Changed, this,
+          [this](double factor) { setZoomFactor(factor); });
 
   connect(bridge_, &LinkBridge::LinkClicked, this,
           [this](const QString& href) { emit LinkFollowed(DocumentForm(href)); });
@@ -282,6 +303,8 @@ void ThreadView::LifecycleRecommended(int recommended) {
 void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
   if (!finished || url != page_->DocumentUrl()) return;
   loading_ = false;
+  // A discarded page comes back with the zoom it was made with.
+  if (zoomFactor() != ThreadPageZoom().Factor()) setZoomFactor(ThreadPageZoom().Factor());
   if (restoreScroll_) {
     restoreScroll_ = false;
     if (ok) {
@@ -294,7 +317,7 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
   ready.swap(pending_);
   for (PendingScroll& scroll : ready) {
     if (ok) {
-      RunScroll(scroll.name, std::move(scroll.done));
+      RunScroll(scroll.name, scroll.offset, std::move(scroll.done));
     } else if (scroll.done) {
       scroll.done(kScrollFailed);
     }
@@ -303,33 +326,58 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
 }
 
 void ThreadView::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {
-  if (loading_) {
-    pending_.push_back({name, std::move(done)});
-    return;
-  }
-  RunScroll(name, std::move(done));
+  ScrollToAnchor(name, 0, std::move(done));
 }
 
-void ThreadView::RunScroll(const std::string& name, std::function<void(int)> done) {
+void ThreadView::ScrollToAnchor(const std::string& name, int offset,
+                                std::function<void(int)> done) {
+  if (loading_) {
+    pending_.push_back({name, offset, std::move(done)});
+    return;
+  }
+  RunScroll(name, offset, std::move(done));
+}
+
+void ThreadView::ReadSpot(std::function<void(std::optional<ReadingSpot>)> done) {
+  if (page_->DocumentUrl().isEmpty() || loading_) {
+    done(std::nullopt);
+    return;
+  }
+  page_->runJavaScript(QString::fromUtf8(kReadSpotScript), QWebEngineScript::ApplicationWorld,
+                       [done = std::move(done)](const QVariant& result) {
+                         const QVariantList spot = result.toList();
+                         if (spot.size() != 2) {
+                           done(std::nullopt);
+                           return;
+                         }
+                         done(ReadingSpot{spot[0].toInt(), spot[1].toInt()});
+                       });
+}
+
+void ThreadView::RunScroll(const std::string& name, int offset, std::function<void(int)> done) {
   if (page_->DocumentUrl().isEmpty()) {
     if (done) done(kScrollFailed);
     return;
   }
   // Every anchor of a thread page is a plain name ("a12", "midoku"); anything else is not there.
-  if (!IsPlainAnchorName(name)) {
+  if (!name.empty() && !IsPlainAnchorName(name)) {
     if (done) done(kAnchorNotFound);
     return;
   }
-  const QString script =
-      QStringLiteral(
-          "(function (name) {"
-          "  if (!document.body || !document.anchors) return -1;"
-          "  var anchor = document.anchors.namedItem(name);"
-          "  if (!anchor) return 0;"
-          "  window.scrollTo(0, anchor.getBoundingClientRect().top + window.pageYOffset);"
-          "  return 1;"
-          "})('%1')")
-          .arg(QString::fromLatin1(name.c_str()));
+  const QString script = QStringLiteral(
+                             "(function (name, offset) {"
+                             "  if (!document.body || !document.anchors) return -1;"
+                             "  var top = 0;"
+                             "  if (name) {"
+                             "    var anchor = document.anchors.namedItem(name);"
+                             "    if (!anchor) return 0;"
+                             "    top = anchor.getBoundingClientRect().top + window.pageYOffset;"
+                             "  }"
+                             "  window.scrollTo(0, top + offset);"
+                             "  return 1;"
+                             "})('%1', %2)")
+                             .arg(QString::fromLatin1(name.c_str()))
+                             .arg(offset);
   page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                        [done = std::move(done)](const QVariant& result) {
                          if (!done) return;
@@ -348,20 +396,17 @@ void ThreadView::contextMenuEvent(QContextMenuEvent* event) {
   // cached selection may already have been cleared by the press.
   const QWebEngineContextMenuRequest* request = lastContextMenuRequest();
   const QString selection = request != nullptr ? request->selectedText() : selectedText();
-  if (contextMenuHandler_ && contextMenuHandler_(selection)) {
-    event->accept();
-    return;
-  }
-  if (!menuExtender_) {
-    QWebEngineView::contextMenuEvent(event);
-    return;
-  }
-  QMenu* menu = createStandardContextMenu();
-  menu->setObjectName(QStringLiteral("threadViewPM"));
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  menuExtender_(menu, selection, request != nullptr ? request->position() : event->pos());
-  menu->popup(event->globalPos());
   event->accept();
+  if (contextMenuHandler_ && contextMenuHandler_(selection)) return;
+  if (!menuProvider_) return;
+  PageClick click;
+  click.selection = selection;
+  click.pos = request != nullptr ? request->position() : event->pos();
+  click.globalPos = event->globalPos();
+  if (request != nullptr && !request->linkUrl().isEmpty()) {
+    click.link = DocumentForm(request->linkUrl().toString());
+  }
+  menuProvider_(click);
 }
 
 }  // namespace velkor

@@ -6,10 +6,12 @@
 #include <QPointer>
 #include <QWebEngineView>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-class QMenu;
+#include "threads/JumpHistory.h"
+
 class QWebChannel;
 
 namespace velkor {
@@ -37,6 +39,12 @@ class ThreadView : public QWebEngineView {
   // then tells `done` whether it was found (kScrollFailed when the page did not load or was
   // replaced meanwhile). `done` may be empty.
   void ScrollToAnchor(const std::string& name, std::function<void(int)> done);
+  // The same, then `offset` CSS pixels further down; an empty `name` scrolls to `offset` from the
+  // page's top (and is found).
+  void ScrollToAnchor(const std::string& name, int offset, std::function<void(int)> done);
+  // Calls `done` with the place at the top of the loaded page (a reply anchor "a<k>" and how far
+  // the view's top lies below it; reply 0 above the first one), or none while a page loads.
+  void ReadSpot(std::function<void(std::optional<ReadingSpot>)> done);
   // Gives the page keyboard focus.
   void FocusDocument();
   // True while a written page is still loading.
@@ -48,10 +56,18 @@ class ThreadView : public QWebEngineView {
     contextMenuHandler_ = std::move(handler);
   }
 
-  // On a right-click the view did not take for itself: lets the owner add entries to the browser's
-  // menu before it is shown; `pos` is where the user clicked (view coordinates).
-  void SetMenuExtender(std::function<void(QMenu*, const QString& selection, QPoint pos)> extender) {
-    menuExtender_ = std::move(extender);
+  // A right-click the view did not take for itself: the text selected then, the link under the
+  // pointer (in the form LinkFollowed reports; empty when none), and where the user clicked.
+  struct PageClick {
+    QString selection;
+    QString link;
+    QPoint pos;        // view coordinates
+    QPoint globalPos;  // where the menu opens
+  };
+  // Shows the program's menu for such a click; the browser's own menu never appears. Without a
+  // provider a right-click shows nothing.
+  void SetMenuProvider(std::function<void(const PageClick&)> provider) {
+    menuProvider_ = std::move(provider);
   }
   // Replaces the page with `html` as WriteDocument does, but keeps the place the view was
   // scrolled to.
@@ -90,10 +106,11 @@ class ThreadView : public QWebEngineView {
  private:
   struct PendingScroll {
     std::string name;
+    int offset = 0;
     std::function<void(int)> done;
   };
 
-  void RunScroll(const std::string& name, std::function<void(int)> done);
+  void RunScroll(const std::string& name, int offset, std::function<void(int)> done);
   void LoadingChanged(bool finished, bool ok, const QUrl& url);
 
   // Hidden pages are frozen and later discarded to give their memory back; a discarded page
@@ -110,7 +127,7 @@ class ThreadView : public QWebEngineView {
   QPointF savedScroll_;
   std::vector<PendingScroll> pending_;
   std::function<bool(const QString&)> contextMenuHandler_;
-  std::function<void(QMenu*, const QString&, QPoint)> menuExtender_;
+  std::function<void(const PageClick&)> menuProvider_;
 };
 
 }  // namespace velkor
