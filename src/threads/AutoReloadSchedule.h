@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "app/Settings.h"
 #include "base/Clock.h"
 
 namespace velkor {
@@ -29,9 +30,9 @@ struct ReloadFinding {
 class AutoReloadSchedule {
  public:
   using Seconds = std::chrono::seconds;
-  static constexpr Seconds kDefaultInterval{30};
-  static constexpr Seconds kShortestInterval{10};
-  static constexpr Seconds kLongestInterval{3600};
+  static constexpr Seconds kDefaultInterval{kDefaultAutoReloadInterval};
+  static constexpr Seconds kShortestInterval{kShortestAutoReloadInterval};
+  static constexpr Seconds kLongestInterval{kLongestAutoReloadInterval};
   static constexpr Seconds kBackOff{5};
   static constexpr int kEmptyReloadsBeforeStop = 5;
   static constexpr std::int32_t kFullThread = 1000;
