@@ -33,6 +33,7 @@
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
 #include "net/CacheServerUrl.h"
@@ -469,6 +470,16 @@ void TMainForm::ConnectCommands() {
 void TMainForm::FormCreate() {
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
+  ThreadTabs().SetNetworkBusy([this] {
+    return GuiUiHooks::InsideWait() || reloadDepth != 0 || check_.Running() ||
+           subjects.RunningFetch() != nullptr;
+  });
+  ThreadTabs().SetBoardThreadOpener(
+      [this](const std::string& boardDir, const std::string& datName, const std::string& title) {
+        OpenThreadOfBoard(boardDir, datName, title);
+      });
+  ThreadTabs().SetBoardListRefresher(
+      [this](const std::string& boardDir) { RefreshBoardListOf(boardDir); });
   Config().Open(IniDir() + "/config.ini");
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
@@ -515,6 +526,9 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FormDestroy() {
   ThreadTabs().SetShownSubjects({});
+  ThreadTabs().SetNetworkBusy({});
+  ThreadTabs().SetBoardThreadOpener({});
+  ThreadTabs().SetBoardListRefresher({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
@@ -740,6 +754,47 @@ void TMainForm::OpenRow(int selectedRow, bool newTab) {
                           newTab ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
 }
 
+void TMainForm::OpenThreadOfBoard(const std::string& boardDir, const std::string& datName,
+                                  const std::string& title) {
+  const bool shown = subjects.IsBound() && subjects.Dir() == boardDir;
+  if (shown && subjects.IndexOfDat(datName) >= 0) {
+    OpenRow(subjects.IndexOfDat(datName), clickOpensNewTab_);
+    return;
+  }
+  // A second list on the shown board would leave the window's copy stale.
+  SubjectList own;
+  SubjectList& list = shown ? subjects : own;
+  if (!shown) own.Bind(SubjectIniPath(boardDir), BoardUrlOfLogDir(boardDir));
+  BusyCursor busy;
+  // Opening the board in the window meanwhile would bind a second list to it.
+  ++reloadDepth;
+  PrepareCacheServerFor(list.BoardUrlFromDir());
+  UpdateResult updated = UpdateThreadLog(list, datName);
+  --reloadDepth;
+  ShowUnwritten(statusBar(), updated);
+  if (!list.IsBound() || list.Dir() != boardDir) return;
+  const int firstUnread = list.UnreadOf(datName);
+  list.SetUnread(datName, -1, true);
+  SetSubjectExpanded(false);
+  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
+                          clickOpensNewTab_ ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
+}
+
+void TMainForm::RefreshBoardListOf(const std::string& boardDir) {
+  if (check_.Running() || reloadDepth != 0) return;
+  if (subjects.IsBound() && subjects.Dir() == boardDir) {
+    ReloadSubjects();
+    return;
+  }
+  SubjectList list;
+  list.Bind(SubjectIniPath(boardDir), BoardUrlOfLogDir(boardDir));
+  BusyCursor busy;
+  ++reloadDepth;
+  PrepareCacheServerFor(list.BoardUrlFromDir());
+  ShowUnwritten(statusBar(), list.Refresh());
+  --reloadDepth;
+}
+
 void TMainForm::ShowCheckList(bool show) {
   checkListView->setVisible(show);
   subjectListView->setVisible(!show);
@@ -909,9 +964,12 @@ void TMainForm::subjectShowTypeCBChange(int) {
 }
 
 void TMainForm::ThreadStateChanged(const QString& boardDir, const QString& datName) {
-  // Tabs of the shown board write through `subjects` (SetShownSubjects): only the row is repainted.
+  // Tabs of the shown board write through `subjects` (SetShownSubjects): the row reads its state
+  // again (an automatic reload also changed its log) and is repainted.
   if (!subjects.IsBound() || ToSjis(boardDir) != subjects.Dir()) return;
-  subjectListView->RepaintRow(subjects.IndexOfDat(ToSjis(datName)));
+  const int row = subjects.IndexOfDat(ToSjis(datName));
+  if (row >= 0) subjects.RefreshRow(static_cast<std::size_t>(row));
+  subjectListView->RepaintRow(row);
 }
 
 std::string TMainForm::BoardUrlOf(const NodeRef& node) const {

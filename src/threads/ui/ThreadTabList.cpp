@@ -55,9 +55,11 @@ void ThreadTabList::SetTabControl(QTabWidget* tabs) {
   tabs_ = tabs;
   tabHistoryItems_.clear();
   tabHistoryMI_ = nullptr;
+  tabAutoReloadMI_ = nullptr;
   tabMenu_ = nullptr;
   if (tabs_ != nullptr) {
     BuildTabMenu();
+    connect(tabs_, &QTabWidget::currentChanged, this, &ThreadTabList::ShowActiveAutoReload);
     connect(tabs_, &QObject::destroyed, this, [this](QObject* gone) {
       if (gone == tabs_) tabs_ = nullptr;
     });
@@ -181,6 +183,43 @@ SubjectList* ThreadTabList::ShownSubjects() const {
   return shownSubjects_ ? shownSubjects_() : nullptr;
 }
 
+void ThreadTabList::SetNetworkBusy(std::function<bool()> busy) {
+  networkBusy_ = std::move(busy);
+}
+
+void ThreadTabList::SetBoardThreadOpener(
+    std::function<void(const std::string&, const std::string&, const std::string&)> opener) {
+  boardThreadOpener_ = std::move(opener);
+}
+
+void ThreadTabList::SetBoardListRefresher(std::function<void(const std::string&)> refresher) {
+  boardListRefresher_ = std::move(refresher);
+}
+
+bool ThreadTabList::NetworkBusy() const {
+  return networkBusy_ && networkBusy_();
+}
+
+void ThreadTabList::BoardThreadChosen(const std::string& boardDir, const std::string& datName,
+                                      const std::string& title) {
+  if (boardThreadOpener_) boardThreadOpener_(boardDir, datName, title);
+}
+
+void ThreadTabList::BoardListWanted(const std::string& boardDir) {
+  if (boardListRefresher_) boardListRefresher_(boardDir);
+}
+
+void ThreadTabList::ToggleActiveAutoReload() {
+  if (ThreadTab* tab = ActiveTab()) tab->SetAutoReload(!tab->AutoReloading());
+  ShowActiveAutoReload();
+}
+
+void ThreadTabList::ShowActiveAutoReload() {
+  if (tabAutoReloadMI_ == nullptr) return;
+  const ThreadTab* tab = ActiveTab();
+  tabAutoReloadMI_->setChecked(tab != nullptr && tab->AutoReloading());
+}
+
 void ThreadTabList::SetReplyMenu(QMenu* menu) {
   replyMenu_ = menu;
 }
@@ -220,6 +259,9 @@ void ThreadTabList::BuildTabMenu() {
   QAction* deleteLog = AddItem(control, "tabDeleteLogMI", "ログ削除");
   QAction* closeOther = AddItem(menu, "tabCloseOtherMI", "これ以外のタブを閉じる");
   menu->addSeparator();
+  tabAutoReloadMI_ = AddItem(menu, "tabAutoReloadMI", "自動更新");
+  tabAutoReloadMI_->setCheckable(true);
+  menu->addSeparator();
   QAction* titleCopy = AddItem(menu, "tabTitleCopyMI", "タイトルをコピー");
   QAction* urlCopy = AddItem(menu, "tabURLCopyMI", "URLをコピー");
   menu->addSeparator();
@@ -243,6 +285,7 @@ void ThreadTabList::BuildTabMenu() {
     if (tabs_ != nullptr && tabs_->count() > 0) CloseOtherTabs(tabs_->currentIndex());
   });
   connect(deleteLog, &QAction::triggered, this, &ThreadTabList::DeleteActiveThreadLog);
+  connect(tabAutoReloadMI_, &QAction::triggered, this, &ThreadTabList::ToggleActiveAutoReload);
   connect(titleCopy, &QAction::triggered, this, [this] {
     if (ActiveTab() != nullptr) {
       QApplication::clipboard()->setText(QString::fromStdString(TitleForDisplay(ActiveCaption())));
@@ -257,6 +300,7 @@ void ThreadTabList::BuildTabMenu() {
 }
 
 void ThreadTabList::tabPMPopup() {
+  ShowActiveAutoReload();
   tabHistoryMI_->setEnabled(false);
   for (std::size_t i = 0; i < tabHistoryItems_.size(); ++i) {
     tabHistoryItems_[i]->setText(QString::number(i + 1));
@@ -276,7 +320,9 @@ void ThreadTabList::TabCaptionChanged(ThreadTab& tab) {
   const int index = tabs_->indexOf(&tab);
   // "&" would mark a shortcut key in a tab caption.
   if (index < 0) return;
-  tabs_->setTabText(index, TitleMenuText(tab.Caption()));
+  const QString mark = tab.AutoReloading() ? QString::fromUtf8("↻ ") : QString();
+  tabs_->setTabText(index, mark + TitleMenuText(tab.Caption()));
+  ShowActiveAutoReload();
   emit TabsChanged();
 }
 

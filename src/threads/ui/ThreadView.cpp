@@ -136,6 +136,49 @@ constexpr const char* kReplyAtScript = R"JS(
 })
 )JS";
 
+// Where the reader is: the reply at the top of the view (the last reply anchor "a<k>" at or above
+// the top, else the first one), its anchor's distance from the top, and whether the view is at the
+// bottom of the page.
+constexpr const char* kReplyPlaceScript = R"JS(
+(function () {
+  var root = document.scrollingElement || document.documentElement;
+  if (!root) return null;
+  var atBottom = window.pageYOffset + window.innerHeight >= root.scrollHeight - 2;
+  var reply = 0, offset = 0;
+  var anchors = document.anchors;
+  for (var i = 0; i < anchors.length; ++i) {
+    var name = anchors[i].getAttribute('name') || '';
+    if (!/^a[0-9]+$/.test(name)) continue;
+    var top = anchors[i].getBoundingClientRect().top;
+    if (top > 0 && reply !== 0) break;
+    reply = parseInt(name.substring(1), 10);
+    offset = top;
+    if (top > 0) break;
+  }
+  return [reply, offset, atBottom];
+})()
+)JS";
+
+// Puts the reply REPLY's anchor OFFSET pixels from the top of the view; with AT_BOTTOM, then
+// scrolls on down to the end of the page, but not past the point where the anchor FOLLOW is at the
+// top.
+constexpr const char* kKeepReplyScript = R"JS(
+(function (reply, offset, atBottom, follow) {
+  var root = document.scrollingElement || document.documentElement;
+  if (!root) return;
+  var y = window.pageYOffset;
+  var anchor = reply > 0 ? document.anchors.namedItem('a' + reply) : null;
+  if (anchor) y = anchor.getBoundingClientRect().top + window.pageYOffset - offset;
+  if (atBottom) {
+    var end = root.scrollHeight - window.innerHeight;
+    var next = follow ? document.anchors.namedItem(follow) : null;
+    if (next) end = Math.min(end, next.getBoundingClientRect().top + window.pageYOffset);
+    y = Math.max(y, end);
+  }
+  window.scrollTo(0, y);
+})
+)JS";
+
 bool IsPlainAnchorName(const std::string& name) {
   if (name.empty()) return false;
   for (char c : name) {
@@ -218,6 +261,7 @@ void ThreadView::WriteDocument(const std::string& html) {
   page_->SetDocumentUrl(url);
   loading_ = true;
   restoreScroll_ = false;
+  keepReply_.reset();
   page_->load(url);
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
@@ -229,6 +273,29 @@ void ThreadView::RewriteDocument(const std::string& html) {
   WriteDocument(html);
   savedScroll_ = at;
   restoreScroll_ = true;
+}
+
+void ThreadView::RewriteKeepingReply(const std::string& html, const std::string& follow) {
+  if (loading_ || page_->DocumentUrl().isEmpty() ||
+      page_->lifecycleState() != QWebEnginePage::LifecycleState::Active) {
+    RewriteDocument(html);
+    return;
+  }
+  const QUrl before = page_->DocumentUrl();
+  QPointer<ThreadView> self(this);
+  page_->runJavaScript(QString::fromUtf8(kReplyPlaceScript), QWebEngineScript::ApplicationWorld,
+                       [self, before, html, follow](const QVariant& result) {
+                         if (self.isNull() || self->page_->DocumentUrl() != before) return;
+                         const QVariantList place = result.toList();
+                         if (place.size() != 3) {
+                           self->RewriteDocument(html);
+                           return;
+                         }
+                         self->WriteDocument(html);
+                         self->keepReply_ =
+                             ReplyPlace{place[0].toInt(), place[1].toDouble(), place[2].toBool(),
+                                        IsPlainAnchorName(follow) ? follow : std::string()};
+                       });
 }
 
 void ThreadView::Decorate(const QJsonObject& decorations) {
@@ -282,6 +349,21 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
     }
   }
   emit DocumentLoaded(ok);
+  // After the decorations, which may make lines longer.
+  if (keepReply_) {
+    const ReplyPlace place = *keepReply_;
+    keepReply_.reset();
+    if (ok) {
+      page_->runJavaScript(
+          QString::fromUtf8(kKeepReplyScript) +
+              QStringLiteral("(%1, %2, %3, '%4')")
+                  .arg(place.reply)
+                  .arg(place.offset)
+                  .arg(place.atBottom ? QStringLiteral("true") : QStringLiteral("false"))
+                  .arg(QString::fromLatin1(place.follow.c_str())),
+          QWebEngineScript::ApplicationWorld);
+    }
+  }
 }
 
 void ThreadView::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {

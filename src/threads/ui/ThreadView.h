@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWebEngineView>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,14 @@ class ThreadView : public QWebEngineView {
   // Replaces the page with `html` as WriteDocument does, but keeps the place the view was
   // scrolled to.
   void RewriteDocument(const std::string& html);
+  // Replaces the page with `html` keeping the reader's place by reply: the reply at the top of the
+  // view (anchors "a<k>") stays where it was. When the view was at the bottom of the page, it then
+  // follows what was added: it scrolls down as far as the page goes, but not so far that the
+  // anchor `follow` leaves the top of the view. The place is read from the page first, so the new
+  // page is written a moment later; a page written meanwhile wins and this one is dropped. A page
+  // still loading, or not active (hidden and frozen or discarded), is replaced as RewriteDocument
+  // does.
+  void RewriteKeepingReply(const std::string& html, const std::string& follow);
   // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
   // page's bytes stay as written). `decorations` maps reply numbers (as text) to
   // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool}: the count
@@ -89,6 +98,13 @@ class ThreadView : public QWebEngineView {
     std::string name;
     std::function<void(int)> done;
   };
+  // Where RewriteKeepingReply puts the view once the new page has loaded.
+  struct ReplyPlace {
+    int reply = 0;      // the reply at the top of the view; 0: none
+    double offset = 0;  // its anchor's distance from the top of the view
+    bool atBottom = false;
+    std::string follow;
+  };
 
   void RunScroll(const std::string& name, std::function<void(int)> done);
   void LoadingChanged(bool finished, bool ok, const QUrl& url);
@@ -105,6 +121,7 @@ class ThreadView : public QWebEngineView {
   bool loading_ = false;
   bool restoreScroll_ = false;
   QPointF savedScroll_;
+  std::optional<ReplyPlace> keepReply_;
   std::vector<PendingScroll> pending_;
   std::function<bool(const QString&)> contextMenuHandler_;
   std::function<void(QMenu*, const QString&, QPoint)> menuExtender_;
