@@ -162,6 +162,7 @@ bool ThreadTab::AutoReloading() const {
 }
 
 void ThreadTab::AutoReloadChanged() {
+  view_->SetKeepActive(AutoReloading());
   if (owner_ != nullptr) owner_->TabCaptionChanged(*this);
   switch (autoReload_->Schedule().OffReason()) {
     case AutoReloadSchedule::Off::kNone:
@@ -208,7 +209,9 @@ void ThreadTab::ShowReloadedReplies() {
     }
   }
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
-  view_->RewriteKeepingReply(document_, "a" + std::to_string(before + 1));
+  // A hidden page is drawn when it is shown: nobody reads it meanwhile.
+  stalePage_ = !isVisible();
+  if (!stalePage_) view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
   UpdateNextThreads();
 }
@@ -259,6 +262,10 @@ bool ThreadTab::NetworkBusy() const {
 void ThreadTab::showEvent(QShowEvent* event) {
   markerHeld_ = false;
   QWidget::showEvent(event);
+  if (stalePage_) {
+    stalePage_ = false;
+    view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
+  }
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
@@ -330,6 +337,7 @@ std::string ThreadTab::ThreadUrl() const {
 }
 
 void ThreadTab::WriteDocument(const std::string& html) {
+  stalePage_ = false;
   document_ = html;
   view_->WriteDocument(html);
 }
@@ -452,6 +460,7 @@ std::string ThreadTab::ShownPopupText(const std::string& spec) const {
 void ThreadTab::ReapplyNgRules() {
   if (boardDir_.empty() || datName_.empty()) return;
   ApplyNgRules();
+  stalePage_ = false;
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
   view_->RewriteDocument(document_);
 }

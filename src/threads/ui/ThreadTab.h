@@ -79,10 +79,11 @@ class ThreadTab : public QWidget {
   ThreadAutoReload& AutoReload() const { return *autoReload_; }
   // After the automatic reload stored the thread's log anew: reads it again and draws the page
   // keeping the reader's place (ThreadView::RewriteKeepingReply; the view follows the new replies
-  // when it was at the bottom). New replies get the unread marker before them, except while the
-  // tab is hidden and an earlier reload already put the marker before replies not yet seen; the
-  // page keeps the same read replies, and the thread's stored first unread reply follows the
-  // marker when that moves forward. A thread that is now full or past shows its successors.
+  // when it was at the bottom), at once or, for a hidden tab, when it is shown. New replies get the
+  // unread marker before them, except while the tab is hidden and an earlier reload already put the
+  // marker before replies not yet seen; the page keeps the same read replies, and the thread's
+  // stored first unread reply follows the marker when that moves forward. A thread that is now full
+  // or past shows its successors.
   void ShowReloadedReplies();
   // The bar above the page: the automatic reload's stop notice, a full or past thread's
   // successors.
@@ -142,7 +143,8 @@ class ThreadTab : public QWidget {
   const std::vector<std::string>& HistoryPaths() const { return historyPaths_; }
   const std::vector<std::string>& HistoryTitles() const { return historyTitles_; }
   const ReplyList& Replies() const { return replies_; }
-  // The page last written.
+  // The page last written (or, in a hidden tab after an automatic reload, to be written when the
+  // tab is shown).
   const std::string& Document() const { return document_; }
   ThreadView* View() const { return view_; }
 
@@ -190,6 +192,8 @@ class ThreadTab : public QWidget {
   // Set when a reload put the unread marker while the tab was hidden: later reloads leave it there
   // until the tab is shown.
   bool markerHeld_ = false;
+  // Set when a reload made the page while the tab was hidden: the view gets it when shown.
+  bool stalePage_ = false;
   ReplyList replies_;
   std::optional<NgOutcome> ng_;  // set when a rule applies to the thread
   ReplyAnswers answers_;

@@ -262,6 +262,7 @@ void ThreadView::WriteDocument(const std::string& html) {
   loading_ = true;
   restoreScroll_ = false;
   keepReply_.reset();
+  pendingRewrite_.reset();
   page_->load(url);
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
@@ -276,25 +277,40 @@ void ThreadView::RewriteDocument(const std::string& html) {
 }
 
 void ThreadView::RewriteKeepingReply(const std::string& html, const std::string& follow) {
-  if (loading_ || page_->DocumentUrl().isEmpty() ||
+  // A newer page replaces one still waiting; it goes in once the page in hand has loaded and the
+  // place has been read from it.
+  pendingRewrite_ = PendingRewrite{html, follow};
+  if (measuring_ || loading_) return;
+  if (page_->DocumentUrl().isEmpty() ||
       page_->lifecycleState() != QWebEnginePage::LifecycleState::Active) {
-    RewriteDocument(html);
+    const std::string page = std::move(pendingRewrite_->html);
+    pendingRewrite_.reset();
+    RewriteDocument(page);
     return;
   }
-  const QUrl before = page_->DocumentUrl();
+  MeasureAndRewrite();
+}
+
+void ThreadView::MeasureAndRewrite() {
+  measuring_ = true;
   QPointer<ThreadView> self(this);
   page_->runJavaScript(QString::fromUtf8(kReplyPlaceScript), QWebEngineScript::ApplicationWorld,
-                       [self, before, html, follow](const QVariant& result) {
-                         if (self.isNull() || self->page_->DocumentUrl() != before) return;
+                       [self](const QVariant& result) {
+                         if (self.isNull()) return;
+                         self->measuring_ = false;
+                         // A page written meanwhile won.
+                         if (!self->pendingRewrite_) return;
+                         const PendingRewrite rewrite = std::move(*self->pendingRewrite_);
+                         self->pendingRewrite_.reset();
                          const QVariantList place = result.toList();
                          if (place.size() != 3) {
-                           self->RewriteDocument(html);
+                           self->RewriteDocument(rewrite.html);
                            return;
                          }
-                         self->WriteDocument(html);
-                         self->keepReply_ =
-                             ReplyPlace{place[0].toInt(), place[1].toDouble(), place[2].toBool(),
-                                        IsPlainAnchorName(follow) ? follow : std::string()};
+                         self->WriteDocument(rewrite.html);
+                         self->keepReply_ = ReplyPlace{
+                             place[0].toInt(), place[1].toDouble(), place[2].toBool(),
+                             IsPlainAnchorName(rewrite.follow) ? rewrite.follow : std::string()};
                        });
 }
 
@@ -317,8 +333,22 @@ void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
       [done = std::move(done)](const QVariant& result) { done(result.toInt()); });
 }
 
+void ThreadView::SetKeepActive(bool keep) {
+  using State = QWebEnginePage::LifecycleState;
+  keepActive_ = keep;
+  if (keep) {
+    LifecycleRecommended(static_cast<int>(State::Active));
+    return;
+  }
+  // The browser's recommendations come one step at a time: frozen before discarded.
+  const State recommended = page_->recommendedState();
+  if (recommended == State::Discarded) LifecycleRecommended(static_cast<int>(State::Frozen));
+  LifecycleRecommended(static_cast<int>(recommended));
+}
+
 void ThreadView::LifecycleRecommended(int recommended) {
   const auto state = static_cast<QWebEnginePage::LifecycleState>(recommended);
+  if (keepActive_ && state != QWebEnginePage::LifecycleState::Active) return;
   // A page still loading or with scrolls waiting is left alone until it is done.
   if (state != QWebEnginePage::LifecycleState::Active && (loading_ || !pending_.empty())) return;
   if (state == QWebEnginePage::LifecycleState::Discarded) {
@@ -362,6 +392,16 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
                   .arg(place.atBottom ? QStringLiteral("true") : QStringLiteral("false"))
                   .arg(QString::fromLatin1(place.follow.c_str())),
           QWebEngineScript::ApplicationWorld);
+    }
+  }
+  // A rewrite that came while this page loaded.
+  if (pendingRewrite_ && !measuring_ && !loading_) {
+    if (ok) {
+      MeasureAndRewrite();
+    } else {
+      const std::string page = std::move(pendingRewrite_->html);
+      pendingRewrite_.reset();
+      WriteDocument(page);
     }
   }
 }
