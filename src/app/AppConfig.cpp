@@ -34,6 +34,15 @@ constexpr ColourKey kColourKeys[7] = {
     {"PastThreadColor", 0xFFFF, &Settings::pastThreadColor},
 };
 
+// A User-Agent from the file: a value that could break the request line (a control byte) or
+// says nothing is not used.
+std::string UsableUserAgent(std::string value) {
+  const bool control = std::any_of(value.begin(), value.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  return value.empty() || control ? std::string(kUserAgent) : value;
+}
+
 }  // namespace
 
 AppConfig& Config() {
@@ -42,7 +51,7 @@ AppConfig& Config() {
 }
 
 void AppConfig::Open(const std::string& path) {
-  if (bound_) return;
+  if (bound_ && path == path_) return;
   bound_ = true;
   path_ = path;
   doc_.Load(path);
@@ -52,6 +61,39 @@ void AppConfig::Flush() {
   if (bound_) doc_.Save(path_);
 }
 
+bool AppConfig::ReadFlag(std::string_view section, std::string_view key, bool fallback) const {
+  return doc_.ReadBool(section, key, fallback);
+}
+
+void AppConfig::WriteFlag(std::string_view section, std::string_view key, bool value, bool flush) {
+  if (!bound_) return;
+  doc_.WriteBool(section, key, value);
+  if (flush) Flush();
+}
+
+int AppConfig::ReadNumber(std::string_view section, std::string_view key, int fallback, int min,
+                          int max) const {
+  const int value = doc_.ReadNumber(section, key, fallback);
+  return value < min || value > max ? fallback : value;
+}
+
+void AppConfig::WriteNumber(std::string_view section, std::string_view key, int value, bool flush) {
+  if (!bound_) return;
+  doc_.WriteInteger(section, key, value);
+  if (flush) Flush();
+}
+
+std::string AppConfig::ReadText(std::string_view section, std::string_view key) const {
+  return doc_.ReadString(section, key, "");
+}
+
+void AppConfig::WriteText(std::string_view section, std::string_view key, std::string_view value,
+                          bool flush) {
+  if (!bound_) return;
+  doc_.WriteString(section, key, value);
+  if (flush) Flush();
+}
+
 void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const {
   if (!bound_) return;
   settings.subjectGzip = doc_.ReadBool(kKodawari, "SubjectGzip", true);
@@ -59,6 +101,7 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.fetchTimeLimit = std::max(0, doc_.ReadNumber<int>(kKodawari, "FetchTimeLimit", 120));
   settings.newTabOpen = doc_.ReadBool(kKodawari, "NewTabOpen", false);
   settings.browserApp = doc_.ReadString(kKodawari, "BrowserApp", "");
+  settings.userAgent = UsableUserAgent(doc_.ReadString(kKodawari, "UserAgent", ""));
   display.boardFontSize = doc_.ReadNumber<int>(kLookFeel, "BoardFontSize", 10);
   display.threadFontSize = doc_.ReadNumber<int>(kLookFeel, "ThreadFontSize", 10);
   for (const ColourKey& c : kColourKeys) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Settings.h"
@@ -15,14 +16,16 @@ namespace velkor {
 // integer, or that lies outside the range of the field it is read into, gives the key's default.
 class AppConfig {
  public:
-  // Binds the file and reads it once; a missing file is an empty configuration. A second call on a
-  // bound object does nothing.
+  // Binds the file and reads it once; a missing file is an empty configuration. A second call for
+  // the same file does nothing; one for another file (a test that changed the data directory) binds
+  // and reads that file instead.
   void Open(const std::string& path);
   bool IsBound() const { return bound_; }
 
   // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
   // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit;
-  // AutoReloadInterval: seconds, kept within 10 .. 3600).
+  // Kodawari UserAgent: used when present, not empty and free of control bytes, else kUserAgent;
+  // Kodawari AutoReloadInterval: seconds, kept within 10 .. 3600).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;
@@ -48,6 +51,19 @@ class AppConfig {
   void WriteMenuHistory(const std::vector<std::string>& list, bool flush);
   std::string ReadMenuTimestamp() const;
   void WriteMenuTimestamp(const std::string& text, bool flush);
+
+  // The program's newer settings that have no dialog field of their own (the new-reply check's
+  // options, ...), by section and key. A missing value, or one that is no integer or lies outside
+  // [min, max], gives the fallback. Writes change the memory copy; with `flush` the file is
+  // rewritten.
+  bool ReadFlag(std::string_view section, std::string_view key, bool fallback) const;
+  void WriteFlag(std::string_view section, std::string_view key, bool value, bool flush);
+  int ReadNumber(std::string_view section, std::string_view key, int fallback, int min,
+                 int max) const;
+  void WriteNumber(std::string_view section, std::string_view key, int value, bool flush);
+  std::string ReadText(std::string_view section, std::string_view key) const;
+  void WriteText(std::string_view section, std::string_view key, std::string_view value,
+                 bool flush);
 
   // Rewrites the file from memory.
   void Flush();

@@ -33,6 +33,9 @@ struct Settings {
   std::string cacheServerMatch{kCacheServerMatch};
   std::string cacheServerHost{kCacheServerHost};
 
+  // The User-Agent of every request and the about page's heading (Kodawari UserAgent).
+  std::string userAgent{kUserAgent};
+
   // Seconds one download may take in all (Kodawari FetchTimeLimit); 0: no overall limit.
   int fetchTimeLimit = 120;
 

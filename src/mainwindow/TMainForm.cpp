@@ -94,26 +94,10 @@ void PrepareCacheServerFor(const std::string& boardUrl) {
   }
 }
 
-// Whether the new-reply check also fetches the logs: config.ini [Kodawari] CheckFetchesLogs.
-// AppConfig rewrites config.ini from its own copy when it saves, so the key is written into the
-// file on every change and, when it changed, again after the window's last save. A key never
-// changed is never written.
+// Whether the new-reply check also fetches the logs: config.ini [Kodawari] CheckFetchesLogs,
+// written only when the user changes it.
 constexpr char kCheckSection[] = "Kodawari";
 constexpr char kCheckFetchesLogsKey[] = "CheckFetchesLogs";
-
-bool ReadCheckFetchesLogs() {
-  IniDocument ini;
-  ini.Load(IniDir() + "/config.ini");
-  return ini.ReadBool(kCheckSection, kCheckFetchesLogsKey, false);
-}
-
-void WriteCheckFetchesLogs(bool on) {
-  const std::string path = IniDir() + "/config.ini";
-  IniDocument ini;
-  ini.Load(path);
-  ini.WriteBool(kCheckSection, kCheckFetchesLogsKey, on);
-  static_cast<void>(ini.Save(path));
-}
 
 // A download's result that the status bar does not show yet: a file that could not be written.
 void ShowUnwritten(QStatusBar* bar, const UpdateResult& result) {
@@ -406,7 +390,8 @@ void TMainForm::ConnectCommands() {
   connect(subjectCheckToolButton, &QToolButton::clicked, this, &TMainForm::RunNewReplyCheck);
   connect(checkAction, &QAction::triggered, this, &TMainForm::RunNewReplyCheck);
   connect(checkStopButton, &QToolButton::clicked, this, &TMainForm::StopNewReplyCheck);
-  connect(checkFetchLogsMI, &QAction::toggled, this, [](bool on) { WriteCheckFetchesLogs(on); });
+  connect(checkFetchLogsMI, &QAction::toggled, this,
+          [](bool on) { Config().WriteFlag(kCheckSection, kCheckFetchesLogsKey, on, true); });
   connect(checkListView, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { OpenCheckedThread(index.row(), clickOpensNewTab_); });
   connect(subjectShowTypeCB, &QComboBox::activated, this, &TMainForm::subjectShowTypeCBChange);
@@ -487,8 +472,7 @@ void TMainForm::FormCreate() {
   subjectListView->SetColumnWidths(Config().LoadColumnWidths(kThreadListColumns));
   {
     const QSignalBlocker quiet(checkFetchLogsMI);
-    checkFetchesLogsAtStart_ = ReadCheckFetchesLogs();
-    checkFetchLogsMI->setChecked(checkFetchesLogsAtStart_);
+    checkFetchLogsMI->setChecked(Config().ReadFlag(kCheckSection, kCheckFetchesLogsKey, false));
   }
 
   WindowLayout layout = Config().LoadWindowLayout();
@@ -543,10 +527,6 @@ void TMainForm::FormDestroy() {
   layout.subjectHeight = subjectHeight;
   Config().SaveWindowLayout(layout, false);
   Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
-  // Config's save wrote the value read at start back (or none): a changed one is written again.
-  if (checkFetchLogsMI->isChecked() != checkFetchesLogsAtStart_) {
-    WriteCheckFetchesLogs(checkFetchLogsMI->isChecked());
-  }
 }
 
 void TMainForm::FormActivate() {

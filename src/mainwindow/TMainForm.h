@@ -259,8 +259,6 @@ class TMainForm : public QMainWindow {
   TSearchForm* searchForm = nullptr;
   SubjectList subjects;
   NewReplyCheck check_;
-  // CheckFetchesLogs as read from config.ini when the window was made.
-  bool checkFetchesLogsAtStart_ = false;
 };
 
 }  // namespace velkor

@@ -33,6 +33,7 @@ TEST_F(AppConfigTest, MissingFileGivesEveryDefault) {
   EXPECT_FALSE(settings.debugLog);
   EXPECT_FALSE(settings.newTabOpen);
   EXPECT_EQ(settings.browserApp, "");
+  EXPECT_EQ(settings.userAgent, "Monazilla/1.00 (Velkor/0.7.8)");
   EXPECT_EQ(settings.subjectSubscribeColor, 0xFFFF);
   EXPECT_EQ(settings.newThreadColor, 0xFAEEE2);
   EXPECT_EQ(settings.unreadThreadColor, 0x00A2FF);
@@ -89,6 +90,29 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   EXPECT_EQ(config.LoadColumnWidths(10),
             (std::vector<int>{10, 20, 40, 40, 40, 40, 40, 40, 40, 40}));
 }
+
+struct UserAgentCase {
+  const char* value;
+  const char* used;
+};
+
+class AppConfigUserAgentTest : public AppConfigTest,
+                               public testing::WithParamInterface<UserAgentCase> {};
+
+TEST_P(AppConfigUserAgentTest, UsedWhenItCannotBreakARequest) {
+  AppConfig& config = Open(std::string("[Kodawari]\r\nUserAgent=") + GetParam().value + "\r\n");
+  Settings settings;
+  DisplaySettings display;
+  config.LoadSettings(settings, display);
+  EXPECT_EQ(settings.userAgent, GetParam().used);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AppConfigUserAgentTest,
+    testing::Values(UserAgentCase{"Monazilla/1.00 (Mine/2.1)", "Monazilla/1.00 (Mine/2.1)"},
+                    UserAgentCase{"Monazilla/1.00\tX", "Monazilla/1.00 (Velkor/0.7.8)"},
+                    UserAgentCase{"Mona\x7Fzilla", "Monazilla/1.00 (Velkor/0.7.8)"},
+                    UserAgentCase{"", "Monazilla/1.00 (Velkor/0.7.8)"}));
 
 TEST_F(AppConfigTest, ColumnWidthsWithBadItemsAndSurplus) {
   AppConfig& config = Open("[MainForm]\r\nSubjectColumn=1,x,\"3\",4,5\r\n");

@@ -67,8 +67,10 @@ TEST_P(ThreadStateRouteTest, WritesReachTheFileAndTheListOfThisBoardOnly) {
     EXPECT_EQ(list.Row(list.RowCount() - 1).unread, 3);
   }
 
+  data.WriteFile("log/h.example/board/100.own", "1\r\n");
   ASSERT_TRUE(state.DeleteLog());
   EXPECT_FALSE(data.Exists("log/h.example/board/100.dat"));
+  EXPECT_FALSE(data.Exists("log/h.example/board/100.own")) << "own posts go with the log";
   const std::string reset =
       "[100.dat]\r\nNowNo=1\r\nTitle=t\r\nGotCount=0\r\nUnread=1\r\nLastModified=\r\n"
       "DatSize=0\r\n\r\n[200.dat]\r\nNowNo=-1\r\nPreNo=7\r\n\r\n";
@@ -90,8 +92,10 @@ TEST_P(ThreadStateRouteTest, AFailedWriteIsReported) {
   ASSERT_TRUE(RemoveFile(dir + "subject.ini"));
   data.WriteFile("log/h.example/board/subject.ini/blocked", "");
   EXPECT_FALSE(state.StoreFirstUnread(3));
+  data.WriteFile("log/h.example/board/100.own", "1\r\n");
   EXPECT_FALSE(state.DeleteLog());
   EXPECT_FALSE(data.Exists("log/h.example/board/100.dat"));
+  EXPECT_FALSE(data.Exists("log/h.example/board/100.own"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, ThreadStateRouteTest,
