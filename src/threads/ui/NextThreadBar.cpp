@@ -17,6 +17,7 @@ NextThreadBar::NextThreadBar(QWidget* parent)
   setObjectName(QStringLiteral("nextThreadBar"));
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   message_->setObjectName(QStringLiteral("nextThreadMessageLabel"));
   message_->setWordWrap(true);
   links_->setObjectName(QStringLiteral("nextThreadLinksLabel"));

@@ -59,7 +59,7 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(nextThreads_);
-  layout->addWidget(view_);
+  layout->addWidget(view_, 1);
   connect(autoReload_, &ThreadAutoReload::StateChanged, this, &ThreadTab::AutoReloadChanged);
   // Both may wait for a server: they run from the event loop, not inside the bar's click.
   connect(nextThreads_, &NextThreadBar::CandidateChosen, this, [this](int index) {
