@@ -13,6 +13,7 @@ constexpr const char* kKodawari = "Kodawari";
 constexpr const char* kLookFeel = "LookFeel";
 constexpr const char* kCacheServer = "CacheServer";
 constexpr const char* kMenuSection = "BBSMenuURL";
+constexpr const char* kAutoReloadInterval = "AutoReloadInterval";
 constexpr const char* kDefaultColumns = "0,38,38,325,40,40,40,180,100,120";
 constexpr int kFallbackColumnWidth = 40;
 constexpr int kDefaultViewStyle = 180;
@@ -112,6 +113,9 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
   settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
   settings.heavyPosterThreshold = doc_.ReadNumber<int>(kKodawari, "HeavyPosterThreshold", 5);
+  settings.autoReloadInterval =
+      std::clamp(doc_.ReadNumber<int>(kKodawari, kAutoReloadInterval, kDefaultAutoReloadInterval),
+                 kShortestAutoReloadInterval, kLongestAutoReloadInterval);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {
@@ -179,6 +183,7 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.cacheServerEnable = settings.cacheServerEnable;
   values.cacheServerMatch = settings.cacheServerMatch;
   values.cacheServerHost = settings.cacheServerHost;
+  values.autoReloadInterval = settings.autoReloadInterval;
 }
 
 void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flush) {
@@ -196,6 +201,11 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
   doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
   doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);
+  // Written once it differs from the default, so a file that never had the key stays as it was.
+  if (doc_.ValueExists(kKodawari, kAutoReloadInterval) ||
+      values.autoReloadInterval != kDefaultAutoReloadInterval) {
+    doc_.WriteInteger(kKodawari, kAutoReloadInterval, values.autoReloadInterval);
+  }
   if (flush) Flush();
 }
 

@@ -25,7 +25,8 @@ class AppConfig {
 
   // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
   // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit;
-  // Kodawari UserAgent: used when present, not empty and free of control bytes, else kUserAgent).
+  // Kodawari UserAgent: used when present, not empty and free of control bytes, else kUserAgent;
+  // Kodawari AutoReloadInterval: seconds, kept within 10 .. 3600).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;
@@ -40,7 +41,8 @@ class AppConfig {
   // sizes of the side-bar trees and the thread list.
   void FillSettingsDialog(const Settings& settings, int boardFontSize, int threadFontSize,
                           SettingsDialogValues& values) const;
-  // Writes the dialog values to the file. Settings in memory are not changed (call LoadSettings).
+  // Writes the dialog values to the file (AutoReloadInterval only when the file has it or the value
+  // is not the default). Settings in memory are not changed (call LoadSettings).
   void SaveSettingsDialog(const SettingsDialogValues& values, bool flush);
 
   // Replaces `list` with History1 (default: the service's board menu URL) even when empty, then

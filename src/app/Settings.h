@@ -7,6 +7,12 @@
 
 namespace velkor {
 
+// The automatic reload of an open thread: seconds between reloads (Kodawari AutoReloadInterval),
+// the default and the bounds a value read or entered is kept within.
+inline constexpr int kDefaultAutoReloadInterval = 30;
+inline constexpr int kShortestAutoReloadInterval = 10;
+inline constexpr int kLongestAutoReloadInterval = 3600;
+
 // A colour as the configuration file stores it: 0x00BBGGRR (red in the low byte).
 using Colour = std::int32_t;
 
@@ -36,6 +42,9 @@ struct Settings {
   // An ID with at least this many posts in a thread is marked as a heavy poster; 0 or less marks
   // none.
   int heavyPosterThreshold = 5;
+
+  // Seconds between automatic reloads of an open thread, within the bounds above.
+  int autoReloadInterval = kDefaultAutoReloadInterval;
 };
 
 // The process-wide settings record.
@@ -64,6 +73,7 @@ struct SettingsDialogValues {
   bool cacheServerEnable = false;
   std::string cacheServerMatch;
   std::string cacheServerHost;
+  int autoReloadInterval = kDefaultAutoReloadInterval;
 };
 
 }  // namespace velkor

@@ -22,7 +22,7 @@ constexpr CommandCaption kCaptions[] = {
     {"PreviousTab", "前のタブ"},
     {"RefreshList", "スレッド一覧を更新"},
     {"ReloadThread", "スレッドを再読み込み"},
-    {"AutoReload", "オートリロード"},
+    {"AutoReload", "自動更新"},
     {"CheckNewReplies", "新着チェック"},
     {"Reply", "書き込み"},
     {"Find", "スレッド内を検索"},

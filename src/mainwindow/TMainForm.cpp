@@ -36,6 +36,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "gui/KeyMap.h"
+#include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
 #include "mainwindow/WindowKeys.h"
@@ -415,6 +416,8 @@ void TMainForm::ConnectCommands() {
   // Writing: the key and the page's "これにレス" open the reply window of the tab they act on.
   connect(keys_->Action("Reply"), &QAction::triggered, &ThreadTabs(),
           &ThreadTabList::OpenReplyWindow);
+  connect(keys_->Action("AutoReload"), &QAction::triggered, &ThreadTabs(),
+          &ThreadTabList::ToggleActiveAutoReload);
   connect(&ThreadPageCommands(), &PageCommands::ReplyRequested, this,
           [](const QString& boardDir, const QString& datName, int reply, const QString&) {
             ThreadTab* tab = ThreadTabs().ActiveTab();
@@ -516,6 +519,16 @@ void TMainForm::FormCreate() {
   InstallThreadPosting(&PostWindows());
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
+  ThreadTabs().SetNetworkBusy([this] {
+    return GuiUiHooks::InsideWait() || reloadDepth != 0 || check_.Running() ||
+           subjects.RunningFetch() != nullptr;
+  });
+  ThreadTabs().SetBoardThreadOpener(
+      [this](const std::string& boardDir, const std::string& datName, const std::string& title) {
+        OpenThreadOfBoard(boardDir, datName, title);
+      });
+  ThreadTabs().SetBoardListRefresher(
+      [this](const std::string& boardDir) { RefreshBoardListOf(boardDir); });
   Config().Open(IniDir() + "/config.ini");
   AppKeys().Apply(Config().LoadKeyBindings());
   DisplaySettings display;
@@ -564,6 +577,9 @@ void TMainForm::FormDestroy() {
   PostWindows().CloseAll();
   InstallThreadPosting(nullptr);
   ThreadTabs().SetShownSubjects({});
+  ThreadTabs().SetNetworkBusy({});
+  ThreadTabs().SetBoardThreadOpener({});
+  ThreadTabs().SetBoardListRefresher({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
@@ -805,6 +821,47 @@ void TMainForm::OpenRow(int selectedRow, bool newTab) {
                           newTab ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
 }
 
+void TMainForm::OpenThreadOfBoard(const std::string& boardDir, const std::string& datName,
+                                  const std::string& title) {
+  const bool shown = subjects.IsBound() && subjects.Dir() == boardDir;
+  if (shown && subjects.IndexOfDat(datName) >= 0) {
+    OpenRow(subjects.IndexOfDat(datName), clickOpensNewTab_);
+    return;
+  }
+  // A second list on the shown board would leave the window's copy stale.
+  SubjectList own;
+  SubjectList& list = shown ? subjects : own;
+  if (!shown) own.Bind(SubjectIniPath(boardDir), BoardUrlOfLogDir(boardDir));
+  BusyCursor busy;
+  // Opening the board in the window meanwhile would bind a second list to it.
+  ++reloadDepth;
+  PrepareCacheServerFor(list.BoardUrlFromDir());
+  UpdateResult updated = UpdateThreadLog(list, datName);
+  --reloadDepth;
+  ShowUnwritten(statusBar(), updated);
+  if (!list.IsBound() || list.Dir() != boardDir) return;
+  const int firstUnread = list.UnreadOf(datName);
+  list.SetUnread(datName, -1, true);
+  SetSubjectExpanded(false);
+  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
+                          clickOpensNewTab_ ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
+}
+
+void TMainForm::RefreshBoardListOf(const std::string& boardDir) {
+  if (check_.Running() || reloadDepth != 0) return;
+  if (subjects.IsBound() && subjects.Dir() == boardDir) {
+    ReloadSubjects();
+    return;
+  }
+  SubjectList list;
+  list.Bind(SubjectIniPath(boardDir), BoardUrlOfLogDir(boardDir));
+  BusyCursor busy;
+  ++reloadDepth;
+  PrepareCacheServerFor(list.BoardUrlFromDir());
+  ShowUnwritten(statusBar(), list.Refresh());
+  --reloadDepth;
+}
+
 void TMainForm::ShowCheckList(bool show) {
   checkListView->setVisible(show);
   subjectListView->setVisible(!show);
@@ -974,9 +1031,12 @@ void TMainForm::subjectShowTypeCBChange(int) {
 }
 
 void TMainForm::ThreadStateChanged(const QString& boardDir, const QString& datName) {
-  // Tabs of the shown board write through `subjects` (SetShownSubjects): only the row is repainted.
+  // Tabs of the shown board write through `subjects` (SetShownSubjects): the row reads its state
+  // again (an automatic reload also changed its log) and is repainted.
   if (!subjects.IsBound() || ToSjis(boardDir) != subjects.Dir()) return;
-  subjectListView->RepaintRow(subjects.IndexOfDat(ToSjis(datName)));
+  const int row = subjects.IndexOfDat(ToSjis(datName));
+  if (row >= 0) subjects.RefreshRow(static_cast<std::size_t>(row));
+  subjectListView->RepaintRow(row);
 }
 
 std::string TMainForm::BoardUrlOf(const NodeRef& node) const {

@@ -124,6 +124,15 @@ class TMainForm : public QMainWindow {
 
   // Opens the thread of a row of the shown list (OpenSelectedThread's steps).
   void OpenRow(int row, bool newTab);
+  // Opens the thread datName of the board whose log folder is boardDir as a click on its row
+  // would (log brought up to date, read mark, tab as NewTabOpen says): through the shown list when
+  // it shows the board, else through a list of the board's own, the shown list left as it is.
+  void OpenThreadOfBoard(const std::string& boardDir, const std::string& datName,
+                         const std::string& title);
+  // Downloads the thread list of the board whose log folder is boardDir, as "更新" does for the
+  // shown board (through the shown list when it shows the board). Nothing while other downloads
+  // of the window or the check run.
+  void RefreshBoardListOf(const std::string& boardDir);
   // Shows the check's list (true) or the shown board's thread list (false) in the thread-list pane.
   void ShowCheckList(bool show);
 

@@ -11,6 +11,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QWidget;
 
@@ -39,6 +40,8 @@ class TSettingForm : public QDialog {
   QCheckBox* tabMultiLineCheckBox;
   QGroupBox* tabStyleRadioGroup;
   QButtonGroup* tabStyleButtons;
+  QLabel* autoReloadLabel;
+  QSpinBox* autoReloadSpinEdit;
   QLabel* browserLabel;
   QLineEdit* browserEdit;
   QPushButton* browserButton;

@@ -46,7 +46,7 @@ WindowKeys::WindowKeys(QMainWindow& window, Targets targets)
   Add("PreviousTab", [&tabs] { tabs.ActivateNextTab(false); });
   Add("RefreshList", targets_.refreshList);
   Add("ReloadThread", [&tabs] { tabs.ReloadActiveThread(); });
-  Add("AutoReload", {})->setCheckable(true);
+  Add("AutoReload", {});
   Add("Reply", {});
   Add("Find", [find] { find->Open(); });
   Add("FindNext", [find] { find->FindNext(); });

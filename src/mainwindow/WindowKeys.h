@@ -24,7 +24,7 @@ class FindBar;
 // page menu's requests for the find bar (PageCommands).
 //
 // Two actions are connected by their owners: "replyAction" (書き込み: the main window opens the
-// reply window) and the checkable "autoReloadAction" (オートリロード: the thread tabs).
+// reply window) and "autoReloadAction" (自動更新 of the active tab).
 class WindowKeys : public QObject {
   Q_OBJECT
 

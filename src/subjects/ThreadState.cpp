@@ -79,6 +79,12 @@ std::string ThreadState::Title() const {
   return ReadTitle(shown != nullptr ? *shown->Ini() : file_, datName_);
 }
 
+bool ThreadState::IsPast() const {
+  const SubjectList* shown = Shown();
+  return (shown != nullptr ? *shown->Ini() : file_).ReadNumber<std::int32_t>(datName_, "NowNo", 0) <
+         0;
+}
+
 bool ThreadState::StoreFirstUnread(std::int32_t n) {
   if (boardDir_.empty() || datName_.empty()) return false;
   if (SubjectList* shown = Shown()) {

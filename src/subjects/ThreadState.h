@@ -57,6 +57,8 @@ class ThreadState {
   // Unread (1 when missing) and Title (empty when missing) of the thread.
   std::int32_t FirstUnread() const;
   std::string Title() const;
+  // Whether the thread is past: its board's list no longer shows it (NowNo below 0).
+  bool IsPast() const;
 
   // Stores n as the thread's Unread and writes it at once. Through the shown list n < 1 stands for
   // GotCount + 1 (SubjectList::SetUnread) and the thread's row takes the value; in the file n is

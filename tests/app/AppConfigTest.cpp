@@ -45,6 +45,7 @@ TEST_F(AppConfigTest, MissingFileGivesEveryDefault) {
   EXPECT_EQ(display.threadFontSize, 10);
   EXPECT_FALSE(display.tabMultiLine);
   EXPECT_EQ(display.tabStyle, 0);
+  EXPECT_EQ(settings.autoReloadInterval, 30);
 
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_EQ(layout.top, 0);
@@ -69,7 +70,8 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
       "BoardFontSize=12pt\r\n"
       "[mainform]\r\nSidebarVisible=2\r\nSubjectColumn=10,20,4294967306\r\nwidth=-5\r\n"
       "height=4294967776\r\n"
-      "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n");
+      "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n"
+      "AutoReloadInterval=5\r\n");
   Settings settings;
   DisplaySettings display;
   config.LoadSettings(settings, display);
@@ -80,6 +82,7 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   EXPECT_FALSE(settings.subjectGzip);
   EXPECT_EQ(settings.browserApp, "");
   EXPECT_EQ(settings.heavyPosterThreshold, 3);
+  EXPECT_EQ(settings.autoReloadInterval, 10) << "never below 10 seconds";
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.width, -5);
@@ -165,6 +168,15 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   EXPECT_TRUE(reloaded.newTabOpen);
   EXPECT_EQ(reloaded.pastThreadColor, 255);
   EXPECT_EQ(display.tabStyle, 2);
+
+  // The reload interval is written once it is not the default, and from then on always.
+  values.autoReloadInterval = 45;
+  config.SaveSettingsDialog(values, true);
+  EXPECT_NE(FileText().find("BrowserApp=firefox\r\nAutoReloadInterval=45\r\n\r\n"),
+            std::string::npos);
+  values.autoReloadInterval = 30;
+  config.SaveSettingsDialog(values, true);
+  EXPECT_NE(FileText().find("AutoReloadInterval=30\r\n"), std::string::npos);
 }
 
 TEST_F(AppConfigTest, WindowLayoutWrittenInTableOrder) {

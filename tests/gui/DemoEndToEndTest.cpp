@@ -2,7 +2,8 @@
 // test on a free loopback port, growing only when the test says so): board-menu update,
 // subscribing, a board's thread list, a thread, a reply pop-up, the bookmark, new replies under the
 // unread marker, log search and the log sweeper; then posting from the reply window, own replies
-// in the page and answers to them in the caption, a new thread.
+// in the page and answers to them in the caption, a new thread; then an open thread's automatic
+// reload, and the successors a full thread offers.
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -26,6 +28,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -34,6 +37,7 @@
 
 #include "PresetDialogs.h"
 #include "app/DataDir.h"
+#include "base/Clock.h"
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -52,8 +56,11 @@
 #include "post/ui/TReplyForm.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/ui/SubjectListView.h"
+#include "threads/AutoReloadSchedule.h"
 #include "threads/DatRenderer.h"
+#include "threads/ui/NextThreadBar.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ThreadAutoReload.h"
 #include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadView.h"
@@ -470,7 +477,256 @@ class DemoEndToEndTest : public QObject {
     QTRY_VERIFY(OwnMarkShown(tab, answered.number));
   }
 
+  // "自動更新" on an open thread, the clock moved by hand: new replies drawn in with the marker
+  // before them and the reader's reply kept at the top; the wait grows by 5 s after a reload that
+  // found nothing; at the bottom the view follows the new replies; five empty reloads in a row
+  // switch it off, and a thread that reaches 1000 replies stops it.
+  void reloadsAnOpenThreadOnItsOwn() {
+    // The favourite is still the side bar's current node: its list comes back without a click,
+    // every thread of it (none is new any more).
+    form_->OpenBoard(Sjis("趣味"), Sjis("料理"));
+    auto* showType = form_->findChild<QComboBox*>("subjectShowTypeCB");
+    showType->setCurrentIndex(1);
+    emit showType->activated(1);
+    QTRY_VERIFY(view_->model()->rowCount() >= 300);
+    int row = -1;
+    for (int r = 0; r < view_->model()->rowCount() && row < 0; ++r) {
+      const int res = view_->model()->index(r, kResColumn).data().toString().toInt();
+      const bool stored = !view_->model()->index(r, 5).data().toString().isEmpty() &&
+                          view_->model()->index(r, 5).data().toString() != "0";
+      if (res >= 120 && res <= 400 && !stored) row = r;
+    }
+    QVERIFY(row >= 0);
+    const std::string datName = OpenRow(row);
+    QVERIFY(!datName.empty());
+    const std::string boardDir = LogDir() + "/hayabusa.5ch.io/cook/";
+    const std::string key = datName.substr(0, datName.size() - 4);
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    WaitLoaded(tab);
+    const int replies = tab->Replies().Count();
+    const QString caption = tabs_->tabText(tabs_->currentIndex());
+
+    ManualClock clock;
+    SetClockForTesting(&clock);
+    struct RealClockAgain {
+      ~RealClockAgain() { SetClockForTesting(nullptr); }
+    } realClockAgain;
+    ThreadAutoReload& reload = tab->AutoReload();
+    const std::string page = tab->Document();
+    QAction* toggle = form_->findChild<QAction*>("tabAutoReloadMI");
+    QVERIFY(toggle != nullptr && toggle == ThreadTabs().AutoReloadAction());
+    toggle->trigger();
+    QVERIFY(tab->AutoReloading());
+    QVERIFY(toggle->isChecked());
+    QCOMPARE(tabs_->tabText(tabs_->currentIndex()), QString::fromUtf8("↻ ") + caption);
+    QCOMPARE(tab->Document(), page);  // the mark is the tab row's, not the page's
+
+    // The reader is at reply `middle`; three replies arrive.
+    const int middle = replies / 2;
+    QCOMPARE(tab->FirstUnread(), 1);  // never read: the marker is above every reply
+    ScrollTo(tab, middle);
+    QCOMPARE(PlaceOf(tab).reply, middle);
+    Grow(key, 3);
+    clock.Advance(std::chrono::seconds(29));
+    reload.Poll();
+    QCOMPARE(tab->Replies().Count(), replies);  // not due yet: nothing asked
+    clock.Advance(std::chrono::seconds(1));
+    reload.Poll();
+    QCOMPARE(tab->Replies().Count(), replies + 3);
+    QCOMPARE(Ini(boardDir, datName, "GotCount"), replies + 3);
+    QCOMPARE(tab->FirstUnread(), replies + 1);
+    const std::string& grown = tab->Document();
+    const std::size_t marker = grown.find("<a name=\"midoku\">");
+    QVERIFY(grown.find("<a name=\"a" + std::to_string(replies) + "\">") < marker);
+    QVERIFY(grown.find("<a name=\"a" + std::to_string(replies + 1) + "\">") > marker);
+    // The marker moved from above the reader's reply to below it: the reply stays exactly where it
+    // was, not the pixel position.
+    WaitLoaded(tab);
+    const Place kept = PlaceOf(tab);
+    QCOMPARE(kept.reply, middle);
+    QVERIFY2(std::abs(kept.top) <= 1, qPrintable(QString::number(kept.top)));
+    QVERIFY(!kept.atBottom);
+
+    // Nothing new: the next reload waits 5 s longer.
+    clock.Advance(std::chrono::seconds(30));
+    reload.Poll();
+    QCOMPARE(reload.Schedule().EmptyReloads(), 1);
+    clock.Advance(std::chrono::seconds(34));
+    reload.Poll();
+    QCOMPARE(reload.Schedule().EmptyReloads(), 1);
+    clock.Advance(std::chrono::seconds(1));
+    reload.Poll();
+    QCOMPARE(reload.Schedule().EmptyReloads(), 2);
+
+    // At the bottom, the view follows two new replies.
+    FromScript(tab, "(function () { window.scrollTo(0, 1000000); return [true]; })()");
+    QTRY_VERIFY(PlaceOf(tab).atBottom);
+    Grow(key, 2);
+    clock.Advance(reload.Schedule().Wait());
+    reload.Poll();
+    QCOMPARE(tab->Replies().Count(), replies + 5);
+    QCOMPARE(reload.Schedule().EmptyReloads(), 0);
+    WaitLoaded(tab);
+    QTRY_VERIFY(PlaceOf(tab).atBottom);
+    QVERIFY(InView(tab, replies + 4));
+
+    // While another tab is in front, the marker stays before the first replies the reader has
+    // not seen; once the tab is shown again it moves on.
+    form_->ShowHtmlPage("<html><body>x</body></html>", "x");
+    QVERIFY(!tab->isVisible());
+    for (int more = 6; more <= 7; ++more) {
+      Grow(key, 1);
+      clock.Advance(reload.Schedule().Wait());
+      reload.Poll();
+      QCOMPARE(tab->Replies().Count(), replies + more);
+      QCOMPARE(tab->FirstUnread(), replies + 6);
+    }
+    QCOMPARE(Ini(boardDir, datName, "Unread"), replies + 6);
+    ThreadTabs().CloseTab(tabs_->currentIndex());
+    QVERIFY(tab->isVisible());
+    Grow(key, 1);
+    clock.Advance(reload.Schedule().Wait());
+    reload.Poll();
+    QCOMPARE(tab->FirstUnread(), replies + 8);
+    // The view got what the reloads made while it was hidden.
+    WaitLoaded(tab);
+    const QVariantList last = FromScript(
+        tab, QString("(function () { return [document.anchors.namedItem('a%1') !== null]; })()")
+                 .arg(replies + 8));
+    QVERIFY(!last.isEmpty() && last[0].toBool());
+
+    // Five reloads in a row that find nothing switch it off, and the tab says so.
+    for (int empty = 1; empty <= AutoReloadSchedule::kEmptyReloadsBeforeStop; ++empty) {
+      QVERIFY(tab->AutoReloading());
+      clock.Advance(reload.Schedule().Wait());
+      reload.Poll();
+    }
+    QVERIFY(!tab->AutoReloading());
+    QCOMPARE(reload.Schedule().OffReason(), AutoReloadSchedule::Off::kNothingNew);
+    QCOMPARE(tabs_->tabText(tabs_->currentIndex()), caption);
+    QVERIFY(!toggle->isChecked());
+    QVERIFY(tab->NextThreads()->isVisible());
+    QVERIFY(
+        tab->NextThreads()->MessageText().startsWith(QString::fromUtf8("自動更新を止めました")));
+    QVERIFY(
+        form_->statusBar()->currentMessage().startsWith(QString::fromUtf8("自動更新を止めました")));
+
+    // Switched on again, it reloads until the thread is full, then stops and offers successors.
+    toggle->trigger();
+    QVERIFY(tab->AutoReloading());
+    QVERIFY(!tab->NextThreads()->isVisible());
+    Grow(key, 1000);
+    clock.Advance(std::chrono::seconds(30));
+    reload.Poll();
+    QCOMPARE(tab->Replies().Count(), 1000);
+    QVERIFY(!tab->AutoReloading());
+    QCOMPARE(reload.Schedule().OffReason(), AutoReloadSchedule::Off::kFull);
+    QVERIFY(tab->NextThreads()->ShowsCandidates());
+    // A full thread is not switched on again.
+    toggle->trigger();
+    QVERIFY(!tab->AutoReloading());
+    QCOMPARE(form_->statusBar()->currentMessage(),
+             QString::fromUtf8("自動更新できません: このスレッドは1000に達しています"));
+  }
+
+  // A full thread of a series offers its successor first; a click opens it as from the list.
+  void fullThreadOffersItsSuccessor() {
+    QVERIFY(view_->model()->rowCount() >= 300);
+    int row = -1;
+    for (int r = 0; r < view_->model()->rowCount() && row < 0; ++r) {
+      const QString title = view_->model()->index(r, 3).data().toString();
+      if (view_->model()->index(r, kResColumn).data().toString() == "1000" &&
+          title.contains(QRegularExpression("(Part|その|★|スレ目)"))) {
+        row = r;
+      }
+    }
+    QVERIFY(row >= 0);
+    const std::string datName = OpenRow(row);
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    QVERIFY(tab != nullptr && tab->DatName() == datName);
+    NextThreadBar* bar = tab->NextThreads();
+    QVERIFY(bar->ShowsCandidates());
+    QVERIFY(bar->MessageText().startsWith(QString::fromUtf8("このスレッドは1000に達しました")));
+    QVERIFY(!bar->Candidates().empty());
+    const NextThreadCandidate first = bar->Candidates().front();
+    QVERIFY2(first.score >= 60, first.title.c_str());
+    QVERIFY(first.key > datName.substr(0, datName.size() - 4));
+
+    // "更新して探す" asks for the board's list afresh: the successor got a reply meanwhile.
+    Grow(first.key, 1);
+    bar->findChild<QToolButton*>("nextThreadSearchButton")->click();
+    QTRY_COMPARE(bar->Candidates().front().resCount, first.resCount + 1);
+    const NextThreadCandidate best = bar->Candidates().front();
+    QCOMPARE(best.key, first.key);
+
+    const int before = tabs_->count();
+    emit bar->findChild<QLabel*>("nextThreadLinksLabel")->linkActivated("0");
+    QTRY_COMPARE(tabs_->count(), before + 1);
+    ThreadTab* next = ThreadTabs().ActiveTab();
+    QCOMPARE(next->DatName(), best.key + ".dat");
+    QCOMPARE(next->Caption(), best.title);
+    const std::string boardDir = LogDir() + "/hayabusa.5ch.io/cook/";
+    QVERIFY(FileExists(boardDir + best.key + ".dat"));
+    const int got = Ini(boardDir, best.key + ".dat", "GotCount");
+    QCOMPARE(got, best.resCount);
+    QCOMPARE(Ini(boardDir, best.key + ".dat", "Unread"), got + 1);  // read, as from the list
+    QVERIFY(!next->NextThreads()->isVisible());
+  }
+
  private:
+  struct Place {
+    int reply = 0;
+    double top = 0;
+    bool atBottom = false;
+  };
+
+  // The reply at the top of the view (the last reply anchor at or above the top), how far above
+  // the top its anchor is, and whether the view is at the bottom of the page.
+  static Place PlaceOf(ThreadTab* tab) {
+    const QVariantList place = FromScript(
+        tab,
+        "(function () { var root = document.documentElement; var reply = 0, at = 0;"
+        " for (var i = 0; i < document.anchors.length; ++i) {"
+        "   var name = document.anchors[i].getAttribute('name') || '';"
+        "   if (!/^a[0-9]+$/.test(name)) continue;"
+        "   var top = document.anchors[i].getBoundingClientRect().top;"
+        "   if (top > 1) break;"
+        "   reply = parseInt(name.substring(1), 10); at = top; }"
+        " return [reply, at,"
+        "         window.pageYOffset + window.innerHeight >= root.scrollHeight - 2]; })()");
+    if (place.size() != 3) return {};
+    return {place[0].toInt(), place[1].toDouble(), place[2].toBool()};
+  }
+
+  // Whether the anchor of `reply` lies within the view.
+  static bool InView(ThreadTab* tab, int reply) {
+    const QVariantList seen = FromScript(
+        tab,
+        QString("(function () { var a = document.anchors.namedItem('a%1'); if (!a) return [false];"
+                " var top = a.getBoundingClientRect().top;"
+                " return [top >= 0 && top < window.innerHeight]; })()")
+            .arg(reply));
+    return !seen.isEmpty() && seen[0].toBool();
+  }
+
+  static void ScrollTo(ThreadTab* tab, int reply) {
+    auto found = std::make_shared<int>(-2);
+    tab->ScrollToAnchor("a" + std::to_string(reply), [found](int result) { *found = result; });
+    QTRY_COMPARE(*found, int(ThreadView::kAnchorFound));
+  }
+
+  // `count` new replies to the thread `key` of the demo's cook board.
+  static void Grow(const std::string& key, int count) {
+    std::string answer;
+    std::string lastModified;
+    HttpSession session;
+    QVERIFY(FetchFull(session,
+                      "http://hayabusa.5ch.io/_demo/grow/cook/" + key + "/" + std::to_string(count),
+                      answer, lastModified, false)
+                .IsOk());
+    QVERIFY2(answer.starts_with("added "), answer.c_str());
+  }
+
   int Lines() {
     QByteArray all = server_.peek(4096);
     return static_cast<int>(all.count('\n'));

@@ -298,7 +298,8 @@ class TMainFormBoardsTest : public QObject {
                  "tabWriteMI:書き込み - "
                  "tabCloseMI:このタブを閉じる tabReopenMI:閉じたタブを開き直す "
                  "tabReloadMI:再読み込み tabControlMI:操作[tabDeleteLogMI:ログ削除] "
-                 "tabCloseOtherMI:これ以外のタブを閉じる - tabTitleCopyMI:タイトルをコピー "
+                 "tabCloseOtherMI:これ以外のタブを閉じる - tabAutoReloadMI:自動更新 - "
+                 "tabTitleCopyMI:タイトルをコピー "
                  "tabURLCopyMI:URLをコピー - tabHistoryMI:履歴[tabHistory1MI:1 tabHistory2MI:2 "
                  "tabHistory3MI:3 tabHistory4MI:4 tabHistory5MI:5] - "
                  "tabOpenBrowserMI:ブラウザで開く"));

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -234,6 +235,11 @@ class TSettingFormTest : public QObject {
     form.cache1CB->setChecked(true);
     form.cacheserver1Edit->setText("");
     form.tabStyleButtons->button(1)->setChecked(true);
+    QCOMPARE(form.autoReloadLabel->text(), QString::fromUtf8("自動更新の間隔（秒）"));
+    QCOMPARE(form.autoReloadSpinEdit->value(), 30);
+    form.autoReloadSpinEdit->setValue(5);
+    QCOMPARE(form.autoReloadSpinEdit->value(), 10);
+    form.autoReloadSpinEdit->setValue(45);
     form.okButton->click();
     QCOMPARE(form.result(), int(QDialog::Accepted));
 
@@ -241,8 +247,9 @@ class TSettingFormTest : public QObject {
     for (const char* line :
          {"[Kodawari]\r\nDebugLog=1\r\nTabStyle=1\r\nBrowserApp=/usr/bin/firefox\r\n"
           "SubjectGzip=1\r\nNewTabOpen=1\r\nTabMultiLine=0\r\n",
-          "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n", "NewThreadColor=255\r\n",
-          "PastThreadColor=3351057\r\n", "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
+          "AutoReloadInterval=45\r\n", "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n",
+          "NewThreadColor=255\r\n", "PastThreadColor=3351057\r\n",
+          "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
       QVERIFY2(bytes.find(line) != std::string::npos,
                (line + std::string(" in\n") + bytes).c_str());
     }
@@ -253,6 +260,7 @@ class TSettingFormTest : public QObject {
     QVERIFY(AppSettings().cacheServerEnable);
     QCOMPARE(AppSettings().cacheServerHost, std::string());
     QCOMPARE(AppSettings().pastThreadColor, Colour(0x332211));
+    QCOMPARE(AppSettings().autoReloadInterval, 45);
   }
 
  private:

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QProcess>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,18 +22,23 @@
 #include "boards/BoardCatalog.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "subjects/SubjectList.h"
 #include "subjects/ThreadState.h"
 #include "subjects/TitleText.h"
+#include "threads/AutoReloadSchedule.h"
 #include "threads/DatRenderer.h"
+#include "threads/NextThreadsOnBoard.h"
 #include "threads/NgPage.h"
 #include "threads/NgRuleFile.h"
 #include "threads/PopupText.h"
 #include "threads/StoredThreadPopups.h"
 #include "threads/ThreadLinks.h"
 #include "threads/ThreadRefetch.h"
+#include "threads/ui/NextThreadBar.h"
 #include "threads/ui/PageContextMenu.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
+#include "threads/ui/ThreadAutoReload.h"
 #include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTabOwner.h"
 #include "threads/ui/ThreadView.h"
@@ -50,7 +56,9 @@ void ReportIniFailure(const std::string& path) {
 ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
     : QWidget(parent),
       owner_(owner),
+      nextThreads_(new NextThreadBar(this)),
       view_(new ThreadView(this)),
+      autoReload_(new ThreadAutoReload(*this)),
       writeButton_(new QToolButton(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -64,8 +72,16 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
   writeButton_->setVisible(false);
   bar->addWidget(writeButton_);
   layout->addLayout(bar);
-  layout->addWidget(view_);
+  layout->addWidget(nextThreads_);
+  layout->addWidget(view_, 1);
   connect(writeButton_, &QToolButton::clicked, this, [this] { ReplyTo(0); });
+  connect(autoReload_, &ThreadAutoReload::StateChanged, this, &ThreadTab::AutoReloadChanged);
+  // Both may wait for a server: they run from the event loop, not inside the bar's click.
+  connect(nextThreads_, &NextThreadBar::CandidateChosen, this, [this](int index) {
+    QTimer::singleShot(0, this, [this, index] { NextThreadChosen(index); });
+  });
+  connect(nextThreads_, &NextThreadBar::SearchAgainRequested, this,
+          [this] { QTimer::singleShot(0, this, &ThreadTab::SearchNextThreadsAgain); });
   connect(view_, &ThreadView::LinkFollowed, this,
           [this](const QString& url) { LinkFollowed(ToSjis(url)); });
   connect(view_, &ThreadView::LinkUnderMouse, this,
@@ -99,7 +115,12 @@ void ThreadTab::ReapplyNgRulesInAllTabs() {
 void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datName,
                            const std::string& anchor, int firstUnread, const std::string& title) {
   const bool sameThread = boardDir == boardDir_ && datName == datName_;
-  if (!sameThread) jumps_.Clear();
+  if (!sameThread) {
+    jumps_.Clear();
+    autoReload_->Stop();
+    nextThreads_->hide();
+  }
+  markerHeld_ = false;
   boardDir_ = boardDir;
   datName_ = datName;
   firstUnread_ = firstUnread;
@@ -113,6 +134,7 @@ void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datNa
   WriteDocument(html);
   JumpTo(anchor);
   FocusDocument();
+  UpdateNextThreads();
 }
 
 bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
@@ -128,12 +150,143 @@ bool ThreadTab::ShowAgainIfChanged(const std::string& anchor, int firstUnread) {
 
 void ThreadTab::ShowHtml(const std::string& html) {
   jumps_.Clear();
+  autoReload_->Stop();
+  nextThreads_->hide();
   boardDir_.clear();
   datName_.clear();
   LoadOwnPosts();
   UpdateWriteButton();
   WriteDocument(html);
   FocusDocument();
+}
+
+void ThreadTab::SetAutoReload(bool on) {
+  if (!on) {
+    autoReload_->Stop();
+    return;
+  }
+  if (boardDir_.empty() || datName_.empty() || autoReload_->IsOn() || autoReload_->Start()) return;
+  switch (autoReload_->Schedule().OffReason()) {
+    case AutoReloadSchedule::Off::kFull:
+      Ui().SetStatusText(Sjis("自動更新できません: このスレッドは1000に達しています"));
+      break;
+    case AutoReloadSchedule::Off::kPast:
+      Ui().SetStatusText(Sjis("自動更新できません: このスレッドは過去ログです"));
+      break;
+    default:
+      break;
+  }
+}
+
+bool ThreadTab::AutoReloading() const {
+  return autoReload_->IsOn();
+}
+
+void ThreadTab::AutoReloadChanged() {
+  view_->SetKeepActive(AutoReloading());
+  if (owner_ != nullptr) owner_->TabCaptionChanged(*this);
+  switch (autoReload_->Schedule().OffReason()) {
+    case AutoReloadSchedule::Off::kNone:
+      if (!nextThreads_->ShowsCandidates()) nextThreads_->hide();
+      break;
+    case AutoReloadSchedule::Off::kNothingNew: {
+      const std::string text = "自動更新を止めました: 新着のない更新が" +
+                               std::to_string(AutoReloadSchedule::kEmptyReloadsBeforeStop) +
+                               "回続きました";
+      nextThreads_->ShowMessage(QString::fromStdString(text));
+      Ui().SetStatusText(Sjis(text));
+      break;
+    }
+    case AutoReloadSchedule::Off::kFull:
+      Ui().SetStatusText(Sjis("自動更新を止めました: このスレッドは1000に達しました"));
+      UpdateNextThreads();
+      break;
+    case AutoReloadSchedule::Off::kPast:
+      Ui().SetStatusText(Sjis("自動更新を止めました: このスレッドは過去ログになりました"));
+      UpdateNextThreads();
+      break;
+    case AutoReloadSchedule::Off::kNeverOn:
+    case AutoReloadSchedule::Off::kByUser:
+      break;
+  }
+}
+
+void ThreadTab::ShowReloadedReplies() {
+  if (boardDir_.empty() || datName_.empty()) return;
+  const int before = replies_.Count();
+  // The page keeps the read replies it shows: the same first one after the new marker.
+  const long long read = std::max(0LL, std::min<long long>(firstUnread_, before + 1LL) - 1);
+  const long long start = oldShown_ > 0 && oldShown_ < read ? read - oldShown_ : 0;
+  LoadReplies(replies_, boardDir_ + datName_);
+  ApplyNgRules();
+  if (replies_.Count() > before) {
+    if (!markerHeld_) firstUnread_ = before + 1;
+    if (!isVisible()) markerHeld_ = true;
+    const long long newRead = std::min<long long>(firstUnread_, replies_.Count() + 1LL) - 1;
+    oldShown_ = start > 0 ? static_cast<int>(newRead - start) : 0;
+    ThreadState state(boardDir_, datName_, ShownSubjects());
+    if (firstUnread_ > state.FirstUnread() && !state.StoreFirstUnread(firstUnread_)) {
+      ReportIniFailure(state.FilePath());
+    }
+  }
+  document_ = RenderShown(caption_, firstUnread_, oldShown_);
+  // A hidden page is drawn when it is shown: nobody reads it meanwhile.
+  stalePage_ = !isVisible();
+  if (!stalePage_) view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
+  if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
+  UpdateNextThreads();
+}
+
+void ThreadTab::UpdateNextThreads() {
+  if (boardDir_.empty() || datName_.empty()) return;
+  SubjectList* shown = ShownSubjects();
+  const ThreadState state(boardDir_, datName_, shown);
+  const bool full = replies_.Count() >= AutoReloadSchedule::kFullThread;
+  if (!full && !state.IsPast()) {
+    if (nextThreads_->ShowsCandidates()) nextThreads_->hide();
+    return;
+  }
+  SubjectList own;
+  const SubjectList* list = shown;
+  if (list == nullptr || !list->IsBound() || list->Dir() != boardDir_) {
+    own.Bind(SubjectIniPath(boardDir_));
+    list = &own;
+  }
+  const std::string title = caption_.empty() ? state.Title() : caption_;
+  nextThreads_->ShowCandidates(
+      full ? QString::fromUtf8("このスレッドは1000に達しました。次スレ候補:")
+           : QString::fromUtf8("このスレッドは過去ログです。次スレ候補:"),
+      NextThreadsOnBoard(*list, datName_, title));
+}
+
+void ThreadTab::NextThreadChosen(int index) {
+  const std::vector<NextThreadCandidate>& candidates = nextThreads_->Candidates();
+  if (owner_ == nullptr || boardDir_.empty() || index < 0 ||
+      static_cast<std::size_t>(index) >= candidates.size()) {
+    return;
+  }
+  const NextThreadCandidate chosen = candidates[static_cast<std::size_t>(index)];
+  owner_->BoardThreadChosen(boardDir_, chosen.key + ".dat", chosen.title);
+}
+
+void ThreadTab::SearchNextThreadsAgain() {
+  if (owner_ == nullptr || boardDir_.empty()) return;
+  QPointer<ThreadTab> self(this);
+  owner_->BoardListWanted(boardDir_);
+  if (!self.isNull()) UpdateNextThreads();
+}
+
+bool ThreadTab::NetworkBusy() const {
+  return owner_ != nullptr && owner_->NetworkBusy();
+}
+
+void ThreadTab::showEvent(QShowEvent* event) {
+  markerHeld_ = false;
+  QWidget::showEvent(event);
+  if (stalePage_) {
+    stalePage_ = false;
+    view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
+  }
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
@@ -308,6 +461,7 @@ std::string ThreadTab::ThreadUrl() const {
 }
 
 void ThreadTab::WriteDocument(const std::string& html) {
+  stalePage_ = false;
   document_ = html;
   view_->WriteDocument(html);
 }
@@ -494,6 +648,7 @@ std::string ThreadTab::ShownPopupText(const std::string& spec) const {
 void ThreadTab::ReapplyNgRules() {
   if (boardDir_.empty() || datName_.empty()) return;
   ApplyNgRules();
+  stalePage_ = false;
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
   view_->RewriteDocument(document_);
 }

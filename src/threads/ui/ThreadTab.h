@@ -21,7 +21,9 @@ class QToolButton;
 
 namespace velkor {
 
+class NextThreadBar;
 class SubjectList;
+class ThreadAutoReload;
 class ThreadTabOwner;
 class ThreadView;
 
@@ -71,6 +73,32 @@ class ThreadTab : public QWidget {
   // page stays as it is. Without a thread, or for a dat name that is not "<number>.dat": nothing.
   // A failed write is reported in the status bar.
   void DeleteThreadLog();
+  // "自動更新": switches the automatic reload of the thread shown on or off (ThreadAutoReload).
+  // Switching on is refused, with the reason in the status bar, for a thread that is full or past;
+  // without a thread it does nothing. While it is on, the tab's caption in the tab row carries a
+  // mark. When it stops on its own the bar above the page says why.
+  void SetAutoReload(bool on);
+  bool AutoReloading() const;
+  ThreadAutoReload& AutoReload() const { return *autoReload_; }
+  // After the automatic reload stored the thread's log anew: reads it again and draws the page
+  // keeping the reader's place (ThreadView::RewriteKeepingReply; the view follows the new replies
+  // when it was at the bottom), at once or, for a hidden tab, when it is shown. New replies get the
+  // unread marker before them, except while the tab is hidden and an earlier reload already put the
+  // marker before replies not yet seen; the page keeps the same read replies, and the thread's
+  // stored first unread reply follows the marker when that moves forward. A thread that is now full
+  // or past shows its successors.
+  void ShowReloadedReplies();
+  // The bar above the page: the automatic reload's stop notice, a full or past thread's
+  // successors.
+  NextThreadBar* NextThreads() const { return nextThreads_; }
+  // For a thread that is full (1000 replies or more) or past: shows the bar with its likely
+  // successors from the board's stored list; otherwise hides a bar that shows candidates.
+  void UpdateNextThreads();
+  // True while the owner is busy with network work (ThreadTabOwner::NetworkBusy).
+  bool NetworkBusy() const;
+  // The owner's shown thread list, or null.
+  SubjectList* ShownSubjects() const;
+
   // ThreadUrl (app/UrlPaths.h) of the board that owns the board directory (BoardUrlOfLogDir) and
   // the dat name without its extension, without the final "/"; empty for a page that shows no
   // thread.
@@ -171,7 +199,8 @@ class ThreadTab : public QWidget {
   // installed.
   QToolButton* WriteButton() const { return writeButton_; }
 
-  // The page last written.
+  // The page last written (or, in a hidden tab after an automatic reload, to be written when the
+  // tab is shown).
   const std::string& Document() const { return document_; }
   ThreadView* View() const { return view_; }
 
@@ -186,8 +215,9 @@ class ThreadTab : public QWidget {
 
  private:
   void RecordHistory(const std::string& path, const std::string& title);
-  // The owner's shown thread list, or null.
-  SubjectList* ShownSubjects() const;
+  void AutoReloadChanged();
+  void NextThreadChosen(int index);
+  void SearchNextThreadsAgain();
   // How anchors inside the pop-up for `statusText` are resolved: into the thread a stored-thread
   // link names, else into this tab's replies.
   PopupWindow::AnchorResolver PopupAnchorResolver(const std::string& statusText) const;
@@ -217,7 +247,9 @@ class ThreadTab : public QWidget {
   std::string ShownPopupText(const std::string& spec) const;
 
   ThreadTabOwner* owner_;
+  NextThreadBar* nextThreads_;
   ThreadView* view_;
+  ThreadAutoReload* autoReload_;
   std::vector<std::string> historyPaths_;
   std::vector<std::string> historyTitles_;
   std::string caption_;
@@ -227,6 +259,11 @@ class ThreadTab : public QWidget {
   int menuReplyNumber_ = 0;
   int firstUnread_ = 1;
   int oldShown_ = kOldShown;
+  // Set when a reload put the unread marker while the tab was hidden: later reloads leave it there
+  // until the tab is shown.
+  bool markerHeld_ = false;
+  // Set when a reload made the page while the tab was hidden: the view gets it when shown.
+  bool stalePage_ = false;
   ReplyList replies_;
   std::optional<NgOutcome> ng_;  // set when a rule applies to the thread
   ReplyAnswers answers_;

@@ -58,9 +58,11 @@ void ThreadTabList::SetTabControl(QTabWidget* tabs) {
   tabHistoryItems_.clear();
   tabHistoryMI_ = nullptr;
   tabWriteMI_ = nullptr;
+  tabAutoReloadMI_ = nullptr;
   tabMenu_ = nullptr;
   if (tabs_ != nullptr) {
     BuildTabMenu();
+    connect(tabs_, &QTabWidget::currentChanged, this, &ThreadTabList::ShowActiveAutoReload);
     connect(tabs_, &QObject::destroyed, this, [this](QObject* gone) {
       if (gone == tabs_) tabs_ = nullptr;
     });
@@ -204,6 +206,43 @@ SubjectList* ThreadTabList::ShownSubjects() const {
   return shownSubjects_ ? shownSubjects_() : nullptr;
 }
 
+void ThreadTabList::SetNetworkBusy(std::function<bool()> busy) {
+  networkBusy_ = std::move(busy);
+}
+
+void ThreadTabList::SetBoardThreadOpener(
+    std::function<void(const std::string&, const std::string&, const std::string&)> opener) {
+  boardThreadOpener_ = std::move(opener);
+}
+
+void ThreadTabList::SetBoardListRefresher(std::function<void(const std::string&)> refresher) {
+  boardListRefresher_ = std::move(refresher);
+}
+
+bool ThreadTabList::NetworkBusy() const {
+  return networkBusy_ && networkBusy_();
+}
+
+void ThreadTabList::BoardThreadChosen(const std::string& boardDir, const std::string& datName,
+                                      const std::string& title) {
+  if (boardThreadOpener_) boardThreadOpener_(boardDir, datName, title);
+}
+
+void ThreadTabList::BoardListWanted(const std::string& boardDir) {
+  if (boardListRefresher_) boardListRefresher_(boardDir);
+}
+
+void ThreadTabList::ToggleActiveAutoReload() {
+  if (ThreadTab* tab = ActiveTab()) tab->SetAutoReload(!tab->AutoReloading());
+  ShowActiveAutoReload();
+}
+
+void ThreadTabList::ShowActiveAutoReload() {
+  if (tabAutoReloadMI_ == nullptr) return;
+  const ThreadTab* tab = ActiveTab();
+  tabAutoReloadMI_->setChecked(tab != nullptr && tab->AutoReloading());
+}
+
 void ThreadTabList::SetReplyMenu(QMenu* menu) {
   replyMenu_ = menu;
 }
@@ -276,6 +315,10 @@ void ThreadTabList::BuildTabMenu() {
   QAction* deleteLog = AddItem(control, "tabDeleteLogMI", "ログ削除");
   QAction* closeOther = AddItem(menu, "tabCloseOtherMI", "これ以外のタブを閉じる");
   menu->addSeparator();
+  tabAutoReloadMI_ = AddItem(menu, "tabAutoReloadMI", "自動更新");
+  tabAutoReloadMI_->setCheckable(true);
+  AppKeys().Show("AutoReload", tabAutoReloadMI_);
+  menu->addSeparator();
   QAction* titleCopy = AddItem(menu, "tabTitleCopyMI", "タイトルをコピー");
   QAction* urlCopy = AddItem(menu, "tabURLCopyMI", "URLをコピー");
   menu->addSeparator();
@@ -302,6 +345,7 @@ void ThreadTabList::BuildTabMenu() {
   connect(deleteLog, &QAction::triggered, this, &ThreadTabList::DeleteActiveThreadLog);
   connect(tabReopenMI_, &QAction::triggered, this, &ThreadTabList::ReopenClosedTab);
   connect(tabReloadMI_, &QAction::triggered, this, &ThreadTabList::ReloadActiveThread);
+  connect(tabAutoReloadMI_, &QAction::triggered, this, &ThreadTabList::ToggleActiveAutoReload);
   connect(titleCopy, &QAction::triggered, this, [this] {
     if (ActiveTab() != nullptr) {
       QApplication::clipboard()->setText(QString::fromStdString(TitleForDisplay(ActiveCaption())));
@@ -321,6 +365,7 @@ void ThreadTabList::tabPMPopup() {
   tabWriteMI_->setEnabled(InstalledThreadPosting() != nullptr && active != nullptr &&
                           !active->DatName().empty());
   tabReloadMI_->setEnabled(active != nullptr && !active->DatName().empty());
+  ShowActiveAutoReload();
   tabHistoryMI_->setEnabled(false);
   for (std::size_t i = 0; i < tabHistoryItems_.size(); ++i) {
     tabHistoryItems_[i]->setText(QString::number(i + 1));
@@ -344,7 +389,9 @@ void ThreadTabList::TabCaptionChanged(ThreadTab& tab) {
   if (tab.UnseenAnswersToOwn() > 0) {
     text = QString::fromUtf8("[返信%1] ").arg(tab.UnseenAnswersToOwn()) + text;
   }
+  if (tab.AutoReloading()) text = QString::fromUtf8("↻ ") + text;
   tabs_->setTabText(index, text);
+  ShowActiveAutoReload();
   emit TabsChanged();
 }
 

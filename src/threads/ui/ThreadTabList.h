@@ -80,6 +80,23 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   // its later writes stay current. Unset or returning null: the state file is used directly.
   void SetShownSubjects(std::function<SubjectList*()> source);
   SubjectList* ShownSubjects() const override;
+  // What the main window does for the tabs: tells whether network work is under way (the
+  // automatic reloads wait for its end; unset: never busy), opens a board's thread as from its
+  // thread list, and refreshes a board's thread list (both: nothing while unset). Board
+  // directories end in "/"; texts are CP932.
+  void SetNetworkBusy(std::function<bool()> busy);
+  void SetBoardThreadOpener(
+      std::function<void(const std::string& boardDir, const std::string& datName,
+                         const std::string& title)>
+          opener);
+  void SetBoardListRefresher(std::function<void(const std::string& boardDir)> refresher);
+
+  // "自動更新" of the tab menu (tabAutoReloadMI, checkable): switches the active tab's automatic
+  // reload on or off (ThreadTab::SetAutoReload). A key given to this action works in the whole
+  // window once the window adds it. Null without a tab control.
+  QAction* AutoReloadAction() const { return tabAutoReloadMI_.data(); }
+  // Switches the active tab's automatic reload over; the action's check follows.
+  void ToggleActiveAutoReload();
 
   // The reply menu a reply-number link opens (iePM: "ここまで読んだ", which sets the active tab's
   // bookmark; "これにレス", which opens the tab's reply window with ">>N"; "自分の書き込み",
@@ -92,21 +109,26 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
 
   // The tab menu (tabPM) of the tab control, made with it (a child of it, so the window's tests
   // find it by name): "書き込み" (the reply window), "このタブを閉じる", "閉じたタブを開き直す",
-  // "再読み込み", "操作" → "ログ削除", "これ以外のタブを閉じる", "タイトルをコピー", "URLをコピー",
-  // "履歴" (the active tab's history) and "ブラウザで開く", each acting on the active tab. Null
-  // without a tab control.
+  // "再読み込み", "操作" → "ログ削除", "これ以外のタブを閉じる", "自動更新", "タイトルをコピー",
+  // "URLをコピー", "履歴" (the active tab's history) and "ブラウザで開く", each acting on the
+  // active tab. Null without a tab control.
   QMenu* TabMenu();
   // Opens the tab menu at `globalPos` and returns when it closes.
   void ExecTabMenu(QPoint globalPos);
 
-  // ThreadTabOwner. A caption is shown with "[返信N] " in front while N replies to the user's own
-  // posts have not been seen in the tab (ThreadTab::UnseenAnswersToOwn).
+  // ThreadTabOwner. A tab's caption in the tab row is its title, after "↻ " while it reloads on
+  // its own, and with "[返信N] " in front while N replies to the user's own posts have not been
+  // seen in the tab (ThreadTab::UnseenAnswersToOwn).
   void TabCaptionChanged(ThreadTab& tab) override;
   void TabThreadStateChanged(const ThreadTab& tab) override;
   void ReplyMenuRequested(QPoint globalPos) override;
   void ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
                           const std::string& anchor, int firstUnread,
                           const std::string& title) override;
+  bool NetworkBusy() const override;
+  void BoardThreadChosen(const std::string& boardDir, const std::string& datName,
+                         const std::string& title) override;
+  void BoardListWanted(const std::string& boardDir) override;
 
   // The tab of the page at `pageIndex`, or null.
   ThreadTab* TabAt(int pageIndex) const;
@@ -131,10 +153,17 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void tabPMPopup();
   // Before the reply menu shows: its posting items fit the active tab and its menu reply number.
   void iePMPopup();
+  // The check of tabAutoReloadMI follows the active tab.
+  void ShowActiveAutoReload();
 
   QTabWidget* tabs_ = nullptr;
   std::vector<ThreadTab*> list_;
   std::function<SubjectList*()> shownSubjects_;
+  std::function<bool()> networkBusy_;
+  std::function<void(const std::string&, const std::string&, const std::string&)>
+      boardThreadOpener_;
+  std::function<void(const std::string&)> boardListRefresher_;
+  QPointer<QAction> tabAutoReloadMI_;
   QMenu* replyMenu_ = nullptr;
   QMenu* ownReplyMenu_ = nullptr;
   QPointer<QMenu> tabMenu_;

@@ -172,6 +172,49 @@ constexpr const char* kReadSpotScript = R"JS(
 })()
 )JS";
 
+// Where the reader is: the reply at the top of the view (the last reply anchor "a<k>" at or above
+// the top, else the first one), its anchor's distance from the top, and whether the view is at the
+// bottom of the page.
+constexpr const char* kReplyPlaceScript = R"JS(
+(function () {
+  var root = document.scrollingElement || document.documentElement;
+  if (!root) return null;
+  var atBottom = window.pageYOffset + window.innerHeight >= root.scrollHeight - 2;
+  var reply = 0, offset = 0;
+  var anchors = document.anchors;
+  for (var i = 0; i < anchors.length; ++i) {
+    var name = anchors[i].getAttribute('name') || '';
+    if (!/^a[0-9]+$/.test(name)) continue;
+    var top = anchors[i].getBoundingClientRect().top;
+    if (top > 0 && reply !== 0) break;
+    reply = parseInt(name.substring(1), 10);
+    offset = top;
+    if (top > 0) break;
+  }
+  return [reply, offset, atBottom];
+})()
+)JS";
+
+// Puts the reply REPLY's anchor OFFSET pixels from the top of the view; with AT_BOTTOM, then
+// scrolls on down to the end of the page, but not past the point where the anchor FOLLOW is at the
+// top.
+constexpr const char* kKeepReplyScript = R"JS(
+(function (reply, offset, atBottom, follow) {
+  var root = document.scrollingElement || document.documentElement;
+  if (!root) return;
+  var y = window.pageYOffset;
+  var anchor = reply > 0 ? document.anchors.namedItem('a' + reply) : null;
+  if (anchor) y = anchor.getBoundingClientRect().top + window.pageYOffset - offset;
+  if (atBottom) {
+    var end = root.scrollHeight - window.innerHeight;
+    var next = follow ? document.anchors.namedItem(follow) : null;
+    if (next) end = Math.min(end, next.getBoundingClientRect().top + window.pageYOffset);
+    y = Math.max(y, end);
+  }
+  window.scrollTo(0, y);
+})
+)JS";
+
 bool IsPlainAnchorName(const std::string& name) {
   if (name.empty()) return false;
   for (char c : name) {
@@ -257,6 +300,8 @@ void ThreadView::WriteDocument(const std::string& html) {
   page_->SetDocumentUrl(url);
   loading_ = true;
   restoreScroll_ = false;
+  keepReply_.reset();
+  pendingRewrite_.reset();
   page_->load(url);
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
@@ -268,6 +313,44 @@ void ThreadView::RewriteDocument(const std::string& html) {
   WriteDocument(html);
   savedScroll_ = at;
   restoreScroll_ = true;
+}
+
+void ThreadView::RewriteKeepingReply(const std::string& html, const std::string& follow) {
+  // A newer page replaces one still waiting; it goes in once the page in hand has loaded and the
+  // place has been read from it.
+  pendingRewrite_ = PendingRewrite{html, follow};
+  if (measuring_ || loading_) return;
+  if (page_->DocumentUrl().isEmpty() ||
+      page_->lifecycleState() != QWebEnginePage::LifecycleState::Active) {
+    const std::string page = std::move(pendingRewrite_->html);
+    pendingRewrite_.reset();
+    RewriteDocument(page);
+    return;
+  }
+  MeasureAndRewrite();
+}
+
+void ThreadView::MeasureAndRewrite() {
+  measuring_ = true;
+  QPointer<ThreadView> self(this);
+  page_->runJavaScript(QString::fromUtf8(kReplyPlaceScript), QWebEngineScript::ApplicationWorld,
+                       [self](const QVariant& result) {
+                         if (self.isNull()) return;
+                         self->measuring_ = false;
+                         // A page written meanwhile won.
+                         if (!self->pendingRewrite_) return;
+                         const PendingRewrite rewrite = std::move(*self->pendingRewrite_);
+                         self->pendingRewrite_.reset();
+                         const QVariantList place = result.toList();
+                         if (place.size() != 3) {
+                           self->RewriteDocument(rewrite.html);
+                           return;
+                         }
+                         self->WriteDocument(rewrite.html);
+                         self->keepReply_ = ReplyPlace{
+                             place[0].toInt(), place[1].toDouble(), place[2].toBool(),
+                             IsPlainAnchorName(rewrite.follow) ? rewrite.follow : std::string()};
+                       });
 }
 
 void ThreadView::Decorate(const QJsonObject& decorations) {
@@ -289,8 +372,22 @@ void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
       [done = std::move(done)](const QVariant& result) { done(result.toInt()); });
 }
 
+void ThreadView::SetKeepActive(bool keep) {
+  using State = QWebEnginePage::LifecycleState;
+  keepActive_ = keep;
+  if (keep) {
+    LifecycleRecommended(static_cast<int>(State::Active));
+    return;
+  }
+  // The browser's recommendations come one step at a time: frozen before discarded.
+  const State recommended = page_->recommendedState();
+  if (recommended == State::Discarded) LifecycleRecommended(static_cast<int>(State::Frozen));
+  LifecycleRecommended(static_cast<int>(recommended));
+}
+
 void ThreadView::LifecycleRecommended(int recommended) {
   const auto state = static_cast<QWebEnginePage::LifecycleState>(recommended);
+  if (keepActive_ && state != QWebEnginePage::LifecycleState::Active) return;
   // A page still loading or with scrolls waiting is left alone until it is done.
   if (state != QWebEnginePage::LifecycleState::Active && (loading_ || !pending_.empty())) return;
   if (state == QWebEnginePage::LifecycleState::Discarded) {
@@ -323,6 +420,31 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
     }
   }
   emit DocumentLoaded(ok);
+  // After the decorations, which may make lines longer.
+  if (keepReply_) {
+    const ReplyPlace place = *keepReply_;
+    keepReply_.reset();
+    if (ok) {
+      page_->runJavaScript(
+          QString::fromUtf8(kKeepReplyScript) +
+              QStringLiteral("(%1, %2, %3, '%4')")
+                  .arg(place.reply)
+                  .arg(place.offset)
+                  .arg(place.atBottom ? QStringLiteral("true") : QStringLiteral("false"))
+                  .arg(QString::fromLatin1(place.follow.c_str())),
+          QWebEngineScript::ApplicationWorld);
+    }
+  }
+  // A rewrite that came while this page loaded.
+  if (pendingRewrite_ && !measuring_ && !loading_) {
+    if (ok) {
+      MeasureAndRewrite();
+    } else {
+      const std::string page = std::move(pendingRewrite_->html);
+      pendingRewrite_.reset();
+      WriteDocument(page);
+    }
+  }
 }
 
 void ThreadView::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {

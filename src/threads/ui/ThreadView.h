@@ -47,8 +47,9 @@ class ThreadView : public QWebEngineView {
   void ReadSpot(std::function<void(std::optional<ReadingSpot>)> done);
   // Gives the page keyboard focus.
   void FocusDocument();
-  // True while a written page is still loading.
-  bool IsLoading() const { return loading_; }
+  // True while a written page is still loading (or, after RewriteKeepingReply, is about to be
+  // written).
+  bool IsLoading() const { return loading_ || pendingRewrite_.has_value(); }
 
   // Asked on a right-click with the text selected where the user clicked: true when it showed
   // something itself (the view then shows no menu).
@@ -72,6 +73,19 @@ class ThreadView : public QWebEngineView {
   // Replaces the page with `html` as WriteDocument does, but keeps the place the view was
   // scrolled to.
   void RewriteDocument(const std::string& html);
+  // While `keep` is set the page stays active when hidden, instead of being frozen and discarded
+  // as the browser recommends: for a page rewritten on its own (a hidden page that was discarded
+  // loads nothing reliably). Cleared, the browser's recommendation applies again.
+  void SetKeepActive(bool keep);
+  // Replaces the page with `html` keeping the reader's place by reply: the reply at the top of the
+  // view (anchors "a<k>") stays where it was. When the view was at the bottom of the page, it then
+  // follows what was added: it scrolls down as far as the page goes, but not so far that the
+  // anchor `follow` leaves the top of the view. The place is read from the page first, and a page
+  // still loading is let finish first, so the new page is written a moment later: a later call
+  // meanwhile replaces the page to write, a page written meanwhile (WriteDocument) wins and this
+  // one is dropped. A page that is not active (hidden and frozen or discarded) is replaced as
+  // RewriteDocument does.
+  void RewriteKeepingReply(const std::string& html, const std::string& follow);
   // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
   // page's bytes stay as written). `decorations` maps reply numbers (as text) to
   // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool} and/or
@@ -109,8 +123,22 @@ class ThreadView : public QWebEngineView {
     int offset = 0;
     std::function<void(int)> done;
   };
+  // Where RewriteKeepingReply puts the view once the new page has loaded.
+  struct ReplyPlace {
+    int reply = 0;      // the reply at the top of the view; 0: none
+    double offset = 0;  // its anchor's distance from the top of the view
+    bool atBottom = false;
+    std::string follow;
+  };
+  // A page RewriteKeepingReply writes once the reader's place has been read.
+  struct PendingRewrite {
+    std::string html;
+    std::string follow;
+  };
 
   void RunScroll(const std::string& name, int offset, std::function<void(int)> done);
+  // Reads the reader's place from the page, then writes the pending rewrite.
+  void MeasureAndRewrite();
   void LoadingChanged(bool finished, bool ok, const QUrl& url);
 
   // Hidden pages are frozen and later discarded to give their memory back; a discarded page
@@ -124,7 +152,11 @@ class ThreadView : public QWebEngineView {
   int slot_;
   bool loading_ = false;
   bool restoreScroll_ = false;
+  bool keepActive_ = false;
+  bool measuring_ = false;  // the place is being read for a pending rewrite
   QPointF savedScroll_;
+  std::optional<ReplyPlace> keepReply_;
+  std::optional<PendingRewrite> pendingRewrite_;
   std::vector<PendingScroll> pending_;
   std::function<bool(const QString&)> contextMenuHandler_;
   std::function<void(const PageClick&)> menuProvider_;
