@@ -4,9 +4,10 @@
 // and FetchImage fetch from it. Oracles: no value taken from a header can carry a line break (it is
 // written to INI files); a successful fetch delivers no zero byte and nothing above the body limit;
 // an answer whose Content-Length is no number is no success; a differential fetch never stores an
-// encoded body and only appends a 206 whose range starts at the byte it asked for. An image
-// answer's redirect leads only to an http(s) URL of link bytes; an image comes only from a 200
-// answer, within 20 MB, with a start the header reader does not refuse, and, for a plain answer
+// encoded body and only appends a 206 whose range starts at the byte it asked for. A POST of the
+// same answer (SendHttpRequest) is never counted as unsent, and its fields hold no line break. An
+// image answer's redirect leads only to an http(s) URL of link bytes; an image comes only from a
+// 200 answer, within 20 MB, with a start the header reader does not refuse, and, for a plain answer
 // with a length, exactly the bytes sent (zero bytes kept).
 
 #include <arpa/inet.h>
@@ -179,6 +180,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       FUZZ_CHECK(!(plain && !HttpSession::IsChunked(header) && HasBadContentLength(header)),
                  "an answer with a Content-Length that is no number was taken", header);
+    }
+  }
+  {
+    HttpSession session;
+    HttpRequest request;
+    request.method = "POST";
+    request.url = "http://fuzz.test/test/bbs.cgi";
+    request.body = "MESSAGE=x";
+    RequestOutcome sent = SendHttpRequest(session, request);
+    FUZZ_CHECK(sent.Code() != RequestReach::kNotConnected && sent.Code() != RequestReach::kNotSent,
+               "a request that went out counted as never sent", "");
+    if (sent.IsOk()) {
+      for (const auto& [name, value] : sent.Value().fields) {
+        FUZZ_CHECK(!name.empty() && !HasLineBreak(name) && !HasLineBreak(value),
+                   "an answer's field is empty or carries a line break", name + ": " + value);
+      }
+      FUZZ_CHECK(sent.Value().body.size() <= kMaxBodySize, "an answer's body exceeds the limit",
+                 "");
+      const int status = HttpSession::StatusCode(header);
+      const bool bodiless = status == 204 || status == 304;
+      FUZZ_CHECK(
+          !(plain && !bodiless && !HttpSession::IsChunked(header) && HasBadContentLength(header)),
+          "an answer with a Content-Length that is no number was taken", header);
     }
   }
   {

@@ -7,6 +7,12 @@
 
 namespace velkor {
 
+// The automatic reload of an open thread: seconds between reloads (Kodawari AutoReloadInterval),
+// the default and the bounds a value read or entered is kept within.
+inline constexpr int kDefaultAutoReloadInterval = 30;
+inline constexpr int kShortestAutoReloadInterval = 10;
+inline constexpr int kLongestAutoReloadInterval = 3600;
+
 // A colour as the configuration file stores it: 0x00BBGGRR (red in the low byte).
 using Colour = std::int32_t;
 
@@ -27,6 +33,9 @@ struct Settings {
   std::string cacheServerMatch{kCacheServerMatch};
   std::string cacheServerHost{kCacheServerHost};
 
+  // The User-Agent of every request and the about page's heading (Kodawari UserAgent).
+  std::string userAgent{kUserAgent};
+
   // Seconds one download may take in all (Kodawari FetchTimeLimit); 0: no overall limit.
   int fetchTimeLimit = 120;
 
@@ -34,6 +43,8 @@ struct Settings {
   // none.
   int heavyPosterThreshold = 5;
 
+  // Seconds between automatic reloads of an open thread, within the bounds above.
+  int autoReloadInterval = kDefaultAutoReloadInterval;
   // When images of a thread are fetched (Kodawari ImageLoad: 0, 1, 2).
   enum class ImageLoad { kNever = 0, kOnClick = 1, kAutomatic = 2 };
   ImageLoad imageLoad = ImageLoad::kOnClick;
@@ -69,6 +80,7 @@ struct SettingsDialogValues {
   bool cacheServerEnable = false;
   std::string cacheServerMatch;
   std::string cacheServerHost;
+  int autoReloadInterval = kDefaultAutoReloadInterval;
   Settings::ImageLoad imageLoad = Settings::ImageLoad::kOnClick;
   bool imageMosaic = false;
   int imageCacheMegabytes = 300;

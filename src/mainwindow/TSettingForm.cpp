@@ -17,7 +17,9 @@
 #include "base/Sjis.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
 #include "images/ui/ImageService.h"
+#include "mainwindow/KeyPage.h"
 
 namespace velkor {
 namespace {
@@ -51,6 +53,8 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
   BuildConfigPage();
   BuildLookFeelPage();
   BuildNetworkPage();
+  keyTabSheet = new KeyPage(AppKeys());
+  PageControl->addTab(keyTabSheet, QString::fromUtf8("キー"));
   BuildImagePage();
 
   okButton = Named(new QPushButton(QString::fromUtf8("OK"), this), "okButton");
@@ -108,10 +112,20 @@ void TSettingForm::BuildConfigPage() {
     tabStyleButtons->addButton(radio, index++);
     styleLayout->addWidget(radio);
   }
+  autoReloadLabel = Named(new QLabel(QString::fromUtf8("自動更新の間隔（秒）"), threadGroupBox),
+                          "autoReloadLabel");
+  autoReloadSpinEdit = Named(new QSpinBox(threadGroupBox), "autoReloadSpinEdit");
+  autoReloadSpinEdit->setRange(kShortestAutoReloadInterval, kLongestAutoReloadInterval);
+  autoReloadLabel->setBuddy(autoReloadSpinEdit);
+  auto* reloadRow = new QHBoxLayout;
+  reloadRow->addWidget(autoReloadLabel);
+  reloadRow->addWidget(autoReloadSpinEdit);
+  reloadRow->addStretch();
   auto* threadLayout = new QVBoxLayout(threadGroupBox);
   threadLayout->addWidget(newTabCheckBox);
   threadLayout->addWidget(tabMultiLineCheckBox);
   threadLayout->addWidget(tabStyleRadioGroup);
+  threadLayout->addLayout(reloadRow);
 
   browserLabel =
       Named(new QLabel(QString::fromUtf8("外部ブラウザ"), configTabSheet), "browserLabel");
@@ -302,6 +316,7 @@ void TSettingForm::ShowValues() {
   tabMultiLineCheckBox->setChecked(values_.tabMultiLine);
   if (QAbstractButton* style = tabStyleButtons->button(values_.tabStyle)) style->setChecked(true);
   browserEdit->setText(FromSjis(values_.browserApp));
+  autoReloadSpinEdit->setValue(values_.autoReloadInterval);
   SetFontSize(bbsMenuFontButton, values_.boardFontSize);
   SetFontSize(threadFontButton, values_.threadFontSize);
   for (int tag = 0; tag < 7; ++tag) SetSampleColour(SampleLabel(tag), values_.colours[tag]);
@@ -324,6 +339,7 @@ void TSettingForm::CollectValues() {
   // A style the file held outside 0..2 checks no button and is written back unchanged.
   if (tabStyleButtons->checkedId() >= 0) values_.tabStyle = tabStyleButtons->checkedId();
   values_.browserApp = ToSjis(browserEdit->text());
+  values_.autoReloadInterval = autoReloadSpinEdit->value();
   values_.boardFontSize = Tag(bbsMenuFontButton);
   values_.threadFontSize = Tag(threadFontButton);
   for (int tag = 0; tag < 7; ++tag) values_.colours[tag] = SampleColour(SampleLabel(tag));
@@ -339,6 +355,7 @@ void TSettingForm::CollectValues() {
 
 void TSettingForm::okButtonClick() {
   CollectValues();
+  keyTabSheet->Save();
   Config().SaveSettingsDialog(values_, true);
   Config().LoadSettings(AppSettings(), display_);
   accept();

@@ -17,6 +17,8 @@ class QWidget;
 
 namespace velkor {
 
+class KeyPage;
+
 // The settings dialog, made for one use. Creation fills the controls from AppSettings(), the
 // configuration file (TabMultiLine, TabStyle) and the given font sizes of the side-bar trees and
 // the thread list. "OK" writes every value to config.ini (flushed), reads the settings back into
@@ -40,6 +42,8 @@ class TSettingForm : public QDialog {
   QCheckBox* tabMultiLineCheckBox;
   QGroupBox* tabStyleRadioGroup;
   QButtonGroup* tabStyleButtons;
+  QLabel* autoReloadLabel;
+  QSpinBox* autoReloadSpinEdit;
   QLabel* browserLabel;
   QLineEdit* browserEdit;
   QPushButton* browserButton;
@@ -81,6 +85,8 @@ class TSettingForm : public QDialog {
   QLabel* cache2Label;
   QLineEdit* cacheserver2Edit;
 
+  // "キー": the keys of the window's commands ([Keys]).
+  KeyPage* keyTabSheet;
   QWidget* imageTabSheet;
   QGroupBox* imageLoadRadioGroup;
   QButtonGroup* imageLoadButtons;

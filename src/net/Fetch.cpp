@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "app/DataDir.h"
-#include "app/Deployment.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "base/Integer.h"
@@ -139,9 +138,7 @@ FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, boo
 std::string RequestHead(const HttpUrl& target) {
   std::string request = "GET " + target.target + " HTTP/1.1\r\n";
   request += "Host: " + HostField(target) + "\r\n";
-  request += "User-Agent: ";
-  request += kUserAgent;
-  request += "\r\n";
+  request += "User-Agent: " + AppSettings().userAgent + "\r\n";
   return request;
 }
 
@@ -453,6 +450,103 @@ std::string HttpsRedirectTarget(int status, std::string_view header, std::string
     return {};
   }
   return location;
+}
+
+namespace {
+
+bool HasControlByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+bool IsMethod(std::string_view method) {
+  return !method.empty() && std::all_of(method.begin(), method.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  });
+}
+
+// The answer of a request once its header has been read: the body read, unframed and decoded.
+RequestOutcome ReadAnswer(HttpSession& session, const HttpRequest& request, std::string header,
+                          std::string early) {
+  const auto noAnswer = [&session] {
+    return RequestOutcome(RequestReach::kNoAnswer,
+                          session.LastError().empty() ? net_text::NoAnswer() : session.LastError());
+  };
+  HttpResponse answer;
+  answer.status = HttpSession::StatusCode(header);
+  answer.fields = ParseHeaderFields(header);
+  const bool bodiless = request.method == "HEAD" || answer.status == 204 || answer.status == 304 ||
+                        (answer.status >= 100 && answer.status < 200);
+  if (!bodiless) {
+    Body body;
+    const Encoding encoding = BodyEncoding(session, header);
+    if (encoding == Encoding::kUnknown || !BodyOf(session, header, body)) return noAnswer();
+    std::string raw;
+    if (TakeIn(session, body, early, raw) != FetchResult::kOk ||
+        ReadRest(session, body, raw, false, FetchResult::kReceiveFailed) != FetchResult::kOk) {
+      return noAnswer();
+    }
+    if (encoding == Encoding::kGzip) {
+      session.ReportStatus(net_text::GzipDecoding());
+      GunzipResult decoded = Gunzip(raw, answer.body, kMaxBodySize, true);
+      if (decoded != GunzipResult::kOk) {
+        session.ReportStatus(decoded == GunzipResult::kTooLarge ? net_text::DecodedTooLarge()
+                                                                : net_text::GzipFailed());
+        session.Close();
+        return noAnswer();
+      }
+    } else {
+      answer.body = std::move(raw);
+    }
+  }
+  session.ReportStatus(net_text::Ok());
+  session.Close();
+  return answer;
+}
+
+}  // namespace
+
+RequestOutcome SendHttpRequest(HttpSession& session, const HttpRequest& request) {
+  DeadlineScope deadline(session);
+  session.ForgetLastError();
+  bool fieldsOk = IsMethod(request.method);
+  for (const auto& [name, value] : request.fields) {
+    fieldsOk = fieldsOk && !name.empty() && name.find(':') == std::string::npos &&
+               !HasControlByte(name) && !HasControlByte(value);
+  }
+  if (!fieldsOk) {
+    session.ReportStatus(net_text::BadRequestField());
+    return {RequestReach::kNotConnected, net_text::BadRequestField()};
+  }
+  if (request.method != "GET" && request.method != "HEAD") session.Close();
+  HttpUrl target;
+  if (!Open(session, request.url, target)) {
+    return {RequestReach::kNotConnected,
+            session.LastError().empty() ? net_text::ConnectFailed() : session.LastError()};
+  }
+  session.ReportStatus(request.url);
+  std::string text = request.method + " " + target.target + " HTTP/1.1\r\n";
+  text += "Host: " + HostField(target) + "\r\n";
+  text += "User-Agent: " + AppSettings().userAgent + "\r\n";
+  text += "Connection: close\r\n";
+  for (const auto& [name, value] : request.fields) text += name + ": " + value + "\r\n";
+  if (!request.body.empty() || request.method == "POST") {
+    text += "Content-Length: " + std::to_string(request.body.size()) + "\r\n";
+  }
+  text += "\r\n";
+  text += request.body;
+  if (Outcome sent = session.SendRequest(text); !sent.IsOk()) {
+    session.Close();
+    return {session.BytesSent() == 0 ? RequestReach::kNotSent : RequestReach::kNoAnswer,
+            session.LastError().empty() ? net_text::SendFailed() : session.LastError()};
+  }
+  std::string header;
+  std::string early;
+  if (session.ReadResponseHeader(false, true, header, early) != FetchResult::kOk) {
+    return {RequestReach::kNoAnswer,
+            session.LastError().empty() ? net_text::NoAnswer() : session.LastError()};
+  }
+  return ReadAnswer(session, request, std::move(header), std::move(early));
 }
 
 FetchOutcome FetchFull(HttpSession& session, const std::string& url, std::string& output,

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "net/FetchResult.h"
+#include "net/HttpRequest.h"
 #include "net/HttpSession.h"
 
 namespace velkor {
@@ -44,6 +45,18 @@ FetchOutcome FetchFull(HttpSession& session, const std::string& url, std::string
 // a failure `lastModified` may be changed: use it only with kOk.
 FetchOutcome FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
                                std::string& lastModified);
+
+// Sends one request through `session` and reads the whole answer, whatever its status: no
+// redirect is followed and nothing is ever sent twice. A request other than GET and HEAD always
+// goes over a new connection (a connection kept from an earlier answer may have been closed by the
+// server meanwhile, and a request lost in it could not be told from one that arrived). The request
+// asks the server to close after its answer, and the connection is closed when it has been read.
+// The same waits, stop checks, overall deadline (FetchTimeLimit), size limits and trace as the
+// fetches. The answer's body is unframed (chunked) and decoded (gzip, also unasked); zero bytes
+// stay. kNotConnected and kNotSent mean that nothing reached the server; kNoAnswer that the
+// request went out (whole or in part) and no whole, readable answer came back: it may have been
+// acted on. The reason is the last "エラー:" text reported, else a general one.
+RequestOutcome SendHttpRequest(HttpSession& session, const HttpRequest& request);
 
 // The redirect a fetch follows: for an answer of status 301, 302, 303, 307 or 308 to a request for
 // `url` ("http://REST") whose Location field is "https://REST" (the scheme in any letter case),

@@ -323,7 +323,8 @@ Outcome HttpSession::SendRequest(std::string_view text) {
   ReportStatus(net_text::SendingRequest());
   Trace(text);
   int attempts = 3;
-  std::size_t sent = 0;
+  std::size_t& sent = bytesSent_;
+  sent = 0;
   while (sent < text.size()) {
     WaitResult waited = WaitWritable();
     if (waited == WaitResult::kTimedOut && timeUp_) {

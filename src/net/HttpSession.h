@@ -98,6 +98,10 @@ class HttpSession {
   // ("エラー:サーバへの送信失敗", closed), when a stop is requested during a wait ("中断しました.",
   // closed) or when the overall deadline passes ("タイムアウト.", closed).
   Outcome SendRequest(std::string_view text);
+  // How many bytes of the text given to the last SendRequest went into the connection (sent or
+  // handed to the system to send): after a failed send, 0 means that nothing of the request can
+  // have reached the server.
+  std::size_t BytesSent() const { return bytesSent_; }
   // One readiness wait of at most kWaitLimit (and never past the overall deadline); kReady at once
   // when TLS holds decrypted bytes. The user interface processes its events every kWaitSlice
   // meanwhile; the time spent there (a menu or a dialog held open) counts neither towards the wait
@@ -200,6 +204,7 @@ class HttpSession {
   std::optional<Clock::TimePoint> deadline_;
   bool timeUp_ = false;
   std::string lastError_;
+  std::size_t bytesSent_ = 0;
   bool offUiThread_ = false;
   const std::atomic<bool>* stop_ = nullptr;
 };

@@ -83,7 +83,7 @@ SweepReport LogSweeper::SweepLogs() {
 
 void LogSweeper::RemovePath(const std::string& path, std::string& report) {
   if (!(remover_ && remover_(path))) failedPaths_.push_back(path);
-  report += path;
+  report += HtmlText(path);
   report += "<br>";
 }
 
@@ -137,6 +137,13 @@ void LogSweeper::RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDi
       const std::string lower = AsciiLowerCopy(name);
       if (subjects.SectionExists(lower)) continue;
       if (lower == "bbs.ini" || lower == "subject.ini" || lower == "subject.txt") continue;
+      // The board's posting limits, and the own-post list of every thread whose log stays.
+      if (lower == "setting.txt" || lower == "setting.ini") continue;
+      if (lower.ends_with(".own") &&
+          OwnPostsFileName(lower.substr(0, lower.size() - 4) + ".dat") == lower &&
+          subjects.SectionExists(lower.substr(0, lower.size() - 4) + ".dat")) {
+        continue;
+      }
       RemovePath(path, report);
     }
   }

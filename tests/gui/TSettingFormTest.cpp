@@ -67,7 +67,7 @@ class TSettingFormTest : public QObject {
     QCOMPARE(pages->tabText(0), QString::fromUtf8("こだわり"));
     QCOMPARE(pages->tabText(1), QString::fromUtf8("見栄え"));
     QCOMPARE(pages->tabText(2), QString::fromUtf8("通信"));
-    QCOMPARE(pages->tabText(3), QString::fromUtf8("画像"));
+    QCOMPARE(pages->tabText(4), QString::fromUtf8("画像"));
     QVERIFY(form.findChild<QAbstractButton*>("imageOnClickRadioButton")->isChecked());
     QCOMPARE(form.findChild<QSpinBox*>("imageCacheSpinBox")->value(), 300);
     QCOMPARE(form.findChild<QPushButton*>("bbsMenuFontButton")->text(), QString("11"));
@@ -265,6 +265,11 @@ class TSettingFormTest : public QObject {
     form.cache1CB->setChecked(true);
     form.cacheserver1Edit->setText("");
     form.tabStyleButtons->button(1)->setChecked(true);
+    QCOMPARE(form.autoReloadLabel->text(), QString::fromUtf8("自動更新の間隔（秒）"));
+    QCOMPARE(form.autoReloadSpinEdit->value(), 30);
+    form.autoReloadSpinEdit->setValue(5);
+    QCOMPARE(form.autoReloadSpinEdit->value(), 10);
+    form.autoReloadSpinEdit->setValue(45);
     form.okButton->click();
     QCOMPARE(form.result(), int(QDialog::Accepted));
 
@@ -272,8 +277,9 @@ class TSettingFormTest : public QObject {
     for (const char* line :
          {"[Kodawari]\r\nDebugLog=1\r\nTabStyle=1\r\nBrowserApp=/usr/bin/firefox\r\n"
           "SubjectGzip=1\r\nNewTabOpen=1\r\nTabMultiLine=0\r\n",
-          "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n", "NewThreadColor=255\r\n",
-          "PastThreadColor=3351057\r\n", "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
+          "AutoReloadInterval=45\r\n", "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n",
+          "NewThreadColor=255\r\n", "PastThreadColor=3351057\r\n",
+          "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
       QVERIFY2(bytes.find(line) != std::string::npos,
                (line + std::string(" in\n") + bytes).c_str());
     }
@@ -284,6 +290,7 @@ class TSettingFormTest : public QObject {
     QVERIFY(AppSettings().cacheServerEnable);
     QCOMPARE(AppSettings().cacheServerHost, std::string());
     QCOMPARE(AppSettings().pastThreadColor, Colour(0x332211));
+    QCOMPARE(AppSettings().autoReloadInterval, 45);
   }
 
  private:

@@ -105,14 +105,14 @@ TEST_F(ImageFetchTest, AsksForTheBytesAsTheyAreWithTheRulesReferer) {
                            .ReadRequest()
                            .Send(HttpAnswer("HTTP/1.1 200 OK", {"Content-Type: image/png"}, png))
                            .Close());
-  const auto fetched = Fetch("http://img.test/a.png", "http://page.test/watch?v=1");
+  const auto fetched = Fetch("http://img.test/a.png?size=large", "http://page.test/watch?v=1");
   ASSERT_TRUE(fetched.IsOk()) << fetched.Reason();
   EXPECT_EQ(fetched.Value().body, png) << "zero bytes stay";
   EXPECT_EQ(fetched.Value().contentType, "image/png");
-  EXPECT_EQ(Request(0),
-            "GET /a.png HTTP/1.1\r\nHost: img.test\r\nUser-Agent: " + std::string(kUserAgent) +
-                "\r\nReferer: http://page.test/watch?v=1\r\n"
-                "Accept-Encoding: identity\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(Request(0), "GET /a.png?size=large HTTP/1.1\r\nHost: img.test\r\nUser-Agent: " +
+                            std::string(kUserAgent) +
+                            "\r\nReferer: http://page.test/watch?v=1\r\n"
+                            "Accept-Encoding: identity\r\nConnection: close\r\n\r\n");
 }
 
 struct AnswerCase {
