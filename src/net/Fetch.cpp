@@ -438,6 +438,15 @@ std::string FetchFailureText(FetchResult code) {
   }
 }
 
+namespace {
+
+bool HasControlByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
 std::string HttpsRedirectTarget(int status, std::string_view header, std::string_view url) {
   if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return {};
   constexpr std::string_view kHttp = "http://";
@@ -446,18 +455,14 @@ std::string HttpsRedirectTarget(int status, std::string_view header, std::string
   if (url.size() <= kHttp.size() || !EqualsIgnoreAsciiCase(url.substr(0, kHttp.size()), kHttp) ||
       location.size() <= kHttps.size() ||
       !EqualsIgnoreAsciiCase(std::string_view(location).substr(0, kHttps.size()), kHttps) ||
-      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size())) {
+      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size()) ||
+      HasControlByte(location) || location.find(' ') != std::string::npos) {
     return {};
   }
   return location;
 }
 
 namespace {
-
-bool HasControlByte(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
-}
 
 bool IsMethod(std::string_view method) {
   return !method.empty() && std::all_of(method.begin(), method.end(), [](char c) {

@@ -296,6 +296,7 @@ void ThreadTab::showEvent(QShowEvent* event) {
     stalePage_ = false;
     view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
   }
+  CountUnseenAnswers();
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
@@ -613,11 +614,6 @@ void ThreadTab::CountUnseenAnswers() {
   if (unseen == unseenAnswersToOwn_) return;
   unseenAnswersToOwn_ = static_cast<int>(unseen);
   if (owner_ != nullptr) owner_->TabCaptionChanged(*this);
-}
-
-void ThreadTab::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  CountUnseenAnswers();
 }
 
 bool ThreadTab::IsOwnReply(int number) const {

@@ -276,7 +276,11 @@ ThreadView::ThreadView(QWidget* parent)
 
 ThreadView::~ThreadView() {
   if (!pages_.isNull()) pages_->Release(slot_);
-  // The page goes before the view it draws into.
+  // The page goes before the view it draws into, and tells it nothing more while it goes: a load
+  // it stops, or a script answer it drops, on its way out would otherwise come back into this
+  // half-destroyed view (and the tab around it).
+  *alive_ = false;
+  disconnect(page_, nullptr, this, nullptr);
   setPage(nullptr);
   delete page_;
 }
@@ -334,8 +338,8 @@ void ThreadView::MeasureAndRewrite() {
   measuring_ = true;
   QPointer<ThreadView> self(this);
   page_->runJavaScript(QString::fromUtf8(kReplyPlaceScript), QWebEngineScript::ApplicationWorld,
-                       [self](const QVariant& result) {
-                         if (self.isNull()) return;
+                       [self, alive = alive_](const QVariant& result) {
+                         if (!*alive || self.isNull()) return;
                          self->measuring_ = false;
                          // A page written meanwhile won.
                          if (!self->pendingRewrite_) return;
@@ -369,7 +373,9 @@ void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
   page_->runJavaScript(
       QString::fromUtf8(kReplyAtScript) + QStringLiteral("(%1, %2)").arg(pos.x()).arg(pos.y()),
       QWebEngineScript::ApplicationWorld,
-      [done = std::move(done)](const QVariant& result) { done(result.toInt()); });
+      [done = std::move(done), alive = alive_](const QVariant& result) {
+        if (*alive) done(result.toInt());
+      });
 }
 
 void ThreadView::SetKeepActive(bool keep) {
@@ -466,7 +472,8 @@ void ThreadView::ReadSpot(std::function<void(std::optional<ReadingSpot>)> done) 
     return;
   }
   page_->runJavaScript(QString::fromUtf8(kReadSpotScript), QWebEngineScript::ApplicationWorld,
-                       [done = std::move(done)](const QVariant& result) {
+                       [done = std::move(done), alive = alive_](const QVariant& result) {
+                         if (!*alive) return;
                          const QVariantList spot = result.toList();
                          if (spot.size() != 2) {
                            done(std::nullopt);
@@ -501,8 +508,8 @@ void ThreadView::RunScroll(const std::string& name, int offset, std::function<vo
                              .arg(QString::fromLatin1(name.c_str()))
                              .arg(offset);
   page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                       [done = std::move(done)](const QVariant& result) {
-                         if (!done) return;
+                       [done = std::move(done), alive = alive_](const QVariant& result) {
+                         if (!*alive || !done) return;
                          bool ok = false;
                          const int value = result.toInt(&ok);
                          done(ok ? value : kScrollFailed);

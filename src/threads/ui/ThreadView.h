@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -147,6 +148,9 @@ class ThreadView : public QWebEngineView {
 
   QPointer<ThreadSchemeHandler> pages_;  // gone once the profile is, at the very end
   ThreadPage* page_;
+  // False once the view is being destroyed: script answers the dying page still delivers are
+  // dropped.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   LinkBridge* bridge_;
   QWebChannel* channel_;
   int slot_;
