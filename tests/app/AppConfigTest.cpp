@@ -183,7 +183,7 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   // The reload interval is written once it is not the default, and from then on always.
   values.autoReloadInterval = 45;
   config.SaveSettingsDialog(values, true);
-  EXPECT_NE(FileText().find("BrowserApp=firefox\r\nAutoReloadInterval=45\r\n\r\n"),
+  EXPECT_NE(FileText().find("ImageCacheSize=50\r\nAutoReloadInterval=45\r\n\r\n"),
             std::string::npos);
   values.autoReloadInterval = 30;
   config.SaveSettingsDialog(values, true);
