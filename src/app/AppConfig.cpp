@@ -116,6 +116,13 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.autoReloadInterval =
       std::clamp(doc_.ReadNumber<int>(kKodawari, kAutoReloadInterval, kDefaultAutoReloadInterval),
                  kShortestAutoReloadInterval, kLongestAutoReloadInterval);
+  const int imageLoad = doc_.ReadNumber<int>(kKodawari, "ImageLoad", 1);
+  settings.imageLoad = imageLoad >= 0 && imageLoad <= 2
+                           ? static_cast<Settings::ImageLoad>(imageLoad)
+                           : Settings::ImageLoad::kOnClick;
+  settings.imageMosaic = doc_.ReadBool(kKodawari, "ImageMosaic", false);
+  settings.imageCacheMegabytes = std::clamp(doc_.ReadNumber<int>(kKodawari, "ImageCacheSize", 300),
+                                            1, kMaxImageCacheMegabytes);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {
@@ -184,6 +191,9 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.cacheServerMatch = settings.cacheServerMatch;
   values.cacheServerHost = settings.cacheServerHost;
   values.autoReloadInterval = settings.autoReloadInterval;
+  values.imageLoad = settings.imageLoad;
+  values.imageMosaic = settings.imageMosaic;
+  values.imageCacheMegabytes = settings.imageCacheMegabytes;
 }
 
 void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flush) {
@@ -205,6 +215,20 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   if (doc_.ValueExists(kKodawari, kAutoReloadInterval) ||
       values.autoReloadInterval != kDefaultAutoReloadInterval) {
     doc_.WriteInteger(kKodawari, kAutoReloadInterval, values.autoReloadInterval);
+  }
+  // The image keys are written only when they change what the file gives, so a file whose image
+  // settings were left alone keeps its bytes.
+  Settings current;
+  DisplaySettings display;
+  LoadSettings(current, display);
+  if (values.imageLoad != current.imageLoad) {
+    doc_.WriteInteger(kKodawari, "ImageLoad", static_cast<int>(values.imageLoad));
+  }
+  if (values.imageMosaic != current.imageMosaic) {
+    doc_.WriteBool(kKodawari, "ImageMosaic", values.imageMosaic);
+  }
+  if (values.imageCacheMegabytes != current.imageCacheMegabytes) {
+    doc_.WriteInteger(kKodawari, "ImageCacheSize", values.imageCacheMegabytes);
   }
   if (flush) Flush();
 }

@@ -11,6 +11,9 @@
 
 namespace velkor {
 
+// The largest image cache size limit read from the file, in megabytes (1 TB).
+inline constexpr int kMaxImageCacheMegabytes = 1 << 20;
+
 // The configuration file (ini/config.ini) in memory. Every operation does nothing while no file is
 // bound. Writes change the memory copy; a flush replaces the whole file crash-safely. Write
 // failures are not reported. Numbers are read with IniDocument::ReadNumber: a value that is no
@@ -26,7 +29,9 @@ class AppConfig {
   // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
   // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit;
   // Kodawari UserAgent: used when present, not empty and free of control bytes, else kUserAgent;
-  // Kodawari AutoReloadInterval: seconds, kept within 10 .. 3600).
+  // Kodawari AutoReloadInterval: seconds, kept within 10 .. 3600; ImageLoad: 0 never, 1 on click,
+  // 2 automatically, any other value 1; ImageCacheSize: megabytes, within 1 ...
+  // kMaxImageCacheMegabytes).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;
@@ -42,7 +47,8 @@ class AppConfig {
   void FillSettingsDialog(const Settings& settings, int boardFontSize, int threadFontSize,
                           SettingsDialogValues& values) const;
   // Writes the dialog values to the file (AutoReloadInterval only when the file has it or the value
-  // is not the default). Settings in memory are not changed (call LoadSettings).
+  // is not the default; the image keys ImageLoad, ImageMosaic and ImageCacheSize only when they
+  // differ from what the file gives). Settings in memory are not changed (call LoadSettings).
   void SaveSettingsDialog(const SettingsDialogValues& values, bool flush);
 
   // Replaces `list` with History1 (default: the service's board menu URL) even when empty, then

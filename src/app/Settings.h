@@ -45,6 +45,13 @@ struct Settings {
 
   // Seconds between automatic reloads of an open thread, within the bounds above.
   int autoReloadInterval = kDefaultAutoReloadInterval;
+  // When images of a thread are fetched (Kodawari ImageLoad: 0, 1, 2).
+  enum class ImageLoad { kNever = 0, kOnClick = 1, kAutomatic = 2 };
+  ImageLoad imageLoad = ImageLoad::kOnClick;
+  // Thumbnails are shown blurred until clicked (Kodawari ImageMosaic).
+  bool imageMosaic = false;
+  // The image cache's size limit in megabytes (2^20 bytes; Kodawari ImageCacheSize).
+  int imageCacheMegabytes = 300;
 };
 
 // The process-wide settings record.
@@ -74,6 +81,9 @@ struct SettingsDialogValues {
   std::string cacheServerMatch;
   std::string cacheServerHost;
   int autoReloadInterval = kDefaultAutoReloadInterval;
+  Settings::ImageLoad imageLoad = Settings::ImageLoad::kOnClick;
+  bool imageMosaic = false;
+  int imageCacheMegabytes = 300;
 };
 
 }  // namespace velkor

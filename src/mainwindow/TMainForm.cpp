@@ -36,6 +36,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "gui/KeyMap.h"
+#include "images/ui/ThreadImages.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TSettingForm.h"
@@ -562,6 +563,8 @@ void TMainForm::FormCreate() {
   favoriteToolBar->Bind(&FavoriteButtons());
 
   LoadSkin();
+  images_ = std::make_unique<ThreadImages>(this);
+  ThreadTab::SetExtension(images_.get());
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
@@ -574,6 +577,8 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
+  ThreadTab::SetExtension(nullptr);
+  images_.reset();
   PostWindows().CloseAll();
   InstallThreadPosting(nullptr);
   ThreadTabs().SetShownSubjects({});
@@ -1199,6 +1204,7 @@ void TMainForm::optionOptionMIClick() {
   if (AppDialogs().Exec(form) == QDialog::Accepted) {
     ApplyDisplaySettings(form.Display());
     AppKeys().Apply(Config().LoadKeyBindings());
+    images_->Service().ApplySettings();
   }
 }
 

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ class FindBar;
 class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
+class ThreadImages;
 class ThreadTabStrip;
 class WindowKeys;
 
@@ -277,6 +279,8 @@ class TMainForm : public QMainWindow {
   TSearchForm* searchForm = nullptr;
   SubjectList subjects;
   NewReplyCheck check_;
+  // The images of the thread tabs, from FormCreate to FormDestroy.
+  std::unique_ptr<ThreadImages> images_;
 };
 
 }  // namespace velkor

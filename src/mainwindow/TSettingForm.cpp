@@ -18,6 +18,7 @@
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
 #include "gui/KeyMap.h"
+#include "images/ui/ImageService.h"
 #include "mainwindow/KeyPage.h"
 
 namespace velkor {
@@ -54,6 +55,7 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
   BuildNetworkPage();
   keyTabSheet = new KeyPage(AppKeys());
   PageControl->addTab(keyTabSheet, QString::fromUtf8("キー"));
+  BuildImagePage();
 
   okButton = Named(new QPushButton(QString::fromUtf8("OK"), this), "okButton");
   okButton->setDefault(true);
@@ -80,6 +82,8 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
     connect(button, &QPushButton::clicked, this, &TSettingForm::coloNewThreadButtonClick);
   }
   connect(cache1CB, &QCheckBox::toggled, this, &TSettingForm::cache1CBClick);
+  connect(imageCacheClearButton, &QPushButton::clicked, this,
+          &TSettingForm::imageCacheClearButtonClick);
 
   PageControl->setCurrentWidget(configTabSheet);
   Config().FillSettingsDialog(AppSettings(), boardFontSize, threadFontSize, values_);
@@ -260,6 +264,53 @@ void TSettingForm::BuildNetworkPage() {
   layout->addStretch();
 }
 
+void TSettingForm::BuildImagePage() {
+  imageTabSheet = Named(new QWidget, "imageTabSheet");
+  PageControl->addTab(imageTabSheet, QString::fromUtf8("画像"));
+
+  imageLoadRadioGroup = Named(new QGroupBox(QString::fromUtf8("画像の読み込み"), imageTabSheet),
+                              "imageLoadRadioGroup");
+  imageLoadButtons = new QButtonGroup(imageLoadRadioGroup);
+  auto* loadLayout = new QVBoxLayout(imageLoadRadioGroup);
+  const std::pair<const char*, const char*> loads[] = {
+      {"読み込まない", "imageNeverRadioButton"},
+      {"リンクをクリックしたとき", "imageOnClickRadioButton"},
+      {"サムネイルを自動で読み込む", "imageAutoRadioButton"}};
+  int index = 0;
+  for (const auto& [caption, name] : loads) {
+    auto* radio = Named(new QRadioButton(QString::fromUtf8(caption), imageLoadRadioGroup), name);
+    imageLoadButtons->addButton(radio, index++);
+    loadLayout->addWidget(radio);
+  }
+  imageMosaicCheckBox =
+      Named(new QCheckBox(QString::fromUtf8("サムネイルにモザイクをかける(クリックで外す)"),
+                          imageTabSheet),
+            "imageMosaicCheckBox");
+
+  imageCacheLabel = Named(new QLabel(QString::fromUtf8("画像キャッシュの上限(MB)"), imageTabSheet),
+                          "imageCacheLabel");
+  imageCacheSpinBox = Named(new QSpinBox(imageTabSheet), "imageCacheSpinBox");
+  imageCacheSpinBox->setRange(1, kMaxImageCacheMegabytes);
+  imageCacheClearButton =
+      Named(new QPushButton(QString::fromUtf8("画像キャッシュを削除"), imageTabSheet),
+            "imageCacheClearButton");
+  imageCacheClearLabel = Named(new QLabel(imageTabSheet), "imageCacheClearLabel");
+  auto* cacheRow = new QHBoxLayout;
+  cacheRow->addWidget(imageCacheLabel);
+  cacheRow->addWidget(imageCacheSpinBox);
+  cacheRow->addStretch();
+  auto* clearRow = new QHBoxLayout;
+  clearRow->addWidget(imageCacheClearButton);
+  clearRow->addWidget(imageCacheClearLabel, 1);
+
+  auto* layout = new QVBoxLayout(imageTabSheet);
+  layout->addWidget(imageLoadRadioGroup);
+  layout->addWidget(imageMosaicCheckBox);
+  layout->addLayout(cacheRow);
+  layout->addLayout(clearRow);
+  layout->addStretch();
+}
+
 void TSettingForm::ShowValues() {
   newTabCheckBox->setChecked(values_.newTabOpen);
   tabMultiLineCheckBox->setChecked(values_.tabMultiLine);
@@ -275,6 +326,11 @@ void TSettingForm::ShowValues() {
   cache1Edit->setText(FromSjis(values_.cacheServerMatch));
   cacheserver1Edit->setText(FromSjis(values_.cacheServerHost));
   cache1CBClick();
+  if (QAbstractButton* load = imageLoadButtons->button(static_cast<int>(values_.imageLoad))) {
+    load->setChecked(true);
+  }
+  imageMosaicCheckBox->setChecked(values_.imageMosaic);
+  imageCacheSpinBox->setValue(values_.imageCacheMegabytes);
 }
 
 void TSettingForm::CollectValues() {
@@ -292,6 +348,9 @@ void TSettingForm::CollectValues() {
   values_.cacheServerEnable = cache1CB->isChecked();
   values_.cacheServerMatch = ToSjis(cache1Edit->text());
   values_.cacheServerHost = ToSjis(cacheserver1Edit->text());
+  values_.imageLoad = static_cast<Settings::ImageLoad>(imageLoadButtons->checkedId());
+  values_.imageMosaic = imageMosaicCheckBox->isChecked();
+  values_.imageCacheMegabytes = imageCacheSpinBox->value();
 }
 
 void TSettingForm::okButtonClick() {
@@ -341,6 +400,12 @@ void TSettingForm::cache1CBClick() {
   cache1Edit->setEnabled(enabled);
   cache1Label->setEnabled(enabled);
   cacheserver1Edit->setEnabled(enabled);
+}
+
+void TSettingForm::imageCacheClearButtonClick() {
+  const Outcome cleared = ImageService::ClearCache();
+  imageCacheClearLabel->setText(cleared.IsOk() ? QString::fromUtf8("削除しました")
+                                               : FromSjis(cleared.Reason()));
 }
 
 QLabel* TSettingForm::SampleLabel(int tag) const {

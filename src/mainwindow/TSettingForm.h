@@ -22,7 +22,9 @@ class KeyPage;
 // The settings dialog, made for one use. Creation fills the controls from AppSettings(), the
 // configuration file (TabMultiLine, TabStyle) and the given font sizes of the side-bar trees and
 // the thread list. "OK" writes every value to config.ini (flushed), reads the settings back into
-// AppSettings() and Display(), and accepts; "キャンセル" and the close box write nothing.
+// AppSettings() and Display(), and accepts; "キャンセル" and the close box write nothing. The page
+// "画像" holds the image settings and "画像キャッシュを削除", which empties the image cache at
+// once.
 class TSettingForm : public QDialog {
   Q_OBJECT
 
@@ -85,6 +87,14 @@ class TSettingForm : public QDialog {
 
   // "キー": the keys of the window's commands ([Keys]).
   KeyPage* keyTabSheet;
+  QWidget* imageTabSheet;
+  QGroupBox* imageLoadRadioGroup;
+  QButtonGroup* imageLoadButtons;
+  QCheckBox* imageMosaicCheckBox;
+  QLabel* imageCacheLabel;
+  QSpinBox* imageCacheSpinBox;
+  QPushButton* imageCacheClearButton;
+  QLabel* imageCacheClearLabel;
 
   QPushButton* okButton;
   QPushButton* cancelButton;
@@ -97,11 +107,13 @@ class TSettingForm : public QDialog {
   void bbsMenuFontButtonClick();
   void coloNewThreadButtonClick();
   void cache1CBClick();
+  void imageCacheClearButtonClick();
 
  private:
   void BuildConfigPage();
   void BuildLookFeelPage();
   void BuildNetworkPage();
+  void BuildImagePage();
   void ShowValues();
   void CollectValues();
   QLabel* SampleLabel(int tag) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "app/DataDir.h"
@@ -101,11 +102,15 @@ FetchResult EndedEarly(HttpSession& session) {
   return FetchResult::kReceiveFailed;
 }
 
+// Asked after every piece with the content so far: false ends the read with kFailed (the watcher
+// has reported why and closed the connection).
+using ContentWatcher = std::function<bool(std::string_view content)>;
+
 // Reads the body to its end: the announced length, the end of the chunked framing, or (with
 // neither) the server's close. A close before an announced end is a receive failure. A stop request
 // after a piece reports "中断しました." and gives `abortResult`.
 FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, bool replaceZeros,
-                     FetchResult abortResult) {
+                     FetchResult abortResult, const ContentWatcher& watch = {}) {
   char piece[kReceiveChunk];
   while (!body.Complete()) {
     int n = 0;
@@ -120,6 +125,7 @@ FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, boo
     FetchResult taken =
         TakeIn(session, body, std::string_view(piece, static_cast<std::size_t>(n)), content);
     if (taken != FetchResult::kOk) return taken;
+    if (watch && !watch(content)) return FetchResult::kFailed;
     if (session.ReportProgress(static_cast<std::int32_t>(body.received), body.Total()) != 0) {
       session.ReportStatus(net_text::Aborted());
       session.Close();
@@ -560,6 +566,65 @@ FetchOutcome FetchDifferential(HttpSession& session, const std::string& url, std
   DeadlineScope deadline(session);
   session.ForgetLastError();
   return WithReason(session, Differential(session, url, log, lastModified, true));
+}
+
+namespace {
+
+FetchResult Answer(HttpSession& session, const std::string& url, const std::string& referer,
+                   const AnswerWatcher& watch, FetchedAnswer& answer) {
+  HttpUrl target;
+  if (!Open(session, url, target)) {
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNoConnection;
+  }
+  session.ReportStatus(url);
+  std::string request = RequestHead(target);
+  if (!referer.empty()) request += "Referer: " + referer + "\r\n";
+  request += "Accept-Encoding: identity\r\nConnection: close\r\n\r\n";
+  if (!session.SendRequest(request).IsOk()) {
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNotSent;
+  }
+  std::string early;
+  FetchResult result = session.ReadResponseHeader(false, false, answer.header, early);
+  if (result != FetchResult::kOk) return result;
+  answer.status = HttpSession::StatusCode(answer.header);
+  answer.body.clear();
+  if (answer.status != 200) {
+    session.Close();  // its body is not read
+    return FetchResult::kOk;
+  }
+  Body body;
+  if (!BodyOf(session, answer.header, body)) return FetchResult::kFailed;
+  const Encoding encoding = BodyEncoding(session, answer.header);
+  if (encoding == Encoding::kUnknown) return FetchResult::kFailed;
+  if (encoding == Encoding::kGzip) {
+    session.ReportStatus(net_text::UnknownEncoding());
+    session.Close();
+    return FetchResult::kFailed;
+  }
+  const ContentWatcher watchContent = [&](std::string_view content) {
+    const std::string refusal = watch ? watch(answer.header, content) : std::string();
+    if (refusal.empty()) return true;
+    session.ReportStatus(refusal);
+    session.Close();
+    return false;
+  };
+  result = TakeIn(session, body, early, answer.body);
+  if (result != FetchResult::kOk) return result;
+  if (!watchContent(answer.body)) return FetchResult::kFailed;
+  result = ReadRest(session, body, answer.body, false, FetchResult::kReceiveFailed, watchContent);
+  if (result != FetchResult::kOk) return result;
+  session.ReportStatus(net_text::Ok());
+  session.Close();
+  return FetchResult::kOk;
+}
+
+}  // namespace
+
+FetchOutcome FetchAnswer(HttpSession& session, const std::string& url, const std::string& referer,
+                         const AnswerWatcher& watch, FetchedAnswer& answer) {
+  DeadlineScope deadline(session);
+  session.ForgetLastError();
+  return WithReason(session, Answer(session, url, referer, watch, answer));
 }
 
 }  // namespace velkor

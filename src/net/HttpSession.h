@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -75,6 +76,11 @@ class HttpSession {
   void SetStatusHandler(void* context, StatusHandler handler);
   void SetStatusHandler(FetchContext* context, StatusHandler handler);
   void SetStatusHandler(std::nullptr_t, StatusHandler handler);
+  // For a session that runs off the window's thread: its waits no longer let the user interface
+  // process its events (its handler must not touch the user interface either), and `stop`, when
+  // not null, set from any thread, stops it between the slices of every wait as a FetchContext's
+  // abortRequested does. `stop` must outlive the session.
+  void RunOffUiThread(const std::atomic<bool>* stop);
 
   // Opens a connection to `port` of `host` (or to its connect override), with a TLS handshake when
   // `tls` is set, or keeps the open one when it is to the same scheme, host (exact comparison) and
@@ -199,6 +205,8 @@ class HttpSession {
   bool timeUp_ = false;
   std::string lastError_;
   std::size_t bytesSent_ = 0;
+  bool offUiThread_ = false;
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace velkor

@@ -71,7 +71,7 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
       "[mainform]\r\nSidebarVisible=2\r\nSubjectColumn=10,20,4294967306\r\nwidth=-5\r\n"
       "height=4294967776\r\n"
       "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n"
-      "AutoReloadInterval=5\r\n");
+      "AutoReloadInterval=5\r\nImageLoad=3\r\nImageCacheSize=0\r\n");
   Settings settings;
   DisplaySettings display;
   config.LoadSettings(settings, display);
@@ -83,6 +83,8 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   EXPECT_EQ(settings.browserApp, "");
   EXPECT_EQ(settings.heavyPosterThreshold, 3);
   EXPECT_EQ(settings.autoReloadInterval, 10) << "never below 10 seconds";
+  EXPECT_EQ(settings.imageLoad, Settings::ImageLoad::kOnClick);
+  EXPECT_EQ(settings.imageCacheMegabytes, 1);
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.width, -5);
@@ -162,9 +164,18 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
       "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
       "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n\r\n"
       "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
+  values.imageLoad = Settings::ImageLoad::kAutomatic;
+  values.imageCacheMegabytes = 50;
+  config.SaveSettingsDialog(values, true);
+  EXPECT_NE(FileText().find("BrowserApp=firefox\r\nImageLoad=2\r\nImageCacheSize=50\r\n\r\n"),
+            std::string::npos)
+      << "image keys are written when changed only";
   Settings reloaded;
   DisplaySettings display;
   config.LoadSettings(reloaded, display);
+  EXPECT_EQ(reloaded.imageLoad, Settings::ImageLoad::kAutomatic);
+  EXPECT_FALSE(reloaded.imageMosaic);
+  EXPECT_EQ(reloaded.imageCacheMegabytes, 50);
   EXPECT_TRUE(reloaded.newTabOpen);
   EXPECT_EQ(reloaded.pastThreadColor, 255);
   EXPECT_EQ(display.tabStyle, 2);
@@ -172,7 +183,7 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   // The reload interval is written once it is not the default, and from then on always.
   values.autoReloadInterval = 45;
   config.SaveSettingsDialog(values, true);
-  EXPECT_NE(FileText().find("BrowserApp=firefox\r\nAutoReloadInterval=45\r\n\r\n"),
+  EXPECT_NE(FileText().find("ImageCacheSize=50\r\nAutoReloadInterval=45\r\n\r\n"),
             std::string::npos);
   values.autoReloadInterval = 30;
   config.SaveSettingsDialog(values, true);

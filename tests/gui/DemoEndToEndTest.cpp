@@ -1,9 +1,9 @@
 // The whole window against the offline demo board network (velkor-cli demo-server, started by the
 // test on a free loopback port, growing only when the test says so): board-menu update,
 // subscribing, a board's thread list, a thread, a reply pop-up, the bookmark, new replies under the
-// unread marker, log search and the log sweeper; then posting from the reply window, own replies
-// in the page and answers to them in the caption, a new thread; then an open thread's automatic
-// reload, and the successors a full thread offers.
+// unread marker, log search and the log sweeper; a picture's thumbnail and the image viewer; then
+// posting from the reply window, own replies in the page and answers to them in the caption, a new
+// thread; then an open thread's automatic reload, and the successors a full thread offers.
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +30,7 @@
 #include <QtTest>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <signal.h>
@@ -43,6 +44,9 @@
 #include "base/Sjis.h"
 #include "boards/ui/BoardTreeWidget.h"
 #include "boards/ui/TUpdateMenuForm.h"
+#include "images/ui/ImageCanvas.h"
+#include "images/ui/ImageViewer.h"
+#include "images/ui/ImageViewerPage.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
@@ -205,6 +209,8 @@ class DemoEndToEndTest : public QObject {
 
     // The main board: the list of 300 threads, a thread with replies to read.
     OpenBoard("趣味", "料理");
+    ShowsImages();
+    if (QTest::currentTestFailed()) return;
     int row = -1;
     for (int r = 0; r < view_->model()->rowCount() && row < 0; ++r) {
       int res = view_->model()->index(r, kResColumn).data().toString().toInt();
@@ -676,6 +682,62 @@ class DemoEndToEndTest : public QObject {
   }
 
  private:
+  // Images on click (the default), in a thread of more than 400 replies (one in twenty links a
+  // picture; every board has full threads): a picture's link → its thumbnail under the post,
+  // served by the program → a click on the thumbnail → the viewer with the picture.
+  void ShowsImages() {
+    int row = -1;
+    for (int r = 0; r < view_->model()->rowCount() && row < 0; ++r) {
+      if (view_->model()->index(r, kResColumn).data().toString().toInt() > 400) row = r;
+    }
+    QVERIFY(row >= 0);
+    QVERIFY(!OpenRow(row).empty());
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    WaitLoaded(tab);
+    ClickInPage(tab, "a[href=\"#all\"]");
+    WaitLoaded(tab);
+    const QVariantList links = FromScript(
+        tab,
+        "(function () { var found = [];"
+        " document.querySelectorAll('a[href*=\"img.demo.invalid/i/\"]').forEach(function (a) {"
+        " found.push(a.getAttribute('href')); }); return found; })()");
+    const std::map<QString, QSize> pictures = {{"sky.png", {64, 48}},   {"rings.jpg", {32, 32}},
+                                               {"still.gif", {40, 24}}, {"blink.gif", {48, 32}},
+                                               {"dots.webp", {40, 40}}, {"tiles.bmp", {30, 18}}};
+    QString link;
+    QSize size;
+    for (const QVariant& href : links) {
+      const auto picture = pictures.find(href.toString().section('/', -1));
+      if (picture == pictures.end()) continue;
+      link = href.toString();
+      size = picture->second;
+      break;
+    }
+    QVERIFY2(!link.isEmpty(), "the thread links a picture");
+    QVERIFY(FromScript(tab, "[document.querySelectorAll('img').length]").value(0).toInt() == 0);
+
+    ClickInPage(tab, QString("a[href=\"%1\"]").arg(link));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        FromScript(tab,
+                   "(function () { var i = document.querySelector('img[src^=\"velkor:/thumb/\"]');"
+                   " return [!!i && i.complete && i.naturalWidth > 0]; })()")
+            .value(0)
+            .toBool(),
+        20000);
+    QVERIFY2(tab->Document().find("velkor:/thumb") == std::string::npos,
+             "the page's own bytes stay as rendered");
+
+    ClickInPage(tab, "a[href^=\"velkor:/image/\"]");
+    ImageViewer* viewer = nullptr;
+    QTRY_VERIFY((viewer = form_->findChild<ImageViewer*>("imageViewer")) != nullptr);
+    QVERIFY(viewer->isVisible());
+    QVERIFY(viewer->CurrentPage() != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->CurrentPage()->Shown(), 20000);
+    QCOMPARE(viewer->CurrentPage()->Canvas()->ImageSize(), size);
+    QCOMPARE(QString::fromStdString(viewer->CurrentPage()->Link().link), link);
+    viewer->close();
+  }
+
   struct Place {
     int reply = 0;
     double top = 0;

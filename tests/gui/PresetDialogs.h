@@ -14,8 +14,9 @@ namespace velkor::test {
 // next answer of its kind; without one it is answered as cancelled. A program's own dialog is shown
 // (not modally) and handed to the next of `windows`, which works its controls; its result is the
 // dialog's result once the driver closed it, else it is rejected. Every question is recorded as
-// "kind|caption|detail" (detail: the message text, the file filter; the dialog's object name for
-// a window; empty for the pickers).
+// "kind|caption|detail" (detail: the message text, the file filter, the name suggested for a file
+// to save; the dialog's object name for a window; empty for the pickers). Files to open and to
+// save take their answers from `files`.
 class PresetDialogs final : public Dialogs {
  public:
   PresetDialogs() { SetDialogs(this); }
@@ -52,6 +53,11 @@ class PresetDialogs final : public Dialogs {
   std::optional<QColor> ChooseColour(QWidget*, const QColor&) override {
     asked << "colour||";
     return Next(colours, std::optional<QColor>());
+  }
+  QString SaveFileName(QWidget*, const QString& caption, const QString& suggested,
+                       const QString&) override {
+    asked << "save|" + caption + "|" + suggested;
+    return Next(files, QString());
   }
 
   std::deque<std::function<void(QDialog&)>> windows;

@@ -8,10 +8,12 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "../images/TestImages.h"
 #include "PresetDialogs.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
+#include "images/ImageCache.h"
 #include "mainwindow/TSettingForm.h"
 #include "support/TempDataDir.h"
 
@@ -65,6 +67,9 @@ class TSettingFormTest : public QObject {
     QCOMPARE(pages->tabText(0), QString::fromUtf8("こだわり"));
     QCOMPARE(pages->tabText(1), QString::fromUtf8("見栄え"));
     QCOMPARE(pages->tabText(2), QString::fromUtf8("通信"));
+    QCOMPARE(pages->tabText(4), QString::fromUtf8("画像"));
+    QVERIFY(form.findChild<QAbstractButton*>("imageOnClickRadioButton")->isChecked());
+    QCOMPARE(form.findChild<QSpinBox*>("imageCacheSpinBox")->value(), 300);
     QCOMPARE(form.findChild<QPushButton*>("bbsMenuFontButton")->text(), QString("11"));
     QCOMPARE(form.findChild<QPushButton*>("threadFontButton")->text(), QString("13"));
     QCOMPARE(form.findChild<QLineEdit*>("browserEdit")->text(), QString("/usr/bin/firefox"));
@@ -128,6 +133,12 @@ class TSettingFormTest : public QObject {
         {"", "subjectGzipCheckBox", "subject.txtをgzipで取得", "", "", "", "SubjectGzip=0\r\n"},
         {"GroupBox3:キャッシュサーバ", "cache1CB", "", "cache1Label", "をホスト名に含む→", "",
          "[CacheServer]\r\nEnable=1\r\n"},
+        {"imageLoadRadioGroup:画像の読み込み", "imageAutoRadioButton", "サムネイルを自動で読み込む",
+         "", "", "", "ImageLoad=2\r\n"},
+        {"imageLoadRadioGroup:画像の読み込み", "imageNeverRadioButton", "読み込まない", "", "", "",
+         "ImageLoad=0\r\n"},
+        {"", "imageMosaicCheckBox", "サムネイルにモザイクをかける(クリックで外す)", "", "", "",
+         "ImageMosaic=1\r\n"},
     };
     for (const auto& row : rows) {
       QTest::newRow(row.name) << QString::fromUtf8(row.group) << QString::fromLatin1(row.name)
@@ -201,6 +212,25 @@ class TSettingFormTest : public QObject {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
     QVERIFY(box->isChecked());
     for (QWidget* input : inputs) QVERIFY(input->isEnabled());
+  }
+
+  // "画像キャッシュを削除" empties the cache at once, whatever the dialog's end.
+  void clearingTheImageCacheEmptiesIt() {
+    {
+      ImageCache cache(ImageCache::DefaultDir());
+      QVERIFY(cache.Open().IsOk());
+      QVERIFY(cache.Store("http://img.test/a.png", test::MakePng(2, 2), "image/png").IsOk());
+    }
+    const std::string before = ConfigBytes();
+    TSettingForm form(nullptr, 10, 10);
+    QCOMPARE(CaptionOf(form.imageCacheClearButton), QString::fromUtf8("画像キャッシュを削除"));
+    form.imageCacheClearButton->click();
+    QCOMPARE(form.imageCacheClearLabel->text(), QString::fromUtf8("削除しました"));
+    form.cancelButton->click();
+    ImageCache cache(ImageCache::DefaultDir());
+    QVERIFY(cache.Open().IsOk());
+    QCOMPARE(cache.Count(), std::size_t{0});
+    QCOMPARE(ConfigBytes(), before);
   }
 
   // Colour and font changes followed by "キャンセル" leave the file and the settings alone.

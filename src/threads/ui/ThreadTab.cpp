@@ -40,6 +40,7 @@
 #include "threads/ui/TNgForm.h"
 #include "threads/ui/ThreadAutoReload.h"
 #include "threads/ui/ThreadPosting.h"
+#include "threads/ui/ThreadTabExtension.h"
 #include "threads/ui/ThreadTabOwner.h"
 #include "threads/ui/ThreadView.h"
 
@@ -50,6 +51,8 @@ namespace {
 void ReportIniFailure(const std::string& path) {
   Ui().SetStatusText(Sjis("エラー:") + path + Sjis(" を書き込めませんでした."));
 }
+
+ThreadTabExtension* extension = nullptr;
 
 }  // namespace
 
@@ -91,7 +94,9 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
   view_->SetMenuProvider(
       [this](const ThreadView::PageClick& click) { PageContextMenu::Open(*this, click); });
   connect(view_, &ThreadView::DocumentLoaded, this, [this](bool ok) {
-    if (ok) DecoratePage();
+    if (!ok) return;
+    DecoratePage();
+    if (extension != nullptr) extension->PageLoaded(*this);
   });
   connect(view_, &ThreadView::DecorationUnderMouse, this, &ThreadTab::DecorationHovered);
   LiveTabs().push_back(this);
@@ -110,6 +115,10 @@ std::vector<ThreadTab*>& ThreadTab::LiveTabs() {
 void ThreadTab::ReapplyNgRulesInAllTabs() {
   const std::vector<ThreadTab*> tabs = LiveTabs();
   for (ThreadTab* tab : tabs) tab->ReapplyNgRules();
+}
+
+void ThreadTab::SetExtension(ThreadTabExtension* installed) {
+  extension = installed;
 }
 
 void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datName,
@@ -481,6 +490,7 @@ void ThreadTab::SetCaption(const std::string& caption) {
 }
 
 void ThreadTab::LinkFollowed(const std::string& url) {
+  if (extension != nullptr && extension->LinkFollowed(*this, url)) return;
   const LinkAction action = ClassifyLink(url);
   switch (action.kind) {
     case LinkAction::kNone:
@@ -522,6 +532,7 @@ void ThreadTab::OpenExternally(const std::string& url) {
 }
 
 void ThreadTab::LinkHovered(const std::string& statusText) {
+  if (extension != nullptr && extension->LinkHovered(*this, statusText)) return;
   const HoverAction action =
       FilteredHoverPopup(replies_, ng_ ? &*ng_ : nullptr, statusText, PopupMaxLines());
   switch (action.kind) {

@@ -24,6 +24,7 @@ namespace velkor {
 class NextThreadBar;
 class SubjectList;
 class ThreadAutoReload;
+class ThreadTabExtension;
 class ThreadTabOwner;
 class ThreadView;
 
@@ -152,6 +153,8 @@ class ThreadTab : public QWidget {
   void ReapplyNgRules();
   // ReapplyNgRules in every thread tab that exists, whichever list holds it.
   static void ReapplyNgRulesInAllTabs();
+  // Installs the extension every tab consults (not owned; null: none).
+  static void SetExtension(ThreadTabExtension* extension);
   // The thread's context-menu entries "NGワードに追加", "NG名前に追加", "NGIDに追加": a rule of
   // `kind` for the selected text, or without a selection for the name or ID of the reply shown at
   // `pos` (view coordinates; found asynchronously). Words need a selection; ID rules belong to
