@@ -14,6 +14,12 @@
 // - GuiStartup: a child process of this program starts like the real one (data directory,
 //   application, main window, UI hooks, show) and reports once the window is exposed and its first
 //   events are handled; the time runs from the parent's spawn to that report.
+// - GuiImagesWhileScrolling: images set to load automatically, a thread of 1000 replies of which
+//   every 20th links a 12-megapixel JPEG on a loopback server (50 images, 4000×3000), opened with
+//   an empty image cache; while the page scrolls (a script scrolls it every 16 ms) the 50 images
+//   are fetched, stored and get their thumbnails. A 5 ms timer on the window's thread records the
+//   longest time between two of its ticks; counters "longest_stall_ms" (that time less the 5 ms),
+//   "thumbnails_ms" (page loaded to the 50th thumbnail shown) and "ticks".
 // - GuiTabsMemory: proportional set size (PSS) of this process and all its children (the WebEngine
 //   processes) with no tab and after opening 1, 5 and 20 threads of 1000 replies in new tabs, each
 //   time after 10 s for the hidden tabs to settle; counters in MB, with the growth of the first tab
@@ -21,16 +27,22 @@
 //
 // Run with QT_QPA_PLATFORM=offscreen (set here when unset).
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QImage>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -45,6 +57,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BenchLog.h"
@@ -52,8 +65,10 @@
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "images/ui/ImageService.h"
 #include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/TMainForm.h"
+#include "net/ConnectOverrides.h"
 #include "subjects/BoardDir.h"
 #include "subjects/SubjectList.h"
 #include "subjects/ui/SubjectListView.h"
@@ -82,6 +97,111 @@ std::string ListBoardUrl(int threads) {
 
 std::string DatName(int replies, int copy) {
   return std::to_string(1700000000 + replies * 100 + copy) + ".dat";
+}
+
+constexpr int kImageEvery = 20;  // every 20th reply links an image: 50 in 1000
+const std::string kImageHost = "img.bench.invalid";
+const std::string kImageDatName = "1800000000.dat";
+
+// The thread of GuiImagesWhileScrolling: the shared 1000-reply log with an image link at the end
+// of every 20th reply's message.
+std::string ImageThreadLog() {
+  const std::string log = bench::MakeThreadLog(bench::LogShape(1000));
+  std::string out;
+  int reply = 0;
+  for (std::string_view line : SplitLines(log)) {
+    ++reply;
+    std::string text(line);
+    if (reply % kImageEvery == 0) {
+      std::size_t at = 0;
+      for (int field = 0; field < 4 && at != std::string::npos; ++field) {
+        at = text.find("<>", at == 0 && field == 0 ? 0 : at + 2);
+      }
+      if (at != std::string::npos) {
+        text.insert(at, " <br> http://" + kImageHost + "/i/" + std::to_string(reply) + ".jpg ");
+      }
+    }
+    out += text + "\n";
+  }
+  return out;
+}
+
+// A loopback HTTP server that answers every request with the same JPEG, each connection on a
+// thread of its own, until the process ends.
+class ImageServer {
+ public:
+  explicit ImageServer(std::string jpeg) : jpeg_(std::move(jpeg)) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listen_, 64) != 0 ||
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+      return;
+    }
+    port_ = ntohs(addr.sin_port);
+    std::thread([this] { Serve(); }).detach();
+  }
+  unsigned short Port() const { return port_; }
+
+ private:
+  void Serve() {
+    for (;;) {
+      const int fd = ::accept(listen_, nullptr, nullptr);
+      if (fd < 0) continue;
+      std::thread([this, fd] {
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+          pollfd p{fd, POLLIN, 0};
+          if (::poll(&p, 1, 10000) <= 0) break;
+          const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+          if (n <= 0) break;
+          request.append(buffer, static_cast<std::size_t>(n));
+        }
+        const std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+            std::to_string(jpeg_.size()) + "\r\nConnection: close\r\n\r\n" + jpeg_;
+        for (std::size_t sent = 0; sent < answer.size();) {
+          const ssize_t n = ::send(fd, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+          if (n <= 0) break;
+          sent += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+      }).detach();
+    }
+  }
+
+  std::string jpeg_;
+  int listen_ = -1;
+  unsigned short port_ = 0;
+};
+
+// A 12-megapixel JPEG (quality 90) of a photograph-like pattern.
+std::string LargeJpeg() {
+  constexpr int kWidth = 4000;
+  constexpr int kHeight = 3000;
+  QImage image(kWidth, kHeight, QImage::Format_RGB32);
+  std::uint32_t noise = 20261208;
+  for (int y = 0; y < kHeight; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < kWidth; ++x) {
+      noise ^= noise << 13;
+      noise ^= noise >> 17;
+      noise ^= noise << 5;
+      const int grain = static_cast<int>(noise & 31) - 16;
+      line[x] = qRgb((x * 255 / kWidth + grain) & 255,
+                     (y * 255 / kHeight + ((x / 40) % 2) * 60 + grain) & 255,
+                     (((x + y) / 25) % 200 + grain) & 255);
+    }
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "jpeg", 90);
+  return bytes.toStdString();
 }
 
 // Writes the data directory: board list, favourites and the stored threads of the bench board.
@@ -126,6 +246,12 @@ void MakeDataDir(const std::string& root) {
   addThread(1000, 0);
   addThread(4000, 0);
   for (int copy = 1; copy <= kMemoryThreads; ++copy) addThread(1000, copy);
+  const std::string imageLog = ImageThreadLog();
+  ReplaceFile(dir + kImageDatName, imageLog);
+  subjects += "[" + kImageDatName +
+              "]\r\nNowNo=999\r\nPreNo=999\r\nResCount=1000\r\nTitle=" + Sjis("画像のスレッド") +
+              "\r\nGotCount=1000\r\nUnread=1\r\nDatSize=" + std::to_string(imageLog.size()) +
+              "\r\n\r\n";
   ReplaceFile(dir + "subject.ini", subjects);
 
   for (int threads : {kListThreads / 4, kListThreads}) {
@@ -270,6 +396,83 @@ void BM_GuiFillList(benchmark::State& state) {
   }
   state.counters["rows"] = static_cast<double>(window.form.Subjects().RowCount());
   window.form.Subjects().Bind(*SafeBoardDir(kBoardUrl) + "subject.ini");
+}
+
+void BM_GuiImagesWhileScrolling(benchmark::State& state) {
+  Window& window = TheWindow();
+  static ImageServer server(LargeJpeg());
+  if (server.Port() == 0 ||
+      !AddConnectOverrides({kImageHost + "=127.0.0.1:" + std::to_string(server.Port())}).IsOk()) {
+    state.SkipWithError("no image server");
+    return;
+  }
+  // Argument 0: the same scrolling for 5 s with images off, for the window's own stalls.
+  const bool withImages = state.range(0) != 0;
+  AppSettings().imageLoad =
+      withImages ? Settings::ImageLoad::kAutomatic : Settings::ImageLoad::kNever;
+  ImageService* images = ImageService::Current();
+  double stallMax = 0;
+  int over50 = 0;
+  double thumbnailsSum = 0;
+  double ticksSum = 0;
+  for (auto _ : state) {
+    ThreadTabs().CloseAllTabs();
+    (void)ImageService::ClearCache();
+    int ready = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(images, &ImageService::ImageChanged, [&ready, images](const QString& url) {
+          if (images->Find(url.toStdString()).state == ImageService::Image::kReady) ++ready;
+        });
+    if (window.Open(kImageDatName).loaded <= 0) {
+      state.SkipWithError("the page did not load");
+      break;
+    }
+    ThreadView* view = ThreadTabs().ActiveTab()->View();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = 0;
+    qint64 longest = 0;
+    int ticks = 0;
+    QTimer monitor;
+    QObject::connect(&monitor, &QTimer::timeout, [&] {
+      const qint64 now = clock.nsecsElapsed();
+      longest = std::max(longest, now - lastTick);
+      if (now - lastTick > 55'000'000) ++over50;
+      lastTick = now;
+      ++ticks;
+    });
+    monitor.start(5);
+    QTimer scroll;
+    QObject::connect(&scroll, &QTimer::timeout, [view] {
+      view->page()->runJavaScript(
+          "if (window.innerHeight + window.scrollY >= document.body.scrollHeight) "
+          "window.scrollTo(0, 0); else window.scrollBy(0, 60);",
+          QWebEngineScript::ApplicationWorld);
+    });
+    scroll.start(16);
+    const bool all = withImages
+                         ? SpinUntil([&ready] { return ready >= 1000 / kImageEvery; }, 300000)
+                         : !SpinUntil([] { return false; }, 5000);
+    const double thumbnailsMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    monitor.stop();
+    scroll.stop();
+    QObject::disconnect(counting);
+    if (!all) {
+      state.SkipWithError("not every thumbnail came");
+      break;
+    }
+    state.SetIterationTime(thumbnailsMs / 1000);
+    stallMax = std::max(stallMax, static_cast<double>(longest) / 1e6 - 5);
+    thumbnailsSum += thumbnailsMs;
+    ticksSum += ticks;
+  }
+  ThreadTabs().CloseAllTabs();
+  AppSettings().imageLoad = Settings::ImageLoad::kOnClick;
+  const double n = static_cast<double>(state.iterations());
+  state.counters["longest_stall_ms"] = stallMax;
+  state.counters["stalls_over_50ms"] = over50;
+  state.counters["thumbnails_ms"] = thumbnailsSum / n;
+  state.counters["ticks"] = ticksSum / n;
 }
 
 // PSS in kB of the process and all its descendants.
@@ -444,6 +647,12 @@ int main(int argc, char* argv[]) {
       ->Iterations(3)
       ->Arg(kListThreads / 4)
       ->Arg(kListThreads);
+  benchmark::RegisterBenchmark("GuiImagesWhileScrolling", BM_GuiImagesWhileScrolling)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(3)
+      ->Arg(0)
+      ->Arg(1);
   benchmark::RegisterBenchmark("GuiTabsMemory", BM_GuiTabsMemory)
       ->Unit(benchmark::kMillisecond)
       ->Iterations(1);

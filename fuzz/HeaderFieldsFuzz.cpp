@@ -1,10 +1,14 @@
 // Response-header fields and the fetches that read them. Input: a whole response as a server
 // sends it (header, blank line, body). The header readers run on its header part; then a loopback
-// server answers every connection with the input and closes, while FetchFull and FetchDifferential
-// fetch from it. Oracles: no value taken from a header can carry a line break (it is written to INI
-// files); a successful fetch delivers no zero byte and nothing above the body limit; an answer
-// whose Content-Length is no number is no success; a differential fetch never stores an encoded
-// body and only appends a 206 whose range starts at the byte it asked for.
+// server answers every connection with the input and closes, while FetchFull, FetchDifferential
+// and FetchImage fetch from it. Oracles: no value taken from a header can carry a line break (it is
+// written to INI files); a successful fetch delivers no zero byte and nothing above the body limit;
+// an answer whose Content-Length is no number is no success; a differential fetch never stores an
+// encoded body and only appends a 206 whose range starts at the byte it asked for. A POST of the
+// same answer (SendHttpRequest) is never counted as unsent, and its fields hold no line break. An
+// image answer's redirect leads only to an http(s) URL of link bytes; an image comes only from a
+// 200 answer, within 20 MB, with a start the header reader does not refuse, and, for a plain answer
+// with a length, exactly the bytes sent (zero bytes kept).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -18,11 +22,15 @@
 #include <csignal>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "FuzzSupport.h"
 #include "base/Sjis.h"
+#include "images/ImageCache.h"
+#include "images/ImageFetch.h"
+#include "images/ImageLinks.h"
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
 #include "net/HttpSession.h"
@@ -172,6 +180,58 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       FUZZ_CHECK(!(plain && !HttpSession::IsChunked(header) && HasBadContentLength(header)),
                  "an answer with a Content-Length that is no number was taken", header);
+    }
+  }
+  {
+    HttpSession session;
+    HttpRequest request;
+    request.method = "POST";
+    request.url = "http://fuzz.test/test/bbs.cgi";
+    request.body = "MESSAGE=x";
+    RequestOutcome sent = SendHttpRequest(session, request);
+    FUZZ_CHECK(sent.Code() != RequestReach::kNotConnected && sent.Code() != RequestReach::kNotSent,
+               "a request that went out counted as never sent", "");
+    if (sent.IsOk()) {
+      for (const auto& [name, value] : sent.Value().fields) {
+        FUZZ_CHECK(!name.empty() && !HasLineBreak(name) && !HasLineBreak(value),
+                   "an answer's field is empty or carries a line break", name + ": " + value);
+      }
+      FUZZ_CHECK(sent.Value().body.size() <= kMaxBodySize, "an answer's body exceeds the limit",
+                 "");
+      const int status = HttpSession::StatusCode(header);
+      const bool bodiless = status == 204 || status == 304;
+      FUZZ_CHECK(
+          !(plain && !bodiless && !HttpSession::IsChunked(header) && HasBadContentLength(header)),
+          "an answer with a Content-Length that is no number was taken", header);
+    }
+  }
+  {
+    const std::string url = "http://fuzz.test/i/a.png";
+    const std::string location = HttpSession::FieldValue(header, "Location");
+    if (std::optional<std::string> next = ImageRedirectTarget(url, location)) {
+      const std::string lower = AsciiLowerCopy(next->substr(0, 8));
+      FUZZ_CHECK(IsFetchableUrl(*next) && (lower.rfind("http://", 0) == 0 || lower == "https://"),
+                 "an image redirect leads to no http(s) link", *next);
+    }
+    HttpSession session;
+    ResultWith<FetchedImage, ImageFetchCode> image = FetchImage(session, url, "http://fuzz.test/");
+    // (Past an interim answer the header the fetch acts on is another: only plain ones are judged.)
+    if (image.IsOk() && plain) {
+      const std::string& body = image.Value().body;
+      FUZZ_CHECK(HttpSession::StatusCode(header) == 200,
+                 "an image came from an answer other than 200", header);
+      FUZZ_CHECK(body.size() <= kMaxImageBytes, "an image above 20 MB was taken", "");
+      bool headerPassed = false;
+      FUZZ_CHECK(WatchImageAnswer(header, body, headerPassed).empty(),
+                 "an image the watcher refuses was taken", header);
+      const std::string_view sent =
+          blank == std::string_view::npos ? std::string_view() : response.substr(blank + 4);
+      if (HttpSession::HasContentLength(header) && !HasBadContentLength(header) &&
+          !HttpSession::IsChunked(header)) {
+        const auto length = static_cast<std::size_t>(HttpSession::ContentLength(header));
+        FUZZ_CHECK(sent.size() >= length && body == sent.substr(0, length),
+                   "an image's bytes differ from those sent", header);
+      }
     }
   }
   return 0;

@@ -3,7 +3,8 @@
 // the URL asked for, the rest a response header. Oracles: the redirect a fetch would follow is only
 // the same URL with http turned into https (same host, letter case aside, and the same request
 // target), only for a redirect status, and never carries a byte that would break a request line;
-// a Location naming exactly that URL is followed; header values never hold a line break.
+// a Location naming exactly that URL is followed when it fits a request line; header values never
+// hold a line break.
 
 #include <string>
 #include <string_view>
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(velkor::EqualsIgnoreAsciiCase(from.host, to.host) && from.target == to.target,
                  "a followed redirect goes to another host or path", target);
     }
-  } else if (IsRedirectStatus(status) && url.size() > 7 &&
+  } else if (IsRedirectStatus(status) && url.size() > 7 && !velkor::fuzz::HasControlByte(url) &&
+             url.find(' ') == std::string_view::npos &&
              velkor::EqualsIgnoreAsciiCase(url.substr(0, 7), "http://")) {
     const std::string https = "https://" + std::string(url.substr(7));
     FUZZ_CHECK(HttpSession::FieldValue(header, "Location") != https,

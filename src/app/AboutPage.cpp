@@ -3,15 +3,15 @@
 #include <oniguruma.h>
 #include <zlib.h>
 
-#include "app/Deployment.h"
 #include "app/HtmlPage.h"
+#include "app/Settings.h"
 
 namespace velkor {
 
 std::string BuildAboutPage() {
   std::string page(kHtmlPageHead);
   page += "<h1>";
-  page += kUserAgent;
+  page += HtmlText(AppSettings().userAgent);
   page += "</h1>";
   page += "Compiled " __TIME__ " " __DATE__ "<br>";
   page += "<hr>Oniguruma ";

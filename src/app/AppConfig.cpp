@@ -13,6 +13,7 @@ constexpr const char* kKodawari = "Kodawari";
 constexpr const char* kLookFeel = "LookFeel";
 constexpr const char* kCacheServer = "CacheServer";
 constexpr const char* kMenuSection = "BBSMenuURL";
+constexpr const char* kAutoReloadInterval = "AutoReloadInterval";
 constexpr const char* kDefaultColumns = "0,38,38,325,40,40,40,180,100,120";
 constexpr int kFallbackColumnWidth = 40;
 constexpr int kDefaultViewStyle = 180;
@@ -34,6 +35,15 @@ constexpr ColourKey kColourKeys[7] = {
     {"PastThreadColor", 0xFFFF, &Settings::pastThreadColor},
 };
 
+// A User-Agent from the file: a value that could break the request line (a control byte) or
+// says nothing is not used.
+std::string UsableUserAgent(std::string value) {
+  const bool control = std::any_of(value.begin(), value.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  return value.empty() || control ? std::string(kUserAgent) : value;
+}
+
 }  // namespace
 
 AppConfig& Config() {
@@ -42,7 +52,7 @@ AppConfig& Config() {
 }
 
 void AppConfig::Open(const std::string& path) {
-  if (bound_) return;
+  if (bound_ && path == path_) return;
   bound_ = true;
   path_ = path;
   doc_.Load(path);
@@ -52,6 +62,39 @@ void AppConfig::Flush() {
   if (bound_) doc_.Save(path_);
 }
 
+bool AppConfig::ReadFlag(std::string_view section, std::string_view key, bool fallback) const {
+  return doc_.ReadBool(section, key, fallback);
+}
+
+void AppConfig::WriteFlag(std::string_view section, std::string_view key, bool value, bool flush) {
+  if (!bound_) return;
+  doc_.WriteBool(section, key, value);
+  if (flush) Flush();
+}
+
+int AppConfig::ReadNumber(std::string_view section, std::string_view key, int fallback, int min,
+                          int max) const {
+  const int value = doc_.ReadNumber(section, key, fallback);
+  return value < min || value > max ? fallback : value;
+}
+
+void AppConfig::WriteNumber(std::string_view section, std::string_view key, int value, bool flush) {
+  if (!bound_) return;
+  doc_.WriteInteger(section, key, value);
+  if (flush) Flush();
+}
+
+std::string AppConfig::ReadText(std::string_view section, std::string_view key) const {
+  return doc_.ReadString(section, key, "");
+}
+
+void AppConfig::WriteText(std::string_view section, std::string_view key, std::string_view value,
+                          bool flush) {
+  if (!bound_) return;
+  doc_.WriteString(section, key, value);
+  if (flush) Flush();
+}
+
 void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const {
   if (!bound_) return;
   settings.subjectGzip = doc_.ReadBool(kKodawari, "SubjectGzip", true);
@@ -59,6 +102,7 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.fetchTimeLimit = std::max(0, doc_.ReadNumber<int>(kKodawari, "FetchTimeLimit", 120));
   settings.newTabOpen = doc_.ReadBool(kKodawari, "NewTabOpen", false);
   settings.browserApp = doc_.ReadString(kKodawari, "BrowserApp", "");
+  settings.userAgent = UsableUserAgent(doc_.ReadString(kKodawari, "UserAgent", ""));
   display.boardFontSize = doc_.ReadNumber<int>(kLookFeel, "BoardFontSize", 10);
   display.threadFontSize = doc_.ReadNumber<int>(kLookFeel, "ThreadFontSize", 10);
   for (const ColourKey& c : kColourKeys) {
@@ -72,6 +116,16 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.heavyPosterThreshold = doc_.ReadNumber<int>(kKodawari, "HeavyPosterThreshold", 5);
   settings.restoreSession = doc_.ReadBool(kKodawari, "RestoreSession", true);
   display.pageFontSize = doc_.ReadNumber<int>(kLookFeel, "PageFontSize", kDefaultPageFontSize);
+  settings.autoReloadInterval =
+      std::clamp(doc_.ReadNumber<int>(kKodawari, kAutoReloadInterval, kDefaultAutoReloadInterval),
+                 kShortestAutoReloadInterval, kLongestAutoReloadInterval);
+  const int imageLoad = doc_.ReadNumber<int>(kKodawari, "ImageLoad", 1);
+  settings.imageLoad = imageLoad >= 0 && imageLoad <= 2
+                           ? static_cast<Settings::ImageLoad>(imageLoad)
+                           : Settings::ImageLoad::kOnClick;
+  settings.imageMosaic = doc_.ReadBool(kKodawari, "ImageMosaic", false);
+  settings.imageCacheMegabytes = std::clamp(doc_.ReadNumber<int>(kKodawari, "ImageCacheSize", 300),
+                                            1, kMaxImageCacheMegabytes);
 }
 
 WindowLayout AppConfig::LoadWindowLayout() const {
@@ -141,6 +195,10 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.cacheServerEnable = settings.cacheServerEnable;
   values.cacheServerMatch = settings.cacheServerMatch;
   values.cacheServerHost = settings.cacheServerHost;
+  values.autoReloadInterval = settings.autoReloadInterval;
+  values.imageLoad = settings.imageLoad;
+  values.imageMosaic = settings.imageMosaic;
+  values.imageCacheMegabytes = settings.imageCacheMegabytes;
 }
 
 void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flush) {
@@ -151,15 +209,40 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   doc_.WriteBool(kKodawari, "TabMultiLine", values.tabMultiLine);
   doc_.WriteInteger(kKodawari, "TabStyle", values.tabStyle);
   doc_.WriteString(kKodawari, "BrowserApp", values.browserApp);
-  doc_.WriteBool(kKodawari, "RestoreSession", values.restoreSession);
+  // Like the image keys below: written when not the default or already there, so a file whose
+  // settings were left alone keeps its bytes.
+  if (doc_.ValueExists(kKodawari, "RestoreSession") || !values.restoreSession) {
+    doc_.WriteBool(kKodawari, "RestoreSession", values.restoreSession);
+  }
   doc_.WriteInteger(kLookFeel, "BoardFontSize", values.boardFontSize);
   doc_.WriteInteger(kLookFeel, "ThreadFontSize", values.threadFontSize);
   for (std::size_t i = 0; i < 7; ++i)
     doc_.WriteInteger(kLookFeel, kColourKeys[i].key, values.colours[i]);
-  doc_.WriteInteger(kLookFeel, "PageFontSize", values.pageFontSize);
+  if (doc_.ValueExists(kLookFeel, "PageFontSize") || values.pageFontSize != kDefaultPageFontSize) {
+    doc_.WriteInteger(kLookFeel, "PageFontSize", values.pageFontSize);
+  }
   doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
   doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
   doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);
+  // Written once it differs from the default, so a file that never had the key stays as it was.
+  if (doc_.ValueExists(kKodawari, kAutoReloadInterval) ||
+      values.autoReloadInterval != kDefaultAutoReloadInterval) {
+    doc_.WriteInteger(kKodawari, kAutoReloadInterval, values.autoReloadInterval);
+  }
+  // The image keys are written only when they change what the file gives, so a file whose image
+  // settings were left alone keeps its bytes.
+  Settings current;
+  DisplaySettings display;
+  LoadSettings(current, display);
+  if (values.imageLoad != current.imageLoad) {
+    doc_.WriteInteger(kKodawari, "ImageLoad", static_cast<int>(values.imageLoad));
+  }
+  if (values.imageMosaic != current.imageMosaic) {
+    doc_.WriteBool(kKodawari, "ImageMosaic", values.imageMosaic);
+  }
+  if (values.imageCacheMegabytes != current.imageCacheMegabytes) {
+    doc_.WriteInteger(kKodawari, "ImageCacheSize", values.imageCacheMegabytes);
+  }
   if (flush) Flush();
 }
 
@@ -189,6 +272,18 @@ std::string AppConfig::ReadMenuTimestamp() const {
 void AppConfig::WriteMenuTimestamp(const std::string& text, bool flush) {
   if (!bound_) return;
   doc_.WriteString(kMenuSection, "Timestamp", text);
+  if (flush) Flush();
+}
+
+KeyBindings AppConfig::LoadKeyBindings() const {
+  KeyBindings keys;
+  if (bound_) keys.Read(doc_);
+  return keys;
+}
+
+void AppConfig::SaveKeyBindings(const KeyBindings& keys, bool flush) {
+  if (!bound_) return;
+  keys.Write(doc_);
   if (flush) Flush();
 }
 

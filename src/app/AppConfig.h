@@ -1,13 +1,18 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/KeyBindings.h"
 #include "app/Settings.h"
 #include "app/WindowLayout.h"
 #include "base/IniDocument.h"
 
 namespace velkor {
+
+// The largest image cache size limit read from the file, in megabytes (1 TB).
+inline constexpr int kMaxImageCacheMegabytes = 1 << 20;
 
 // The configuration file (ini/config.ini) in memory. Every operation does nothing while no file is
 // bound. Writes change the memory copy; a flush replaces the whole file crash-safely. Write
@@ -15,13 +20,18 @@ namespace velkor {
 // integer, or that lies outside the range of the field it is read into, gives the key's default.
 class AppConfig {
  public:
-  // Binds the file and reads it once; a missing file is an empty configuration. A second call on a
-  // bound object does nothing.
+  // Binds the file and reads it once; a missing file is an empty configuration. A second call for
+  // the same file does nothing; one for another file (a test that changed the data directory) binds
+  // and reads that file instead.
   void Open(const std::string& path);
   bool IsBound() const { return bound_; }
 
   // Reads the Kodawari, LookFeel and CacheServer keys into `settings` and `display`
-  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit).
+  // (Kodawari FetchTimeLimit: seconds, a negative value counts as 0, which means no overall limit;
+  // Kodawari UserAgent: used when present, not empty and free of control bytes, else kUserAgent;
+  // Kodawari AutoReloadInterval: seconds, kept within 10 .. 3600; ImageLoad: 0 never, 1 on click,
+  // 2 automatically, any other value 1; ImageCacheSize: megabytes, within 1 ...
+  // kMaxImageCacheMegabytes).
   void LoadSettings(Settings& settings, DisplaySettings& display) const;
 
   WindowLayout LoadWindowLayout() const;
@@ -36,7 +46,9 @@ class AppConfig {
   // sizes of the side-bar trees and the thread list.
   void FillSettingsDialog(const Settings& settings, int boardFontSize, int threadFontSize,
                           SettingsDialogValues& values) const;
-  // Writes the dialog values to the file. Settings in memory are not changed (call LoadSettings).
+  // Writes the dialog values to the file (AutoReloadInterval only when the file has it or the value
+  // is not the default; the image keys ImageLoad, ImageMosaic and ImageCacheSize only when they
+  // differ from what the file gives). Settings in memory are not changed (call LoadSettings).
   void SaveSettingsDialog(const SettingsDialogValues& values, bool flush);
 
   // Replaces `list` with History1 (default: the service's board menu URL) even when empty, then
@@ -46,6 +58,23 @@ class AppConfig {
   void WriteMenuHistory(const std::vector<std::string>& list, bool flush);
   std::string ReadMenuTimestamp() const;
   void WriteMenuTimestamp(const std::string& text, bool flush);
+
+  // The program's newer settings that have no dialog field of their own (the new-reply check's
+  // options, ...), by section and key. A missing value, or one that is no integer or lies outside
+  // [min, max], gives the fallback. Writes change the memory copy; with `flush` the file is
+  // rewritten.
+  bool ReadFlag(std::string_view section, std::string_view key, bool fallback) const;
+  void WriteFlag(std::string_view section, std::string_view key, bool value, bool flush);
+  int ReadNumber(std::string_view section, std::string_view key, int fallback, int min,
+                 int max) const;
+  void WriteNumber(std::string_view section, std::string_view key, int value, bool flush);
+  std::string ReadText(std::string_view section, std::string_view key) const;
+  void WriteText(std::string_view section, std::string_view key, std::string_view value,
+                 bool flush);
+  // The keys of the window's commands ([Keys], KeyBindings). Unbound: the defaults.
+  KeyBindings LoadKeyBindings() const;
+  // Writes the commands `keys` changed (KeyBindings::Write); the rest of [Keys] stays as it is.
+  void SaveKeyBindings(const KeyBindings& keys, bool flush);
 
   // Rewrites the file from memory.
   void Flush();

@@ -20,7 +20,9 @@ inline constexpr std::string_view kCacheServerHost = "";
 // Link redirector hosts whose prefix is stripped from links in thread pages, in the order tried.
 inline constexpr std::array<std::string_view, 2> kLinkRedirectorHosts = {"ime.nu", "pinktower.com"};
 
-// Sent as the HTTP User-Agent and shown as the about page's heading.
-inline constexpr std::string_view kUserAgent = "quillora/1.00 (Velkor/0.7.8)";
+// Sent as the HTTP User-Agent with every request and shown as the about page's heading, unless
+// config.ini names another ([Kodawari] UserAgent, Settings::userAgent). "Monazilla/1.00" is the
+// token the boards expect from a reader; posts from any other agent are refused.
+inline constexpr std::string_view kUserAgent = "Monazilla/1.00 (Velkor/0.7.8)";
 
 }  // namespace velkor

@@ -7,6 +7,12 @@
 
 namespace velkor {
 
+// The automatic reload of an open thread: seconds between reloads (Kodawari AutoReloadInterval),
+// the default and the bounds a value read or entered is kept within.
+inline constexpr int kDefaultAutoReloadInterval = 30;
+inline constexpr int kShortestAutoReloadInterval = 10;
+inline constexpr int kLongestAutoReloadInterval = 3600;
+
 // A colour as the configuration file stores it: 0x00BBGGRR (red in the low byte).
 using Colour = std::int32_t;
 
@@ -27,6 +33,9 @@ struct Settings {
   std::string cacheServerMatch{kCacheServerMatch};
   std::string cacheServerHost{kCacheServerHost};
 
+  // The User-Agent of every request and the about page's heading (Kodawari UserAgent).
+  std::string userAgent{kUserAgent};
+
   // Seconds one download may take in all (Kodawari FetchTimeLimit); 0: no overall limit.
   int fetchTimeLimit = 120;
 
@@ -37,6 +46,15 @@ struct Settings {
   // At start, the board and the thread tabs open when the program ended are shown again
   // (Kodawari RestoreSession).
   bool restoreSession = true;
+  // Seconds between automatic reloads of an open thread, within the bounds above.
+  int autoReloadInterval = kDefaultAutoReloadInterval;
+  // When images of a thread are fetched (Kodawari ImageLoad: 0, 1, 2).
+  enum class ImageLoad { kNever = 0, kOnClick = 1, kAutomatic = 2 };
+  ImageLoad imageLoad = ImageLoad::kOnClick;
+  // Thumbnails are shown blurred until clicked (Kodawari ImageMosaic).
+  bool imageMosaic = false;
+  // The image cache's size limit in megabytes (2^20 bytes; Kodawari ImageCacheSize).
+  int imageCacheMegabytes = 300;
 };
 
 // The process-wide settings record.
@@ -68,6 +86,10 @@ struct SettingsDialogValues {
   bool cacheServerEnable = false;
   std::string cacheServerMatch;
   std::string cacheServerHost;
+  int autoReloadInterval = kDefaultAutoReloadInterval;
+  Settings::ImageLoad imageLoad = Settings::ImageLoad::kOnClick;
+  bool imageMosaic = false;
+  int imageCacheMegabytes = 300;
 };
 
 }  // namespace velkor

@@ -43,6 +43,23 @@ void RemoveIn(const std::string& dir, bool traceToo, std::vector<std::string>& r
   }
 }
 
+// Each draft folder, "draft/<host>/<board>" (links are not followed).
+void RemoveInDrafts(std::vector<std::string>& removed) {
+  const std::string root = AppDir() + "/draft";
+  std::error_code ec;
+  for (std::filesystem::directory_iterator host(root, ec), end; !ec && host != end;
+       host.increment(ec)) {
+    std::error_code statError;
+    if (!std::filesystem::is_directory(host->symlink_status(statError)) || statError) continue;
+    std::error_code boardError;
+    for (std::filesystem::directory_iterator board(host->path(), boardError);
+         !boardError && board != end; board.increment(boardError)) {
+      if (!std::filesystem::is_directory(board->symlink_status(statError)) || statError) continue;
+      RemoveIn(board->path().string(), false, removed);
+    }
+  }
+}
+
 }  // namespace
 
 bool StrayTempFiles::IsTempName(std::string_view name, bool traceToo) {
@@ -63,6 +80,7 @@ std::vector<std::string> StrayTempFiles::Remove() {
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
     RemoveIn(IniDir(), false, removed);
     RemoveIn(LogDir(), true, removed);
+    RemoveInDrafts(removed);
   }
   ::close(fd);
   return removed;

@@ -9,9 +9,10 @@ namespace velkor {
 // Temporary files that a crash left in the data directory. ReplaceFile writes "<name>.tmp" and six
 // letters or digits beside the file it replaces, and the protocol trace is TempFile's "tmp" and six
 // in the log folder; a process that ends while writing one leaves it behind. The window removes
-// them at start-up from "ini" and from the log folder itself (board.html, gzip.dmp and the trace
-// live there). Board folders are not walked: they are the log sweeper's, which removes every file
-// there that is no log or list of the board.
+// them at start-up from "ini", from the log folder itself (board.html, gzip.dmp and the trace
+// live there) and from the draft folders ("draft/<host>/<board>"). The log's board folders are not
+// walked: they are the log sweeper's, which removes every file there that is no log or list of the
+// board.
 class StrayTempFiles {
  public:
   // Whether `name` (a bare file name) is ReplaceFile's temporary name, or, with `traceToo`, also

@@ -75,7 +75,7 @@ std::string ThreadUrlToLogPath(std::string_view url, std::string& remainder) {
   std::string path;
   SplitUrl(url, host, path);
   std::string_view rest = path;
-  rest.remove_prefix(std::min<std::size_t>(rest.size(), 15));  // "/test/read.cgi/"
+  rest.remove_prefix(std::min(rest.size(), kReadCgiPath.size()));
   std::string result = "/" + host + "/";
   std::size_t slash = SjisFindChar(rest, '/');
   if (slash == std::string_view::npos) return result;
@@ -104,6 +104,16 @@ void LogPathToBoard(std::string_view logPath, std::string& host, std::string& bo
       boardStart == std::string_view::npos ? std::string_view() : dir.substr(0, boardStart);
   std::size_t hostStart = SjisFindLastChar(above, '/');
   host.assign(hostStart == std::string_view::npos ? above : above.substr(hostStart + 1));
+}
+
+std::string OwnPostsFileName(std::string_view datName) {
+  constexpr std::string_view kDat = ".dat";
+  if (!datName.ends_with(kDat) || datName.size() == kDat.size()) return {};
+  const std::string_view key = datName.substr(0, datName.size() - kDat.size());
+  for (char c : key) {
+    if (c < '0' || c > '9') return {};
+  }
+  return std::string(key) + ".own";
 }
 
 bool IsSafePathComponent(std::string_view name) {
@@ -218,7 +228,8 @@ std::string ThreadUrl(std::string_view boardUrl, std::string_view key, bool fina
       slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
   std::string url;
   url.reserve(boardUrl.size() + key.size() + 24);
-  url.append(scheme).append("://").append(host).append("/test/read.cgi").append(path);
+  url.append(scheme).append("://").append(host).append(kReadCgiPath);
+  if (!path.empty()) url.append(path.substr(1));
   if (url.back() != '/') url += '/';
   url.append(key);
   if (finalSlash) url += '/';

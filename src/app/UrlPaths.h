@@ -9,6 +9,9 @@
 
 namespace velkor {
 
+// What the path of a thread URL starts with on every board host.
+inline constexpr std::string_view kReadCgiPath = "/test/read.cgi/";
+
 // Longest part SplitUrl accepts, in bytes after decoding.
 inline constexpr std::size_t kMaxUrlPartLength = 511;
 
@@ -36,6 +39,11 @@ std::string ThreadUrlToLogPath(std::string_view url, std::string& remainder);
 // For a path inside a board's log directory (".../log/host/board/" or
 // ".../log/host/board/key.dat"): the host and the board path "/board/".
 void LogPathToBoard(std::string_view logPath, std::string& host, std::string& boardPath);
+
+// The file beside a thread's log "<key>.dat" (key: decimal digits) that lists the replies the user
+// wrote in it: "<key>.own". Empty for any other name, so no name from a list or the network can
+// name a file elsewhere. It belongs to the log: removed with it, kept with it.
+std::string OwnPostsFileName(std::string_view datName);
 
 // True for a name that may be used as one component of a path below LogDir: not empty, not "." or
 // "..", without "/", "\" or a control byte (0x00-0x1F, 0x7F), and not ending in a lone Shift_JIS

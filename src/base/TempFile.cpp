@@ -1,7 +1,6 @@
 #include "base/TempFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,7 +33,6 @@ bool TempFile::Create(const std::string& directory, std::string_view prefix) {
   tmpl += "XXXXXX";
   int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  ::fchmod(fd, 0644);
   fd_ = fd;
   path_ = std::move(tmpl);
   return true;

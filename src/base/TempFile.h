@@ -6,7 +6,8 @@
 namespace velkor {
 
 // A uniquely named temporary file, open for writing, that is removed when the object is closed or
-// destroyed. Others may read it while it is open (for example a protocol trace watched with tail).
+// destroyed. Only its owner may read it (mode 0600; for example a protocol trace watched with tail,
+// which holds the cookies and the text of posts).
 class TempFile {
  public:
   TempFile() = default;

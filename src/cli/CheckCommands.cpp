@@ -8,7 +8,6 @@
 
 #include "app/UiHooks.h"
 #include "base/FileUtil.h"
-#include "base/IniDocument.h"
 #include "base/Sjis.h"
 #include "boards/BoardCatalog.h"
 #include "cli/CliCommand.h"
@@ -19,7 +18,7 @@
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
 #include "subjects/ThreadState.h"
-#include "threads/NextThread.h"
+#include "threads/NextThreadsOnBoard.h"
 #include "threads/ThreadLogFetch.h"
 
 namespace velkor::cli {
@@ -124,16 +123,7 @@ int RunNext(CliArgs& args) {
   ThreadItem old = list.ReadItem(datName);
   if (old.title.empty()) old.title = LogTitle(list.Dir() + datName);
   if (old.title.empty()) return Failure("no title known for " + datName);
-  std::vector<ThreadEntry> listed;
-  for (const IniDocument::Section& section : list.Ini()->Sections()) {
-    ThreadItem item = list.ReadItem(section.name);
-    if (item.nowNo > 0 && IsThreadDatName(item.datName)) {
-      listed.push_back({KeyOf(item.datName), item.title, item.resCount});
-    }
-  }
-  constexpr std::size_t kCandidates = 5;
-  for (const NextThreadCandidate& candidate :
-       FindNextThreads({KeyOf(datName), old.title, old.resCount}, listed, kCandidates)) {
+  for (const NextThreadCandidate& candidate : NextThreadsOnBoard(list, datName, old.title)) {
     PrintFields({candidate.key, std::to_string(candidate.score), candidate.title});
   }
   return kExitOk;

@@ -35,6 +35,9 @@ void InstallStopSignals() {
   sigaddset(&stops, SIGINT);
   sigaddset(&stops, SIGTERM);
   sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+  // A file that outgrows the file size limit is a failed write (EFBIG), reported as any other,
+  // rather than the end of the process.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace

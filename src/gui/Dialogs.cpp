@@ -53,6 +53,11 @@ std::optional<QColor> Dialogs::ChooseColour(QWidget* parent, const QColor& prese
   return dialog.selectedColor();
 }
 
+QString Dialogs::SaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                              const QString& filter) {
+  return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
 Dialogs& AppDialogs() {
   return *current;
 }

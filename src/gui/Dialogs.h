@@ -34,6 +34,10 @@ class Dialogs {
   virtual std::optional<QFont> ChooseFont(QWidget* parent, const QFont& preset);
   // The colour chosen starting from `preset`; none when the user cancels.
   virtual std::optional<QColor> ChooseColour(QWidget* parent, const QColor& preset);
+  // The file picked to save to, starting with `suggested` (a path or a name), offering `filter`;
+  // the picker asks before an existing file is replaced. Empty when the user cancels.
+  virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                               const QString& filter);
 };
 
 // The installed dialogs (Qt's until SetDialogs installs others).

@@ -32,14 +32,6 @@ constexpr std::array<Extension, 6> kExtensions = {{
     {".bmp", ImageType::kBmp},
 }};
 
-// A link an image may be fetched from: link bytes only, within the length limit, and an http(s) URL
-// the HTTP client can take apart.
-bool IsFetchableUrl(std::string_view url) {
-  HttpUrl parts;
-  return url.size() <= kMaxImageLinkLength && IsLinkText(url) &&
-         ParseHttpUrl(url, parts) == HttpUrlStatus::kOk;
-}
-
 std::string_view WithoutFragment(std::string_view url) {
   return url.substr(0, url.find('#'));
 }
@@ -55,6 +47,12 @@ std::string DecodeAmpersands(std::string_view text) {
 }
 
 }  // namespace
+
+bool IsFetchableUrl(std::string_view url) {
+  HttpUrl parts;
+  return url.size() <= kMaxImageLinkLength && IsLinkText(url) &&
+         ParseHttpUrl(url, parts) == HttpUrlStatus::kOk;
+}
 
 bool IsLinkText(std::string_view text) {
   return std::all_of(text.begin(), text.end(),

@@ -29,6 +29,10 @@ struct ImageLink {
 // blank, quote, angle bracket, control byte or line break.
 bool IsLinkText(std::string_view text);
 
+// A URL an image may be fetched from: at most kMaxImageLinkLength bytes, link bytes only, and an
+// http or https URL the HTTP client can take apart.
+bool IsFetchableUrl(std::string_view url);
+
 // The type an http(s) URL's file name claims: its path (before any "?" or "#") ends in ".png",
 // ".jpg", ".jpeg", ".gif", ".webp" or ".bmp", letter case ignored. nullopt for anything else.
 std::optional<ImageType> ImageTypeOfLinkName(std::string_view url);

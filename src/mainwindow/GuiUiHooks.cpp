@@ -26,8 +26,20 @@ void GuiUiHooks::SetStatusText(const std::string& text) {
   if (mainForm_ != nullptr) mainForm_->statusBar()->showMessage(FromSjis(text));
 }
 
+namespace {
+
+int waitDepth = 0;
+
+}  // namespace
+
 void GuiUiHooks::ProcessEvents() {
+  ++waitDepth;
   QApplication::processEvents(QEventLoop::AllEvents, 50);
+  --waitDepth;
+}
+
+bool GuiUiHooks::InsideWait() {
+  return waitDepth > 0;
 }
 
 }  // namespace velkor

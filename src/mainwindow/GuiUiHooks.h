@@ -16,6 +16,9 @@ class GuiUiHooks final : public UiHooks {
   void ShowHtmlPage(const std::string& html, const std::string& title) override;
   void SetStatusText(const std::string& text) override;
   void ProcessEvents() override;
+  // True while some work lets the window process its events through ProcessEvents (a download
+  // waiting for its server): work started from an event then would run inside that work.
+  static bool InsideWait();
 
  private:
   TMainForm* mainForm_;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -39,6 +40,9 @@
 #include "boards/ui/FavoriteToolBar.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
+#include "images/ui/ThreadImages.h"
+#include "mainwindow/GuiUiHooks.h"
 #include "mainwindow/NativeLook.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/SessionTabs.h"
@@ -46,7 +50,9 @@
 #include "mainwindow/TSettingForm.h"
 #include "mainwindow/ThreadOpener.h"
 #include "mainwindow/WindowGeometry.h"
+#include "mainwindow/WindowKeys.h"
 #include "net/CacheServerUrl.h"
+#include "post/ui/ReplyWindows.h"
 #include "search/ui/TSearchForm.h"
 #include "subjects/BoardDir.h"
 #include "subjects/ThreadState.h"
@@ -58,10 +64,14 @@
 #include "threads/DatRenderer.h"
 #include "threads/Skin.h"
 #include "threads/ThreadLogFetch.h"
+#include "threads/ui/FindBar.h"
+#include "threads/ui/PageCommands.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTab.h"
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
+#include "threads/ui/ThreadView.h"
 #include "threads/ui/ThreadViewProfile.h"
 
 namespace velkor {
@@ -106,26 +116,10 @@ void PrepareCacheServerFor(const std::string& boardUrl) {
   }
 }
 
-// Whether the new-reply check also fetches the logs: config.ini [Kodawari] CheckFetchesLogs.
-// AppConfig rewrites config.ini from its own copy when it saves, so the key is written into the
-// file on every change and, when it changed, again after the window's last save. A key never
-// changed is never written.
+// Whether the new-reply check also fetches the logs: config.ini [Kodawari] CheckFetchesLogs,
+// written only when the user changes it.
 constexpr char kCheckSection[] = "Kodawari";
 constexpr char kCheckFetchesLogsKey[] = "CheckFetchesLogs";
-
-bool ReadCheckFetchesLogs() {
-  IniDocument ini;
-  ini.Load(IniDir() + "/config.ini");
-  return ini.ReadBool(kCheckSection, kCheckFetchesLogsKey, false);
-}
-
-void WriteCheckFetchesLogs(bool on) {
-  const std::string path = IniDir() + "/config.ini";
-  IniDocument ini;
-  ini.Load(path);
-  ini.WriteBool(kCheckSection, kCheckFetchesLogsKey, on);
-  static_cast<void>(ini.Save(path));
-}
 
 // A download's result that the status bar does not show yet: a file that could not be written.
 void ShowUnwritten(QStatusBar* bar, const UpdateResult& result) {
@@ -284,7 +278,7 @@ void TMainForm::BuildLayout() {
   subjectFindToolButton = addToolButton("subjectFindToolButton", "検索");
   subjectCheckToolButton = addToolButton("subjectCheckToolButton", "新着チェック");
   subjectCheckToolButton->setPopupMode(QToolButton::MenuButtonPopup);
-  subjectCheckToolButton->setToolTip(QString::fromUtf8("お気に入りの板の新着チェック (F9)"));
+  subjectNewThreadToolButton = addToolButton("subjectNewThreadToolButton", "スレ立て");
   toolLayout->addWidget(subjectToolBar);
   subjectShowTypeCB = new QComboBox(subjectToolPanel);
   subjectShowTypeCB->setObjectName("subjectShowTypeCB");
@@ -336,8 +330,13 @@ void TMainForm::BuildLayout() {
   tabStrip = new ThreadTabStrip(tabPageControl, BrowserPanel);
   tabStrip->hide();
   auto* browserLayout = TightLayout<QVBoxLayout>(BrowserPanel);
-  browserLayout->addWidget(tabStrip);
+  tabRow = new QHBoxLayout;
+  tabRow->setContentsMargins(0, 0, 0, 0);
+  tabRow->addWidget(tabStrip, 1);
+  browserLayout->addLayout(tabRow);
   browserLayout->addWidget(tabPageControl, 1);
+  findBar = new FindBar(ThreadTabs(), tabPageControl, BrowserPanel);
+  browserLayout->addWidget(findBar);
   XSplitter->addWidget(BrowserPanel);
 
   StatusBar = statusBar();
@@ -366,6 +365,8 @@ void TMainForm::BuildMenus() {
   optionBBSMenuUpdateMI = AddItem(optionPM, "optionBBSMenuUpdateMI", "ボード一覧更新...");
   optionPM->addSeparator();
   optionAboutMI = AddItem(optionPM, "optionAboutMI", "about...");
+  optionPM->addSeparator();
+  optionQuitMI = AddItem(optionPM, "optionQuitMI", "終了");
   subjectOptionToolButton->setMenu(optionPM);
 
   bbsAllPM = new QMenu(this);
@@ -385,6 +386,8 @@ void TMainForm::BuildMenus() {
   subscribeOpenBrowserMI = AddItem(subscribePM, "subscribeOpenBrowserMI", "ブラウザで開く");
   subscribePM->addSeparator();
   subscribeUnsubscribeMI = AddItem(subscribePM, "subscribeUnsubscribeMI", "お気に入りから削除");
+  subscribePM->addSeparator();
+  subscribeNewThreadMI = AddItem(subscribePM, "subscribeNewThreadMI", "スレ立て");
 
   bbsButtonDeletePM = new QMenu(this);
   bbsButtonDeletePM->setObjectName("bbsButtonDeletePM");
@@ -397,7 +400,6 @@ void TMainForm::BuildMenus() {
   subjectCheckToolButton->setMenu(checkPM);
   checkAction = new QAction(this);
   checkAction->setObjectName("checkAction");
-  checkAction->setShortcut(Qt::Key_F9);
   checkAction->setShortcutContext(Qt::ApplicationShortcut);
   addAction(checkAction);
 
@@ -412,6 +414,40 @@ void TMainForm::BuildMenus() {
 }
 
 void TMainForm::ConnectCommands() {
+  keys_ =
+      new WindowKeys(*this, {tabPageControl, findBar, [this] { subjectReloadToolButton->click(); },
+                             [this] { return FocusPanes(); }});
+  AppKeys().Bind("CheckNewReplies", checkAction);
+  // The tab bar's corner goes with the bar; beside the tab rows the strip has its own button.
+  stripReloadButton = keys_->ReloadButton(BrowserPanel, "tabStripReloadButton");
+  stripReloadButton->hide();
+  tabRow->addWidget(stripReloadButton, 0, Qt::AlignTop);
+  AppKeys().Show("Quit", optionQuitMI);
+  AppKeys().ShowTip("CheckNewReplies", subjectCheckToolButton,
+                    QString::fromUtf8("お気に入りの板の新着チェック"));
+  AppKeys().ShowTip("RefreshList", subjectReloadToolButton,
+                    QString::fromUtf8("スレッド一覧を更新"));
+  connect(optionQuitMI, &QAction::triggered, keys_->Action("Quit"), &QAction::trigger);
+  connect(&ThreadPageCommands(), &PageCommands::LogSearchRequested, this,
+          &TMainForm::OpenLogSearch);
+  // Writing: the key and the page's "これにレス" open the reply window of the tab they act on.
+  connect(keys_->Action("Reply"), &QAction::triggered, &ThreadTabs(),
+          &ThreadTabList::OpenReplyWindow);
+  connect(keys_->Action("AutoReload"), &QAction::triggered, &ThreadTabs(),
+          &ThreadTabList::ToggleActiveAutoReload);
+  connect(&ThreadPageCommands(), &PageCommands::ReplyRequested, this,
+          [](const QString& boardDir, const QString& datName, int reply, const QString&) {
+            ThreadTab* tab = ThreadTabs().ActiveTab();
+            if (tab != nullptr && FromSjis(tab->BoardDir()) == boardDir &&
+                FromSjis(tab->DatName()) == datName) {
+              tab->ReplyTo(reply);
+            }
+          });
+  for (QWidget* view :
+       {static_cast<QWidget*>(subjectListView), static_cast<QWidget*>(checkListView),
+        static_cast<QWidget*>(subscribeTreeView)}) {
+    view->installEventFilter(this);
+  }
   connect(YSplitter, &QSplitter::splitterMoved, this,
           [this] { sidebarWidth = SidebarPanel->width(); });
   connect(XSplitter, &QSplitter::splitterMoved, this,
@@ -423,7 +459,8 @@ void TMainForm::ConnectCommands() {
   connect(subjectCheckToolButton, &QToolButton::clicked, this, &TMainForm::RunNewReplyCheck);
   connect(checkAction, &QAction::triggered, this, &TMainForm::RunNewReplyCheck);
   connect(checkStopButton, &QToolButton::clicked, this, &TMainForm::StopNewReplyCheck);
-  connect(checkFetchLogsMI, &QAction::toggled, this, [](bool on) { WriteCheckFetchesLogs(on); });
+  connect(checkFetchLogsMI, &QAction::toggled, this,
+          [](bool on) { Config().WriteFlag(kCheckSection, kCheckFetchesLogsKey, on, true); });
   connect(checkListView, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { OpenCheckedThread(index.row(), clickOpensNewTab_); });
   connect(subjectShowTypeCB, &QComboBox::activated, this, &TMainForm::subjectShowTypeCBChange);
@@ -460,6 +497,17 @@ void TMainForm::ConnectCommands() {
   connect(subscribeURLCopyMI, &QAction::triggered, this, &TMainForm::URLCopyClick);
   connect(subscribeOpenBrowserMI, &QAction::triggered, this, &TMainForm::OpenBrowserClick);
   connect(subscribeUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
+  connect(subscribeNewThreadMI, &QAction::triggered, this, [this] {
+    if (popupNode.level == 2) PostWindows().OpenNewThreadWindow(BoardUrlOf(popupNode), this);
+  });
+  connect(subjectNewThreadToolButton, &QToolButton::clicked, this, [this] {
+    if (currentBoardNode.level == 2) {
+      PostWindows().OpenNewThreadWindow(BoardUrlOf(currentBoardNode), this);
+    }
+  });
+  connect(&PostWindows(), &ReplyWindows::BoardListRefreshed, this, [this](const QString& dir) {
+    if (subjects.IsBound() && subjects.Dir() == ToSjis(dir)) subjectListView->Fill(ShownMask());
+  });
   connect(BBSNameLabel, &QWidget::customContextMenuRequested, this,
           &TMainForm::BBSNameLabelContextPopup);
 
@@ -491,6 +539,7 @@ void TMainForm::ConnectCommands() {
 }
 
 void TMainForm::FormCreate() {
+  InstallThreadPosting(&PostWindows());
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
   opener_ = std::make_unique<ThreadOpener>(ThreadOpener::Window{
@@ -502,15 +551,25 @@ void TMainForm::FormCreate() {
       [this](const std::string& boardDir, const std::string& datName, const std::string& anchor) {
         return OpenUnstoredThread(boardDir, datName, anchor);
       });
+  ThreadTabs().SetNetworkBusy([this] {
+    return GuiUiHooks::InsideWait() || reloadDepth != 0 || check_.Running() ||
+           subjects.RunningFetch() != nullptr;
+  });
+  ThreadTabs().SetBoardThreadOpener(
+      [this](const std::string& boardDir, const std::string& datName, const std::string& title) {
+        OpenThreadOfBoard(boardDir, datName, title);
+      });
+  ThreadTabs().SetBoardListRefresher(
+      [this](const std::string& boardDir) { RefreshBoardListOf(boardDir); });
   Config().Open(IniDir() + "/config.ini");
+  AppKeys().Apply(Config().LoadKeyBindings());
   DisplaySettings display;
   Config().LoadSettings(AppSettings(), display);
   ApplyDisplaySettings(display);
   subjectListView->SetColumnWidths(Config().LoadColumnWidths(kThreadListColumns));
   {
     const QSignalBlocker quiet(checkFetchLogsMI);
-    checkFetchesLogsAtStart_ = ReadCheckFetchesLogs();
-    checkFetchLogsMI->setChecked(checkFetchesLogsAtStart_);
+    checkFetchLogsMI->setChecked(Config().ReadFlag(kCheckSection, kCheckFetchesLogsKey, false));
   }
 
   WindowLayout layout = Config().LoadWindowLayout();
@@ -550,6 +609,8 @@ void TMainForm::FormCreate() {
   } else {
     LoadSkin();
   }
+  images_ = std::make_unique<ThreadImages>(this);
+  ThreadTab::SetExtension(images_.get());
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
@@ -562,8 +623,15 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
+  ThreadTab::SetExtension(nullptr);
+  images_.reset();
+  PostWindows().CloseAll();
+  InstallThreadPosting(nullptr);
   ThreadTabs().SetShownSubjects({});
   ThreadTabs().SetUnstoredThreadOpener({});
+  ThreadTabs().SetNetworkBusy({});
+  ThreadTabs().SetBoardThreadOpener({});
+  ThreadTabs().SetBoardListRefresher({});
   BoardList().SetObserver(nullptr);
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
@@ -593,10 +661,6 @@ void TMainForm::FormDestroy() {
   }
   CollectSessionTabs(ThreadTabs(), session);
   static_cast<void>(SaveSession(SessionPath(), session));
-  // Config's save wrote the value read at start back (or none): a changed one is written again.
-  if (checkFetchLogsMI->isChecked() != checkFetchesLogsAtStart_) {
-    WriteCheckFetchesLogs(checkFetchLogsMI->isChecked());
-  }
 }
 
 void TMainForm::FormActivate() {
@@ -609,6 +673,25 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      // Enter opens the row or board as a click does.
+      if (watched == subjectListView) {
+        OpenSelectedThread(clickOpensNewTab_);
+        return true;
+      }
+      if (watched == checkListView) {
+        OpenCheckedThread(checkListView->currentIndex().row(), clickOpensNewTab_);
+        return true;
+      }
+      if (watched == subscribeTreeView) {
+        const NodeRef board = RefOf(subscribeTreeView->SelectedNode());
+        if (board.level == 2) OpenBoard(board.category, board.name);
+        return true;
+      }
+    }
+  }
   const bool tabStrip = watched == tabPageControl || watched == tabPageControl->tabBar();
   if (tabStrip && event->type() == QEvent::FocusIn) {
     // The tab widget hands its focus to its tab bar; either way the page takes it.
@@ -659,6 +742,7 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   // for the button styles; in several lines the strip of buttons that wraps into rows.
   tabStrip->SetButtonStyle(display.tabStyle);
   tabStrip->setVisible(display.tabMultiLine);
+  stripReloadButton->setVisible(display.tabMultiLine);
   tabPageControl->tabBar()->setVisible(!display.tabMultiLine);
   tabPageControl->setDocumentMode(display.tabStyle != 0);
   tabPageControl->tabBar()->setDrawBase(display.tabStyle == 0);
@@ -831,6 +915,47 @@ bool TMainForm::OpenUnstoredThread(const std::string& boardDir, const std::strin
   return false;
 }
 
+void TMainForm::OpenThreadOfBoard(const std::string& boardDir, const std::string& datName,
+                                  const std::string& title) {
+  const bool shown = subjects.IsBound() && subjects.Dir() == boardDir;
+  if (shown && subjects.IndexOfDat(datName) >= 0) {
+    OpenRow(subjects.IndexOfDat(datName), clickOpensNewTab_);
+    return;
+  }
+  // A second list on the shown board would leave the window's copy stale.
+  SubjectList own;
+  SubjectList& list = shown ? subjects : own;
+  if (!shown) own.Bind(SubjectIniPath(boardDir), BoardUrlOfLogDir(boardDir));
+  BusyCursor busy;
+  // Opening the board in the window meanwhile would bind a second list to it.
+  ++reloadDepth;
+  PrepareCacheServerFor(list.BoardUrlFromDir());
+  UpdateResult updated = UpdateThreadLog(list, datName);
+  --reloadDepth;
+  ShowUnwritten(statusBar(), updated);
+  if (!list.IsBound() || list.Dir() != boardDir) return;
+  const int firstUnread = list.UnreadOf(datName);
+  list.SetUnread(datName, -1, true);
+  SetSubjectExpanded(false);
+  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
+                          clickOpensNewTab_ ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
+}
+
+void TMainForm::RefreshBoardListOf(const std::string& boardDir) {
+  if (check_.Running() || reloadDepth != 0) return;
+  if (subjects.IsBound() && subjects.Dir() == boardDir) {
+    ReloadSubjects();
+    return;
+  }
+  SubjectList list;
+  list.Bind(SubjectIniPath(boardDir), BoardUrlOfLogDir(boardDir));
+  BusyCursor busy;
+  ++reloadDepth;
+  PrepareCacheServerFor(list.BoardUrlFromDir());
+  ShowUnwritten(statusBar(), list.Refresh());
+  --reloadDepth;
+}
+
 void TMainForm::ShowCheckList(bool show) {
   checkListView->setVisible(show);
   subjectListView->setVisible(!show);
@@ -1000,9 +1125,12 @@ void TMainForm::subjectShowTypeCBChange(int) {
 }
 
 void TMainForm::ThreadStateChanged(const QString& boardDir, const QString& datName) {
-  // Tabs of the shown board write through `subjects` (SetShownSubjects): only the row is repainted.
+  // Tabs of the shown board write through `subjects` (SetShownSubjects): the row reads its state
+  // again (an automatic reload also changed its log) and is repainted.
   if (!subjects.IsBound() || ToSjis(boardDir) != subjects.Dir()) return;
-  subjectListView->RepaintRow(subjects.IndexOfDat(ToSjis(datName)));
+  const int row = subjects.IndexOfDat(ToSjis(datName));
+  if (row >= 0) subjects.RefreshRow(static_cast<std::size_t>(row));
+  subjectListView->RepaintRow(row);
 }
 
 std::string TMainForm::BoardUrlOf(const NodeRef& node) const {
@@ -1076,7 +1204,8 @@ void TMainForm::OpenBrowserClick() {
 void TMainForm::subscribeTreeViewContextPopup(const QPoint& pos) {
   popupNode = RefOf(subscribeTreeView->SelectedNode());
   subscribeAddFavoriteButtonMI->setEnabled(popupNode.level == 1 || popupNode.level == 2);
-  for (QAction* item : {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI}) {
+  for (QAction* item :
+       {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI, subscribeNewThreadMI}) {
     item->setEnabled(popupNode.level == 2);
   }
   subscribePM->exec(subscribeTreeView->viewport()->mapToGlobal(pos));
@@ -1086,7 +1215,8 @@ void TMainForm::BBSNameLabelContextPopup(const QPoint& pos) {
   if (currentBoardNode.level != 2) return;
   popupNode = currentBoardNode;
   subscribeAddFavoriteButtonMI->setEnabled(false);
-  for (QAction* item : {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI}) {
+  for (QAction* item :
+       {subscribeURLCopyMI, subscribeOpenBrowserMI, subscribeUnsubscribeMI, subscribeNewThreadMI}) {
     item->setEnabled(true);
   }
   subscribePM->exec(BBSNameLabel->mapToGlobal(pos));
@@ -1156,20 +1286,42 @@ void TMainForm::bbsButtonDeleteMIClick() {
 }
 
 void TMainForm::subjectFindToolButtonClick() {
+  OpenLogSearch(QString());
+}
+
+void TMainForm::OpenLogSearch(const QString& text) {
   if (searchForm == nullptr) searchForm = new TSearchForm(this);
   searchForm->Prepare(&subjects, [this] {
     subjectListView->RowsChanged();
     subjectListView->ShowFiltered(searchForm->keyEdit->text());
   });
+  if (!text.isEmpty()) searchForm->keyEdit->setText(text);
   AppDialogs().Exec(*searchForm);
   ThreadTabs().FocusActiveTab();
+}
+
+std::vector<QWidget*> TMainForm::FocusPanes() const {
+  std::vector<QWidget*> panes;
+  if (!SidebarPanel->isHidden()) {
+    panes.push_back(sidebarPageControl->currentWidget() == BBSTabSheet
+                        ? static_cast<QWidget*>(BBSTreeView)
+                        : static_cast<QWidget*>(subscribeTreeView));
+  }
+  panes.push_back(checkListView->isVisible() ? static_cast<QWidget*>(checkListView)
+                                             : static_cast<QWidget*>(subjectListView));
+  if (ThreadTab* tab = ThreadTabs().ActiveTab()) panes.push_back(tab->View());
+  return panes;
 }
 
 void TMainForm::optionOptionMIClick() {
   int boardFontSize = subscribeTreeView->font().pointSize();
   int threadFontSize = subjectListView->font().pointSize();
   TSettingForm form(this, boardFontSize, threadFontSize);
-  if (AppDialogs().Exec(form) == QDialog::Accepted) ApplyDisplaySettings(form.Display());
+  if (AppDialogs().Exec(form) == QDialog::Accepted) {
+    ApplyDisplaySettings(form.Display());
+    AppKeys().Apply(Config().LoadKeyBindings());
+    images_->Service().ApplySettings();
+  }
 }
 
 void TMainForm::optionLogSweeperMIClick() {

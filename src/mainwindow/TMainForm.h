@@ -13,6 +13,7 @@
 
 class QAction;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -28,11 +29,14 @@ namespace velkor {
 
 class BoardTreeWidget;
 class FavoriteToolBar;
+class FindBar;
 class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
 class ThreadOpener;
+class ThreadImages;
 class ThreadTabStrip;
+class WindowKeys;
 
 // The main window: the side bar with the board list and the favourites, the favourite-button bar,
 // the thread list of the shown board and the thread-view tabs. It owns the thread list
@@ -131,6 +135,15 @@ class TMainForm : public QMainWindow {
   // favourite board is fetched and opened in a new tab (true); any other is left (false).
   bool OpenUnstoredThread(const std::string& boardDir, const std::string& datName,
                           const std::string& anchor);
+  // Opens the thread datName of the board whose log folder is boardDir as a click on its row
+  // would (log brought up to date, read mark, tab as NewTabOpen says): through the shown list when
+  // it shows the board, else through a list of the board's own, the shown list left as it is.
+  void OpenThreadOfBoard(const std::string& boardDir, const std::string& datName,
+                         const std::string& title);
+  // Downloads the thread list of the board whose log folder is boardDir, as "更新" does for the
+  // shown board (through the shown list when it shows the board). Nothing while other downloads
+  // of the window or the check run.
+  void RefreshBoardListOf(const std::string& boardDir);
   // Shows the check's list (true) or the shown board's thread list (false) in the thread-list pane.
   void ShowCheckList(bool show);
 
@@ -144,6 +157,11 @@ class TMainForm : public QMainWindow {
   std::string BoardUrlOf(const NodeRef& node) const;
   void ApplyFavoriteBarVisibility();
   void ApplySubscribedColour();
+  // The panes F6 visits, those shown now: the side bar's tree, the thread (or check) list, the
+  // active tab's page.
+  std::vector<QWidget*> FocusPanes() const;
+  // Opens the log search dialog; a non-empty `text` becomes its search word.
+  void OpenLogSearch(const QString& text);
 
   // Handlers.
   void subscribeTreeViewChange(QTreeWidgetItem* node);
@@ -208,6 +226,8 @@ class TMainForm : public QMainWindow {
   // The new-reply check: its tool button (with the menu holding checkFetchLogsMI), its list, and
   // its progress text and stop button in the status bar.
   QToolButton* subjectCheckToolButton = nullptr;
+  // "スレ立て": the new-thread window of the shown board (also in subscribePM).
+  QToolButton* subjectNewThreadToolButton = nullptr;
   QMenu* checkPM = nullptr;
   QAction* checkFetchLogsMI = nullptr;
   QAction* checkAction = nullptr;
@@ -219,6 +239,12 @@ class TMainForm : public QMainWindow {
   QTabWidget* tabPageControl = nullptr;
   // The tab row in several lines, shown instead of tabPageControl's tab bar (TabMultiLine).
   ThreadTabStrip* tabStrip = nullptr;
+  // The find bar under the tabs, and the window's keys (docs/keys.md).
+  FindBar* findBar = nullptr;
+  WindowKeys* keys_ = nullptr;
+  // The row of the multi-line tab strip and its "再読み込み" button.
+  QHBoxLayout* tabRow = nullptr;
+  QToolButton* stripReloadButton = nullptr;
   QStatusBar* StatusBar = nullptr;
 
   QMenu* optionPM = nullptr;
@@ -228,6 +254,7 @@ class TMainForm : public QMainWindow {
   QAction* optionLogSweeperMI = nullptr;
   QAction* optionBBSMenuUpdateMI = nullptr;
   QAction* optionAboutMI = nullptr;
+  QAction* optionQuitMI = nullptr;
   QMenu* bbsAllPM = nullptr;
   QAction* bbsAllSubscribeMI = nullptr;
   QAction* bbsAllUnsubscribeMI = nullptr;
@@ -238,6 +265,7 @@ class TMainForm : public QMainWindow {
   QAction* subscribeURLCopyMI = nullptr;
   QAction* subscribeOpenBrowserMI = nullptr;
   QAction* subscribeUnsubscribeMI = nullptr;
+  QAction* subscribeNewThreadMI = nullptr;
   QMenu* bbsButtonDeletePM = nullptr;
   QAction* bbsButtonDeleteMI = nullptr;
   QMenu* threadPM = nullptr;
@@ -268,8 +296,8 @@ class TMainForm : public QMainWindow {
   SubjectList subjects;
   std::unique_ptr<ThreadOpener> opener_;
   NewReplyCheck check_;
-  // CheckFetchesLogs as read from config.ini when the window was made.
-  bool checkFetchesLogsAtStart_ = false;
+  // The images of the thread tabs, from FormCreate to FormDestroy.
+  std::unique_ptr<ThreadImages> images_;
 };
 
 }  // namespace velkor

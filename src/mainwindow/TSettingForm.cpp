@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -16,6 +17,9 @@
 #include "base/Sjis.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
+#include "images/ui/ImageService.h"
+#include "mainwindow/KeyPage.h"
 
 namespace velkor {
 namespace {
@@ -49,6 +53,9 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
   BuildConfigPage();
   BuildLookFeelPage();
   BuildNetworkPage();
+  keyTabSheet = new KeyPage(AppKeys());
+  PageControl->addTab(keyTabSheet, QString::fromUtf8("キー"));
+  BuildImagePage();
 
   okButton = Named(new QPushButton(QString::fromUtf8("OK"), this), "okButton");
   okButton->setDefault(true);
@@ -75,6 +82,8 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
     connect(button, &QPushButton::clicked, this, &TSettingForm::coloNewThreadButtonClick);
   }
   connect(cache1CB, &QCheckBox::toggled, this, &TSettingForm::cache1CBClick);
+  connect(imageCacheClearButton, &QPushButton::clicked, this,
+          &TSettingForm::imageCacheClearButtonClick);
 
   PageControl->setCurrentWidget(configTabSheet);
   Config().FillSettingsDialog(AppSettings(), boardFontSize, threadFontSize, values_);
@@ -103,10 +112,20 @@ void TSettingForm::BuildConfigPage() {
     tabStyleButtons->addButton(radio, index++);
     styleLayout->addWidget(radio);
   }
+  autoReloadLabel = Named(new QLabel(QString::fromUtf8("自動更新の間隔（秒）"), threadGroupBox),
+                          "autoReloadLabel");
+  autoReloadSpinEdit = Named(new QSpinBox(threadGroupBox), "autoReloadSpinEdit");
+  autoReloadSpinEdit->setRange(kShortestAutoReloadInterval, kLongestAutoReloadInterval);
+  autoReloadLabel->setBuddy(autoReloadSpinEdit);
+  auto* reloadRow = new QHBoxLayout;
+  reloadRow->addWidget(autoReloadLabel);
+  reloadRow->addWidget(autoReloadSpinEdit);
+  reloadRow->addStretch();
   auto* threadLayout = new QVBoxLayout(threadGroupBox);
   threadLayout->addWidget(newTabCheckBox);
   threadLayout->addWidget(tabMultiLineCheckBox);
   threadLayout->addWidget(tabStyleRadioGroup);
+  threadLayout->addLayout(reloadRow);
 
   browserLabel =
       Named(new QLabel(QString::fromUtf8("外部ブラウザ"), configTabSheet), "browserLabel");
@@ -262,12 +281,60 @@ void TSettingForm::BuildNetworkPage() {
   layout->addStretch();
 }
 
+void TSettingForm::BuildImagePage() {
+  imageTabSheet = Named(new QWidget, "imageTabSheet");
+  PageControl->addTab(imageTabSheet, QString::fromUtf8("画像"));
+
+  imageLoadRadioGroup = Named(new QGroupBox(QString::fromUtf8("画像の読み込み"), imageTabSheet),
+                              "imageLoadRadioGroup");
+  imageLoadButtons = new QButtonGroup(imageLoadRadioGroup);
+  auto* loadLayout = new QVBoxLayout(imageLoadRadioGroup);
+  const std::pair<const char*, const char*> loads[] = {
+      {"読み込まない", "imageNeverRadioButton"},
+      {"リンクをクリックしたとき", "imageOnClickRadioButton"},
+      {"サムネイルを自動で読み込む", "imageAutoRadioButton"}};
+  int index = 0;
+  for (const auto& [caption, name] : loads) {
+    auto* radio = Named(new QRadioButton(QString::fromUtf8(caption), imageLoadRadioGroup), name);
+    imageLoadButtons->addButton(radio, index++);
+    loadLayout->addWidget(radio);
+  }
+  imageMosaicCheckBox =
+      Named(new QCheckBox(QString::fromUtf8("サムネイルにモザイクをかける(クリックで外す)"),
+                          imageTabSheet),
+            "imageMosaicCheckBox");
+
+  imageCacheLabel = Named(new QLabel(QString::fromUtf8("画像キャッシュの上限(MB)"), imageTabSheet),
+                          "imageCacheLabel");
+  imageCacheSpinBox = Named(new QSpinBox(imageTabSheet), "imageCacheSpinBox");
+  imageCacheSpinBox->setRange(1, kMaxImageCacheMegabytes);
+  imageCacheClearButton =
+      Named(new QPushButton(QString::fromUtf8("画像キャッシュを削除"), imageTabSheet),
+            "imageCacheClearButton");
+  imageCacheClearLabel = Named(new QLabel(imageTabSheet), "imageCacheClearLabel");
+  auto* cacheRow = new QHBoxLayout;
+  cacheRow->addWidget(imageCacheLabel);
+  cacheRow->addWidget(imageCacheSpinBox);
+  cacheRow->addStretch();
+  auto* clearRow = new QHBoxLayout;
+  clearRow->addWidget(imageCacheClearButton);
+  clearRow->addWidget(imageCacheClearLabel, 1);
+
+  auto* layout = new QVBoxLayout(imageTabSheet);
+  layout->addWidget(imageLoadRadioGroup);
+  layout->addWidget(imageMosaicCheckBox);
+  layout->addLayout(cacheRow);
+  layout->addLayout(clearRow);
+  layout->addStretch();
+}
+
 void TSettingForm::ShowValues() {
   newTabCheckBox->setChecked(values_.newTabOpen);
   tabMultiLineCheckBox->setChecked(values_.tabMultiLine);
   if (QAbstractButton* style = tabStyleButtons->button(values_.tabStyle)) style->setChecked(true);
   browserEdit->setText(FromSjis(values_.browserApp));
   restoreSessionCheckBox->setChecked(values_.restoreSession);
+  autoReloadSpinEdit->setValue(values_.autoReloadInterval);
   SetFontSize(bbsMenuFontButton, values_.boardFontSize);
   SetFontSize(threadFontButton, values_.threadFontSize);
   SetFontSize(pageFontButton, values_.pageFontSize);
@@ -278,6 +345,11 @@ void TSettingForm::ShowValues() {
   cache1Edit->setText(FromSjis(values_.cacheServerMatch));
   cacheserver1Edit->setText(FromSjis(values_.cacheServerHost));
   cache1CBClick();
+  if (QAbstractButton* load = imageLoadButtons->button(static_cast<int>(values_.imageLoad))) {
+    load->setChecked(true);
+  }
+  imageMosaicCheckBox->setChecked(values_.imageMosaic);
+  imageCacheSpinBox->setValue(values_.imageCacheMegabytes);
 }
 
 void TSettingForm::CollectValues() {
@@ -287,6 +359,7 @@ void TSettingForm::CollectValues() {
   if (tabStyleButtons->checkedId() >= 0) values_.tabStyle = tabStyleButtons->checkedId();
   values_.browserApp = ToSjis(browserEdit->text());
   values_.restoreSession = restoreSessionCheckBox->isChecked();
+  values_.autoReloadInterval = autoReloadSpinEdit->value();
   values_.boardFontSize = Tag(bbsMenuFontButton);
   values_.threadFontSize = Tag(threadFontButton);
   values_.pageFontSize = Tag(pageFontButton);
@@ -296,10 +369,14 @@ void TSettingForm::CollectValues() {
   values_.cacheServerEnable = cache1CB->isChecked();
   values_.cacheServerMatch = ToSjis(cache1Edit->text());
   values_.cacheServerHost = ToSjis(cacheserver1Edit->text());
+  values_.imageLoad = static_cast<Settings::ImageLoad>(imageLoadButtons->checkedId());
+  values_.imageMosaic = imageMosaicCheckBox->isChecked();
+  values_.imageCacheMegabytes = imageCacheSpinBox->value();
 }
 
 void TSettingForm::okButtonClick() {
   CollectValues();
+  keyTabSheet->Save();
   Config().SaveSettingsDialog(values_, true);
   Config().LoadSettings(AppSettings(), display_);
   accept();
@@ -344,6 +421,12 @@ void TSettingForm::cache1CBClick() {
   cache1Edit->setEnabled(enabled);
   cache1Label->setEnabled(enabled);
   cacheserver1Edit->setEnabled(enabled);
+}
+
+void TSettingForm::imageCacheClearButtonClick() {
+  const Outcome cleared = ImageService::ClearCache();
+  imageCacheClearLabel->setText(cleared.IsOk() ? QString::fromUtf8("削除しました")
+                                               : FromSjis(cleared.Reason()));
 }
 
 QLabel* TSettingForm::SampleLabel(int tag) const {

@@ -11,15 +11,20 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QWidget;
 
 namespace velkor {
 
+class KeyPage;
+
 // The settings dialog, made for one use. Creation fills the controls from AppSettings(), the
 // configuration file (TabMultiLine, TabStyle) and the given font sizes of the side-bar trees and
 // the thread list. "OK" writes every value to config.ini (flushed), reads the settings back into
-// AppSettings() and Display(), and accepts; "キャンセル" and the close box write nothing.
+// AppSettings() and Display(), and accepts; "キャンセル" and the close box write nothing. The page
+// "画像" holds the image settings and "画像キャッシュを削除", which empties the image cache at
+// once.
 class TSettingForm : public QDialog {
   Q_OBJECT
 
@@ -38,6 +43,8 @@ class TSettingForm : public QDialog {
   QCheckBox* tabMultiLineCheckBox;
   QGroupBox* tabStyleRadioGroup;
   QButtonGroup* tabStyleButtons;
+  QLabel* autoReloadLabel;
+  QSpinBox* autoReloadSpinEdit;
   QLabel* browserLabel;
   QLineEdit* browserEdit;
   QPushButton* browserButton;
@@ -83,6 +90,17 @@ class TSettingForm : public QDialog {
   QLabel* cache2Label;
   QLineEdit* cacheserver2Edit;
 
+  // "キー": the keys of the window's commands ([Keys]).
+  KeyPage* keyTabSheet;
+  QWidget* imageTabSheet;
+  QGroupBox* imageLoadRadioGroup;
+  QButtonGroup* imageLoadButtons;
+  QCheckBox* imageMosaicCheckBox;
+  QLabel* imageCacheLabel;
+  QSpinBox* imageCacheSpinBox;
+  QPushButton* imageCacheClearButton;
+  QLabel* imageCacheClearLabel;
+
   QPushButton* okButton;
   QPushButton* cancelButton;
 
@@ -94,11 +112,13 @@ class TSettingForm : public QDialog {
   void bbsMenuFontButtonClick();
   void coloNewThreadButtonClick();
   void cache1CBClick();
+  void imageCacheClearButtonClick();
 
  private:
   void BuildConfigPage();
   void BuildLookFeelPage();
   void BuildNetworkPage();
+  void BuildImagePage();
   void ShowValues();
   void CollectValues();
   QLabel* SampleLabel(int tag) const;

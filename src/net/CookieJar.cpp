@@ -313,7 +313,7 @@ Result<CookieRefusal> CookieJar::Store(std::string_view requestUrl, std::string_
   }
   if (HasControlByte(setCookie)) return Refuse(CookieRefusal::kMalformed, "制御文字があります");
   SetCookieFields fields;
-  if (!ParseSetCookie(setCookie, url.target, fields)) {
+  if (!ParseSetCookie(setCookie, url.path, fields)) {
     return Refuse(CookieRefusal::kMalformed, "形式が不正です");
   }
   if (fields.name.size() + fields.value.size() > kMaxCookieSize) {
@@ -353,7 +353,7 @@ Result<CookieRefusal> CookieJar::Store(std::string_view requestUrl, std::string_
     cookie.hostOnly = true;
     cookie.domain = host;
   }
-  cookie.path = fields.hasPath ? fields.path : DefaultCookiePath(url.target);
+  cookie.path = fields.hasPath ? fields.path : DefaultCookiePath(url.path);
   cookie.secure = fields.secure;
   cookie.httpOnly = fields.httpOnly;
   if (cookie.secure && !url.tls) {
@@ -415,7 +415,7 @@ std::string CookieJar::CookieHeader(std::string_view requestUrl, std::int64_t no
     if (Expired(cookie, now) || (cookie.secure && !url.tls)) continue;
     const bool domainOk =
         cookie.hostOnly ? host == cookie.domain : CookieDomainMatches(host, cookie.domain);
-    if (domainOk && CookiePathMatches(url.target, cookie.path)) matching.push_back(&cookie);
+    if (domainOk && CookiePathMatches(url.path, cookie.path)) matching.push_back(&cookie);
   }
   std::stable_sort(matching.begin(), matching.end(), [](const Cookie* a, const Cookie* b) {
     return a->path.size() > b->path.size();

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "app/DataDir.h"
-#include "app/Deployment.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "base/Integer.h"
@@ -102,11 +102,15 @@ FetchResult EndedEarly(HttpSession& session) {
   return FetchResult::kReceiveFailed;
 }
 
+// Asked after every piece with the content so far: false ends the read with kFailed (the watcher
+// has reported why and closed the connection).
+using ContentWatcher = std::function<bool(std::string_view content)>;
+
 // Reads the body to its end: the announced length, the end of the chunked framing, or (with
 // neither) the server's close. A close before an announced end is a receive failure. A stop request
 // after a piece reports "中断しました." and gives `abortResult`.
 FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, bool replaceZeros,
-                     FetchResult abortResult) {
+                     FetchResult abortResult, const ContentWatcher& watch = {}) {
   char piece[kReceiveChunk];
   while (!body.Complete()) {
     int n = 0;
@@ -121,6 +125,7 @@ FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, boo
     FetchResult taken =
         TakeIn(session, body, std::string_view(piece, static_cast<std::size_t>(n)), content);
     if (taken != FetchResult::kOk) return taken;
+    if (watch && !watch(content)) return FetchResult::kFailed;
     if (session.ReportProgress(static_cast<std::int32_t>(body.received), body.Total()) != 0) {
       session.ReportStatus(net_text::Aborted());
       session.Close();
@@ -133,9 +138,7 @@ FetchResult ReadRest(HttpSession& session, Body& body, std::string& content, boo
 std::string RequestHead(const HttpUrl& target) {
   std::string request = "GET " + target.target + " HTTP/1.1\r\n";
   request += "Host: " + HostField(target) + "\r\n";
-  request += "User-Agent: ";
-  request += kUserAgent;
-  request += "\r\n";
+  request += "User-Agent: " + AppSettings().userAgent + "\r\n";
   return request;
 }
 
@@ -435,6 +438,15 @@ std::string FetchFailureText(FetchResult code) {
   }
 }
 
+namespace {
+
+bool HasControlByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+}  // namespace
+
 std::string HttpsRedirectTarget(int status, std::string_view header, std::string_view url) {
   if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return {};
   constexpr std::string_view kHttp = "http://";
@@ -443,10 +455,103 @@ std::string HttpsRedirectTarget(int status, std::string_view header, std::string
   if (url.size() <= kHttp.size() || !EqualsIgnoreAsciiCase(url.substr(0, kHttp.size()), kHttp) ||
       location.size() <= kHttps.size() ||
       !EqualsIgnoreAsciiCase(std::string_view(location).substr(0, kHttps.size()), kHttps) ||
-      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size())) {
+      std::string_view(location).substr(kHttps.size()) != url.substr(kHttp.size()) ||
+      HasControlByte(location) || location.find(' ') != std::string::npos) {
     return {};
   }
   return location;
+}
+
+namespace {
+
+bool IsMethod(std::string_view method) {
+  return !method.empty() && std::all_of(method.begin(), method.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  });
+}
+
+// The answer of a request once its header has been read: the body read, unframed and decoded.
+RequestOutcome ReadAnswer(HttpSession& session, const HttpRequest& request, std::string header,
+                          std::string early) {
+  const auto noAnswer = [&session] {
+    return RequestOutcome(RequestReach::kNoAnswer,
+                          session.LastError().empty() ? net_text::NoAnswer() : session.LastError());
+  };
+  HttpResponse answer;
+  answer.status = HttpSession::StatusCode(header);
+  answer.fields = ParseHeaderFields(header);
+  const bool bodiless = request.method == "HEAD" || answer.status == 204 || answer.status == 304 ||
+                        (answer.status >= 100 && answer.status < 200);
+  if (!bodiless) {
+    Body body;
+    const Encoding encoding = BodyEncoding(session, header);
+    if (encoding == Encoding::kUnknown || !BodyOf(session, header, body)) return noAnswer();
+    std::string raw;
+    if (TakeIn(session, body, early, raw) != FetchResult::kOk ||
+        ReadRest(session, body, raw, false, FetchResult::kReceiveFailed) != FetchResult::kOk) {
+      return noAnswer();
+    }
+    if (encoding == Encoding::kGzip) {
+      session.ReportStatus(net_text::GzipDecoding());
+      GunzipResult decoded = Gunzip(raw, answer.body, kMaxBodySize, true);
+      if (decoded != GunzipResult::kOk) {
+        session.ReportStatus(decoded == GunzipResult::kTooLarge ? net_text::DecodedTooLarge()
+                                                                : net_text::GzipFailed());
+        session.Close();
+        return noAnswer();
+      }
+    } else {
+      answer.body = std::move(raw);
+    }
+  }
+  session.ReportStatus(net_text::Ok());
+  session.Close();
+  return answer;
+}
+
+}  // namespace
+
+RequestOutcome SendHttpRequest(HttpSession& session, const HttpRequest& request) {
+  DeadlineScope deadline(session);
+  session.ForgetLastError();
+  bool fieldsOk = IsMethod(request.method);
+  for (const auto& [name, value] : request.fields) {
+    fieldsOk = fieldsOk && !name.empty() && name.find(':') == std::string::npos &&
+               !HasControlByte(name) && !HasControlByte(value);
+  }
+  if (!fieldsOk) {
+    session.ReportStatus(net_text::BadRequestField());
+    return {RequestReach::kNotConnected, net_text::BadRequestField()};
+  }
+  if (request.method != "GET" && request.method != "HEAD") session.Close();
+  HttpUrl target;
+  if (!Open(session, request.url, target)) {
+    return {RequestReach::kNotConnected,
+            session.LastError().empty() ? net_text::ConnectFailed() : session.LastError()};
+  }
+  session.ReportStatus(request.url);
+  std::string text = request.method + " " + target.target + " HTTP/1.1\r\n";
+  text += "Host: " + HostField(target) + "\r\n";
+  text += "User-Agent: " + AppSettings().userAgent + "\r\n";
+  text += "Connection: close\r\n";
+  for (const auto& [name, value] : request.fields) text += name + ": " + value + "\r\n";
+  if (!request.body.empty() || request.method == "POST") {
+    text += "Content-Length: " + std::to_string(request.body.size()) + "\r\n";
+  }
+  text += "\r\n";
+  text += request.body;
+  if (Outcome sent = session.SendRequest(text); !sent.IsOk()) {
+    session.Close();
+    return {session.BytesSent() == 0 ? RequestReach::kNotSent : RequestReach::kNoAnswer,
+            session.LastError().empty() ? net_text::SendFailed() : session.LastError()};
+  }
+  std::string header;
+  std::string early;
+  if (session.ReadResponseHeader(false, true, header, early) != FetchResult::kOk) {
+    return {RequestReach::kNoAnswer,
+            session.LastError().empty() ? net_text::NoAnswer() : session.LastError()};
+  }
+  return ReadAnswer(session, request, std::move(header), std::move(early));
 }
 
 FetchOutcome FetchFull(HttpSession& session, const std::string& url, std::string& output,
@@ -461,6 +566,65 @@ FetchOutcome FetchDifferential(HttpSession& session, const std::string& url, std
   DeadlineScope deadline(session);
   session.ForgetLastError();
   return WithReason(session, Differential(session, url, log, lastModified, true));
+}
+
+namespace {
+
+FetchResult Answer(HttpSession& session, const std::string& url, const std::string& referer,
+                   const AnswerWatcher& watch, FetchedAnswer& answer) {
+  HttpUrl target;
+  if (!Open(session, url, target)) {
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNoConnection;
+  }
+  session.ReportStatus(url);
+  std::string request = RequestHead(target);
+  if (!referer.empty()) request += "Referer: " + referer + "\r\n";
+  request += "Accept-Encoding: identity\r\nConnection: close\r\n\r\n";
+  if (!session.SendRequest(request).IsOk()) {
+    return session.OverallTimeUp() ? FetchResult::kFailed : FetchResult::kNotSent;
+  }
+  std::string early;
+  FetchResult result = session.ReadResponseHeader(false, false, answer.header, early);
+  if (result != FetchResult::kOk) return result;
+  answer.status = HttpSession::StatusCode(answer.header);
+  answer.body.clear();
+  if (answer.status != 200) {
+    session.Close();  // its body is not read
+    return FetchResult::kOk;
+  }
+  Body body;
+  if (!BodyOf(session, answer.header, body)) return FetchResult::kFailed;
+  const Encoding encoding = BodyEncoding(session, answer.header);
+  if (encoding == Encoding::kUnknown) return FetchResult::kFailed;
+  if (encoding == Encoding::kGzip) {
+    session.ReportStatus(net_text::UnknownEncoding());
+    session.Close();
+    return FetchResult::kFailed;
+  }
+  const ContentWatcher watchContent = [&](std::string_view content) {
+    const std::string refusal = watch ? watch(answer.header, content) : std::string();
+    if (refusal.empty()) return true;
+    session.ReportStatus(refusal);
+    session.Close();
+    return false;
+  };
+  result = TakeIn(session, body, early, answer.body);
+  if (result != FetchResult::kOk) return result;
+  if (!watchContent(answer.body)) return FetchResult::kFailed;
+  result = ReadRest(session, body, answer.body, false, FetchResult::kReceiveFailed, watchContent);
+  if (result != FetchResult::kOk) return result;
+  session.ReportStatus(net_text::Ok());
+  session.Close();
+  return FetchResult::kOk;
+}
+
+}  // namespace
+
+FetchOutcome FetchAnswer(HttpSession& session, const std::string& url, const std::string& referer,
+                         const AnswerWatcher& watch, FetchedAnswer& answer) {
+  DeadlineScope deadline(session);
+  session.ForgetLastError();
+  return WithReason(session, Answer(session, url, referer, watch, answer));
 }
 
 }  // namespace velkor

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "net/FetchResult.h"
+#include "net/HttpRequest.h"
 #include "net/HttpSession.h"
 
 namespace velkor {
@@ -44,9 +46,45 @@ FetchOutcome FetchFull(HttpSession& session, const std::string& url, std::string
 FetchOutcome FetchDifferential(HttpSession& session, const std::string& url, std::string& log,
                                std::string& lastModified);
 
+// Sends one request through `session` and reads the whole answer, whatever its status: no
+// redirect is followed and nothing is ever sent twice. A request other than GET and HEAD always
+// goes over a new connection (a connection kept from an earlier answer may have been closed by the
+// server meanwhile, and a request lost in it could not be told from one that arrived). The request
+// asks the server to close after its answer, and the connection is closed when it has been read.
+// The same waits, stop checks, overall deadline (FetchTimeLimit), size limits and trace as the
+// fetches. The answer's body is unframed (chunked) and decoded (gzip, also unasked); zero bytes
+// stay. kNotConnected and kNotSent mean that nothing reached the server; kNoAnswer that the
+// request went out (whole or in part) and no whole, readable answer came back: it may have been
+// acted on. The reason is the last "エラー:" text reported, else a general one.
+RequestOutcome SendHttpRequest(HttpSession& session, const HttpRequest& request);
+
 // The redirect a fetch follows: for an answer of status 301, 302, 303, 307 or 308 to a request for
 // `url` ("http://REST") whose Location field is "https://REST" (the scheme in any letter case),
 // that Location; otherwise empty.
 std::string HttpsRedirectTarget(int status, std::string_view header, std::string_view url);
+
+// One answer to FetchAnswer, whatever its status.
+struct FetchedAnswer {
+  int status = 0;
+  std::string header;  // the header text, without the blank line (HttpSession's readers take it)
+  // For status 200: the body as sent (unframed when chunked; zero bytes kept). Otherwise empty.
+  std::string body;
+};
+
+// Looks at a 200 answer while it arrives: called with its header and the body so far once the
+// header is read and after every piece. A non-empty text (an "エラー:" text) ends the fetch: it is
+// reported, the connection closed, and the fetch fails with kFailed and that text as its reason.
+using AnswerWatcher = std::function<std::string(std::string_view header, std::string_view body)>;
+
+// Fetches `url` with one GET through `session` for content whose bytes must stay as they were
+// sent (an image). The request asks for no content coding ("Accept-Encoding: identity") and a
+// close after the answer, and carries "Referer: " + referer when `referer` is not empty (it must
+// hold no control byte). Nothing is followed and no status judged: kOk when a final answer came,
+// with its status and header in `answer`, and for status 200 its whole body, checked piece by
+// piece by `watch` (may be empty) and never above kMaxBodySize. A body in a content coding other
+// than identity fails (kFailed, "エラー:対応していない圧縮形式です"). Otherwise the failures,
+// waits, stop checks, overall time limit and trace of FetchFull. `answer` is complete only on kOk.
+FetchOutcome FetchAnswer(HttpSession& session, const std::string& url, const std::string& referer,
+                         const AnswerWatcher& watch, FetchedAnswer& answer);
 
 }  // namespace velkor

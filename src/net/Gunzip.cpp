@@ -35,7 +35,8 @@ std::size_t DeflateStart(std::string_view body) {
 
 }  // namespace
 
-GunzipResult Gunzip(std::string_view body, std::string& output, std::size_t outputLimit) {
+GunzipResult Gunzip(std::string_view body, std::string& output, std::size_t outputLimit,
+                    bool keepZeros) {
   output.clear();
   std::size_t start = DeflateStart(body);
   if (start == std::string_view::npos) return GunzipResult::kBadHeader;
@@ -58,7 +59,9 @@ GunzipResult Gunzip(std::string_view body, std::string& output, std::size_t outp
     }
     std::size_t from = output.size();
     output.append(block, produced);
-    std::replace(output.begin() + static_cast<std::ptrdiff_t>(from), output.end(), '\0', '*');
+    if (!keepZeros) {
+      std::replace(output.begin() + static_cast<std::ptrdiff_t>(from), output.end(), '\0', '*');
+    }
     if (status == Z_STREAM_END) {
       result = GunzipResult::kOk;
       break;

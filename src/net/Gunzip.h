@@ -15,9 +15,9 @@ enum class GunzipResult {
 };
 
 // Decodes one gzip member (its header is checked here; the trailer is ignored) into `output`, which
-// is replaced by the decoded bytes with every zero byte as '*'. On failure `output` may hold the
-// part decoded so far.
+// is replaced by the decoded bytes with every zero byte as '*' (as they are with `keepZeros`). On
+// failure `output` may hold the part decoded so far.
 GunzipResult Gunzip(std::string_view body, std::string& output,
-                    std::size_t outputLimit = kMaxBodySize);
+                    std::size_t outputLimit = kMaxBodySize, bool keepZeros = false);
 
 }  // namespace velkor

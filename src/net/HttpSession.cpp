@@ -35,9 +35,11 @@ namespace {
 std::chrono::milliseconds waitLimit = kWaitLimit;
 
 // The time one wait has used, not counting the time the user interface spent in its event
-// processing: a menu, a message box or a dialog held open there must not use up the wait.
+// processing: a menu, a message box or a dialog held open there must not use up the wait. Off the
+// window's thread nothing is processed.
 class WaitClock {
  public:
+  explicit WaitClock(bool offUiThread) : offUiThread_(offUiThread) {}
   // What is left of the wait limit (zero or less: the wait has run out).
   std::chrono::milliseconds Left() const {
     const auto used = CurrentClock().Now() - start_ - inEvents_;
@@ -46,6 +48,7 @@ class WaitClock {
   // Lets the user interface process its events; the time that takes is not the wait's. Returns
   // that time.
   Clock::TimePoint::duration ProcessEvents() {
+    if (offUiThread_) return Clock::TimePoint::duration{0};
     const auto before = CurrentClock().Now();
     Ui().ProcessEvents();
     const auto spent = CurrentClock().Now() - before;
@@ -54,6 +57,7 @@ class WaitClock {
   }
 
  private:
+  bool offUiThread_;
   Clock::TimePoint start_ = CurrentClock().Now();
   Clock::TimePoint::duration inEvents_{0};
 };
@@ -90,7 +94,7 @@ struct PendingLookup {
   Address address;
 };
 
-bool LookUpName(const std::string& name, unsigned short port, Address& out) {
+bool LookUpName(const std::string& name, unsigned short port, bool offUiThread, Address& out) {
   auto pending = std::make_shared<PendingLookup>();
   std::thread([pending, name, port] {
     addrinfo hints{};
@@ -110,7 +114,7 @@ bool LookUpName(const std::string& name, unsigned short port, Address& out) {
     pending->found = found;
     pending->address = address;
   }).detach();
-  WaitClock clock;
+  WaitClock clock(offUiThread);
   for (;;) {
     {
       std::lock_guard lock(pending->mutex);
@@ -155,10 +159,10 @@ void RestorePipe() {
   pthread_sigmask(SIG_SETMASK, &maskBeforeQuiet, nullptr);
 }
 
-bool Resolve(const std::string& name, unsigned short port, Address& out) {
+bool Resolve(const std::string& name, unsigned short port, bool offUiThread, Address& out) {
   if (name.empty()) return false;
   if (NumericAddress(name, port, out)) return true;
-  return LookUpName(name, port, out);
+  return LookUpName(name, port, offUiThread, out);
 }
 
 // Header numbers are read as atoi reads them, clamped to this.
@@ -193,6 +197,11 @@ void HttpSession::SetStatusHandler(std::nullptr_t, StatusHandler handler) {
   SetStatusHandler(static_cast<void*>(nullptr), handler);
 }
 
+void HttpSession::RunOffUiThread(const std::atomic<bool>* stop) {
+  offUiThread_ = true;
+  stop_ = stop;
+}
+
 Outcome HttpSession::Connect(const std::string& host, unsigned short port, bool tls) {
   if (state_ == kSessionConnected) {
     if (host == host_ && port == port_ && tls == tls_) return {};
@@ -202,8 +211,8 @@ Outcome HttpSession::Connect(const std::string& host, unsigned short port, bool 
   }
   std::optional<ConnectTarget> target = FindConnectOverride(host, port);
   Address address;
-  if (host.empty() ||
-      !Resolve(target ? target->address : host, target ? target->port : port, address)) {
+  if (host.empty() || !Resolve(target ? target->address : host, target ? target->port : port,
+                               offUiThread_, address)) {
     return Fail(net_text::HostLookupFailed());
   }
   int fd = ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -314,7 +323,8 @@ Outcome HttpSession::SendRequest(std::string_view text) {
   ReportStatus(net_text::SendingRequest());
   Trace(text);
   int attempts = 3;
-  std::size_t sent = 0;
+  std::size_t& sent = bytesSent_;
+  sent = 0;
   while (sent < text.size()) {
     WaitResult waited = WaitWritable();
     if (waited == WaitResult::kTimedOut && timeUp_) {
@@ -358,12 +368,13 @@ Outcome HttpSession::SendRequest(std::string_view text) {
 
 bool HttpSession::StopRequested() const {
   return StopOfAllFetchesRequested() ||
-         (traceContext_ != nullptr && traceContext_->abortRequested != 0);
+         (traceContext_ != nullptr && traceContext_->abortRequested != 0) ||
+         (stop_ != nullptr && stop_->load());
 }
 
 WaitResult HttpSession::WaitFor(short events) {
   if (socket_ < 0) return WaitResult::kError;
-  WaitClock clock;
+  WaitClock clock(offUiThread_);
   for (;;) {
     if (StopRequested()) return WaitResult::kStopped;
     std::chrono::milliseconds left = clock.Left();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -75,6 +76,11 @@ class HttpSession {
   void SetStatusHandler(void* context, StatusHandler handler);
   void SetStatusHandler(FetchContext* context, StatusHandler handler);
   void SetStatusHandler(std::nullptr_t, StatusHandler handler);
+  // For a session that runs off the window's thread: its waits no longer let the user interface
+  // process its events (its handler must not touch the user interface either), and `stop`, when
+  // not null, set from any thread, stops it between the slices of every wait as a FetchContext's
+  // abortRequested does. `stop` must outlive the session.
+  void RunOffUiThread(const std::atomic<bool>* stop);
 
   // Opens a connection to `port` of `host` (or to its connect override), with a TLS handshake when
   // `tls` is set, or keeps the open one when it is to the same scheme, host (exact comparison) and
@@ -92,6 +98,10 @@ class HttpSession {
   // ("エラー:サーバへの送信失敗", closed), when a stop is requested during a wait ("中断しました.",
   // closed) or when the overall deadline passes ("タイムアウト.", closed).
   Outcome SendRequest(std::string_view text);
+  // How many bytes of the text given to the last SendRequest went into the connection (sent or
+  // handed to the system to send): after a failed send, 0 means that nothing of the request can
+  // have reached the server.
+  std::size_t BytesSent() const { return bytesSent_; }
   // One readiness wait of at most kWaitLimit (and never past the overall deadline); kReady at once
   // when TLS holds decrypted bytes. The user interface processes its events every kWaitSlice
   // meanwhile; the time spent there (a menu or a dialog held open) counts neither towards the wait
@@ -194,6 +204,9 @@ class HttpSession {
   std::optional<Clock::TimePoint> deadline_;
   bool timeUp_ = false;
   std::string lastError_;
+  std::size_t bytesSent_ = 0;
+  bool offUiThread_ = false;
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace velkor

@@ -71,15 +71,20 @@ HttpUrlStatus ParseHttpUrl(std::string_view url, HttpUrl& out) {
     number = static_cast<unsigned short>(*value);
   }
 
-  std::string_view target = tail.substr(0, tail.find_first_of("?#"));
-  if (target.size() > kMaxUrlPartLength) return HttpUrlStatus::kMalformed;
+  const std::string_view target = tail.substr(0, tail.find('#'));
+  const std::string_view path = target.substr(0, target.find('?'));
+  const std::string_view query = target.substr(path.size());
+  if (path.size() > kMaxUrlPartLength || query.size() > kMaxUrlPartLength) {
+    return HttpUrlStatus::kMalformed;
+  }
   for (char c : target) {
     if (!IsTargetByte(c)) return HttpUrlStatus::kMalformed;
   }
   out.tls = tls;
   out.host = std::string(host);
   out.port = number;
-  out.target = target.empty() ? "/" : std::string(target);
+  out.path = path.empty() ? "/" : std::string(path);
+  out.target = out.path + std::string(query);
   return HttpUrlStatus::kOk;
 }
 

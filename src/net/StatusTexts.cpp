@@ -40,6 +40,8 @@ VELKOR_NET_TEXT(TlsUntrusted, "エラー:サーバ証明書を信頼できませ
 VELKOR_NET_TEXT(TlsHostMismatch, "エラー:サーバ証明書のホスト名が一致しません")
 VELKOR_NET_TEXT(BadHeader, "エラー:応答ヘッダが不正です")
 VELKOR_NET_TEXT(UnknownEncoding, "エラー:対応していない圧縮形式です")
+VELKOR_NET_TEXT(NoAnswer, "エラー:サーバからの応答を最後まで受け取れませんでした")
+VELKOR_NET_TEXT(BadRequestField, "エラー:リクエストのヘッダが不正です")
 VELKOR_NET_TEXT(DownloadFailed, "エラー:ダウンロードに失敗しました (")
 
 #undef VELKOR_NET_TEXT

@@ -36,6 +36,8 @@ const std::string& TlsUntrusted();  // "エラー:サーバ証明書を信頼で
 const std::string& TlsHostMismatch();  // "エラー:サーバ証明書のホスト名が一致しません"
 const std::string& BadHeader();        // "エラー:応答ヘッダが不正です"
 const std::string& UnknownEncoding();  // "エラー:対応していない圧縮形式です"
+const std::string& NoAnswer();  // "エラー:サーバからの応答を最後まで受け取れませんでした"
+const std::string& BadRequestField();  // "エラー:リクエストのヘッダが不正です"
 const std::string&
 DownloadFailed();  // "エラー:ダウンロードに失敗しました (" (a number and ")" follow)
 

@@ -1,11 +1,14 @@
 #include "post/BoardLimits.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/FileUtil.h"
 #include "base/IniDocument.h"
 #include "base/Integer.h"
 #include "base/Sjis.h"
+#include "net/Fetch.h"
+#include "net/HttpSession.h"
 
 namespace velkor {
 namespace {
@@ -68,34 +71,49 @@ BoardLimits ParseSettingText(std::string_view text) {
   return limits;
 }
 
-Result<PostCheck> CheckPost(const PostFields& fields, const BoardLimits& limits) {
+PostMeasure MeasurePost(const PostFields& fields) {
   const std::string message = MeasuredMessage(fields.message);
-  if (TrimView(message).empty()) return {PostCheck::kEmptyMessage, Sjis("本文がありません")};
-  if (limits.messageBytes > 0 && message.size() > static_cast<std::size_t>(limits.messageBytes)) {
-    return TooLong(PostCheck::kMessageTooLong, "本文が長すぎます", message.size(),
+  PostMeasure measure;
+  measure.messageBytes = message.size();
+  measure.messageLines =
+      message.empty()
+          ? 0
+          : static_cast<std::size_t>(std::count(message.begin(), message.end(), '\n')) + 1;
+  measure.nameBytes = NamePart(fields.name).size();
+  measure.mailBytes = fields.mail.size();
+  measure.subjectBytes = fields.subject.size();
+  measure.emptyMessage = TrimView(message).empty();
+  return measure;
+}
+
+Result<PostCheck> CheckPost(const PostFields& fields, const BoardLimits& limits) {
+  const PostMeasure measure = MeasurePost(fields);
+  const auto over = [](std::size_t size, int limit) {
+    return limit > 0 && size > static_cast<std::size_t>(limit);
+  };
+  if (measure.emptyMessage) return {PostCheck::kEmptyMessage, Sjis("本文がありません")};
+  if (over(measure.messageBytes, limits.messageBytes)) {
+    return TooLong(PostCheck::kMessageTooLong, "本文が長すぎます", measure.messageBytes,
                    limits.messageBytes, "バイト");
   }
-  const std::size_t lines =
-      static_cast<std::size_t>(std::count(message.begin(), message.end(), '\n')) + 1;
-  if (limits.lineNumber > 0 && lines > 2 * static_cast<std::size_t>(limits.lineNumber)) {
-    return TooLong(PostCheck::kTooManyLines, "本文の行が多すぎます", lines, 2 * limits.lineNumber,
-                   "行");
+  if (over(measure.messageLines, MaxMessageLines(limits))) {
+    return TooLong(PostCheck::kTooManyLines, "本文の行が多すぎます", measure.messageLines,
+                   MaxMessageLines(limits), "行");
   }
-  const std::size_t name = NamePart(fields.name).size();
-  if (limits.nameBytes > 0 && name > static_cast<std::size_t>(limits.nameBytes)) {
-    return TooLong(PostCheck::kNameTooLong, "名前が長すぎます", name, limits.nameBytes, "バイト");
+  if (over(measure.nameBytes, limits.nameBytes)) {
+    return TooLong(PostCheck::kNameTooLong, "名前が長すぎます", measure.nameBytes, limits.nameBytes,
+                   "バイト");
   }
-  if (limits.mailBytes > 0 && fields.mail.size() > static_cast<std::size_t>(limits.mailBytes)) {
-    return TooLong(PostCheck::kMailTooLong, "メール欄が長すぎます", fields.mail.size(),
+  if (over(measure.mailBytes, limits.mailBytes)) {
+    return TooLong(PostCheck::kMailTooLong, "メール欄が長すぎます", measure.mailBytes,
                    limits.mailBytes, "バイト");
   }
   if (fields.IsNewThread()) {
     if (TrimView(fields.subject).empty()) {
       return {PostCheck::kEmptySubject, Sjis("タイトルがありません")};
     }
-    if (limits.subjectBytes > 0 &&
-        fields.subject.size() > static_cast<std::size_t>(limits.subjectBytes)) {
-      return TooLong(PostCheck::kSubjectTooLong, "タイトルが長すぎます", fields.subject.size(),
+    if (over(measure.subjectBytes, limits.subjectBytes)) {
+      return TooLong(PostCheck::kSubjectTooLong, "タイトルが長すぎます", measure.subjectBytes,
                      limits.subjectBytes, "バイト");
     }
   }
@@ -123,6 +141,41 @@ Outcome StoreBoardSetting(const std::string& boardDir, std::string_view text,
   state.WriteString(kSettingFile, "LastModified", lastModified);
   if (!state.Save(statePath)) return Failed(cannotSave + statePath);
   return {};
+}
+
+namespace {
+
+// The boards whose SETTING.TXT was brought up to date in this run (their folders).
+std::set<std::string>& CheckedBoards() {
+  static std::set<std::string> boards;
+  return boards;
+}
+
+}  // namespace
+
+BoardLimits LoadBoardLimits(const std::string& boardUrl, const std::string& boardDir,
+                            FetchContext& context, std::vector<std::string>& notes) {
+  StoredBoardSetting stored = ReadBoardSetting(boardDir);
+  if (CheckedBoards().contains(boardDir)) return ParseSettingText(stored.text);
+  std::string text;
+  std::string lastModified = stored.text.empty() ? std::string() : stored.lastModified;
+  FetchOutcome fetched;
+  {
+    HttpSession session;
+    session.SetStatusHandler(&context, StandardStatusHandler);
+    const std::string folder = boardUrl.ends_with('/') ? boardUrl : boardUrl + "/";
+    fetched = FetchFull(session, folder + std::string(kSettingFile), text, lastModified, false);
+  }
+  if (fetched.Code() == FetchResult::kNotModified) {
+    CheckedBoards().insert(boardDir);
+  } else if (fetched.IsOk() && !text.empty()) {
+    CheckedBoards().insert(boardDir);
+    if (Outcome kept = StoreBoardSetting(boardDir, text, lastModified); !kept.IsOk()) {
+      notes.push_back(kept.Reason());
+    }
+    stored.text = std::move(text);
+  }
+  return ParseSettingText(stored.text);
 }
 
 }  // namespace velkor

@@ -3,10 +3,13 @@
 // A board's posting limits, read from its SETTING.TXT (CP932 "KEY=value" lines), and the checks a
 // post must pass before anything is sent.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Result.h"
+#include "net/FetchContext.h"
 #include "post/PostForm.h"
 
 namespace velkor {
@@ -37,11 +40,28 @@ enum class PostCheck {
   kSubjectTooLong,  // "タイトルが長すぎます (N バイト / 上限 M)"
 };
 
-// Checks a post against the board's limits, first failure first in the order above. Counted in
-// CP932 bytes of what is sent: the message with each line break as one byte and without the line
-// breaks at its end, the name up to its trip key ("#" or "＃"), the mail and the subject whole.
-// A message of blanks and line breaks only is empty. The limits only catch what the server would
-// refuse anyway: where it counts differently, it has the last word.
+// The sizes of a post as the limits count them, in CP932 bytes of what is sent: the message with
+// each line break as one byte and without the line breaks at its end, its lines likewise, the name
+// up to its trip key ("#" or "＃"), the mail and the subject whole. A message of blanks and line
+// breaks only is empty.
+struct PostMeasure {
+  std::size_t messageBytes = 0;
+  std::size_t messageLines = 0;
+  std::size_t nameBytes = 0;
+  std::size_t mailBytes = 0;
+  std::size_t subjectBytes = 0;
+  bool emptyMessage = true;
+};
+PostMeasure MeasurePost(const PostFields& fields);
+
+// The most lines a message may have: twice BBS_LINE_NUMBER (0: no limit).
+inline int MaxMessageLines(const BoardLimits& limits) {
+  return 2 * limits.lineNumber;
+}
+
+// Checks a post against the board's limits, first failure first in the order above, counted as
+// MeasurePost counts. The limits only catch what the server would refuse anyway: where it counts
+// differently, it has the last word.
 Result<PostCheck> CheckPost(const PostFields& fields, const BoardLimits& limits);
 
 // A board's SETTING.TXT as kept in its log folder: the file "SETTING.TXT" (the server's bytes)
@@ -60,5 +80,14 @@ StoredBoardSetting ReadBoardSetting(const std::string& boardDir);
 // new time stamp with an old file. Fails when either write fails.
 Outcome StoreBoardSetting(const std::string& boardDir, std::string_view text,
                           std::string_view lastModified);
+
+// The board's limits for a post: its SETTING.TXT, downloaded from "{boardUrl}SETTING.TXT" the first
+// time this run asks for the board (conditionally, when a copy is stored; status texts through the
+// standard status handler with `context`, so the window stays live and a stop request ends it) and
+// kept in `boardDir` (ending in "/"); later calls in the run read the stored copy. A failed
+// download leaves what is stored (no limits when nothing is): the server checks again anyway. A
+// copy that cannot be stored adds a note (CP932) to `notes`.
+BoardLimits LoadBoardLimits(const std::string& boardUrl, const std::string& boardDir,
+                            FetchContext& context, std::vector<std::string>& notes);
 
 }  // namespace velkor

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "base/Integer.h"
 #include "base/Sjis.h"
-#include "subjects/SubjectText.h"
 
 namespace velkor {
 namespace {
@@ -17,8 +17,8 @@ Outcome NoThread(const std::string& datName) {
 }  // namespace
 
 std::string OwnPostsPath(const std::string& boardDir, const std::string& datName) {
-  if (!IsThreadDatName(datName)) return {};
-  return boardDir + datName.substr(0, datName.size() - 4) + ".own";
+  const std::string name = OwnPostsFileName(datName);
+  return name.empty() ? name : boardDir + name;
 }
 
 ResultWith<std::vector<int>> ReadOwnPosts(const std::string& boardDir, const std::string& datName) {

@@ -368,10 +368,15 @@ std::string PageText(std::string_view html) {
     bool blank = false;
     for (std::size_t k = 0; k < line.size(); ++k) {
       const char b = line[k];
-      if (IsLeadByte(b) && k + 1 < line.size()) {
-        text.append(line.substr(k, 2));
-        ++k;
-        blank = false;
+      if (IsLeadByte(b)) {
+        // A two-byte character keeps its pair; a lead byte without a trail byte (the line ends,
+        // or a control byte follows) is a broken character and goes.
+        const auto trail = k + 1 < line.size() ? static_cast<unsigned char>(line[k + 1]) : 0;
+        if (trail >= 0x40 && trail != 0x7F) {
+          text.append(line.substr(k, 2));
+          ++k;
+          blank = false;
+        }
       } else if (b == ' ' || b == '\t') {
         if (!blank) text += ' ';
         blank = true;

@@ -223,7 +223,7 @@ bool SubjectList::Merge(std::vector<std::string> lines) {
     } else if (IniDocument::ReadNumber<std::int32_t>(section, "PreNo", 0) < 0 &&
                got < IniDocument::ReadNumber<std::int32_t>(section, "Unread", 1)) {
       forgotten.insert(name);
-      if (IsThreadDatName(name)) RemoveFile(dir_ + name);
+      RemoveThreadLog(dir_, name);
     } else {
       IniDocument::WriteString(
           section, "PreNo",

@@ -153,8 +153,9 @@ class SubjectList {
   // line with a safe dat name sets NowNo (its 1-based position), PreNo (the previous NowNo) and
   // ResCount, and Title for a thread not known before. Threads no longer listed become past
   // (NowNo -1, PreNo the last rank); one without a log is forgotten; one already past at the
-  // previous merge and fully read is forgotten and its log deleted. Writes subject.ini; false when
-  // unbound or when the file could not be written (the in-memory state is merged all the same).
+  // previous merge and fully read is forgotten and its log deleted (RemoveThreadLog). Writes
+  // subject.ini; false when unbound or when the file could not be written (the in-memory state is
+  // merged all the same).
   bool Merge(std::vector<std::string> lines);
 
   // After a log download: GotCount = lines of `log`, LastModified, DatSize = its size. Writes
@@ -165,8 +166,9 @@ class SubjectList {
   // thread with NowNo >= 0 gets PreNo = NowNo and NowNo = -1; one already past is left alone.
   // Writes subject.ini when flush is set (false when that write fails or unbound).
   bool MarkPast(const std::string& datName, bool flush);
-  // Deletes the log Dir() + datName and resets GotCount 0, Unread 1, LastModified empty, DatSize 0;
-  // writes subject.ini when flush is set. A name that is not "<decimal>.dat" is refused (false).
+  // Deletes the log Dir() + datName (RemoveThreadLog) and resets GotCount 0, Unread 1,
+  // LastModified empty, DatSize 0; writes subject.ini when flush is set. A name that is not
+  // "<decimal>.dat" is refused (false).
   bool ResetThread(const std::string& datName, bool flush);
   // ResetThread, then the row's item shows the reset values (state recomputed; also when writing
   // subject.ini failed, which the result reports). A refused name changes nothing.

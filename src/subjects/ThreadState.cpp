@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "app/UrlPaths.h"
 #include "base/FileUtil.h"
 #include "subjects/SubjectList.h"
 #include "subjects/SubjectText.h"
@@ -40,9 +41,15 @@ std::int32_t WriteUnread(IniDocument& ini, std::string_view datName, std::int32_
   return n;
 }
 
+void RemoveThreadLog(const std::string& boardDir, const std::string& datName) {
+  if (!IsThreadDatName(datName)) return;
+  RemoveFile(boardDir + datName);
+  RemoveFile(boardDir + OwnPostsFileName(datName));
+}
+
 bool ResetThreadState(IniDocument& ini, const std::string& boardDir, const std::string& datName) {
   if (!IsThreadDatName(datName)) return false;
-  RemoveFile(boardDir + datName);
+  RemoveThreadLog(boardDir, datName);
   ini.WriteInteger(datName, "GotCount", 0);
   ini.WriteInteger(datName, "Unread", 1);
   ini.WriteString(datName, "LastModified", "");
@@ -70,6 +77,12 @@ std::int32_t ThreadState::FirstUnread() const {
 std::string ThreadState::Title() const {
   const SubjectList* shown = Shown();
   return ReadTitle(shown != nullptr ? *shown->Ini() : file_, datName_);
+}
+
+bool ThreadState::IsPast() const {
+  const SubjectList* shown = Shown();
+  return (shown != nullptr ? *shown->Ini() : file_).ReadNumber<std::int32_t>(datName_, "NowNo", 0) <
+         0;
 }
 
 bool ThreadState::StoreFirstUnread(std::int32_t n) {
@@ -101,7 +114,7 @@ bool ThreadState::DeleteLog() {
   }
   if (!readable_) {
     // The log goes all the same, as it always has: only the unreadable state file is kept.
-    RemoveFile(boardDir_ + datName_);
+    RemoveThreadLog(boardDir_, datName_);
     return false;
   }
   ResetThreadState(file_, boardDir_, datName_);

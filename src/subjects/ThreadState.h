@@ -34,7 +34,12 @@ bool HoldsListedReplies(const IniDocument& ini, std::string_view datName);
 // Stores Unread = n, where n < 1 means GotCount + 1 (everything read); returns the stored value.
 std::int32_t WriteUnread(IniDocument& ini, std::string_view datName, std::int32_t n);
 
-// Deletes the log boardDir + datName (a log that cannot be deleted stays behind) and gives the
+// Deletes the log boardDir + datName and the file of the user's own replies in it
+// (OwnPostsFileName, app/UrlPaths.h); a file that cannot be deleted stays behind. Nothing for a
+// name that is not "<decimal>.dat".
+void RemoveThreadLog(const std::string& boardDir, const std::string& datName);
+
+// Deletes the log boardDir + datName (RemoveThreadLog) and gives the
 // section the state of a thread never fetched: GotCount 0, Unread 1, LastModified empty, DatSize 0.
 // A name that is not "<decimal>.dat" is refused: false, nothing deleted or changed. Writes nothing
 // to disk but the deletion.
@@ -52,6 +57,8 @@ class ThreadState {
   // Unread (1 when missing) and Title (empty when missing) of the thread.
   std::int32_t FirstUnread() const;
   std::string Title() const;
+  // Whether the thread is past: its board's list no longer shows it (NowNo below 0).
+  bool IsPast() const;
 
   // Stores n as the thread's Unread and writes it at once. Through the shown list n < 1 stands for
   // GotCount + 1 (SubjectList::SetUnread) and the thread's row takes the value; in the file n is

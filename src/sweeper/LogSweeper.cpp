@@ -104,7 +104,7 @@ void LogSweeper::RunPasses(std::string& report) {
 }
 
 void LogSweeper::RemovePath(const std::string& path, Removal kind, std::string& report) {
-  report += path;
+  report += HtmlText(path);
   report += "<br>";
   if (!planning_) {
     if (!(remover_ && remover_(path))) failedPaths_.push_back(path);
@@ -200,6 +200,13 @@ void LogSweeper::RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDi
       const std::string lower = AsciiLowerCopy(name);
       if (subjects.SectionExists(lower)) continue;
       if (lower == "bbs.ini" || lower == "subject.ini" || lower == "subject.txt") continue;
+      // The board's posting limits, and the own-post list of every thread whose log stays.
+      if (lower == "setting.txt" || lower == "setting.ini") continue;
+      if (lower.ends_with(".own") &&
+          OwnPostsFileName(lower.substr(0, lower.size() - 4) + ".dat") == lower &&
+          subjects.SectionExists(lower.substr(0, lower.size() - 4) + ".dat")) {
+        continue;
+      }
       RemovePath(path, Removal::kFile, report);
     }
   }

@@ -13,7 +13,8 @@ namespace velkor {
 using PathRemover = std::function<bool(const std::string& path)>;
 
 // What a sweep came to: the report page (CP932, to be shown under LogSweeper::ReportTitle()), which
-// lists every path handed to the remover, removed or not; and a failure when some removals failed,
+// lists every path handed to the remover, removed or not (as text: a folder named with markup
+// stays text); and a failure when some removals failed,
 // whose reason (to be shown as a warning under the same title) names those paths, one per line.
 struct SweepReport {
   std::string page;
@@ -31,7 +32,9 @@ struct SweepPlan {
 };
 
 // Cleans the log tree: removes the folders of boards that are no longer favourites, host folders
-// that are left empty, and files in favourite boards' folders that belong to no known thread. Every
+// that are left empty, and files in favourite boards' folders that belong to no known thread (a
+// thread's log "<key>.dat" and its own-post list "<key>.own" stay while subject.ini knows the
+// thread; the board's lists and SETTING.TXT with setting.ini stay). Every
 // removal goes through the injected remover and is listed on a report page.
 //
 // The sweeper stays inside the log directory: it lists only real folders (a symbolic link is never

@@ -9,13 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/UrlPaths.h"
 #include "threads/NgFilter.h"
 #include "threads/ReplyList.h"
 
 namespace velkor {
-
-// What the path of a thread URL starts with on every board host.
-inline constexpr std::string_view kReadCgiPath = "/test/read.cgi/";
 
 // A link to a thread whose log is stored.
 struct StoredThreadLink {

@@ -33,6 +33,7 @@ TEST_F(AppConfigTest, MissingFileGivesEveryDefault) {
   EXPECT_FALSE(settings.debugLog);
   EXPECT_FALSE(settings.newTabOpen);
   EXPECT_EQ(settings.browserApp, "");
+  EXPECT_EQ(settings.userAgent, "Monazilla/1.00 (Velkor/0.7.8)");
   EXPECT_EQ(settings.subjectSubscribeColor, 0xFFFF);
   EXPECT_EQ(settings.newThreadColor, 0xFAEEE2);
   EXPECT_EQ(settings.unreadThreadColor, 0x00A2FF);
@@ -44,6 +45,7 @@ TEST_F(AppConfigTest, MissingFileGivesEveryDefault) {
   EXPECT_EQ(display.threadFontSize, 10);
   EXPECT_FALSE(display.tabMultiLine);
   EXPECT_EQ(display.tabStyle, 0);
+  EXPECT_EQ(settings.autoReloadInterval, 30);
 
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_EQ(layout.top, 0);
@@ -68,7 +70,8 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
       "BoardFontSize=12pt\r\n"
       "[mainform]\r\nSidebarVisible=2\r\nSubjectColumn=10,20,4294967306\r\nwidth=-5\r\n"
       "height=4294967776\r\n"
-      "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n");
+      "[kodawari]\r\nbrowserapp=\r\nSubjectGzip=0\r\nHeavyPosterThreshold=3\r\n"
+      "AutoReloadInterval=5\r\nImageLoad=3\r\nImageCacheSize=0\r\n");
   Settings settings;
   DisplaySettings display;
   config.LoadSettings(settings, display);
@@ -79,6 +82,9 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   EXPECT_FALSE(settings.subjectGzip);
   EXPECT_EQ(settings.browserApp, "");
   EXPECT_EQ(settings.heavyPosterThreshold, 3);
+  EXPECT_EQ(settings.autoReloadInterval, 10) << "never below 10 seconds";
+  EXPECT_EQ(settings.imageLoad, Settings::ImageLoad::kOnClick);
+  EXPECT_EQ(settings.imageCacheMegabytes, 1);
   WindowLayout layout = config.LoadWindowLayout();
   EXPECT_TRUE(layout.sidebarVisible);
   EXPECT_EQ(layout.width, -5);
@@ -86,6 +92,29 @@ TEST_F(AppConfigTest, MalformedAndHexValues) {
   EXPECT_EQ(config.LoadColumnWidths(10),
             (std::vector<int>{10, 20, 40, 40, 40, 40, 40, 40, 40, 40}));
 }
+
+struct UserAgentCase {
+  const char* value;
+  const char* used;
+};
+
+class AppConfigUserAgentTest : public AppConfigTest,
+                               public testing::WithParamInterface<UserAgentCase> {};
+
+TEST_P(AppConfigUserAgentTest, UsedWhenItCannotBreakARequest) {
+  AppConfig& config = Open(std::string("[Kodawari]\r\nUserAgent=") + GetParam().value + "\r\n");
+  Settings settings;
+  DisplaySettings display;
+  config.LoadSettings(settings, display);
+  EXPECT_EQ(settings.userAgent, GetParam().used);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AppConfigUserAgentTest,
+    testing::Values(UserAgentCase{"Monazilla/1.00 (Mine/2.1)", "Monazilla/1.00 (Mine/2.1)"},
+                    UserAgentCase{"Monazilla/1.00\tX", "Monazilla/1.00 (Velkor/0.7.8)"},
+                    UserAgentCase{"Mona\x7Fzilla", "Monazilla/1.00 (Velkor/0.7.8)"},
+                    UserAgentCase{"", "Monazilla/1.00 (Velkor/0.7.8)"}));
 
 TEST_F(AppConfigTest, ColumnWidthsWithBadItemsAndSurplus) {
   AppConfig& config = Open("[MainForm]\r\nSubjectColumn=1,x,\"3\",4,5\r\n");
@@ -128,25 +157,46 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   values.newTabOpen = true;
   values.colours[6] = 255;
   values.cacheServerHost = "cache.example";
+  config.SaveSettingsDialog(values, true);
+  EXPECT_EQ(
+      FileText(),
+      "[Kodawari]\r\nTabMultiLine=1\r\nTabStyle=2\r\nSubjectGzip=1\r\nDebugLog=0\r\n"
+      "NewTabOpen=1\r\nBrowserApp=firefox\r\n\r\n"
+      "[LookFeel]\r\nBoardFontSize=12\r\nThreadFontSize=9\r\nSubjectSubscribeColor=65535\r\n"
+      "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
+      "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n\r\n"
+      "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
+  values.imageLoad = Settings::ImageLoad::kAutomatic;
+  values.imageCacheMegabytes = 50;
   values.pageFontSize = 14;
   values.restoreSession = false;
   config.SaveSettingsDialog(values, true);
-  EXPECT_EQ(FileText(),
-            "[Kodawari]\r\nTabMultiLine=1\r\nTabStyle=2\r\nSubjectGzip=1\r\nDebugLog=0\r\n"
-            "NewTabOpen=1\r\nBrowserApp=firefox\r\nRestoreSession=0\r\n\r\n"
-            "[LookFeel]\r\nBoardFontSize=12\r\nThreadFontSize=9\r\nSubjectSubscribeColor=65535\r\n"
-            "NewThreadColor=16445154\r\nUnreadThreadColor=41727\r\nLogExistThreadColor=16777215\r\n"
-            "NologThreadColor=16777215\r\nOver1000ThreadColor=16777215\r\nPastThreadColor=255\r\n"
-            "PageFontSize=14\r\n\r\n"
-            "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
+  EXPECT_NE(
+      FileText().find(
+          "BrowserApp=firefox\r\nRestoreSession=0\r\nImageLoad=2\r\nImageCacheSize=50\r\n\r\n"),
+      std::string::npos)
+      << "image, session and page font keys are written when changed only";
+  EXPECT_NE(FileText().find("PastThreadColor=255\r\nPageFontSize=14\r\n\r\n"), std::string::npos);
   Settings reloaded;
   DisplaySettings display;
   config.LoadSettings(reloaded, display);
+  EXPECT_EQ(reloaded.imageLoad, Settings::ImageLoad::kAutomatic);
+  EXPECT_FALSE(reloaded.imageMosaic);
+  EXPECT_EQ(reloaded.imageCacheMegabytes, 50);
   EXPECT_TRUE(reloaded.newTabOpen);
   EXPECT_EQ(reloaded.pastThreadColor, 255);
   EXPECT_EQ(display.tabStyle, 2);
   EXPECT_FALSE(reloaded.restoreSession);
   EXPECT_EQ(display.pageFontSize, 14);
+
+  // The reload interval is written once it is not the default, and from then on always.
+  values.autoReloadInterval = 45;
+  config.SaveSettingsDialog(values, true);
+  EXPECT_NE(FileText().find("ImageCacheSize=50\r\nAutoReloadInterval=45\r\n\r\n"),
+            std::string::npos);
+  values.autoReloadInterval = 30;
+  config.SaveSettingsDialog(values, true);
+  EXPECT_NE(FileText().find("AutoReloadInterval=30\r\n"), std::string::npos);
 }
 
 TEST_F(AppConfigTest, WindowLayoutWrittenInTableOrder) {
@@ -158,6 +208,30 @@ TEST_F(AppConfigTest, WindowLayoutWrittenInTableOrder) {
   EXPECT_EQ(FileText(),
             "[MainForm]\r\ntop=10\r\nleft=0\r\nwidth=640\r\nheight=480\r\nSidebarVisible=0\r\n"
             "ViewStyle=180\r\nSidebarWidth=180\r\nSubjectHeight=130\r\n\r\n");
+}
+
+// [Keys]: stored texts replace the defaults; only changed commands are written, so a text the
+// window cannot use and an unknown name stay in the file; going back to the default removes the
+// key.
+TEST_F(AppConfigTest, KeyBindingsKeepWhatWasNotChanged) {
+  AppConfig& config =
+      Open("[Keys]\r\nCloseTab=Ctrl+Alt+W\r\nFind=Ctrl+Nonsense\r\nLater=Ctrl+L\r\nQuit=\r\n\r\n");
+  KeyBindings keys = config.LoadKeyBindings();
+  EXPECT_EQ(keys.Keys("CloseTab"), "Ctrl+Alt+W");
+  EXPECT_EQ(keys.Keys("Find"), "Ctrl+Nonsense");
+  EXPECT_EQ(keys.Keys("Quit"), "") << "an empty value means no key";
+  EXPECT_EQ(keys.Keys("ZoomIn"), "Ctrl++; Ctrl+=");
+  EXPECT_EQ(keys.Keys("Later"), "") << "not a command";
+
+  keys.Set("ZoomOut", "Ctrl+Shift+-");
+  keys.Set("CloseTab", std::nullopt);
+  keys.Set("Later", "F12");
+  EXPECT_EQ(keys.Keys("CloseTab"), "Ctrl+W");
+  config.SaveKeyBindings(keys, true);
+  EXPECT_EQ(
+      FileText(),
+      "[Keys]\r\nFind=Ctrl+Nonsense\r\nLater=Ctrl+L\r\nQuit=\r\nZoomOut=Ctrl+Shift+-\r\n\r\n");
+  EXPECT_EQ(AppConfig().LoadKeyBindings().Keys("Find"), "Ctrl+F") << "unbound: the defaults";
 }
 
 TEST(AppConfigUnboundTest, DoesNothingWithoutFile) {

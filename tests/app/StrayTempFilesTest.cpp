@@ -56,23 +56,27 @@ void MakeStrays(const test::TempDataDir& dir) {
   for (const char* name :
        {"ini/board.ini", "ini/board.ini.tmpAbc123", "ini/tmpAbc123", "ini/board.ini.tmp",
         "log/board.html.tmpXyZ789", "log/tmpQwE123", "log/host/board/subject.ini.tmpAAAAAA",
-        "log/host/tmpBBBBBB", "notes.txt.tmpCCCCCC", "skin/Header.html.tmpDDDDDD"}) {
+        "log/host/tmpBBBBBB", "notes.txt.tmpCCCCCC", "skin/Header.html.tmpDDDDDD",
+        "draft/host/board/12.txt", "draft/host/board/12.txt.tmpEEEEEE", "draft/host/tmpFFFFFF",
+        "draft/host/board/tmpGGGGGG"}) {
     dir.WriteFile(name, "x");
   }
   std::filesystem::create_directory(dir.Path() + "/log/folder.tmpDIR001");
   std::filesystem::create_symlink(dir.Path() + "/ini/board.ini", dir.Path() + "/log/l.tmpLINK01");
 }
 
-TEST(StrayTempFilesTest, RemovesOnlyStraysInIniAndTheLogFolderItself) {
+TEST(StrayTempFilesTest, RemovesOnlyStraysInIniTheLogFolderItselfAndDraftFolders) {
   test::TempDataDir dir;
   MakeStrays(dir);
-  EXPECT_EQ(Sorted(StrayTempFiles::Remove()),
-            Sorted({dir.Path() + "/ini/board.ini.tmpAbc123",
-                    dir.Path() + "/log/board.html.tmpXyZ789", dir.Path() + "/log/tmpQwE123"}));
+  EXPECT_EQ(
+      Sorted(StrayTempFiles::Remove()),
+      Sorted({dir.Path() + "/ini/board.ini.tmpAbc123", dir.Path() + "/log/board.html.tmpXyZ789",
+              dir.Path() + "/log/tmpQwE123", dir.Path() + "/draft/host/board/12.txt.tmpEEEEEE"}));
   for (const char* kept :
        {"ini/board.ini", "ini/tmpAbc123", "ini/board.ini.tmp",
         "log/host/board/subject.ini.tmpAAAAAA", "log/host/tmpBBBBBB", "notes.txt.tmpCCCCCC",
-        "skin/Header.html.tmpDDDDDD", "log/folder.tmpDIR001"}) {
+        "skin/Header.html.tmpDDDDDD", "log/folder.tmpDIR001", "draft/host/board/12.txt",
+        "draft/host/tmpFFFFFF", "draft/host/board/tmpGGGGGG"}) {
     EXPECT_TRUE(dir.Exists(kept)) << kept;
   }
   EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() + "/log/l.tmpLINK01"));
@@ -138,7 +142,7 @@ TEST(StrayTempFilesTest, RemovesNothingWhileAnotherProcessHoldsAGuard) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_EQ(status, 0);
   for (int fd : {held[0], held[1], release[0], release[1]}) ::close(fd);
-  EXPECT_EQ(StrayTempFiles::Remove().size(), 3u) << "the guard is gone with its process";
+  EXPECT_EQ(StrayTempFiles::Remove().size(), 4u) << "the guard is gone with its process";
   {
     const StrayTempFiles::Guard mine;
     dir.WriteFile("log/tmpNew123", "x");

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "support/CliRunner.h"
 #include "support/TempDataDir.h"
@@ -16,6 +17,17 @@ TEST(CliTest, ExitCodesFollowTheConventions) {
   auto bad = test::RunCli(dir, {"about", "--page", dir.Path() + "/missing/x.html"});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.err.find("cannot write"), std::string::npos);
+  // A file size limit the page outgrows fails the same way instead of ending the process.
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  auto tooBig = test::RunCli(dir, {"about", "--page", dir.Path() + "/about.html"});
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
+  EXPECT_EQ(tooBig.exitCode, 1);
+  EXPECT_NE(tooBig.err.find("cannot write"), std::string::npos);
+  EXPECT_FALSE(dir.Exists("about.html"));
 }
 
 TEST(CliTest, AboutWritesThePage) {

@@ -15,9 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "base/Sjis.h"
@@ -26,9 +24,12 @@
 #include "net/Fetch.h"
 #include "net/Gunzip.h"
 #include "net/HttpSession.h"
+#include "support/DemoServerProcess.h"
 
 namespace velkor::demo {
 namespace {
+
+using test::DemoServerProcess;
 
 constexpr long long kStart = 1796688000;  // Tue, 08 Dec 2026 00:00:00 GMT
 
@@ -271,86 +272,12 @@ TEST_F(DemoServerTest, FallenThreadRedirectsToTheArchive) {
   EXPECT_FALSE(kept.body.empty());
 }
 
-// A demo-server process and the two lines it printed.
-class DemoServerProcess {
- public:
-  // `fdLimit` > 0: the server runs with that soft limit of open descriptors.
-  explicit DemoServerProcess(std::vector<std::string> extra, rlim_t fdLimit = 0) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    std::vector<std::string> args = {VELKOR_CLI_PATH, "--data-dir",     ::testing::TempDir(),
-                                     "demo-server",   "--step-seconds", "0"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      rlimit limit{};
-      getrlimit(RLIMIT_NOFILE, &limit);
-      limit.rlim_cur = fdLimit > 0 ? fdLimit : limit.rlim_cur;
-      if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(126);
-      dup2(out[1], 1);
-      close(out[0]);
-      std::vector<char*> argv;
-      for (std::string& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    lines_ = fdopen(out[0], "r");
-    char line[1024];
-    for (std::string* into : {&menuUrl, &connectTo}) {
-      if (lines_ == nullptr || fgets(line, sizeof line, lines_) == nullptr) return;
-      *into = std::string(line);
-      if (!into->empty() && into->back() == '\n') into->pop_back();
-    }
-  }
-  ~DemoServerProcess() {
-    if (pid_ > 0 && status_ < 0) Stop();
-    if (lines_ != nullptr) fclose(lines_);
-  }
-  // SIGTERM; the exit status as waitpid gives it.
-  int Stop() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    status_ = waitpid(pid_, &status, 0) == pid_ ? status : 0x7F00;
-    return status_;
-  }
-  // Seconds of CPU the server process has used so far (user and system), from /proc.
-  double CpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long long ticks = 0;
-    // After the name: state is field 3, utime 14, stime 15.
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-      if (i >= 14) ticks += std::stoll(field);
-    }
-    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  }
-  // The port of the printed connect value.
-  std::string Port() const { return connectTo.substr(connectTo.rfind(':') + 1); }
-
-  std::string menuUrl;
-  std::string connectTo;
-
- private:
-  pid_t pid_ = -1;
-  int status_ = -1;
-  FILE* lines_ = nullptr;
-};
-
 // The process: two lines on stdout once listening, the program's own client reads the menu
 // through the printed connect value, and SIGTERM ends it with exit 0.
 TEST(DemoServerProcessTest, PrintsWhereItListensAndStopsOnSigterm) {
   DemoServerProcess server({});
   EXPECT_EQ(server.menuUrl, "http://menu.5ch.io/bbsmenu.html");
-  std::vector<std::string> items;
-  for (std::size_t at = 0; at <= server.connectTo.size();) {
-    std::size_t comma = server.connectTo.find(',', at);
-    items.push_back(server.connectTo.substr(at, comma == std::string::npos ? comma : comma - at));
-    at = comma == std::string::npos ? server.connectTo.size() + 1 : comma + 1;
-  }
+  const std::vector<std::string> items = server.ConnectItems();
   EXPECT_EQ(items.size(), std::size_t{6});
   ASSERT_TRUE(AddConnectOverrides(items).IsOk());
   HttpSession session;

@@ -15,7 +15,8 @@ namespace velkor::test {
 // (not modally) and handed to the next of `windows`, which works its controls; its result is the
 // dialog's result once the driver closed it, else it is rejected; an unanswered question is
 // answered "いいえ". Every question is recorded as "kind|caption|detail" (detail: the message or
-// question text, the file filter; the dialog's object name for a window; empty for the pickers).
+// question text, the file filter, the name suggested for a file to save; the dialog's object name
+// for a window; empty for the pickers). Files to open and to save take their answers from `files`.
 class PresetDialogs final : public Dialogs {
  public:
   PresetDialogs() { SetDialogs(this); }
@@ -56,6 +57,11 @@ class PresetDialogs final : public Dialogs {
   std::optional<QColor> ChooseColour(QWidget*, const QColor&) override {
     asked << "colour||";
     return Next(colours, std::optional<QColor>());
+  }
+  QString SaveFileName(QWidget*, const QString& caption, const QString& suggested,
+                       const QString&) override {
+    asked << "save|" + caption + "|" + suggested;
+    return Next(files, QString());
   }
 
   std::deque<std::function<void(QDialog&)>> windows;

@@ -304,8 +304,11 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 0);
     QCOMPARE(Outline(form_->findChild<QMenu*>("tabPM")),
              QString::fromUtf8(
-                 "tabCloseMI:このタブを閉じる tabControlMI:操作[tabDeleteLogMI:ログ削除] "
-                 "tabCloseOtherMI:これ以外のタブを閉じる - tabTitleCopyMI:タイトルをコピー "
+                 "tabWriteMI:書き込み - "
+                 "tabCloseMI:このタブを閉じる tabReopenMI:閉じたタブを開き直す "
+                 "tabReloadMI:再読み込み tabControlMI:操作[tabDeleteLogMI:ログ削除] "
+                 "tabCloseOtherMI:これ以外のタブを閉じる - tabAutoReloadMI:自動更新 - "
+                 "tabTitleCopyMI:タイトルをコピー "
                  "tabURLCopyMI:URLをコピー - tabHistoryMI:履歴[tabHistory1MI:1 tabHistory2MI:2 "
                  "tabHistory3MI:3 tabHistory4MI:4 tabHistory5MI:5] - "
                  "tabOpenBrowserMI:ブラウザで開く"));
@@ -429,7 +432,7 @@ class TMainFormBoardsTest : public QObject {
   void favouritesMenuOnBoards() {
     auto* menu = form_->findChild<QMenu*>("subscribePM");
     QStringList all = {"subscribeAddFavoriteButtonMI", "subscribeURLCopyMI",
-                       "subscribeOpenBrowserMI", "subscribeUnsubscribeMI"};
+                       "subscribeOpenBrowserMI", "subscribeUnsubscribeMI", "subscribeNewThreadMI"};
     favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
     QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
     bool shown = WithMenu(
@@ -439,7 +442,8 @@ class TMainFormBoardsTest : public QObject {
                    QString::fromUtf8("subscribeAddFavoriteButtonMI:常駐ボタンに登録 - "
                                      "subscribeURLCopyMI:URLコピー "
                                      "subscribeOpenBrowserMI:ブラウザで開く - "
-                                     "subscribeUnsubscribeMI:お気に入りから削除"));
+                                     "subscribeUnsubscribeMI:お気に入りから削除 - "
+                                     "subscribeNewThreadMI:スレ立て"));
           QCOMPARE(EnabledItems(menu), all);
           form_->findChild<QAction*>("subscribeAddFavoriteButtonMI")->trigger();
         });
@@ -636,7 +640,8 @@ class TMainFormBoardsTest : public QObject {
         Outline(form_->findChild<QMenu*>("optionPM")),
         QString::fromUtf8("optionOptionMI:設定... - optionSidebarShowMI:サイドバーを表示/隠す - "
                           "optionSweepMI:ログ整理[optionLogSweeperMI:実行...] "
-                          "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about..."));
+                          "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about... - "
+                          "optionQuitMI:終了"));
     auto* sweep = form_->findChild<QAction*>("optionLogSweeperMI");
     sweep->trigger();
     const QString question = QString::fromUtf8(

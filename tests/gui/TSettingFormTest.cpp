@@ -4,13 +4,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
 
+#include "../images/TestImages.h"
 #include "PresetDialogs.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
+#include "images/ImageCache.h"
 #include "mainwindow/TSettingForm.h"
 #include "support/TempDataDir.h"
 
@@ -64,6 +67,9 @@ class TSettingFormTest : public QObject {
     QCOMPARE(pages->tabText(0), QString::fromUtf8("こだわり"));
     QCOMPARE(pages->tabText(1), QString::fromUtf8("見栄え"));
     QCOMPARE(pages->tabText(2), QString::fromUtf8("通信"));
+    QCOMPARE(pages->tabText(4), QString::fromUtf8("画像"));
+    QVERIFY(form.findChild<QAbstractButton*>("imageOnClickRadioButton")->isChecked());
+    QCOMPARE(form.findChild<QSpinBox*>("imageCacheSpinBox")->value(), 300);
     QCOMPARE(form.findChild<QPushButton*>("bbsMenuFontButton")->text(), QString("11"));
     QCOMPARE(form.findChild<QPushButton*>("threadFontButton")->text(), QString("13"));
     QCOMPARE(form.findChild<QLineEdit*>("browserEdit")->text(), QString("/usr/bin/firefox"));
@@ -127,6 +133,12 @@ class TSettingFormTest : public QObject {
         {"", "subjectGzipCheckBox", "subject.txtをgzipで取得", "", "", "", "SubjectGzip=0\r\n"},
         {"GroupBox3:キャッシュサーバ", "cache1CB", "", "cache1Label", "をホスト名に含む→", "",
          "[CacheServer]\r\nEnable=1\r\n"},
+        {"imageLoadRadioGroup:画像の読み込み", "imageAutoRadioButton", "サムネイルを自動で読み込む",
+         "", "", "", "ImageLoad=2\r\n"},
+        {"imageLoadRadioGroup:画像の読み込み", "imageNeverRadioButton", "読み込まない", "", "", "",
+         "ImageLoad=0\r\n"},
+        {"", "imageMosaicCheckBox", "サムネイルにモザイクをかける(クリックで外す)", "", "", "",
+         "ImageMosaic=1\r\n"},
     };
     for (const auto& row : rows) {
       QTest::newRow(row.name) << QString::fromUtf8(row.group) << QString::fromLatin1(row.name)
@@ -202,6 +214,25 @@ class TSettingFormTest : public QObject {
     for (QWidget* input : inputs) QVERIFY(input->isEnabled());
   }
 
+  // "画像キャッシュを削除" empties the cache at once, whatever the dialog's end.
+  void clearingTheImageCacheEmptiesIt() {
+    {
+      ImageCache cache(ImageCache::DefaultDir());
+      QVERIFY(cache.Open().IsOk());
+      QVERIFY(cache.Store("http://img.test/a.png", test::MakePng(2, 2), "image/png").IsOk());
+    }
+    const std::string before = ConfigBytes();
+    TSettingForm form(nullptr, 10, 10);
+    QCOMPARE(CaptionOf(form.imageCacheClearButton), QString::fromUtf8("画像キャッシュを削除"));
+    form.imageCacheClearButton->click();
+    QCOMPARE(form.imageCacheClearLabel->text(), QString::fromUtf8("削除しました"));
+    form.cancelButton->click();
+    ImageCache cache(ImageCache::DefaultDir());
+    QVERIFY(cache.Open().IsOk());
+    QCOMPARE(cache.Count(), std::size_t{0});
+    QCOMPARE(ConfigBytes(), before);
+  }
+
   // Colour and font changes followed by "キャンセル" leave the file and the settings alone.
   void cancelWritesNothing() {
     std::string before = ConfigBytes();
@@ -236,6 +267,11 @@ class TSettingFormTest : public QObject {
     form.tabStyleButtons->button(1)->setChecked(true);
     QVERIFY(form.restoreSessionCheckBox->isChecked());
     form.restoreSessionCheckBox->setChecked(false);
+    QCOMPARE(form.autoReloadLabel->text(), QString::fromUtf8("自動更新の間隔（秒）"));
+    QCOMPARE(form.autoReloadSpinEdit->value(), 30);
+    form.autoReloadSpinEdit->setValue(5);
+    QCOMPARE(form.autoReloadSpinEdit->value(), 10);
+    form.autoReloadSpinEdit->setValue(45);
     form.okButton->click();
     QCOMPARE(form.result(), int(QDialog::Accepted));
 
@@ -243,12 +279,14 @@ class TSettingFormTest : public QObject {
     for (const char* line :
          {"[Kodawari]\r\nDebugLog=1\r\nTabStyle=1\r\nBrowserApp=/usr/bin/firefox\r\n"
           "SubjectGzip=1\r\nNewTabOpen=1\r\nTabMultiLine=0\r\n",
-          "RestoreSession=0\r\n", "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n",
-          "PageFontSize=12\r\n", "NewThreadColor=255\r\n", "PastThreadColor=3351057\r\n",
+          "RestoreSession=0\r\n", "AutoReloadInterval=45\r\n", "BoardFontSize=12\r\n",
+          "ThreadFontSize=10\r\n", "NewThreadColor=255\r\n", "PastThreadColor=3351057\r\n",
           "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
       QVERIFY2(bytes.find(line) != std::string::npos,
                (line + std::string(" in\n") + bytes).c_str());
     }
+    // The page font size was left at its default: the file does not get the key.
+    QVERIFY(bytes.find("PageFontSize") == std::string::npos);
     QCOMPARE(form.Display().boardFontSize, 12);
     QCOMPARE(form.Display().tabStyle, 1);
     QVERIFY(AppSettings().newTabOpen);
@@ -258,6 +296,7 @@ class TSettingFormTest : public QObject {
     QVERIFY(AppSettings().cacheServerEnable);
     QCOMPARE(AppSettings().cacheServerHost, std::string());
     QCOMPARE(AppSettings().pastThreadColor, Colour(0x332211));
+    QCOMPARE(AppSettings().autoReloadInterval, 45);
   }
 
  private:

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
@@ -38,6 +39,7 @@
 #include "subjects/SubjectList.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgRuleFile.h"
+#include "threads/ui/PageCommands.h"
 #include "threads/ui/PopupWindow.h"
 #include "threads/ui/TNgForm.h"
 #include "threads/ui/ThreadTab.h"
@@ -759,6 +761,101 @@ class ThreadTabListTest : public QObject {
     QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, selected);
     TriggerMenuEntry("ngWordMI");
     QVERIFY(ReadNgList().contains("word\tfirst\tglobal\tabone"));
+  }
+
+  // The page's menu is the program's: its entries follow what lies under the pointer, and those
+  // that cannot act there are disabled (or, for これにレス without a reply window, hidden).
+  void pageMenuFollowsTheClick() {
+    QVERIFY(ReplaceFile(boardDir_ + "406.dat",
+                        "a<><>d ID:AbC1<>first &gt;&gt;2<>t\nb<><>d<>second reply<>\n"));
+    Open(406, kActive, "t406");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    const auto enabled = [](QMenu* menu) {
+      QStringList names;
+      for (QAction* item : menu->actions()) {
+        if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+          names << item->objectName();
+        }
+      }
+      return names.join(' ');
+    };
+    const auto rightClick = [tab](QPoint at) {
+      QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, at);
+      QMenu* menu = nullptr;
+      if (!QTest::qWaitFor(
+              [&menu] { return (menu = qobject_cast<QMenu*>(FindTopLevel("threadViewPM"))); },
+              5000)) {
+        return static_cast<QMenu*>(nullptr);
+      }
+      return menu;
+    };
+
+    QMenu* menu = rightClick(QPoint(20, tab->View()->height() - 10));  // below the replies
+    QVERIFY(menu != nullptr);
+    QCOMPARE(enabled(menu), QString("ngEditMI selectAllMI findMI reloadMI"));
+    QVERIFY(!menu->findChild<QAction*>("replyToMI")->isVisible());
+    menu->close();
+    QTRY_VERIFY(FindTopLevel("threadViewPM") == nullptr);
+
+    const QPoint second = PointFromScript(
+        tab,
+        "(function () { var r = document.querySelectorAll('dd')[1].getBoundingClientRect();"
+        " return [r.left + 20, r.top + r.height / 2]; })()");
+    QVERIFY(!second.isNull());
+    menu = rightClick(second);  // a reply without an ID
+    QVERIFY(menu != nullptr);
+    QCOMPARE(enabled(menu), QString("ngNameMI ngEditMI selectAllMI findMI reloadMI"));
+    menu->close();
+    QTRY_VERIFY(FindTopLevel("threadViewPM") == nullptr);
+
+    // On a reply link: it can be followed and copied as the thread's address, not opened outside.
+    QSignalSpy replies(&ThreadPageCommands(), &PageCommands::ReplyRequested);
+    const QPoint link = PointFromScript(
+        tab,
+        "(function () { var r = document.querySelector('a[href^=\"#a2\"]')"
+        ".getBoundingClientRect(); return [r.left + 3, r.top + r.height / 2]; })()");
+    QVERIFY(!link.isNull());
+    menu = rightClick(link);
+    QVERIFY(menu != nullptr);
+    QCOMPARE(enabled(menu), QString("openLinkMI copyLinkMI replyToMI ngNameMI ngIdMI ngEditMI "
+                                    "selectAllMI findMI reloadMI"));
+    menu->findChild<QAction*>("copyLinkMI")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString("http://host.example/test/read.cgi/board/406/2"));
+    menu->findChild<QAction*>("replyToMI")->trigger();
+    QCOMPARE(replies.count(), 1);
+    QCOMPARE(replies.at(0).at(2).toInt(), 1);
+    QCOMPARE(replies.at(0).at(1).toString(), QString("406.dat"));
+    menu->close();
+    QTRY_VERIFY(FindTopLevel("threadViewPM") == nullptr);
+
+    // On a selection: copied, searched in the logs, and the words of an NG rule.
+    QSignalSpy searches(&ThreadPageCommands(), &PageCommands::LogSearchRequested);
+    const QPoint selected = PointFromScript(
+        tab,
+        "(function () { var range = document.createRange();"
+        " var text = document.evaluate(\"//text()[contains(., 'second')]\", document, null,"
+        " XPathResult.FIRST_ORDERED_NODE_TYPE, null).singleNodeValue;"
+        " range.setStart(text, text.data.indexOf('second'));"
+        " range.setEnd(text, text.data.indexOf('second') + 6);"
+        " window.getSelection().removeAllRanges(); window.getSelection().addRange(range);"
+        " var r = range.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    QVERIFY(!selected.isNull());
+    QTRY_COMPARE(tab->View()->selectedText(), QString("second"));
+    menu = rightClick(selected);
+    QVERIFY(menu != nullptr);
+    QCOMPARE(enabled(menu), QString("copyMI searchSelectionMI replyToMI ngWordMI ngNameMI ngIdMI "
+                                    "ngEditMI selectAllMI findMI reloadMI"));
+    menu->findChild<QAction*>("copyMI")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QString("second"));
+    menu->findChild<QAction*>("searchSelectionMI")->trigger();
+    QCOMPARE(searches.count(), 1);
+    QCOMPARE(searches.at(0).at(0).toString(), QString("second"));
+    menu->close();
   }
 
   // A pop-up belongs to the page it came from: another tab, another thread in the tab and Esc

@@ -132,7 +132,7 @@ check_deb() {
   echo "Depends: $depends"
   local required=(libc6 libstdc++6 zlib1g libonig5 fonts-ipafont-gothic)
   [ "$gui" = ON ] && required+=(libqt6core6 libqt6widgets6 libqt6webenginecore6
-    libqt6webenginecore6-bin)
+    libqt6webenginecore6-bin qt6-image-formats-plugins)
   local names
   names=$(sed 's/ ([^)]*)//g; s/, /\n/g' <<<"$depends")
   for package in "${required[@]}"; do

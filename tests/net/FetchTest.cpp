@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
 #include <ostream>
 
 #include "NetTestHelpers.h"
@@ -82,31 +89,165 @@ TEST_F(FetchTest, FullRequestLinesInOrder) {
   EXPECT_EQ(Full(out, true), FetchResult::kNotModified);
   EXPECT_EQ(Request(), std::string("GET /board/subject.txt HTTP/1.1\r\n"
                                    "Host: example.test\r\n"
-                                   "User-Agent: ") +
-                           std::string(kUserAgent) +
-                           "\r\n"
-                           "Connection: close\r\n"
-                           "If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT\r\n"
-                           "Accept-Encoding: gzip\r\n"
-                           "\r\n");
+                                   "User-Agent: Monazilla/1.00 (Velkor/0.7.8)\r\n"
+                                   "Connection: close\r\n"
+                                   "If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT\r\n"
+                                   "Accept-Encoding: gzip\r\n"
+                                   "\r\n"));
 }
 
 TEST_F(FetchTest, DifferentialRequestLinesInOrder) {
   server.AddConnection(Script().ReadRequest().Send(HttpAnswer("HTTP/1.1 304 Not Modified", {})));
   lastModified = kLastModified;
+  AppSettings().userAgent = "Monazilla/1.00 (Configured/1)";
   std::string log = "0123456789";
   EXPECT_EQ(Differential(log), FetchResult::kNotModified);
+  AppSettings().userAgent = std::string(kUserAgent);
   EXPECT_EQ(log, "0123456789");
   EXPECT_EQ(Request(), std::string("GET /board/dat/1.dat HTTP/1.1\r\n"
                                    "Host: example.test\r\n"
-                                   "User-Agent: ") +
-                           std::string(kUserAgent) +
-                           "\r\n"
-                           "If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT\r\n"
-                           "Range: bytes=9-\r\n"
-                           "\r\n");
+                                   "User-Agent: Monazilla/1.00 (Configured/1)\r\n"
+                                   "If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT\r\n"
+                                   "Range: bytes=9-\r\n"
+                                   "\r\n"));
   EXPECT_EQ(recorder.texts.back(), S("変更されていません."));
 }
+
+TEST_F(FetchTest, RequestWithMethodQueryFieldsAndBodyAnsweredWithEveryField) {
+  Serve(HttpAnswer(
+      "HTTP/1.1 200 OK",
+      {"Set-Cookie: a=1; path=/", "x-resnum: 12", "Set-Cookie: b=2", "X-Long: first", "  second",
+       "\x01: nameless", "Transfer-Encoding: chunked", "Content-Encoding: gzip"},
+      Chunked(GzipBytes(std::string("answer\0page", 11) + std::string(40, 'p')), 7)));
+  HttpRequest request;
+  request.method = "POST";
+  request.url = "http://example.test/test/bbs.cgi?guid=ON#form";
+  request.fields = {{"Content-Type", "application/x-www-form-urlencoded"},
+                    {"Referer", "http://example.test/test/read.cgi/board/1/"},
+                    {"Cookie", "a=1; b=2"}};
+  request.body = "bbs=board&MESSAGE=%82%A0";
+  RequestOutcome answered = SendHttpRequest(session, request);
+  ASSERT_EQ(answered.Code(), RequestReach::kOk) << answered.Reason();
+  EXPECT_EQ(Request(),
+            "POST /test/bbs.cgi?guid=ON HTTP/1.1\r\n"
+            "Host: example.test\r\n"
+            "User-Agent: Monazilla/1.00 (Velkor/0.7.8)\r\n"
+            "Connection: close\r\n"
+            "Content-Type: application/x-www-form-urlencoded\r\n"
+            "Referer: http://example.test/test/read.cgi/board/1/\r\n"
+            "Cookie: a=1; b=2\r\n"
+            "Content-Length: 24\r\n"
+            "\r\n");
+  EXPECT_EQ(server.Requests()[0].body, request.body);
+  const HttpResponse& answer = answered.Value();
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.Values("SET-COOKIE"), (std::vector<std::string>{"a=1; path=/", "b=2"}));
+  EXPECT_EQ(answer.Value("X-Resnum"), "12");
+  EXPECT_EQ(answer.Value("x-long"), "first second");
+  EXPECT_EQ(answer.fields.size(), 6u) << "a field without a name is none";
+  EXPECT_EQ(answer.body, std::string("answer\0page", 11) + std::string(40, 'p'));
+  EXPECT_EQ(session.State(), kSessionClosed);
+}
+
+// How far a request got, for every way a server can fail it; never more than one request.
+struct ReachCase {
+  const char* name;
+  std::function<void(HttpTestServer&)> serve;  // null: nothing listens
+  RequestReach reach;
+  int requests;  // requests the server read
+  int status = 0;
+  const char* field = "";   // a value for an extra field
+  const char* stopAt = "";  // the status text (UTF-8) at which the user stops
+};
+
+void PrintTo(const ReachCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const ReachCase kReachCases[] = {
+    {"NothingListens", nullptr, RequestReach::kNotConnected, 0},
+    {"LineBreakInAFieldRefusedBeforeConnecting",
+     [](HttpTestServer& server) { server.AddConnection(Script().ReadRequest().Close()); },
+     RequestReach::kNotConnected, 0, 0, "x\r\nInjected: 1"},
+    {"CutAfterTheRequest",
+     [](HttpTestServer& server) { server.AddConnection(Script().ReadRequest().Close()); },
+     RequestReach::kNoAnswer, 1},
+    {"SilentAfterTheRequest",
+     [](HttpTestServer& server) {
+       server.AddConnection(Script().ReadRequest().Hold(std::make_shared<HttpTestServer::Gate>()));
+     },
+     RequestReach::kNoAnswer, 1},
+    {"StoppedWhileWaitingForTheAnswer",
+     [](HttpTestServer& server) {
+       server.AddConnection(Script().ReadRequest().Hold(std::make_shared<HttpTestServer::Gate>()));
+     },
+     RequestReach::kNoAnswer, 1, 0, "", "警告:タイムアウト"},
+    {"AnswerCutShort",
+     [](HttpTestServer& server) {
+       server.AddConnection(Script()
+                                .ReadRequest()
+                                .Send(HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 90"}, "x"))
+                                .Close());
+     },
+     RequestReach::kNoAnswer, 1},
+    {"RedirectNotFollowed",
+     [](HttpTestServer& server) {
+       server.AddConnection(Script()
+                                .ReadRequest()
+                                .Send(HttpAnswer("HTTP/1.1 302 Found",
+                                                 {"Location: https://example.test/test/bbs.cgi",
+                                                  "Content-Length: 0"}))
+                                .Close());
+     },
+     RequestReach::kOk, 1, 302},
+    {"ServerError",
+     [](HttpTestServer& server) {
+       server.AddConnection(
+           Script().ReadRequest().Send(HttpAnswer("HTTP/1.1 500 Oops", {}, "oops")).Close());
+     },
+     RequestReach::kOk, 1, 500},
+};
+
+class RequestReachTest : public FetchTest, public testing::WithParamInterface<ReachCase> {};
+
+TEST_P(RequestReachTest, TellsWhetherTheRequestMayHaveArrived) {
+  const ReachCase& c = GetParam();
+  HttpSession::SetWaitLimitForTesting(100ms);
+  ClearConnectOverrides();
+  if (c.serve) {
+    server.Route("example.test");
+    c.serve(server);
+  } else {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(fd);  // bound but never listening: the port refuses connections
+    ASSERT_TRUE(
+        AddConnectOverrides({"example.test=127.0.0.1:" + std::to_string(ntohs(address.sin_port))})
+            .IsOk());
+  }
+  HttpRequest request;
+  request.method = "POST";
+  request.url = "http://example.test/test/bbs.cgi";
+  request.fields = {{"X-Field", c.field}};
+  recorder.stopAtText = S(c.stopAt);
+  request.body = "MESSAGE=x";
+  RequestOutcome answered = SendHttpRequest(session, request);
+  EXPECT_EQ(answered.Code(), c.reach) << answered.Reason();
+  EXPECT_EQ(answered.IsOk(), answered.Reason().empty());
+  EXPECT_EQ(answered.Value().status, c.status);
+  EXPECT_EQ(static_cast<int>(server.Requests().size()), c.requests);
+  if (c.requests > 0) {
+    EXPECT_EQ(server.Requests()[0].body, "MESSAGE=x");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, RequestReachTest, testing::ValuesIn(kReachCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct FullStatusCase {
   const char* name;

@@ -4,6 +4,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <ostream>
@@ -465,6 +466,9 @@ TEST_F(HttpSessionTest, TraceGoesToATemporaryFileWhileTheContextLives) {
     std::vector<std::string> files = TempFilesIn(LogDir());
     ASSERT_EQ(files.size(), 1u);
     traceName = files[0];
+    struct stat st {};
+    ASSERT_EQ(::stat(traceName.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the trace holds cookies and posts: the owner's only";
     std::string trace = ReadWholeFile(traceName).value_or("");
     std::string head = "id:" + std::to_string(context.id) + "\r\n";
     EXPECT_NE(trace.find(head + S("接続しました.") + "\r\n"), std::string::npos);

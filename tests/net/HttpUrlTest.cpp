@@ -16,6 +16,7 @@ struct UrlCase {
   unsigned short port = 0;
   const char* target = "";
   const char* hostField = "";
+  const char* path = nullptr;  // when it differs from the target
 };
 
 void PrintTo(const UrlCase& c, std::ostream* os) {
@@ -28,7 +29,9 @@ const UrlCase kUrlCases[] = {
     {"TlsDefaultPort", "HTTPS://ex.5ch.io/board/", HttpUrlStatus::kOk, true, "ex.5ch.io", 443,
      "/board/", "ex.5ch.io"},
     {"ExplicitPortQueryAndUser", "https://u:p@h.test:8443/a%20b?q=1#f", HttpUrlStatus::kOk, true,
-     "h.test", 8443, "/a%20b", "h.test:8443"},
+     "h.test", 8443, "/a%20b?q=1", "h.test:8443", "/a%20b"},
+    {"QueryWithoutPath", "http://h.test?guid=ON/x", HttpUrlStatus::kOk, false, "h.test", 80,
+     "/?guid=ON/x", "h.test", "/"},
     {"NoPathAndIpv6", "http://[::1]:81", HttpUrlStatus::kOk, false, "::1", 81, "/", "[::1]:81"},
     {"OtherScheme", "ftp://h.test/a", HttpUrlStatus::kUnsupportedScheme},
     {"NoScheme", "h.test/a", HttpUrlStatus::kMalformed},
@@ -37,6 +40,7 @@ const UrlCase kUrlCases[] = {
     {"EncodedHost", "http://h%2etest/", HttpUrlStatus::kMalformed},
     {"ControlByteInPath", "http://h.test/a\tb", HttpUrlStatus::kMalformed},
     {"BlankInPath", "http://h.test/a b", HttpUrlStatus::kMalformed},
+    {"LineBreakInQuery", "http://h.test/a?b\r\nX: y", HttpUrlStatus::kMalformed},
 };
 
 class HttpUrlTest : public testing::TestWithParam<UrlCase> {};
@@ -54,6 +58,7 @@ TEST_P(HttpUrlTest, TakesApart) {
   EXPECT_EQ(url.host, c.host);
   EXPECT_EQ(url.port, c.port);
   EXPECT_EQ(url.target, c.target);
+  EXPECT_EQ(url.path, c.path != nullptr ? c.path : c.target);
   EXPECT_EQ(HostField(url), c.hostField);
 }
 

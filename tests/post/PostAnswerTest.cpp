@@ -87,6 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "a[2Jbc"}),
     [](const testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
 
+// A lead byte whose trail byte is missing or a control byte is a broken character: it goes, and
+// the control byte with it.
+TEST(PostAnswerTest, NoControlByteHidesBehindALeadByte) {
+  EXPECT_EQ(PageText("a\x96\x1B[2Jb\x96"), "a[2Jb");
+}
+
 TEST(PostAnswerTest, ConfirmationFormIsTakenAsABrowserWouldSendIt) {
   const std::string page =
       S("<html><head><title>■ 書き込み確認 ■</title><!-- 2ch_X:cookie --></head><body>"

@@ -81,6 +81,8 @@ TEST_F(SubjectListTest, MergeAcrossThreeListsMakesThreadsNewPastAndForgotten) {
   list.StoreFetched("a\nb\n", "200.dat", true, " x");
   data.WriteFile(std::string(kBoard) + "100.dat", "a\nb\nc\n");
   data.WriteFile(std::string(kBoard) + "200.dat", "a\nb\n");
+  data.WriteFile(std::string(kBoard) + "100.own", "2\r\n");
+  data.WriteFile(std::string(kBoard) + "200.own", "1\r\n");
   EXPECT_EQ(Value("100.dat", "Unread"), 4);
 
   // Second list: 300 (no log) is forgotten, 100 and 200 become past, 400 is new; the title of a
@@ -113,8 +115,10 @@ TEST_F(SubjectListTest, MergeAcrossThreeListsMakesThreadsNewPastAndForgotten) {
   ASSERT_TRUE(list.Merge({}));
   EXPECT_FALSE(Known("100.dat"));
   EXPECT_FALSE(data.Exists(std::string(kBoard) + "100.dat"));
+  EXPECT_FALSE(data.Exists(std::string(kBoard) + "100.own")) << "own posts go with the log";
   EXPECT_TRUE(Known("200.dat"));
   EXPECT_TRUE(data.Exists(std::string(kBoard) + "200.dat"));
+  EXPECT_TRUE(data.Exists(std::string(kBoard) + "200.own"));
   EXPECT_FALSE(Known("400.dat"));
   ASSERT_TRUE(list.Merge({}));
   EXPECT_TRUE(Known("200.dat")) << "a past thread that is never read stays";

@@ -27,7 +27,8 @@ class ThreadStateRouteTest : public ::testing::TestWithParam<RouteCase> {
   void SetUp() override {
     dir = LogDir() + "/h.example/board/";
     data.WriteFile("log/h.example/board/subject.ini",
-                   "[100.dat]\r\nNowNo=1\r\nTitle=t\r\nGotCount=4\r\nUnread=2\r\n\r\n");
+                   "[100.dat]\r\nNowNo=1\r\nTitle=t\r\nGotCount=4\r\nUnread=2\r\n\r\n"
+                   "[200.dat]\r\nNowNo=-1\r\nPreNo=7\r\n\r\n");
     data.WriteFile("log/h.example/board/100.dat", "a\nb\nc\nd\n");
     data.WriteFile("log/h.example/other/subject.ini", "[100.dat]\r\nTitle=other\r\n\r\n");
     if (GetParam().shown == Shown::kThisBoard) {
@@ -55,22 +56,27 @@ TEST_P(ThreadStateRouteTest, WritesReachTheFileAndTheListOfThisBoardOnly) {
   ThreadState state(dir, "100.dat", &list);
   EXPECT_EQ(state.Title(), "t");
   EXPECT_EQ(state.FirstUnread(), 2);
+  EXPECT_FALSE(state.IsPast());
+  EXPECT_TRUE(ThreadState(dir, "200.dat", &list).IsPast());
 
   ASSERT_TRUE(state.StoreFirstUnread(3));
   EXPECT_NE(OnDisk("board").find("Unread=3\r\n"), std::string::npos);
   EXPECT_EQ(ThreadState(dir, "100.dat").FirstUnread(), 3);
   if (through) {
-    EXPECT_EQ(list.Row(0).unread, 3);
+    // Rows go by rank: 100.dat comes after the past 200.dat.
+    EXPECT_EQ(list.Row(list.RowCount() - 1).unread, 3);
   }
 
+  data.WriteFile("log/h.example/board/100.own", "1\r\n");
   ASSERT_TRUE(state.DeleteLog());
   EXPECT_FALSE(data.Exists("log/h.example/board/100.dat"));
+  EXPECT_FALSE(data.Exists("log/h.example/board/100.own")) << "own posts go with the log";
   const std::string reset =
       "[100.dat]\r\nNowNo=1\r\nTitle=t\r\nGotCount=0\r\nUnread=1\r\nLastModified=\r\n"
-      "DatSize=0\r\n\r\n";
+      "DatSize=0\r\n\r\n[200.dat]\r\nNowNo=-1\r\nPreNo=7\r\n\r\n";
   EXPECT_EQ(OnDisk("board"), reset);
   if (through) {
-    EXPECT_EQ(list.Row(0).gotCount, 0);
+    EXPECT_EQ(list.Row(list.RowCount() - 1).gotCount, 0);
   }
   // The list's next write keeps what went through it, and touches only its own board.
   if (list.IsBound()) {
@@ -86,8 +92,10 @@ TEST_P(ThreadStateRouteTest, AFailedWriteIsReported) {
   ASSERT_TRUE(RemoveFile(dir + "subject.ini"));
   data.WriteFile("log/h.example/board/subject.ini/blocked", "");
   EXPECT_FALSE(state.StoreFirstUnread(3));
+  data.WriteFile("log/h.example/board/100.own", "1\r\n");
   EXPECT_FALSE(state.DeleteLog());
   EXPECT_FALSE(data.Exists("log/h.example/board/100.dat"));
+  EXPECT_FALSE(data.Exists("log/h.example/board/100.own"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, ThreadStateRouteTest,

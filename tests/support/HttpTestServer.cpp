@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 
 #include "net/ConnectOverrides.h"
 
@@ -26,6 +28,16 @@ void SendAll(int fd, std::string_view bytes) {
     if (n <= 0) return;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+}
+
+// The Content-Length a request header announces (field name in any letter case); 0 when none.
+std::size_t ContentLength(const std::string& head) {
+  std::string lower = head;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string field = "\r\ncontent-length:";
+  const std::size_t at = lower.find(field);
+  if (at == std::string::npos) return 0;
+  return static_cast<std::size_t>(std::strtoull(head.c_str() + at + field.size(), nullptr, 10));
 }
 
 }  // namespace
@@ -203,9 +215,18 @@ void HttpTestServer::Play(int fd, int connection, Script script) {
           }
         }
         if (closed) break;
-        std::lock_guard lock(mutex_);
-        requests_.push_back({connection, pending.substr(0, end + 4)});
+        const std::string head = pending.substr(0, end + 4);
         pending.erase(0, end + 4);
+        const std::size_t length = ContentLength(head);
+        while (pending.size() < length) {
+          auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+              deadline - std::chrono::steady_clock::now());
+          if (left.count() <= 0 || !readMore(left)) break;
+        }
+        std::string body = pending.substr(0, length);
+        pending.erase(0, body.size());
+        std::lock_guard lock(mutex_);
+        requests_.push_back({connection, head, std::move(body)});
         break;
       }
       case Script::Step::Kind::kSend: {

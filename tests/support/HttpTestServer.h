@@ -49,7 +49,7 @@ class HttpTestServer {
   class Script {
    public:
     // Waits (at most 10 s) until a request header has arrived (up to its blank line) and captures
-    // it.
+    // it, with the body that its Content-Length announces (as much of it as arrives in that time).
     Script& ReadRequest();
     // Sends the bytes at once.
     Script& Send(std::string bytes);
@@ -78,6 +78,7 @@ class HttpTestServer {
   struct Request {
     int connection;     // 0 for the first accepted connection, and so on
     std::string bytes;  // the request header including its blank line
+    std::string body;   // the body its Content-Length announced (any letter case)
   };
 
   HttpTestServer();

@@ -140,13 +140,19 @@ TEST_F(LogSweeperTest, StrayFilesGoAndKnownNamesStayInAnyLetterCase) {
   dir.WriteFile("log/host/board/BBS.INI", "");
   dir.WriteFile("log/host/board/Subject.Txt", "");
   dir.WriteFile("log/host/board/notes.txt", "stray\n");
+  dir.WriteFile("log/host/board/100.own", "1\r\n");
+  dir.WriteFile("log/host/board/999.own", "1\r\n");
+  dir.WriteFile("log/host/board/abc.own", "1\r\n");
+  dir.WriteFile("log/host/board/SETTING.TXT", "BBS_LINE_NUMBER=16\n");
+  dir.WriteFile("log/host/board/setting.ini", "[SETTING.TXT]\r\nLastModified=\r\n\r\n");
   std::filesystem::create_directories(Log("host/board/subfolder"));
   const std::string report = Sweep({"http://host/board/"});
-  std::vector<std::string> expected = {Log("host/board/999.dat"), Log("host/board/notes.txt")};
+  std::vector<std::string> expected = {Log("host/board/999.dat"), Log("host/board/999.own"),
+                                       Log("host/board/abc.own"), Log("host/board/notes.txt")};
   std::sort(removed.begin(), removed.end());
   EXPECT_EQ(removed, expected);
-  for (const char* kept :
-       {"100.dat", "ABC.DAT", "BBS.INI", "Subject.Txt", "subject.ini", "subfolder"}) {
+  for (const char* kept : {"100.dat", "ABC.DAT", "BBS.INI", "Subject.Txt", "subject.ini",
+                           "subfolder", "100.own", "SETTING.TXT", "setting.ini"}) {
     EXPECT_TRUE(dir.Exists(std::string("log/host/board/") + kept)) << kept;
   }
   EXPECT_NE(report.find(Log("host/board/999.dat") + "<br>"), std::string::npos);

@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "app/DataDir.h"
+#include "search/SearchPage.h"
 #include "support/TempDataDir.h"
+#include "sweeper/LogSweeper.h"
 #include "threads/DatRenderer.h"
 #include "threads/NgFilter.h"
 #include "threads/NgPage.h"
@@ -179,6 +182,23 @@ const PageRow kPages[] = {
        return BuildPopupText(replies, "1-6", 100);
      },
      false},
+    {"SearchResults",
+     [](const std::string& t) {
+       const std::string base = ThreadLinkBase("https://h.5ch.io/b/");
+       return SearchHeading(t, true) +
+              BoardBlock(t, TitleEntry(base, "1.dat", t) + LogEntry(base, "2.dat", 3, t));
+     },
+     true},
+    {"SweepReport",
+     [](const std::string& t) {
+       // A board folder named by a hostile menu (a folder name holds no "/").
+       std::string name = t;
+       std::replace(name.begin(), name.end(), '/', '_');
+       test::TempDataDir dir;
+       dir.WriteFile("log/h.5ch.io/" + name + "/1.dat", "x\n");
+       return LogSweeper(LogDir(), {}, [](const std::string&) { return true; }).SweepLogs().page;
+     },
+     true},
     {"PopupFromLog",
      [](const std::string& t) {
        return BuildPopupTextFromLogText(Log(2, t) + Log(1, t), "1-6", 100);

@@ -24,6 +24,24 @@ QString DecorationScript(const QJsonObject& decorations) {
     var reply = link.getAttribute('href').substring(5);
     var info = data[reply];
     if (!info) return;
+    if (info.toOwn) {
+      link.setAttribute('data-velkor-to-own', reply);
+      var block = link.closest('dt,dd,li,p,div,td');
+      if (!block || block === document.body) block = link;
+      block.style.backgroundColor = '#ffefc8';
+      var after = block.nextElementSibling;
+      if (block.tagName === 'DT' && after && after.tagName === 'DD') {
+        after.style.backgroundColor = '#ffefc8';
+      }
+    }
+    if (info.own) {
+      var own = document.createElement('span');
+      own.textContent = '[\u81ea\u5206]';
+      own.style.color = '#0050d0';
+      own.style.fontWeight = 'bold';
+      own.setAttribute('data-velkor-own', reply);
+      link.parentNode.insertBefore(own, link.nextSibling);
+    }
     if (info.answers) {
       var count = document.createElement('span');
       count.textContent = '(' + info.answers + ')';

@@ -31,7 +31,18 @@ int ThreadSchemeHandler::SlotOf(const QUrl& url) {
   return ok ? slot : -1;
 }
 
+void ThreadSchemeHandler::AddSource(const QString& name, Source source) {
+  sources_.insert(name, std::move(source));
+}
+
 void ThreadSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+  // "velkor:/name/..." (the form a page can name without it being read relative to the page).
+  const QString path = job->requestUrl().path();
+  const auto source = sources_.constFind(path.section(QLatin1Char('/'), 1, 1));
+  if (path.startsWith(QLatin1Char('/')) && source != sources_.constEnd()) {
+    source.value()(job);
+    return;
+  }
   const auto found = pages_.constFind(SlotOf(job->requestUrl()));
   if (found == pages_.constEnd()) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);

@@ -11,8 +11,10 @@
 
 #include "app/Settings.h"
 #include "gui/GuiText.h"
+#include "gui/KeyMap.h"
 #include "subjects/TitleText.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTab.h"
 
 namespace velkor {
@@ -56,9 +58,12 @@ void ThreadTabList::SetTabControl(QTabWidget* tabs) {
   tabs_ = tabs;
   tabHistoryItems_.clear();
   tabHistoryMI_ = nullptr;
+  tabWriteMI_ = nullptr;
+  tabAutoReloadMI_ = nullptr;
   tabMenu_ = nullptr;
   if (tabs_ != nullptr) {
     BuildTabMenu();
+    connect(tabs_, &QTabWidget::currentChanged, this, &ThreadTabList::ShowActiveAutoReload);
     connect(tabs_, &QObject::destroyed, this, [this](QObject* gone) {
       if (gone == tabs_) tabs_ = nullptr;
     });
@@ -160,6 +165,8 @@ void ThreadTabList::ShowPage(const std::string& html, const std::string& caption
 void ThreadTabList::CloseTab(int pageIndex) {
   ThreadTab* tab = TabAt(pageIndex);
   if (tab == nullptr) return;
+  closed_.push_back(tab->TakeSnapshot());
+  if (closed_.size() > kClosedTabLimit) closed_.erase(closed_.begin());
   Forget(tab);
   delete tab;
   emit TabsChanged();
@@ -176,6 +183,24 @@ void ThreadTabList::CloseAllTabs() {
   list_.clear();
   for (ThreadTab* tab : tabs) delete tab;
   if (!tabs.empty()) emit TabsChanged();
+}
+
+void ThreadTabList::ReopenClosedTab() {
+  if (tabs_ == nullptr || closed_.empty()) return;
+  WaitCursor wait;
+  const ThreadTab::Snapshot snapshot = std::move(closed_.back());
+  closed_.pop_back();
+  NewTab()->ShowSnapshot(snapshot);
+}
+
+void ThreadTabList::ActivateNextTab(bool forward) {
+  if (tabs_ == nullptr || tabs_->count() < 2) return;
+  const int count = tabs_->count();
+  tabs_->setCurrentIndex((tabs_->currentIndex() + (forward ? 1 : count - 1)) % count);
+}
+
+void ThreadTabList::ReloadActiveThread() {
+  if (ThreadTab* tab = ActiveTab()) tab->Reload();
 }
 
 void ThreadTabList::FocusActiveTab() {
@@ -220,6 +245,43 @@ SubjectList* ThreadTabList::ShownSubjects() const {
   return shownSubjects_ ? shownSubjects_() : nullptr;
 }
 
+void ThreadTabList::SetNetworkBusy(std::function<bool()> busy) {
+  networkBusy_ = std::move(busy);
+}
+
+void ThreadTabList::SetBoardThreadOpener(
+    std::function<void(const std::string&, const std::string&, const std::string&)> opener) {
+  boardThreadOpener_ = std::move(opener);
+}
+
+void ThreadTabList::SetBoardListRefresher(std::function<void(const std::string&)> refresher) {
+  boardListRefresher_ = std::move(refresher);
+}
+
+bool ThreadTabList::NetworkBusy() const {
+  return networkBusy_ && networkBusy_();
+}
+
+void ThreadTabList::BoardThreadChosen(const std::string& boardDir, const std::string& datName,
+                                      const std::string& title) {
+  if (boardThreadOpener_) boardThreadOpener_(boardDir, datName, title);
+}
+
+void ThreadTabList::BoardListWanted(const std::string& boardDir) {
+  if (boardListRefresher_) boardListRefresher_(boardDir);
+}
+
+void ThreadTabList::ToggleActiveAutoReload() {
+  if (ThreadTab* tab = ActiveTab()) tab->SetAutoReload(!tab->AutoReloading());
+  ShowActiveAutoReload();
+}
+
+void ThreadTabList::ShowActiveAutoReload() {
+  if (tabAutoReloadMI_ == nullptr) return;
+  const ThreadTab* tab = ActiveTab();
+  tabAutoReloadMI_->setChecked(tab != nullptr && tab->AutoReloading());
+}
+
 void ThreadTabList::SetReplyMenu(QMenu* menu) {
   replyMenu_ = menu;
 }
@@ -232,8 +294,34 @@ QMenu* ThreadTabList::ReplyMenu() {
     QAction* bookmark = ownReplyMenu_->addAction(QString::fromUtf8("ここまで読んだ"));
     bookmark->setObjectName(QStringLiteral("ieBookmarkMI"));
     connect(bookmark, &QAction::triggered, this, &ThreadTabList::SetActiveBookmark);
+    ownReplyMenu_->addSeparator();
+    ieReplyMI_ = ownReplyMenu_->addAction(QString::fromUtf8("これにレス"));
+    ieReplyMI_->setObjectName(QStringLiteral("ieReplyMI"));
+    connect(ieReplyMI_, &QAction::triggered, this, [this] {
+      if (ThreadTab* tab = ActiveTab()) tab->ReplyTo(tab->MenuReplyNumber());
+    });
+    ieOwnMI_ = ownReplyMenu_->addAction(QString::fromUtf8("自分の書き込み"));
+    ieOwnMI_->setObjectName(QStringLiteral("ieOwnMI"));
+    ieOwnMI_->setCheckable(true);
+    connect(ieOwnMI_, &QAction::triggered, this, [this](bool own) {
+      if (ThreadTab* tab = ActiveTab()) tab->SetOwnReply(tab->MenuReplyNumber(), own);
+    });
+    connect(ownReplyMenu_, &QMenu::aboutToShow, this, &ThreadTabList::iePMPopup);
   }
   return ownReplyMenu_;
+}
+
+void ThreadTabList::iePMPopup() {
+  const ThreadTab* tab = ActiveTab();
+  const bool thread = InstalledThreadPosting() != nullptr && tab != nullptr &&
+                      !tab->DatName().empty() && tab->MenuReplyNumber() > 0;
+  ieReplyMI_->setEnabled(thread);
+  ieOwnMI_->setEnabled(thread);
+  ieOwnMI_->setChecked(thread && tab->IsOwnReply(tab->MenuReplyNumber()));
+}
+
+void ThreadTabList::OpenReplyWindow() {
+  if (ThreadTab* tab = ActiveTab()) tab->ReplyTo(0);
 }
 
 void ThreadTabList::ShowReplyMenu(QPoint globalPos) {
@@ -252,12 +340,23 @@ void ThreadTabList::BuildTabMenu() {
   auto* menu = new QMenu(tabs_);
   tabMenu_ = menu;
   menu->setObjectName(QStringLiteral("tabPM"));
+  tabWriteMI_ = AddItem(menu, "tabWriteMI", "書き込み");
+  menu->addSeparator();
   QAction* close = AddItem(menu, "tabCloseMI", "このタブを閉じる");
+  tabReopenMI_ = AddItem(menu, "tabReopenMI", "閉じたタブを開き直す");
+  tabReloadMI_ = AddItem(menu, "tabReloadMI", "再読み込み");
+  AppKeys().Show("CloseTab", close);
+  AppKeys().Show("ReopenClosedTab", tabReopenMI_);
+  AppKeys().Show("ReloadThread", tabReloadMI_);
   auto* control = new QMenu(QString::fromUtf8("操作"), menu);
   control->setObjectName(QStringLiteral("tabControlMI"));
   menu->addMenu(control);
   QAction* deleteLog = AddItem(control, "tabDeleteLogMI", "ログ削除");
   QAction* closeOther = AddItem(menu, "tabCloseOtherMI", "これ以外のタブを閉じる");
+  menu->addSeparator();
+  tabAutoReloadMI_ = AddItem(menu, "tabAutoReloadMI", "自動更新");
+  tabAutoReloadMI_->setCheckable(true);
+  AppKeys().Show("AutoReload", tabAutoReloadMI_);
   menu->addSeparator();
   QAction* titleCopy = AddItem(menu, "tabTitleCopyMI", "タイトルをコピー");
   QAction* urlCopy = AddItem(menu, "tabURLCopyMI", "URLをコピー");
@@ -275,6 +374,7 @@ void ThreadTabList::BuildTabMenu() {
   QAction* openBrowser = AddItem(menu, "tabOpenBrowserMI", "ブラウザで開く");
 
   connect(menu, &QMenu::aboutToShow, this, &ThreadTabList::tabPMPopup);
+  connect(tabWriteMI_, &QAction::triggered, this, &ThreadTabList::OpenReplyWindow);
   connect(close, &QAction::triggered, this, [this] {
     if (tabs_ != nullptr && tabs_->count() > 0) CloseTab(tabs_->currentIndex());
   });
@@ -282,6 +382,9 @@ void ThreadTabList::BuildTabMenu() {
     if (tabs_ != nullptr && tabs_->count() > 0) CloseOtherTabs(tabs_->currentIndex());
   });
   connect(deleteLog, &QAction::triggered, this, &ThreadTabList::DeleteActiveThreadLog);
+  connect(tabReopenMI_, &QAction::triggered, this, &ThreadTabList::ReopenClosedTab);
+  connect(tabReloadMI_, &QAction::triggered, this, &ThreadTabList::ReloadActiveThread);
+  connect(tabAutoReloadMI_, &QAction::triggered, this, &ThreadTabList::ToggleActiveAutoReload);
   connect(titleCopy, &QAction::triggered, this, [this] {
     if (ActiveTab() != nullptr) {
       QApplication::clipboard()->setText(QString::fromStdString(TitleForDisplay(ActiveCaption())));
@@ -296,6 +399,12 @@ void ThreadTabList::BuildTabMenu() {
 }
 
 void ThreadTabList::tabPMPopup() {
+  tabReopenMI_->setEnabled(HasClosedTab());
+  const ThreadTab* active = ActiveTab();
+  tabWriteMI_->setEnabled(InstalledThreadPosting() != nullptr && active != nullptr &&
+                          !active->DatName().empty());
+  tabReloadMI_->setEnabled(active != nullptr && !active->DatName().empty());
+  ShowActiveAutoReload();
   tabHistoryMI_->setEnabled(false);
   for (std::size_t i = 0; i < tabHistoryItems_.size(); ++i) {
     tabHistoryItems_[i]->setText(QString::number(i + 1));
@@ -315,7 +424,13 @@ void ThreadTabList::TabCaptionChanged(ThreadTab& tab) {
   const int index = tabs_->indexOf(&tab);
   // "&" would mark a shortcut key in a tab caption.
   if (index < 0) return;
-  tabs_->setTabText(index, TitleMenuText(tab.Caption()));
+  QString text = TitleMenuText(tab.Caption());
+  if (tab.UnseenAnswersToOwn() > 0) {
+    text = QString::fromUtf8("[返信%1] ").arg(tab.UnseenAnswersToOwn()) + text;
+  }
+  if (tab.AutoReloading()) text = QString::fromUtf8("↻ ") + text;
+  tabs_->setTabText(index, text);
+  ShowActiveAutoReload();
   emit TabsChanged();
 }
 

@@ -28,6 +28,15 @@ class ThreadTabOwner {
   // fetches the thread and opens it), false to hand the link to a program outside.
   virtual bool UnstoredThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
                                           const std::string& anchor) = 0;
+  // True while the program is busy with network work (a download waiting for its server, the
+  // new-reply check): an automatic reload waits until it is over.
+  virtual bool NetworkBusy() const = 0;
+  // The thread datName of the board boardDir was chosen as a full thread's successor: it opens as
+  // from the board's thread list (log brought up to date, read mark, tab).
+  virtual void BoardThreadChosen(const std::string& boardDir, const std::string& datName,
+                                 const std::string& title) = 0;
+  // The board's thread list is wanted fresh from its server (its subject.ini merged).
+  virtual void BoardListWanted(const std::string& boardDir) = 0;
 
  protected:
   ~ThreadTabOwner() = default;

@@ -2,7 +2,6 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QMenu>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
@@ -12,6 +11,7 @@
 #include "threads/ui/LazyLayout.h"
 #include "threads/ui/LinkBridge.h"
 #include "threads/ui/PageDecorations.h"
+#include "threads/ui/PageZoom.h"
 #include "threads/ui/ReadingPlace.h"
 #include "threads/ui/ThreadPage.h"
 #include "threads/ui/ThreadSchemeHandler.h"
@@ -88,6 +88,67 @@ constexpr const char* kReplyAtScript = R"JS(
 })
 )JS";
 
+// The place at the top of the view: [reply, pixels the view's top lies below its anchor], the
+// reply being the last one whose anchor is at or above the top; [0, scroll position] above the
+// first reply.
+constexpr const char* kReadSpotScript = R"JS(
+(function () {
+  var anchors = document.anchors;
+  var spot = [0, Math.round(window.pageYOffset)];
+  for (var i = 0; i < anchors.length; ++i) {
+    var name = anchors[i].getAttribute('name') || '';
+    if (!/^a[0-9]+$/.test(name)) continue;
+    var top = anchors[i].getBoundingClientRect().top;
+    if (top > 0.5) break;
+    spot = [parseInt(name.substring(1), 10), Math.round(-top)];
+  }
+  return spot;
+})()
+)JS";
+
+// Where the reader is: the reply at the top of the view (the last reply anchor "a<k>" at or above
+// the top, else the first one), its anchor's distance from the top, and whether the view is at the
+// bottom of the page.
+constexpr const char* kReplyPlaceScript = R"JS(
+(function () {
+  var root = document.scrollingElement || document.documentElement;
+  if (!root) return null;
+  var atBottom = window.pageYOffset + window.innerHeight >= root.scrollHeight - 2;
+  var reply = 0, offset = 0;
+  var anchors = document.anchors;
+  for (var i = 0; i < anchors.length; ++i) {
+    var name = anchors[i].getAttribute('name') || '';
+    if (!/^a[0-9]+$/.test(name)) continue;
+    var top = anchors[i].getBoundingClientRect().top;
+    if (top > 0 && reply !== 0) break;
+    reply = parseInt(name.substring(1), 10);
+    offset = top;
+    if (top > 0) break;
+  }
+  return [reply, offset, atBottom];
+})()
+)JS";
+
+// Puts the reply REPLY's anchor OFFSET pixels from the top of the view; with AT_BOTTOM, then
+// scrolls on down to the end of the page, but not past the point where the anchor FOLLOW is at the
+// top.
+constexpr const char* kKeepReplyScript = R"JS(
+(function (reply, offset, atBottom, follow) {
+  var root = document.scrollingElement || document.documentElement;
+  if (!root) return;
+  var y = window.pageYOffset;
+  var anchor = reply > 0 ? document.anchors.namedItem('a' + reply) : null;
+  if (anchor) y = anchor.getBoundingClientRect().top + window.pageYOffset - offset;
+  if (atBottom) {
+    var end = root.scrollHeight - window.innerHeight;
+    var next = follow ? document.anchors.namedItem(follow) : null;
+    if (next) end = Math.min(end, next.getBoundingClientRect().top + window.pageYOffset);
+    y = Math.max(y, end);
+  }
+  window.scrollTo(0, y);
+})
+)JS";
+
 bool IsPlainAnchorName(const std::string& name) {
   if (name.empty()) return false;
   for (char c : name) {
@@ -121,6 +182,9 @@ ThreadView::ThreadView(QWidget* parent)
   addScript("velkor-reading-place", ReadingPlaceTrackerScript());
   addScript("velkor-lazy-layout", LazyLayoutScript());
   setPage(page_);
+  setZoomFactor(ThreadPageZoom().Factor());
+  connect(&ThreadPageZoom(), &PageZoom::Changed, this,
+          [this](double factor) { setZoomFactor(factor); });
 
   connect(bridge_, &LinkBridge::LinkClicked, this,
           [this](const QString& href) { emit LinkFollowed(DocumentForm(href)); });
@@ -154,7 +218,11 @@ ThreadView::ThreadView(QWidget* parent)
 
 ThreadView::~ThreadView() {
   if (!pages_.isNull()) pages_->Release(slot_);
-  // The page goes before the view it draws into.
+  // The page goes before the view it draws into, and tells it nothing more while it goes: a load
+  // it stops, or a script answer it drops, on its way out would otherwise come back into this
+  // half-destroyed view (and the tab around it).
+  *alive_ = false;
+  disconnect(page_, nullptr, this, nullptr);
   setPage(nullptr);
   delete page_;
 }
@@ -178,6 +246,8 @@ void ThreadView::WriteDocument(const std::string& html, const std::string& ancho
   page_->SetDocumentUrl(url);
   loading_ = true;
   restoreScroll_ = false;
+  keepReply_.reset();
+  pendingRewrite_.reset();
   restorePlace_ = false;
   place_ = ReadingPlace();
   // The browser shows the anchor as soon as it is parsed, long before a large page has loaded.
@@ -217,6 +287,44 @@ void ThreadView::SetDecorations(const QJsonObject& decorations) {
   scripts.insert(script);
 }
 
+void ThreadView::RewriteKeepingReply(const std::string& html, const std::string& follow) {
+  // A newer page replaces one still waiting; it goes in once the page in hand has loaded and the
+  // place has been read from it.
+  pendingRewrite_ = PendingRewrite{html, follow};
+  if (measuring_ || loading_) return;
+  if (page_->DocumentUrl().isEmpty() ||
+      page_->lifecycleState() != QWebEnginePage::LifecycleState::Active) {
+    const std::string page = std::move(pendingRewrite_->html);
+    pendingRewrite_.reset();
+    RewriteDocument(page);
+    return;
+  }
+  MeasureAndRewrite();
+}
+
+void ThreadView::MeasureAndRewrite() {
+  measuring_ = true;
+  QPointer<ThreadView> self(this);
+  page_->runJavaScript(QString::fromUtf8(kReplyPlaceScript), QWebEngineScript::ApplicationWorld,
+                       [self, alive = alive_](const QVariant& result) {
+                         if (!*alive || self.isNull()) return;
+                         self->measuring_ = false;
+                         // A page written meanwhile won.
+                         if (!self->pendingRewrite_) return;
+                         const PendingRewrite rewrite = std::move(*self->pendingRewrite_);
+                         self->pendingRewrite_.reset();
+                         const QVariantList place = result.toList();
+                         if (place.size() != 3) {
+                           self->RewriteDocument(rewrite.html);
+                           return;
+                         }
+                         self->WriteDocument(rewrite.html);
+                         self->keepReply_ = ReplyPlace{
+                             place[0].toInt(), place[1].toDouble(), place[2].toBool(),
+                             IsPlainAnchorName(rewrite.follow) ? rewrite.follow : std::string()};
+                       });
+}
+
 void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
   if (page_->DocumentUrl().isEmpty() || loading_) {
     done(0);
@@ -225,11 +333,27 @@ void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
   page_->runJavaScript(
       QString::fromUtf8(kReplyAtScript) + QStringLiteral("(%1, %2)").arg(pos.x()).arg(pos.y()),
       QWebEngineScript::ApplicationWorld,
-      [done = std::move(done)](const QVariant& result) { done(result.toInt()); });
+      [done = std::move(done), alive = alive_](const QVariant& result) {
+        if (*alive) done(result.toInt());
+      });
+}
+
+void ThreadView::SetKeepActive(bool keep) {
+  using State = QWebEnginePage::LifecycleState;
+  keepActive_ = keep;
+  if (keep) {
+    LifecycleRecommended(static_cast<int>(State::Active));
+    return;
+  }
+  // The browser's recommendations come one step at a time: frozen before discarded.
+  const State recommended = page_->recommendedState();
+  if (recommended == State::Discarded) LifecycleRecommended(static_cast<int>(State::Frozen));
+  LifecycleRecommended(static_cast<int>(recommended));
 }
 
 void ThreadView::LifecycleRecommended(int recommended) {
   const auto state = static_cast<QWebEnginePage::LifecycleState>(recommended);
+  if (keepActive_ && state != QWebEnginePage::LifecycleState::Active) return;
   // A page still loading or with scrolls waiting is left alone until it is done.
   if (state != QWebEnginePage::LifecycleState::Active && (loading_ || !pending_.empty())) return;
   if (state == QWebEnginePage::LifecycleState::Discarded) {
@@ -247,6 +371,8 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
     if (ok)
       page_->runJavaScript(RestoreReadingPlaceScript(place_), QWebEngineScript::ApplicationWorld);
   }
+  // A discarded page comes back with the zoom it was made with.
+  if (zoomFactor() != ThreadPageZoom().Factor()) setZoomFactor(ThreadPageZoom().Factor());
   if (restoreScroll_) {
     restoreScroll_ = false;
     if (ok) {
@@ -259,45 +385,96 @@ void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
   ready.swap(pending_);
   for (PendingScroll& scroll : ready) {
     if (ok) {
-      RunScroll(scroll.name, std::move(scroll.done));
+      RunScroll(scroll.name, scroll.offset, std::move(scroll.done));
     } else if (scroll.done) {
       scroll.done(kScrollFailed);
     }
   }
   emit DocumentLoaded(ok);
+  // After the decorations, which may make lines longer.
+  if (keepReply_) {
+    const ReplyPlace place = *keepReply_;
+    keepReply_.reset();
+    if (ok) {
+      page_->runJavaScript(
+          QString::fromUtf8(kKeepReplyScript) +
+              QStringLiteral("(%1, %2, %3, '%4')")
+                  .arg(place.reply)
+                  .arg(place.offset)
+                  .arg(place.atBottom ? QStringLiteral("true") : QStringLiteral("false"))
+                  .arg(QString::fromLatin1(place.follow.c_str())),
+          QWebEngineScript::ApplicationWorld);
+    }
+  }
+  // A rewrite that came while this page loaded.
+  if (pendingRewrite_ && !measuring_ && !loading_) {
+    if (ok) {
+      MeasureAndRewrite();
+    } else {
+      const std::string page = std::move(pendingRewrite_->html);
+      pendingRewrite_.reset();
+      WriteDocument(page);
+    }
+  }
 }
 
 void ThreadView::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {
-  if (loading_) {
-    pending_.push_back({name, std::move(done)});
-    return;
-  }
-  RunScroll(name, std::move(done));
+  ScrollToAnchor(name, 0, std::move(done));
 }
 
-void ThreadView::RunScroll(const std::string& name, std::function<void(int)> done) {
+void ThreadView::ScrollToAnchor(const std::string& name, int offset,
+                                std::function<void(int)> done) {
+  if (loading_) {
+    pending_.push_back({name, offset, std::move(done)});
+    return;
+  }
+  RunScroll(name, offset, std::move(done));
+}
+
+void ThreadView::ReadSpot(std::function<void(std::optional<ReadingSpot>)> done) {
+  if (page_->DocumentUrl().isEmpty() || loading_) {
+    done(std::nullopt);
+    return;
+  }
+  page_->runJavaScript(QString::fromUtf8(kReadSpotScript), QWebEngineScript::ApplicationWorld,
+                       [done = std::move(done), alive = alive_](const QVariant& result) {
+                         if (!*alive) return;
+                         const QVariantList spot = result.toList();
+                         if (spot.size() != 2) {
+                           done(std::nullopt);
+                           return;
+                         }
+                         done(ReadingSpot{spot[0].toInt(), spot[1].toInt()});
+                       });
+}
+
+void ThreadView::RunScroll(const std::string& name, int offset, std::function<void(int)> done) {
   if (page_->DocumentUrl().isEmpty()) {
     if (done) done(kScrollFailed);
     return;
   }
   // Every anchor of a thread page is a plain name ("a12", "midoku"); anything else is not there.
-  if (!IsPlainAnchorName(name)) {
+  if (!name.empty() && !IsPlainAnchorName(name)) {
     if (done) done(kAnchorNotFound);
     return;
   }
-  const QString script =
-      QStringLiteral(
-          "(function (name) {"
-          "  if (!document.body || !document.anchors) return -1;"
-          "  var anchor = document.anchors.namedItem(name);"
-          "  if (!anchor) return 0;"
-          "  window.scrollTo(0, anchor.getBoundingClientRect().top + window.pageYOffset);"
-          "  return 1;"
-          "})('%1')")
-          .arg(QString::fromLatin1(name.c_str()));
+  const QString script = QStringLiteral(
+                             "(function (name, offset) {"
+                             "  if (!document.body || !document.anchors) return -1;"
+                             "  var top = 0;"
+                             "  if (name) {"
+                             "    var anchor = document.anchors.namedItem(name);"
+                             "    if (!anchor) return 0;"
+                             "    top = anchor.getBoundingClientRect().top + window.pageYOffset;"
+                             "  }"
+                             "  window.scrollTo(0, top + offset);"
+                             "  return 1;"
+                             "})('%1', %2)")
+                             .arg(QString::fromLatin1(name.c_str()))
+                             .arg(offset);
   page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                       [done = std::move(done)](const QVariant& result) {
-                         if (!done) return;
+                       [done = std::move(done), alive = alive_](const QVariant& result) {
+                         if (!*alive || !done) return;
                          bool ok = false;
                          const int value = result.toInt(&ok);
                          done(ok ? value : kScrollFailed);
@@ -313,20 +490,17 @@ void ThreadView::contextMenuEvent(QContextMenuEvent* event) {
   // cached selection may already have been cleared by the press.
   const QWebEngineContextMenuRequest* request = lastContextMenuRequest();
   const QString selection = request != nullptr ? request->selectedText() : selectedText();
-  if (contextMenuHandler_ && contextMenuHandler_(selection)) {
-    event->accept();
-    return;
-  }
-  if (!menuExtender_) {
-    QWebEngineView::contextMenuEvent(event);
-    return;
-  }
-  QMenu* menu = createStandardContextMenu();
-  menu->setObjectName(QStringLiteral("threadViewPM"));
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  menuExtender_(menu, selection, request != nullptr ? request->position() : event->pos());
-  menu->popup(event->globalPos());
   event->accept();
+  if (contextMenuHandler_ && contextMenuHandler_(selection)) return;
+  if (!menuProvider_) return;
+  PageClick click;
+  click.selection = selection;
+  click.pos = request != nullptr ? request->position() : event->pos();
+  click.globalPos = event->globalPos();
+  if (request != nullptr && !request->linkUrl().isEmpty()) {
+    click.link = DocumentForm(request->linkUrl().toString());
+  }
+  menuProvider_(click);
 }
 
 }  // namespace velkor

@@ -6,12 +6,14 @@
 #include <QPointer>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "threads/JumpHistory.h"
 #include "threads/ui/ReadingPlace.h"
 
-class QMenu;
 class QWebChannel;
 
 namespace velkor {
@@ -40,10 +42,17 @@ class ThreadView : public QWebEngineView {
   // then tells `done` whether it was found (kScrollFailed when the page did not load or was
   // replaced meanwhile). `done` may be empty.
   void ScrollToAnchor(const std::string& name, std::function<void(int)> done);
+  // The same, then `offset` CSS pixels further down; an empty `name` scrolls to `offset` from the
+  // page's top (and is found).
+  void ScrollToAnchor(const std::string& name, int offset, std::function<void(int)> done);
+  // Calls `done` with the place at the top of the loaded page (a reply anchor "a<k>" and how far
+  // the view's top lies below it; reply 0 above the first one), or none while a page loads.
+  void ReadSpot(std::function<void(std::optional<ReadingSpot>)> done);
   // Gives the page keyboard focus.
   void FocusDocument();
-  // True while a written page is still loading.
-  bool IsLoading() const { return loading_; }
+  // True while a written page is still loading (or, after RewriteKeepingReply, is about to be
+  // written).
+  bool IsLoading() const { return loading_ || pendingRewrite_.has_value(); }
 
   // Asked on a right-click with the text selected where the user clicked: true when it showed
   // something itself (the view then shows no menu).
@@ -51,14 +60,35 @@ class ThreadView : public QWebEngineView {
     contextMenuHandler_ = std::move(handler);
   }
 
-  // On a right-click the view did not take for itself: lets the owner add entries to the browser's
-  // menu before it is shown; `pos` is where the user clicked (view coordinates).
-  void SetMenuExtender(std::function<void(QMenu*, const QString& selection, QPoint pos)> extender) {
-    menuExtender_ = std::move(extender);
+  // A right-click the view did not take for itself: the text selected then, the link under the
+  // pointer (in the form LinkFollowed reports; empty when none), and where the user clicked.
+  struct PageClick {
+    QString selection;
+    QString link;
+    QPoint pos;        // view coordinates
+    QPoint globalPos;  // where the menu opens
+  };
+  // Shows the program's menu for such a click; the browser's own menu never appears. Without a
+  // provider a right-click shows nothing.
+  void SetMenuProvider(std::function<void(const PageClick&)> provider) {
+    menuProvider_ = std::move(provider);
   }
   // Replaces the page with `html` as WriteDocument does, but keeps the reader's place: the reply
   // at the top of the view stays there (ReadingPlace), whatever the new page shows above it.
   void RewriteDocument(const std::string& html);
+  // While `keep` is set the page stays active when hidden, instead of being frozen and discarded
+  // as the browser recommends: for a page rewritten on its own (a hidden page that was discarded
+  // loads nothing reliably). Cleared, the browser's recommendation applies again.
+  void SetKeepActive(bool keep);
+  // Replaces the page with `html` keeping the reader's place by reply: the reply at the top of the
+  // view (anchors "a<k>") stays where it was. When the view was at the bottom of the page, it then
+  // follows what was added: it scrolls down as far as the page goes, but not so far that the
+  // anchor `follow` leaves the top of the view. The place is read from the page first, and a page
+  // still loading is let finish first, so the new page is written a moment later: a later call
+  // meanwhile replaces the page to write, a page written meanwhile (WriteDocument) wins and this
+  // one is dropped. A page that is not active (hidden and frozen or discarded) is replaced as
+  // RewriteDocument does.
+  void RewriteKeepingReply(const std::string& html, const std::string& follow);
   // Where the reader is in the page, as last scrolled (reply 0 at the top or before any scroll).
   const ReadingPlace& Place() const { return place_; }
   // The reply decorations of the pages written from now on, added while each loads
@@ -89,10 +119,25 @@ class ThreadView : public QWebEngineView {
  private:
   struct PendingScroll {
     std::string name;
+    int offset = 0;
     std::function<void(int)> done;
   };
+  // Where RewriteKeepingReply puts the view once the new page has loaded.
+  struct ReplyPlace {
+    int reply = 0;      // the reply at the top of the view; 0: none
+    double offset = 0;  // its anchor's distance from the top of the view
+    bool atBottom = false;
+    std::string follow;
+  };
+  // A page RewriteKeepingReply writes once the reader's place has been read.
+  struct PendingRewrite {
+    std::string html;
+    std::string follow;
+  };
 
-  void RunScroll(const std::string& name, std::function<void(int)> done);
+  void RunScroll(const std::string& name, int offset, std::function<void(int)> done);
+  // Reads the reader's place from the page, then writes the pending rewrite.
+  void MeasureAndRewrite();
   void LoadingChanged(bool finished, bool ok, const QUrl& url);
 
   // Hidden pages are frozen and later discarded to give their memory back; a discarded page
@@ -101,17 +146,24 @@ class ThreadView : public QWebEngineView {
 
   QPointer<ThreadSchemeHandler> pages_;  // gone once the profile is, at the very end
   ThreadPage* page_;
+  // False once the view is being destroyed: script answers the dying page still delivers are
+  // dropped.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   LinkBridge* bridge_;
   QWebChannel* channel_;
   int slot_;
   bool loading_ = false;
   bool restoreScroll_ = false;
+  bool keepActive_ = false;
+  bool measuring_ = false;  // the place is being read for a pending rewrite
   QPointF savedScroll_;
   bool restorePlace_ = false;
   ReadingPlace place_;
+  std::optional<ReplyPlace> keepReply_;
+  std::optional<PendingRewrite> pendingRewrite_;
   std::vector<PendingScroll> pending_;
   std::function<bool(const QString&)> contextMenuHandler_;
-  std::function<void(QMenu*, const QString&, QPoint)> menuExtender_;
+  std::function<void(const PageClick&)> menuProvider_;
 };
 
 }  // namespace velkor

@@ -46,7 +46,8 @@ ProfileParts& Parts() {
     parts.profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     QWebEngineSettings* settings = parts.profile->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+    // Images load from the program's own scheme only (thumbnails): the interceptor blocks the rest.
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     const QString gothic = GothicFamily();
