@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <span>
 
@@ -429,6 +430,7 @@ ThreadTab::Snapshot ThreadTab::TakeSnapshot() const {
   snapshot.firstUnread = firstUnread_;
   snapshot.oldShown = oldShown_;
   snapshot.scroll = view_->page()->scrollPosition();
+  snapshot.place = view_->Place();
   return snapshot;
 }
 
@@ -448,7 +450,12 @@ void ThreadTab::ShowSnapshot(const Snapshot& snapshot) {
     WriteDocument(RenderShown(caption_, firstUnread_, oldShown_));
     FocusDocument();
   }
-  view_->ScrollToAnchor(std::string(), static_cast<int>(snapshot.scroll.y()), {});
+  if (snapshot.place.reply > 0 && !boardDir_.empty()) {
+    view_->ScrollToAnchor("a" + std::to_string(snapshot.place.reply),
+                          static_cast<int>(std::lround(-snapshot.place.offset)), {});
+  } else {
+    view_->ScrollToAnchor(std::string(), static_cast<int>(snapshot.scroll.y()), {});
+  }
 }
 
 void ThreadTab::RecordHistory(const std::string& path, const std::string& title) {

@@ -16,6 +16,7 @@
 #include "threads/ReplyAnswers.h"
 #include "threads/ReplyList.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ReadingPlace.h"
 
 class QMenu;
 class QToolButton;
@@ -137,6 +138,9 @@ class ThreadTab : public QWidget {
     int firstUnread = 1;
     int oldShown = kOldShown;
     QPointF scroll;
+    // The reply at the top of the view: a thread page comes back there, whatever is still being
+    // laid out above it (the pixel position only for a page never scrolled).
+    ReadingPlace place;
   };
   Snapshot TakeSnapshot() const;
   // Shows what `snapshot` holds, the thread read from its log again, and scrolls back.
