@@ -6,22 +6,15 @@
 // one root for all ten host names, which reach it through connect overrides), makes a data folder
 // beside it, merges every board's list once, and removes both at the end.
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "BenchLog.h"
+#include "BenchNginx.h"
 #include "ScratchDir.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
@@ -54,37 +47,6 @@ std::string DatName(int board, int thread) {
   return std::to_string(1700000000LL + board * 1000 + thread) + ".dat";
 }
 
-unsigned short FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  unsigned short port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
-bool Accepts(unsigned short port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return ok;
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // The first `replies` lines of the served log.
 std::string Lines(const std::string& log, int replies) {
   std::size_t end = 0;
@@ -107,37 +69,16 @@ class Network {
                 std::to_string(board) + " (" +
                 std::to_string(thread == 0 ? kServedReplies : 100 + thread) + ")\n";
       }
-      Write(www + "/" + BoardName(board) + "/subject.txt", list);
+      bench::WriteBenchFile(www + "/" + BoardName(board) + "/subject.txt", list);
       if (board < kFetchedThreads) {
-        Write(www + "/" + BoardName(board) + "/dat/" + DatName(board, 0), served);
+        bench::WriteBenchFile(www + "/" + BoardName(board) + "/dat/" + DatName(board, 0), served);
       }
       boards_.push_back({"bench", BoardName(board), BoardUrl(board)});
     }
-    port_ = FreePort();
-    std::string conf = ::geteuid() == 0 ? "user root;\n" : "";
-    conf += "daemon off;\nmaster_process off;\nworker_processes 1;\npid " + scratch_.Path() +
-            "/nginx.pid;\nerror_log " + scratch_.Path() +
-            "/error.log;\nevents { worker_connections 256; }\n";
-    conf += "http {\n  access_log off;\n  types { text/plain txt dat; }\n";
-    for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
-      conf += std::string("  ") + temp + "_temp_path " + scratch_.Path() + "/" + temp + ";\n";
-    }
-    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port_) + ";\n    root " + www +
-            ";\n  }\n}\n";
-    Write(scratch_.Path() + "/nginx.conf", conf);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::execl("/usr/sbin/nginx", "nginx", "-p", scratch_.Path().c_str(), "-c",
-              (scratch_.Path() + "/nginx.conf").c_str(), "-e",
-              (scratch_.Path() + "/error.log").c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    for (int i = 0; i < 500 && !Accepts(port_); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    nginx_.emplace(scratch_.Path(), www);
     std::vector<std::string> overrides;
     for (int host = 0; host < kHosts; ++host) {
-      overrides.push_back(Host(host) + "=127.0.0.1:" + std::to_string(port_));
+      overrides.push_back(Host(host) + "=127.0.0.1:" + std::to_string(nginx_->Port()));
     }
     (void)AddConnectOverrides(overrides);
     std::filesystem::create_directories(scratch_.Path() + "/data");
@@ -145,14 +86,7 @@ class Network {
     // The first check merges every list and stores the time stamps the next ones send back.
     merged_ = NewReplyCheck().Run(boards_, {}).FailedBoards() == 0;
   }
-  ~Network() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGQUIT);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  bool Ready() const { return merged_ && Accepts(port_); }
+  bool Ready() const { return merged_ && nginx_ && nginx_->Ready(); }
   const std::vector<CheckBoard>& Boards() const { return boards_; }
 
   // Thread 0 of the first 50 boards: a log of 20 replies (the list announces 25), or a log as
@@ -176,8 +110,7 @@ class Network {
   bench::ScratchDir scratch_;
   std::string stored_;
   std::vector<CheckBoard> boards_;
-  unsigned short port_ = 0;
-  pid_t pid_ = -1;
+  std::optional<bench::BenchNginx> nginx_;
   bool merged_ = false;
 };
 

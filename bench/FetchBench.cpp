@@ -6,23 +6,17 @@
 // end. curl's time is its own "time_total" (name lookup to last byte), so its process start-up is
 // not counted against it.
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "BenchLog.h"
+#include "BenchNginx.h"
 #include "net/ConnectOverrides.h"
 #include "net/Fetch.h"
 
@@ -31,37 +25,6 @@ namespace {
 
 constexpr const char* kHost = "bench.test";
 constexpr const char* kPath = "/board/dat/1700000000.dat";
-
-unsigned short FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  unsigned short port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
-bool Accepts(unsigned short port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return ok;
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // The served log: the shared generated kind (BenchLog.h), 1 MB.
 std::string Dat() {
@@ -79,7 +42,7 @@ class Server {
     if (::mkdtemp(tmpl.data()) == nullptr) return;
     dir_ = tmpl;
     const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ";
-    Write(dir_ + "/server.ext", "subjectAltName=DNS:" + std::string(kHost) + "\n");
+    bench::WriteBenchFile(dir_ + "/server.ext", "subjectAltName=DNS:" + std::string(kHost) + "\n");
     bool made =
         Run("openssl req -x509" + key + dir_ + "/ca.key -out " + dir_ +
             "/ca.crt -days 30 -subj /CN=bench-ca -addext basicConstraints=critical,CA:TRUE") &&
@@ -91,45 +54,24 @@ class Server {
     if (!made) return;
     const std::string dat = Dat();
     bytes_ = dat.size();
-    Write(dir_ + "/www" + kPath, dat);
-    port_ = FreePort();
-    std::string conf = ::geteuid() == 0 ? "user root;\n" : "";
-    conf += "daemon off;\nmaster_process off;\nworker_processes 1;\npid " + dir_ +
-            "/nginx.pid;\nerror_log " + dir_ + "/error.log;\nevents { worker_connections 64; }\n";
-    conf += "http {\n  access_log off;\n  types { text/plain dat; }\n";
-    for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
-      conf += std::string("  ") + temp + "_temp_path " + dir_ + "/" + temp + ";\n";
-    }
-    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port_) + " ssl;\n    root " +
-            dir_ + "/www;\n    ssl_certificate " + dir_ + "/server.crt;\n    ssl_certificate_key " +
-            dir_ + "/server.key;\n  }\n}\n";
-    Write(dir_ + "/nginx.conf", conf);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::execl("/usr/sbin/nginx", "nginx", "-p", dir_.c_str(), "-c", (dir_ + "/nginx.conf").c_str(),
-              "-e", (dir_ + "/error.log").c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    for (int i = 0; i < 500 && !Accepts(port_); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    bench::WriteBenchFile(dir_ + "/www" + kPath, dat);
+    nginx_.emplace(dir_, dir_ + "/www",
+                   bench::BenchNginx::Tls{dir_ + "/server.crt", dir_ + "/server.key"});
     ::setenv("SSL_CERT_FILE", (dir_ + "/ca.crt").c_str(), 1);
-    (void)AddConnectOverrides({std::string(kHost) + "=127.0.0.1:" + std::to_string(port_)});
+    (void)AddConnectOverrides(
+        {std::string(kHost) + "=127.0.0.1:" + std::to_string(nginx_->Port())});
   }
   ~Server() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGQUIT);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    nginx_.reset();
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
 
   std::size_t Bytes() const { return bytes_; }
-  bool Ready() const { return pid_ > 0 && Accepts(port_); }
+  bool Ready() const { return nginx_ && nginx_->Ready(); }
   std::string Url() const { return std::string("https://") + kHost + kPath; }
   std::string Curl() const {
     return "curl -s -o /dev/null -w '%{time_total}' --cacert " + dir_ + "/ca.crt --connect-to " +
-           kHost + ":443:127.0.0.1:" + std::to_string(port_) + " " + Url();
+           kHost + ":443:127.0.0.1:" + std::to_string(nginx_->Port()) + " " + Url();
   }
 
  private:
@@ -139,8 +81,7 @@ class Server {
 
   std::string dir_;
   std::size_t bytes_ = 0;
-  unsigned short port_ = 0;
-  pid_t pid_ = -1;
+  std::optional<bench::BenchNginx> nginx_;
 };
 
 Server& TheServer() {

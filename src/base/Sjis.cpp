@@ -128,6 +128,18 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t pos = 0;
+  for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
+       tab = line.find('\t', pos)) {
+    fields.push_back(line.substr(pos, tab - pos));
+    pos = tab + 1;
+  }
+  fields.push_back(line.substr(pos));
+  return fields;
+}
+
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }

@@ -51,6 +51,9 @@ std::size_t SjisFindLastChar(std::string_view hay, char c);
 // terminator at the very end does not start another (empty) line. The views point into `text`.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
+// The fields of a line split at every TAB (n TABs give n + 1 fields). The views point into `line`.
+std::vector<std::string_view> SplitTabs(std::string_view line);
+
 // ASCII-only case folding and comparison of CP932 text: two-byte characters (whose second byte may
 // look like an ASCII letter) compare exactly.
 char AsciiLower(char c);

@@ -5,16 +5,10 @@
 #include <memory>
 #include <utility>
 
+#include "search/RegexEngine.h"
+
 namespace velkor {
 namespace {
-
-bool InitialiseOniguruma() {
-  static const int result = [] {
-    OnigEncoding encodings[] = {ONIG_ENCODING_SJIS};
-    return onig_initialize(encodings, 1);
-  }();
-  return result == ONIG_NORMAL;
-}
 
 struct RegionFree {
   void operator()(OnigRegion* region) const { onig_region_free(region, 1); }

@@ -55,18 +55,6 @@ bool IsCacheableUrl(std::string_view url) {
          url.find("://") != std::string_view::npos;
 }
 
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t pos = 0;
-  for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
-       tab = line.find('\t', pos)) {
-    fields.push_back(line.substr(pos, tab - pos));
-    pos = tab + 1;
-  }
-  fields.push_back(line.substr(pos));
-  return fields;
-}
-
 // One index line: LASTUSE TYPE WIDTH HEIGHT BYTES THUMBNAILBYTES URL, TAB-separated.
 std::optional<ImageCache::Entry> ParseIndexLine(std::string_view line) {
   const std::vector<std::string_view> fields = SplitTabs(line);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/Sjis.h"
+#include "post/StoredPostText.h"
 #include "threads/DatRenderer.h"
 #include "threads/LogLines.h"
 #include "threads/MessageLinks.h"
@@ -10,26 +11,6 @@
 
 namespace velkor {
 namespace {
-
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (IsLeadByte(c) && i + 1 < text.size()) {
-      out.append(text.substr(i, 2));
-      ++i;
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 std::string_view TrimSpaces(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -49,7 +30,7 @@ std::vector<std::string> MessageLines(const std::vector<std::string_view>& raw) 
 }
 
 std::vector<std::string> SentLines(std::string_view message) {
-  const std::string escaped = Escaped(message);
+  const std::string escaped = StoredPostText(message, "\n");
   std::vector<std::string_view> raw = SplitLines(escaped);
   // A message ending in a line break has an empty last line.
   return MessageLines(raw);
@@ -104,14 +85,14 @@ std::optional<int> FindOwnReply(std::string_view logText, const SentPost& sent,
   static const std::string wideSharp = Sjis("＃");
   const std::string_view typed = sent.name;
   const std::size_t sharp = std::min(SjisFindChar(typed, '#'), SjisFind(typed, wideSharp));
-  const std::string namePart(TrimSpaces(Escaped(typed.substr(0, sharp))));
+  const std::string namePart(TrimSpaces(StoredPostText(typed.substr(0, sharp), " ")));
   Expected expected;
   if (!namePart.empty()) {
     expected.namePrefix = FoldMarks(namePart);
   } else if (!nonameName.empty() && sharp == std::string_view::npos) {
     expected.namePrefix = FoldMarks(TrimSpaces(nonameName));
   }
-  expected.mail = std::string(TrimSpaces(Escaped(sent.mail)));
+  expected.mail = std::string(TrimSpaces(StoredPostText(sent.mail, " ")));
   expected.lines = SentLines(sent.message);
   if (expected.lines.empty()) return std::nullopt;
 

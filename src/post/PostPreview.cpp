@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "base/Sjis.h"
+#include "post/StoredPostText.h"
 #include "threads/DatRenderer.h"
 #include "threads/MessageLinks.h"
 #include "threads/TextReplace.h"
@@ -12,35 +13,11 @@
 namespace velkor {
 namespace {
 
-// A field as the server stores it: "<", ">" and '"' as entities ("&" stays, so character
-// references survive); in a message each line break is " <br> ", elsewhere a blank.
-std::string StoredText(std::string_view text, bool message) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (IsLeadByte(c) && i + 1 < text.size()) {
-      out += text.substr(i++, 2);
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      out += message ? " <br> " : " ";
-    } else if (c != '\0') {
-      out += c;
-    }
-  }
-  return out;
-}
-
 std::string StoredName(std::string_view name, std::string_view nonameName) {
   static const std::string wideSharp = Sjis("＃");
   const std::size_t sharp = std::min(SjisFindChar(name, '#'), SjisFind(name, wideSharp));
   const std::string_view part = name.substr(0, std::min(sharp, name.size()));
-  std::string stored = part.empty() ? std::string(nonameName) : StoredText(part, false);
+  std::string stored = part.empty() ? std::string(nonameName) : StoredPostText(part, " ");
   if (sharp < name.size()) stored += Sjis(" ◆…");
   return stored;
 }
@@ -62,8 +39,8 @@ std::string StoredDate(std::time_t now) {
 std::string PostPreviewPage(const Skin& skin, std::string_view title, const PostFields& fields,
                             int number, std::string_view nonameName, std::time_t now) {
   const std::string line = StoredName(fields.name, nonameName) + "<>" +
-                           StoredText(fields.mail, false) + "<>" + StoredDate(now) + "<> " +
-                           StoredText(fields.message, true) + " <>";
+                           StoredPostText(fields.mail, " ") + "<>" + StoredDate(now) + "<> " +
+                           StoredPostText(fields.message, " <br> ") + " <>";
   ReplyList replies;
   LoadRepliesFromText(replies, line);
   std::string page;

@@ -12,16 +12,6 @@
 namespace velkor {
 namespace {
 
-// Oniguruma keeps per-encoding tables that are set up once per process; a failure is remembered so
-// that every search reports it the same way.
-bool InitialiseOniguruma() {
-  static const int result = [] {
-    OnigEncoding encodings[] = {ONIG_ENCODING_SJIS};
-    return onig_initialize(encodings, 1);
-  }();
-  return result == ONIG_NORMAL;
-}
-
 // Characters that carry syntax in Oniguruma's Ruby syntax, and line ends (which a line never
 // holds).
 constexpr std::string_view kSyntax = ".^$|()[]{}*+?\\\r\n";
@@ -299,6 +289,14 @@ int LineNumberAt(std::string_view text, std::size_t pos) {
 }
 
 }  // namespace
+
+bool InitialiseOniguruma() {
+  static const int result = [] {
+    OnigEncoding encodings[] = {ONIG_ENCODING_SJIS};
+    return onig_initialize(encodings, 1);
+  }();
+  return result == ONIG_NORMAL;
+}
 
 RegexEngine::~RegexEngine() {
   Finish();

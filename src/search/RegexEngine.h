@@ -11,6 +11,10 @@
 
 namespace velkor {
 
+// Sets up Oniguruma's Shift_JIS tables, once per process (every later call gives the first
+// result): false when that failed. Every user of Oniguruma calls it before compiling.
+bool InitialiseOniguruma();
+
 // Why RegexEngine::Prepare refused a search word. kNotLoaded carries no reason: a missing engine
 // fails silently.
 enum class PrepareCode { kOk, kNotLoaded, kCannotInitialise, kBadWord };

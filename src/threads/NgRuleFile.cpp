@@ -35,19 +35,6 @@ bool IsBoardScope(std::string_view board) {
   return !bad(host) && !bad(name);
 }
 
-// The fields of a line, split at every TAB.
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t pos = 0;
-  for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
-       tab = line.find('\t', pos)) {
-    fields.push_back(line.substr(pos, tab - pos));
-    pos = tab + 1;
-  }
-  fields.push_back(line.substr(pos));
-  return fields;
-}
-
 // The rule a line holds, or the reason it holds none.
 ResultWith<NgRule> ParseRuleLine(std::string_view line) {
   const std::vector<std::string_view> fields = SplitTabs(line);
