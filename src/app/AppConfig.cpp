@@ -17,6 +17,7 @@ constexpr const char* kAutoReloadInterval = "AutoReloadInterval";
 constexpr const char* kDefaultColumns = "0,38,38,325,40,40,40,180,100,120";
 constexpr int kFallbackColumnWidth = 40;
 constexpr int kDefaultViewStyle = 180;
+constexpr int kDefaultPageFontSize = 12;
 
 // The seven colour keys in file order, with their defaults and Settings fields.
 struct ColourKey {
@@ -113,6 +114,8 @@ void AppConfig::LoadSettings(Settings& settings, DisplaySettings& display) const
   settings.cacheServerMatch = doc_.ReadString(kCacheServer, "Match", kCacheServerMatch);
   settings.cacheServerHost = doc_.ReadString(kCacheServer, "Host", kCacheServerHost);
   settings.heavyPosterThreshold = doc_.ReadNumber<int>(kKodawari, "HeavyPosterThreshold", 5);
+  settings.restoreSession = doc_.ReadBool(kKodawari, "RestoreSession", true);
+  display.pageFontSize = doc_.ReadNumber<int>(kLookFeel, "PageFontSize", kDefaultPageFontSize);
   settings.autoReloadInterval =
       std::clamp(doc_.ReadNumber<int>(kKodawari, kAutoReloadInterval, kDefaultAutoReloadInterval),
                  kShortestAutoReloadInterval, kLongestAutoReloadInterval);
@@ -186,6 +189,8 @@ void AppConfig::FillSettingsDialog(const Settings& settings, int boardFontSize, 
   values.browserApp = settings.browserApp;
   values.boardFontSize = boardFontSize;
   values.threadFontSize = threadFontSize;
+  values.pageFontSize = doc_.ReadNumber<int>(kLookFeel, "PageFontSize", kDefaultPageFontSize);
+  values.restoreSession = settings.restoreSession;
   for (std::size_t i = 0; i < 7; ++i) values.colours[i] = settings.*kColourKeys[i].field;
   values.cacheServerEnable = settings.cacheServerEnable;
   values.cacheServerMatch = settings.cacheServerMatch;
@@ -204,10 +209,18 @@ void AppConfig::SaveSettingsDialog(const SettingsDialogValues& values, bool flus
   doc_.WriteBool(kKodawari, "TabMultiLine", values.tabMultiLine);
   doc_.WriteInteger(kKodawari, "TabStyle", values.tabStyle);
   doc_.WriteString(kKodawari, "BrowserApp", values.browserApp);
+  // Like the image keys below: written when not the default or already there, so a file whose
+  // settings were left alone keeps its bytes.
+  if (doc_.ValueExists(kKodawari, "RestoreSession") || !values.restoreSession) {
+    doc_.WriteBool(kKodawari, "RestoreSession", values.restoreSession);
+  }
   doc_.WriteInteger(kLookFeel, "BoardFontSize", values.boardFontSize);
   doc_.WriteInteger(kLookFeel, "ThreadFontSize", values.threadFontSize);
   for (std::size_t i = 0; i < 7; ++i)
     doc_.WriteInteger(kLookFeel, kColourKeys[i].key, values.colours[i]);
+  if (doc_.ValueExists(kLookFeel, "PageFontSize") || values.pageFontSize != kDefaultPageFontSize) {
+    doc_.WriteInteger(kLookFeel, "PageFontSize", values.pageFontSize);
+  }
   doc_.WriteBool(kCacheServer, "Enable", values.cacheServerEnable);
   doc_.WriteString(kCacheServer, "Match", values.cacheServerMatch);
   doc_.WriteString(kCacheServer, "Host", values.cacheServerHost);

@@ -43,6 +43,9 @@ struct Settings {
   // none.
   int heavyPosterThreshold = 5;
 
+  // At start, the board and the thread tabs open when the program ended are shown again
+  // (Kodawari RestoreSession).
+  bool restoreSession = true;
   // Seconds between automatic reloads of an open thread, within the bounds above.
   int autoReloadInterval = kDefaultAutoReloadInterval;
   // When images of a thread are fetched (Kodawari ImageLoad: 0, 1, 2).
@@ -62,7 +65,8 @@ struct DisplaySettings {
   int boardFontSize = 10;   // both side-bar trees, points
   int threadFontSize = 10;  // the thread list, points
   bool tabMultiLine = false;
-  int tabStyle = 0;  // 0 tabs, 1 buttons, 2 flat buttons
+  int tabStyle = 0;       // 0 tabs, 1 buttons, 2 flat buttons
+  int pageFontSize = 12;  // the thread pages' text, points (LookFeel PageFontSize)
 };
 
 // The values of the settings dialog's controls, so the dialog binds to plain data.
@@ -75,6 +79,8 @@ struct SettingsDialogValues {
   std::string browserApp;
   int boardFontSize = 10;   // bbsMenuFontButton's tag
   int threadFontSize = 10;  // threadFontButton's tag
+  int pageFontSize = 12;    // pageFontButton's tag
+  bool restoreSession = true;
   // subscribe, new, unread, log exist, no log, over 1000, past: the seven sample labels' colours.
   Colour colours[7] = {};
   bool cacheServerEnable = false;

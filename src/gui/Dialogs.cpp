@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QPushButton>
 
 namespace velkor {
 namespace {
@@ -20,6 +21,14 @@ void Dialogs::ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString
                           const QString& text) {
   QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
   box.exec();
+}
+
+bool Dialogs::Ask(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  box.button(QMessageBox::Yes)->setText(QString::fromUtf8("はい"));
+  box.button(QMessageBox::No)->setText(QString::fromUtf8("いいえ"));
+  return box.exec() == QMessageBox::Yes;
 }
 
 QString Dialogs::OpenFileName(QWidget* parent, const QString& caption, const QString& dir,

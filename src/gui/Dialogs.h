@@ -24,6 +24,8 @@ class Dialogs {
   // A message box with one OK button; returns when it is closed.
   virtual void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                            const QString& text);
+  // A question with the buttons "はい" and "いいえ" ("いいえ" the default); true for "はい".
+  virtual bool Ask(QWidget* parent, const QString& caption, const QString& text);
   // The file picked to open, starting in `dir`, offering `filter` (as QFileDialog takes it); empty
   // when the user cancels.
   virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir,

@@ -22,6 +22,10 @@ Colour FromQColor(const QColor& colour) {
   return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
 }
 
+QColor TextColourOn(const QColor& background) {
+  return background.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
 QStringList GothicFamilies() {
   return {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")};
 }

@@ -20,6 +20,9 @@ std::string ToSjis(const QString& text);
 // A colour as the configuration stores it (0x00BBGGRR) and back.
 QColor ToQColor(Colour colour);
 Colour FromQColor(const QColor& colour);
+// Black or white, whichever reads on `background`: rows painted with a configured colour keep
+// readable text under a dark palette.
+QColor TextColourOn(const QColor& background);
 // The program's Japanese proportional gothic, in order of preference: IPAPGothic, then Noto Sans
 // CJK JP.
 QStringList GothicFamilies();

@@ -12,20 +12,25 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 #include "app/AboutPage.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
+#include "app/Session.h"
 #include "app/UrlPaths.h"
 #include "base/IniDocument.h"
 #include "base/Sjis.h"
@@ -38,8 +43,13 @@
 #include "gui/KeyMap.h"
 #include "images/ui/ThreadImages.h"
 #include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/NativeLook.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
+#include "mainwindow/SessionTabs.h"
+#include "mainwindow/SweepQuestion.h"
 #include "mainwindow/TSettingForm.h"
+#include "mainwindow/ThreadOpener.h"
+#include "mainwindow/WindowGeometry.h"
 #include "mainwindow/WindowKeys.h"
 #include "net/CacheServerUrl.h"
 #include "post/ui/ReplyWindows.h"
@@ -62,6 +72,7 @@
 #include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
 #include "threads/ui/ThreadView.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 namespace velkor {
 namespace {
@@ -277,6 +288,11 @@ void TMainForm::BuildLayout() {
     subjectShowTypeCB->addItem(QString::fromUtf8(item));
   }
   toolLayout->addWidget(subjectShowTypeCB);
+  subjectFilterButton = new QToolButton(subjectToolPanel);
+  subjectFilterButton->setObjectName("subjectFilterButton");
+  subjectFilterButton->setToolTip(QString::fromUtf8("絞込みを解除"));
+  subjectFilterButton->hide();
+  toolLayout->addWidget(subjectFilterButton);
   BBSNameLabel = new QLabel(QString::fromUtf8("板名"), subjectToolPanel);
   BBSNameLabel->setObjectName("BBSNameLabel");
   BBSNameLabel->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -448,6 +464,11 @@ void TMainForm::ConnectCommands() {
   connect(checkListView, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { OpenCheckedThread(index.row(), clickOpensNewTab_); });
   connect(subjectShowTypeCB, &QComboBox::activated, this, &TMainForm::subjectShowTypeCBChange);
+  connect(subjectListView, &SubjectListView::FilterChanged, this, [this](const QString& word) {
+    subjectFilterButton->setText(QString::fromUtf8("絞込み: %1 ×").arg(word));
+    subjectFilterButton->setVisible(!word.isEmpty());
+  });
+  connect(subjectFilterButton, &QToolButton::clicked, this, [this] { FillSubjects(ShownMask()); });
   connect(sidebarPageControl->tabBar(), &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) {
             optionPM->exec(sidebarPageControl->tabBar()->mapToGlobal(pos));
@@ -461,6 +482,7 @@ void TMainForm::ConnectCommands() {
 
   connect(BBSTreeView, &QWidget::customContextMenuRequested, this,
           &TMainForm::BBSTreeViewContextPopup);
+  connect(BBSTreeView, &QTreeWidget::itemDoubleClicked, this, &TMainForm::BBSTreeViewDblClick);
   connect(bbsAllPM, &QMenu::aboutToShow, this, &TMainForm::bbsAllPMPopup);
   connect(bbsAllSubscribeMI, &QAction::triggered, this, &TMainForm::bbsAllSubscribeMIClick);
   connect(bbsAllUnsubscribeMI, &QAction::triggered, this, &TMainForm::UnsubscribeClick);
@@ -520,6 +542,15 @@ void TMainForm::FormCreate() {
   InstallThreadPosting(&PostWindows());
   ThreadTabs().SetTabControl(tabPageControl);
   ThreadTabs().SetShownSubjects([this] { return &subjects; });
+  opener_ = std::make_unique<ThreadOpener>(ThreadOpener::Window{
+      [this] { return &subjects; }, [this](int row) { subjectListView->RepaintRow(row); },
+      [this] { SetSubjectExpanded(false); },
+      [this](const UpdateResult& result) { ShowUnwritten(statusBar(), result); },
+      [](const std::string& boardUrl) { PrepareCacheServerFor(boardUrl); }});
+  ThreadTabs().SetUnstoredThreadOpener(
+      [this](const std::string& boardDir, const std::string& datName, const std::string& anchor) {
+        return OpenUnstoredThread(boardDir, datName, anchor);
+      });
   ThreadTabs().SetNetworkBusy([this] {
     return GuiUiHooks::InsideWait() || reloadDepth != 0 || check_.Running() ||
            subjects.RunningFetch() != nullptr;
@@ -542,11 +573,22 @@ void TMainForm::FormCreate() {
   }
 
   WindowLayout layout = Config().LoadWindowLayout();
-  setGeometry(layout.left, layout.top, layout.width, layout.height);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  layoutGeometry_ = QRect(layout.left, layout.top, layout.width, layout.height);
+  // The file's defaults are what a window never moved nor resized writes: a first start.
+  const WindowLayout unset;
+  const std::optional<QRect> saved =
+      layoutGeometry_ == QRect(unset.left, unset.top, unset.width, unset.height)
+          ? std::nullopt
+          : std::optional<QRect>(layoutGeometry_);
+  openedGeometry_ =
+      OpeningGeometry(saved, screen != nullptr ? screen->availableGeometry() : QRect());
+  setGeometry(openedGeometry_);
+  if (LoadSession(SessionPath()).maximized) setWindowState(Qt::WindowMaximized);
   sidebarWidth = layout.sidebarWidth;
   subjectHeight = layout.subjectHeight;
   SidebarPanel->setVisible(layout.sidebarVisible);
-  YSplitter->setSizes({sidebarWidth, std::max(1, layout.width - sidebarWidth)});
+  YSplitter->setSizes({sidebarWidth, std::max(1, width() - sidebarWidth)});
   SetSubjectExpanded(true);
 
   OpenCatalogs();
@@ -562,7 +604,11 @@ void TMainForm::FormCreate() {
   FavoriteButtons().Load(IniDir() + "/favbrd.lst");
   favoriteToolBar->Bind(&FavoriteButtons());
 
-  LoadSkin();
+  if (DesktopIsDark()) {
+    LoadDarkSkin();
+  } else {
+    LoadSkin();
+  }
   images_ = std::make_unique<ThreadImages>(this);
   ThreadTab::SetExtension(images_.get());
 
@@ -582,6 +628,7 @@ void TMainForm::FormDestroy() {
   PostWindows().CloseAll();
   InstallThreadPosting(nullptr);
   ThreadTabs().SetShownSubjects({});
+  ThreadTabs().SetUnstoredThreadOpener({});
   ThreadTabs().SetNetworkBusy({});
   ThreadTabs().SetBoardThreadOpener({});
   ThreadTabs().SetBoardListRefresher({});
@@ -589,7 +636,14 @@ void TMainForm::FormDestroy() {
   Favorites().SetObserver(nullptr);
   FavoriteButtons().SetObserver(nullptr);
   WindowLayout layout;
-  QRect frame = geometry();
+  // A maximized window keeps the size it has when it is not. One never moved nor resized keeps
+  // what the file held: the window system may have shifted it by its frame, no more.
+  const QRect shown = isMaximized() ? normalGeometry() : geometry();
+  const QPoint shift = shown.topLeft() - openedGeometry_.topLeft();
+  const QPoint margin = geometry().topLeft() - frameGeometry().topLeft();
+  const bool placedAsOpened = shown.size() == openedGeometry_.size() && shift.x() >= 0 &&
+                              shift.y() >= 0 && shift.x() <= margin.x() && shift.y() <= margin.y();
+  const QRect frame = placedAsOpened ? layoutGeometry_ : shown;
   layout.top = frame.top();
   layout.left = frame.left();
   layout.width = frame.width();
@@ -599,6 +653,14 @@ void TMainForm::FormDestroy() {
   layout.subjectHeight = subjectHeight;
   Config().SaveWindowLayout(layout, false);
   Config().SaveColumnWidths(subjectListView->ColumnWidths(), true);
+  Session session;
+  session.maximized = isMaximized();
+  if (currentBoardNode.level == 2) {
+    session.category = currentBoardNode.category;
+    session.board = currentBoardNode.name;
+  }
+  CollectSessionTabs(ThreadTabs(), session);
+  static_cast<void>(SaveSession(SessionPath(), session));
 }
 
 void TMainForm::FormActivate() {
@@ -667,6 +729,11 @@ void TMainForm::ApplyDisplaySettings(const DisplaySettings& display) {
   subjectListView->setFont(listFont);
   subjectListView->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont).height() + 4);
 
+  // The thread pages' text: points as the other sizes, pixels for the browser (96 per inch).
+  const int pagePoints = display.pageFontSize > 0 ? display.pageFontSize : 12;
+  ThreadViewProfile()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize,
+                                               (pagePoints * 4 + 1) / 3);
+
   clickOpensNewTab_ = AppSettings().newTabOpen;
   threadNewTabMI->setText(
       QString::fromUtf8(clickOpensNewTab_ ? "アクティブなタブで開く" : "新しいタブで開く"));
@@ -710,7 +777,13 @@ void TMainForm::SetSubjectExpanded(bool expand) {
     subjectExpanded_ = false;
     XSplitter->setStretchFactor(0, 0);
     XSplitter->setStretchFactor(1, 1);
-    XSplitter->setSizes({subjectHeight, std::max(1, total - subjectHeight)});
+    // However small the remembered height, the list keeps its tool row, header and five rows,
+    // as far as the pane leaves half of itself to the thread.
+    const int usable = subjectToolPanel->sizeHint().height() +
+                       subjectListView->horizontalHeader()->sizeHint().height() +
+                       5 * subjectListView->verticalHeader()->defaultSectionSize();
+    const int height = std::max(subjectHeight, std::min(usable, total / 2));
+    XSplitter->setSizes({height, std::max(1, total - height)});
   }
 }
 
@@ -756,7 +829,7 @@ void TMainForm::subscribeTreeViewChange(QTreeWidgetItem* node) {
   OpenBoard(board.category, board.name);
 }
 
-void TMainForm::OpenBoard(const std::string& category, const std::string& name) {
+void TMainForm::OpenBoard(const std::string& category, const std::string& name, bool download) {
   if (reloadDepth != 0) return;
   std::string relative = Favorites().BoardLogDir(category, name);
   if (relative.empty()) return;
@@ -775,7 +848,20 @@ void TMainForm::OpenBoard(const std::string& category, const std::string& name) 
   subjectListView->Model().BeginRowsReset();
   subjects.Bind(SubjectIniPath(boardDir), Favorites().BoardUrl(category, name));
   subjectListView->Model().EndRowsReset();
-  if (!ReloadSubjects()) subjectListView->Fill(ShownMask());
+  if (!download || !ReloadSubjects()) subjectListView->Fill(ShownMask());
+}
+
+void TMainForm::RestoreSession() {
+  if (!AppSettings().restoreSession) return;
+  const Session session = LoadSession(SessionPath());
+  if (QTreeWidgetItem* node = subscribeTreeView->FindBoardNode(session.category, session.board)) {
+    const QSignalBlocker quiet(subscribeTreeView);
+    subscribeTreeView->setCurrentItem(node);
+    OpenBoard(session.category, session.board, false);
+  }
+  if (session.tabs.empty()) return;
+  SetSubjectExpanded(false);
+  RestoreSessionTabs(session, ThreadTabs(), &subjects);
 }
 
 bool TMainForm::ReloadSubjects() {
@@ -803,27 +889,30 @@ void TMainForm::OpenSelectedThread(bool newTab) {
 
 void TMainForm::OpenRow(int selectedRow, bool newTab) {
   if (selectedRow < 0 || static_cast<std::size_t>(selectedRow) >= subjects.RowCount()) return;
-  const std::string boardDir = subjects.Dir();
   const ThreadItem& item = subjects.Row(static_cast<std::size_t>(selectedRow));
-  const std::string datName = item.datName;
-  const std::string title = item.title;
+  ThreadOpener::Request request{subjects.BoardUrlFromDir(),
+                                subjects.Dir(),
+                                item.datName,
+                                std::string(kUnreadAnchor),
+                                item.title,
+                                newTab ? TabChoice::kNewTab : TabChoice::kActiveTab};
   BusyCursor busy;
-  PrepareCacheServerFor(subjects.BoardUrlFromDir());
-  UpdateResult updated = UpdateThreadLog(subjects, datName);
-  ShowUnwritten(statusBar(), updated);
-  // The download lets the window run: the list may have been refilled or bound to another board.
-  if (subjects.Dir() != boardDir) return;
-  int row = subjects.IndexOfDat(datName);
-  if (row < 0) return;
-  if (updated.Code() == Update::kOk || updated.Code() == Update::kUnchanged) {
-    subjects.RefreshRow(static_cast<std::size_t>(row));
+  opener_->Open(request);
+}
+
+bool TMainForm::OpenUnstoredThread(const std::string& boardDir, const std::string& datName,
+                                   const std::string& anchor) {
+  for (const BoardEntry& board : Favorites().AllBoards()) {
+    if (SafeBoardDir(board.url) != boardDir) continue;
+    ThreadOpener::Request request{board.url, boardDir, datName, anchor, {}, TabChoice::kNewTab};
+    // After the click that asked for it has been handled: the download lets the window run.
+    QTimer::singleShot(0, this, [this, request] {
+      BusyCursor busy;
+      opener_->Open(request);
+    });
+    return true;
   }
-  int firstUnread = subjects.UnreadOf(datName);
-  subjects.SetUnreadAt(static_cast<std::size_t>(row), datName, true, -1);
-  subjectListView->RepaintRow(row);
-  SetSubjectExpanded(false);
-  ThreadTabs().OpenThread(boardDir, datName, std::string(kUnreadAnchor), firstUnread,
-                          newTab ? TabChoice::kNewTab : TabChoice::kActiveTab, title);
+  return false;
 }
 
 void TMainForm::OpenThreadOfBoard(const std::string& boardDir, const std::string& datName,
@@ -1057,6 +1146,30 @@ void TMainForm::BBSTreeViewContextPopup(const QPoint& pos) {
   bbsAllPM->exec(BBSTreeView->viewport()->mapToGlobal(pos));
 }
 
+void TMainForm::BBSTreeViewDblClick(QTreeWidgetItem* node) {
+  const NodeRef board = RefOf(node);
+  if (board.level != 2) return;
+  // Only favourites are read: a board opened from the board list becomes one first.
+  const bool adding = !Favorites().Contains(board.category, board.name);
+  if (adding) {
+    const CatalogResult added = Favorites().AddBoard(
+        board.category, board.name, BoardList().BoardUrl(board.category, board.name));
+    ShowFavoritesFailure(added);
+    if (!added.IsOk()) return;
+    subscribeTreeView->expandAll();
+    BBSTreeView->viewport()->update();
+  }
+  if (QTreeWidgetItem* favorite = subscribeTreeView->FindBoardNode(board.category, board.name)) {
+    subscribeTreeView->setCurrentItem(favorite);
+  }
+  if (!adding) return;
+  // Said after the board's download, whose last status text it keeps.
+  QString text = QString::fromUtf8("「%1」をお気に入りに追加しました").arg(FromSjis(board.name));
+  if (!StatusBar->currentMessage().isEmpty())
+    text += QStringLiteral("  ") + StatusBar->currentMessage();
+  StatusBar->showMessage(text);
+}
+
 void TMainForm::bbsAllPMPopup() {
   bool board = popupNode.level == 2;
   bool subscribed = board && Favorites().Contains(popupNode.category, popupNode.name);
@@ -1178,7 +1291,10 @@ void TMainForm::subjectFindToolButtonClick() {
 
 void TMainForm::OpenLogSearch(const QString& text) {
   if (searchForm == nullptr) searchForm = new TSearchForm(this);
-  searchForm->Prepare(&subjects, [this] { subjectListView->RowsChanged(); });
+  searchForm->Prepare(&subjects, [this] {
+    subjectListView->RowsChanged();
+    subjectListView->ShowFiltered(searchForm->keyEdit->text());
+  });
   if (!text.isEmpty()) searchForm->keyEdit->setText(text);
   AppDialogs().Exec(*searchForm);
   ThreadTabs().FocusActiveTab();
@@ -1211,20 +1327,41 @@ void TMainForm::optionOptionMIClick() {
 void TMainForm::optionLogSweeperMIClick() {
   // The check writes into the log tree the sweeper is about to clean.
   if (check_.Running()) return;
-  subscribeTreeView->clearSelection();
-  subjectListView->Model().BeginRowsReset();
-  subjects.Release();
-  subjectListView->Model().EndRowsReset();
-  currentBoardNode = NodeRef();
-  BBSNameLabel->setText(QString::fromUtf8("板名"));
-  ThreadTabs().CloseAllTabs();
   LogSweeper sweeper(LogDir(), Favorites().AllUrls(), [](const std::string& path) {
     return QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(path)));
   });
+  const QString caption = FromSjis(LogSweeper::ReportTitle());
+  const SweepPlan plan = sweeper.Plan();
+  if (plan.paths.empty()) {
+    AppDialogs().ShowMessage(this, QMessageBox::Information, caption, NothingToSweepText());
+    return;
+  }
+  // What shows a log that goes closes first: its tabs, and the list when its board goes.
+  const auto goes = [&plan](const std::string& path) {
+    return std::any_of(plan.paths.begin(), plan.paths.end(), [&path](const std::string& gone) {
+      return path == gone || path.rfind(gone + "/", 0) == 0;
+    });
+  };
+  std::vector<ThreadTab*> closing;
+  for (ThreadTab* tab : ThreadTabs().Tabs()) {
+    if (!tab->DatName().empty() && goes(tab->BoardDir() + tab->DatName())) closing.push_back(tab);
+  }
+  if (!AppDialogs().Ask(this, caption, SweepQuestion(plan, static_cast<int>(closing.size())))) {
+    return;
+  }
+  for (ThreadTab* tab : closing) ThreadTabs().CloseTab(tabPageControl->indexOf(tab));
+  if (subjects.IsBound() && goes(subjects.Dir())) {
+    subscribeTreeView->clearSelection();
+    subjectListView->Model().BeginRowsReset();
+    subjects.Release();
+    subjectListView->Model().EndRowsReset();
+    currentBoardNode = NodeRef();
+    BBSNameLabel->setText(QString::fromUtf8("板名"));
+  }
   const SweepReport report = sweeper.SweepLogs();
   ShowHtmlPage(report.page, LogSweeper::ReportTitle());
   if (!report.result.IsOk()) {
-    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, FromSjis(LogSweeper::ReportTitle()),
+    AppDialogs().ShowMessage(nullptr, QMessageBox::Warning, caption,
                              FromSjis(report.result.Reason()));
   }
 }

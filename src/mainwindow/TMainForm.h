@@ -33,6 +33,7 @@ class FindBar;
 class NewReplyListModel;
 class SubjectListView;
 class TSearchForm;
+class ThreadOpener;
 class ThreadImages;
 class ThreadTabStrip;
 class WindowKeys;
@@ -63,9 +64,13 @@ class TMainForm : public QMainWindow {
   void ToggleSidebar();
 
   // Shows a favourite board's thread list: does nothing while a thread-list download runs.
-  // Binds the list to the board's log directory, downloads the list and, when that brings no new
-  // list, shows the stored state.
-  void OpenBoard(const std::string& category, const std::string& name);
+  // Binds the list to the board's log directory, downloads the list (unless `download` is off)
+  // and, when that brings no new list, shows the stored state.
+  void OpenBoard(const std::string& category, const std::string& name, bool download = true);
+  // With the setting RestoreSession on: shows again, from what is stored (nothing is downloaded),
+  // the favourite board and the thread tabs that were open when the window was last closed
+  // (app/Session.h); a tab whose log is gone is skipped. The window saves them when it closes.
+  void RestoreSession();
   // Downloads the shown board's thread list again; true when a new list was merged and shown.
   // A second call while one runs asks that download to stop.
   bool ReloadSubjects();
@@ -126,6 +131,10 @@ class TMainForm : public QMainWindow {
 
   // Opens the thread of a row of the shown list (OpenSelectedThread's steps).
   void OpenRow(int row, bool newTab);
+  // A link from a page without a thread to a thread whose log is not stored: a thread of a
+  // favourite board is fetched and opened in a new tab (true); any other is left (false).
+  bool OpenUnstoredThread(const std::string& boardDir, const std::string& datName,
+                          const std::string& anchor);
   // Opens the thread datName of the board whose log folder is boardDir as a click on its row
   // would (log brought up to date, read mark, tab as NewTabOpen says): through the shown list when
   // it shows the board, else through a list of the board's own, the shown list left as it is.
@@ -158,6 +167,8 @@ class TMainForm : public QMainWindow {
   void subscribeTreeViewChange(QTreeWidgetItem* node);
   void subscribeTreeViewContextPopup(const QPoint& pos);
   void BBSTreeViewContextPopup(const QPoint& pos);
+  // A double click on a board of the board list opens it, making it a favourite first.
+  void BBSTreeViewDblClick(QTreeWidgetItem* node);
   void bbsAllPMPopup();
   void bbsAllSubscribeMIClick();
   void UnsubscribeClick();
@@ -206,6 +217,8 @@ class TMainForm : public QMainWindow {
   QToolButton* subjectOptionToolButton = nullptr;
   QToolButton* subjectFindToolButton = nullptr;
   QComboBox* subjectShowTypeCB = nullptr;
+  // Shown while a title filter narrows the list; a click ends it.
+  QToolButton* subjectFilterButton = nullptr;
   QLabel* BBSNameLabel = nullptr;
   QWidget* expandPanel = nullptr;
   QToolButton* expandSpeedButton = nullptr;
@@ -268,6 +281,9 @@ class TMainForm : public QMainWindow {
   NodeRef currentBoardNode;
   int sidebarWidth = 180;
   int subjectHeight = 130;
+  // The geometry config.ini held at start and the one the window opened with.
+  QRect layoutGeometry_;
+  QRect openedGeometry_;
   // Drop-down menu last built for a favourite button, and the button last clicked or right-clicked.
   QMenu* buttonMenu = nullptr;
   QPointer<QToolButton> activeButton;
@@ -278,6 +294,7 @@ class TMainForm : public QMainWindow {
   bool clickOpensNewTab_ = false;
   TSearchForm* searchForm = nullptr;
   SubjectList subjects;
+  std::unique_ptr<ThreadOpener> opener_;
   NewReplyCheck check_;
   // The images of the thread tabs, from FormCreate to FormDestroy.
   std::unique_ptr<ThreadImages> images_;

@@ -73,7 +73,7 @@ TSettingForm::TSettingForm(QWidget* parent, int boardFontSize, int threadFontSiz
   connect(browserButton, &QPushButton::clicked, this, &TSettingForm::browserButtonClick);
   connect(defaultBrowserButton, &QPushButton::clicked, this,
           &TSettingForm::defaultBrowserButtonClick);
-  for (QPushButton* button : {bbsMenuFontButton, threadFontButton}) {
+  for (QPushButton* button : {bbsMenuFontButton, threadFontButton, pageFontButton}) {
     connect(button, &QPushButton::clicked, this, &TSettingForm::bbsMenuFontButtonClick);
   }
   for (QPushButton* button :
@@ -141,9 +141,14 @@ void TSettingForm::BuildConfigPage() {
   browserRow->addWidget(browserButton);
   browserRow->addWidget(defaultBrowserButton);
 
+  restoreSessionCheckBox =
+      Named(new QCheckBox(QString::fromUtf8("起動時に前回の板とタブを開く"), configTabSheet),
+            "restoreSessionCheckBox");
+
   auto* layout = new QVBoxLayout(configTabSheet);
   layout->addWidget(threadGroupBox);
   layout->addLayout(browserRow);
+  layout->addWidget(restoreSessionCheckBox);
   layout->addStretch();
 }
 
@@ -212,8 +217,20 @@ void TSettingForm::BuildLookFeelPage() {
     ++row;
   }
 
+  pageGroupBox =
+      Named(new QGroupBox(QString::fromUtf8("スレッド表示"), lookFeelTabSheet), "pageGroupBox");
+  pageFontLabel =
+      Named(new QLabel(QString::fromUtf8("文字の大きさ"), pageGroupBox), "pageFontLabel");
+  pageFontButton = fontButton(pageGroupBox, "pageFontButton");
+  auto* pageLayout = new QGridLayout(pageGroupBox);
+  pageLayout->addWidget(pageFontLabel, 0, 0);
+  pageLayout->addWidget(pageFontButton, 0, 1);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(bbsMenuGroupBox, 1);
+  left->addWidget(pageGroupBox);
   auto* layout = new QHBoxLayout(lookFeelTabSheet);
-  layout->addWidget(bbsMenuGroupBox);
+  layout->addLayout(left);
   layout->addWidget(subjectGroupBox);
 }
 
@@ -316,9 +333,11 @@ void TSettingForm::ShowValues() {
   tabMultiLineCheckBox->setChecked(values_.tabMultiLine);
   if (QAbstractButton* style = tabStyleButtons->button(values_.tabStyle)) style->setChecked(true);
   browserEdit->setText(FromSjis(values_.browserApp));
+  restoreSessionCheckBox->setChecked(values_.restoreSession);
   autoReloadSpinEdit->setValue(values_.autoReloadInterval);
   SetFontSize(bbsMenuFontButton, values_.boardFontSize);
   SetFontSize(threadFontButton, values_.threadFontSize);
+  SetFontSize(pageFontButton, values_.pageFontSize);
   for (int tag = 0; tag < 7; ++tag) SetSampleColour(SampleLabel(tag), values_.colours[tag]);
   subjectGzipCheckBox->setChecked(values_.subjectGzip);
   debugLogCheckBox->setChecked(values_.debugLog);
@@ -339,9 +358,11 @@ void TSettingForm::CollectValues() {
   // A style the file held outside 0..2 checks no button and is written back unchanged.
   if (tabStyleButtons->checkedId() >= 0) values_.tabStyle = tabStyleButtons->checkedId();
   values_.browserApp = ToSjis(browserEdit->text());
+  values_.restoreSession = restoreSessionCheckBox->isChecked();
   values_.autoReloadInterval = autoReloadSpinEdit->value();
   values_.boardFontSize = Tag(bbsMenuFontButton);
   values_.threadFontSize = Tag(threadFontButton);
+  values_.pageFontSize = Tag(pageFontButton);
   for (int tag = 0; tag < 7; ++tag) values_.colours[tag] = SampleColour(SampleLabel(tag));
   values_.subjectGzip = subjectGzipCheckBox->isChecked();
   values_.debugLog = debugLogCheckBox->isChecked();

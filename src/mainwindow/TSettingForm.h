@@ -31,8 +31,9 @@ class TSettingForm : public QDialog {
  public:
   TSettingForm(QWidget* parent, int boardFontSize, int threadFontSize);
 
-  // The display settings read back after "OK" (font sizes, tab style and lines); the caller
-  // applies them together with AppSettings().newTabOpen. Default values before "OK".
+  // The display settings read back after "OK" (font sizes of the trees, the list and the thread
+  // pages, tab style and lines); the caller applies them together with AppSettings().newTabOpen.
+  // Default values before "OK".
   const DisplaySettings& Display() const { return display_; }
 
   QTabWidget* PageControl;
@@ -48,6 +49,7 @@ class TSettingForm : public QDialog {
   QLineEdit* browserEdit;
   QPushButton* browserButton;
   QPushButton* defaultBrowserButton;
+  QCheckBox* restoreSessionCheckBox;  // "起動時に前回の板とタブを開く"
 
   QWidget* lookFeelTabSheet;
   QGroupBox* bbsMenuGroupBox;
@@ -55,6 +57,9 @@ class TSettingForm : public QDialog {
   QPushButton* bbsMenuFontButton;
   QLabel* subscribeLabel;
   QPushButton* colorSubscribeButton;
+  QGroupBox* pageGroupBox;  // "スレッド表示": the thread pages' text
+  QLabel* pageFontLabel;
+  QPushButton* pageFontButton;
   QGroupBox* subjectGroupBox;
   QLabel* subjectFontLabel;
   QPushButton* threadFontButton;

@@ -12,13 +12,23 @@
 #include "app/StrayTempFiles.h"
 #include "base/FileUtil.h"
 #include "base/SingleInstanceLock.h"
+#include "mainwindow/BrowserLogs.h"
 #include "mainwindow/BrowserSandbox.h"
 #include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/InstanceChannel.h"
+#include "mainwindow/NativeLook.h"
 #include "mainwindow/RunBoardMenuUpdate.h"
 #include "mainwindow/TMainForm.h"
 #include "net/ConnectOverrides.h"
 
 using namespace velkor;
+
+namespace {
+
+// How long a second start waits for the running program to take its request.
+constexpr int kRaiseWaitMs = 2000;
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -37,17 +47,22 @@ int main(int argc, char* argv[]) {
   InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);
 
   DisableBrowserSandboxForRoot(::geteuid(), stderr);
+  QuietBrowserLogs();
   // The thread views (Qt WebEngine) share OpenGL contexts with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Velkor");
+  LoadQtTranslations(app);
 
-  // One running program per data directory; a second start ends silently.
+  // One running program per data directory; a second start brings its window to the front.
   SingleInstanceLock lock;
   switch (lock.Acquire(IniDir() + "/velkor.lock")) {
     case SingleInstanceLock::Result::kAcquired:
       break;
     case SingleInstanceLock::Result::kHeldElsewhere:
+      if (!InstanceChannel::AskToRaise(AppDir(), kRaiseWaitMs)) {
+        std::fprintf(stderr, "velkor: Velkor is already running on %s\n", AppDir().c_str());
+      }
       return 0;
     case SingleInstanceLock::Result::kFailed:
       QMessageBox::critical(nullptr, "velkor", QString::fromLocal8Bit(std::strerror(errno)));
@@ -59,6 +74,13 @@ int main(int argc, char* argv[]) {
   TMainForm mainForm;
   GuiUiHooks hooks(&mainForm);
   SetUiHooks(&hooks);
+  InstanceChannel channel;
+  channel.Listen(AppDir(), [&mainForm] {
+    if (mainForm.isMinimized()) mainForm.showNormal();
+    mainForm.show();
+    mainForm.raise();
+    mainForm.activateWindow();
+  });
 
   if (options.boardMenuSwitch) {
     RunBoardMenuUpdate(&mainForm, true, false);
@@ -67,6 +89,7 @@ int main(int argc, char* argv[]) {
   }
 
   mainForm.show();
+  mainForm.RestoreSession();
   QApplication::exec();
   SetUiHooks(nullptr);
   return 0;

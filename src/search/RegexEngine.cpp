@@ -329,7 +329,11 @@ void RegexEngine::Load() {
 
 std::string RegexEngine::VersionText() const {
   if (!loaded_) return NotFoundText();
-  return std::string("Oniguruma ") + onig_version() + " " + onig_copyright();
+  // The library's notice names the library and its version ("Oniguruma 6.9.8 : Copyright ...");
+  // they are said once.
+  const std::string name = std::string("Oniguruma ") + onig_version();
+  const std::string notice = onig_copyright();
+  return notice.starts_with(name) ? notice : name + " " + notice;
 }
 
 Result<PrepareCode> RegexEngine::Prepare(std::string_view searchText, bool ignoreCase) {

@@ -55,7 +55,8 @@ class RegexEngine {
   void Load();
   bool IsLoaded() const { return loaded_; }
 
-  // "Oniguruma " + version + the library's notice; NotFoundText() when not loaded.
+  // The library's name, version and notice, each said once ("Oniguruma 6.9.8 : Copyright ...");
+  // NotFoundText() when not loaded.
   std::string VersionText() const;
 
   // Compiles the search word (CP932). kNotLoaded (no reason) when the engine is not loaded;

@@ -47,6 +47,15 @@ bool IsRealFolderChain(const std::string& logDir, const std::string& folder) {
   return true;
 }
 
+// A thread log's name: decimal digits and ".dat", in any letter case.
+bool IsThreadLogName(std::string_view name) {
+  static constexpr std::string_view kDat = ".dat";
+  if (name.size() <= kDat.size()) return false;
+  const std::string_view digits = name.substr(0, name.size() - kDat.size());
+  return EqualsIgnoreAsciiCase(name.substr(digits.size()), kDat) &&
+         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 LogSweeper::LogSweeper(std::string logDir, std::vector<std::string> favoriteUrls,
@@ -61,18 +70,9 @@ const std::string& LogSweeper::ReportTitle() {
 }
 
 SweepReport LogSweeper::SweepLogs() {
-  static const std::string pass1 = Sjis("<h2>現在お気に入りに無い板のログ削除</h2>");
-  static const std::string pass2 = Sjis("<hr><h2>空のフォルダ削除</h2>");
-  static const std::string pass3 = Sjis("<hr><h2>関連の無いファイル削除</h2>");
   failedPaths_.clear();
   std::string report(kHtmlPageHead);
-  const std::vector<std::string> favoriteDirs = FavoriteDirs();
-  report += pass1;
-  RemoveOtherBoards(favoriteDirs, report);
-  report += pass2;
-  RemoveEmptyHosts(report);
-  report += pass3;
-  RemoveUnrelatedFiles(favoriteDirs, report);
+  RunPasses(report);
   report += "<hr></body></html>";
   if (failedPaths_.empty()) return {std::move(report), {}};
   static const std::string intro = Sjis("次のものは削除できませんでした:");
@@ -81,10 +81,60 @@ SweepReport LogSweeper::SweepLogs() {
   return {std::move(report), Failed(std::move(text))};
 }
 
-void LogSweeper::RemovePath(const std::string& path, std::string& report) {
-  if (!(remover_ && remover_(path))) failedPaths_.push_back(path);
+SweepPlan LogSweeper::Plan() {
+  plan_ = SweepPlan();
+  planning_ = true;
+  std::string report;
+  RunPasses(report);
+  planning_ = false;
+  return std::move(plan_);
+}
+
+void LogSweeper::RunPasses(std::string& report) {
+  static const std::string pass1 = Sjis("<h2>現在お気に入りに無い板のログ削除</h2>");
+  static const std::string pass2 = Sjis("<hr><h2>空のフォルダ削除</h2>");
+  static const std::string pass3 = Sjis("<hr><h2>関連の無いファイル削除</h2>");
+  const std::vector<std::string> favoriteDirs = FavoriteDirs();
+  report += pass1;
+  RemoveOtherBoards(favoriteDirs, report);
+  report += pass2;
+  RemoveEmptyHosts(report);
+  report += pass3;
+  RemoveUnrelatedFiles(favoriteDirs, report);
+}
+
+void LogSweeper::RemovePath(const std::string& path, Removal kind, std::string& report) {
   report += HtmlText(path);
   report += "<br>";
+  if (!planning_) {
+    if (!(remover_ && remover_(path))) failedPaths_.push_back(path);
+    return;
+  }
+  plan_.paths.push_back(path);
+  switch (kind) {
+    case Removal::kBoardFolder:
+      ++plan_.boards;
+      for (const std::string& name : ListNames(path)) {
+        if (IsThreadLogName(name) && !IsRealFolder(path + "/" + name)) ++plan_.logs;
+      }
+      break;
+    case Removal::kHostFolder:
+      ++plan_.emptyFolders;
+      break;
+    case Removal::kFile: {
+      const std::string folder = path.substr(0, path.rfind('/') + 1);
+      const bool boardCounted = std::any_of(
+          plan_.paths.begin(), plan_.paths.end() - 1,
+          [&folder](const std::string& earlier) { return earlier.rfind(folder, 0) == 0; });
+      if (!boardCounted) ++plan_.boards;
+      if (IsThreadLogName(path.substr(folder.size()))) {
+        ++plan_.logs;
+      } else {
+        ++plan_.otherFiles;
+      }
+      break;
+    }
+  }
 }
 
 std::vector<std::string> LogSweeper::FavoriteDirs() const {
@@ -111,7 +161,9 @@ void LogSweeper::RemoveOtherBoards(const std::vector<std::string>& favoriteDirs,
       const bool favorite =
           std::any_of(favoriteDirs.begin(), favoriteDirs.end(),
                       [&](const std::string& dir) { return IsSameOrBelow(dir, boardDir); });
-      if (!favorite) RemovePath(boardDir.substr(0, boardDir.size() - 1), report);
+      if (!favorite) {
+        RemovePath(boardDir.substr(0, boardDir.size() - 1), Removal::kBoardFolder, report);
+      }
     }
   }
 }
@@ -120,8 +172,19 @@ void LogSweeper::RemoveEmptyHosts(std::string& report) {
   for (const std::string& host : ListNames(logDir_)) {
     const std::string hostDir = logDir_ + "/" + host;
     if (!IsRealFolder(hostDir)) continue;
-    std::error_code error;
-    if (fs::is_empty(hostDir, error) && !error) RemovePath(hostDir, report);
+    bool empty = false;
+    if (planning_) {
+      // Empty once the boards planned to go are gone (a host folder holds nothing else then).
+      const std::vector<std::string> names = ListNames(hostDir);
+      empty = std::all_of(names.begin(), names.end(), [&](const std::string& name) {
+        return std::find(plan_.paths.begin(), plan_.paths.end(), hostDir + "/" + name) !=
+               plan_.paths.end();
+      });
+    } else {
+      std::error_code error;
+      empty = fs::is_empty(hostDir, error) && !error;
+    }
+    if (empty) RemovePath(hostDir, Removal::kHostFolder, report);
   }
 }
 
@@ -144,7 +207,7 @@ void LogSweeper::RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDi
           subjects.SectionExists(lower.substr(0, lower.size() - 4) + ".dat")) {
         continue;
       }
-      RemovePath(path, report);
+      RemovePath(path, Removal::kFile, report);
     }
   }
 }

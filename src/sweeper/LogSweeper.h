@@ -21,6 +21,16 @@ struct SweepReport {
   Outcome result;
 };
 
+// What a sweep would remove, found without removing anything: every path it would hand to the
+// remover, in the same order, and what they come to.
+struct SweepPlan {
+  std::vector<std::string> paths;
+  std::size_t boards = 0;      // boards losing logs or files: folders going whole, or favourites
+  std::size_t logs = 0;        // thread logs ("<number>.dat") among what goes, in folders or alone
+  std::size_t otherFiles = 0;  // files going alone that are no thread logs
+  std::size_t emptyFolders = 0;  // host folders going because they are left empty
+};
+
 // Cleans the log tree: removes the folders of boards that are no longer favourites, host folders
 // that are left empty, and files in favourite boards' folders that belong to no known thread (a
 // thread's log "<key>.dat" and its own-post list "<key>.own" stay while subject.ini knows the
@@ -39,14 +49,19 @@ class LogSweeper {
 
   // Runs the three passes; shows nothing.
   SweepReport SweepLogs();
+  // The three passes as SweepLogs would run them now, without removing anything (a host folder
+  // counts as left empty when everything in it would go).
+  SweepPlan Plan();
 
   // "ログ整理".
   static const std::string& ReportTitle();
 
  private:
+  enum class Removal { kBoardFolder, kHostFolder, kFile };
   // Hands the path to the remover and lists it on the report; notes it in failedPaths_ when the
-  // remover fails.
-  void RemovePath(const std::string& path, std::string& report);
+  // remover fails. While planning, notes it in plan_ instead.
+  void RemovePath(const std::string& path, Removal kind, std::string& report);
+  void RunPasses(std::string& report);
   void RemoveOtherBoards(const std::vector<std::string>& favoriteDirs, std::string& report);
   void RemoveEmptyHosts(std::string& report);
   void RemoveUnrelatedFiles(const std::vector<std::string>& favoriteDirs, std::string& report);
@@ -58,6 +73,8 @@ class LogSweeper {
   std::vector<std::string> favoriteUrls_;
   PathRemover remover_;
   std::vector<std::string> failedPaths_;
+  bool planning_ = false;
+  SweepPlan plan_;
 };
 
 }  // namespace velkor

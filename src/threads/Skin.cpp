@@ -35,6 +35,22 @@ const std::string& DefaultFooter() {
   return text;
 }
 
+// The default templates with their colours swapped for ones that read on a dark page.
+Skin MakeDarkSkin() {
+  constexpr std::string_view kBody = "</head><body>";
+  Skin skin;
+  skin.header.replace(skin.header.find(kBody), kBody.size(),
+                      "<style>body { background: #1e1f22; color: #dcdcdc; }"
+                      " a:link { color: #8ab4f8; } a:visited { color: #c49bf5; }</style>"
+                      "</head><body>");
+  for (std::string* text : {&skin.res, &skin.newRes}) {
+    text->replace(text->find("color=green"), 11, "color=#7ccf7c");
+    text->replace(text->find("color=blue"), 10, "color=#8ab4f8");
+  }
+  skin.bookmark.replace(skin.bookmark.find("color=red"), 9, "color=#ff8080");
+  return skin;
+}
+
 void LoadTemplate(std::string& text, const std::string& path) {
   if (!FileExists(path)) {
     ReplaceFile(path, text + "\r\n");
@@ -60,6 +76,11 @@ Skin::Skin()
       bookmark(DefaultBookmark()),
       footer(DefaultFooter()) {}
 
+Skin DarkSkin() {
+  static const Skin skin = MakeDarkSkin();
+  return skin;
+}
+
 Skin& AppSkin() {
   static Skin skin;
   return skin;
@@ -78,8 +99,17 @@ void LoadSkin(Skin& skin, const std::string& folder) {
   LoadTemplate(skin.footer, folder + "/Footer.html");
 }
 
+std::string DarkSkinDir() {
+  return AppDir() + "/skin-dark";
+}
+
 void LoadSkin() {
   LoadSkin(AppSkin(), SkinDir());
+}
+
+void LoadDarkSkin() {
+  AppSkin() = DarkSkin();
+  LoadSkin(AppSkin(), DarkSkinDir());
 }
 
 }  // namespace velkor

@@ -18,6 +18,11 @@ class Skin {
   std::string footer;    // "Footer.html": end of every page
 };
 
+// The dark set's defaults, for a desktop with a dark palette: the default templates on a dark
+// page (a style sheet in the header) with the name, mail and marker colours lightened to read
+// there.
+Skin DarkSkin();
+
 // The process-wide skin, built with the defaults on first use and filled by LoadSkin().
 Skin& AppSkin();
 
@@ -30,7 +35,14 @@ std::string SkinDir();
 // written there (failure ignored) and the template keeps its text.
 void LoadSkin(Skin& skin, const std::string& folder);
 
+// The dark set's folder: AppDir() + "/skin-dark".
+std::string DarkSkinDir();
+
 // LoadSkin(AppSkin(), SkinDir()): run once at start-up, after the data directory is fixed.
 void LoadSkin();
+
+// Instead of LoadSkin() on a dark desktop: AppSkin() becomes DarkSkin(), then
+// LoadSkin(AppSkin(), DarkSkinDir()). The light set's folder is left alone.
+void LoadDarkSkin();
 
 }  // namespace velkor

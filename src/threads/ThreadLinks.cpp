@@ -84,6 +84,13 @@ std::optional<StoredThreadLink> ThreadLogLocation(std::string_view url) {
 
 }  // namespace
 
+std::optional<ThreadLinkTarget> LocateThread(std::string_view url) {
+  std::optional<StoredThreadLink> place = ThreadLogLocation(url);
+  if (!place) return std::nullopt;
+  return ThreadLinkTarget{std::move(place->boardDir), std::move(place->datName),
+                          AnchorForRemainder(place->anchor)};
+}
+
 std::optional<StoredThreadLink> FindStoredThread(std::string_view url) {
   std::optional<StoredThreadLink> found = ThreadLogLocation(url);
   if (!found || !FileExists(found->boardDir + found->datName)) return std::nullopt;

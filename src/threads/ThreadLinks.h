@@ -26,6 +26,16 @@ struct StoredThreadLink {
 // (also when a host, board or key is not a safe path component) or the log file does not exist.
 std::optional<StoredThreadLink> FindStoredThread(std::string_view url);
 
+// Where a read.cgi URL's thread lives below LogDir(), its log stored or not, and the anchor its
+// page opens at ("midoku", or "a<n>" for a reply the URL names). None when the URL does not name a
+// host, board and key that are safe path components.
+struct ThreadLinkTarget {
+  std::string boardDir;  // full path ending in "/"
+  std::string datName;   // "<key>.dat"
+  std::string anchor;
+};
+std::optional<ThreadLinkTarget> LocateThread(std::string_view url);
+
 struct LinkAction {
   enum Kind {
     kNone,        // nothing to do

@@ -152,6 +152,8 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   EXPECT_EQ(values.threadFontSize, 9);
   EXPECT_EQ(values.colours[2], 0x00A2FF);
   EXPECT_EQ(values.browserApp, "firefox");
+  EXPECT_EQ(values.pageFontSize, 12);
+  EXPECT_TRUE(values.restoreSession);
   values.newTabOpen = true;
   values.colours[6] = 255;
   values.cacheServerHost = "cache.example";
@@ -166,10 +168,15 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
       "[CacheServer]\r\nEnable=0\r\nMatch=.5ch.io\r\nHost=cache.example\r\n\r\n");
   values.imageLoad = Settings::ImageLoad::kAutomatic;
   values.imageCacheMegabytes = 50;
+  values.pageFontSize = 14;
+  values.restoreSession = false;
   config.SaveSettingsDialog(values, true);
-  EXPECT_NE(FileText().find("BrowserApp=firefox\r\nImageLoad=2\r\nImageCacheSize=50\r\n\r\n"),
-            std::string::npos)
-      << "image keys are written when changed only";
+  EXPECT_NE(
+      FileText().find(
+          "BrowserApp=firefox\r\nRestoreSession=0\r\nImageLoad=2\r\nImageCacheSize=50\r\n\r\n"),
+      std::string::npos)
+      << "image, session and page font keys are written when changed only";
+  EXPECT_NE(FileText().find("PastThreadColor=255\r\nPageFontSize=14\r\n\r\n"), std::string::npos);
   Settings reloaded;
   DisplaySettings display;
   config.LoadSettings(reloaded, display);
@@ -179,6 +186,8 @@ TEST_F(AppConfigTest, SettingsDialogRoundTrip) {
   EXPECT_TRUE(reloaded.newTabOpen);
   EXPECT_EQ(reloaded.pastThreadColor, 255);
   EXPECT_EQ(display.tabStyle, 2);
+  EXPECT_FALSE(reloaded.restoreSession);
+  EXPECT_EQ(display.pageFontSize, 14);
 
   // The reload interval is written once it is not the default, and from then on always.
   values.autoReloadInterval = 45;

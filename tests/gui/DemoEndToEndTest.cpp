@@ -321,7 +321,10 @@ class DemoEndToEndTest : public QObject {
     // Give up the second board, sweep: its logs go, the favourite's stay.
     SubscriptionMenu("雑談", "雑談系", "bbsAllUnsubscribeMI");
     QVERIFY(favorites_->FindBoardNode(Sjis("雑談"), Sjis("雑談系")) == nullptr);
+    test::PresetDialogs dialogs;
+    dialogs.answers.push_back(true);
     form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
+    QCOMPARE(dialogs.asked.size(), 1);
     QVERIFY(!DirectoryExists(LogDir() + "/mao.5ch.io/zatsudan"));
     QVERIFY(FileExists(boardDir + datName));
   }
@@ -333,6 +336,8 @@ class DemoEndToEndTest : public QObject {
   // its tab while that is in the background.
   void postsFromTheReplyWindow() {
     test::PresetDialogs dialogs;
+    // The sweep before left the tabs of the logs that stayed: the rows open in tabs of their own.
+    ThreadTabs().CloseAllTabs();
     const std::string boardDir = LogDir() + "/hayabusa.5ch.io/cook/";
     // The list is not modified since the first test: every stored thread is shown.
     form_->OpenBoard(Sjis("趣味"), Sjis("料理"));

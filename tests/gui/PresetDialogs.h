@@ -13,10 +13,10 @@ namespace velkor::test {
 // Dialog answers given in advance, installed for the object's lifetime. Each question takes the
 // next answer of its kind; without one it is answered as cancelled. A program's own dialog is shown
 // (not modally) and handed to the next of `windows`, which works its controls; its result is the
-// dialog's result once the driver closed it, else it is rejected. Every question is recorded as
-// "kind|caption|detail" (detail: the message text, the file filter, the name suggested for a file
-// to save; the dialog's object name for a window; empty for the pickers). Files to open and to
-// save take their answers from `files`.
+// dialog's result once the driver closed it, else it is rejected; an unanswered question is
+// answered "いいえ". Every question is recorded as "kind|caption|detail" (detail: the message or
+// question text, the file filter, the name suggested for a file to save; the dialog's object name
+// for a window; empty for the pickers). Files to open and to save take their answers from `files`.
 class PresetDialogs final : public Dialogs {
  public:
   PresetDialogs() { SetDialogs(this); }
@@ -36,6 +36,10 @@ class PresetDialogs final : public Dialogs {
   void ShowMessage(QWidget*, QMessageBox::Icon, const QString& caption,
                    const QString& text) override {
     asked << "message|" + caption + "|" + text;
+  }
+  bool Ask(QWidget*, const QString& caption, const QString& text) override {
+    asked << "question|" + caption + "|" + text;
+    return Next(answers, false);
   }
   QString OpenFileName(QWidget*, const QString& caption, const QString&,
                        const QString& filter) override {
@@ -61,6 +65,7 @@ class PresetDialogs final : public Dialogs {
   }
 
   std::deque<std::function<void(QDialog&)>> windows;
+  std::deque<bool> answers;
   std::deque<QString> files;
   std::deque<std::optional<int>> fontSizes;
   std::deque<std::optional<QColor>> colours;

@@ -209,6 +209,9 @@ class TMainFormBoardsTest : public QObject {
     // The past thread with unread replies has the unread colour (orange), not the past one.
     QCOMPARE(view_->model()->index(0, 3).data(Qt::BackgroundRole).value<QBrush>().color(),
              QColor(0xFF, 0xA2, 0x00));
+    // Its text is black whatever the palette (white on it under a dark one would not read).
+    QCOMPARE(view_->model()->index(0, 3).data(Qt::ForegroundRole).value<QBrush>().color(),
+             QColor(Qt::black));
     QCOMPARE(ReadText(iniPath), before);
     QVERIFY(form_->statusBar()->currentMessage().startsWith(QString::fromUtf8("エラー:")));
   }
@@ -232,15 +235,21 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(view_->model()->rowCount(), 2);
   }
 
-  // The first click on "順位" puts the highest rank first, the second restores ascending order.
+  // The first click on "順位" puts the highest rank first, the second restores ascending order;
+  // the header's arrow shows the column and direction of the order shown.
   void columnClickSorts() {
     auto* header = view_->horizontalHeader();
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), 1);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(1) + 5, 5));
     QCOMPARE(view_->model()->index(0, 1).data().toString(), QString("1"));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(1) + 5, 5));
     QCOMPARE(view_->model()->index(0, 1).data().toString(), QString("dat"));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
   }
 
   // The single-thread items need exactly one selected row, "ログ削除" at least one.
@@ -327,6 +336,8 @@ class TMainFormBoardsTest : public QObject {
     QCOMPARE(tabs->count(), 1);
     QCOMPARE(tabs->tabText(0), QString::fromUtf8("新スレ"));
     QCOMPARE(ThreadTabs().ActiveTab()->FirstUnread(), 1);
+    // Its log could not be fetched (the host is closed): the tab says so.
+    QVERIFY(ThreadTabs().ActiveTab()->findChild<QWidget*>("fetchFailurePanel")->isVisible());
 
     // The tab now has a history of two threads: "履歴" offers exactly those, newest first.
     emit form_->findChild<QMenu*>("tabPM")->aboutToShow();
@@ -597,45 +608,95 @@ class TMainFormBoardsTest : public QObject {
       search.keyEdit->setText(QString::fromUtf8("天気"));
       search.startButton->click();
     });
+    auto* filter = form_->findChild<QToolButton*>("subjectFilterButton");
+    QVERIFY(filter != nullptr && !filter->isVisible());
     form_->findChild<QToolButton*>("subjectFindToolButton")->click();
     QCOMPARE(dialogs.asked, QStringList{"window||SearchForm"});
     QCOMPARE(view_->model()->rowCount(), 1);
     QCOMPARE(view_->model()->index(0, 3).data().toString(), QString::fromUtf8("天気の話"));
+    // The filter shows beside the show type, naming its word, until it is cleared.
+    QVERIFY(filter->isVisible());
+    QVERIFY(filter->text().contains(QString::fromUtf8("天気")));
+    filter->click();
+    QVERIFY(!filter->isVisible());
+    QCOMPARE(view_->model()->rowCount(), 2);
   }
 
-  // "ログ整理" → "実行...": the favourites' selection is cleared, the list released and emptied,
-  // the label reset and every tab closed; the sweeper's report then shows in a tab of its own.
-  void logSweeperCommandClearsTheWindowFirst() {
+  // "ログ整理" → "実行..." says what would go and asks first: "いいえ" leaves everything as it
+  // was; "はい" closes the tabs of the logs that go (the list stays: its board is a favourite) and
+  // shows the report in a tab of its own. With nothing left to remove it says so.
+  void logSweeperCommandAsksFirst() {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataDir_.path().toStdString() + "/xdg"));
     test::PresetDialogs dialogs;
     favorites_->setCurrentItem(favorites_->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
-    QVERIFY(favorites_->SelectedNode() != nullptr);
     QVERIFY(form_->Subjects().IsBound());
+    const std::string flash = LogDir() + "/news.test/flash/";
+    WriteSjis(flash + "1000000002.dat", "a<>b<>c<>d<>e\n");
     form_->ShowHtmlPage("<html>x</html>", "x");
+    ThreadTabs().OpenThread(flash, "1000000002.dat", "midoku", 1, TabChoice::kNewTab, "gone");
     auto* tabs = form_->findChild<QTabWidget*>("tabPageControl");
-    QCOMPARE(tabs->count(), 1);
-    ThreadTab* before = ThreadTabs().ActiveTab();
-    QVERIFY(FileExists(LogDir() + "/news.test/flash/subject.ini"));
+    QCOMPARE(tabs->count(), 2);
     QCOMPARE(
         Outline(form_->findChild<QMenu*>("optionPM")),
         QString::fromUtf8("optionOptionMI:設定... - optionSidebarShowMI:サイドバーを表示/隠す - "
                           "optionSweepMI:ログ整理[optionLogSweeperMI:実行...] "
                           "optionBBSMenuUpdateMI:ボード一覧更新... - optionAboutMI:about... - "
                           "optionQuitMI:終了"));
-    form_->findChild<QAction*>("optionLogSweeperMI")->trigger();
-    QCOMPARE(favorites_->SelectedNode(), nullptr);
-    QVERIFY(!form_->Subjects().IsBound());
-    QCOMPARE(view_->model()->rowCount(), 0);
-    QCOMPARE(label_->text(), QString::fromUtf8("板名"));
-    QCOMPARE(tabs->count(), 1);
-    QVERIFY(ThreadTabs().ActiveTab() != before);
-    QCOMPARE(tabs->tabText(0), QString::fromUtf8("ログ整理"));
-    // The board that is no favourite any more lost its logs.
-    QVERIFY(!FileExists(LogDir() + "/news.test/flash/subject.ini"));
-    QVERIFY(dialogs.asked.isEmpty());
+    auto* sweep = form_->findChild<QAction*>("optionLogSweeperMI");
+    sweep->trigger();
+    const QString question = QString::fromUtf8(
+        "question|ログ整理|1板のログ1件をゴミ箱に移します。\n"
+        "表示中のタブ1つを閉じます。よろしいですか？");
+    QCOMPARE(dialogs.asked, QStringList{question});
+    QVERIFY(FileExists(flash + "1000000002.dat"));
+    QCOMPARE(tabs->count(), 2);
+
+    dialogs.answers.push_back(true);
+    sweep->trigger();
+    QCOMPARE(dialogs.asked, (QStringList{question, question}));
+    QVERIFY(!FileExists(flash + "1000000002.dat"));
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QString("x"));
+    QCOMPARE(tabs->tabText(1), QString::fromUtf8("ログ整理"));
+    QVERIFY(form_->Subjects().IsBound());
+    QCOMPARE(label_->text(), QString::fromUtf8("趣味：釣り"));
+
+    sweep->trigger();
+    QCOMPARE(dialogs.asked.last(),
+             QString::fromUtf8("message|ログ整理|整理するログはありません。"));
+    QCOMPARE(tabs->count(), 2);
+  }
+
+  // A double click on a board of the board list opens it; one that is no favourite becomes one
+  // first (only favourites are read), and the status bar says so.
+  void doubleClickInBoardListOpensTheBoard() {
+    auto* pages = form_->findChild<QTabWidget*>("sidebarPageControl");
+    pages->setCurrentIndex(0);
+    boards_->expandAll();
+    GiveUpTheFlashBoard();
+    QTreeWidgetItem* flash = boards_->FindBoardNode(Sjis("ニュース"), Sjis("速報"));
+    QVERIFY(flash != nullptr);
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) == nullptr);
+    const QPoint at = boards_->visualItemRect(flash).center();
+    QTest::mouseClick(boards_->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(boards_->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) != nullptr);
+    QCOMPARE(label_->text(), QString::fromUtf8("ニュース：速報"));
+    QVERIFY(ReadText(IniDir() + "/subscrib.ini")
+                .contains(QString::fromUtf8("速報=http://news.test/flash/")));
+    QVERIFY2(form_->statusBar()->currentMessage().contains(QString::fromUtf8("お気に入りに追加")),
+             qPrintable(form_->statusBar()->currentMessage()));
+    pages->setCurrentIndex(1);
   }
 
  private:
+  // 速報 is no favourite (the sweep test gave it up; run alone, it is given up here).
+  void GiveUpTheFlashBoard() {
+    if (favorites_->FindBoardNode(Sjis("ニュース"), Sjis("速報")) != nullptr) {
+      QVERIFY(Favorites().RemoveBoard(Sjis("ニュース"), Sjis("速報")).IsOk());
+    }
+  }
+
   QTemporaryDir dataDir_;
   std::unique_ptr<TMainForm> form_;
   std::unique_ptr<GuiUiHooks> hooks_;

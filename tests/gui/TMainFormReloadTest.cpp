@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 #include <memory>
 
 #include "app/DataDir.h"
+#include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
 #include "boards/ui/BoardTreeWidget.h"
@@ -278,6 +280,92 @@ class TMainFormReloadTest : public QObject {
     QCOMPARE(news.Requests().size(), std::size_t{3});
     QCOMPARE(tab->FirstUnread(), 3);
     QCOMPARE(tab->Document(), page);
+  }
+
+  // A thread whose log cannot be had shows why in its tab, with a retry that fetches it again.
+  void failedDownloadShowsTheReasonAndARetry() {
+    const std::string flash = LogDir() + "/news.test/flash/";
+    QVERIFY(MakeDirectories(LogDir() + "/news.test/flash"));
+    QVERIFY(ReplaceFile(flash + "subject.ini",
+                        Sjis("[1000000041.dat]\r\nNowNo=1\r\nResCount=1\r\nTitle=落ちる\r\n\r\n")));
+    RemoveFile(flash + "1000000041.dat");
+    const std::string dat = Sjis("名無し<><>2026/12/07<> 届いた <>落ちる\n");
+    test::HttpTestServer news;
+    news.AddConnection(
+        Script().ReadRequest().Send("HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));
+    news.AddConnection(Script().ReadRequest().Send(
+        "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
+    news.AddConnection(Script().ReadRequest().Send(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
+        "\r\nConnection: close\r\n\r\n" + dat));
+    news.Route("news.test");
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    QCOMPARE(view->model()->rowCount(), 1);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(0, 3)).center());
+    ThreadTab* tab = ThreadTabs().ActiveTab();
+    QVERIFY(tab != nullptr);
+    auto* reason = tab->findChild<QLabel*>("fetchFailureLabel");
+    auto* retry = tab->findChild<QPushButton*>("fetchRetryButton");
+    QVERIFY(reason != nullptr && retry != nullptr);
+    QVERIFY(reason->isVisible());
+    QVERIFY2(reason->text().contains(QString::fromUtf8("エラー:")), qPrintable(reason->text()));
+    QCOMPARE(retry->text(), QString::fromUtf8("再試行"));
+
+    retry->click();
+    QTRY_COMPARE(news.Requests().size(), std::size_t{3});
+    SetUiHooks(nullptr);
+    QCOMPARE(form.findChild<QTabWidget*>("tabPageControl")->count(), 1);
+    QCOMPARE(ThreadTabs().ActiveTab(), tab);
+    QVERIFY(!reason->isVisible());
+    QCOMPARE(tab->Replies().Count(), 1);
+    QVERIFY(tab->Document().find(Sjis("届いた")) != std::string::npos);
+  }
+
+  // A link to a thread of a favourite board whose log is not stored, followed in a page of
+  // search results, fetches the thread and opens it in a tab of its own.
+  void searchResultOfAThreadWithoutLogOpensIt() {
+    const std::string flash = LogDir() + "/news.test/flash/";
+    QVERIFY(MakeDirectories(LogDir() + "/news.test/flash"));
+    QVERIFY(
+        ReplaceFile(flash + "subject.ini",
+                    Sjis("[1000000051.dat]\r\nNowNo=1\r\nResCount=1\r\nTitle=見つけた\r\n\r\n")));
+    RemoveFile(flash + "1000000051.dat");
+    const std::string dat = Sjis("名無し<><>2026/12/07<> 本文 <>見つけた\n");
+    test::HttpTestServer news;
+    news.AddConnection(Script().ReadRequest().Send(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
+        "\r\nConnection: close\r\n\r\n" + dat));
+    news.Route("news.test");
+    // Nothing may reach a desktop browser while the test runs.
+    const std::string browser = AppSettings().browserApp;
+    AppSettings().browserApp = "/bin/true";
+
+    TMainForm form;
+    GuiUiHooks hooks(&form);
+    SetUiHooks(&hooks);
+    form.ShowHtmlPage(Sjis("<html><body><dl><dt><strong>速報</strong><dd><a href=\""
+                           "http://news.test/test/read.cgi/flash/1000000051/\">見つけた</a><br>"
+                           "</dl></body></html>"),
+                      Sjis("検索結果"));
+    ThreadTabs().ActiveTab()->LinkFollowed("http://news.test/test/read.cgi/flash/1000000051/");
+    QTRY_COMPARE(news.Requests().size(), std::size_t{1});
+    auto* tabs = form.findChild<QTabWidget*>("tabPageControl");
+    QTRY_COMPARE(tabs->count(), 2);
+    SetUiHooks(nullptr);
+    AppSettings().browserApp = browser;
+    QVERIFY(news.Requests()[0].bytes.find("GET /flash/dat/1000000051.dat") != std::string::npos);
+    QCOMPARE(tabs->tabText(1), QString::fromUtf8("見つけた"));
+    QCOMPARE(ThreadTabs().ActiveTab()->DatName(), std::string("1000000051.dat"));
+    QCOMPARE(ThreadTabs().ActiveTab()->Replies().Count(), 1);
   }
 
  private:

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
@@ -12,9 +13,15 @@
 
 #include "app/DataDir.h"
 #include "app/Settings.h"
+#include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "boards/ui/BoardTreeWidget.h"
 #include "mainwindow/TMainForm.h"
+#include "net/ConnectOverrides.h"
+#include "threads/ui/ThreadTab.h"
+#include "threads/ui/ThreadTabList.h"
 #include "threads/ui/ThreadTabStrip.h"
+#include "threads/ui/ThreadView.h"
 
 using namespace velkor;
 
@@ -25,6 +32,8 @@ class TMainFormTabsTest : public QObject {
   void initTestCase() {
     QVERIFY(dataDir_.isValid());
     InitDataDir(dataDir_.path().toStdString());
+    QVERIFY(ReplaceFile(IniDir() + "/subscrib.ini",
+                        Sjis("[趣味]\r\n釣り=http://hobby.test/fish/\r\n\r\n")));
   }
 
   // Pages open in new tabs and restore the shared arrangement; "about..." shows the about page.
@@ -145,6 +154,62 @@ class TMainFormTabsTest : public QObject {
     display.tabStyle = 0;
     form.ApplyDisplaySettings(display);
     QVERIFY(tabs->tabBar()->styleSheet().isEmpty());
+  }
+
+  // The shown board and the thread tabs come back at the next start, each tab at the reply the
+  // reader was at; a tab whose log is gone is skipped, and the setting can turn it all off.
+  void sessionComesBackAtTheNextStart() {
+    QVERIFY(AddConnectOverrides({"hobby.test=127.0.0.1:1"}).IsOk());
+    const std::string fish = LogDir() + "/hobby.test/fish/";
+    QVERIFY(MakeDirectories(LogDir() + "/hobby.test/fish"));
+    std::string log;
+    for (int k = 1; k <= 120; ++k) log += "n<><>d<>reply " + std::to_string(k) + "<br>x<br>x<>t\n";
+    for (const char* dat : {"1000000001.dat", "1000000002.dat", "1000000003.dat"}) {
+      QVERIFY(ReplaceFile(fish + dat, log));
+    }
+    QVERIFY(ReplaceFile(fish + "subject.ini",
+                        "[1000000001.dat]\r\nNowNo=1\r\nTitle=one\r\nGotCount=120\r\n\r\n"
+                        "[1000000002.dat]\r\nNowNo=2\r\nTitle=two\r\nGotCount=120\r\n\r\n"));
+    {
+      TMainForm form;
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+      tree->setCurrentItem(tree->FindBoardNode(Sjis("趣味"), Sjis("釣り")));
+      form.SetSubjectExpanded(false);
+      ThreadTabs().OpenThread(fish, "1000000001.dat", "midoku", 1, TabChoice::kNewTab, "one");
+      ThreadTabs().OpenThread(fish, "1000000003.dat", "midoku", 1, TabChoice::kNewTab, "gone");
+      ThreadTabs().OpenThread(fish, "1000000002.dat", "midoku", 1, TabChoice::kNewTab, "two");
+      ThreadTab* two = ThreadTabs().ActiveTab();
+      QTRY_VERIFY(!two->View()->IsLoading());
+      two->JumpTo("a80");
+      QTRY_COMPARE(two->View()->Place().reply, 80);
+    }
+    QVERIFY(RemoveFile(fish + "1000000003.dat"));
+    {
+      TMainForm form;
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      form.RestoreSession();
+      QCOMPARE(form.findChild<QLabel*>("BBSNameLabel")->text(), QString::fromUtf8("趣味：釣り"));
+      QCOMPARE(form.Subjects().RowCount(), std::size_t{2});
+      auto* tabs = form.findChild<QTabWidget*>("tabPageControl");
+      QCOMPARE(tabs->count(), 2);
+      QCOMPARE(tabs->tabText(0), QString("one"));
+      QCOMPARE(tabs->tabText(1), QString("two"));
+      QCOMPARE(tabs->currentIndex(), 1);
+      ThreadTab* two = ThreadTabs().ActiveTab();
+      QTRY_VERIFY(!two->View()->IsLoading());
+      QTRY_COMPARE(two->View()->Place().reply, 80);
+    }
+    {
+      TMainForm form;
+      AppSettings().restoreSession = false;
+      form.RestoreSession();
+      AppSettings().restoreSession = true;
+      QCOMPARE(form.findChild<QTabWidget*>("tabPageControl")->count(), 0);
+    }
+    ClearConnectOverrides();
   }
 
  private:

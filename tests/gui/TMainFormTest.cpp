@@ -2,29 +2,41 @@
 // arrangements, the side bar, and what the window writes back when it closes.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTranslator>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QtTest>
+#include <cstdlib>
 
 #include "PresetDialogs.h"
 #include "app/AppConfig.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
 #include "base/Sjis.h"
+#include "mainwindow/BrowserLogs.h"
 #include "mainwindow/BrowserSandbox.h"
 #include "mainwindow/GuiUiHooks.h"
+#include "mainwindow/InstanceChannel.h"
+#include "mainwindow/NativeLook.h"
 #include "mainwindow/TMainForm.h"
 #include "mainwindow/TSettingForm.h"
+#include "mainwindow/WindowGeometry.h"
 #include "subjects/ui/SubjectListView.h"
+#include "threads/Skin.h"
+#include "threads/ui/ThreadViewProfile.h"
 
 using namespace velkor;
 
@@ -37,13 +49,18 @@ class TMainFormTest : public QObject {
     InitDataDir(dataDir_.path().toStdString());
   }
 
-  // With no configuration the window opens titled Velkor at the top-left corner, 640 x 480, with
-  // the side bar 180 wide showing the favourites page and the thread list filling the right side.
+  // With no configuration the window opens titled Velkor, large enough for the thread list and a
+  // thread beside the side bar (most of the screen, centred on it), with the side bar 180 wide
+  // showing the favourites page and the thread list filling the right side.
   void firstStartDefaults() {
     TMainForm form;
     QCOMPARE(form.windowTitle(), QString("Velkor"));
     QCOMPARE(form.objectName(), QString("MainForm"));
-    QCOMPARE(form.geometry(), QRect(0, 0, 640, 480));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(screen.contains(form.geometry()));
+    QVERIFY(form.width() >= std::min(960, screen.width()));
+    QVERIFY(form.height() >= std::min(680, screen.height()));
+    QVERIFY(std::abs(form.geometry().center().x() - screen.center().x()) <= 1);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -74,6 +91,22 @@ class TMainFormTest : public QObject {
     QCOMPARE(name->text(), QString::fromUtf8("板名"));
     QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
              QString::fromUtf8("新しいタブで開く"));
+  }
+
+  // A saved geometry is kept, but brought onto the screen when it lies outside it or is larger.
+  void openingGeometry_data() {
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("on the screen") << QRect(10, 20, 700, 500) << QRect(10, 20, 700, 500);
+    QTest::newRow("beyond the right edge") << QRect(1500, 20, 700, 500) << QRect(580, 20, 700, 500);
+    QTest::newRow("above the top") << QRect(10, -300, 700, 500) << QRect(10, 0, 700, 500);
+    QTest::newRow("larger than the screen") << QRect(-50, 0, 3000, 2000) << QRect(0, 0, 1280, 1024);
+  }
+
+  void openingGeometry() {
+    QFETCH(QRect, saved);
+    QFETCH(QRect, expected);
+    QCOMPARE(OpeningGeometry(saved, QRect(0, 0, 1280, 1024)), expected);
   }
 
   // The columns get the default widths and the captions of the thread list.
@@ -119,27 +152,36 @@ class TMainFormTest : public QObject {
   }
 
   // "+" switches between the list filling the pane and the list sharing it at the remembered
-  // height, and back.
+  // height, and back. Shared, the list keeps room for its tool row, its header and five rows,
+  // however small the remembered height.
   void plusAlternatesArrangements() {
     TMainForm form;
+    form.setGeometry(0, 0, 900, 700);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* plus = form.findChild<QToolButton*>("expandSpeedButton");
     QCOMPARE(plus->text(), QString("+"));
     auto* subject = form.findChild<QWidget*>("SubjectPanel");
     auto* browser = form.findChild<QWidget*>("BrowserPanel");
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    const int usable = form.findChild<QWidget*>("subjectToolPanel")->sizeHint().height() +
+                       view->horizontalHeader()->sizeHint().height() +
+                       5 * view->verticalHeader()->defaultSectionSize();
+    QVERIFY(usable > 130);
+    QCOMPARE(form.SubjectHeight(), 130);
 
     plus->click();
     QVERIFY(!form.IsSubjectExpanded());
-    QCOMPARE(subject->height(), 130);
-    QVERIFY(browser->height() > 100);
+    QVERIFY2(subject->height() >= usable, qPrintable(QString::number(subject->height())));
+    const int shared = subject->height();
+    QVERIFY(browser->height() > 200);
 
     plus->click();
     QVERIFY(form.IsSubjectExpanded());
     QVERIFY(browser->height() <= 1);
 
     plus->click();
-    QCOMPARE(subject->height(), 130);
+    QCOMPARE(subject->height(), shared);
   }
 
   // "サイドバーを表示/隠す" hides the side bar and shows it again at its remembered width.
@@ -158,8 +200,24 @@ class TMainFormTest : public QObject {
   }
 
   // Closing writes the geometry, the remembered sizes and the column widths, the latter as the
-  // user left them.
+  // user left them. A window never moved nor resized writes the geometry the file held (on a
+  // first start the file's defaults) and opens large again.
   void savesLayoutAndColumnWidths() {
+    Config().SaveWindowLayout(WindowLayout{}, true);
+    for (const bool show : {false, true}) {
+      {
+        TMainForm form;
+        if (show) {
+          form.show();
+          QVERIFY(QTest::qWaitForWindowExposed(&form));
+        }
+        QVERIFY(form.width() > 640);
+      }
+      auto text = ReadWholeFile(IniDir() + "/config.ini");
+      QVERIFY(text.has_value());
+      QVERIFY2(text->starts_with("[MainForm]\r\ntop=0\r\nleft=0\r\nwidth=640\r\nheight=480\r\n"),
+               text->c_str());
+    }
     {
       TMainForm form;
       form.setGeometry(10, 20, 700, 500);
@@ -197,7 +255,7 @@ class TMainFormTest : public QObject {
     QTest::mouseMove(handle, start + QPoint(0, 40));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(0, 40));
     QCOMPARE(form.SubjectHeight(), form.findChild<QWidget*>("SubjectPanel")->height());
-    QVERIFY(form.SubjectHeight() > 130);
+    QVERIFY(form.SubjectHeight() > 170);
     int remembered = form.SubjectHeight();
     form.resize(800, 600);
     QCOMPARE(form.SubjectHeight(), remembered);
@@ -213,19 +271,61 @@ class TMainFormTest : public QObject {
     QCOMPARE(tree->font().pointSize(), 10);
     test::PresetDialogs dialogs;
     dialogs.fontSizes.push_back(14);
+    dialogs.fontSizes.push_back(15);
     dialogs.windows.push_back([](QDialog& dialog) {
       auto& settings = static_cast<TSettingForm&>(dialog);
       settings.newTabCheckBox->setChecked(true);
       settings.bbsMenuFontButton->click();
+      settings.pageFontButton->click();
       settings.okButton->click();
     });
     form.findChild<QAction*>("optionOptionMI")->trigger();
-    QCOMPARE(dialogs.asked, (QStringList{"window||SettingForm", "font||"}));
+    QCOMPARE(dialogs.asked, (QStringList{"window||SettingForm", "font||", "font||"}));
+    // The thread pages' text: 15 points are 20 pixels.
+    QCOMPARE(ThreadViewProfile()->settings()->fontSize(QWebEngineSettings::DefaultFontSize), 20);
     QCOMPARE(form.findChild<QAction*>("threadNewTabMI")->text(),
              QString::fromUtf8("アクティブなタブで開く"));
     QCOMPARE(tree->font().pointSize(), 14);
     QCOMPARE(form.findChild<QWidget*>("BBSTreeView")->font().pointSize(), 14);
     QVERIFY(ReadWholeFile(IniDir() + "/config.ini")->find("NewTabOpen=1") != std::string::npos);
+  }
+
+  // A larger list font widens the columns with it: ranks and counts stay whole, not "1…".
+  void columnsFollowTheListFont() {
+    TMainForm form;
+    auto* view = form.findChild<SubjectListView*>("SubjectListView");
+    const int titleWidth = view->columnWidth(3);
+    test::PresetDialogs dialogs;
+    dialogs.fontSizes.push_back(24);
+    dialogs.windows.push_back([](QDialog& dialog) {
+      auto& settings = static_cast<TSettingForm&>(dialog);
+      settings.threadFontButton->click();
+      settings.okButton->click();
+    });
+    form.findChild<QAction*>("optionOptionMI")->trigger();
+    QCOMPARE(view->font().pointSize(), 24);
+    const QFontMetrics metrics(view->font());
+    for (int column : {1, 2, 4, 5, 6}) {
+      QVERIFY2(view->columnWidth(column) > metrics.horizontalAdvance("0000"),
+               qPrintable(QString::number(column)));
+    }
+    QVERIFY(view->columnWidth(8) > metrics.horizontalAdvance("0,000,000"));
+    QVERIFY(view->columnWidth(3) > titleWidth);
+    QCOMPARE(view->columnWidth(0), 0);
+  }
+
+  // A second start reaches the program running on the same data directory, which brings its
+  // window to the front; with nobody running on it, nobody answers.
+  void secondStartReachesTheRunningProgram() {
+    const std::string dir = dataDir_.path().toStdString();
+    QVERIFY(!InstanceChannel::AskToRaise(dir, 500));
+    InstanceChannel channel;
+    int raised = 0;
+    QVERIFY(channel.Listen(dir, [&raised] { ++raised; }));
+    QVERIFY(InstanceChannel::AskToRaise(dir, 2000));
+    QTRY_COMPARE(raised, 1);
+    QVERIFY(!InstanceChannel::AskToRaise(dir + "/other", 500));
+    QVERIFY(InstanceChannel::NameFor(dir) != InstanceChannel::NameFor(dir + "/other"));
   }
 
   // As root the browser sandbox is switched off with one warning line; for anyone else it stays on.
@@ -246,6 +346,55 @@ class TMainFormTest : public QObject {
                QByteArray(uid == 0 ? "velkor: running as root: the browser sandbox is off\n" : ""));
     }
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", saved);
+  }
+
+  // The browser's log lines are left out unless asked for or a log level is set already.
+  void quietBrowserFlags_data() {
+    QTest::addColumn<QString>("flags");
+    QTest::addColumn<bool>("debug");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << "" << false << "--log-level=3";
+    QTest::newRow("others kept") << "--no-sandbox" << false << "--no-sandbox --log-level=3";
+    QTest::newRow("level given") << "--log-level=0" << false << "--log-level=0";
+    QTest::newRow("debugging") << "--no-sandbox" << true << "--no-sandbox";
+  }
+
+  void quietBrowserFlags() {
+    QFETCH(QString, flags);
+    QFETCH(bool, debug);
+    QFETCH(QString, expected);
+    QCOMPARE(QString::fromStdString(QuietBrowserFlags(flags.toStdString(), debug)), expected);
+  }
+
+  // Qt's own texts come in Japanese when its translations are installed.
+  void qtTextsInJapanese() {
+    QVERIFY(LoadQtTranslations(*qApp));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+             QString::fromUtf8("キャンセル"));
+    for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+      QCoreApplication::removeTranslator(translator);
+      delete translator;
+    }
+  }
+
+  // Under a dark palette the window takes the dark skin set (from its own folder) and the list's
+  // coloured rows keep dark text; under a light one the light set as before.
+  void darkPaletteTakesTheDarkSkin() {
+    const QPalette light = QApplication::palette();
+    const Skin saved = AppSkin();
+    QVERIFY(!DesktopIsDark());
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    QVERIFY(DesktopIsDark());
+    {
+      TMainForm form;
+      QCOMPARE(AppSkin().header, DarkSkin().header);
+      QVERIFY(QFile::exists(QString::fromStdString(DarkSkinDir() + "/Header.html")));
+    }
+    QApplication::setPalette(light);
+    AppSkin() = saved;
   }
 
  private:

@@ -265,6 +265,8 @@ class TSettingFormTest : public QObject {
     form.cache1CB->setChecked(true);
     form.cacheserver1Edit->setText("");
     form.tabStyleButtons->button(1)->setChecked(true);
+    QVERIFY(form.restoreSessionCheckBox->isChecked());
+    form.restoreSessionCheckBox->setChecked(false);
     QCOMPARE(form.autoReloadLabel->text(), QString::fromUtf8("自動更新の間隔（秒）"));
     QCOMPARE(form.autoReloadSpinEdit->value(), 30);
     form.autoReloadSpinEdit->setValue(5);
@@ -277,15 +279,19 @@ class TSettingFormTest : public QObject {
     for (const char* line :
          {"[Kodawari]\r\nDebugLog=1\r\nTabStyle=1\r\nBrowserApp=/usr/bin/firefox\r\n"
           "SubjectGzip=1\r\nNewTabOpen=1\r\nTabMultiLine=0\r\n",
-          "AutoReloadInterval=45\r\n", "BoardFontSize=12\r\n", "ThreadFontSize=10\r\n",
-          "NewThreadColor=255\r\n", "PastThreadColor=3351057\r\n",
+          "RestoreSession=0\r\n", "AutoReloadInterval=45\r\n", "BoardFontSize=12\r\n",
+          "ThreadFontSize=10\r\n", "NewThreadColor=255\r\n", "PastThreadColor=3351057\r\n",
           "[CacheServer]\r\nEnable=1\r\nMatch=abc\r\nHost=\r\n"}) {
       QVERIFY2(bytes.find(line) != std::string::npos,
                (line + std::string(" in\n") + bytes).c_str());
     }
+    // The page font size was left at its default: the file does not get the key.
+    QVERIFY(bytes.find("PageFontSize") == std::string::npos);
     QCOMPARE(form.Display().boardFontSize, 12);
     QCOMPARE(form.Display().tabStyle, 1);
     QVERIFY(AppSettings().newTabOpen);
+    QVERIFY(!AppSettings().restoreSession);
+    AppSettings().restoreSession = true;
     QVERIFY(AppSettings().debugLog);
     QVERIFY(AppSettings().cacheServerEnable);
     QCOMPARE(AppSettings().cacheServerHost, std::string());

@@ -127,6 +127,7 @@ class ThreadTabListTest : public QObject {
   }
 
   void cleanup() {
+    AppPopup().HidePopup();
     delete list_;
     delete tabs_;
   }
@@ -855,6 +856,72 @@ class ThreadTabListTest : public QObject {
     QCOMPARE(searches.count(), 1);
     QCOMPARE(searches.at(0).at(0).toString(), QString("second"));
     menu->close();
+  }
+
+  // A pop-up belongs to the page it came from: another tab, another thread in the tab and Esc
+  // close it, pinned or not.
+  void pinnedPopupsGoWithTheirPage() {
+    Open(100, kActive, "t100");
+    Open(101, kNew, "t101");
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    const auto pin = [this] {
+      list_->ActiveTab()->LinkHovered("about:blank#a1");
+      QVERIFY(AppPopup().isVisible());
+      QTest::mouseClick(&AppPopup(), Qt::LeftButton, {}, QPoint(3, 3));
+      QVERIFY(AppPopup().IsPinned());
+    };
+    pin();
+    tabs_->setCurrentIndex(0);
+    QVERIFY(!AppPopup().isVisible());
+    pin();
+    Open(102, kActive, "t102");
+    QVERIFY(!AppPopup().isVisible());
+    pin();
+    QTest::keyClick(list_->ActiveTab()->View()->focusProxy(), Qt::Key_Escape);
+    QVERIFY(!AppPopup().isVisible());
+  }
+
+  // The pop-up text keeps the message's references; the window shows them as the page does.
+  void popupShowsReferencesAsThePageDoes() {
+    QVERIFY(ReplaceFile(boardDir_ + "407.dat",
+                        "a<><>d<>fish &amp; chips &#x1F600; &#65;&lt;&amp;lt;<>t\n"));
+    Open(407, kActive, "t407");
+    list_->ActiveTab()->LinkHovered("about:blank#a1");
+    QVERIFY2(AppPopup().Text().contains(QString::fromUtf8("fish & chips 😀 A<&lt;")),
+             qPrintable(AppPopup().Text()));
+    AppPopup().HidePopup();
+  }
+
+  // A rule that hides replies above the place being read leaves the reply at the top of the view
+  // where it was.
+  void ruleChangeKeepsTheReplyBeingRead() {
+    std::string log;
+    for (int k = 1; k <= 120; ++k) {
+      log += "n<><>d<>" + std::string(k < 60 ? "spam " : "ham ") + std::to_string(k) +
+             "<br>line<br>line<>\n";
+    }
+    QVERIFY(ReplaceFile(boardDir_ + "408.dat", log));
+    Open(408, kActive, "t408");
+    ThreadTab* tab = list_->ActiveTab();
+    tabs_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tabs_));
+    WaitLoaded(tab);
+    tab->JumpTo("a80");
+    const auto replyAtTop = [tab] {
+      int reply = -1;
+      tab->View()->ReplyAt(QPoint(20, 8), [&reply](int r) { reply = r; });
+      return QTest::qWaitFor([&reply] { return reply >= 0; }, 5000) ? reply : -1;
+    };
+    QTRY_COMPARE(replyAtTop(), 80);
+    NgRule rule;
+    rule.pattern = "spam";
+    rule.hidden = true;
+    QVERIFY(AddNgRule(rule).IsOk());
+    WaitLoaded(tab);
+    QTRY_VERIFY(tab->Document().find("spam") == std::string::npos);
+    QTest::qWait(200);
+    QCOMPARE(replyAtTop(), 80);
   }
 
   void viewAndPopup() {

@@ -91,6 +91,33 @@ TEST_F(LogSweeperTest, ReportOfSeveralHostsAndBoardsInPassOrder) {
   EXPECT_TRUE(dir.Exists("log/h2/fav2/subject.txt"));
 }
 
+TEST_F(LogSweeperTest, PlanNamesWhatTheSweepRemovesWithoutRemovingIt) {
+  dir.WriteFile("log/h1/fav1/subject.ini", "[10.dat]\r\n\r\n");
+  dir.WriteFile("log/h1/fav1/10.dat", "x\n");
+  dir.WriteFile("log/h1/fav1/11.dat", "stray\n");
+  dir.WriteFile("log/h1/fav1/notes.txt", "stray\n");
+  dir.WriteFile("log/h1/old1/subject.ini", "");
+  dir.WriteFile("log/h1/old1/1.dat", "x\n");
+  dir.WriteFile("log/h1/old1/2.dat", "x\n");
+  dir.WriteFile("log/h3/old3/1.dat", "x\n");
+  LogSweeper planner(LogDir(), {"http://h1/fav1/"}, [](const std::string& path) {
+    ADD_FAILURE() << "removed " << path;
+    return false;
+  });
+  const SweepPlan plan = planner.Plan();
+  EXPECT_EQ(plan.boards, 3u) << "old1 and old3 go whole, fav1 loses files";
+  EXPECT_EQ(plan.logs, 4u);
+  EXPECT_EQ(plan.otherFiles, 1u);
+  EXPECT_EQ(plan.emptyFolders, 1u) << "h3, emptied by old3";
+  EXPECT_TRUE(dir.Exists("log/h1/old1/2.dat"));
+  EXPECT_TRUE(dir.Exists("log/h3/old3/1.dat"));
+  EXPECT_TRUE(dir.Exists("log/h1/fav1/notes.txt"));
+
+  Sweep({"http://h1/fav1/"});
+  EXPECT_EQ(removed, plan.paths);
+  EXPECT_TRUE(planner.Plan().paths.empty());
+}
+
 TEST_F(LogSweeperTest, EmptyFavoriteFolderStaysAndSoDoesItsHost) {
   std::filesystem::create_directories(Log("host/board"));
   std::filesystem::create_directories(Log("host/emptyboard"));

@@ -115,6 +115,8 @@ TEST(SkinTest, UnwritableFolderKeepsTheDefaults) {
   for (const char* file : kFiles) EXPECT_FALSE(dir.Exists(std::string("skin/") + file));
 }
 
+// The light set loads from skin/, the dark one from skin-dark/ with its own defaults; neither
+// touches the other's folder.
 TEST(SkinTest, ProcessSkinLoadsFromTheDataDirectory) {
   test::TempDataDir dir;
   dir.WriteFile("skin/Footer.html", "bye");
@@ -122,6 +124,20 @@ TEST(SkinTest, ProcessSkinLoadsFromTheDataDirectory) {
   LoadSkin();
   EXPECT_EQ(AppSkin().footer, "bye\r\n");
   for (const char* file : kFiles) EXPECT_TRUE(dir.Exists(std::string("skin/") + file)) << file;
+  EXPECT_FALSE(dir.Exists("skin-dark"));
+
+  dir.WriteFile("skin-dark/Res.html", "dark res");
+  LoadDarkSkin();
+  const Skin dark = DarkSkin();
+  EXPECT_EQ(AppSkin().res, "dark res\r\n");
+  EXPECT_EQ(AppSkin().footer, dark.footer) << "not the light set's";
+  EXPECT_EQ(dir.ReadFile("skin-dark/Header.html"), dark.header + "\r\n");
+  EXPECT_EQ(dir.ReadFile("skin/Footer.html"), "bye");
+  EXPECT_NE(dark.header.find("<style>body { background: #1e1f22;"), std::string::npos);
+  EXPECT_EQ(dark.header.substr(dark.header.size() - 40),
+            Skin().header.substr(Skin().header.size() - 40));
+  EXPECT_EQ(dark.newRes, dark.res);
+  EXPECT_EQ(dark.res.find("green"), std::string::npos);
   AppSkin() = saved;
 }
 

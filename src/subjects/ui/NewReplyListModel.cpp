@@ -57,6 +57,8 @@ QVariant NewReplyListModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::BackgroundRole:
       return QBrush(ToQColor(ThreadStateColour(thread.item.state, AppSettings())));
+    case Qt::ForegroundRole:
+      return QBrush(TextColourOn(ToQColor(ThreadStateColour(thread.item.state, AppSettings()))));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::Alignment(
           (IsRightAligned(index.column()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));

@@ -66,6 +66,8 @@ QVariant SubjectListModel::data(const QModelIndex& index, int role) const {
       return TextsOf(index.row())[index.column()];
     case Qt::BackgroundRole:
       return QBrush(ToQColor(list_.RowColour(static_cast<std::size_t>(index.row()))));
+    case Qt::ForegroundRole:
+      return QBrush(TextColourOn(ToQColor(list_.RowColour(static_cast<std::size_t>(index.row())))));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::Alignment(
           (IsRightAligned(index.column()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));

@@ -1,8 +1,10 @@
 #include "subjects/ui/SubjectListView.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "base/Clock.h"
 #include "subjects/SubjectList.h"
@@ -10,8 +12,25 @@
 
 namespace velkor {
 
+namespace {
+
+// The columns of short numbers and the widest number each shows in practice: ranks, then counts.
+struct ShortNumberColumn {
+  int column;
+  const char* widest;
+};
+constexpr int kRankColumn = 1;
+
+constexpr ShortNumberColumn kShortNumberColumns[] = {
+    {1, "000"}, {2, "000"}, {4, "0000"}, {5, "0000"}, {6, "0000"}};
+
+}  // namespace
+
 SubjectListView::SubjectListView(SubjectList& list, QWidget* parent)
-    : QTableView(parent), list_(list), model_(new SubjectListModel(list, this)) {
+    : QTableView(parent),
+      list_(list),
+      model_(new SubjectListModel(list, this)),
+      digitWidth_(fontMetrics().horizontalAdvance(QLatin1Char('0'))) {
   setObjectName("SubjectListView");
   setModel(model_);
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -28,6 +47,8 @@ SubjectListView::SubjectListView(SubjectList& list, QWidget* parent)
   horizontalHeader()->setSectionsClickable(true);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setStretchLastSection(false);
+  horizontalHeader()->setSortIndicatorShown(true);
+  horizontalHeader()->setSortIndicator(kRankColumn, Qt::AscendingOrder);
   // Keep the selection visible in its active colours when the list loses focus.
   QPalette colours = palette();
   colours.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -55,12 +76,26 @@ void SubjectListView::Fill(std::uint8_t mask) {
   model_->EndRowsReset();
   setCurrentIndex(QModelIndex());
   viewport()->update();
+  // A fill orders the rows by rank.
+  horizontalHeader()->setSortIndicator(kRankColumn, Qt::AscendingOrder);
+  if (!filterWord_.isEmpty()) {
+    filterWord_.clear();
+    emit FilterChanged(filterWord_);
+  }
+}
+
+void SubjectListView::ShowFiltered(const QString& word) {
+  filterWord_ = word;
+  emit FilterChanged(filterWord_);
 }
 
 void SubjectListView::SortBy(int column) {
+  const bool descending = list_.SortDescending(column);
   model_->BeginRowsReset();
   list_.SortBy(column);
   model_->EndRowsReset();
+  horizontalHeader()->setSortIndicator(column,
+                                       descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void SubjectListView::SubjectListViewColumnClick(int column) {
@@ -87,6 +122,7 @@ std::vector<int> SubjectListView::SelectedRows() const {
 void SubjectListView::SetColumnWidths(const std::vector<int>& widths) {
   int count = std::min<int>(static_cast<int>(widths.size()), kSubjectColumnCount);
   for (int i = 0; i < count; ++i) horizontalHeader()->resizeSection(i, std::max(0, widths[i]));
+  KeepNumbersWhole();
 }
 
 std::vector<int> SubjectListView::ColumnWidths() const {
@@ -94,6 +130,29 @@ std::vector<int> SubjectListView::ColumnWidths() const {
   for (int i = 0; i < kSubjectColumnCount; ++i)
     widths.push_back(horizontalHeader()->sectionSize(i));
   return widths;
+}
+
+void SubjectListView::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  if (event->type() != QEvent::FontChange) return;
+  const int digitWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  if (digitWidth <= 0 || digitWidth == digitWidth_) return;
+  const double scale = static_cast<double>(digitWidth) / digitWidth_;
+  for (int i = 0; i < kSubjectColumnCount; ++i) {
+    const int width = horizontalHeader()->sectionSize(i);
+    horizontalHeader()->resizeSection(i, static_cast<int>(std::lround(width * scale)));
+  }
+  digitWidth_ = digitWidth;
+  KeepNumbersWhole();
+}
+
+void SubjectListView::KeepNumbersWhole() {
+  for (const ShortNumberColumn& numbers : kShortNumberColumns) {
+    // The text and the cell's margins on both sides.
+    const int needed = fontMetrics().horizontalAdvance(QLatin1String(numbers.widest)) + 6;
+    const int width = horizontalHeader()->sectionSize(numbers.column);
+    if (width > 0 && width < needed) horizontalHeader()->resizeSection(numbers.column, needed);
+  }
 }
 
 }  // namespace velkor

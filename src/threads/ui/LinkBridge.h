@@ -7,7 +7,7 @@ namespace velkor {
 
 // The object the view's own script reaches through the web channel: it reports every link the
 // user clicks in the page (the click itself is cancelled in the page) and the view's own
-// decorations the mouse enters and leaves.
+// decorations the mouse enters and leaves, and where the reader scrolled to.
 class LinkBridge : public QObject {
   Q_OBJECT
 
@@ -21,10 +21,15 @@ class LinkBridge : public QObject {
   Q_INVOKABLE void decorationHovered(const QString& kind, int reply) {
     emit DecorationHovered(kind, reply);
   }
+  // Called after the page scrolled with the reply at the top of the view and its offset.
+  Q_INVOKABLE void readingPlace(int reply, double offset) {
+    emit ReadingPlaceChanged(reply, offset);
+  }
 
  signals:
   void LinkClicked(const QString& href);
   void DecorationHovered(const QString& kind, int reply);
+  void ReadingPlaceChanged(int reply, double offset);
 };
 
 }  // namespace velkor

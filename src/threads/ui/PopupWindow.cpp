@@ -4,6 +4,7 @@
 #include <QEnterEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <algorithm>
 
 #include "gui/GuiText.h"
+#include "subjects/TitleText.h"
 #include "threads/PopupAnchors.h"
 
 namespace velkor {
@@ -34,6 +36,12 @@ QRect ScreenRect(QPoint at) {
   QScreen* screen = QGuiApplication::screenAt(at);
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+// A piece of pop-up text as the page shows it: the text keeps the message's character references
+// ("&amp;", "&#x1F600;"), which the page's browser shows as the characters they name.
+QString Shown(std::string_view sjis) {
+  return QString::fromStdString(TitleForDisplay(sjis));
 }
 
 QRect KeepOnScreen(QRect rect, QRect screen) {
@@ -108,14 +116,14 @@ void PopupWindow::SetText(const std::string& text) {
   anchorSpans_.clear();
   std::size_t done = 0;
   for (const PopupTextAnchor& anchor : found) {
-    text_ += FromSjis(std::string_view(plain).substr(done, anchor.offset - done));
-    const QString shown = FromSjis(std::string_view(plain).substr(anchor.offset, anchor.length));
+    text_ += Shown(std::string_view(plain).substr(done, anchor.offset - done));
+    const QString shown = Shown(std::string_view(plain).substr(anchor.offset, anchor.length));
     anchorSpans_.emplace_back(static_cast<int>(text_.size()), static_cast<int>(shown.size()));
     anchors_.push_back({anchor.spec, QRect()});
     text_ += shown;
     done = anchor.offset + anchor.length;
   }
-  text_ += FromSjis(std::string_view(plain).substr(done));
+  text_ += Shown(std::string_view(plain).substr(done));
 }
 
 void PopupWindow::Layout() {
@@ -175,6 +183,25 @@ void PopupWindow::ShowText(const std::string& text, QPoint cursor, AnchorResolve
 void PopupWindow::ShowHover(const std::string& text, QPoint cursor, AnchorResolver resolver) {
   if (pinned_ && isVisible()) return;
   ShowText(text, cursor, std::move(resolver));
+}
+
+bool PopupWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    HidePopup();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void PopupWindow::showEvent(QShowEvent* event) {
+  // Esc closes the chain wherever the keyboard focus is (pop-ups never take it).
+  if (parentPopup_ == nullptr) qApp->installEventFilter(this);
+  QWidget::showEvent(event);
+}
+
+void PopupWindow::hideEvent(QHideEvent* event) {
+  if (parentPopup_ == nullptr) qApp->removeEventFilter(this);
+  QWidget::hideEvent(event);
 }
 
 void PopupWindow::HideHover() {

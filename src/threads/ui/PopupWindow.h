@@ -26,7 +26,8 @@ namespace velkor {
 // kLeaveGraceMs (the time the pointer has to cross from a link into its pop-up). A left click pins
 // a pop-up (and the ones below it): pinned pop-ups stay whatever the mouse does and whatever the
 // page hovers, until a click on one of them closes it with the deeper ones, or HidePopup closes
-// all.
+// all. Esc closes them all too, wherever the keyboard focus is. The text is shown as the page
+// shows it: character references ("&amp;", "&#x1F600;") as the characters they name.
 class PopupWindow : public QWidget {
   Q_OBJECT
 
@@ -62,6 +63,7 @@ class PopupWindow : public QWidget {
   void HideHover();
   // Hides the window and every deeper one, pinned or not (the main window's delPop).
   void HidePopup();
+  // The text as the window shows it.
   QString Text() const { return text_; }
 
   // How many text lines fit on a screen of `screenHeight` pixels in this window.
@@ -81,6 +83,9 @@ class PopupWindow : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   PopupWindow(PopupWindow* parentPopup, int depth);

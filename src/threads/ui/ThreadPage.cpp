@@ -6,7 +6,8 @@ ThreadPage::ThreadPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {}
 
 bool ThreadPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-  if (isMainFrame && url == documentUrl_) return true;
+  // The document, also when it is loaded to be shown at one of its anchors.
+  if (isMainFrame && url.adjusted(QUrl::RemoveFragment) == documentUrl_) return true;
   if (type == NavigationTypeLinkClicked) emit LinkRequested(url);
   return false;
 }

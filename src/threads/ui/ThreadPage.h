@@ -13,7 +13,8 @@ class ThreadPage : public QWebEnginePage {
  public:
   explicit ThreadPage(QWebEngineProfile* profile, QObject* parent = nullptr);
 
-  // The one address the page may load: the current document's.
+  // The one address the page may load: the current document's (without a fragment; loading it
+  // with one is allowed).
   void SetDocumentUrl(const QUrl& url) { documentUrl_ = url; }
   const QUrl& DocumentUrl() const { return documentUrl_; }
 

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <span>
 
@@ -34,6 +35,7 @@
 #include "threads/StoredThreadPopups.h"
 #include "threads/ThreadLinks.h"
 #include "threads/ThreadRefetch.h"
+#include "threads/ui/FetchFailurePanel.h"
 #include "threads/ui/NextThreadBar.h"
 #include "threads/ui/PageContextMenu.h"
 #include "threads/ui/PopupWindow.h"
@@ -61,6 +63,7 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
       owner_(owner),
       nextThreads_(new NextThreadBar(this)),
       view_(new ThreadView(this)),
+      failure_(new FetchFailurePanel(this)),
       autoReload_(new ThreadAutoReload(*this)),
       writeButton_(new QToolButton(this)) {
   auto* layout = new QVBoxLayout(this);
@@ -77,6 +80,16 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
   layout->addLayout(bar);
   layout->addWidget(nextThreads_);
   layout->addWidget(view_, 1);
+  layout->addWidget(failure_, 1);
+  failure_->hide();
+  // Queued: the retry's download lets the window run, which may close this tab meanwhile.
+  connect(
+      failure_, &FetchFailurePanel::RetryClicked, this,
+      [this] {
+        const std::function<void()> retry = retry_;
+        if (retry) retry();
+      },
+      Qt::QueuedConnection);
   connect(writeButton_, &QToolButton::clicked, this, [this] { ReplyTo(0); });
   connect(autoReload_, &ThreadAutoReload::StateChanged, this, &ThreadTab::AutoReloadChanged);
   // Both may wait for a server: they run from the event loop, not inside the bar's click.
@@ -95,7 +108,6 @@ ThreadTab::ThreadTab(ThreadTabOwner* owner, QWidget* parent)
       [this](const ThreadView::PageClick& click) { PageContextMenu::Open(*this, click); });
   connect(view_, &ThreadView::DocumentLoaded, this, [this](bool ok) {
     if (!ok) return;
-    DecoratePage();
     if (extension != nullptr) extension->PageLoaded(*this);
   });
   connect(view_, &ThreadView::DecorationUnderMouse, this, &ThreadTab::DecorationHovered);
@@ -140,7 +152,7 @@ void ThreadTab::ShowThread(const std::string& boardDir, const std::string& datNa
   UpdateWriteButton();
   const std::string html = RenderShown(title, firstUnread, kOldShown);
   RecordHistory(boardDir + datName, title);
-  WriteDocument(html);
+  WriteDocument(html, anchor);
   JumpTo(anchor);
   FocusDocument();
   UpdateNextThreads();
@@ -167,6 +179,24 @@ void ThreadTab::ShowHtml(const std::string& html) {
   UpdateWriteButton();
   WriteDocument(html);
   FocusDocument();
+}
+
+void ThreadTab::ShowFailure(const std::string& boardDir, const std::string& datName,
+                            const std::string& reason, std::function<void()> retry) {
+  WriteDocument(std::string());
+  boardDir_ = boardDir;
+  datName_ = datName;
+  firstUnread_ = 1;
+  oldShown_ = kOldShown;
+  RecordHistory(boardDir + datName, caption_);
+  replies_.Clear();
+  ng_.reset();
+  answers_ = ReplyAnswers(replies_);
+  ids_ = PosterIds(replies_);
+  retry_ = std::move(retry);
+  failure_->SetReason(reason);
+  view_->hide();
+  failure_->show();
 }
 
 void ThreadTab::SetAutoReload(bool on) {
@@ -241,7 +271,10 @@ void ThreadTab::ShowReloadedReplies() {
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
   // A hidden page is drawn when it is shown: nobody reads it meanwhile.
   stalePage_ = !isVisible();
-  if (!stalePage_) view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
+  if (!stalePage_) {
+    UpdateDecorations();
+    view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
+  }
   if (owner_ != nullptr) owner_->TabThreadStateChanged(*this);
   UpdateNextThreads();
 }
@@ -294,13 +327,14 @@ void ThreadTab::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (stalePage_) {
     stalePage_ = false;
+    UpdateDecorations();
     view_->RewriteKeepingReply(document_, std::string(kUnreadAnchor));
   }
   CountUnseenAnswers();
 }
 
 void ThreadTab::Rerender(const std::string& anchor) {
-  WriteDocument(RenderShown(caption_, firstUnread_, oldShown_));
+  WriteDocument(RenderShown(caption_, firstUnread_, oldShown_), anchor);
   ScrollToAnchor(anchor);
 }
 
@@ -340,6 +374,7 @@ void ThreadTab::Reload() {
   LoadReplies(replies_, boardDir_ + datName_);
   ApplyNgRules();
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
+  UpdateDecorations();
   view_->RewriteDocument(document_);
   if (refetched.fetch.added > 0) {
     Ui().SetStatusText(Sjis("新着レス ") + std::to_string(refetched.fetch.added) + Sjis(" 件"));
@@ -395,6 +430,7 @@ ThreadTab::Snapshot ThreadTab::TakeSnapshot() const {
   snapshot.firstUnread = firstUnread_;
   snapshot.oldShown = oldShown_;
   snapshot.scroll = view_->page()->scrollPosition();
+  snapshot.place = view_->Place();
   return snapshot;
 }
 
@@ -414,7 +450,12 @@ void ThreadTab::ShowSnapshot(const Snapshot& snapshot) {
     WriteDocument(RenderShown(caption_, firstUnread_, oldShown_));
     FocusDocument();
   }
-  view_->ScrollToAnchor(std::string(), static_cast<int>(snapshot.scroll.y()), {});
+  if (snapshot.place.reply > 0 && !boardDir_.empty()) {
+    view_->ScrollToAnchor("a" + std::to_string(snapshot.place.reply),
+                          static_cast<int>(std::lround(-snapshot.place.offset)), {});
+  } else {
+    view_->ScrollToAnchor(std::string(), static_cast<int>(snapshot.scroll.y()), {});
+  }
 }
 
 void ThreadTab::RecordHistory(const std::string& path, const std::string& title) {
@@ -470,10 +511,16 @@ std::string ThreadTab::ThreadUrl() const {
                            false);
 }
 
-void ThreadTab::WriteDocument(const std::string& html) {
+void ThreadTab::WriteDocument(const std::string& html, const std::string& anchor) {
+  // The pop-ups showed the page being replaced.
+  AppPopup().HidePopup();
+  failure_->hide();
+  retry_ = nullptr;
+  view_->show();
   stalePage_ = false;
   document_ = html;
-  view_->WriteDocument(html);
+  UpdateDecorations();
+  view_->WriteDocument(html, anchor);
 }
 
 void ThreadTab::ScrollToAnchor(const std::string& name, std::function<void(int)> done) {
@@ -515,6 +562,14 @@ void ThreadTab::LinkFollowed(const std::string& url) {
       }
       break;
     case LinkAction::kExternal:
+      // From search results or a report, a thread of a board the program reads opens in it.
+      if (boardDir_.empty() && owner_ != nullptr && url.find(kReadCgiPath) != std::string::npos) {
+        const std::optional<ThreadLinkTarget> target = LocateThread(url);
+        if (target &&
+            owner_->UnstoredThreadLinkFollowed(target->boardDir, target->datName, target->anchor)) {
+          break;
+        }
+      }
       OpenExternally(action.url);
       break;
   }
@@ -628,6 +683,7 @@ void ThreadTab::SetOwnReply(int number, bool own) {
     return;
   }
   LoadOwnPosts();
+  UpdateDecorations();
   view_->RewriteDocument(document_);
 }
 
@@ -657,11 +713,15 @@ void ThreadTab::ReapplyNgRules() {
   ApplyNgRules();
   stalePage_ = false;
   document_ = RenderShown(caption_, firstUnread_, oldShown_);
+  UpdateDecorations();
   view_->RewriteDocument(document_);
 }
 
-void ThreadTab::DecoratePage() {
-  if (boardDir_.empty() || datName_.empty()) return;
+void ThreadTab::UpdateDecorations() {
+  view_->SetDecorations(boardDir_.empty() || datName_.empty() ? QJsonObject() : Decorations());
+}
+
+QJsonObject ThreadTab::Decorations() const {
   const int threshold = AppSettings().heavyPosterThreshold;
   QJsonObject decorations;
   const ReplyList& shown = ShownReplies();
@@ -682,7 +742,7 @@ void ThreadTab::DecoratePage() {
     }
     if (!reply.isEmpty()) decorations.insert(QString::number(k), reply);
   }
-  view_->Decorate(decorations);
+  return decorations;
 }
 
 void ThreadTab::DecorationHovered(const QString& kind, int reply) {

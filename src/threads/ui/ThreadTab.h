@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QPoint>
 #include <QPointF>
 #include <QWidget>
@@ -15,12 +16,14 @@
 #include "threads/ReplyAnswers.h"
 #include "threads/ReplyList.h"
 #include "threads/ui/PopupWindow.h"
+#include "threads/ui/ReadingPlace.h"
 
 class QMenu;
 class QToolButton;
 
 namespace velkor {
 
+class FetchFailurePanel;
 class NextThreadBar;
 class SubjectList;
 class ThreadAutoReload;
@@ -52,6 +55,12 @@ class ThreadTab : public QWidget {
   // Shows a page that is not a thread; the tab then has no thread but keeps its replies, history
   // and reading position.
   void ShowHtml(const std::string& html);
+  // For the thread boardDir + datName whose log could not be fetched and is not stored: shows
+  // `reason` (CP932) and a button "再試行" calling `retry` in place of the page. The tab then
+  // stands for that thread with no reply (in its history under the caption, nothing read);
+  // showing a thread or a page replaces the failure.
+  void ShowFailure(const std::string& boardDir, const std::string& datName,
+                   const std::string& reason, std::function<void()> retry);
   // Renders the replies in memory again (caption as title) and scrolls to `anchor`.
   void Rerender(const std::string& anchor);
   // Scrolls to `anchor`; when the page does not hold it, shows every reply and scrolls again.
@@ -129,13 +138,17 @@ class ThreadTab : public QWidget {
     int firstUnread = 1;
     int oldShown = kOldShown;
     QPointF scroll;
+    // The reply at the top of the view: a thread page comes back there, whatever is still being
+    // laid out above it (the pixel position only for a page never scrolled).
+    ReadingPlace place;
   };
   Snapshot TakeSnapshot() const;
   // Shows what `snapshot` holds, the thread read from its log again, and scrolls back.
   void ShowSnapshot(const Snapshot& snapshot);
 
-  // Replaces the page with `html`; the view starts at the top.
-  void WriteDocument(const std::string& html);
+  // Replaces the page with `html`; the view starts at the top, or at `anchor` as soon as the
+  // browser has it (ThreadView::WriteDocument).
+  void WriteDocument(const std::string& html, const std::string& anchor = {});
   // Scrolls to the anchor once the page is loaded, then calls `done` with 1 (found), 0 (not
   // found) or -1 (failed).
   void ScrollToAnchor(const std::string& name, std::function<void(int)> done = {});
@@ -237,8 +250,12 @@ class ThreadTab : public QWidget {
   void UpdateWriteButton();
   // The thread page of the shown replies.
   std::string RenderShown(const std::string& title, int firstUnread, int oldShown) const;
-  // Adds the answer counts and IDs to the loaded page.
-  void DecoratePage();
+  // The answer counts, IDs and own posts of the shown replies, as ThreadView::SetDecorations
+  // takes them.
+  QJsonObject Decorations() const;
+  // Gives the view the decorations of what the tab shows (none without a thread): before every
+  // write of the page, which decorates itself as it loads.
+  void UpdateDecorations();
   void DecorationHovered(const QString& kind, int reply);
   void AddNgRuleForReply(NgKind kind, int reply);
   void AddNgRuleWithPattern(NgKind kind, const std::string& pattern);
@@ -252,6 +269,8 @@ class ThreadTab : public QWidget {
   ThreadTabOwner* owner_;
   NextThreadBar* nextThreads_;
   ThreadView* view_;
+  FetchFailurePanel* failure_;
+  std::function<void()> retry_;
   ThreadAutoReload* autoReload_;
   std::vector<std::string> historyPaths_;
   std::vector<std::string> historyTitles_;

@@ -13,6 +13,7 @@
 #include "gui/GuiText.h"
 #include "gui/KeyMap.h"
 #include "subjects/TitleText.h"
+#include "threads/ui/PopupWindow.h"
 #include "threads/ui/ThreadPosting.h"
 #include "threads/ui/ThreadTab.h"
 
@@ -66,6 +67,8 @@ void ThreadTabList::SetTabControl(QTabWidget* tabs) {
     connect(tabs_, &QObject::destroyed, this, [this](QObject* gone) {
       if (gone == tabs_) tabs_ = nullptr;
     });
+    // A pop-up, pinned or not, belongs to the page it came from.
+    connect(tabs_, &QTabWidget::currentChanged, this, [] { AppPopup().HidePopup(); });
   }
 }
 
@@ -98,19 +101,55 @@ void ThreadTabList::OpenThread(const std::string& boardDir, const std::string& d
                                const std::string& title) {
   if (tabs_ == nullptr) return;
   WaitCursor wait;
-  for (int i = 0; i < tabs_->count(); ++i) {
-    ThreadTab* tab = TabAt(i);
-    if (tab != nullptr && tab->Caption() == title && tab->BoardDir() == boardDir &&
-        tab->DatName() == datName) {
-      tabs_->setCurrentIndex(i);
-      tab->ShowAgainIfChanged(anchor, firstUnread);
-      return;
-    }
+  int index = -1;
+  if (ThreadTab* shown = TabShowing(boardDir, datName, title, &index)) {
+    tabs_->setCurrentIndex(index);
+    shown->ShowAgainIfChanged(anchor, firstUnread);
+    return;
   }
   ThreadTab* tab = (where == TabChoice::kNewTab || tabs_->count() == 0) ? nullptr : ActiveTab();
   if (tab == nullptr) tab = NewTab();
   tab->SetCaption(title);
   tab->ShowThread(boardDir, datName, anchor, firstUnread, title);
+}
+
+ThreadTab* ThreadTabList::TabShowing(const std::string& boardDir, const std::string& datName,
+                                     const std::string& title, int* pageIndex) const {
+  for (int i = 0; tabs_ != nullptr && i < tabs_->count(); ++i) {
+    ThreadTab* tab = TabAt(i);
+    if (tab != nullptr && tab->Caption() == title && tab->BoardDir() == boardDir &&
+        tab->DatName() == datName) {
+      *pageIndex = i;
+      return tab;
+    }
+  }
+  return nullptr;
+}
+
+void ThreadTabList::ShowFetchFailure(const std::string& boardDir, const std::string& datName,
+                                     const std::string& title, const std::string& reason,
+                                     TabChoice where, std::function<void()> retry) {
+  if (tabs_ == nullptr) return;
+  int index = -1;
+  ThreadTab* tab = TabShowing(boardDir, datName, title, &index);
+  if (tab != nullptr) {
+    tabs_->setCurrentIndex(index);
+  } else {
+    tab = (where == TabChoice::kNewTab || tabs_->count() == 0) ? nullptr : ActiveTab();
+    if (tab == nullptr) tab = NewTab();
+    tab->SetCaption(title);
+  }
+  tab->ShowFailure(boardDir, datName, reason, std::move(retry));
+}
+
+void ThreadTabList::SetUnstoredThreadOpener(UnstoredThreadOpener opener) {
+  unstoredThreadOpener_ = std::move(opener);
+}
+
+bool ThreadTabList::UnstoredThreadLinkFollowed(const std::string& boardDir,
+                                               const std::string& datName,
+                                               const std::string& anchor) {
+  return unstoredThreadOpener_ && unstoredThreadOpener_(boardDir, datName, anchor);
 }
 
 void ThreadTabList::ShowPage(const std::string& html, const std::string& caption, bool newTab) {

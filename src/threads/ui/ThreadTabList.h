@@ -46,6 +46,17 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
                   const std::string& title);
   // Shows a page that is not a thread (about, reports, search results).
   void ShowPage(const std::string& html, const std::string& caption, bool newTab);
+  // For a thread whose log could not be fetched and is not stored: the tab chosen as OpenThread
+  // chooses it (the tab already standing for the thread first) is captioned `title` and shows
+  // `reason` with a retry that calls `retry` (ThreadTab::ShowFailure).
+  void ShowFetchFailure(const std::string& boardDir, const std::string& datName,
+                        const std::string& title, const std::string& reason, TabChoice where,
+                        std::function<void()> retry);
+  // Who takes links from pages without a thread to threads whose logs are not stored
+  // (ThreadTabOwner::UnstoredThreadLinkFollowed); unset: nobody, they go outside.
+  using UnstoredThreadOpener = std::function<bool(
+      const std::string& boardDir, const std::string& datName, const std::string& anchor)>;
+  void SetUnstoredThreadOpener(UnstoredThreadOpener opener);
 
   // Closes the tab of the page; CloseTab and CloseOtherTabs keep what each closed tab showed for
   // ReopenClosedTab (the newest kClosedTabLimit tabs). CloseAllTabs keeps nothing (the log
@@ -125,6 +136,8 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   void ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
                           const std::string& anchor, int firstUnread,
                           const std::string& title) override;
+  bool UnstoredThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
+                                  const std::string& anchor) override;
   bool NetworkBusy() const override;
   void BoardThreadChosen(const std::string& boardDir, const std::string& datName,
                          const std::string& title) override;
@@ -147,6 +160,9 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
 
  private:
   ThreadTab* NewTab();
+  // The tab showing boardDir + datName under `title`, or null.
+  ThreadTab* TabShowing(const std::string& boardDir, const std::string& datName,
+                        const std::string& title, int* pageIndex) const;
   void Forget(QObject* tab);
   void BuildTabMenu();
   // Before the tab menu shows: the history items name the active tab's history.
@@ -159,6 +175,7 @@ class ThreadTabList : public QObject, public ThreadTabOwner {
   QTabWidget* tabs_ = nullptr;
   std::vector<ThreadTab*> list_;
   std::function<SubjectList*()> shownSubjects_;
+  UnstoredThreadOpener unstoredThreadOpener_;
   std::function<bool()> networkBusy_;
   std::function<void(const std::string&, const std::string&, const std::string&)>
       boardThreadOpener_;

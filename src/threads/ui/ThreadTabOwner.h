@@ -23,6 +23,11 @@ class ThreadTabOwner {
   virtual void ThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
                                   const std::string& anchor, int firstUnread,
                                   const std::string& title) = 0;
+  // A page that shows no thread (search results, a report) followed a link to a thread whose log
+  // is not stored (boardDir + datName, to open at `anchor`): true when the owner takes it (it
+  // fetches the thread and opens it), false to hand the link to a program outside.
+  virtual bool UnstoredThreadLinkFollowed(const std::string& boardDir, const std::string& datName,
+                                          const std::string& anchor) = 0;
   // True while the program is busy with network work (a download waiting for its server, the
   // new-reply check): an automatic reload waits until it is over.
   virtual bool NetworkBusy() const = 0;

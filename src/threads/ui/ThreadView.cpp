@@ -2,15 +2,17 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QJsonDocument>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
+#include "threads/ui/LazyLayout.h"
 #include "threads/ui/LinkBridge.h"
+#include "threads/ui/PageDecorations.h"
 #include "threads/ui/PageZoom.h"
+#include "threads/ui/ReadingPlace.h"
 #include "threads/ui/ThreadPage.h"
 #include "threads/ui/ThreadSchemeHandler.h"
 #include "threads/ui/ThreadViewProfile.h"
@@ -31,6 +33,7 @@ QString ClickListenerScript() {
   var bridge = null;
   new QWebChannel(qt.webChannelTransport, function (channel) {
     bridge = channel.objects.velkorLinks;
+    window.velkorBridge = bridge;
   });
   document.addEventListener('click', function (event) {
     if (event.button !== 0) return;
@@ -65,75 +68,6 @@ QString ClickListenerScript() {
 )JS");
   return script;
 }
-
-// Adds the decorations Decorate describes; DATA is their JSON object. Runs once per loaded page.
-constexpr const char* kDecorateScript = R"JS(
-(function (data) {
-  if (!document.body || document.body.hasAttribute('data-velkor-decorated')) return false;
-  document.body.setAttribute('data-velkor-decorated', '');
-  function mark(node, kind, reply) {
-    node.setAttribute('data-velkor-kind', kind);
-    node.setAttribute('data-velkor-reply', reply);
-    node.style.cursor = 'default';
-  }
-  function isReplyAnchor(node) {
-    return node.tagName === 'A' && /^a[0-9]+$/.test(node.getAttribute('name') || '');
-  }
-  for (var reply in data) {
-    var link = document.querySelector('a[href="menu:' + reply + '"]');
-    if (!link) continue;
-    var info = data[reply];
-    if (info.toOwn) {
-      link.setAttribute('data-velkor-to-own', reply);
-      var block = link.closest('dt,dd,li,p,div,td');
-      if (!block || block === document.body) block = link;
-      block.style.backgroundColor = '#ffefc8';
-      var next = block.nextElementSibling;
-      if (block.tagName === 'DT' && next && next.tagName === 'DD') {
-        next.style.backgroundColor = '#ffefc8';
-      }
-    }
-    if (info.own) {
-      var own = document.createElement('span');
-      own.textContent = '[\u81ea\u5206]';
-      own.style.color = '#0050d0';
-      own.style.fontWeight = 'bold';
-      own.setAttribute('data-velkor-own', reply);
-      link.parentNode.insertBefore(own, link.nextSibling);
-    }
-    if (info.answers) {
-      var count = document.createElement('span');
-      count.textContent = '(' + info.answers + ')';
-      count.style.textDecoration = 'underline';
-      mark(count, 'answers', reply);
-      link.parentNode.insertBefore(count, link.nextSibling);
-    }
-    if (!info.id) continue;
-    var needle = 'ID:' + info.id;
-    var walker = document.createTreeWalker(document.body,
-                                           NodeFilter.SHOW_TEXT | NodeFilter.SHOW_ELEMENT);
-    walker.currentNode = link;
-    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
-      if (node.nodeType === 1) {
-        if (isReplyAnchor(node)) break;
-        continue;
-      }
-      var at = node.data.indexOf(needle);
-      if (at < 0) continue;
-      var idText = node.splitText(at);
-      idText.splitText(needle.length);
-      var id = document.createElement('span');
-      mark(id, 'id', reply);
-      if (info.heavy) id.style.color = '#e00000';
-      idText.parentNode.replaceChild(id, idText);
-      id.appendChild(idText);
-      id.appendChild(document.createTextNode(' (' + info.position + '/' + info.count + ')'));
-      break;
-    }
-  }
-  return true;
-})
-)JS";
 
 // The number of the reply shown at a point (view coordinates): the last reply anchor before the
 // element there.
@@ -235,13 +169,18 @@ ThreadView::ThreadView(QWidget* parent)
       slot_(pages_->NewSlot()) {
   channel_->registerObject(QStringLiteral("velkorLinks"), bridge_);
   page_->setWebChannel(channel_, QWebEngineScript::ApplicationWorld);
-  QWebEngineScript listener;
-  listener.setName(QStringLiteral("velkor-links"));
-  listener.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  listener.setWorldId(QWebEngineScript::ApplicationWorld);
-  listener.setRunsOnSubFrames(false);
-  listener.setSourceCode(ClickListenerScript());
-  page_->scripts().insert(listener);
+  const auto addScript = [this](const char* name, const QString& source) {
+    QWebEngineScript script;
+    script.setName(QString::fromLatin1(name));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(source);
+    page_->scripts().insert(script);
+  };
+  addScript("velkor-links", ClickListenerScript());
+  addScript("velkor-reading-place", ReadingPlaceTrackerScript());
+  addScript("velkor-lazy-layout", LazyLayoutScript());
   setPage(page_);
   setZoomFactor(ThreadPageZoom().Factor());
   connect(&ThreadPageZoom(), &PageZoom::Changed, this,
@@ -250,6 +189,9 @@ ThreadView::ThreadView(QWidget* parent)
   connect(bridge_, &LinkBridge::LinkClicked, this,
           [this](const QString& href) { emit LinkFollowed(DocumentForm(href)); });
   connect(bridge_, &LinkBridge::DecorationHovered, this, &ThreadView::DecorationUnderMouse);
+  connect(bridge_, &LinkBridge::ReadingPlaceChanged, this, [this](int reply, double offset) {
+    place_ = {reply, offset};
+  });
   connect(page_, &ThreadPage::LinkRequested, this,
           [this](const QUrl& url) { emit LinkFollowed(DocumentForm(url.toString())); });
   connect(page_, &QWebEnginePage::linkHovered, this,
@@ -262,7 +204,7 @@ ThreadView::ThreadView(QWidget* parent)
     switch (info.status()) {
       case QWebEngineLoadingInfo::LoadStartedStatus:
         // Also a discarded page loading its document again: scrolls wait for it.
-        if (info.url() == page_->DocumentUrl()) loading_ = true;
+        if (info.url().adjusted(QUrl::RemoveFragment) == page_->DocumentUrl()) loading_ = true;
         break;
       case QWebEngineLoadingInfo::LoadSucceededStatus:
         LoadingChanged(true, true, info.url());
@@ -295,7 +237,7 @@ QString ThreadView::DocumentForm(const QString& url) const {
   return url;
 }
 
-void ThreadView::WriteDocument(const std::string& html) {
+void ThreadView::WriteDocument(const std::string& html, const std::string& anchor) {
   if (pages_.isNull()) return;
   std::vector<PendingScroll> dropped;
   dropped.swap(pending_);
@@ -306,7 +248,12 @@ void ThreadView::WriteDocument(const std::string& html) {
   restoreScroll_ = false;
   keepReply_.reset();
   pendingRewrite_.reset();
-  page_->load(url);
+  restorePlace_ = false;
+  place_ = ReadingPlace();
+  // The browser shows the anchor as soon as it is parsed, long before a large page has loaded.
+  QUrl shown = url;
+  if (IsPlainAnchorName(anchor)) shown.setFragment(QString::fromLatin1(anchor.c_str()));
+  page_->load(shown);
   for (PendingScroll& scroll : dropped) {
     if (scroll.done) scroll.done(kScrollFailed);
   }
@@ -314,9 +261,30 @@ void ThreadView::WriteDocument(const std::string& html) {
 
 void ThreadView::RewriteDocument(const std::string& html) {
   const QPointF at = page_->scrollPosition();
+  const ReadingPlace place = place_;
   WriteDocument(html);
-  savedScroll_ = at;
-  restoreScroll_ = true;
+  // The reply at the top stays there; only a page never scrolled keeps its pixel offset.
+  if (place.reply > 0) {
+    place_ = place;
+    restorePlace_ = true;
+  } else {
+    savedScroll_ = at;
+    restoreScroll_ = true;
+  }
+}
+
+void ThreadView::SetDecorations(const QJsonObject& decorations) {
+  static const QString kName = QStringLiteral("velkor-decorations");
+  QWebEngineScriptCollection& scripts = page_->scripts();
+  for (const QWebEngineScript& old : scripts.find(kName)) scripts.remove(old);
+  if (decorations.isEmpty()) return;
+  QWebEngineScript script;
+  script.setName(kName);
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::ApplicationWorld);
+  script.setRunsOnSubFrames(false);
+  script.setSourceCode(DecorationScript(decorations));
+  scripts.insert(script);
 }
 
 void ThreadView::RewriteKeepingReply(const std::string& html, const std::string& follow) {
@@ -355,14 +323,6 @@ void ThreadView::MeasureAndRewrite() {
                              place[0].toInt(), place[1].toDouble(), place[2].toBool(),
                              IsPlainAnchorName(rewrite.follow) ? rewrite.follow : std::string()};
                        });
-}
-
-void ThreadView::Decorate(const QJsonObject& decorations) {
-  if (page_->DocumentUrl().isEmpty() || decorations.isEmpty()) return;
-  const QString data = QString::fromUtf8(QJsonDocument(decorations).toJson(QJsonDocument::Compact));
-  page_->runJavaScript(
-      QString::fromUtf8(kDecorateScript) + QLatin1Char('(') + data + QLatin1Char(')'),
-      QWebEngineScript::ApplicationWorld);
 }
 
 void ThreadView::ReplyAt(QPoint pos, std::function<void(int)> done) {
@@ -404,8 +364,13 @@ void ThreadView::LifecycleRecommended(int recommended) {
 }
 
 void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {
-  if (!finished || url != page_->DocumentUrl()) return;
+  if (!finished || url.adjusted(QUrl::RemoveFragment) != page_->DocumentUrl()) return;
   loading_ = false;
+  if (restorePlace_) {
+    restorePlace_ = false;
+    if (ok)
+      page_->runJavaScript(RestoreReadingPlaceScript(place_), QWebEngineScript::ApplicationWorld);
+  }
   // A discarded page comes back with the zoom it was made with.
   if (zoomFactor() != ThreadPageZoom().Factor()) setZoomFactor(ThreadPageZoom().Factor());
   if (restoreScroll_) {

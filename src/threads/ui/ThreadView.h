@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "threads/JumpHistory.h"
+#include "threads/ui/ReadingPlace.h"
 
 class QWebChannel;
 
@@ -34,8 +35,9 @@ class ThreadView : public QWebEngineView {
   ~ThreadView() override;
 
   // Replaces the whole page with `html` (CP932 bytes, shown as Shift_JIS); the view starts at the
-  // top. The page loads asynchronously; ScrollToAnchor waits for it.
-  void WriteDocument(const std::string& html);
+  // top, or at `anchor` (a plain anchor name) as soon as the browser has parsed it. The page loads
+  // asynchronously; ScrollToAnchor waits for it.
+  void WriteDocument(const std::string& html, const std::string& anchor = {});
   // Scrolls so that the anchor named `name` is at the top, once the current page has loaded, and
   // then tells `done` whether it was found (kScrollFailed when the page did not load or was
   // replaced meanwhile). `done` may be empty.
@@ -71,8 +73,8 @@ class ThreadView : public QWebEngineView {
   void SetMenuProvider(std::function<void(const PageClick&)> provider) {
     menuProvider_ = std::move(provider);
   }
-  // Replaces the page with `html` as WriteDocument does, but keeps the place the view was
-  // scrolled to.
+  // Replaces the page with `html` as WriteDocument does, but keeps the reader's place: the reply
+  // at the top of the view stays there (ReadingPlace), whatever the new page shows above it.
   void RewriteDocument(const std::string& html);
   // While `keep` is set the page stays active when hidden, instead of being frozen and discarded
   // as the browser recommends: for a page rewritten on its own (a hidden page that was discarded
@@ -87,16 +89,12 @@ class ThreadView : public QWebEngineView {
   // one is dropped. A page that is not active (hidden and frozen or discarded) is replaced as
   // RewriteDocument does.
   void RewriteKeepingReply(const std::string& html, const std::string& follow);
-  // Adds the reply decorations to the loaded page (DOM edits in the program's script world; the
-  // page's bytes stay as written). `decorations` maps reply numbers (as text) to
-  // {"answers": count} and/or {"id": text, "position": n, "count": n, "heavy": bool} and/or
-  // {"own": true} and/or {"toOwn": true}: the count "(3)" goes after the reply's number link
-  // "menu:k"; "ID:text" in the reply's header is followed by " (position/count)", both marked
-  // (coloured when heavy); an own reply gets "[自分]" right after its number link (a span with
-  // data-velkor-own); a reply answering an own one gets a background on the block holding its
-  // number link (and, for a <dt>, on the <dd> after it) and data-velkor-to-own on the link. The
-  // mouse entering and leaving the count and the ID is reported by DecorationUnderMouse.
-  void Decorate(const QJsonObject& decorations);
+  // Where the reader is in the page, as last scrolled (reply 0 at the top or before any scroll).
+  const ReadingPlace& Place() const { return place_; }
+  // The reply decorations of the pages written from now on, added while each loads
+  // (DecorationScript of threads/ui/PageDecorations.h describes them); empty: none. The mouse
+  // entering and leaving them is reported by DecorationUnderMouse.
+  void SetDecorations(const QJsonObject& decorations);
   // Calls `done` with the number of the reply shown at `pos` (view coordinates): the last reply
   // anchor "a<k>" before the element there; 0 when there is none or the page cannot tell.
   void ReplyAt(QPoint pos, std::function<void(int)> done);
@@ -159,6 +157,8 @@ class ThreadView : public QWebEngineView {
   bool keepActive_ = false;
   bool measuring_ = false;  // the place is being read for a pending rewrite
   QPointF savedScroll_;
+  bool restorePlace_ = false;
+  ReadingPlace place_;
   std::optional<ReplyPlace> keepReply_;
   std::optional<PendingRewrite> pendingRewrite_;
   std::vector<PendingScroll> pending_;
