@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,6 +46,9 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   InitDataDir(options.dataDir.empty() ? ExecutableDir() : options.dataDir);
+  // A file that outgrows the file size limit is a failed write (EFBIG), reported as any other,
+  // rather than the end of the window.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   DisableBrowserSandboxForRoot(::geteuid(), stderr);
   QuietBrowserLogs();
