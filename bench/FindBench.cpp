@@ -24,6 +24,7 @@
 #include <string>
 
 #include "BenchLog.h"
+#include "GuiBenchSupport.h"
 #include "ScratchDir.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
@@ -35,26 +36,10 @@
 namespace velkor {
 namespace {
 
+using bench::EpochMs;
+using bench::SpinUntil;
+
 const QString kWord = QString::fromUtf8("ワロタ");
-
-double EpochMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
-}
-
-// Runs the event loop until `done` holds or `timeoutMs` passed; false on timeout.
-template <typename Done>
-bool SpinUntil(Done done, int timeoutMs = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  QTimer tick;
-  tick.start(1);
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 // The page's clock (epoch milliseconds) at its next frame; 0 when it never came.
 double NextFrameMs(ThreadView* view) {

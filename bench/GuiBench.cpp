@@ -61,6 +61,7 @@
 #include <vector>
 
 #include "BenchLog.h"
+#include "GuiBenchSupport.h"
 #include "ScratchDir.h"
 #include "app/DataDir.h"
 #include "base/FileUtil.h"
@@ -81,6 +82,9 @@ extern char** environ;
 
 namespace velkor {
 namespace {
+
+using bench::EpochMs;
+using bench::SpinUntil;
 
 constexpr int kCategories = 44;
 constexpr int kBoardsPerCategory = 25;  // 1,100 boards
@@ -181,22 +185,7 @@ class ImageServer {
 
 // A 12-megapixel JPEG (quality 90) of a photograph-like pattern.
 std::string LargeJpeg() {
-  constexpr int kWidth = 4000;
-  constexpr int kHeight = 3000;
-  QImage image(kWidth, kHeight, QImage::Format_RGB32);
-  std::uint32_t noise = 20261208;
-  for (int y = 0; y < kHeight; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < kWidth; ++x) {
-      noise ^= noise << 13;
-      noise ^= noise >> 17;
-      noise ^= noise << 5;
-      const int grain = static_cast<int>(noise & 31) - 16;
-      line[x] = qRgb((x * 255 / kWidth + grain) & 255,
-                     (y * 255 / kHeight + ((x / 40) % 2) * 60 + grain) & 255,
-                     (((x + y) / 25) % 200 + grain) & 255);
-    }
-  }
+  const QImage image = bench::PhotoLikeImage(4000, 3000);
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -265,27 +254,6 @@ void MakeDataDir(const std::string& root) {
     }
     ReplaceFile(listDir + "subject.ini", ini);
   }
-}
-
-double EpochMs() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
-}
-
-// Runs the event loop until `done` holds or `timeoutMs` passed; false on timeout.
-template <typename Done>
-bool SpinUntil(Done done, int timeoutMs = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  // Sleeps between events (a busy loop would take a core from the page's processes), waking at
-  // least every millisecond.
-  QTimer tick;
-  tick.start(1);
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
 }
 
 // A value of the page's application world, as a number (0 when unset).

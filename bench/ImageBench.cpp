@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include "GuiBenchSupport.h"
 #include "ScratchDir.h"
 #include "base/FileUtil.h"
 #include "images/ui/ImageDecoder.h"
@@ -30,21 +31,7 @@ std::string scratchRoot;
 const std::string& ImageFile(const char* format) {
   static std::string path;
   if (!path.empty()) return path;
-  QImage image(kWidth, kHeight, QImage::Format_RGB32);
-  std::uint32_t noise = 20261208;
-  for (int y = 0; y < kHeight; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < kWidth; ++x) {
-      noise ^= noise << 13;
-      noise ^= noise >> 17;
-      noise ^= noise << 5;
-      const int grain = static_cast<int>(noise & 31) - 16;
-      const int r = (x * 255 / kWidth + grain) & 255;
-      const int g = (y * 255 / kHeight + ((x / 40) % 2) * 60 + grain) & 255;
-      const int b = (((x + y) / 25) % 200 + grain) & 255;
-      line[x] = qRgb(r, g, b);
-    }
-  }
+  const QImage image = bench::PhotoLikeImage(kWidth, kHeight);
   path = scratchRoot + "/photo." + format;
   image.save(QString::fromStdString(path), format, 90);
   return path;
