@@ -97,7 +97,7 @@ bool ThreadState::StoreFirstUnread(std::int32_t n) {
     return shown->Flush();
   }
   if (!readable_) return false;
-  file_.WriteInteger(datName_, "Unread", n);
+  WriteUnread(file_, datName_, n);
   return file_.Save(FilePath());
 }
 

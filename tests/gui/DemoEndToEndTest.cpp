@@ -59,6 +59,7 @@
 #include "post/ui/TPostConfirmForm.h"
 #include "post/ui/TReplyForm.h"
 #include "search/ui/TSearchForm.h"
+#include "subjects/ThreadState.h"
 #include "subjects/ui/SubjectListView.h"
 #include "threads/AutoReloadSchedule.h"
 #include "threads/DatRenderer.h"
@@ -406,6 +407,7 @@ class DemoEndToEndTest : public QObject {
     QCOMPARE(tab->Replies().Count(), mine);
     QCOMPARE(tab->OwnReplies(), std::vector<int>{mine});
     QTRY_VERIFY(OwnMarkShown(tab, mine));
+    QCOMPARE(ThreadState(boardDir, datName, ThreadTabs().ShownSubjects()).FirstUnread(), mine + 1);
     const QVariantList place =
         FromScript(tab, QString("(function () { var a = document.anchors.namedItem('a%1');"
                                 " return [a.getBoundingClientRect().top, window.innerHeight,"

@@ -467,6 +467,7 @@ void TReplyForm::ShowPostedThread(const PostResult& result) {
     if (title.empty()) title = PostTextOf(Draft().subject);
     ThreadTabs().OpenThread(boardDir_, result.datName, anchor, state.FirstUnread(),
                             TabChoice::kNewTab, title);
+    MarkShownThreadRead(result.datName);
     return;
   }
   ThreadTab* tab = ThreadTabOfPost();
@@ -474,6 +475,14 @@ void TReplyForm::ShowPostedThread(const PostResult& result) {
   const int firstUnread =
       tab != nullptr ? tab->FirstUnread() : ThreadState(boardDir_, datName_, shown).FirstUnread();
   ThreadTabs().OpenThread(boardDir_, datName_, anchor, firstUnread, TabChoice::kNewTab, title);
+  MarkShownThreadRead(datName_);
+}
+
+void TReplyForm::MarkShownThreadRead(const std::string& datName) {
+  ThreadState state(boardDir_, datName, ThreadTabs().ShownSubjects());
+  if (!state.StoreFirstUnread(0)) {
+    Ui().SetStatusText(Sjis("エラー:") + state.FilePath() + Sjis(" を書き込めませんでした."));
+  }
   if (ThreadTab* active = ThreadTabs().ActiveTab()) ThreadTabs().TabThreadStateChanged(*active);
 }
 

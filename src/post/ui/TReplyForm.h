@@ -106,6 +106,9 @@ class TReplyForm : public QWidget {
   void Finish(const PostResult& result);
   // After a post that went through: the thread with the new reply.
   void ShowPostedThread(const PostResult& result);
+  // The thread shown after a post counts as read, every stored reply (the new one too), as after
+  // a reload; its row in the list follows.
+  void MarkShownThreadRead(const std::string& datName);
   // The thread as the flow fetched it again, in the tab that shows it (not brought to the front).
   void ShowRefreshedThread(const PostResult& result);
   // The tab that still shows this window's thread, or null.
