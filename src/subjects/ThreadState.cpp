@@ -97,7 +97,7 @@ bool ThreadState::StoreFirstUnread(std::int32_t n) {
     return shown->Flush();
   }
   if (!readable_) return false;
-  WriteUnread(file_, datName_, n);
+  file_.WriteInteger(datName_, "Unread", n);
   return file_.Save(FilePath());
 }
 

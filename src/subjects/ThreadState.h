@@ -60,10 +60,10 @@ class ThreadState {
   // Whether the thread is past: its board's list no longer shows it (NowNo below 0).
   bool IsPast() const;
 
-  // Stores n as the thread's Unread and writes it at once; n < 1 stands for GotCount + 1 (every
-  // stored reply read). Through the shown list the thread's row takes the value. False, with
-  // nothing changed, without a board directory or dat name; false when the state could not be
-  // written (through the list, its memory holds the value all the same).
+  // Stores n as the thread's Unread and writes it at once. Through the shown list n < 1 stands for
+  // GotCount + 1 (SubjectList::SetUnread) and the thread's row takes the value; in the file n is
+  // stored as given. False, with nothing changed, without a board directory or dat name; false when
+  // the state could not be written (through the list, its memory holds the value all the same).
   bool StoreFirstUnread(std::int32_t n);
   // Deletes the thread's log and resets its state (ResetThreadState) and writes it at once; through
   // the shown list its row shows the reset (SubjectList::DeleteLog). False, with nothing changed,

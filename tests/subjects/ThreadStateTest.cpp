@@ -66,9 +66,6 @@ TEST_P(ThreadStateRouteTest, WritesReachTheFileAndTheListOfThisBoardOnly) {
     // Rows go by rank: 100.dat comes after the past 200.dat.
     EXPECT_EQ(list.Row(list.RowCount() - 1).unread, 3);
   }
-  ASSERT_TRUE(state.StoreFirstUnread(0));
-  EXPECT_NE(OnDisk("board").find("Unread=5\r\n"), std::string::npos) << "0: every reply read";
-  ASSERT_TRUE(state.StoreFirstUnread(3));
 
   data.WriteFile("log/h.example/board/100.own", "1\r\n");
   ASSERT_TRUE(state.DeleteLog());

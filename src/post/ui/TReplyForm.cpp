@@ -479,11 +479,15 @@ void TReplyForm::ShowPostedThread(const PostResult& result) {
 }
 
 void TReplyForm::MarkShownThreadRead(const std::string& datName) {
-  ThreadState state(boardDir_, datName, ThreadTabs().ShownSubjects());
-  if (!state.StoreFirstUnread(0)) {
-    Ui().SetStatusText(Sjis("エラー:") + state.FilePath() + Sjis(" を書き込めませんでした."));
+  ThreadTab* shown = ThreadTabs().ActiveTab();
+  if (shown == nullptr) return;
+  if (shown->BoardDir() == boardDir_ && shown->DatName() == datName) {
+    ThreadState state(boardDir_, datName, ThreadTabs().ShownSubjects());
+    if (!state.StoreFirstUnread(shown->Replies().Count() + 1)) {
+      Ui().SetStatusText(Sjis("エラー:") + state.FilePath() + Sjis(" を書き込めませんでした."));
+    }
   }
-  if (ThreadTab* active = ThreadTabs().ActiveTab()) ThreadTabs().TabThreadStateChanged(*active);
+  ThreadTabs().TabThreadStateChanged(*shown);
 }
 
 void TReplyForm::ShowRefreshedThread(const PostResult& result) {
