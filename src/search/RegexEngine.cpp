@@ -73,6 +73,23 @@ bool HasTopLevelAlternative(std::string_view pattern) {
   return false;
 }
 
+// True when the pattern holds a control or meta escape ("\cX", "\C-X", "\M-X"), whose argument
+// may be any character, "[", "(" or "|" included: the plain reading of the pattern's structure
+// does not hold after one.
+bool HasControlEscape(std::string_view pattern) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (IsLeadByte(c)) {
+      ++i;
+    } else if (c == '\\' && i + 1 < pattern.size()) {
+      const char next = pattern[++i];
+      if (next == 'c' || next == 'C' || next == 'M') return true;
+      if (IsLeadByte(next)) ++i;
+    }
+  }
+  return false;
+}
+
 // Index just after the escape whose backslash stands at `backslash` (the escaped character may
 // be a two-byte one).
 std::size_t EscapeEnd(std::string_view pattern, std::size_t backslash) {
@@ -141,9 +158,13 @@ std::size_t IntervalEnd(std::string_view pattern, std::size_t open) {
 // case folding), or empty when none is known. Only the top level is read: groups, classes, ".",
 // anchors and quantified characters end a run; an escape of a letter, digit or two-byte character
 // (whose arguments are not parsed) ends the reading. Patterns with a top-level alternative or a
-// "(?" construct (which may switch options such as case folding) give nothing.
+// "(?" construct (which may switch options such as case folding) or a control or meta escape give
+// nothing.
 std::string RequiredText(std::string_view pattern) {
-  if (HasTopLevelAlternative(pattern) || pattern.find("(?") != std::string_view::npos) return {};
+  if (HasTopLevelAlternative(pattern) || pattern.find("(?") != std::string_view::npos ||
+      HasControlEscape(pattern)) {
+    return {};
+  }
   std::string best;
   std::string run;
   std::size_t lastStart = 0;  // where the last character of `run` starts

@@ -205,6 +205,8 @@ const LineCase kLineCases[] = {
     {"EscapedPunctuationIsText", "a\\.b+c", false, "axbc\na.bbc", 2},
     {"EscapedLetterEndsTheText", "ab\\d+x", false, "ab\nab12x", 2},
     {"ClassWithBracketsInside", "[]x[:digit:]]yz", false, "yz\n]yz", 2},
+    // "\c[" is one character (ESC): no class opens, and the alternative is at the top level.
+    {"ControlEscapeTakesABracket", "u\\c[x|abc", false, "q\nabc", 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
