@@ -114,9 +114,7 @@ void BM_FindFirstHighlight(benchmark::State& state, ThreadTabList* list, FindBar
 
 int main(int argc, char* argv[]) {
   using namespace velkor;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // WebEngine's sandbox cannot run as root (as on build machines).
-  if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  bench::PrepareQtEnvironment();
   const bench::ScratchDir scratch("velkor-find-bench-");
   if (scratch.Path().empty()) return 1;
   InitDataDir(scratch.Path());

@@ -560,9 +560,7 @@ int RunStartupChild(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
   using namespace velkor;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // WebEngine's sandbox cannot run as root (as on build machines).
-  if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  bench::PrepareQtEnvironment();
   if (argc >= 3 && std::strcmp(argv[1], kChildFlag) == 0) return RunStartupChild(argc, argv);
 
   const bench::ScratchDir scratch("velkor-gui-bench-");

@@ -1,12 +1,20 @@
 #include "GuiBenchSupport.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QtGlobal>
 #include <chrono>
 #include <cstdint>
 
 namespace velkor::bench {
+
+void PrepareQtEnvironment() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
 
 double EpochMs() {
   using namespace std::chrono;

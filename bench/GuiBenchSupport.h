@@ -5,6 +5,10 @@
 
 namespace velkor::bench {
 
+// Before the application object: Qt's offscreen platform unless QT_QPA_PLATFORM names another,
+// and WebEngine's sandbox off for root, where it cannot run (as on build machines).
+void PrepareQtEnvironment();
+
 // The wall clock in epoch milliseconds: the clock a page reads as performance.timeOrigin + now().
 double EpochMs();
 
