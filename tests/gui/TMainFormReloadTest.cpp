@@ -50,6 +50,16 @@ void ActWhenRequested(QTimer& timer, const test::HttpTestServer& server, std::si
   timer.start();
 }
 
+// Shows `form` and opens the favourite board ニュース/速報; its thread list view, or null when the
+// window was never exposed.
+SubjectListView* ShowNewsBoard(TMainForm& form) {
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return nullptr;
+  auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+  tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+  return form.findChild<SubjectListView*>("SubjectListView");
+}
+
 }  // namespace
 
 class TMainFormReloadTest : public QObject {
@@ -194,12 +204,10 @@ class TMainFormReloadTest : public QObject {
     TMainForm form;
     GuiUiHooks hooks(&form);
     SetUiHooks(&hooks);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
-    auto* view = form.findChild<SubjectListView*>("SubjectListView");
-    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    SubjectListView* view = ShowNewsBoard(form);
+    QVERIFY(view != nullptr);
     QCOMPARE(view->model()->rowCount(), 1);
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
     bool switched = false;
     QTimer act;
     ActWhenRequested(act, news, 2, [&] {
@@ -246,11 +254,8 @@ class TMainFormReloadTest : public QObject {
     TMainForm form;
     GuiUiHooks hooks(&form);
     SetUiHooks(&hooks);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
-    auto* view = form.findChild<SubjectListView*>("SubjectListView");
-    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    SubjectListView* view = ShowNewsBoard(form);
+    QVERIFY(view != nullptr);
     QCOMPARE(view->model()->rowCount(), 1);
     auto clickRow = [&] {
       form.SetSubjectExpanded(true);
@@ -303,11 +308,8 @@ class TMainFormReloadTest : public QObject {
     TMainForm form;
     GuiUiHooks hooks(&form);
     SetUiHooks(&hooks);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
-    auto* view = form.findChild<SubjectListView*>("SubjectListView");
-    tree->setCurrentItem(tree->FindBoardNode(Sjis("ニュース"), Sjis("速報")));
+    SubjectListView* view = ShowNewsBoard(form);
+    QVERIFY(view != nullptr);
     QCOMPARE(view->model()->rowCount(), 1);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                       view->visualRect(view->model()->index(0, 3)).center());
