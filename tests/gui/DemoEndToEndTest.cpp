@@ -36,6 +36,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include "PageScript.h"
 #include "PresetDialogs.h"
 #include "app/DataDir.h"
 #include "base/Clock.h"
@@ -229,19 +230,16 @@ class DemoEndToEndTest : public QObject {
     // Hovering a reply anchor pops that reply up.
     ThreadTab* tab = ThreadTabs().ActiveTab();
     WaitLoaded(tab);
-    const QVariantList anchor = FromScript(
-        tab,
+    const QString firstAnchor =
         "(function () { var a = document.querySelector('a[href^=\"#a\"]:not([href=\"#all\"])');"
         " if (!a) return null; a.scrollIntoView(); var r = a.getBoundingClientRect();"
-        " return [r.left + r.width / 2, r.top + r.height / 2, a.getAttribute('href')]; })()");
+        " return [r.left + r.width / 2, r.top + r.height / 2, a.getAttribute('href')]; })()";
+    const QVariantList anchor = FromScript(tab, firstAnchor);
     QCOMPARE(anchor.size(), 3);
     const int target =
         anchor[2].toString().mid(2).section(QRegularExpression("[^0-9]"), 0, 0).toInt();
     QVERIFY(target >= 1 && target < replies);
-    QWidget* surface = tab->View()->focusProxy();
-    QVERIFY(surface != nullptr);
-    QTest::mouseMove(surface, QPoint(anchor[0].toInt(), anchor[1].toInt()));
-    QTRY_VERIFY(AppPopup().isVisible());
+    QVERIFY(!test::HoverUntil(tab, firstAnchor, [] { return AppPopup().isVisible(); }).isNull());
     const QString dateText =
         U(SplitDatLine(SplitLines(*log)[static_cast<std::size_t>(target - 1)]).date);
     QVERIFY2(AppPopup().Text().startsWith(QString::number(target) + QString::fromUtf8(" 名前：")),
@@ -867,15 +865,7 @@ class DemoEndToEndTest : public QObject {
   }
 
   static QVariantList FromScript(ThreadTab* tab, const QString& script) {
-    auto result = std::make_shared<QVariantList>();
-    auto done = std::make_shared<bool>(false);
-    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                       [result, done](const QVariant& v) {
-                                         *result = v.toList();
-                                         *done = true;
-                                       });
-    (void)QTest::qWaitFor([&done] { return *done; }, 5000);
-    return *result;
+    return test::ScriptResult(tab, script).toList();
   }
 
   static void ClickInPage(ThreadTab* tab, const QString& selector) {

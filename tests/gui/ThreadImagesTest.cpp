@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "PageScript.h"
 #include "app/Settings.h"
 #include "base/FileUtil.h"
 #include "images/ui/ImagePopup.h"
@@ -161,17 +162,7 @@ class ThreadImagesTest : public QObject {
  private:
   void WaitLoaded() { QTRY_VERIFY(!tab_->View()->IsLoading()); }
 
-  QVariant Js(const QString& expression) {
-    auto result = std::make_shared<QVariant>();
-    auto done = std::make_shared<bool>(false);
-    tab_->View()->page()->runJavaScript(expression, QWebEngineScript::ApplicationWorld,
-                                        [result, done](const QVariant& value) {
-                                          *result = value;
-                                          *done = true;
-                                        });
-    (void)QTest::qWaitFor([&done] { return *done; }, 5000);
-    return *result;
-  }
+  QVariant Js(const QString& expression) { return test::ScriptResult(tab_, expression); }
 
   // Thumbnails on the page that have loaded.
   int Thumbnails() {

@@ -16,6 +16,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QtTest>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "PageScript.h"
 #include "PresetDialogs.h"
 #include "app/DataDir.h"
 #include "app/Settings.h"
@@ -47,6 +49,9 @@
 #include "threads/ui/ThreadView.h"
 
 using namespace velkor;
+using velkor::test::HoverUntil;
+using velkor::test::PointFromScript;
+using velkor::test::ScriptResult;
 
 namespace {
 
@@ -506,17 +511,14 @@ class ThreadTabListTest : public QObject {
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
     WaitLoaded(tab);
-    const QPoint at = PointFromScript(
+    const QPoint at = HoverUntil(
         tab,
         "(function () { var r = document.querySelector('a[href^=\"#a1\"]').getBoundingClientRect();"
-        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+        [] { return AppPopup().isVisible(); });
     QVERIFY(!at.isNull());
-    QWidget* surface = tab->View()->focusProxy();
-    QVERIFY(surface != nullptr);
-    QTest::mouseMove(surface, at);
-    QTRY_VERIFY(AppPopup().isVisible());
     QVERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a メール： 投稿日：d\nfirst")));
-    QTest::mouseMove(surface, QPoint(at.x(), at.y() + 200));
+    QTest::mouseMove(tab->View()->focusProxy(), QPoint(at.x(), at.y() + 200));
     QTRY_VERIFY(!AppPopup().isVisible());
   }
 
@@ -535,17 +537,13 @@ class ThreadTabListTest : public QObject {
     tabs_->show();
     QVERIFY(QTest::qWaitForWindowExposed(tabs_));
     WaitLoaded(tab);
-    const QPoint at =
-        PointFromScript(tab,
-                        "(function () { var a = document.querySelector('a[href=\"#a10\"]');"
-                        " a.scrollIntoView(); var r = a.getBoundingClientRect();"
-                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
-    QVERIFY(!at.isNull());
-    QWidget* surface = tab->View()->focusProxy();
-    QVERIFY(surface != nullptr);
-    QTest::mouseMove(surface, at);
+    const QString link =
+        "(function () { var a = document.querySelector('a[href=\"#a10\"]');"
+        " a.scrollIntoView(); var r = a.getBoundingClientRect();"
+        " return [r.left + r.width / 2, r.top + r.height / 2]; })()";
     PopupWindow& root = AppPopup();
-    QTRY_VERIFY(root.isVisible());
+    QVERIFY(!HoverUntil(tab, link, [&root] { return root.isVisible(); }).isNull());
+    QWidget* surface = tab->View()->focusProxy();
     QVERIFY(root.Text().startsWith(QString::fromUtf8("10 名前：r10")));
     // From the page's link up into the pop-up, then along the chain of anchors.
     std::vector<PopupWindow*> chain{&root};
@@ -590,8 +588,7 @@ class ThreadTabListTest : public QObject {
     QVERIFY(!third->isVisible());
     QTest::mouseClick(&root, Qt::LeftButton, {}, QPoint(3, 3));
     QVERIFY(!root.isVisible());
-    QTest::mouseMove(surface, at);
-    QTRY_VERIFY(root.isVisible());
+    QVERIFY(!HoverUntil(tab, link, [&root] { return root.isVisible(); }).isNull());
     QTest::mouseMove(&root, root.Anchors()[0].rect.center());
     QTRY_VERIFY(root.Child() != nullptr);
     QTest::mouseMove(surface, QPoint(5, 150));
@@ -622,34 +619,31 @@ class ThreadTabListTest : public QObject {
         "   out.push(n.getAttribute('data-velkor-reply') + ' ' + n.textContent +"
         "            (n.style.color ? ' heavy' : '')); });"
         " return out.join('|'); })()";
-    QTRY_COMPARE(StringFromScript(tab, marks),
+    QTRY_COMPARE(ScriptResult(tab, marks).toString(),
                  QString::fromUtf8("1 (2)|1 ID:Heavy1 (1/3) heavy|2 (1)|2 ID:Heavy1 (2/3) heavy|"
                                    "3 (1)|3 ID:Solo (1/1)|4 ID:Heavy1 (3/3) heavy"));
-    const QPoint at = PointFromScript(
-        tab,
-        "(function () { var r = document.querySelector('[data-velkor-kind=\"answers\"]')"
-        ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()");
-    QVERIFY(!at.isNull());
-    QWidget* surface = tab->View()->focusProxy();
-    QTest::mouseMove(surface, at);
-    QTRY_VERIFY(AppPopup().isVisible());
+    QVERIFY(!HoverUntil(tab,
+                        "(function () { var r = document.querySelector("
+                        "'[data-velkor-kind=\"answers\"]').getBoundingClientRect();"
+                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+                        [] { return AppPopup().isVisible(); })
+                 .isNull());
     QVERIFY2(AppPopup().Text().startsWith(QString::fromUtf8("2 名前：b")),
              qPrintable(AppPopup().Text()));
     QVERIFY(AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
     QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
     // The ID of reply 4 pops up every post of that ID.
     const QPoint id =
-        PointFromScript(tab,
-                        "(function () { var r = document.querySelector('[data-velkor-kind=\"id\"]"
-                        "[data-velkor-reply=\"4\"]').getBoundingClientRect();"
-                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+        HoverUntil(tab,
+                   "(function () { var r = document.querySelector('[data-velkor-kind=\"id\"]"
+                   "[data-velkor-reply=\"4\"]').getBoundingClientRect();"
+                   " return [r.left + r.width / 2, r.top + r.height / 2]; })()",
+                   [] { return AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")); });
     QVERIFY(!id.isNull());
-    QTest::mouseMove(surface, id);
-    QTRY_VERIFY(AppPopup().Text().startsWith(QString::fromUtf8("1 名前：a")));
     QVERIFY(AppPopup().Text().contains(QString::fromUtf8("2 名前：b")));
     QVERIFY(!AppPopup().Text().contains(QString::fromUtf8("3 名前：c")));
     QVERIFY(AppPopup().Text().contains(QString::fromUtf8("4 名前：d")));
-    QTest::mouseMove(surface, QPoint(id.x(), id.y() + 120));
+    QTest::mouseMove(tab->View()->focusProxy(), QPoint(id.x(), id.y() + 120));
     QTRY_VERIFY(!AppPopup().isVisible());
     AppSettings().heavyPosterThreshold = 5;
   }
@@ -678,11 +672,12 @@ class ThreadTabListTest : public QObject {
     QVERIFY(tab->Document().find("buy spam") == std::string::npos);
     QCOMPARE(tab->ShownReplies().Message(3), AboneText());
     WaitLoaded(tab);
-    QTRY_COMPARE(StringFromScript(tab,
-                                  "document.body.innerText.indexOf('spam') < 0 &&"
-                                  " document.body.innerText.indexOf('>>2') < 0 &&"
-                                  " document.body.innerText.indexOf('first') >= 0"
-                                  " ? 'gone' : 'shown'"),
+    QTRY_COMPARE(ScriptResult(tab,
+                              "document.body.innerText.indexOf('spam') < 0 &&"
+                              " document.body.innerText.indexOf('>>2') < 0 &&"
+                              " document.body.innerText.indexOf('first') >= 0"
+                              " ? 'gone' : 'shown'")
+                     .toString(),
                  QString("gone"));
     // Pop-ups leave the hidden replies out too.
     tab->LinkHovered("about:blank#a1-3");
@@ -735,14 +730,11 @@ class ThreadTabListTest : public QObject {
         "(function () { var r = document.querySelector('a[href=\"menu:2\"]')"
         ".getBoundingClientRect(); return [r.left + 40, r.top + r.height / 2]; })()");
     QVERIFY(!second.isNull());
-    // The view's drawing surface is made anew with every page.
-    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, second);
-    TriggerMenuEntry("ngIdMI");
+    TriggerMenuEntry(tab, second, "ngIdMI");
     QTRY_VERIFY(ReadNgList().contains("id\tXyZ9\thost.example/board\tabone"));
     QTRY_VERIFY(tab->Document().find("XyZ9") == std::string::npos);
     WaitLoaded(tab);
-    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, second);
-    TriggerMenuEntry("ngNameMI");
+    TriggerMenuEntry(tab, second, "ngNameMI");
     QTRY_VERIFY(ReadNgList().contains(QString::fromUtf8("name\t名無し\tglobal\tabone")));
     WaitLoaded(tab);
     // A selection is taken as it is for a word.
@@ -758,8 +750,7 @@ class ThreadTabListTest : public QObject {
         " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
     QVERIFY(!selected.isNull());
     QTRY_COMPARE(tab->View()->selectedText(), QString("first"));
-    QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, selected);
-    TriggerMenuEntry("ngWordMI");
+    TriggerMenuEntry(tab, selected, "ngWordMI");
     QVERIFY(ReadNgList().contains("word\tfirst\tglobal\tabone"));
   }
 
@@ -964,41 +955,27 @@ class ThreadTabListTest : public QObject {
     list_->OpenThread(boardDir_, std::to_string(key) + ".dat", "midoku", unread, where, title);
   }
   static void WaitLoaded(ThreadTab* tab) { QTRY_VERIFY(!tab->View()->IsLoading()); }
-  // Runs a script in the program's script world that returns [x, y] and gives that point (a null
-  // point when the script gave none within the wait).
-  static QPoint PointFromScript(ThreadTab* tab, const QString& script) {
-    // Shared, so an answer that comes after the wait has nowhere dangling to go.
-    auto at = std::make_shared<QPoint>();
-    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                       [at](const QVariant& v) {
-                                         const QVariantList xy = v.toList();
-                                         if (xy.size() == 2)
-                                           *at = QPoint(xy[0].toInt(), xy[1].toInt());
-                                       });
-    if (!QTest::qWaitFor([&at] { return !at->isNull(); }, 5000)) return QPoint();
-    return *at;
-  }
-  static QString StringFromScript(ThreadTab* tab, const QString& script) {
-    auto text = std::make_shared<QString>();
-    auto done = std::make_shared<bool>(false);
-    tab->View()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                       [text, done](const QVariant& v) {
-                                         *text = v.toString();
-                                         *done = true;
-                                       });
-    if (!QTest::qWaitFor([&done] { return *done; }, 5000)) return QString();
-    return *text;
-  }
-  // Triggers the entry named `name` of the thread view's context menu once it is shown.
-  static void TriggerMenuEntry(const char* name) {
-    QMenu* menu = nullptr;
-    QTRY_VERIFY((menu = qobject_cast<QMenu*>(FindTopLevel("threadViewPM"))) != nullptr &&
-                menu->isVisible());
-    QAction* action = menu->findChild<QAction*>(name);
-    QVERIFY(action != nullptr);
-    QVERIFY(action->isEnabled());
-    action->trigger();
-    menu->close();
+  // Right-clicks `at` in the page and triggers the entry named `name` of the menu shown. A busy
+  // machine may deliver the click while the page is still settling, when no reply is found under
+  // it and the reply's entries are disabled: the menu is then closed and the click repeated.
+  static void TriggerMenuEntry(ThreadTab* tab, QPoint at, const char* name) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      // The view's drawing surface is made anew with every page.
+      QTest::mouseClick(tab->View()->focusProxy(), Qt::RightButton, {}, at);
+      QMenu* menu = nullptr;
+      QTRY_VERIFY((menu = qobject_cast<QMenu*>(FindTopLevel("threadViewPM"))) != nullptr);
+      QAction* action = menu->findChild<QAction*>(name);
+      QVERIFY(action != nullptr);
+      if (action->isEnabled()) {
+        action->trigger();
+        menu->close();
+        return;
+      }
+      menu->close();
+      QTRY_VERIFY(FindTopLevel("threadViewPM") == nullptr);
+      QTest::qWait(500);
+    }
+    QFAIL(qPrintable(QString("%1 stayed disabled").arg(name)));
   }
   static QWidget* FindTopLevel(const char* name) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
