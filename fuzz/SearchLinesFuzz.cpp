@@ -1,7 +1,7 @@
 // The search engine against line-by-line matching. Input: the first line is the search word, the
 // rest the text searched (its size picks letter-case and width folding). Oracle: FirstMatchingLine
 // answers the first line (as SplitLines cuts them) that Matches alone, or 0 when none does, on any
-// bytes.
+// bytes; and MayMatch never rules out a text that Matches.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < lines.size() && expected == 0; ++i) {
     if (engine.Matches(lines[i])) expected = static_cast<int>(i) + 1;
   }
+  FUZZ_CHECK(expected == 0 || engine.MayMatch(lines[static_cast<std::size_t>(expected - 1)]),
+             "MayMatch rules out a line that matches",
+             std::string(input.line) + "\n" + std::string(input.rest));
   // A search that gave up exhausts the engine; the comparison then says nothing.
   if (engine.Exhausted()) return 0;
   const int got = engine.FirstMatchingLine(input.rest);

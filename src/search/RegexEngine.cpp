@@ -154,17 +154,34 @@ std::size_t IntervalEnd(std::string_view pattern, std::size_t open) {
   return i < pattern.size() && pattern[i] == '}' ? i + 1 : std::string_view::npos;
 }
 
+// True when every "(?" of the pattern opens a group that leaves the options alone: "(?:", a look
+// ahead or behind ("(?=", "(?!", "(?<=", "(?<!") or an atomic group ("(?>"). Others may switch
+// options such as case folding for the rest of the pattern, or are comments.
+bool HasOnlyPlainGroups(std::string_view pattern) {
+  for (std::size_t at = pattern.find("(?"); at != std::string_view::npos;
+       at = pattern.find("(?", at + 2)) {
+    const std::string_view rest = pattern.substr(at + 2);
+    if (!(rest.starts_with(':') || rest.starts_with('=') || rest.starts_with('!') ||
+          rest.starts_with('>') || rest.starts_with("<=") || rest.starts_with("<!"))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The longest run of plain text that every match of the pattern holds, byte for byte (before any
 // case folding), or empty when none is known. Only the top level is read: groups, classes, ".",
-// anchors and quantified characters end a run; an escape of a letter, digit or two-byte character
-// (whose arguments are not parsed) ends the reading. Patterns with a top-level alternative or a
-// "(?" construct (which may switch options such as case folding) or a control or meta escape give
-// nothing.
+// anchors, the escapes of one class of characters ("\s", "\d", "\w", "\h" and their negations)
+// or of a place ("\b", "\B", "\A", "\z", "\Z", "\G") and quantified characters end a run; any
+// other escape of a letter, digit or two-byte character (whose arguments are not parsed) ends the
+// reading. Patterns with a top-level alternative, a "(?" construct other than the plain groups of
+// HasOnlyPlainGroups, or a control or meta escape give nothing.
 std::string RequiredText(std::string_view pattern) {
-  if (HasTopLevelAlternative(pattern) || pattern.find("(?") != std::string_view::npos ||
+  if (HasTopLevelAlternative(pattern) || !HasOnlyPlainGroups(pattern) ||
       HasControlEscape(pattern)) {
     return {};
   }
+  static constexpr std::string_view kRunEndingEscapes = "sSdDwWhHbBAzZG";
   std::string best;
   std::string run;
   std::size_t lastStart = 0;  // where the last character of `run` starts
@@ -224,6 +241,11 @@ std::string RequiredText(std::string_view pattern) {
           break;
         }
         endRun();
+        if (next != 0 &&
+            kRunEndingEscapes.find(static_cast<char>(next)) != std::string_view::npos) {
+          i += 2;
+          break;
+        }
         return best;
       }
       case ')':
@@ -464,6 +486,10 @@ MatchResult RegexEngine::TryMatch(std::string_view text) const {
                                                                : MatchResult::kNoMatch;
   }
   return Search(text);
+}
+
+bool RegexEngine::MayMatch(std::string_view text) const {
+  return regex_ != nullptr && (foldWidth_ || FindNeedle(text, 0, false) != std::string_view::npos);
 }
 
 bool RegexEngine::Matches(std::string_view text) const {

@@ -73,6 +73,13 @@ class RegexEngine {
   // engine's exhaustion alone. kNoMatch when nothing is prepared.
   MatchResult TryMatch(std::string_view text) const;
 
+  // False when `text` cannot match: nothing is prepared, or the text lacks the plain text every
+  // match holds (on any byte, so a hit that does not start a character still counts). Otherwise
+  // true, always so when no such text is known or widths are folded. Costs a scan, no search.
+  bool MayMatch(std::string_view text) const;
+  // Whether some plain text is known to be held by every match, so MayMatch can rule texts out.
+  bool HasRequiredText() const { return !needle_.empty(); }
+
   // The most backtracking steps one search may take.
   static constexpr unsigned long kRetryLimit = 100000;
   // Subjects are cut to this many bytes unless SetSubjectLimit says otherwise.

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 
 #include "base/Clock.h"
@@ -265,6 +266,9 @@ struct NgFilter::Matchers {
     std::unique_ptr<RegexEngine> engine;
     Hit hit;
     NgRule rule;
+    // Tried only where anyRegex matched. A rule with plain text every match holds is not: a scan
+    // for that text rules most messages out more cheaply than any search.
+    bool gated = false;
   };
 
   LiteralSet words;  // on the visible message
@@ -272,7 +276,7 @@ struct NgFilter::Matchers {
   LiteralSet mails;  // on the mail field
   std::unordered_map<std::string, Hit> ids;
   std::vector<Regex> regexes;  // on the visible message
-  // All regexes as one alternative: a message it does not match matches none of them.
+  // The gated regexes as one alternative: a message it does not match matches none of them.
   std::unique_ptr<RegexEngine> anyRegex;
   bool chains = false;
 };
@@ -308,6 +312,7 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
   bool any = false;
   std::string combined;
   bool combinable = true;
+  std::size_t gatedCount = 0;
   for (const NgRule& rule : rules) {
     if (!rule.board.empty() && rule.board != board) continue;
     if (rule.pattern.empty()) continue;
@@ -328,9 +333,13 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
         auto engine = std::make_unique<RegexEngine>();
         engine->SetSubjectLimit(kNgRegexSubjectLimit);
         if (!PrepareNgRegex(*engine, rule.pattern).IsOk()) continue;
-        m->regexes.push_back({std::move(engine), HitOf(rule), rule});
-        combinable = combinable && IsCombinable(rule.pattern);
-        combined.append(combined.empty() ? "(?:" : "|(?:").append(rule.pattern).append(")");
+        const bool gated = !engine->HasRequiredText();
+        m->regexes.push_back({std::move(engine), HitOf(rule), rule, gated});
+        if (gated) {
+          combinable = combinable && IsCombinable(rule.pattern);
+          combined.append(combined.empty() ? "(?:" : "|(?:").append(rule.pattern).append(")");
+          ++gatedCount;
+        }
         break;
       }
     }
@@ -338,10 +347,13 @@ NgFilter::NgFilter(const std::vector<NgRule>& rules, std::string_view board) {
     m->chains = m->chains || rule.chain;
   }
   if (!any) return;
-  if (combinable && m->regexes.size() > 1) {
+  if (combinable && gatedCount > 1) {
     m->anyRegex = std::make_unique<RegexEngine>();
     m->anyRegex->SetSubjectLimit(kNgRegexSubjectLimit);
     if (!PrepareNgRegex(*m->anyRegex, combined).IsOk()) m->anyRegex.reset();
+  }
+  if (m->anyRegex == nullptr) {
+    for (Matchers::Regex& regex : m->regexes) regex.gated = false;
   }
   matchers_ = std::move(m);
 }
@@ -377,9 +389,16 @@ NgJudgement NgFilter::Judge(const ReplyList& replies) const {
       message.clear();
       AppendVisibleText(message, replies.Message(k));
       m.words.Match(message, hit);
-      if (!hit.Final() && budget.AnyOn() && budget.MayMatch(m.anyRegex.get(), message)) {
+      if (!hit.Final() && budget.AnyOn()) {
+        std::optional<bool> gatedMayMatch;  // asked of anyRegex once, when a gated rule comes
         for (std::size_t i = 0; i < m.regexes.size() && !hit.Final(); ++i) {
           const Matchers::Regex& regex = m.regexes[i];
+          if (regex.gated) {
+            if (!gatedMayMatch) gatedMayMatch = budget.MayMatch(m.anyRegex.get(), message);
+            if (!*gatedMayMatch) continue;
+          } else if (!regex.engine->MayMatch(message)) {
+            continue;
+          }
           if (budget.Try(i, *regex.engine, message, regex.rule, judgement.switchedOff)) {
             hit.Add(regex.hit);
           }

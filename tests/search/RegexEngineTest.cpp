@@ -205,6 +205,13 @@ const LineCase kLineCases[] = {
     {"EscapedPunctuationIsText", "a\\.b+c", false, "axbc\na.bbc", 2},
     {"EscapedLetterEndsTheText", "ab\\d+x", false, "ab\nab12x", 2},
     {"ClassWithBracketsInside", "[]x[:digit:]]yz", false, "yz\n]yz", 2},
+    // Escapes of a class or a place, and groups that keep the options, end a run and reading goes
+    // on; a group that switches an option gives no text at all.
+    {"ClassEscapeIsNoText", "ye\\sn", true, "ye\nYE N", 2},
+    {"PlaceEscapeIsNoText", "ab\\Bcd", false, "ab\nabcd", 2},
+    {"PlainGroupKeepsTheTextAfterIt", "(?:ab|cd)\\s*yen", false, "yen\ncd yen", 2},
+    {"LookBehindIsNoText", "(?<=a)bc", false, "xbc\nabc", 2},
+    {"OptionGroupGivesNoText", "(?i)yen", false, "x\nYEN", 2},
     // "\c[" is one character (ESC): no class opens, and the alternative is at the top level.
     {"ControlEscapeTakesABracket", "u\\c[x|abc", false, "q\nabc", 2},
 };
@@ -214,14 +221,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, FirstLineTest, ::testing::ValuesIn(kLineCases),
 
 // Random texts over a small alphabet of single bytes, two-byte characters whose second byte looks
 // like ASCII, stray first bytes of two-byte characters, and all three line ends: every fast path
-// must give the line-by-line answer of Matches.
+// must give the line-by-line answer of Matches, and MayMatch must never rule out a match.
 TEST(RegexEngineTest, FastPathsAgreeWithLineByLineOnRandomTexts) {
   const std::string pieces[] = {"a",    "A",     "b",     "B",     " ",  "\n", "\r",
                                 "\r\n", S("ア"), S("表"), S("ａ"), "\\", "<",  "\x82"};
-  const char* patterns[] = {"a",      "ab",      "Ab",    "bA",      "a b",    "ア",    "アa",
-                            "表",     "\\\\",    "a.b",   "a\\sb",   "a[^b]a", "ab*a",  "ab+",
-                            "a(b|A)", "b|a\\sa", "[aA]b", "(a|b)ア", "a.*b$",  "^b.?a", "\\ba",
-                            "<b+",    " a+",     " a{",   "[ab]<b",  "<"};
+  const char* patterns[] = {
+      "a",      "ab",      "Ab",          "bA",     "a b",     "ア",     "アa",    "表",
+      "\\\\",   "a.b",     "a\\sb",       "a[^b]a", "ab*a",    "ab+",    "a(b|A)", "b|a\\sa",
+      "[aA]b",  "(a|b)ア", "a.*b$",       "^b.?a",  "\\ba",    "<b+",    " a+",    " a{",
+      "[ab]<b", "<",       "(?:a|b)\\sa", "a\\Bb",  "(?<=a)b", "(?i)ab", "b\\da"};
   std::uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
@@ -241,6 +249,8 @@ TEST(RegexEngineTest, FastPathsAgreeWithLineByLineOnRandomTexts) {
         for (std::size_t k = 0; k < lines.size() && expected == 0; ++k) {
           if (engine.Matches(lines[k])) expected = static_cast<int>(k) + 1;
         }
+        // A text the engine matches is never ruled out by the scan for the required text.
+        ASSERT_TRUE(!engine.Matches(text) || engine.MayMatch(text)) << pattern;
         ASSERT_EQ(engine.FirstMatchingLine(text), expected)
             << "pattern " << pattern << " ignoreCase " << ignoreCase << " text bytes " << [&] {
                  std::string hex;

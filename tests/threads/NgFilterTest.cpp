@@ -106,6 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {Rule(K::kRegex, "(宣)伝\\1?"), Rule(K::kRegex, "太字<")},
                    "h/news",
                    "A-A--"},
+        // One rule found by its plain text, two without any tried together as one expression.
+        FilterCase{"RegexesWithAndWithoutPlainText",
+                   {Rule(K::kRegex, "spam\\.ex"), Rule(K::kRegex, "(?i)<B>太"),
+                    Rule(K::kRegex, "(?:オ|ア)\\s*$")},
+                   "h/news",
+                   "A-AA-"},
         FilterCase{"RegexShiftJis", {Rule(K::kRegex, "[宣報]")}, "h/news", "AA---"},
         FilterCase{"Hidden", {Rule(K::kWord, "宣伝", true)}, "h/news", "H----"},
         FilterCase{"HiddenWinsOverAbone",
