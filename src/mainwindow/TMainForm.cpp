@@ -16,6 +16,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -777,11 +778,14 @@ void TMainForm::SetSubjectExpanded(bool expand) {
     subjectExpanded_ = false;
     XSplitter->setStretchFactor(0, 0);
     XSplitter->setStretchFactor(1, 1);
-    // However small the remembered height, the list keeps its tool row, header and five rows,
-    // as far as the pane leaves half of itself to the thread.
+    // However small the remembered height, the list keeps its tool row, header and five rows
+    // above its horizontal scroll bar, as far as the pane leaves half of itself to the thread.
     const int usable = subjectToolPanel->sizeHint().height() +
                        subjectListView->horizontalHeader()->sizeHint().height() +
-                       5 * subjectListView->verticalHeader()->defaultSectionSize();
+                       5 * subjectListView->verticalHeader()->defaultSectionSize() +
+                       subjectListView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                             subjectListView) +
+                       2 * subjectListView->frameWidth();
     const int height = std::max(subjectHeight, std::min(usable, total / 2));
     XSplitter->setSizes({height, std::max(1, total - height)});
   }
