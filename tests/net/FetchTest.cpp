@@ -659,6 +659,14 @@ const MisbehavingCase kMisbehavingCases[] = {
      "ok.", true},
     {"RangeTotalBelowTheStoredSize", true, [] { return Range("bytes 13-20/9"); }, false,
      FetchResult::kOk, "ok.", true},
+    // Control bytes before the first number are no range this program asked for.
+    {"RangeWithControlBytes", true,
+     [] {
+       return Range(
+           "bytes \x01\x02"
+           "13-20/30");
+     },
+     false, FetchResult::kOk, "ok.", true},
     {"CompressedWholeFileForARange", true,
      [] {
        return HttpAnswer("HTTP/1.1 200 OK", {"Content-Encoding: gzip"}, GzipBytes(kWholeFile));
