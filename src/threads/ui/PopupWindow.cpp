@@ -205,8 +205,15 @@ void PopupWindow::hideEvent(QHideEvent* event) {
 }
 
 void PopupWindow::HideHover() {
-  if (!isVisible() || pinned_) return;
+  if (!isVisible() || pinned_ || ChainCovers(QCursor::pos())) return;
   leaveTimer_.start();
+}
+
+bool PopupWindow::ChainCovers(QPoint global) {
+  for (PopupWindow* level = Root(); level != nullptr; level = level->Child()) {
+    if (level->isVisible() && level->geometry().contains(global)) return true;
+  }
+  return false;
 }
 
 void PopupWindow::HidePopup() {
@@ -310,10 +317,7 @@ void PopupWindow::enterEvent(QEnterEvent*) {
 
 void PopupWindow::leaveEvent(QEvent*) {
   // Into a deeper or shallower pop-up of the chain: its own moves decide.
-  const QPoint at = QCursor::pos();
-  for (PopupWindow* level = Root(); level != nullptr; level = level->Child()) {
-    if (level->isVisible() && level->geometry().contains(at)) return;
-  }
+  if (ChainCovers(QCursor::pos())) return;
   Root()->leaveTimer_.start();
 }
 

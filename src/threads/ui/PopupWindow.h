@@ -59,7 +59,8 @@ class PopupWindow : public QWidget {
   // The same for a link the mouse rests on in a page: does nothing while this pop-up is pinned.
   void ShowHover(const std::string& text, QPoint cursor, AnchorResolver resolver);
   // The mouse left the page's link: the chain closes after kLeaveGraceMs unless the mouse has
-  // entered it by then or it is pinned.
+  // entered it by then or it is pinned. Nothing happens while the mouse is in the chain already
+  // (the page may say so late): leaving the chain starts the wait.
   void HideHover();
   // Hides the window and every deeper one, pinned or not (the main window's delPop).
   void HidePopup();
@@ -101,6 +102,8 @@ class PopupWindow : public QWidget {
   void CloseChildren();
   void CloseUnpinned();
   int AnchorAt(QPoint pos) const;
+  // Whether a shown pop-up of this one's chain covers `global` (screen coordinates).
+  bool ChainCovers(QPoint global);
 
   PopupWindow* parentPopup_ = nullptr;
   PopupWindow* child_ = nullptr;

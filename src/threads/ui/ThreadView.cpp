@@ -44,6 +44,26 @@ QString ClickListenerScript() {
     event.stopPropagation();
     if (bridge) bridge.linkClicked(node.href);
   }, true);
+  // The browser reports the link under the mouse only when it differs from the last one it
+  // reported, and it does not always learn that the mouse left: back on the same link after a
+  // pop-up or another window, it says nothing. The page's own mouse events say it every time.
+  var link = null;
+  function linkOf(node) {
+    while (node && node.nodeType !== 1) node = node.parentNode;
+    while (node && !(node.tagName === 'A' && node.hasAttribute('href'))) node = node.parentElement;
+    return node;
+  }
+  document.addEventListener('mouseover', function (event) {
+    var node = linkOf(event.target);
+    if (node === link) return;
+    link = node;
+    if (bridge) bridge.linkHovered(node ? node.href : '');
+  }, true);
+  document.addEventListener('mouseout', function (event) {
+    if (!link || (event.relatedTarget && link.contains(event.relatedTarget))) return;
+    link = null;
+    if (bridge) bridge.linkHovered('');
+  }, true);
   var decoration = null;
   function decorationOf(node) {
     while (node && node.nodeType !== 1) node = node.parentNode;
@@ -195,7 +215,9 @@ ThreadView::ThreadView(QWidget* parent)
   connect(page_, &ThreadPage::LinkRequested, this,
           [this](const QUrl& url) { emit LinkFollowed(DocumentForm(url.toString())); });
   connect(page_, &QWebEnginePage::linkHovered, this,
-          [this](const QString& url) { emit LinkUnderMouse(DocumentForm(url)); });
+          [this](const QString& url) { PassHoveredLink(DocumentForm(url)); });
+  connect(bridge_, &LinkBridge::LinkHovered, this,
+          [this](const QString& href) { PassHoveredLink(DocumentForm(href)); });
   connect(page_, &QWebEnginePage::recommendedStateChanged, this,
           [this](QWebEnginePage::LifecycleState state) {
             LifecycleRecommended(static_cast<int>(state));
@@ -203,6 +225,7 @@ ThreadView::ThreadView(QWidget* parent)
   connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     switch (info.status()) {
       case QWebEngineLoadingInfo::LoadStartedStatus:
+        hoveredLink_.clear();
         // Also a discarded page loading its document again: scrolls wait for it.
         if (info.url().adjusted(QUrl::RemoveFragment) == page_->DocumentUrl()) loading_ = true;
         break;
@@ -361,6 +384,12 @@ void ThreadView::LifecycleRecommended(int recommended) {
     restoreScroll_ = true;
   }
   page_->setLifecycleState(state);
+}
+
+void ThreadView::PassHoveredLink(const QString& url) {
+  if (url == hoveredLink_) return;
+  hoveredLink_ = url;
+  emit LinkUnderMouse(url);
 }
 
 void ThreadView::LoadingChanged(bool finished, bool ok, const QUrl& url) {

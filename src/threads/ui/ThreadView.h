@@ -139,6 +139,9 @@ class ThreadView : public QWebEngineView {
   // Reads the reader's place from the page, then writes the pending rewrite.
   void MeasureAndRewrite();
   void LoadingChanged(bool finished, bool ok, const QUrl& url);
+  // Emits LinkUnderMouse for a link the browser or the page's own script reports, unless it is
+  // the one last passed on (both report most changes).
+  void PassHoveredLink(const QString& url);
 
   // Hidden pages are frozen and later discarded to give their memory back; a discarded page
   // loads its document again when shown, at the place it was left.
@@ -159,6 +162,7 @@ class ThreadView : public QWebEngineView {
   QPointF savedScroll_;
   bool restorePlace_ = false;
   ReadingPlace place_;
+  QString hoveredLink_;  // the link LinkUnderMouse last named (DocumentForm)
   std::optional<ReplyPlace> keepReply_;
   std::optional<PendingRewrite> pendingRewrite_;
   std::vector<PendingScroll> pending_;
