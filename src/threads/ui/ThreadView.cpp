@@ -45,8 +45,9 @@ QString ClickListenerScript() {
     if (bridge) bridge.linkClicked(node.href);
   }, true);
   // The browser reports the link under the mouse only when it differs from the last one it
-  // reported, and it does not always learn that the mouse left: back on the same link after a
-  // pop-up or another window, it says nothing. The page's own mouse events say it every time.
+  // reported, and on a busy machine it can miss that the mouse left the link (its report of that
+  // comes before the first one was taken): back on the same link, it then says nothing. The
+  // page's own mouse events say it every time.
   var link = null;
   function linkOf(node) {
     while (node && node.nodeType !== 1) node = node.parentNode;
