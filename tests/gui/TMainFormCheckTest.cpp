@@ -40,8 +40,8 @@ std::string Dat(int from, int to) {
 }
 
 std::string Ok(const std::string& body) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-         "\r\nLast-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\nConnection: close\r\n\r\n" + body;
+  return test::HttpTestServer::ClosingAnswer("200 OK", body,
+                                             "Last-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\n");
 }
 
 }  // namespace

@@ -52,6 +52,13 @@ void ActWhenRequested(QTimer& timer, const test::HttpTestServer& server, std::si
 
 // Shows `form` and opens the favourite board ニュース/速報; its thread list view, or null when the
 // window was never exposed.
+// The main window with status texts and messages going to it, as the program sets it up.
+struct HookedWindow {
+  HookedWindow() { SetUiHooks(&hooks); }
+  TMainForm form;
+  GuiUiHooks hooks{&form};
+};
+
 SubjectListView* ShowNewsBoard(TMainForm& form) {
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) return nullptr;
@@ -83,18 +90,15 @@ class TMainFormReloadTest : public QObject {
   // but leaves the shown board and its new rows in place.
   void otherBoardWaitsForTheDownload() {
     std::string body = Sjis("1000000001.dat<>一番目 (3)\n1000000002.dat<>二番目 (7)\n");
-    std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                           "\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n"
-                           "Connection: close\r\n\r\n" +
-                           body;
+    std::string response = test::HttpTestServer::ClosingAnswer(
+        "200 OK", body, "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n");
     test::HttpTestServer server;
     auto answer = std::make_shared<Gate>();
     server.AddConnection(Script().ReadRequest().Hold(answer).Send(response));
     server.Route("news.test");
 
-    TMainForm form;
-    GuiUiHooks hooks(&form);
-    SetUiHooks(&hooks);
+    HookedWindow window;
+    TMainForm& form = window.form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
@@ -141,8 +145,7 @@ class TMainFormReloadTest : public QObject {
   // stored, and the status bar says it stopped.
   void reloadAgainStopsTheDownload() {
     std::string body = Sjis("1000000009.dat<>止めた (1)\n");
-    std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                           "\r\nConnection: close\r\n\r\n" + body;
+    std::string response = test::HttpTestServer::ClosingAnswer("200 OK", body);
     test::HttpTestServer server;
     auto answer = std::make_shared<Gate>();
     server.AddConnection(Script().ReadRequest().Hold(answer).Send(response));
@@ -151,9 +154,8 @@ class TMainFormReloadTest : public QObject {
     RemoveFile(subjectTxt);
     ReplaceFile(LogDir() + "/news.test/flash/bbs.ini", "");
 
-    TMainForm form;
-    GuiUiHooks hooks(&form);
-    SetUiHooks(&hooks);
+    HookedWindow window;
+    TMainForm& form = window.form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
@@ -191,19 +193,16 @@ class TMainFormReloadTest : public QObject {
         "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));
     auto answer = std::make_shared<Gate>();
     news.AddConnection(Script().ReadRequest().Hold(answer).Send(
-        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
-        "\r\nConnection: close\r\n\r\n" + dat));
+        test::HttpTestServer::ClosingAnswer("200 OK", dat)));
     news.Route("news.test");
     const std::string fishList = Sjis("1000000021.dat<>釣果 (4)\n");
     test::HttpTestServer hobby;
     hobby.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
-        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fishList.size()) +
-        "\r\nConnection: close\r\n\r\n" + fishList));
+        test::HttpTestServer::ClosingAnswer("200 OK", fishList)));
     hobby.Route("hobby.test");
 
-    TMainForm form;
-    GuiUiHooks hooks(&form);
-    SetUiHooks(&hooks);
+    HookedWindow window;
+    TMainForm& form = window.form;
     SubjectListView* view = ShowNewsBoard(form);
     QVERIFY(view != nullptr);
     QCOMPARE(view->model()->rowCount(), 1);
@@ -247,13 +246,11 @@ class TMainFormReloadTest : public QObject {
     news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(notModified));
     news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(notModified));
     news.AddConnection(test::HttpTestServer::Script().ReadRequest().Send(
-        "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(third.size()) +
-        "\r\nConnection: close\r\n\r\n" + third));
+        test::HttpTestServer::ClosingAnswer("206 Partial Content", third)));
     news.Route("news.test");
 
-    TMainForm form;
-    GuiUiHooks hooks(&form);
-    SetUiHooks(&hooks);
+    HookedWindow window;
+    TMainForm& form = window.form;
     SubjectListView* view = ShowNewsBoard(form);
     QVERIFY(view != nullptr);
     QCOMPARE(view->model()->rowCount(), 1);
@@ -299,15 +296,13 @@ class TMainFormReloadTest : public QObject {
     news.AddConnection(
         Script().ReadRequest().Send("HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));
     news.AddConnection(Script().ReadRequest().Send(
-        "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
-    news.AddConnection(Script().ReadRequest().Send(
-        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
-        "\r\nConnection: close\r\n\r\n" + dat));
+        test::HttpTestServer::ClosingAnswer("500 Internal Server Error", "")));
+    news.AddConnection(
+        Script().ReadRequest().Send(test::HttpTestServer::ClosingAnswer("200 OK", dat)));
     news.Route("news.test");
 
-    TMainForm form;
-    GuiUiHooks hooks(&form);
-    SetUiHooks(&hooks);
+    HookedWindow window;
+    TMainForm& form = window.form;
     SubjectListView* view = ShowNewsBoard(form);
     QVERIFY(view != nullptr);
     QCOMPARE(view->model()->rowCount(), 1);
@@ -343,17 +338,15 @@ class TMainFormReloadTest : public QObject {
     RemoveFile(flash + "1000000051.dat");
     const std::string dat = Sjis("名無し<><>2026/12/07<> 本文 <>見つけた\n");
     test::HttpTestServer news;
-    news.AddConnection(Script().ReadRequest().Send(
-        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(dat.size()) +
-        "\r\nConnection: close\r\n\r\n" + dat));
+    news.AddConnection(
+        Script().ReadRequest().Send(test::HttpTestServer::ClosingAnswer("200 OK", dat)));
     news.Route("news.test");
     // Nothing may reach a desktop browser while the test runs.
     const std::string browser = AppSettings().browserApp;
     AppSettings().browserApp = "/bin/true";
 
-    TMainForm form;
-    GuiUiHooks hooks(&form);
-    SetUiHooks(&hooks);
+    HookedWindow window;
+    TMainForm& form = window.form;
     form.ShowHtmlPage(Sjis("<html><body><dl><dt><strong>速報</strong><dd><a href=\""
                            "http://news.test/test/read.cgi/flash/1000000051/\">見つけた</a><br>"
                            "</dl></body></html>"),

@@ -42,6 +42,12 @@ std::size_t ContentLength(const std::string& head) {
 
 }  // namespace
 
+std::string HttpTestServer::ClosingAnswer(std::string_view status, std::string_view body,
+                                          std::string_view fields) {
+  return "HTTP/1.1 " + std::string(status) + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\n" + std::string(fields) + "Connection: close\r\n\r\n" + std::string(body);
+}
+
 HttpTestServer::Script& HttpTestServer::Script::ReadRequest() {
   steps_.push_back({Step::Kind::kReadRequest, {}, 0, {}, nullptr});
   return *this;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,11 @@ namespace velkor::test {
 //   EXPECT_EQ(server.Requests()[0].bytes, "GET /x HTTP/1.1\r\n...");
 class HttpTestServer {
  public:
+  // An answer that closes its connection: "HTTP/1.1 " and `status`, the body's Content-Length,
+  // `fields` (each line ending in CR LF), "Connection: close", a blank line and the body.
+  static std::string ClosingAnswer(std::string_view status, std::string_view body,
+                                   std::string_view fields = {});
+
   // Holds a connection's script at a Hold step until the test opens it, so a test can act before
   // the server answers instead of racing a pause. Both sides wait at most 30 s.
   class Gate {
