@@ -982,6 +982,8 @@ void TMainForm::RunNewReplyCheck() {
     subscribeTreeView->SetBoardMarked(board.category, board.name, false);
   }
   ShowCheckList(true);
+  // No board is shown now: a click on the one that was shown opens it again.
+  subscribeTreeView->clearSelection();
   SetSubjectExpanded(true);
   BBSNameLabel->setText(QString::fromUtf8("新着チェック"));
   checkModel->SetThreads({}, {});

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -88,12 +89,20 @@ class TMainFormCheckTest : public QObject {
     hobby.AddConnection(Script().ReadRequest().Send(
         "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"));
     hobby.Route("hobby.test");
+    news.AddConnection(Script().ReadRequest().Send(
+        "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"));  // the board, shown again
 
     TMainForm form;
     GuiUiHooks hooks(&form);
     SetUiHooks(&hooks);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
+    QTreeWidgetItem* newsBoard = tree->FindBoardNode(Sjis("ニュース"), Sjis("速報"));
+    {
+      const QSignalBlocker quiet(tree);  // selected as if it had been shown before the check
+      tree->setCurrentItem(newsBoard);
+    }
     form.findChild<QToolButton*>("subjectCheckToolButton")->click();
 
     auto* list = form.findChild<QTableView*>("checkListView");
@@ -105,7 +114,6 @@ class TMainFormCheckTest : public QObject {
     QCOMPARE(list->model()->index(0, 5).data().toString(), QString("2"));
     QVERIFY(form.statusBar()->currentMessage().contains(QString::fromUtf8("失敗: 釣り")));
     QVERIFY(!form.findChild<QToolButton*>("checkStopButton")->isVisible());
-    auto* tree = form.findChild<BoardTreeWidget*>("subscribeTreeView");
     QVERIFY(tree->IsBoardMarked(Sjis("ニュース"), Sjis("速報")));
     QVERIFY(!tree->IsBoardMarked(Sjis("趣味"), Sjis("釣り")));
     QCOMPARE(news.Requests().size(), std::size_t{1});
@@ -120,6 +128,11 @@ class TMainFormCheckTest : public QObject {
     QCOMPARE(list->model()->index(0, 5).data().toString(), QString("5"));
     QCOMPARE(form.Subjects().UnreadOf("1000000001.dat"), 6);  // read as from its board
     QVERIFY(list->isVisible());
+    // A click on the board that was shown before the check shows it again.
+    tree->setCurrentItem(newsBoard);
+    QVERIFY(!list->isVisible());
+    QVERIFY(form.findChild<QWidget*>("SubjectListView")->isVisible());
+    QCOMPARE(news.Requests().size(), std::size_t{3});
   }
 
   // The stop button ends the check while a board's answer is held: no other board is asked.
